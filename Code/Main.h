@@ -1,0 +1,5 @@
+#pragma once
+
+#include "XTRecords.h"
+
+extern "C" XTStatus XTActivateCallback(xtactivaterec* record);

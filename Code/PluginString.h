@@ -1,0 +1,14 @@
+#pragma once
+
+#include "XTTypes.h"
+
+#include <QString>
+
+// The plug-in's labels: string n of list 20000 in its resource set.
+constexpr int32_t kPluginStringList = 20000;
+
+// Label n as a host string (0 when there is none); the caller releases it.
+HostString LoadPluginHostString(int n);
+
+// Label n as text; empty when the host has none.
+QString PluginString(int n);

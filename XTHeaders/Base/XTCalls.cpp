@@ -1,0 +1,147 @@
+#include "XTCalls.h"
+
+#include <cstring>
+
+namespace XT
+{
+
+xtsetuprec gSetup{};
+
+const XTStringsTable* gStrings = nullptr;
+const XTProjectTable* gProject = nullptr;
+const XTSpreadTable* gSpread = nullptr;
+const XTDocTable* gDoc = nullptr;
+const XTBoxTable* gBox = nullptr;
+const XTBoxFieldsTable* gBoxFields = nullptr;
+const XTPictureTable* gPicture = nullptr;
+const XTTextTable* gText = nullptr;
+const XTAssetsTable* gAssets = nullptr;
+const XTColorsTable* gColors = nullptr;
+const XTNumbersTable* gNumbers = nullptr;
+const XTFilesTable* gFiles = nullptr;
+const XTMenusTable* gMenus = nullptr;
+const XTResourcesTable* gResources = nullptr;
+const XTPreferencesTable* gPreferences = nullptr;
+const XTRenderingTable* gRendering = nullptr;
+const XTGifFilterTable* gGifFilter = nullptr;
+const XTPlatformTable* gPlatform = nullptr;
+
+XECopyProc xecopy = nullptr;
+XEPasteProc XEPaste = nullptr;
+XTGetDocumentPreferencesProc XTGetDocumentPreferences = nullptr;
+XTGetBoxGeometryProc XTGetBoxGeometry = nullptr;
+XTGetAppIdleTimerEnableProc XTGetAppIdleTimerEnable = nullptr;
+XTSetAppIdleTimerEnableProc XTSetAppIdleTimerEnable = nullptr;
+
+XTStatus initsetuprecord(const xtsetuprec* record, int16_t major, int16_t minor, uint32_t flags)
+{
+    if (!record || record->major != major || record->minor != minor || record->flags != flags)
+        return kWrongInterface;
+    std::memcpy(&gSetup, record, sizeof gSetup);
+    return kNoErr;
+}
+
+namespace
+{
+
+template <typename Table>
+bool Acquire(uint32_t group, const Table*& table)
+{
+    const void* found = nullptr;
+    if (!gSetup.acquireGroup || gSetup.acquireGroup(group, kGroupVersion, &found) != 0 || !found)
+        return false;
+    table = static_cast<const Table*>(found);
+    return true;
+}
+
+template <typename Proc>
+bool Resolve(int32_t selector, Proc& proc)
+{
+    void* found = nullptr;
+    if (!gSetup.resolveSelector || gSetup.resolveSelector(selector, &found) != 0 || !found)
+        return false;
+    proc = reinterpret_cast<Proc>(found);
+    return true;
+}
+
+} // namespace
+
+bool AcquireGroups()
+{
+    const XTReservedTable* unicode = nullptr;
+    const XTReservedTable* graphics = nullptr;
+    const XTReservedTable* openType = nullptr;
+    return Acquire(kGroupUnicode, unicode) && Acquire(kGroupGraphics, graphics) &&
+           Acquire(kGroupStrings, gStrings) && Acquire(kGroupOpenType, openType) &&
+           Acquire(kGroupProject, gProject) && Acquire(kGroupSpread, gSpread) && Acquire(kGroupDoc, gDoc) &&
+           Acquire(kGroupBox, gBox) && Acquire(kGroupBoxFields, gBoxFields) &&
+           Acquire(kGroupPicture, gPicture) && Acquire(kGroupText, gText) && Acquire(kGroupAssets, gAssets) &&
+           Acquire(kGroupColors, gColors) && Acquire(kGroupNumbers, gNumbers) &&
+           Acquire(kGroupFiles, gFiles) && Acquire(kGroupMenus, gMenus) &&
+           Acquire(kGroupResources, gResources) && Acquire(kGroupPreferences, gPreferences) &&
+           Acquire(kGroupRendering, gRendering) && Acquire(kGroupPlatform, gPlatform) &&
+           Acquire(kGroupGifFilter, gGifFilter);
+}
+
+bool ResolveSelectors()
+{
+    return Resolve(kSelEditCopy, xecopy) && Resolve(kSelEditPaste, XEPaste) &&
+           Resolve(kSelGetDocumentPreferences, XTGetDocumentPreferences) &&
+           Resolve(kSelGetBoxGeometry, XTGetBoxGeometry) &&
+           Resolve(kSelGetAppIdleTimerEnable, XTGetAppIdleTimerEnable) &&
+           Resolve(kSelSetAppIdleTimerEnable, XTSetAppIdleTimerEnable);
+}
+
+void Release()
+{
+    gSetup = xtsetuprec{};
+    gStrings = nullptr;
+    gProject = nullptr;
+    gSpread = nullptr;
+    gDoc = nullptr;
+    gBox = nullptr;
+    gBoxFields = nullptr;
+    gPicture = nullptr;
+    gText = nullptr;
+    gAssets = nullptr;
+    gColors = nullptr;
+    gNumbers = nullptr;
+    gFiles = nullptr;
+    gMenus = nullptr;
+    gResources = nullptr;
+    gPreferences = nullptr;
+    gRendering = nullptr;
+    gGifFilter = nullptr;
+    gPlatform = nullptr;
+    xecopy = nullptr;
+    XEPaste = nullptr;
+    XTGetDocumentPreferences = nullptr;
+    XTGetBoxGeometry = nullptr;
+    XTGetAppIdleTimerEnable = nullptr;
+    XTSetAppIdleTimerEnable = nullptr;
+}
+
+QString ToQString(HostString string, bool release)
+{
+    if (!string)
+        return QString();
+    const int32_t length = gStrings->HostStringLength(string);
+    const uint16_t* chars = gStrings->HostStringChars(string);
+    QString text = (length > 0 && chars) ? QString::fromUtf16(chars, length) : QString();
+    if (release)
+        gStrings->ReleaseHostString(string);
+    return text;
+}
+
+HostString FromQString(const QString& text)
+{
+    return gStrings->HostStringFromUtf16(reinterpret_cast<const uint16_t*>(text.utf16()), text.size());
+}
+
+HostStringHolder::~HostStringHolder()
+{
+    if (mString)
+        gStrings->ReleaseHostString(mString);
+}
+
+} // namespace XT
