@@ -138,6 +138,21 @@ HostString FromQString(const QString& text)
     return gStrings->HostStringFromUtf16(reinterpret_cast<const uint16_t*>(text.utf16()), text.size());
 }
 
+QString FixedToQString(Fixed value, int32_t format)
+{
+    return ToQString(gNumbers->FixedToText(value, format));
+}
+
+Fixed QStringToFixed(const QString& text, int32_t format, bool* ok)
+{
+    HostStringHolder string(text);
+    bool read = false;
+    const Fixed value = gNumbers->TextToFixed(string.Get(), format, &read);
+    if (ok)
+        *ok = read;
+    return value;
+}
+
 HostStringHolder::~HostStringHolder()
 {
     if (mString)

@@ -60,6 +60,12 @@ QString ToQString(HostString string, bool release = true);
 // A new host string of a text; the caller releases it.
 HostString FromQString(const QString& text);
 
+// FixedToText as text.
+QString FixedToQString(Fixed value, int32_t format);
+
+// TextToFixed of a text; *ok tells whether the host read it.
+Fixed QStringToFixed(const QString& text, int32_t format, bool* ok);
+
 // Owns one host string for the length of a scope.
 class HostStringHolder
 {

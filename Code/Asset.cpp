@@ -1,0 +1,80 @@
+#include "Asset.h"
+
+#include "PluginString.h"
+#include "XTCalls.h"
+
+namespace
+{
+
+constexpr int32_t kCopyMode = 4;
+
+// The description as compared: one line, whatever the host's text holds.
+QString Description(AssetSpaceRef space, long kind, AssetUID uid)
+{
+    QString description = XT::ToQString(XT::gAssets->GetAssetDescription(space, int32_t(kind), uid, 0));
+    description.remove(QChar(13));
+    return description;
+}
+
+} // namespace
+
+Asset::Asset(AssetSpaceRef space, long kind, AssetUID uid)
+    : NameValueDict<QString>(13), mSpace(space), mKind(kind), mUid(uid)
+{
+    if (!IsValid())
+        return;
+    Add(PluginString(45), Description(mSpace, mKind, mUid));
+}
+
+QString Asset::ToString() const
+{
+    if (!IsValid())
+        return QString();
+    return Values();
+}
+
+QString Asset::Name() const
+{
+    if (!IsValid())
+        return PluginString(46);
+    return XT::ToQString(XT::gAssets->GetAssetName(mSpace, int32_t(mKind), mUid));
+}
+
+bool Asset::IsValid() const
+{
+    return mSpace != nullptr && mUid != XT::kNoAsset;
+}
+
+void Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>&)
+{
+    auto* source = dynamic_cast<Asset*>(&other);
+    if (!source)
+        return;
+    XTAssetCopyContext context = nullptr;
+    XT::gAssets->BeginAssetCopy(source->mSpace, mSpace, kCopyMode, &context);
+    AssetUID uid = mUid;
+    if (XT::gAssets->CopyAsset(source->mSpace, mSpace, int32_t(mKind), source->mUid, &uid, context) == 0)
+    {
+        mUid = uid;
+        // Show the description the asset now has, so that a new comparison
+        // of the pair sees the merge.
+        if (IsValid())
+        {
+            const QString description = Description(mSpace, mKind, mUid);
+            if (Count() == 0)
+                Add(PluginString(45), description);
+            else
+                Update(0, description);
+        }
+    }
+}
+
+bool Asset::operator<(const Asset& other) const
+{
+    return Name().compare(other.Name()) < 0;
+}
+
+bool Asset::operator<=(const Asset& other) const
+{
+    return Name().compare(other.Name()) <= 0;
+}

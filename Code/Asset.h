@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Corvable.h"
+#include "NameValueDict.h"
+#include "XTTypes.h"
+
+// A project asset of one of the eighteen kinds (kind 3: colours): its
+// description. Merging copies the whole asset.
+class Asset : public Corvable, public NameValueDict<QString>
+{
+public:
+    Asset(AssetSpaceRef space, long kind, AssetUID uid);
+    Asset(const Asset& other) = default;
+
+    QString ToString() const override;
+    QString Name() const override;
+    bool IsValid() const override;
+    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+
+    // Assets pair up by name.
+    bool operator<(const Asset& other) const;
+    bool operator<=(const Asset& other) const;
+
+    using NameValueDict<QString>::Name;
+    AssetSpaceRef Space() const { return mSpace; }
+    long Kind() const { return mKind; }
+    AssetUID Uid() const { return mUid; }
+
+private:
+    AssetSpaceRef mSpace;
+    long mKind;
+    AssetUID mUid;
+};

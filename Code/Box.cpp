@@ -1,0 +1,333 @@
+#include "Box.h"
+
+#include "PluginString.h"
+#include "XTCalls.h"
+
+#include <iterator>
+
+namespace
+{
+
+using Kind = Box::Kind;
+using Source = Box::Source;
+using Row = Box::Row;
+
+// Rows 5 to 10 of every box.
+const Row kCommonRows[] = {
+    {51, Source::BoxProperty, 51, Kind::Measure, XT::kFormatDegrees},
+    {52, Source::BoxProperty, 52, Kind::Measure, XT::kFormatDegrees},
+    {53, Source::BoxProperty, 53, Kind::Measure, XT::kFormatVertical},
+    {54, Source::BoxProperty, 54, Kind::Short, 0},
+    {55, Source::BoxProperty, 55, Kind::Measure, XT::kFormatPercent},
+    {56, Source::BoxProperty, 56, Kind::Measure, XT::kFormatPercent},
+};
+
+// Rows 11 to 21 of a text box.
+const Row kTextRows[] = {
+    {57, Source::BoxProperty, 57, Kind::Measure, XT::kFormatDegrees},
+    {58, Source::BoxProperty, 58, Kind::Measure, XT::kFormatDegrees},
+    {59, Source::BoxProperty, 59, Kind::Long, 0},
+    {60, Source::BoxProperty, 60, Kind::Measure, XT::kFormatVertical},
+    {61, Source::Inset, 0, Kind::Measure, XT::kFormatInset},
+    {62, Source::Inset, 1, Kind::Measure, XT::kFormatInset},
+    {63, Source::Inset, 2, Kind::Measure, XT::kFormatInset},
+    {64, Source::Inset, 3, Kind::Measure, XT::kFormatInset},
+    {65, Source::BoxProperty, 65, Kind::Measure, XT::kFormatHorizontal},
+    {66, Source::BoxProperty, 66, Kind::Alignment, 0},
+    {67, Source::BoxProperty, 67, Kind::Boolean, 0},
+};
+
+// Rows 11 to 22 of a picture box. Rows 13 and 14 both show and set
+// property 70.
+const Row kPictureRows[] = {
+    {68, Source::PictureProperty, 68, Kind::Measure, XT::kFormatVertical},
+    {69, Source::PictureProperty, 69, Kind::Measure, XT::kFormatHorizontal},
+    {70, Source::PictureProperty, 70, Kind::Measure, XT::kFormatPercent},
+    {71, Source::PictureProperty, 70, Kind::Measure, XT::kFormatPercent},
+    {72, Source::PictureProperty, 72, Kind::Measure, XT::kFormatDegrees},
+    {73, Source::PictureProperty, 73, Kind::Measure, XT::kFormatDegrees},
+    {74, Source::PictureProperty, 74, Kind::Short, 0},
+    {75, Source::PictureProperty, 75, Kind::Measure, XT::kFormatPercent},
+    {76, Source::PictureProperty, 76, Kind::Measure, XT::kFormatPercent},
+    {77, Source::PictureProperty, 77, Kind::Short, 0},
+    {78, Source::PictureProperty, 78, Kind::Measure, XT::kFormatPercent},
+    {79, Source::PictureProperty, 79, Kind::Measure, XT::kFormatPercent},
+};
+
+// The last two rows of every box.
+const Row kFlagRows[] = {
+    {80, Source::BoxProperty, 80, Kind::Boolean, 0},
+    {81, Source::BoxProperty, 81, Kind::Boolean, 0},
+};
+
+constexpr int kFirstKindRow = 1 + 4 + int(std::size(kCommonRows)); // 11
+constexpr int kMissingRows = 26;
+
+// Vertical alignment codes and their labels.
+int AlignmentLabel(int32_t code)
+{
+    switch (code)
+    {
+    case 1:
+        return 86;
+    case 2:
+        return 87;
+    case 3:
+        return 88;
+    default:
+        return 85;
+    }
+}
+
+QString KindWord(int16_t content)
+{
+    switch (content)
+    {
+    case XT::kContentNone:
+        return QStringLiteral("None");
+    case XT::kContentSpread:
+        return QStringLiteral("Spread");
+    case XT::kContentGroup:
+        return QStringLiteral("Group");
+    case XT::kContentText:
+        return QStringLiteral("Text");
+    case XT::kContentPicture:
+        return QStringLiteral("Picture");
+    case XT::kContentUser:
+        return QStringLiteral("User");
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
+{
+    if (mBox == XT::kNoBox)
+        return;
+    mTrue = PluginString(82);
+    mFalse = PluginString(83);
+
+    XTBoxGeometry geometry{};
+    XT::XTGetBoxGeometry(mBox, &geometry);
+    mOriginV = geometry.origin.v;
+    mOriginH = geometry.origin.h;
+    mHeight = geometry.bounds.bottom - geometry.bounds.top;
+    mWidth = geometry.bounds.right - geometry.bounds.left;
+
+    if (XT::gBox->IsPictureBox(mBox))
+    {
+        QString path;
+        if (XTFileSpec file = XT::gPicture->GetPictureFile(XT::gPicture->GetBoxPicture(mBox)))
+        {
+            path = XT::ToQString(XT::gFiles->GetFilePath(file));
+            XT::gFiles->DisposeFile(file);
+        }
+        Add(PluginString(105), path);
+    }
+    else
+    {
+        Add(QString(), QString());
+    }
+    Add(PluginString(47), XT::FixedToQString(mOriginV, XT::kFormatVertical));
+    Add(PluginString(48), XT::FixedToQString(mOriginH, XT::kFormatHorizontal));
+    Add(PluginString(49), XT::FixedToQString(mHeight, XT::kFormatVertical));
+    Add(PluginString(50), XT::FixedToQString(mWidth, XT::kFormatHorizontal));
+    AddRows(kCommonRows, std::size(kCommonRows));
+
+    if (XT::gBox->IsTextBox(mBox))
+    {
+        mInsets = std::make_shared<std::array<Fixed, 4>>();
+        mInsets->fill(0);
+        XT::gBoxFields->GetTextInsets(mBox, mInsets->data());
+        AddRows(kTextRows, std::size(kTextRows));
+    }
+    else if (XT::gBox->IsPictureBox(mBox))
+    {
+        AddRows(kPictureRows, std::size(kPictureRows));
+    }
+    AddRows(kFlagRows, std::size(kFlagRows));
+}
+
+void Box::AddRows(const Row* rows, size_t count)
+{
+    XTPicture picture = nullptr;
+    for (size_t i = 0; i < count; ++i)
+    {
+        const Row& row = rows[i];
+        int32_t value = 0;
+        switch (row.source)
+        {
+        case Source::BoxProperty:
+            value = XT::gBoxFields->GetBoxProperty(mBox, row.property);
+            break;
+        case Source::PictureProperty:
+            if (!picture)
+                picture = XT::gPicture->GetBoxPicture(mBox);
+            value = XT::gPicture->GetPictureProperty(picture, row.property);
+            break;
+        case Source::Inset:
+            value = (*mInsets)[size_t(row.property)];
+            break;
+        }
+        QString text;
+        switch (row.kind)
+        {
+        case Kind::Measure:
+            text = XT::FixedToQString(value, row.format);
+            break;
+        case Kind::Short:
+            text = QString::number(int16_t(value));
+            break;
+        case Kind::Long:
+            text = QString::number(value);
+            break;
+        case Kind::Alignment:
+            text = PluginString(AlignmentLabel(uint8_t(value)));
+            break;
+        case Kind::Boolean:
+            text = value ? mTrue : mFalse;
+            break;
+        }
+        Add(PluginString(row.label), text);
+    }
+}
+
+QString Box::ToString() const
+{
+    if (!IsValid())
+        return QString(kMissingRows, QChar(Separator()));
+    return Values();
+}
+
+QString Box::Name() const
+{
+    if (!IsValid())
+        return PluginString(84);
+    QString name = XT::ToQString(XT::gBox->GetBoxName(mBox));
+    if (name.isEmpty())
+    {
+        name = PluginString(23);
+        const int32_t number = XT::gBox->GetBoxNumber(mBox, 0);
+        if (number != 0)
+            name += QLatin1Char(' ') + QString::number(number);
+    }
+    return name + QLatin1Char('(') + KindWord(XT::gBox->GetBoxContentType(mBox)) + QLatin1Char(')');
+}
+
+bool Box::IsValid() const
+{
+    return mBox != XT::kNoBox;
+}
+
+bool Box::CanApply(int row) const
+{
+    return mBox != XT::kNoBox && row != 0;
+}
+
+void Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+{
+    auto* source = dynamic_cast<Box*>(&other);
+    if (!source || !IsValid() || !source->IsValid())
+        return;
+
+    const bool isText = XT::gBox->IsTextBox(mBox);
+    const bool isPicture = !isText && XT::gBox->IsPictureBox(mBox);
+    const Row* kindRows = isText ? kTextRows : isPicture ? kPictureRows : nullptr;
+    const int kindCount = isText ? int(std::size(kTextRows)) : isPicture ? int(std::size(kPictureRows)) : 0;
+    const int flagRow = kFirstKindRow + kindCount;
+
+    for (const auto& entry : patches)
+    {
+        const int key = entry.first;
+        if (key <= 0 || size_t(key) >= source->Count() || size_t(key) >= Count())
+            continue;
+        const QString value = source->Value(size_t(key));
+        bool applied = false;
+        if (key == 1 || key == 2)
+        {
+            const Fixed dv = key == 1 ? source->mOriginV - mOriginV : 0;
+            const Fixed dh = key == 2 ? source->mOriginH - mOriginH : 0;
+            applied = XT::gBox->MoveBox(mBox, dv, dh, 1) == 0;
+            if (applied)
+                (key == 1 ? mOriginV : mOriginH) = key == 1 ? source->mOriginV : source->mOriginH;
+        }
+        else if (key == 3 || key == 4)
+        {
+            if (XTBoxRecord* record = XT::gBox->GetBoxRecord(0, mBox, 0))
+            {
+                if (key == 3)
+                    record->height += source->mHeight - mHeight;
+                else
+                    record->width += source->mWidth - mWidth;
+                applied = XT::gBox->SetBoxRecord(record, mBox, 0, 0) == 0;
+                XT::gBox->DisposeBoxRecord(record, 1);
+                if (applied)
+                    (key == 3 ? mHeight : mWidth) = key == 3 ? source->mHeight : source->mWidth;
+            }
+        }
+        else if (key < kFirstKindRow)
+        {
+            applied = ApplyRow(kCommonRows[key - 5], *source, value);
+        }
+        else if (key < flagRow)
+        {
+            applied = ApplyRow(kindRows[key - kFirstKindRow], *source, value);
+        }
+        else if (key < flagRow + int(std::size(kFlagRows)))
+        {
+            applied = ApplyRow(kFlagRows[key - flagRow], *source, value);
+        }
+        if (applied)
+            Update(size_t(key), value);
+    }
+}
+
+bool Box::ApplyRow(const Row& row, const Box& source, const QString& value)
+{
+    if (row.source == Source::Inset)
+    {
+        if (!mInsets || !source.mInsets)
+            return false;
+        XT::gBoxFields->SetInsetSetting(mBox, XT::gBoxFields->GetInsetSetting(source.mBox));
+        std::array<Fixed, 4> insets = *mInsets;
+        insets[size_t(row.property)] = (*source.mInsets)[size_t(row.property)];
+        if (XT::gBoxFields->SetTextInsets(mBox, insets.data()) != 0)
+            return false;
+        *mInsets = insets;
+        return true;
+    }
+
+    int32_t number = 0;
+    bool ok = true;
+    switch (row.kind)
+    {
+    case Kind::Measure:
+        number = XT::QStringToFixed(value, row.format, &ok);
+        break;
+    case Kind::Short:
+        number = value.toShort(&ok);
+        break;
+    case Kind::Long:
+    {
+        // The host takes the column count as a byte; a count that does not
+        // fit would arrive as another number, so it is not applied at all.
+        const ushort wide = value.toUShort(&ok);
+        ok = ok && wide <= 0xFF;
+        number = wide & 0xFF;
+        break;
+    }
+    case Kind::Alignment:
+        number = value == PluginString(86) ? 1 : value == PluginString(87) ? 2 : value == PluginString(88) ? 3 : 0;
+        break;
+    case Kind::Boolean:
+        number = value == mTrue ? 1 : 0;
+        break;
+    }
+    if (!ok)
+        return false;
+    if (row.source == Source::PictureProperty)
+        return XT::gPicture->SetPictureProperty(XT::gPicture->GetBoxPicture(mBox), row.property, number) == 0;
+    return XT::gBoxFields->SetBoxProperty(mBox, row.property, number) == 0;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Corvable.h"
+#include "NameValueDict.h"
+#include "XTTypes.h"
+
+#include <array>
+#include <memory>
+
+// A box on a spread, described by its property rows: geometry and general
+// settings, then text or picture settings by kind, then two flags. A chosen
+// row of the other side's box is applied through the matching host setter.
+class Box : public Corvable, public NameValueDict<QString>
+{
+public:
+    explicit Box(long box);
+    Box(const Box& other) = default;
+
+    QString ToString() const override;
+    QString Name() const override;
+    bool IsValid() const override;
+    bool CanApply(int row) const override;
+    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+
+    using NameValueDict<QString>::Name;
+    XTBoxRef BoxRef() const { return mBox; }
+
+    // How a row's value is read, written and shown.
+    enum class Kind
+    {
+        Measure,
+        Short,
+        Long,
+        Alignment,
+        Boolean
+    };
+    enum class Source
+    {
+        BoxProperty,
+        PictureProperty,
+        Inset
+    };
+    struct Row
+    {
+        int label;
+        Source source;
+        int32_t property; // the property number, or the inset index
+        Kind kind;
+        int32_t format;   // the measure format of a Measure row
+    };
+
+private:
+    void AddRows(const Row* rows, size_t count);
+    bool ApplyRow(const Row& row, const Box& source, const QString& value);
+
+    XTBoxRef mBox;
+    std::shared_ptr<std::array<Fixed, 4>> mInsets;
+    Fixed mOriginV = 0;
+    Fixed mOriginH = 0;
+    Fixed mHeight = 0;
+    Fixed mWidth = 0;
+    QString mTrue;
+    QString mFalse;
+};

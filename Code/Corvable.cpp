@@ -1,0 +1,6 @@
+#include "Corvable.h"
+
+bool Corvable::CanApply(int) const
+{
+    return true;
+}

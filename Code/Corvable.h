@@ -1,0 +1,33 @@
+#pragma once
+
+#include "DiffEngine.h"
+
+#include <QString>
+
+#include <map>
+
+// A comparable item of one side: a project, layout, spread, page, box, story
+// or asset. Entities are values copied into the comparison tree; they refer to
+// host objects by reference and id, valid while both projects are open.
+class Corvable
+{
+public:
+    // The text that is compared.
+    virtual QString ToString() const = 0;
+    // The item's label in the tree.
+    virtual QString Name() const = 0;
+    // Whether the item exists on this side.
+    virtual bool IsValid() const = 0;
+    // Whether the difference in that row may be applied.
+    virtual bool CanApply(int row) const;
+    // Makes this side take the other side's content for the given rows (keyed
+    // by patch table row).
+    virtual void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) = 0;
+
+protected:
+    Corvable() = default;
+    Corvable(const Corvable&) = default;
+    Corvable& operator=(const Corvable&) = default;
+    // Entities are never deleted through this base.
+    ~Corvable() = default;
+};

@@ -1,0 +1,35 @@
+#include "Project.h"
+
+#include "PluginString.h"
+#include "XTCalls.h"
+
+Project::Project(long project) : NameValueDict<QString>(13), mProject(XTProjectId(project))
+{
+    Add(PluginString(101), XT::ToQString(XT::gProject->GetProjectPath(mProject)));
+    Add(PluginString(102), QString::number(XT::gProject->GetLayoutCount(mProject)));
+}
+
+QString Project::ToString() const
+{
+    return Values();
+}
+
+QString Project::Name() const
+{
+    const QString path = Value(0);
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+bool Project::IsValid() const
+{
+    return mProject != XT::kNoProject;
+}
+
+bool Project::CanApply(int) const
+{
+    return false;
+}
+
+void Project::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&)
+{
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Corvable.h"
+#include "NameValueDict.h"
+#include "XTTypes.h"
+
+// A whole project: its path and layout count. Never merged.
+class Project : public Corvable, public NameValueDict<QString>
+{
+public:
+    explicit Project(long project);
+    Project(const Project& other) = default;
+
+    QString ToString() const override;
+    QString Name() const override;
+    bool IsValid() const override;
+    bool CanApply(int row) const override;
+    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+
+    using NameValueDict<QString>::Name;
+    XTProjectId Id() const { return mProject; }
+
+private:
+    XTProjectId mProject;
+};

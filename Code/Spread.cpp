@@ -1,0 +1,95 @@
+#include "Spread.h"
+
+#include "PluginString.h"
+#include "XTCalls.h"
+
+#include <QTextStream>
+
+namespace
+{
+
+constexpr int kPropertyCount = 6;
+
+// The measure formats of the four bounds: two horizontal, two vertical.
+constexpr int32_t kBoundFormats[4] = {XT::kFormatHorizontal, XT::kFormatHorizontal, XT::kFormatVertical,
+                                      XT::kFormatVertical};
+
+} // namespace
+
+Spread::Spread(long spreadBox, long index)
+    : NameValueDict<QString>(13), mSpreadBox(XTBoxRef(spreadBox)), mDoc(XT::kNoDoc), mIndex(index),
+      mBounds{0, 0, 0, 0}
+{
+    mDoc = XT::gBox->GetBoxDocument(mSpreadBox);
+    const int16_t spread = int16_t(mIndex);
+    XT::gDoc->GetSpreadBounds(mDoc, spread, mBounds);
+    for (int i = 0; i < 4; ++i)
+        Add(PluginString(96 + i), XT::FixedToQString(mBounds[i], kBoundFormats[i]));
+    Add(PluginString(59), QString::number(XT::gDoc->GetSpreadShortValue(mDoc, spread)));
+    Add(PluginString(60), XT::FixedToQString(XT::gDoc->GetSpreadFixedValue(mDoc, spread), XT::kFormatVertical));
+}
+
+QString Spread::ToString() const
+{
+    if (!IsValid())
+        return QString(kPropertyCount, QChar(Separator()));
+    return Values();
+}
+
+QString Spread::Name() const
+{
+    if (!IsValid())
+        return PluginString(103);
+    QString name = XT::ToQString(XT::gBox->GetBoxName(mSpreadBox));
+    if (name.isEmpty())
+        name = PluginString(25);
+    return name + QLatin1Char(' ') + QString::number(mIndex);
+}
+
+bool Spread::IsValid() const
+{
+    return mSpreadBox != XT::kNoBox;
+}
+
+bool Spread::CanApply(int) const
+{
+    return false;
+}
+
+void Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+{
+    auto* source = dynamic_cast<Spread*>(&other);
+    if (!source)
+        return;
+    const int16_t spread = int16_t(mIndex);
+    for (const auto& entry : patches)
+    {
+        const int key = entry.first;
+        if (key < 0 || key >= kPropertyCount)
+            continue;
+        QString value = source->Value(size_t(key));
+        if (key < 4)
+        {
+            Fixed bounds[4] = {mBounds[0], mBounds[1], mBounds[2], mBounds[3]};
+            bounds[key] = source->mBounds[key];
+            if (XT::gDoc->SetSpreadBounds(mDoc, spread, bounds[0], bounds[1], bounds[2], bounds[3]) != 0)
+                continue;
+            std::copy(bounds, bounds + 4, mBounds);
+        }
+        else if (key == 4)
+        {
+            bool ok = false;
+            const int16_t number = value.toShort(&ok);
+            if (!ok || XT::gDoc->SetSpreadShortValue(mDoc, spread, number) != 0)
+                continue;
+        }
+        else
+        {
+            bool ok = false;
+            const Fixed fixed = XT::QStringToFixed(value, XT::kFormatVertical, &ok);
+            if (!ok || XT::gDoc->SetSpreadFixedValue(mDoc, spread, fixed) != 0)
+                continue;
+        }
+        Update(size_t(key), value);
+    }
+}

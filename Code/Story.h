@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Corvable.h"
+#include "HiddenTextHelper.h"
+#include "XTTypes.h"
+
+// A text story, compared as its plain text with hidden runs masked, so that
+// every offset of the compared text is the host's offset. Applying a row
+// replaces a range of this story with the other story's range.
+class Story : public Corvable
+{
+public:
+    explicit Story(char** text);
+    // The empty side of a pair: the story is missing from this project.
+    explicit Story(long project);
+    Story(const Story& other) = default;
+
+    QString ToString() const override;
+    QString Name() const override;
+    bool IsValid() const override;
+    bool CanApply(int row) const override;
+    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows) override;
+
+    // The document number of the first box the story runs through (-1 when
+    // it is in no box), and that box.
+    XTDocNumber GetUsage(long* box) const;
+
+    // Copies [start, start + length) of this story into `dest` at
+    // destOffset: through the host's copy and paste when both stories are in
+    // boxes, else directly.
+    void CopyText(long start, long length, Story& dest, long destOffset);
+
+    static void XECopyText(short srcDoc, long srcBox, long srcStart, long srcEnd, short dstDoc, long dstBox,
+                           long dstOffset);
+
+    XTTextRef Text() const { return mText; }
+    XTProjectId ProjectId() const { return mProject; }
+
+private:
+    void CreateFrom(Story& other);
+
+    XTTextRef mText;
+    XTProjectId mProject;
+    mutable HiddenTextHelper mHidden;
+};
