@@ -1,0 +1,5 @@
+#include "NodeVisitor.h"
+
+void NodeVisitor::Visit(PlaceholderNode&) const
+{
+}
