@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <vector>
+
+namespace TextDiff
+{
+
+enum Operation
+{
+    DELETE = 0,
+    INSERT = 1,
+    EQUAL = 2
+};
+
+class Diff
+{
+public:
+    Operation operation = EQUAL;
+    QString text;
+    bool isContext = false;
+
+    Diff() = default;
+    Diff(Operation operation, const QString& text, bool isContext);
+    Diff(const Diff& other) = default;
+    Diff& operator=(const Diff& other) = default;
+
+    QString toString() const;
+    static QString strOperation(Operation op);
+
+    bool operator==(const Diff& other) const;
+    bool operator!=(const Diff& other) const;
+};
+
+class Patch
+{
+public:
+    QList<Diff> diffs;
+    int start1 = 0;
+    int start2 = 0;
+    int length1 = 0;
+    int length2 = 0;
+
+    Patch() = default;
+    bool isNull() const;
+    QString toString() const;
+};
+
+class UnitPatch
+{
+public:
+    QList<Patch> patches;
+    int length1 = 0;
+    int length2 = 0;
+    bool isChange = false;
+    bool appliedRight = false;
+    bool appliedLeft = false;
+
+    explicit UnitPatch(bool isChange = false, bool appliedRight = false, bool appliedLeft = false);
+    UnitPatch(const UnitPatch& other) = default;
+    UnitPatch& operator=(const UnitPatch& other) = default;
+};
+
+// Cuts an equality at carriage returns; the caller owns and deletes what lands in parts.
+bool SplitDiff(Diff& diff, Diff* (&parts)[2], bool atStart);
+
+class DiffEngine
+{
+public:
+    // The points one front of the path search reached, step by step: for step d the furthest x on each
+    // diagonal k = -d, -d + 2, ..., d (the point itself is (x, x - k)). The endpoints of a step are exactly
+    // these points, so membership needs no set; a point's snake start follows from step d - 1.
+    class FrontMap
+    {
+    public:
+        int size() const { return int(mSteps.size()); }
+        bool contains(int d, int x, int y) const;
+        int furthest(int d, int k) const { return mSteps[size_t(d)][size_t((k + d) / 2)]; }
+        int snakeStart(int d, int k) const;
+        std::vector<int>& appendStep(int d);
+        void truncate(int count);
+        qint64 storedBytes() const { return mBytes; }
+
+    private:
+        std::vector<std::vector<int>> mSteps;
+        qint64 mBytes = 0;
+    };
+
+    float Diff_Timeout = 1.0f;
+    short Diff_EditCost = 4;
+    short Diff_DualThreshold = 32;
+    float Match_Threshold = 0.5f;
+    int Match_Distance = 1000;
+    float Patch_DeleteThreshold = 0.5f;
+    short Patch_Margin = 4;
+    int Match_MaxBits = 32;
+
+    // Stored fronts above this size make the path search give up as on a time-out.
+    static const qint64 sMaxFrontBytes = 256LL * 1024 * 1024;
+
+    DiffEngine() = default;
+
+    // Core differencing
+    QList<Diff> diff_main(const QString& text1, const QString& text2, bool checklines);
+    QList<Diff> diff_main(const QString& text1, const QString& text2);
+    QList<Diff> diff_compute(QString text1, QString text2, bool checklines);
+    QList<Diff> diff_map(const QString& text1, const QString& text2);
+    QList<Diff> diff_path1(const FrontMap& v_map, const QString& text1, const QString& text2);
+    QList<Diff> diff_path2(const FrontMap& v_map, const QString& text1, const QString& text2);
+    QStringList diff_halfMatch(const QString& text1, const QString& text2);
+    QStringList diff_halfMatchI(const QString& longtext, const QString& shorttext, int i);
+    QList<QVariant> diff_linesToChars(const QString& text1, const QString& text2);
+    QString diff_linesToCharsMunge(const QString& text, QStringList& lineArray, QMap<QString, int>& lineHash);
+    void diff_charsToLines(QList<Diff>& diffs, const QStringList& lineArray);
+    int diff_commonPrefix(const QString& text1, const QString& text2);
+    int diff_commonSuffix(const QString& text1, const QString& text2);
+
+    // Clean-ups and conversions
+    void diff_cleanupMerge(QList<Diff>& diffs);
+    void diff_cleanupSemantic(QList<Diff>& diffs);
+    void diff_cleanupSemanticLossless(QList<Diff>& diffs);
+    int diff_cleanupSemanticScore(const QString& one, const QString& two);
+    void diff_cleanupEfficiency(QList<Diff>& diffs);
+    void diff_cleanupSplit(QList<Diff>& diffs);
+    int diff_levenshtein(const QList<Diff>& diffs);
+    int diff_xIndex(const QList<Diff>& diffs, int loc);
+    QString diff_text1(const QList<Diff>& diffs);
+    QString diff_text2(const QList<Diff>& diffs);
+    QString diff_prettyHtml(const QList<Diff>& diffs);
+    QString diff_toDelta(const QList<Diff>& diffs);
+    QList<Diff> diff_fromDelta(const QString& text1, const QString& delta);
+
+    // Patches and rows
+    QList<UnitPatch> patch_make(const QString& text1, const QList<Diff>& diffs, bool perLine);
+    QList<UnitPatch> patch_make(const QString& text1, const QString& text2);
+    QList<UnitPatch> patch_make(const QList<Diff>& diffs);
+    QList<UnitPatch> patch_make(const QString& text1, const QString& text2, const QList<Diff>& diffs);
+    QString patch_toText(const QList<Patch>& patches);
+    QList<Patch> patch_fromText(const QString& text);
+
+    // Matching and application
+    int match_main(const QString& text, const QString& pattern, int loc);
+    int match_bitap(const QString& text, const QString& pattern, int loc);
+    QMap<QChar, int> match_alphabet(const QString& pattern);
+    double match_bitapScore(int e, int x, int loc, const QString& pattern);
+    void patch_addContext(Patch& patch, const QString& text);
+    void patch_splitMax(QList<Patch>& patches);
+    QString patch_addPadding(QList<Patch>& patches);
+    QList<Patch> patch_deepCopy(QList<Patch>& patches);
+    QPair<QString, QVector<bool>> patch_apply(QList<Patch>& patches, const QString& text);
+
+    // The percent-encoded form used by deltas and patch text. Unpaired surrogates, which a diff may leave
+    // at its edges, are written as three-byte sequences so that the text reads back unchanged.
+    static QString encodeText(const QString& text);
+    static QString decodeText(const QString& encoded);
+
+private:
+    bool findFootstep(const FrontMap& other, int lastStep, int k, int lo, int hi, int& hitX,
+                      int& hitStep) const;
+    int maxBits() const;
+};
+
+} // namespace TextDiff
