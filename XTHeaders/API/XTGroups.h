@@ -39,6 +39,9 @@ struct XTProjectTable
     // Fills the two specifications (the project's file and its backing file)
     // and says which one names the project.
     XTError (*GetProjectFiles)(XTProjectId project, XTFileSpec first, XTFileSpec second, bool* useSecond);
+    // Why the last OpenProjectFile gave no project (a message naming the file
+    // and the place), or 0.
+    HostString (*GetOpenError)();
 };
 
 // Spreads, pages and masters. Normal spreads count from 1; a spread box's

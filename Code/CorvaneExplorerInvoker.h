@@ -1,0 +1,54 @@
+#pragma once
+
+#include "XTTypes.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QCloseEvent;
+
+// One comparison: opens the two projects in the host, runs the explorer over
+// them, saves and asks about unsaved changes when the window asks, and closes
+// the projects at the end.
+class CorvaneExplorerInvoker : public QObject
+{
+    Q_OBJECT
+
+public:
+    CorvaneExplorerInvoker(const QString& lhsPath, const QString& rhsPath);
+    ~CorvaneExplorerInvoker() override;
+
+    // Runs one comparison from the project picker to the closing of both
+    // projects.
+    static void Invoke();
+
+    // Whether a running comparison has this project open.
+    static bool IsInvoked(const QString& path);
+
+    XTProjectId LHSProject() const { return mLHSProject; }
+    XTProjectId RHSProject() const { return mRHSProject; }
+
+public slots:
+    void Open();
+    void Save();
+    void Close(QCloseEvent* eventP);
+
+private:
+    // Saves one project; tells the user and answers false when the host
+    // refuses.
+    bool SaveProject(XTProjectId project, const QString& path);
+
+    QString mLHSPath;
+    QString mRHSPath;
+    XTProjectId mLHSProject;
+    XTProjectId mRHSProject;
+    // Whether every save asked of this comparison went through.
+    bool mSaved = true;
+
+    static QStringList sOpenedProjects;
+};
+
+// Opens a project file in the host; -1 when the path is empty or the host
+// cannot open it.
+XTProjectId OpenProject(QString& path);

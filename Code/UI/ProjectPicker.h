@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <memory>
+
+class QComboBox;
+class Ui_ProjectPickerClass;
+
+// The dialog in which the user picks the two project files of a comparison.
+// Each side validates its text at every change; OK is enabled only while both
+// sides name a project file that no comparison and no host window has open.
+class ProjectPicker : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum ComboID
+    {
+        LHS = 0,
+        RHS = 1
+    };
+
+    explicit ProjectPicker(QWidget* parent = nullptr);
+    ~ProjectPicker() override;
+
+    QString GetProjectPath(ComboID id) const;
+
+    // The message line's text, for whoever shows or tests it.
+    QString Message() const;
+    bool IsValid(ComboID id) const { return id == LHS ? mLHSValid : mRHSValid; }
+    QComboBox* Combo(ComboID id) const;
+
+private slots:
+    void BrowseLHS();
+    void BrowseRHS();
+    void EditTextChanged(QString text);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    void AddFile(QComboBox* combo, const QString& path);
+    void Browse(QComboBox* combo);
+    void ReadHistory(const QString& group, QComboBox* combo);
+    void WriteHistory(const QString& group, const QComboBox* combo) const;
+    // The combo box whose area, in this dialog's coordinates, holds `pos`.
+    QComboBox* ComboAt(const QPoint& pos) const;
+
+    std::unique_ptr<Ui_ProjectPickerClass> mUi;
+    bool mHistoryChanged = false;
+    bool mLHSValid = false;
+    bool mRHSValid = false;
+    QString mLastPath;
+};
