@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace XTHost
+{
+
+// A run of hidden text. It occupies mLength + 1 units of the story: the marker
+// unit at mOffset, then mLength units of hidden content.
+struct HiddenRun
+{
+    int mOffset = 0;
+    int mLength = 0;
+
+    int end() const { return mOffset + mLength + 1; }
+    bool operator==(const HiddenRun& other) const
+    {
+        return mOffset == other.mOffset && mLength == other.mLength;
+    }
+    bool operator!=(const HiddenRun& other) const { return !(*this == other); }
+};
+
+// A piece of story text with its hidden runs (offsets relative to the piece):
+// what the clipboard holds and what a range copy carries.
+struct TextFragment
+{
+    QString mText;
+    std::vector<HiddenRun> mRuns;
+
+    bool operator==(const TextFragment& other) const { return mText == other.mText && mRuns == other.mRuns; }
+};
+
+// A text box a story runs through, named by its persistent numbers.
+struct BoxLink
+{
+    int32_t mLayout = 0;
+    int32_t mBox = 0;
+
+    bool operator==(const BoxLink& other) const { return mLayout == other.mLayout && mBox == other.mBox; }
+    bool operator!=(const BoxLink& other) const { return !(*this == other); }
+};
+
+class Story
+{
+public:
+    // The unit every hidden run starts with.
+    static constexpr char16_t sMarker = 0xFFFC;
+
+    int32_t mNumber = 0;
+    QString mText;
+    std::vector<HiddenRun> mRuns; // ascending, never overlapping
+    std::vector<BoxLink> mBoxes;  // first box first
+
+    int length() const { return mText.size(); }
+
+    // Builds a story text from visible pieces and hidden contents; the marker
+    // units are added here.
+    void appendVisible(const QString& text);
+    void appendHidden(const QString& content);
+
+    // The index of the run that [offset] lies in, or -1.
+    int runAt(int offset) const;
+    // An offset strictly inside a run moves to the run's end.
+    int adjustOffset(int offset) const;
+    // The first run that ends after `from` and starts before `end`, or -1.
+    int findRun(int from, int end) const;
+
+    TextFragment extract(int start, int end) const;
+    // Inserts at `position` (moved out of a run first, see adjustOffset) and
+    // returns where the fragment went.
+    int insert(int position, const TextFragment& fragment);
+    // Removes [start, end). A run that loses units shrinks; a run that loses
+    // its marker ends there, and what is left of its content becomes ordinary
+    // text.
+    void remove(int start, int end);
+
+    bool isConsistent() const;
+
+    bool operator==(const Story& other) const
+    {
+        return mNumber == other.mNumber && mText == other.mText && mRuns == other.mRuns &&
+               mBoxes == other.mBoxes;
+    }
+    bool operator!=(const Story& other) const { return !(*this == other); }
+};
+
+} // namespace XTHost
