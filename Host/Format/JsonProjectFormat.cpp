@@ -1,0 +1,825 @@
+#include "JsonProjectFormat.h"
+
+#include "JsonWriter.h"
+#include "Model/BoxProperties.h"
+#include "Model/BuiltInColors.h"
+#include "Model/Project.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+#include <set>
+
+namespace XTHost
+{
+
+namespace
+{
+
+const char* const sFormatMarker = "corvane-project";
+
+// Limits beyond which a file is refused as unreasonable; page and spread
+// numbers are 16-bit in the host interface.
+constexpr int sMaxPagesPerLayout = 32000;
+constexpr int sMaxSpreadsPerLayout = 32000;
+constexpr int sMaxMasters = 1000;
+constexpr int sMaxColors = 30000; // colour ids are 16-bit
+constexpr int sMaxStoryLength = std::numeric_limits<int32_t>::max() / 2;
+
+const char* kindName(int16_t kind)
+{
+    switch (kind)
+    {
+    case XT::kContentNone:
+        return "none";
+    case XT::kContentGroup:
+        return "group";
+    case XT::kContentText:
+        return "text";
+    case XT::kContentPicture:
+        return "picture";
+    case XT::kContentUser:
+        return "user";
+    default:
+        return "";
+    }
+}
+
+QString fourCCText(XTFourCC code)
+{
+    QString text;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        text += QChar(char((code >> shift) & 0xFF));
+    return text;
+}
+
+// Where a value sits in the document, built only when an error is reported.
+struct Place
+{
+    const Place* mParent;
+    const char* mKey; // null for an array element
+    int mIndex;
+
+    Place child(const char* key) const { return {this, key, -1}; }
+    Place at(int index) const { return {this, nullptr, index}; }
+
+    QString toString() const
+    {
+        if (!mParent)
+            return QString();
+        QString prefix = mParent->toString();
+        if (!mKey)
+            return prefix + QStringLiteral("[%1]").arg(mIndex);
+        return prefix.isEmpty() ? QString::fromLatin1(mKey) : prefix + '.' + QLatin1String(mKey);
+    }
+};
+
+struct FormatError
+{
+    QString mPlace;
+    QString mMessage;
+};
+
+[[noreturn]] void fail(const Place& place, const QString& message)
+{
+    throw FormatError{place.toString(), message};
+}
+
+QString typeName(const QJsonValue& value)
+{
+    switch (value.type())
+    {
+    case QJsonValue::Null:
+        return QStringLiteral("null");
+    case QJsonValue::Bool:
+        return QStringLiteral("a boolean");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::String:
+        return QStringLiteral("a string");
+    case QJsonValue::Array:
+        return QStringLiteral("an array");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    case QJsonValue::Undefined:
+        break;
+    }
+    return QStringLiteral("nothing");
+}
+
+// Reads the members of one object, refusing keys it does not know.
+class ObjectReader
+{
+public:
+    ObjectReader(const QJsonValue& value, const Place& place) : mPlace(place)
+    {
+        if (!value.isObject())
+            fail(place, QStringLiteral("expected an object, found %1").arg(typeName(value)));
+        mObject = value.toObject();
+    }
+
+    // Call after reading every member.
+    void finish(std::initializer_list<const char*> known) const
+    {
+        for (auto it = mObject.begin(); it != mObject.end(); ++it)
+        {
+            bool found = false;
+            for (const char* key : known)
+                found = found || it.key() == QLatin1String(key);
+            if (!found)
+                fail(mPlace, QStringLiteral("unknown key \"%1\"").arg(it.key()));
+        }
+    }
+
+    bool has(const char* key) const { return mObject.contains(QLatin1String(key)); }
+
+    QJsonValue value(const char* key, bool required = true) const
+    {
+        const QJsonValue value = mObject.value(QLatin1String(key));
+        if (required && value.isUndefined())
+            fail(mPlace, QStringLiteral("the key \"%1\" is missing").arg(QLatin1String(key)));
+        return value;
+    }
+
+    QString string(const char* key, bool required = true, const QString& fallback = QString()) const
+    {
+        const QJsonValue v = value(key, required);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isString())
+            fail(mPlace.child(key), QStringLiteral("expected a string, found %1").arg(typeName(v)));
+        return v.toString();
+    }
+
+    qint64 integer(const char* key, qint64 min, qint64 max, bool required = true, qint64 fallback = 0) const
+    {
+        const QJsonValue v = value(key, required);
+        if (v.isUndefined())
+            return fallback;
+        return readInteger(v, mPlace.child(key), min, max);
+    }
+
+    Fixed fixed(const char* key, bool required = true, Fixed fallback = 0) const
+    {
+        const QJsonValue v = value(key, required);
+        if (v.isUndefined())
+            return fallback;
+        return readFixed(v, mPlace.child(key));
+    }
+
+    bool boolean(const char* key, bool required = true, bool fallback = false) const
+    {
+        const QJsonValue v = value(key, required);
+        if (v.isUndefined())
+            return fallback;
+        if (!v.isBool())
+            fail(mPlace.child(key), QStringLiteral("expected true or false, found %1").arg(typeName(v)));
+        return v.toBool();
+    }
+
+    QJsonArray array(const char* key, bool required = true) const
+    {
+        const QJsonValue v = value(key, required);
+        if (v.isUndefined())
+            return QJsonArray();
+        if (!v.isArray())
+            fail(mPlace.child(key), QStringLiteral("expected an array, found %1").arg(typeName(v)));
+        return v.toArray();
+    }
+
+    static qint64 readInteger(const QJsonValue& v, const Place& place, qint64 min, qint64 max)
+    {
+        if (!v.isDouble())
+            fail(place, QStringLiteral("expected a whole number, found %1").arg(typeName(v)));
+        const double d = v.toDouble();
+        if (d != std::floor(d))
+            fail(place, QStringLiteral("expected a whole number, found %1").arg(d));
+        if (d < double(min) || d > double(max))
+            fail(place, QStringLiteral("%1 is out of range (%2 to %3)").arg(d).arg(min).arg(max));
+        return qint64(d);
+    }
+
+    static Fixed readFixed(const QJsonValue& v, const Place& place)
+    {
+        if (!v.isDouble())
+            fail(place, QStringLiteral("expected a number, found %1").arg(typeName(v)));
+        const double scaled = std::round(v.toDouble() * 65536.0);
+        if (!(scaled >= double(std::numeric_limits<Fixed>::min()) &&
+              scaled <= double(std::numeric_limits<Fixed>::max())))
+            fail(place, QStringLiteral("%1 is out of range (-32768 to 32767.99998)").arg(v.toDouble()));
+        return Fixed(scaled);
+    }
+
+    const Place& place() const { return mPlace; }
+
+private:
+    QJsonObject mObject;
+    Place mPlace;
+};
+
+QStringList readStrings(const QJsonArray& array, const Place& place)
+{
+    QStringList list;
+    list.reserve(array.size());
+    for (int i = 0; i < array.size(); ++i)
+    {
+        if (!array.at(i).isString())
+            fail(place.at(i), QStringLiteral("expected a string, found %1").arg(typeName(array.at(i))));
+        list << array.at(i).toString();
+    }
+    return list;
+}
+
+void readProperties(const QJsonValue& value, const Place& place, const std::vector<PropertyInfo>& table,
+                    const Box& box, std::map<int32_t, int32_t>& properties)
+{
+    ObjectReader reader(value, place);
+    std::vector<const char*> known;
+    for (const PropertyInfo& info : table)
+    {
+        if (!info.appliesTo(box))
+            continue;
+        known.push_back(info.mKey);
+        int32_t result = info.mDefault;
+        if (reader.has(info.mKey))
+        {
+            const QJsonValue v = reader.value(info.mKey);
+            const Place here = place.child(info.mKey);
+            switch (info.mKind)
+            {
+            case PropertyInfo::Measure:
+                result = ObjectReader::readFixed(v, here);
+                break;
+            case PropertyInfo::Boolean:
+                if (!v.isBool())
+                    fail(here, QStringLiteral("expected true or false, found %1").arg(typeName(v)));
+                result = v.toBool() ? 1 : 0;
+                break;
+            case PropertyInfo::Int16:
+                result = int32_t(ObjectReader::readInteger(v, here, -32768, 32767));
+                break;
+            case PropertyInfo::ByteCode:
+                result = int32_t(ObjectReader::readInteger(v, here, 0, 255));
+                break;
+            case PropertyInfo::Int32:
+                result = int32_t(ObjectReader::readInteger(v, here, std::numeric_limits<int32_t>::min(),
+                                                           std::numeric_limits<int32_t>::max()));
+                break;
+            }
+        }
+        properties[info.mLabel] = result;
+    }
+    // Keys that belong to another kind of box are as wrong as unknown ones.
+    const QJsonObject object = value.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it)
+    {
+        bool found = false;
+        for (const char* key : known)
+            found = found || it.key() == QLatin1String(key);
+        if (!found)
+            fail(place, QStringLiteral("no property \"%1\" for a box of kind %2")
+                            .arg(it.key(), QLatin1String(kindName(box.mKind))));
+    }
+}
+
+Box readBox(const QJsonValue& value, const Place& place)
+{
+    ObjectReader reader(value, place);
+    Box box;
+    box.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
+    box.mName = reader.string("name", false);
+    const QString kind = reader.string("kind");
+    const int16_t kinds[] = {XT::kContentNone, XT::kContentGroup, XT::kContentText, XT::kContentPicture,
+                             XT::kContentUser};
+    box.mKind = -1;
+    for (int16_t k : kinds)
+        if (kind == QLatin1String(kindName(k)))
+            box.mKind = k;
+    if (box.mKind < 0)
+        fail(place.child("kind"),
+             QStringLiteral("\"%1\" is no box kind (none, group, text, picture, user)").arg(kind));
+
+    const Place boundsPlace = place.child("bounds");
+    ObjectReader bounds(reader.value("bounds"), boundsPlace);
+    box.mBounds.left = bounds.fixed("left");
+    box.mBounds.top = bounds.fixed("top");
+    box.mBounds.right = bounds.fixed("right");
+    box.mBounds.bottom = bounds.fixed("bottom");
+    bounds.finish({"left", "top", "right", "bottom"});
+    if (box.mBounds.right < box.mBounds.left || box.mBounds.bottom < box.mBounds.top)
+        fail(boundsPlace, QStringLiteral("the right and bottom edges must not lie before the left and top"));
+
+    box.mColor = reader.string("colour", false);
+    applyDefaultProperties(box);
+    if (reader.has("properties"))
+        readProperties(reader.value("properties"), place.child("properties"), boxProperties(), box,
+                       box.mProperties);
+
+    if (reader.has("text"))
+    {
+        const Place textPlace = place.child("text");
+        if (!box.isText())
+            fail(textPlace, QStringLiteral("only a text box has text settings"));
+        ObjectReader text(reader.value("text"), textPlace);
+        const QJsonArray insets = text.array("insets", false);
+        if (text.has("insets"))
+        {
+            if (insets.size() != 4)
+                fail(textPlace.child("insets"), QStringLiteral("expected four insets"));
+            for (int i = 0; i < 4; ++i)
+                box.mInsets[i] = ObjectReader::readFixed(insets.at(i), textPlace.child("insets").at(i));
+        }
+        box.mInsetSetting = int32_t(text.integer("insetSetting", 0, 255, false));
+        text.finish({"insets", "insetSetting"});
+    }
+    if (reader.has("picture"))
+    {
+        const Place picturePlace = place.child("picture");
+        if (!box.isPicture())
+            fail(picturePlace, QStringLiteral("only a picture box has a picture"));
+        ObjectReader picture(reader.value("picture"), picturePlace);
+        box.mPicturePath = picture.string("path", false);
+        if (picture.has("properties"))
+            readProperties(picture.value("properties"), picturePlace.child("properties"), pictureProperties(),
+                           box, box.mPictureProperties);
+        picture.finish({"path", "properties"});
+    }
+    reader.finish({"number", "name", "kind", "bounds", "colour", "properties", "text", "picture"});
+    return box;
+}
+
+Spread readSpread(const QJsonValue& value, const Place& place)
+{
+    ObjectReader reader(value, place);
+    Spread spread;
+    spread.mName = reader.string("name", false);
+    if (reader.has("bounds"))
+    {
+        ObjectReader bounds(reader.value("bounds"), place.child("bounds"));
+        spread.mBounds = {bounds.fixed("left"), bounds.fixed("right"), bounds.fixed("top"),
+                          bounds.fixed("bottom")};
+        bounds.finish({"left", "right", "top", "bottom"});
+    }
+    spread.mColumns = int16_t(reader.integer("columns", -32768, 32767, false, 1));
+    spread.mGutter = reader.fixed("gutter", false);
+    spread.mPages = readStrings(reader.array("pages", false), place.child("pages"));
+    const QJsonArray boxes = reader.array("boxes", false);
+    spread.mBoxes.reserve(boxes.size());
+    const Place boxesPlace = place.child("boxes");
+    for (int i = 0; i < boxes.size(); ++i)
+        spread.mBoxes.push_back(readBox(boxes.at(i), boxesPlace.at(i)));
+    reader.finish({"name", "bounds", "columns", "gutter", "pages", "boxes"});
+    return spread;
+}
+
+XTFourCC readFourCC(const ObjectReader& reader, const char* key)
+{
+    const QString text = reader.string(key);
+    if (text.size() != 4 || text.toLatin1().size() != 4 ||
+        std::any_of(text.begin(), text.end(),
+                    [](QChar c) { return c.unicode() < 0x20 || c.unicode() > 0x7E; }))
+        fail(reader.place().child(key), QStringLiteral("\"%1\" is not a four-character code").arg(text));
+    const QByteArray bytes = text.toLatin1();
+    return (XTFourCC(uint8_t(bytes[0])) << 24) | (XTFourCC(uint8_t(bytes[1])) << 16) |
+           (XTFourCC(uint8_t(bytes[2])) << 8) | XTFourCC(uint8_t(bytes[3]));
+}
+
+Layout readLayout(const QJsonValue& value, const Place& place)
+{
+    ObjectReader reader(value, place);
+    Layout layout;
+    layout.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
+    layout.mName = reader.string("name", false);
+    layout.mType = readFourCC(reader, "type");
+    layout.mMasterSpreads = int16_t(reader.integer("masterSpreads", 0, sMaxMasters, false));
+    layout.mMasterPages = readStrings(reader.array("masterPages", false), place.child("masterPages"));
+    if (layout.mMasterPages.size() > sMaxMasters)
+        fail(place.child("masterPages"), QStringLiteral("more than %1 master pages").arg(sMaxMasters));
+    const QJsonArray spreads = reader.array("spreads");
+    if (spreads.size() > sMaxSpreadsPerLayout)
+        fail(place.child("spreads"), QStringLiteral("more than %1 spreads").arg(sMaxSpreadsPerLayout));
+    const Place spreadsPlace = place.child("spreads");
+    std::set<int32_t> numbers;
+    for (int i = 0; i < spreads.size(); ++i)
+    {
+        layout.mSpreads.push_back(readSpread(spreads.at(i), spreadsPlace.at(i)));
+        const std::vector<Box>& boxes = layout.mSpreads.back().mBoxes;
+        for (size_t b = 0; b < boxes.size(); ++b)
+            if (!numbers.insert(boxes[b].mNumber).second)
+                fail(spreadsPlace.at(i).child("boxes").at(int(b)).child("number"),
+                     QStringLiteral("box number %1 is already used in this layout").arg(boxes[b].mNumber));
+    }
+    if (layout.pageCount() > sMaxPagesPerLayout)
+        fail(spreadsPlace, QStringLiteral("more than %1 pages").arg(sMaxPagesPerLayout));
+    reader.finish({"number", "name", "type", "masterSpreads", "masterPages", "spreads"});
+    return layout;
+}
+
+void readStoryText(const QJsonValue& value, const Place& place, Story& story)
+{
+    if (value.isString())
+    {
+        story.appendVisible(value.toString());
+        return;
+    }
+    if (!value.isArray())
+        fail(place,
+             QStringLiteral("expected a string or an array of text pieces, found %1").arg(typeName(value)));
+    const QJsonArray pieces = value.toArray();
+    for (int i = 0; i < pieces.size(); ++i)
+    {
+        const QJsonValue piece = pieces.at(i);
+        if (piece.isString())
+        {
+            story.appendVisible(piece.toString());
+            continue;
+        }
+        ObjectReader hidden(piece, place.at(i));
+        story.appendHidden(hidden.string("hidden"));
+        hidden.finish({"hidden"});
+    }
+    if (story.length() > sMaxStoryLength)
+        fail(place, QStringLiteral("the text is too long"));
+}
+
+Story readStory(const QJsonValue& value, const Place& place)
+{
+    ObjectReader reader(value, place);
+    Story story;
+    story.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
+    const QJsonArray boxes = reader.array("boxes", false);
+    const Place boxesPlace = place.child("boxes");
+    for (int i = 0; i < boxes.size(); ++i)
+    {
+        ObjectReader link(boxes.at(i), boxesPlace.at(i));
+        story.mBoxes.push_back({int32_t(link.integer("layout", 1, std::numeric_limits<int32_t>::max())),
+                                int32_t(link.integer("box", 1, std::numeric_limits<int32_t>::max()))});
+        link.finish({"layout", "box"});
+    }
+    readStoryText(reader.value("text"), place.child("text"), story);
+    reader.finish({"number", "boxes", "text"});
+    return story;
+}
+
+Asset readAsset(const QJsonValue& value, const Place& place, int kind)
+{
+    ObjectReader reader(value, place);
+    Asset asset;
+    asset.mKind = kind;
+    asset.mName = reader.string("name");
+    if (asset.mName.isEmpty())
+        fail(place.child("name"), QStringLiteral("an asset needs a name"));
+    if (kind != XT::kColorAssetKind)
+    {
+        asset.mDescription = reader.string("description", false);
+        reader.finish({"name", "description"});
+        return asset;
+    }
+    if (builtInColorIndex(asset.mName) >= 0)
+        fail(place.child("name"), QStringLiteral("\"%1\" is a built-in colour").arg(asset.mName));
+    const QString model = reader.string("model");
+    const Place valuesPlace = place.child("values");
+    const QJsonArray values = reader.array("values");
+    int count = 0;
+    if (model == QLatin1String("RGB"))
+    {
+        asset.mColor.mModel = ColorValue::Rgb;
+        count = 3;
+    }
+    else if (model == QLatin1String("CMYK"))
+    {
+        asset.mColor.mModel = ColorValue::Cmyk;
+        count = 4;
+    }
+    else
+        fail(place.child("model"), QStringLiteral("\"%1\" is no colour model (RGB, CMYK)").arg(model));
+    if (values.size() != count)
+        fail(valuesPlace, QStringLiteral("a %1 colour has %2 values").arg(model).arg(count));
+    for (int i = 0; i < count; ++i)
+        asset.mColor.mValues[i] = int(ObjectReader::readInteger(
+            values.at(i), valuesPlace.at(i), 0, asset.mColor.mModel == ColorValue::Rgb ? 255 : 100));
+    asset.mColor.mSpot = reader.boolean("spot", false);
+    reader.finish({"name", "model", "values", "spot"});
+    return asset;
+}
+
+void readAssets(const QJsonValue& value, const Place& place, Project& project)
+{
+    ObjectReader reader(value, place);
+    const QJsonObject object = value.toObject();
+    for (auto it = object.begin(); it != object.end(); ++it)
+    {
+        const int kind = assetKindFromName(it.key());
+        const QByteArray key = it.key().toUtf8();
+        const Place kindPlace = place.child(key.constData());
+        if (kind == 0)
+            fail(place, QStringLiteral("\"%1\" is no asset kind").arg(it.key()));
+        if (!it.value().isArray())
+            fail(kindPlace, QStringLiteral("expected an array, found %1").arg(typeName(it.value())));
+        const QJsonArray assets = it.value().toArray();
+        if (kind == XT::kColorAssetKind && assets.size() > sMaxColors)
+            fail(kindPlace, QStringLiteral("more than %1 colours").arg(sMaxColors));
+        std::set<QString> names;
+        for (int i = 0; i < assets.size(); ++i)
+        {
+            Asset asset = readAsset(assets.at(i), kindPlace.at(i), kind);
+            if (!names.insert(asset.mName).second)
+                fail(kindPlace.at(i).child("name"),
+                     QStringLiteral("the name \"%1\" is already used").arg(asset.mName));
+            project.mAssets[kind - 1].push_back(std::move(asset));
+        }
+    }
+}
+
+// Every story link names a text box that exists, and no box shows two stories.
+void checkStoryLinks(const Project& project, const Place& storiesPlace)
+{
+    std::set<std::pair<int32_t, int32_t>> used;
+    std::set<int32_t> numbers;
+    for (size_t s = 0; s < project.mStories.size(); ++s)
+    {
+        const Story& story = project.mStories[s];
+        const Place place = storiesPlace.at(int(s));
+        if (!numbers.insert(story.mNumber).second)
+            fail(place.child("number"), QStringLiteral("story number %1 is already used").arg(story.mNumber));
+        for (size_t b = 0; b < story.mBoxes.size(); ++b)
+        {
+            const BoxLink& link = story.mBoxes[b];
+            const Place linkPlace = place.child("boxes").at(int(b));
+            const Layout* layout = project.findLayout(link.mLayout);
+            const Box* box = layout ? layout->findBox(link.mBox) : nullptr;
+            if (!box)
+                fail(linkPlace, QStringLiteral("layout %1 has no box %2").arg(link.mLayout).arg(link.mBox));
+            if (!box->isText())
+                fail(linkPlace,
+                     QStringLiteral("box %1 of layout %2 is no text box").arg(link.mBox).arg(link.mLayout));
+            if (!used.insert({link.mLayout, link.mBox}).second)
+                fail(linkPlace, QStringLiteral("box %1 of layout %2 already shows a story")
+                                    .arg(link.mBox)
+                                    .arg(link.mLayout));
+        }
+    }
+}
+
+// Where a byte offset lies, for parse errors.
+QString lineAndColumn(const QByteArray& data, int offset)
+{
+    int line = 1;
+    int lineStart = 0;
+    for (int i = 0; i < offset && i < data.size(); ++i)
+        if (data[i] == '\n')
+        {
+            ++line;
+            lineStart = i + 1;
+        }
+    return QStringLiteral("byte offset %1 (line %2, column %3)")
+        .arg(offset)
+        .arg(line)
+        .arg(offset - lineStart + 1);
+}
+
+JsonNode writeProperties(const std::vector<PropertyInfo>& table, const Box& box,
+                         const std::map<int32_t, int32_t>& properties)
+{
+    JsonNode node = JsonNode::object();
+    for (const PropertyInfo& info : table)
+    {
+        if (!info.appliesTo(box))
+            continue;
+        auto it = properties.find(info.mLabel);
+        const int32_t value = it == properties.end() ? info.mDefault : it->second;
+        switch (info.mKind)
+        {
+        case PropertyInfo::Measure:
+            node.insert(info.mKey, JsonNode::fixed(value));
+            break;
+        case PropertyInfo::Boolean:
+            node.insert(info.mKey, JsonNode::boolean(value != 0));
+            break;
+        default:
+            node.insert(info.mKey, JsonNode::number(value));
+            break;
+        }
+    }
+    return node;
+}
+
+JsonNode writeBox(const Box& box)
+{
+    JsonNode node = JsonNode::object();
+    node.insert("number", JsonNode::number(box.mNumber));
+    node.insert("name", JsonNode::string(box.mName));
+    node.insert("kind", JsonNode::string(QLatin1String(kindName(box.mKind))));
+    JsonNode& bounds = node.insert("bounds", JsonNode::object());
+    bounds.insert("left", JsonNode::fixed(box.mBounds.left));
+    bounds.insert("top", JsonNode::fixed(box.mBounds.top));
+    bounds.insert("right", JsonNode::fixed(box.mBounds.right));
+    bounds.insert("bottom", JsonNode::fixed(box.mBounds.bottom));
+    if (!box.mColor.isEmpty())
+        node.insert("colour", JsonNode::string(box.mColor));
+    node.insert("properties", writeProperties(boxProperties(), box, box.mProperties));
+    if (box.isText())
+    {
+        JsonNode& text = node.insert("text", JsonNode::object());
+        JsonNode& insets = text.insert("insets", JsonNode::array());
+        for (Fixed inset : box.mInsets)
+            insets.append(JsonNode::fixed(inset));
+        text.insert("insetSetting", JsonNode::number(box.mInsetSetting));
+    }
+    if (box.isPicture())
+    {
+        JsonNode& picture = node.insert("picture", JsonNode::object());
+        picture.insert("path", JsonNode::string(box.mPicturePath));
+        picture.insert("properties", writeProperties(pictureProperties(), box, box.mPictureProperties));
+    }
+    return node;
+}
+
+JsonNode writeStoryText(const Story& story)
+{
+    if (story.mRuns.empty())
+        return JsonNode::string(story.mText);
+    JsonNode pieces = JsonNode::array();
+    int position = 0;
+    for (const HiddenRun& run : story.mRuns)
+    {
+        if (run.mOffset > position)
+            pieces.append(JsonNode::string(story.mText.mid(position, run.mOffset - position)));
+        JsonNode& hidden = pieces.append(JsonNode::object());
+        hidden.insert("hidden", JsonNode::string(story.mText.mid(run.mOffset + 1, run.mLength)));
+        position = run.end();
+    }
+    if (position < story.length())
+        pieces.append(JsonNode::string(story.mText.mid(position)));
+    return pieces;
+}
+
+} // namespace
+
+bool JsonProjectFormat::recognise(const QByteArray& head, XTFourCC* fileType) const
+{
+    // The writer puts these three keys first, so the type of a file shows in
+    // its first bytes.
+    static const QRegularExpression sHead(QStringLiteral(
+        "^\\s*\\{\\s*\"format\"\\s*:\\s*\"corvane-project\"\\s*,\\s*\"version\"\\s*:\\s*\\d+\\s*,"
+        "\\s*\"fileType\"\\s*:\\s*\"(XPRJ|XPRT)\""));
+    const QRegularExpressionMatch match = sHead.match(QString::fromUtf8(head));
+    if (!match.hasMatch())
+        return false;
+    *fileType = match.captured(1) == QLatin1String("XPRJ") ? XT::kFileProject : XT::kFileTemplate;
+    return true;
+}
+
+bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Project& project,
+                              QString* error) const
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+    {
+        *error = QStringLiteral("%1: %2: %3")
+                     .arg(place, lineAndColumn(data, parseError.offset), parseError.errorString());
+        return false;
+    }
+    try
+    {
+        const Place root{nullptr, nullptr, -1};
+        if (!document.isObject())
+            fail(root, QStringLiteral("a project file is a JSON object"));
+        ObjectReader reader(document.object(), root);
+        if (reader.string("format") != QLatin1String(sFormatMarker))
+            fail(root.child("format"), QStringLiteral("not a project file of this host"));
+        const qint64 version = reader.integer("version", 1, std::numeric_limits<int32_t>::max());
+        if (version > sVersion)
+            fail(root.child("version"),
+                 QStringLiteral("version %1 is newer than this host reads (%2)").arg(version).arg(sVersion));
+        Project loaded;
+        const QString type = reader.string("fileType");
+        if (type == QLatin1String("XPRJ"))
+            loaded.mFileType = XT::kFileProject;
+        else if (type == QLatin1String("XPRT"))
+            loaded.mFileType = XT::kFileTemplate;
+        else
+            fail(root.child("fileType"),
+                 QStringLiteral("\"%1\" is no project file type (XPRJ, XPRT)").arg(type));
+
+        const QJsonArray layouts = reader.array("layouts");
+        const Place layoutsPlace = root.child("layouts");
+        std::set<int32_t> layoutNumbers;
+        for (int i = 0; i < layouts.size(); ++i)
+        {
+            loaded.mLayouts.push_back(readLayout(layouts.at(i), layoutsPlace.at(i)));
+            if (!layoutNumbers.insert(loaded.mLayouts.back().mNumber).second)
+                fail(layoutsPlace.at(i).child("number"),
+                     QStringLiteral("layout number %1 is already used").arg(loaded.mLayouts.back().mNumber));
+        }
+        std::stable_sort(loaded.mLayouts.begin(), loaded.mLayouts.end(),
+                         [](const Layout& a, const Layout& b) { return a.mNumber < b.mNumber; });
+
+        const QJsonArray stories = reader.array("stories", false);
+        const Place storiesPlace = root.child("stories");
+        loaded.mStories.reserve(stories.size());
+        for (int i = 0; i < stories.size(); ++i)
+            loaded.mStories.push_back(readStory(stories.at(i), storiesPlace.at(i)));
+        checkStoryLinks(loaded, storiesPlace);
+
+        if (reader.has("assets"))
+            readAssets(reader.value("assets"), root.child("assets"), loaded);
+        reader.finish({"format", "version", "fileType", "layouts", "stories", "assets"});
+        project = std::move(loaded);
+        return true;
+    }
+    catch (const FormatError& e)
+    {
+        *error = e.mPlace.isEmpty() ? QStringLiteral("%1: %2").arg(place, e.mMessage)
+                                    : QStringLiteral("%1: %2: %3").arg(place, e.mPlace, e.mMessage);
+        return false;
+    }
+}
+
+QByteArray JsonProjectFormat::serialize(const Project& project) const
+{
+    JsonNode root = JsonNode::object();
+    root.insert("format", JsonNode::string(QLatin1String(sFormatMarker)));
+    root.insert("version", JsonNode::number(sVersion));
+    root.insert("fileType", JsonNode::string(fourCCText(project.mFileType)));
+
+    JsonNode& layouts = root.insert("layouts", JsonNode::array());
+    for (const Layout& layout : project.mLayouts)
+    {
+        JsonNode& node = layouts.append(JsonNode::object());
+        node.insert("number", JsonNode::number(layout.mNumber));
+        node.insert("name", JsonNode::string(layout.mName));
+        node.insert("type", JsonNode::string(fourCCText(layout.mType)));
+        node.insert("masterSpreads", JsonNode::number(layout.mMasterSpreads));
+        JsonNode& masters = node.insert("masterPages", JsonNode::array());
+        for (const QString& label : layout.mMasterPages)
+            masters.append(JsonNode::string(label));
+        JsonNode& spreads = node.insert("spreads", JsonNode::array());
+        for (const Spread& spread : layout.mSpreads)
+        {
+            JsonNode& s = spreads.append(JsonNode::object());
+            s.insert("name", JsonNode::string(spread.mName));
+            JsonNode& bounds = s.insert("bounds", JsonNode::object());
+            bounds.insert("left", JsonNode::fixed(spread.mBounds[0]));
+            bounds.insert("right", JsonNode::fixed(spread.mBounds[1]));
+            bounds.insert("top", JsonNode::fixed(spread.mBounds[2]));
+            bounds.insert("bottom", JsonNode::fixed(spread.mBounds[3]));
+            s.insert("columns", JsonNode::number(spread.mColumns));
+            s.insert("gutter", JsonNode::fixed(spread.mGutter));
+            JsonNode& pages = s.insert("pages", JsonNode::array());
+            for (const QString& label : spread.mPages)
+                pages.append(JsonNode::string(label));
+            JsonNode& boxes = s.insert("boxes", JsonNode::array());
+            for (const Box& box : spread.mBoxes)
+                boxes.append(writeBox(box));
+        }
+    }
+
+    JsonNode& stories = root.insert("stories", JsonNode::array());
+    for (const Story& story : project.mStories)
+    {
+        JsonNode& node = stories.append(JsonNode::object());
+        node.insert("number", JsonNode::number(story.mNumber));
+        JsonNode& boxes = node.insert("boxes", JsonNode::array());
+        for (const BoxLink& link : story.mBoxes)
+        {
+            JsonNode& l = boxes.append(JsonNode::object());
+            l.insert("layout", JsonNode::number(link.mLayout));
+            l.insert("box", JsonNode::number(link.mBox));
+        }
+        node.insert("text", writeStoryText(story));
+    }
+
+    JsonNode& assets = root.insert("assets", JsonNode::object());
+    for (int kind = XT::kFirstAssetKind; kind <= XT::kLastAssetKind; ++kind)
+    {
+        const std::vector<Asset>& list = project.mAssets[kind - 1];
+        if (list.empty())
+            continue;
+        JsonNode& node = assets.insert(sAssetKindNames[kind - 1], JsonNode::array());
+        for (const Asset& asset : list)
+        {
+            JsonNode& a = node.append(JsonNode::object());
+            a.insert("name", JsonNode::string(asset.mName));
+            if (kind != XT::kColorAssetKind)
+            {
+                a.insert("description", JsonNode::string(asset.mDescription));
+                continue;
+            }
+            const bool rgb = asset.mColor.mModel == ColorValue::Rgb;
+            a.insert("model", JsonNode::string(rgb ? QStringLiteral("RGB") : QStringLiteral("CMYK")));
+            JsonNode& values = a.insert("values", JsonNode::array());
+            for (int i = 0; i < (rgb ? 3 : 4); ++i)
+                values.append(JsonNode::number(asset.mColor.mValues[i]));
+            a.insert("spot", JsonNode::boolean(asset.mColor.mSpot));
+        }
+    }
+    return root.toJson();
+}
+
+} // namespace XTHost

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace XTHost
+{
+
+// A JSON value that keeps its keys in the order they were added, so that the
+// writer controls the layout of the file.
+class JsonNode
+{
+public:
+    enum Type
+    {
+        Scalar, // a literal, already written: number, boolean or escaped string
+        Array,
+        Object
+    };
+
+    static JsonNode number(qint64 value);
+    static JsonNode fixed(qint32 value); // a 16.16 value as an exact decimal
+    static JsonNode boolean(bool value);
+    static JsonNode string(const QString& value);
+    static JsonNode array();
+    static JsonNode object();
+
+    JsonNode& append(JsonNode value);
+    JsonNode& insert(const char* key, JsonNode value);
+
+    // Containers of scalars that fit go on one line; everything else is
+    // indented by two spaces per level.
+    QByteArray toJson() const;
+
+private:
+    void write(QByteArray& out, int indent) const;
+    bool writeInline(QByteArray& out) const;
+
+    Type mType = Scalar;
+    QByteArray mLiteral;
+    std::vector<std::pair<QByteArray, JsonNode>> mChildren; // keys empty in arrays
+};
+
+} // namespace XTHost
