@@ -1,0 +1,170 @@
+#pragma once
+
+#include "CallbackRegistry.h"
+#include "OpenProject.h"
+#include "TokenTable.h"
+#include "XTGroups.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace XTHost
+{
+
+// Where a box reference points: a box, or (mBox -1) a spread's own box.
+struct BoxLocation
+{
+    OpenProject* mProject = nullptr;
+    int mLayout = 0;
+    int mSpread = 0;
+    int mBox = -1;
+
+    bool isSpreadBox() const { return mBox < 0; }
+    Layout& layout() const { return mProject->mModel.mLayouts[mLayout]; }
+    Spread& spread() const { return layout().mSpreads[mSpread]; }
+    Box* box() const { return mBox < 0 ? nullptr : &spread().mBoxes[mBox]; }
+    OpenProject::LayoutRefs& layoutRefs() const { return mProject->mLayoutRefs[mLayout]; }
+};
+
+struct TextLocation
+{
+    OpenProject* mProject = nullptr;
+    int mStory = 0;
+
+    Story& story() const { return mProject->mModel.mStories[mStory]; }
+    XTTextRef text() const { return mProject->mStoryTexts[mStory]; }
+};
+
+struct FileSpecData
+{
+    QString mPath;
+};
+
+struct AssetIteratorData
+{
+    XTProjectId mProject;
+    int32_t mKind;
+    int mIndex;
+};
+
+struct AssetCopyData
+{
+    XTProjectId mSource;
+    XTProjectId mDestination;
+};
+
+// The one host of this process: open projects, the references handed out for
+// their parts, the host's own objects, callbacks and clipboard. The API's
+// function tables are plain C functions, so they reach it through current().
+class HostState
+{
+public:
+    HostState();
+    ~HostState();
+    HostState(const HostState&) = delete;
+    HostState& operator=(const HostState&) = delete;
+
+    static HostState* current();
+
+    // Projects.
+    XTProjectId openProject(const QString& path, QString* error);
+    OpenProject* addProject(const QString& path, Project model, const ProjectFormat* format = nullptr);
+    void closeProject(XTProjectId id);
+    OpenProject* project(XTProjectId id);
+    const std::vector<XTProjectId>& openOrder() const { return mOpenOrder; }
+    OpenProject* projectOfSpace(AssetSpaceRef space);
+    OpenProject* projectOfColorList(XTColorList list);
+
+    // References.
+    bool findDoc(DocRef doc, OpenProject** project, int* layout);
+    const BoxLocation* findBox(XTBoxRef box);
+    const TextLocation* findText(XTTextRef text);
+    DocRef docFromNumber(XTDocNumber number) const;
+    // Registers a box appended to a spread, and a story appended to a project.
+    XTBoxRef registerBox(OpenProject& project, int layout, int spread);
+    XTTextRef registerStory(OpenProject& project);
+    XTPicture pictureOf(XTBoxRef box);
+    XTBoxRef boxOfPicture(XTPicture picture);
+
+    // Host strings.
+    HostString newString(const QString& text);
+    QString* string(HostString handle) { return mStrings.find(handle); }
+    void releaseString(HostString handle) { mStrings.remove(handle); }
+
+    // Platform handles and box records: the plug-in reads and writes these
+    // directly, so they are real memory, checked against the live set.
+    XTHandle newHandle(int64_t size, bool clear);
+    bool isHandle(XTHandle handle) const;
+    bool resizeHandle(XTHandle handle, int64_t size);
+    int64_t handleSize(XTHandle handle) const;
+    void disposeHandle(XTHandle handle);
+    XTBoxRecord* newBoxRecord();
+    bool isBoxRecord(const XTBoxRecord* record) const { return mBoxRecords.count(record) > 0; }
+    void disposeBoxRecord(XTBoxRecord* record);
+
+    QString temporaryFolder();
+
+    TokenTable<XTFileSpec, FileSpecData> mFiles{2};
+    TokenTable<AssetIteratorRef, AssetIteratorData> mAssetIterators{3};
+    TokenTable<XTAssetCopyContext, AssetCopyData> mCopyContexts{4};
+    CallbackRegistry mCallbacks;
+
+    // Editing state.
+    XTBoxRef mCurrentBox = XT::kNoBox;
+    TextFragment mClipboard;
+    bool mIdleTimerEnabled = true;
+
+    // Failure injection and the interface offered.
+    std::set<uint32_t> mWithheldGroups;
+    std::set<int32_t> mFailedSelectors;
+    int32_t mGroupVersion = XT::kGroupVersion;
+    xtsetuprec mSetupRecord{};
+    QString mLastError;     // of the last open or save
+    QString mLastOpenError; // of the last open
+
+    std::map<std::pair<XTFourCC, XTFourCC>, std::pair<AEEventHandlerProc, intptr_t>> mEventHandlers;
+
+private:
+    void registerRefs(OpenProject& project);
+
+    static HostState* sCurrent;
+
+    std::map<XTProjectId, std::unique_ptr<OpenProject>> mProjects;
+    std::vector<XTProjectId> mOpenOrder;
+    XTProjectId mNextProject = 1;
+    DocRef mNextDoc = 1001;
+    int32_t mNextDocNumber = 1;
+    XTBoxRef mNextBox = 1;
+
+    std::unordered_map<DocRef, std::pair<OpenProject*, int>> mDocs;
+    std::unordered_map<XTDocNumber, DocRef> mDocNumbers;
+    std::unordered_map<XTBoxRef, BoxLocation> mBoxes;
+    std::unordered_map<XTTextRef, TextLocation> mTexts;
+    // Cells of text references. They only grow, so a closed story's reference
+    // never comes back as another story's.
+    std::deque<char*> mTextCells;
+
+    TokenTable<HostString, QString> mStrings{1};
+    TokenTable<AssetSpaceRef, XTProjectId> mSpaces{5};
+    TokenTable<XTColorList, XTProjectId> mColorLists{6};
+    TokenTable<XTPicture, XTBoxRef> mPictureTokens{7};
+    std::unordered_map<XTBoxRef, XTPicture> mPictures;
+
+    struct HandleBlock
+    {
+        char* mData; // first: the handle is the address of this member
+        int64_t mSize;
+    };
+    std::unordered_set<const void*> mHandles;
+    std::unordered_set<const XTBoxRecord*> mBoxRecords;
+    std::unique_ptr<QTemporaryDir> mTemporaryDir;
+};
+
+} // namespace XTHost
