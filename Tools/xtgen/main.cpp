@@ -1,0 +1,111 @@
+// xtgen: writes a pair of project files, a project and its changed twin, from
+// sizes, a seed and an edit rate. The same arguments give the same files.
+
+#include "ProjectGenerator.h"
+
+#include "Format/JsonProjectFormat.h"
+#include "Model/Project.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace
+{
+
+bool readInt(const QCommandLineParser& parser, const QString& name, int min, int max, int* value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const int v = parser.value(name).toInt(&ok);
+    if (!ok || v < min || v > max)
+    {
+        std::fprintf(stderr, "xtgen: --%s wants a whole number from %d to %d\n", qPrintable(name), min, max);
+        return false;
+    }
+    *value = v;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes a project and its changed twin. With --canonical, rewrites one project file in the "
+        "form the host saves it."));
+    parser.addHelpOption();
+    const QList<QCommandLineOption> options = {
+        {QStringLiteral("layouts"), QStringLiteral("Layouts (2)."), QStringLiteral("n")},
+        {QStringLiteral("spreads"), QStringLiteral("Spreads per layout (4)."), QStringLiteral("n")},
+        {QStringLiteral("pages"), QStringLiteral("Pages per spread (2)."), QStringLiteral("n")},
+        {QStringLiteral("boxes"), QStringLiteral("Boxes per spread (6)."), QStringLiteral("n")},
+        {QStringLiteral("stories"), QStringLiteral("Stories (8)."), QStringLiteral("n")},
+        {QStringLiteral("story-length"), QStringLiteral("Average story length in characters (1500)."),
+         QStringLiteral("n")},
+        {QStringLiteral("assets"), QStringLiteral("Assets per kind (4)."), QStringLiteral("n")},
+        {QStringLiteral("seed"), QStringLiteral("Seed (1)."), QStringLiteral("n")},
+        {QStringLiteral("edit-rate"), QStringLiteral("Share of items the twin changes, 0 to 1 (0.1)."),
+         QStringLiteral("r")},
+        {QStringLiteral("canonical"), QStringLiteral("Rewrite FILE in canonical form and stop."),
+         QStringLiteral("file")},
+    };
+    parser.addOptions(options);
+    parser.addPositionalArgument(QStringLiteral("left"), QStringLiteral("Project file to write."));
+    parser.addPositionalArgument(QStringLiteral("right"), QStringLiteral("Its changed twin to write."));
+    parser.process(app);
+
+    if (parser.isSet(QStringLiteral("canonical")))
+    {
+        const QString path = parser.value(QStringLiteral("canonical"));
+        const XTHost::JsonProjectFormat format;
+        XTHost::Project project;
+        QString error;
+        if (!format.load(path, project, &error) || !format.save(project, path, &error))
+        {
+            std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
+
+    XTHost::GeneratorOptions generator;
+    int seed = 1;
+    if (!readInt(parser, QStringLiteral("layouts"), 0, 1000, &generator.mLayouts) ||
+        !readInt(parser, QStringLiteral("spreads"), 0, 10000, &generator.mSpreadsPerLayout) ||
+        !readInt(parser, QStringLiteral("pages"), 1, 16, &generator.mPagesPerSpread) ||
+        !readInt(parser, QStringLiteral("boxes"), 0, 10000, &generator.mBoxesPerSpread) ||
+        !readInt(parser, QStringLiteral("stories"), 0, 1000000, &generator.mStories) ||
+        !readInt(parser, QStringLiteral("story-length"), 1, 10000000, &generator.mStoryLength) ||
+        !readInt(parser, QStringLiteral("assets"), 0, 1500, &generator.mAssetsPerKind) ||
+        !readInt(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
+        return 2;
+    generator.mSeed = uint32_t(seed);
+    if (parser.isSet(QStringLiteral("edit-rate")))
+    {
+        bool ok = false;
+        generator.mEditRate = parser.value(QStringLiteral("edit-rate")).toDouble(&ok);
+        if (!ok || generator.mEditRate < 0 || generator.mEditRate > 1)
+        {
+            std::fprintf(stderr, "xtgen: --edit-rate wants a number from 0 to 1\n");
+            return 2;
+        }
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+    {
+        std::fprintf(stderr, "xtgen: give the two files to write (see --help)\n");
+        return 2;
+    }
+    QString error;
+    if (!XTHost::ProjectGenerator::writePair(generator, files[0], files[1], &error))
+    {
+        std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
