@@ -1,0 +1,455 @@
+// Layouts, spreads, pages and boxes through the host's function tables: the
+// orders the plug-in's cursors rely on, the none values, and every edit of a
+// box's geometry and properties.
+
+#include "HostTestSupport.h"
+
+#include <QtTest>
+
+#include <set>
+
+class tst_HostStructure : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void layoutsInAscendingNumber();
+    void spreadsPagesAndMasters();
+    void boxesOnASpread();
+    void noneValuesForUnknownReferences_data();
+    void noneValuesForUnknownReferences();
+    void referencesOfAClosedProjectAreNone();
+    void documentNumbersAreUniqueAcrossProjects();
+    void moveAndResizeShowInGeometry();
+    void refusedGeometryChangesChangeNothing_data();
+    void refusedGeometryChangesChangeNothing();
+    void boxProperties_data();
+    void boxProperties();
+    void pictureProperties();
+    void textInsets();
+    void spreadValues();
+    void copyBoxToSpreadCopiesItsStory();
+
+private:
+    DocRef layoutNumbered(int32_t number) const;
+
+    std::unique_ptr<XTHost::HostSession> mSession;
+    std::unique_ptr<QTemporaryDir> mDir;
+    HostApi mApi;
+    XTProjectId mProject = XT::kNoProject;
+};
+
+void tst_HostStructure::init()
+{
+    mSession = std::make_unique<XTHost::HostSession>();
+    QVERIFY(mApi.acquire(mSession->setupRecord()));
+    mDir = std::make_unique<QTemporaryDir>();
+    mProject = mApi.open(writeProject(*mDir, QStringLiteral("small.xprj"), smallProject()));
+    QVERIFY2(mProject != XT::kNoProject, qPrintable(mSession->lastError()));
+}
+
+void tst_HostStructure::cleanup()
+{
+    mSession.reset();
+    mDir.reset();
+}
+
+DocRef tst_HostStructure::layoutNumbered(int32_t number) const
+{
+    for (int32_t i = 0; i < mApi.mProject->GetLayoutCount(mProject); ++i)
+        if (mApi.mProject->GetLayoutIndex(mApi.mProject->GetLayout(mProject, i)) == number)
+            return mApi.mProject->GetLayout(mProject, i);
+    return XT::kNoDoc;
+}
+
+void tst_HostStructure::layoutsInAscendingNumber()
+{
+    // The file stores layout 2 first.
+    QCOMPARE(mApi.mProject->GetLayoutCount(mProject), 2);
+    const DocRef first = mApi.mProject->GetLayout(mProject, 0);
+    const DocRef second = mApi.mProject->GetLayout(mProject, 1);
+    QCOMPARE(mApi.mProject->GetLayoutIndex(first), 1);
+    QCOMPARE(mApi.take(mApi.mProject->GetLayoutName(first)), QStringLiteral("Print"));
+    QCOMPARE(mApi.mProject->GetLayoutType(first), XT::kLayoutPrint);
+    QCOMPARE(mApi.mProject->GetLayoutIndex(second), 2);
+    QCOMPARE(mApi.take(mApi.mProject->GetLayoutName(second)), QStringLiteral("Web"));
+    QCOMPARE(mApi.mProject->GetLayoutType(second), XT::kLayoutWeb);
+    QCOMPARE(mApi.mProject->GetLayout(mProject, 2), XT::kNoDoc);
+    QCOMPARE(mApi.mProject->GetLayout(mProject, -1), XT::kNoDoc);
+}
+
+void tst_HostStructure::spreadsPagesAndMasters()
+{
+    const DocRef doc = layoutNumbered(1);
+    QCOMPARE(mApi.mSpread->GetSpreadCount(doc, 0), int16_t(2));
+    QCOMPARE(mApi.mSpread->GetMasterSpreadCount(doc), int16_t(2));
+    const int16_t masters = mApi.mSpread->GetMasterPageCount(doc);
+    QCOMPARE(masters, int16_t(3));
+    for (int16_t i = 1; i <= 2; ++i)
+        QCOMPARE(mApi.mSpread->GetSpreadNumber(mApi.mSpread->GetSpreadBox(doc, i)) -
+                     mApi.mSpread->GetMasterSpreadCount(doc),
+                 int(i));
+    QCOMPARE(mApi.mSpread->GetSpreadBox(doc, 0), XT::kNoBox);
+    QCOMPARE(mApi.mSpread->GetSpreadBox(doc, 3), XT::kNoBox);
+
+    // Page lists: 16-bit numbers of normal pages, counted across the layout.
+    auto pages = [&](int16_t spread)
+    {
+        XTHandle handle = mApi.mSpread->GetSpreadPages(doc, spread);
+        QList<int16_t> numbers;
+        for (int64_t i = 0; i < mApi.mPlatform->GetHandleSize(handle) / 2; ++i)
+        {
+            int16_t number = 0;
+            std::memcpy(&number, *handle + 2 * i, 2);
+            numbers << number;
+        }
+        mApi.mPlatform->DisposeHandle(handle);
+        return numbers;
+    };
+    QCOMPARE(pages(1), (QList<int16_t>{1, 2}));
+    QCOMPARE(pages(2), (QList<int16_t>{3}));
+    QVERIFY(!mApi.mSpread->GetSpreadPages(doc, 3));
+
+    const QStringList labels{QStringLiteral("i"), QStringLiteral("ii"), QStringLiteral("1")};
+    for (int16_t p = 1; p <= 3; ++p)
+        QCOMPARE(mApi.take(mApi.mSpread->GetPageLabel(doc, int16_t(masters + p))), labels.at(p - 1));
+    QCOMPARE(mApi.take(mApi.mSpread->GetPageLabel(doc, 1)), QStringLiteral("A-Master"));
+    QVERIFY(!mApi.mSpread->GetPageLabel(doc, int16_t(masters + 4)));
+    QVERIFY(!mApi.mSpread->GetPageLabel(doc, 0));
+}
+
+void tst_HostStructure::boxesOnASpread()
+{
+    const DocRef doc = layoutNumbered(1);
+    const XTBoxRef spreadBox = mApi.mSpread->GetSpreadBox(doc, 1);
+    QCOMPARE(mApi.mBox->GetBoxContentType(spreadBox), int16_t(XT::kContentSpread));
+    QCOMPARE(mApi.mBox->GetBoxNumber(spreadBox, 0), 0);
+    QCOMPARE(mApi.take(mApi.mBox->GetBoxName(spreadBox)), QString(""));
+    QCOMPARE(mApi.take(mApi.mBox->GetBoxName(mApi.mSpread->GetSpreadBox(layoutNumbered(2), 1))),
+             QStringLiteral("Home spread"));
+
+    QList<int32_t> numbers;
+    QList<int16_t> kinds;
+    QStringList names;
+    for (XTBoxRef box : mApi.boxesOn(spreadBox))
+    {
+        numbers << mApi.mBox->GetBoxNumber(box, 0);
+        kinds << mApi.mBox->GetBoxContentType(box);
+        names << mApi.take(mApi.mBox->GetBoxName(box));
+        QCOMPARE(mApi.mBox->GetBoxDocument(box), doc);
+        QCOMPARE(mApi.mBox->IsTextBox(box), kinds.last() == XT::kContentText);
+        QCOMPARE(mApi.mBox->IsPictureBox(box), kinds.last() == XT::kContentPicture);
+    }
+    QCOMPARE(numbers, (QList<int32_t>{10, 3, 7}));
+    QCOMPARE(kinds, (QList<int16_t>{XT::kContentText, XT::kContentPicture, XT::kContentNone}));
+    QCOMPARE(names, (QStringList{QStringLiteral("Headline"), QStringLiteral("Photo"), QString("")}));
+    // The walk is stable.
+    QCOMPARE(mApi.boxesOn(spreadBox), mApi.boxesOn(spreadBox));
+}
+
+void tst_HostStructure::noneValuesForUnknownReferences_data()
+{
+    QTest::addColumn<XTBoxRef>("box");
+    QTest::addColumn<DocRef>("doc");
+    QTest::newRow("none values") << XT::kNoBox << XT::kNoDoc;
+    QTest::newRow("never handed out") << XTBoxRef(987654) << DocRef(987654);
+}
+
+void tst_HostStructure::noneValuesForUnknownReferences()
+{
+    QFETCH(XTBoxRef, box);
+    QFETCH(DocRef, doc);
+    QVERIFY(!mApi.mBox->GetBoxName(box));
+    QCOMPARE(mApi.mBox->GetBoxNumber(box, 0), 0);
+    QCOMPARE(mApi.mBox->GetFirstBox(box, 1), XT::kNoBox);
+    QCOMPARE(mApi.mBox->GetNextBox(box, 1), XT::kNoBox);
+    QCOMPARE(mApi.mBox->GetBoxDocument(box), XT::kNoDoc);
+    QCOMPARE(mApi.mBox->GetBoxContentType(box), int16_t(-1));
+    QVERIFY(!mApi.mBox->GetBoxRecord(0, box, 0));
+    QCOMPARE(mApi.mSpread->GetSpreadNumber(box), int16_t(-1));
+    QVERIFY(!mApi.mPicture->GetBoxPicture(box));
+    QVERIFY(!mApi.mText->GetTextSelection(box, nullptr, nullptr));
+    XTBoxGeometry geometry;
+    QVERIFY(mApi.mGeometry(box, &geometry) != XT::kNoErr);
+    QVERIFY(!mApi.mProject->GetLayoutName(doc));
+    QCOMPARE(mApi.mProject->GetLayoutIndex(doc), -1);
+    QCOMPARE(mApi.mSpread->GetSpreadCount(doc, 0), int16_t(0));
+    QCOMPARE(mApi.mSpread->GetSpreadBox(doc, 1), XT::kNoBox);
+    QCOMPARE(mApi.mDoc->DocumentNumberFromRef(doc), XT::kNoDocNumber);
+    Fixed bounds[4];
+    QVERIFY(mApi.mDoc->GetSpreadBounds(doc, 1, bounds) != XT::kNoErr);
+    QCOMPARE(mApi.mProject->GetLayoutCount(XTProjectId(4242)), 0);
+    QVERIFY(!mApi.mProject->GetProjectPath(XTProjectId(4242)));
+}
+
+void tst_HostStructure::referencesOfAClosedProjectAreNone()
+{
+    const DocRef doc = layoutNumbered(1);
+    const XTBoxRef spreadBox = mApi.mSpread->GetSpreadBox(doc, 1);
+    const XTBoxRef box = mApi.mBox->GetFirstBox(spreadBox, 1);
+    XTTextRef text = mApi.mText->GetTextSelection(box, nullptr, nullptr);
+    const XTDocNumber number = mApi.mDoc->DocumentNumberFromRef(doc);
+    QVERIFY(text);
+    QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
+
+    QCOMPARE(mApi.mProject->GetLayoutIndex(doc), -1);
+    QCOMPARE(mApi.mBox->GetBoxNumber(box, 0), 0);
+    QCOMPARE(mApi.mBox->GetFirstBox(spreadBox, 1), XT::kNoBox);
+    QCOMPARE(mApi.mText->CountTextChars(text, 0, 0), 0);
+    QCOMPARE(mApi.mText->GetStoryNumber(text), -1);
+    QCOMPARE(mApi.mDoc->DocumentRefFromNumber(number), XT::kNoDoc);
+    QCOMPARE(mApi.mText->DeleteTextRange(text, 0, 1, 0, 1), XT::kErrParam);
+    QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kErrNotFound);
+    QCOMPARE(mApi.mProject->GetOpenProjectCount(), 0);
+}
+
+void tst_HostStructure::documentNumbersAreUniqueAcrossProjects()
+{
+    const XTProjectId other = mApi.open(writeProject(*mDir, QStringLiteral("other.xprj"), smallProject()));
+    QVERIFY(other != XT::kNoProject);
+    std::set<XTDocNumber> numbers;
+    std::set<DocRef> docs;
+    for (XTProjectId project : {mProject, other})
+        for (int32_t i = 0; i < mApi.mProject->GetLayoutCount(project); ++i)
+        {
+            const DocRef doc = mApi.mProject->GetLayout(project, i);
+            const XTDocNumber number = mApi.mDoc->DocumentNumberFromRef(doc);
+            QVERIFY(number > 0);
+            QVERIFY(numbers.insert(number).second);
+            QVERIFY(docs.insert(doc).second);
+            QCOMPARE(mApi.mDoc->DocumentRefFromNumber(number), doc);
+        }
+    QCOMPARE(numbers.size(), size_t(4));
+}
+
+void tst_HostStructure::moveAndResizeShowInGeometry()
+{
+    const XTBoxRef box = mApi.boxNumbered(mProject, 1, 10);
+    XTBoxGeometry geometry;
+    QCOMPARE(mApi.mGeometry(box, &geometry), XT::kNoErr);
+    QCOMPARE(geometry.bounds.left, pt(36));
+    QCOMPARE(geometry.bounds.top, pt(36));
+    QCOMPARE(geometry.bounds.right, pt(576));
+    QCOMPARE(geometry.bounds.bottom, pt(108));
+    QCOMPARE(geometry.origin.h, pt(36));
+    QCOMPARE(geometry.origin.v, pt(36));
+    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
+
+    QCOMPARE(mApi.mBox->MoveBox(box, pt(10), pt(-6.5), 1), XT::kNoErr);
+    QCOMPARE(mApi.mGeometry(box, &geometry), XT::kNoErr);
+    QCOMPARE(geometry.origin.v, pt(46));
+    QCOMPARE(geometry.origin.h, pt(29.5));
+    QCOMPARE(geometry.bounds.right, pt(569.5));
+    QCOMPARE(geometry.bounds.bottom, pt(118));
+    QVERIFY(mApi.mProject->IsProjectModified(mProject));
+
+    // Resize the way the plug-in does: through the record's bytes 154 and 158.
+    XTBoxRecord* record = mApi.mBox->GetBoxRecord(0, box, 0);
+    QVERIFY(record);
+    char* bytes = reinterpret_cast<char*>(record);
+    int32_t width = 0;
+    int32_t height = 0;
+    std::memcpy(&width, bytes + 154, 4);
+    std::memcpy(&height, bytes + 158, 4);
+    QCOMPARE(width, pt(540));
+    QCOMPARE(height, pt(72));
+    width += pt(20);
+    height -= pt(2.25);
+    std::memcpy(bytes + 154, &width, 4);
+    std::memcpy(bytes + 158, &height, 4);
+    QCOMPARE(mApi.mBox->SetBoxRecord(record, box, 0, 0), XT::kNoErr);
+    mApi.mBox->DisposeBoxRecord(record, 1);
+    QCOMPARE(mApi.mGeometry(box, &geometry), XT::kNoErr);
+    QCOMPARE(geometry.origin.h, pt(29.5));
+    QCOMPARE(geometry.origin.v, pt(46));
+    QCOMPARE(geometry.bounds.right - geometry.bounds.left, pt(560));
+    QCOMPARE(geometry.bounds.bottom - geometry.bounds.top, pt(69.75));
+}
+
+void tst_HostStructure::refusedGeometryChangesChangeNothing_data()
+{
+    QTest::addColumn<int>("change");
+    QTest::newRow("move past the largest measure") << 0;
+    QTest::newRow("move the spread box") << 1;
+    QTest::newRow("negative width") << 2;
+    QTest::newRow("record of another box") << 3;
+    QTest::newRow("record with a wrong size") << 4;
+}
+
+void tst_HostStructure::refusedGeometryChangesChangeNothing()
+{
+    QFETCH(int, change);
+    const XTBoxRef box = mApi.boxNumbered(mProject, 1, 10);
+    XTBoxGeometry before;
+    QCOMPARE(mApi.mGeometry(box, &before), XT::kNoErr);
+    XTBoxRecord* record = mApi.mBox->GetBoxRecord(0, box, 0);
+    XTError error = XT::kNoErr;
+    switch (change)
+    {
+    case 0:
+        error = mApi.mBox->MoveBox(box, 0, 0x7FFF0000, 1);
+        break;
+    case 1:
+        error = mApi.mBox->MoveBox(mApi.mSpread->GetSpreadBox(layoutNumbered(1), 1), pt(1), pt(1), 1);
+        break;
+    case 2:
+        record->width = -pt(1);
+        error = mApi.mBox->SetBoxRecord(record, box, 0, 0);
+        break;
+    case 3:
+        record->width += pt(5);
+        error = mApi.mBox->SetBoxRecord(record, mApi.boxNumbered(mProject, 1, 5), 0, 0);
+        break;
+    case 4:
+        record->header.size = 12;
+        record->width += pt(5);
+        error = mApi.mBox->SetBoxRecord(record, box, 0, 0);
+        break;
+    }
+    mApi.mBox->DisposeBoxRecord(record, 1);
+    QVERIFY(error != XT::kNoErr);
+    XTBoxGeometry after;
+    QCOMPARE(mApi.mGeometry(box, &after), XT::kNoErr);
+    QCOMPARE(std::memcmp(&before, &after, sizeof(before)), 0);
+    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
+}
+
+void tst_HostStructure::boxProperties_data()
+{
+    QTest::addColumn<int32_t>("boxNumber");
+    QTest::addColumn<int32_t>("label");
+    QTest::addColumn<int32_t>("value");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("angle of any box") << 7 << 51 << pt(12.5) << true;
+    QTest::newRow("frame style, 16-bit") << 3 << 54 << 32767 << true;
+    QTest::newRow("frame style beyond 16 bits") << 3 << 54 << 32768 << false;
+    QTest::newRow("text angle of a text box") << 10 << 57 << pt(-3) << true;
+    QTest::newRow("text angle of a picture box") << 3 << 57 << pt(3) << false;
+    QTest::newRow("columns") << 10 << 59 << 3 << true;
+    QTest::newRow("vertical alignment code") << 10 << 66 << 3 << true;
+    QTest::newRow("vertical alignment beyond a byte") << 10 << 66 << 256 << false;
+    QTest::newRow("run around, boolean") << 10 << 67 << 1 << true;
+    QTest::newRow("locked as 2") << 7 << 81 << 2 << false;
+    QTest::newRow("suppress output") << 3 << 80 << 1 << true;
+    QTest::newRow("a label that names no property") << 10 << 61 << 1 << false;
+}
+
+void tst_HostStructure::boxProperties()
+{
+    QFETCH(int32_t, boxNumber);
+    QFETCH(int32_t, label);
+    QFETCH(int32_t, value);
+    QFETCH(bool, accepted);
+    const XTBoxRef box = mApi.boxNumbered(mProject, 1, boxNumber);
+    const int32_t before = mApi.mFields->GetBoxProperty(box, label);
+    QCOMPARE(mApi.mFields->SetBoxProperty(box, label, value) == XT::kNoErr, accepted);
+    QCOMPARE(mApi.mFields->GetBoxProperty(box, label), accepted ? value : before);
+    QCOMPARE(mApi.mProject->IsProjectModified(mProject), accepted && value != before);
+}
+
+void tst_HostStructure::pictureProperties()
+{
+    QVERIFY(!mApi.mPicture->GetBoxPicture(mApi.boxNumbered(mProject, 1, 10)));
+    const XTPicture picture = mApi.mPicture->GetBoxPicture(mApi.boxNumbered(mProject, 1, 3));
+    QVERIFY(picture);
+    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 70), pt(50));
+    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 71), pt(100)); // the default
+    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 72, pt(15)), XT::kNoErr);
+    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 72), pt(15));
+    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 74, 70000), XT::kErrParam);
+    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 51, 1), XT::kErrParam);
+
+    // The picture's path is relative to the project file.
+    XTFileSpec file = mApi.mPicture->GetPictureFile(picture);
+    QCOMPARE(mApi.take(mApi.mFiles->GetFilePath(file)), mDir->filePath(QStringLiteral("images/photo.png")));
+    mApi.mFiles->DisposeFile(file);
+    QCOMPARE(mApi.mPicture->GetPictureProperty(nullptr, 70), 0);
+}
+
+void tst_HostStructure::textInsets()
+{
+    const XTBoxRef box = mApi.boxNumbered(mProject, 1, 10);
+    Fixed insets[4];
+    QCOMPARE(mApi.mFields->GetTextInsets(box, insets), XT::kNoErr);
+    QCOMPARE(QList<Fixed>(insets, insets + 4), (QList<Fixed>{pt(1), pt(2), pt(3), pt(4)}));
+    const Fixed changed[4] = {pt(1), pt(9), pt(3), pt(4)};
+    QCOMPARE(mApi.mFields->SetTextInsets(box, changed), XT::kNoErr);
+    QCOMPARE(mApi.mFields->SetInsetSetting(box, 1), XT::kNoErr);
+    QCOMPARE(mApi.mFields->GetInsetSetting(box), 1);
+    QCOMPARE(mApi.mFields->GetTextInsets(box, insets), XT::kNoErr);
+    QCOMPARE(insets[1], pt(9));
+    const Fixed negative[4] = {pt(-1), 0, 0, 0};
+    QCOMPARE(mApi.mFields->SetTextInsets(box, negative), XT::kErrParam);
+    QCOMPARE(mApi.mFields->GetTextInsets(mApi.boxNumbered(mProject, 1, 3), insets), XT::kErrParam);
+}
+
+void tst_HostStructure::spreadValues()
+{
+    const DocRef doc = layoutNumbered(1);
+    Fixed bounds[4];
+    QCOMPARE(mApi.mDoc->GetSpreadBounds(doc, 1, bounds), XT::kNoErr);
+    QCOMPARE(QList<Fixed>(bounds, bounds + 4), (QList<Fixed>{0, pt(1224), 0, pt(792)}));
+    QCOMPARE(mApi.mDoc->GetSpreadShortValue(doc, 1), int16_t(2));
+    QCOMPARE(mApi.mDoc->GetSpreadFixedValue(doc, 1), pt(12.5));
+    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
+    QCOMPARE(mApi.mDoc->SetSpreadBounds(doc, 1, pt(1), pt(2), pt(3), pt(4)), XT::kNoErr);
+    QCOMPARE(mApi.mDoc->SetSpreadShortValue(doc, 1, 4), XT::kNoErr);
+    QCOMPARE(mApi.mDoc->SetSpreadFixedValue(doc, 1, pt(6)), XT::kNoErr);
+    QCOMPARE(mApi.mDoc->GetSpreadBounds(doc, 1, bounds), XT::kNoErr);
+    QCOMPARE(QList<Fixed>(bounds, bounds + 4), (QList<Fixed>{pt(1), pt(2), pt(3), pt(4)}));
+    QCOMPARE(mApi.mDoc->GetSpreadShortValue(doc, 1), int16_t(4));
+    QCOMPARE(mApi.mDoc->GetSpreadFixedValue(doc, 1), pt(6));
+    QVERIFY(mApi.mProject->IsProjectModified(mProject));
+    QCOMPARE(mApi.mDoc->SetSpreadShortValue(doc, 3, 4), XT::kErrParam);
+}
+
+void tst_HostStructure::copyBoxToSpreadCopiesItsStory()
+{
+    const XTProjectId other = mApi.open(writeProject(*mDir, QStringLiteral("other.xprj"), smallProject()));
+    const DocRef source = layoutNumbered(1);
+    DocRef destination = XT::kNoDoc;
+    for (int32_t i = 0; i < 2; ++i)
+        if (mApi.mProject->GetLayoutIndex(mApi.mProject->GetLayout(other, i)) == 2)
+            destination = mApi.mProject->GetLayout(other, i);
+    const XTBoxRef spreadBox = mApi.mSpread->GetSpreadBox(destination, 1);
+    const XTBoxRef box = mApi.boxNumbered(mProject, 1, 10);
+    XTTextRef sourceText = mApi.mText->GetTextSelection(box, nullptr, nullptr);
+
+    // A box of the wrong layout, or a target that is no spread box, is refused.
+    QCOMPARE(mApi.mSpread->CopyBoxToSpread(destination, box, destination, spreadBox), XT::kNoBox);
+    QCOMPARE(mApi.mSpread->CopyBoxToSpread(source, box, destination, box), XT::kNoBox);
+
+    const XTBoxRef copy = mApi.mSpread->CopyBoxToSpread(source, box, destination, spreadBox);
+    QVERIFY(copy != XT::kNoBox);
+    QCOMPARE(mApi.boxesOn(spreadBox).back(), copy);
+    QCOMPARE(mApi.mBox->GetBoxNumber(copy, 0), 10); // free in that layout, so kept
+    QCOMPARE(mApi.take(mApi.mBox->GetBoxName(copy)), QStringLiteral("Headline"));
+    XTTextRef text = mApi.mText->GetTextSelection(copy, nullptr, nullptr);
+    QVERIFY(text && text != sourceText);
+    QCOMPARE(mApi.storyText(text), mApi.storyText(sourceText));
+    int32_t run = 0;
+    bool found = false;
+    QCOMPARE(mApi.mText->FindHiddenRun(text, &run, 1000, 0, 0, 1, 0, &found), XT::kNoErr);
+    QVERIFY(found);
+    QCOMPARE(run, 19);
+    QCOMPARE(mApi.mText->GetHiddenRunLength(text, run), 6);
+    QCOMPARE(mApi.mText->GetStoryNumber(text), 10); // 4 is taken there
+    QCOMPARE(mApi.storyBoxes(text), std::vector<XTBoxRef>{copy});
+    QVERIFY(mApi.mProject->IsProjectModified(other));
+    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
+
+    // The copy is a consistent part of its project: it saves and loads.
+    QCOMPARE(mApi.mProject->SaveProject(other, 0, 71), XT::kNoErr);
+    XTHost::Project reloaded;
+    QString error;
+    QVERIFY2(XTHost::JsonProjectFormat().load(mDir->filePath(QStringLiteral("other.xprj")), reloaded, &error),
+             qPrintable(error));
+    QCOMPARE(reloaded.mStories.size(), size_t(4));
+    QCOMPARE(reloaded.mStories.back().mBoxes.front().mBox, 10);
+}
+
+QTEST_GUILESS_MAIN(tst_HostStructure)
+#include "tst_hoststructure.moc"
