@@ -1,0 +1,150 @@
+#include "PreviewModel.h"
+
+#include "ProjectTreeNode.h"
+#include "XImageLoader.h"
+#include "XTCalls.h"
+
+#include <QPixmap>
+
+namespace
+{
+
+constexpr int kSwatchSize = 40;
+
+// A 16-bit colour component as an 8-bit one, rounded: 0xFFFF is 255.
+int To8Bit(uint16_t component)
+{
+    return (int(component) * 255 + 32767) / 65535;
+}
+
+} // namespace
+
+PreviewModel::PreviewModel(ProjectTreeNodeBase& node)
+    : mNode(node), mSide(true), mLHSLoader(nullptr), mRHSLoader(nullptr)
+{
+}
+
+// Deleting a running loader waits for its rendering to end.
+PreviewModel::~PreviewModel()
+{
+    delete mLHSLoader;
+    delete mRHSLoader;
+}
+
+int PreviewModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+int PreviewModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant PreviewModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.model() != this || role != Qt::DecorationRole)
+        return QVariant();
+    mSide = index.column() == 0;
+    const std::unique_ptr<QVariant>& image = mSide ? mLHSImage : mRHSImage;
+    if (!image && !(mSide ? mLHSLoader : mRHSLoader))
+        mNode.Accept(*this);
+    return image ? *image : QVariant();
+}
+
+QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+        return QVariant();
+    if (section == 0)
+        return QStringLiteral("LHS Preview");
+    if (section == 1)
+        return QStringLiteral("RHS Preview");
+    return QVariant();
+}
+
+bool PreviewModel::WorkInProgress() const
+{
+    return XImageLoader::WorkInProgress();
+}
+
+bool PreviewModel::IsLoading(int column) const
+{
+    return (column == 0 ? mLHSLoader : mRHSLoader) != nullptr;
+}
+
+void PreviewModel::Visit(ProjectTreeNode<QXPCursor::NullType>&) const
+{
+}
+void PreviewModel::Visit(ProjectTreeNode<Project>&) const
+{
+}
+void PreviewModel::Visit(ProjectTreeNode<Layout>&) const
+{
+}
+void PreviewModel::Visit(ProjectTreeNode<Spread>&) const
+{
+}
+void PreviewModel::Visit(ProjectTreeNode<Page>&) const
+{
+}
+void PreviewModel::Visit(ProjectTreeNode<Box>&) const
+{
+}
+void PreviewModel::Visit(PlaceholderNode&) const
+{
+}
+
+void PreviewModel::Visit(ProjectTreeNode<Story>& node) const
+{
+    const Story& story = mSide ? node.mLeft : node.mRight;
+    if (!story.Text())
+        return;
+    auto* loader = new XImageLoader;
+    connect(loader, &XImageLoader::XImageLoaded, const_cast<PreviewModel*>(this),
+            &PreviewModel::AddImagePreview);
+    (mSide ? mLHSLoader : mRHSLoader) = loader;
+    loader->Load(story.Text());
+}
+
+void PreviewModel::Visit(ProjectTreeNode<Asset>& node) const
+{
+    if (node.mLeft.Kind() != XT::kColorAssetKind)
+        return;
+    const Asset& asset = mSide ? node.mLeft : node.mRight;
+    if (!asset.Space() || asset.Uid() == XT::kNoAsset)
+        return;
+    uint16_t red = 0, green = 0, blue = 0;
+    XTColorList colours = XT::gAssets->GetColorList(asset.Space());
+    if (!colours || XT::gColors->GetColorRGB(colours, XTColorId(asset.Uid()), XT::kFixedOne,
+                                             XT::kColorSpacePSDX, -4, &red, &green, &blue) != 0)
+        return;
+    QPixmap swatch(kSwatchSize, kSwatchSize);
+    swatch.fill(QColor(To8Bit(red), To8Bit(green), To8Bit(blue), 255));
+    (mSide ? mLHSImage : mRHSImage) = std::make_unique<QVariant>(swatch);
+}
+
+void PreviewModel::AddImagePreview(QImage image)
+{
+    QObject* loader = sender();
+    int column;
+    if (loader && loader == mLHSLoader)
+    {
+        mLHSImage = std::make_unique<QVariant>(image);
+        delete mLHSLoader;
+        mLHSLoader = nullptr;
+        column = 0;
+    }
+    else if (loader && loader == mRHSLoader)
+    {
+        mRHSImage = std::make_unique<QVariant>(image);
+        delete mRHSLoader;
+        mRHSLoader = nullptr;
+        column = 1;
+    }
+    else
+    {
+        return;
+    }
+    emit dataChanged(index(0, column), index(0, column));
+}

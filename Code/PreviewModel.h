@@ -1,0 +1,57 @@
+#pragma once
+
+#include "NodeVisitor.h"
+
+#include <QAbstractTableModel>
+#include <QImage>
+
+#include <memory>
+
+class ProjectTreeNodeBase;
+class XImageLoader;
+
+// The preview table of one comparison-tree node: one row, the LHS picture in
+// column 0 and the RHS picture in column 1. A story shows the host's
+// rendering of its first box, made on a worker thread when the view first
+// asks for the cell; a colour shows a swatch; other nodes show nothing.
+class PreviewModel : public QAbstractTableModel, public NodeVisitor
+{
+    Q_OBJECT
+
+public:
+    explicit PreviewModel(ProjectTreeNodeBase& node);
+    ~PreviewModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    bool WorkInProgress() const;
+    // Whether the picture of a column is being produced.
+    bool IsLoading(int column) const;
+    ProjectTreeNodeBase& Node() const { return mNode; }
+
+    void Visit(ProjectTreeNode<QXPCursor::NullType>& node) const override;
+    void Visit(ProjectTreeNode<Project>& node) const override;
+    void Visit(ProjectTreeNode<Layout>& node) const override;
+    void Visit(ProjectTreeNode<Spread>& node) const override;
+    void Visit(ProjectTreeNode<Page>& node) const override;
+    void Visit(ProjectTreeNode<Box>& node) const override;
+    void Visit(ProjectTreeNode<Story>& node) const override;
+    void Visit(ProjectTreeNode<Asset>& node) const override;
+    void Visit(PlaceholderNode& node) const override;
+
+private slots:
+    void AddImagePreview(QImage image);
+
+private:
+    // The view asks for pictures through the const data(); producing them is
+    // a cache fill, hence the mutable fields.
+    ProjectTreeNodeBase& mNode;
+    mutable bool mSide;
+    mutable std::unique_ptr<QVariant> mLHSImage;
+    mutable std::unique_ptr<QVariant> mRHSImage;
+    mutable XImageLoader* mLHSLoader;
+    mutable XImageLoader* mRHSLoader;
+};

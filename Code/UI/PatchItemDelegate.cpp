@@ -1,0 +1,106 @@
+#include "PatchItemDelegate.h"
+
+#include "DiffModel.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QTextLayout>
+#include <QTextOption>
+
+PatchItemDelegate::PatchItemDelegate(QObject* parent) : QItemDelegate(parent)
+{
+}
+
+PatchItemDelegate::~PatchItemDelegate() = default;
+
+void PatchItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const
+{
+    mIndex = index;
+    QItemDelegate::paint(painter, option, index);
+}
+
+void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
+                                    const QString& text) const
+{
+    QPalette::ColorGroup group = QPalette::Disabled;
+    if (option.state & QStyle::State_Enabled)
+        group = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    if (option.state & QStyle::State_Selected)
+    {
+        painter->fillRect(rect, option.palette.brush(group, QPalette::Highlight));
+        painter->setPen(option.palette.color(group, QPalette::HighlightedText));
+    }
+    else
+    {
+        painter->setPen(option.palette.color(group, QPalette::Text));
+    }
+
+    if (text.isEmpty())
+        return;
+    if (option.state & QStyle::State_Editing)
+    {
+        painter->save();
+        painter->setPen(option.palette.color(group, QPalette::Text));
+        painter->drawRect(rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+
+    const QWidget* widget = option.widget;
+    const QStyle* style = widget ? widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const QRect textRect = rect.adjusted(margin, 0, -margin, 0);
+
+    QTextOption textOption;
+    textOption.setWrapMode((option.features & QStyleOptionViewItem::WrapText) ? QTextOption::WordWrap
+                                                                              : QTextOption::ManualWrap);
+    textOption.setTextDirection(option.direction);
+    textOption.setAlignment(QStyle::visualAlignment(option.direction, option.displayAlignment));
+
+    QTextLayout layout;
+    layout.setTextOption(textOption);
+    layout.setFont(option.font);
+    layout.setText(ReplaceNewLine(text));
+    const QSizeF size = DoTextLayout(layout, textRect.width());
+    const QRect layoutRect =
+        QStyle::alignedRect(option.direction, option.displayAlignment, size.toSize(), textRect);
+
+    QVector<QTextLayout::FormatRange> formats;
+    if (const auto* model = qobject_cast<const DiffModel*>(mIndex.model()))
+        model->StyleText(mIndex, formats);
+
+    if (!hasClipping() && (size.width() > textRect.width() || size.height() > textRect.height()))
+    {
+        painter->save();
+        painter->setClipRect(layoutRect);
+        layout.draw(painter, layoutRect.topLeft(), formats, layoutRect);
+        painter->restore();
+    }
+    else
+    {
+        layout.draw(painter, layoutRect.topLeft(), formats, layoutRect);
+    }
+}
+
+QString PatchItemDelegate::ReplaceNewLine(QString text)
+{
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+QSizeF PatchItemDelegate::DoTextLayout(QTextLayout& layout, int lineWidth)
+{
+    qreal height = 0;
+    qreal widthUsed = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+    {
+        line.setLineWidth(lineWidth);
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+        widthUsed = qMax(widthUsed, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return QSizeF(widthUsed, height);
+}

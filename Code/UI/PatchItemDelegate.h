@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QItemDelegate>
+#include <QModelIndex>
+
+class QTextLayout;
+
+// Draws the cells of the patch table: the text as it is, never elided, in
+// the character formats the cell's DiffModel gives (changed text and
+// unchanged text of a change row in their colours).
+class PatchItemDelegate : public QItemDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit PatchItemDelegate(QObject* parent = nullptr);
+    ~PatchItemDelegate() override;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+protected:
+    void drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
+                     const QString& text) const override;
+
+private:
+    static QString ReplaceNewLine(QString text);
+    static QSizeF DoTextLayout(QTextLayout& layout, int lineWidth);
+
+    // drawDisplay is not given the index; paint keeps it for the call.
+    mutable QModelIndex mIndex;
+};
