@@ -1757,8 +1757,11 @@ QList<UnitPatch> DiffEngine::patch_make(const QString& text1, const QList<Diff>&
             std::unique_ptr<Diff> block(parts[0]);
             tail.reset(parts[1]);
 
+            // Only the very last diff may stay out of the patch: a short equality elsewhere whose text
+            // happens to equal the last one is still part of the patch, or the patch would lose it.
             bool appended = false;
-            if (!split && diff.text.length() <= margin2 && !patch.diffs.isEmpty() && diff != diffs.last())
+            if (!split && diff.text.length() <= margin2 && !patch.diffs.isEmpty() &&
+                index != diffs.size() - 1)
             {
                 patch.diffs.append(diff);
                 patch.length1 += diff.text.length();

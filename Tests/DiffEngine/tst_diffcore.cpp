@@ -1,0 +1,392 @@
+#include "DiffEngine.h"
+#include "DiffTestSupport.h"
+#include "ReferencePathSearch.h"
+
+#include <QtTest/QtTest>
+
+using namespace TextDiff;
+using DiffTestSupport::describe;
+
+Q_DECLARE_METATYPE(QList<TextDiff::Diff>)
+
+namespace
+{
+
+Diff eq(const QString& text)
+{
+    return Diff(EQUAL, text, false);
+}
+Diff del(const QString& text)
+{
+    return Diff(DELETE, text, false);
+}
+Diff ins(const QString& text)
+{
+    return Diff(INSERT, text, false);
+}
+
+} // namespace
+
+class TestDiffCore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commonAffixes_data();
+    void commonAffixes();
+    void diffMain_data();
+    void diffMain();
+    void diffMainRebuildsBothTexts();
+    void halfMatch_data();
+    void halfMatch();
+    void linesToChars();
+    void linesToCharsBeyondOneCodeUnit();
+    void lineModeRediffsReplacements();
+    void timeLimitFallsBackToDeleteAndInsert();
+    void zeroTimeLimitNeverGivesUp();
+    void frontMemoryLimitFallsBack();
+    void pathSearchMatchesReference_data();
+    void pathSearchMatchesReference();
+    void inconsistentFrontsThrow();
+    void diffRecord();
+};
+
+void TestDiffCore::commonAffixes_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<int>("prefix");
+    QTest::addColumn<int>("suffix");
+    QTest::newRow("nothing shared") << "abc"
+                                    << "xyz" << 0 << 0;
+    QTest::newRow("prefix and suffix") << "1234abcdef"
+                                       << "1234xyzdef" << 4 << 3;
+    QTest::newRow("one text inside the other") << "1234"
+                                               << "1234xyz" << 4 << 0;
+    QTest::newRow("empty") << ""
+                           << "abc" << 0 << 0;
+    QTest::newRow("identical") << "abc"
+                               << "abc" << 3 << 3;
+    QTest::newRow("surrogate halves count as units")
+        << QString::fromUtf16(u"\xD83D\xDE00x") << QString::fromUtf16(u"\xD83D\xDE01x") << 1 << 1;
+}
+
+void TestDiffCore::commonAffixes()
+{
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(int, prefix);
+    QFETCH(int, suffix);
+    DiffEngine engine;
+    QCOMPARE(engine.diff_commonPrefix(text1, text2), prefix);
+    QCOMPARE(engine.diff_commonSuffix(text1, text2), suffix);
+}
+
+void TestDiffCore::diffMain_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QList<Diff>>("expected");
+    QTest::newRow("both empty") << ""
+                                << "" << QList<Diff>{eq("")};
+    QTest::newRow("equal texts") << "abc"
+                                 << "abc" << QList<Diff>{eq("abc")};
+    QTest::newRow("empty first text") << ""
+                                      << "abc" << QList<Diff>{ins("abc")};
+    QTest::newRow("empty second text") << "abc"
+                                       << "" << QList<Diff>{del("abc")};
+    QTest::newRow("last character deleted") << "abc"
+                                            << "ab" << QList<Diff>{eq("ab"), del("c")};
+    QTest::newRow("text inside a longer one") << "abc"
+                                              << "xabcy" << QList<Diff>{ins("x"), eq("abc"), ins("y")};
+    QTest::newRow("longer one around it") << "xabcy"
+                                          << "abc" << QList<Diff>{del("x"), eq("abc"), del("y")};
+    QTest::newRow("two insertions") << "abc"
+                                    << "ab123c" << QList<Diff>{eq("ab"), ins("123"), eq("c")};
+    QTest::newRow("nothing in common") << "a"
+                                       << "b" << QList<Diff>{del("a"), ins("b")};
+    QTest::newRow("short texts through the path search")
+        << QString::fromUtf16(u"ax\t") << QString::fromUtf16(u"\x0680x\0", 3)
+        << QList<Diff>{del("a"), ins(QString(QChar(0x680))), eq("x"), del("\t"), ins(QString(QChar(0)))};
+    QTest::newRow("half match splits")
+        << "1234567890abcdefghijklmnopqrstuvwxyz"
+        << "a234567890abcdefghijklmnopqrstuvwxyZ"
+        << QList<Diff>{del("1"), ins("a"), eq("234567890abcdefghijklmnopqrstuvwxy"), del("z"), ins("Z")};
+}
+
+void TestDiffCore::diffMain()
+{
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(QList<Diff>, expected);
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    const QList<Diff> diffs = engine.diff_main(text1, text2, false);
+    QCOMPARE(diffs, expected);
+    for (const Diff& diff : diffs)
+    {
+        QVERIFY(!diff.isContext);
+    }
+}
+
+void TestDiffCore::diffMainRebuildsBothTexts()
+{
+    // With and without the line pre-pass: both texts come back, and no two neighbours share an operation.
+    const auto pairs = DiffTestSupport::generatePairs(20240601, 600, 300);
+    DiffEngine engine;
+    for (const auto& pair : pairs)
+    {
+        for (bool checklines : {false, true})
+        {
+            QString text1 = pair.text1;
+            QString text2 = pair.text2;
+            if (checklines)
+            {
+                text1.replace(QChar(13), QChar(10));
+                text2.replace(QChar(13), QChar(10));
+            }
+            const QList<Diff> diffs = engine.diff_main(text1, text2, checklines);
+            QCOMPARE(engine.diff_text1(diffs), text1);
+            QCOMPARE(engine.diff_text2(diffs), text2);
+            for (int i = 1; i < diffs.size(); ++i)
+            {
+                if (diffs[i].operation == diffs[i - 1].operation)
+                {
+                    QFAIL(qPrintable(pair.name + QStringLiteral(": neighbours share an operation in ") +
+                                     describe(diffs)));
+                }
+            }
+        }
+    }
+}
+
+void TestDiffCore::halfMatch_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("longer text under ten units") << "123456789"
+                                                 << "a3456z" << QStringList();
+    QTest::newRow("nothing shared") << "1234567890"
+                                    << "abcdef" << QStringList();
+    QTest::newRow("shared part too short") << "12345"
+                                           << "23" << QStringList();
+    QTest::newRow("first text longer") << "1234567890"
+                                       << "a345678z" << QStringList{"12", "90", "a", "z", "345678"};
+    QTest::newRow("second text longer") << "a345678z"
+                                        << "1234567890" << QStringList{"a", "z", "12", "90", "345678"};
+    QTest::newRow("empty short text") << "1234567890"
+                                      << "" << QStringList();
+}
+
+void TestDiffCore::halfMatch()
+{
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(QStringList, expected);
+    DiffEngine engine;
+    QCOMPARE(engine.diff_halfMatch(text1, text2), expected);
+}
+
+void TestDiffCore::linesToChars()
+{
+    DiffEngine engine;
+    const QList<QVariant> result = engine.diff_linesToChars("alpha\nbeta\nalpha\n", "beta\nalpha\nbeta");
+    QCOMPARE(result[0].toString(), QString::fromUtf16(u"\x0001\x0002\x0001"));
+    QCOMPARE(result[1].toString(), QString::fromUtf16(u"\x0002\x0001\x0003"));
+    QCOMPARE(result[2].toStringList(), (QStringList{"", "alpha\n", "beta\n", "beta"}));
+
+    QList<Diff> diffs{eq(result[0].toString()), ins(result[1].toString())};
+    engine.diff_charsToLines(diffs, result[2].toStringList());
+    QCOMPARE(diffs, (QList<Diff>{eq("alpha\nbeta\nalpha\n"), ins("beta\nalpha\nbeta")}));
+}
+
+void TestDiffCore::linesToCharsBeyondOneCodeUnit()
+{
+    // More distinct lines than one code unit can number must still decode to the very same texts.
+    QString text1;
+    QString text2;
+    for (int i = 0; i < 70000; ++i)
+    {
+        text1 += QString::number(i) + QLatin1Char('\n');
+        text2 += QString::number(i * 7) + QLatin1Char('\n');
+    }
+    DiffEngine engine;
+    const QList<QVariant> result = engine.diff_linesToChars(text1, text2);
+    const QStringList lines = result[2].toStringList();
+    QVERIFY(lines.size() <= 0x10000);
+    QList<Diff> diffs{del(result[0].toString()), ins(result[1].toString())};
+    engine.diff_charsToLines(diffs, lines);
+    QCOMPARE(diffs[0].text, text1);
+    QCOMPARE(diffs[1].text, text2);
+}
+
+void TestDiffCore::lineModeRediffsReplacements()
+{
+    // Every third line differs by one character, so no half match applies and the line pass runs; the
+    // replaced lines are then compared character by character.
+    QString text1;
+    QString text2;
+    for (int i = 0; i < 40; ++i)
+    {
+        const QString line = QStringLiteral("line number %1 of the text\n").arg(i);
+        text1 += line;
+        text2 += i % 3 == 0 ? QString(line).replace(QLatin1String("of"), QLatin1String("in")) : line;
+    }
+    DiffEngine engine;
+    const QList<Diff> diffs = engine.diff_main(text1, text2, true);
+    QCOMPARE(engine.diff_text1(diffs), text1);
+    QCOMPARE(engine.diff_text2(diffs), text2);
+    int edits = 0;
+    for (const Diff& diff : diffs)
+    {
+        if (diff.operation != EQUAL)
+        {
+            ++edits;
+            QVERIFY2(diff.text.length() <= 2, qPrintable(describe(diffs)));
+        }
+    }
+    QCOMPARE(edits, 2 * 14);
+}
+
+void TestDiffCore::timeLimitFallsBackToDeleteAndInsert()
+{
+    QRandomGenerator rng(7);
+    const QString middle1 = DiffTestSupport::randomText(rng, 60000, "abcdefghijklmnopqrstuvwxyz");
+    const QString middle2 = DiffTestSupport::randomText(rng, 60000, "abcdefghijklmnopqrstuvwxyz");
+    const QString text1 = "same start " + middle1 + "X same end";
+    const QString text2 = "same start " + middle2 + "Y same end";
+    DiffEngine engine;
+    engine.Diff_Timeout = 0.01f;
+    QVERIFY(engine.diff_map(middle1 + "X", middle2 + "Y").isEmpty());
+    const QList<Diff> diffs = engine.diff_main(text1, text2, false);
+    QCOMPARE(diffs.size(), 4);
+    QCOMPARE(diffs[0], eq("same start "));
+    QCOMPARE(diffs[1].operation, DELETE);
+    QCOMPARE(diffs[2].operation, INSERT);
+    QCOMPARE(diffs[3], eq(" same end"));
+    QCOMPARE(engine.diff_text1(diffs), text1);
+    QCOMPARE(engine.diff_text2(diffs), text2);
+}
+
+void TestDiffCore::zeroTimeLimitNeverGivesUp()
+{
+    QRandomGenerator rng(11);
+    const QString text1 = DiffTestSupport::randomText(rng, 3000, "abcdefgh");
+    const QString text2 = DiffTestSupport::randomText(rng, 3000, "abcdefgh");
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    const QList<Diff> diffs = engine.diff_map(text1, text2);
+    QVERIFY(!diffs.isEmpty());
+    QCOMPARE(engine.diff_text1(diffs), text1);
+    QCOMPARE(engine.diff_text2(diffs), text2);
+}
+
+void TestDiffCore::frontMemoryLimitFallsBack()
+{
+    // Two unrelated texts need far more than the front limit; with no time limit only that limit stops
+    // the search, and the result is the same fall-back as a time-out.
+    QRandomGenerator rng(3);
+    const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const QString text1 = "P" + DiffTestSupport::randomText(rng, 150000, alphabet);
+    const QString text2 = "Q" + DiffTestSupport::randomText(rng, 150000, alphabet);
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    QVERIFY(engine.diff_map(text1, text2).isEmpty());
+}
+
+void TestDiffCore::pathSearchMatchesReference_data()
+{
+    QTest::addColumn<int>("dualThreshold");
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("maxLength");
+    QTest::newRow("default threshold, texts up to 160") << 32 << 1u << 1500 << 160;
+    QTest::newRow("both fronts on tiny texts") << 0 << 2u << 3000 << 24;
+    QTest::newRow("threshold 3, texts up to 80") << 3 << 3u << 2000 << 80;
+    QTest::newRow("default threshold, texts up to 400") << 32 << 4u << 150 << 400;
+}
+
+void TestDiffCore::pathSearchMatchesReference()
+{
+    QFETCH(int, dualThreshold);
+    QFETCH(quint32, seed);
+    QFETCH(int, count);
+    QFETCH(int, maxLength);
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    engine.Diff_DualThreshold = short(dualThreshold);
+    const ReferencePathSearch reference{short(dualThreshold)};
+    const auto pairs = DiffTestSupport::generatePairs(seed, count, maxLength);
+    int nonEmpty = 0;
+    for (const auto& pair : pairs)
+    {
+        QList<Diff> expected;
+        QList<Diff> actual;
+        try
+        {
+            expected = reference.diff_map(pair.text1, pair.text2);
+            actual = engine.diff_map(pair.text1, pair.text2);
+        }
+        catch (const char* message)
+        {
+            QFAIL(qPrintable(pair.name + QStringLiteral(": ") + QString(message)));
+        }
+        if (actual != expected)
+        {
+            QFAIL(qPrintable(
+                QStringLiteral("%1: %2 | %3\nexpected %4\nactual   %5")
+                    .arg(pair.name, pair.text1, pair.text2, describe(expected), describe(actual))));
+        }
+        nonEmpty += expected.isEmpty() ? 0 : 1;
+    }
+    // Most pairs share something, so the comparison is not between empty results.
+    QVERIFY(nonEmpty > count / 2);
+}
+
+void TestDiffCore::inconsistentFrontsThrow()
+{
+    DiffEngine engine;
+    DiffEngine::FrontMap fronts;
+    fronts.appendStep(0)[0] = 0;
+    fronts.appendStep(1);
+    try
+    {
+        engine.diff_path1(fronts, "ab", "cd");
+        QFAIL("diff_path1 did not throw");
+    }
+    catch (const char* message)
+    {
+        QCOMPARE(QString(message), QString("No diagonal.  Can't happen. (diff_path1)"));
+    }
+    try
+    {
+        engine.diff_path2(fronts, "ab", "cd");
+        QFAIL("diff_path2 did not throw");
+    }
+    catch (const char* message)
+    {
+        QCOMPARE(QString(message), QString("No diagonal.  Can't happen. (diff_path2)"));
+    }
+}
+
+void TestDiffCore::diffRecord()
+{
+    QCOMPARE(Diff(EQUAL, "a", true), Diff(EQUAL, "a", false));
+    QVERIFY(Diff(EQUAL, "a", false) != Diff(INSERT, "a", false));
+    QCOMPARE(Diff::strOperation(INSERT), QString("INSERT"));
+    QCOMPARE(Diff(DELETE, "a\nb", false).toString(), QString::fromUtf16(u"Diff(DELETE,\"a\x00B6"
+                                                                        u"b\")"));
+    try
+    {
+        Diff::strOperation(Operation(3));
+        QFAIL("strOperation accepted 3");
+    }
+    catch (const char* message)
+    {
+        QCOMPARE(QString(message), QString("Invalid operation."));
+    }
+}
+
+QTEST_APPLESS_MAIN(TestDiffCore)
+#include "tst_diffcore.moc"
