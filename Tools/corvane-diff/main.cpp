@@ -1,0 +1,203 @@
+#include "DiffEngine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+#include <cstdio>
+
+using TextDiff::Diff;
+using TextDiff::DiffEngine;
+using TextDiff::UnitPatch;
+
+namespace
+{
+
+const QChar sParagraphEnd(13);
+
+bool readText(const QString& path, QString& text, QString& error)
+{
+    QFile file(path);
+    if (!file.exists())
+    {
+        error = QStringLiteral("no such file");
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        error = file.errorString();
+        return false;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+    {
+        error = file.errorString();
+        return false;
+    }
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+    {
+        bytes.remove(0, 3);
+    }
+    text = QString::fromUtf8(bytes);
+    return true;
+}
+
+// Story text ends its paragraphs with a carriage return; a text file ends its lines with a line feed.
+QString toParagraphs(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QString(sParagraphEnd));
+    text.replace(QChar(10), sParagraphEnd);
+    return text;
+}
+
+// Carriage returns become line breaks, indented under the row header.
+QString shown(const QString& text)
+{
+    QString result = text;
+    result.replace(sParagraphEnd, QLatin1String("\n    "));
+    return result;
+}
+
+QString markedText(const Diff& diff)
+{
+    switch (diff.operation)
+    {
+    case TextDiff::DELETE:
+        return QLatin1String("[-") + shown(diff.text) + QLatin1String("-]");
+    case TextDiff::INSERT:
+        return QLatin1String("{+") + shown(diff.text) + QLatin1String("+}");
+    case TextDiff::EQUAL:
+        break;
+    }
+    return shown(diff.text);
+}
+
+QString span(int start, int length)
+{
+    return QStringLiteral("%1..%2").arg(start).arg(start + length);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-diff"));
+
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    QTextStream err(stderr);
+    err.setCodec("UTF-8");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Compares two UTF-8 text files and prints the rows of the patch table, computed as the "
+        "explorer computes them for a story: each line of the files is a paragraph, and each "
+        "row ends at a paragraph end. Deleted text is shown as [-text-], inserted text as "
+        "{+text+}; spans are in UTF-16 units, end excluded."));
+    parser.addPositionalArgument(QStringLiteral("LEFT"), QStringLiteral("The left (old) text file."));
+    parser.addPositionalArgument(QStringLiteral("RIGHT"), QStringLiteral("The right (new) text file."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption linesOption(
+        QStringLiteral("lines"),
+        QStringLiteral("Compare as a property list, one row per line, as the explorer does for every item "
+                       "that is not a story."));
+    const QCommandLineOption keepOption(
+        QStringLiteral("keep-line-feeds"),
+        QStringLiteral(
+            "Leave line feeds as they are instead of reading them as paragraph ends; only carriage "
+            "returns then end paragraphs."));
+    parser.addOption(linesOption);
+    parser.addOption(keepOption);
+
+    if (!parser.parse(QCoreApplication::arguments()))
+    {
+        err << "corvane-diff: " << parser.errorText() << "\n\n" << parser.helpText();
+        return 2;
+    }
+    if (parser.isSet(helpOption))
+    {
+        out << parser.helpText();
+        return 0;
+    }
+    const QStringList paths = parser.positionalArguments();
+    if (paths.size() != 2)
+    {
+        err << "corvane-diff: expected two files, LEFT and RIGHT, got " << paths.size() << "\n\n"
+            << parser.helpText();
+        return 2;
+    }
+
+    QString left;
+    QString right;
+    QString error;
+    if (!readText(paths[0], left, error))
+    {
+        err << "corvane-diff: cannot read " << paths[0] << ": " << error << "\n";
+        return 1;
+    }
+    if (!readText(paths[1], right, error))
+    {
+        err << "corvane-diff: cannot read " << paths[1] << ": " << error << "\n";
+        return 1;
+    }
+    if (!parser.isSet(keepOption))
+    {
+        left = toParagraphs(left);
+        right = toParagraphs(right);
+    }
+
+    const bool perLine = parser.isSet(linesOption);
+    DiffEngine engine;
+    QList<Diff> diffs = engine.diff_main(left, right, false);
+    if (perLine)
+    {
+        engine.diff_cleanupSplit(diffs);
+    }
+    else
+    {
+        engine.diff_cleanupEfficiency(diffs);
+    }
+    const QList<UnitPatch> rows = engine.patch_make(left, diffs, perLine);
+
+    // A row shows the text from the end of the previous row to the end of its own span, as the table does.
+    int end1 = 0;
+    int changed = 0;
+    for (int r = 0; r < rows.size(); ++r)
+    {
+        const UnitPatch& row = rows[r];
+        const int start1 = row.patches.first().start1;
+        const int start2 = row.patches.first().start2;
+        changed += row.isChange ? 1 : 0;
+        out << QStringLiteral("#%1 %2 left %3 right %4\n")
+                   .arg(r + 1, 3)
+                   .arg(row.isChange ? QStringLiteral("change") : QStringLiteral("same  "))
+                   .arg(span(start1, row.length1), -13)
+                   .arg(span(start2, row.length2));
+        QString text = shown(left.mid(end1, start1 - end1));
+        for (const TextDiff::Patch& patch : row.patches)
+        {
+            for (const Diff& diff : patch.diffs)
+            {
+                text += markedText(diff);
+            }
+        }
+        if (text.endsWith(QLatin1String("\n    ")))
+        {
+            text.chop(5);
+        }
+        out << "    " << text << "\n";
+        end1 = start1 + row.length1;
+    }
+    if (end1 < left.length())
+    {
+        out << "    (unchanged end in no row) " << shown(left.mid(end1)) << "\n";
+    }
+    out << QStringLiteral("%1 rows, %2 with changes; left %3 units, right %4 units\n")
+               .arg(rows.size())
+               .arg(changed)
+               .arg(left.length())
+               .arg(right.length());
+    return 0;
+}
