@@ -1,7 +1,5 @@
 #include "MeasureText.h"
 
-#include <QRegularExpression>
-
 #include <cstdlib>
 #include <limits>
 
@@ -47,32 +45,43 @@ QString decimalText(Fixed value, int decimals)
     return text;
 }
 
-// A plain decimal number to the nearest Fixed, or false when it does not
-// fit.
+// A plain decimal number ([+-]digits[.digits]) to the nearest Fixed, or false
+// when it is no such number or does not fit.
 bool decimalToFixed(const QString& number, Fixed* result)
 {
-    static const QRegularExpression sNumber(QStringLiteral("^([+-]?)(\\d*)(?:\\.(\\d*))?$"));
-    const QRegularExpressionMatch match = sNumber.match(number);
-    if (!match.hasMatch())
+    using Wide = unsigned __int128;
+    int i = 0;
+    const int size = number.size();
+    bool negative = false;
+    if (i < size && (number[i] == '+' || number[i] == '-'))
+        negative = number[i++] == '-';
+    Wide whole = 0;
+    int wholeDigits = 0;
+    for (; i < size && number[i].isDigit() && number[i].unicode() < 128; ++i, ++wholeDigits)
+        if (wholeDigits < 12)
+            whole = whole * 10 + Wide(number[i].unicode() - '0');
+        else
+            return false; // far beyond the range
+    // Ties between two steps lie at k / 131072, which has at most 17
+    // decimals; 30 digits decide every rounding exactly.
+    Wide fraction = 0;
+    Wide scale = 1;
+    int fractionDigits = 0;
+    if (i < size && number[i] == '.')
+        for (++i; i < size && number[i].isDigit() && number[i].unicode() < 128; ++i, ++fractionDigits)
+            if (fractionDigits < 30)
+            {
+                fraction = fraction * 10 + Wide(number[i].unicode() - '0');
+                scale *= 10;
+            }
+    if (i != size || wholeDigits + fractionDigits == 0)
         return false;
-    const QString whole = match.captured(2);
-    QString fraction = match.captured(3);
-    if (whole.isEmpty() && fraction.isEmpty())
-        return false;
-    // Digits beyond the ninth cannot move a value by half a 1/65536 step.
-    if (whole.size() > 6)
-        return false;
-    if (fraction.size() > 9)
-        fraction.truncate(9);
-    const qint64 wholeValue = whole.isEmpty() ? 0 : whole.toLongLong();
-    const qint64 fractionValue = fraction.isEmpty() ? 0 : fraction.toLongLong();
-    const qint64 scale = sPowers[fraction.size()];
     // Round half away from zero, on the magnitude.
-    const qint64 magnitude = wholeValue * 65536 + (fractionValue * 65536 * 2 + scale) / (2 * scale);
-    const qint64 value = match.captured(1) == QLatin1String("-") ? -magnitude : magnitude;
-    if (value < std::numeric_limits<Fixed>::min() || value > std::numeric_limits<Fixed>::max())
+    const Wide magnitude = whole * 65536 + (fraction * 65536 * 2 + scale) / (2 * scale);
+    const Wide limit = negative ? Wide(1) << 31 : (Wide(1) << 31) - 1;
+    if (magnitude > limit)
         return false;
-    *result = Fixed(value);
+    *result = negative ? Fixed(-int64_t(magnitude)) : Fixed(int64_t(magnitude));
     return true;
 }
 
@@ -88,23 +97,26 @@ QString MeasureText::format(Fixed value, int32_t format)
     const QString unit = unitOf(format);
     if (unit.isEmpty())
         return QString();
-    // Three decimals read best; a value that needs more gets up to five,
-    // which always come back exactly (10^-5 is less than half of 1/65536).
-    for (int decimals = 0; decimals <= 5; ++decimals)
+    // As few decimals as reading back needs (reading rounds to the nearest
+    // step, as below); five always do, since 10^-5 is less than half of
+    // 1/65536.
+    const qint64 magnitude = value < 0 ? -qint64(value) : qint64(value);
+    int decimals = 0;
+    for (; decimals < 5; ++decimals)
     {
-        QString text = decimalText(value, decimals);
-        Fixed back = 0;
-        if (decimalToFixed(text, &back) && back == value)
-        {
-            if (text.contains('.'))
-                while (text.endsWith('0'))
-                    text.chop(1);
-            if (text.endsWith('.'))
-                text.chop(1);
-            return text + unit;
-        }
+        const qint64 scale = sPowers[decimals];
+        const qint64 scaled = (magnitude * scale + 32768) / 65536;
+        const qint64 back = (scaled / scale) * 65536 + ((scaled % scale) * 65536 * 2 + scale) / (2 * scale);
+        if (back == magnitude)
+            break;
     }
-    return decimalText(value, 5) + unit;
+    QString text = decimalText(value, decimals);
+    if (text.contains('.'))
+        while (text.endsWith('0'))
+            text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text + unit;
 }
 
 Fixed MeasureText::parse(const QString& text, int32_t format, bool* ok)
