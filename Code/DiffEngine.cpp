@@ -389,27 +389,27 @@ int DiffEngine::FrontMap::snakeStart(int d, int k) const
     {
         return 0;
     }
-    const std::vector<int>& previous = mSteps[size_t(d - 1)];
+    const int* previous = mSteps[size_t(d - 1)].get();
     const int index = (k + d) / 2;
-    if (k == -d || (k != d && previous[size_t(index - 1)] < previous[size_t(index)]))
+    if (k == -d || (k != d && previous[index - 1] < previous[index]))
     {
-        return previous[size_t(index)];
+        return previous[index];
     }
-    return previous[size_t(index - 1)] + 1;
+    return previous[index - 1] + 1;
 }
 
-std::vector<int>& DiffEngine::FrontMap::appendStep(int d)
+int* DiffEngine::FrontMap::appendStep(int d)
 {
-    mSteps.emplace_back(size_t(d + 1), 0);
+    mSteps.emplace_back(new int[size_t(d + 1)]);
     mBytes += qint64(d + 1) * qint64(sizeof(int));
-    return mSteps.back();
+    return mSteps.back().get();
 }
 
 void DiffEngine::FrontMap::truncate(int count)
 {
     while (size() > count)
     {
-        mBytes -= qint64(mSteps.back().size()) * qint64(sizeof(int));
+        mBytes -= qint64(size()) * qint64(sizeof(int));
         mSteps.pop_back();
     }
 }
@@ -603,6 +603,23 @@ QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklin
     return diffs;
 }
 
+namespace
+{
+
+// Whether the other front's furthest point on diagonal k, as of its step lastStep, lies at or beyond lo:
+// the cheap test that rules out a meeting on almost every diagonal before the fronts come close.
+inline bool reaches(const DiffEngine::FrontMap& other, int lastStep, int k, int lo)
+{
+    int step = lastStep;
+    if ((step - k) & 1)
+    {
+        --step;
+    }
+    return step >= 0 && step >= std::abs(k) && other.step(step)[(k + step) / 2] >= lo;
+}
+
+} // namespace
+
 QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
 {
     QElapsedTimer clock;
@@ -639,10 +656,16 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
         }
 
         // Forward front.
-        std::vector<int>& forward = map1.appendStep(d);
+        int* forward = map1.appendStep(d);
+        const int* previous = d > 0 ? map1.step(d - 1) : nullptr;
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
-            int x = map1.snakeStart(d, k);
+            int x = 0;
+            if (d > 0)
+            {
+                x = (k == -d || (k != d && previous[index - 1] < previous[index])) ? previous[index]
+                                                                                   : previous[index - 1] + 1;
+            }
             const int snakeStart = x;
             int y = x - k;
             while (x < len1 && y < len2 && a[x] == b[y])
@@ -652,14 +675,14 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
             }
             work += x - snakeStart + 1;
             bool done = false;
-            if (doubleEnd && front &&
+            if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
                 findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
             {
                 x = len1 - hitX;
                 y = x - k;
                 done = true;
             }
-            forward[size_t(index)] = x;
+            forward[index] = x;
             if (x == len1 && y == len2)
             {
                 return diff_path1(map1, text1, text2);
@@ -687,10 +710,17 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
         }
 
         // Reverse front: x and y count from the ends of the texts.
-        std::vector<int>& reverse = map2.appendStep(d);
+        int* reverse = map2.appendStep(d);
+        const int* previousReverse = d > 0 ? map2.step(d - 1) : nullptr;
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
-            int x = map2.snakeStart(d, k);
+            int x = 0;
+            if (d > 0)
+            {
+                x = (k == -d || (k != d && previousReverse[index - 1] < previousReverse[index]))
+                        ? previousReverse[index]
+                        : previousReverse[index - 1] + 1;
+            }
             const int snakeStart = x;
             int y = x - k;
             while (x < len1 && y < len2 && a[len1 - x - 1] == b[len2 - y - 1])
@@ -700,13 +730,14 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
             }
             work += x - snakeStart + 1;
             bool done = false;
-            if (!front && findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+            if (!front && reaches(map1, d, delta - k, len1 - x) &&
+                findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
             {
                 x = len1 - hitX;
                 y = x - k;
                 done = true;
             }
-            reverse[size_t(index)] = x;
+            reverse[index] = x;
             if (done)
             {
                 map1.truncate(hitStep + 1);

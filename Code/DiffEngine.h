@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <memory>
 #include <vector>
 
 namespace TextDiff
@@ -84,12 +85,14 @@ public:
         bool contains(int d, int x, int y) const;
         int furthest(int d, int k) const { return mSteps[size_t(d)][size_t((k + d) / 2)]; }
         int snakeStart(int d, int k) const;
-        std::vector<int>& appendStep(int d);
+        const int* step(int d) const { return mSteps[size_t(d)].get(); }
+        // The d + 1 values of the new step, for the caller to fill in.
+        int* appendStep(int d);
         void truncate(int count);
         qint64 storedBytes() const { return mBytes; }
 
     private:
-        std::vector<std::vector<int>> mSteps;
+        std::vector<std::unique_ptr<int[]>> mSteps;
         qint64 mBytes = 0;
     };
 

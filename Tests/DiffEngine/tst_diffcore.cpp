@@ -349,7 +349,9 @@ void TestDiffCore::inconsistentFrontsThrow()
     DiffEngine engine;
     DiffEngine::FrontMap fronts;
     fronts.appendStep(0)[0] = 0;
-    fronts.appendStep(1);
+    int* second = fronts.appendStep(1);
+    second[0] = 0;
+    second[1] = 1;
     try
     {
         engine.diff_path1(fronts, "ab", "cd");
