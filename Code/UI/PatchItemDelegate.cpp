@@ -62,24 +62,26 @@ void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewIte
     layout.setTextOption(textOption);
     layout.setFont(option.font);
     layout.setText(ReplaceNewLine(text));
-    const QSizeF size = DoTextLayout(layout, textRect.width());
-    const QRect layoutRect =
-        QStyle::alignedRect(option.direction, option.displayAlignment, size.toSize(), textRect);
-
+    // The formats go into the layout itself: drawn as selections, QTextLayout
+    // would paint only the first of several adjacent ranges.
     QVector<QTextLayout::FormatRange> formats;
     if (const auto* model = qobject_cast<const DiffModel*>(mIndex.model()))
         model->StyleText(mIndex, formats);
+    layout.setFormats(formats);
+    const QSizeF size = DoTextLayout(layout, textRect.width());
+    const QRect layoutRect =
+        QStyle::alignedRect(option.direction, option.displayAlignment, size.toSize(), textRect);
 
     if (!hasClipping() && (size.width() > textRect.width() || size.height() > textRect.height()))
     {
         painter->save();
         painter->setClipRect(layoutRect);
-        layout.draw(painter, layoutRect.topLeft(), formats, layoutRect);
+        layout.draw(painter, layoutRect.topLeft(), {}, layoutRect);
         painter->restore();
     }
     else
     {
-        layout.draw(painter, layoutRect.topLeft(), formats, layoutRect);
+        layout.draw(painter, layoutRect.topLeft(), {}, layoutRect);
     }
 }
 

@@ -1,0 +1,239 @@
+// The patch table's delegate, painted into images: the colours of changed and
+// unchanged text, unstyled equality and applied rows, selection, line feeds
+// and text that is never elided.
+
+#include "Corvable.h"
+#include "DiffModel.h"
+#include "PatchItemDelegate.h"
+#include "UiTestSupport.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QTest>
+
+namespace
+{
+
+// A comparable item that is just a text.
+class TextItem : public Corvable
+{
+public:
+    explicit TextItem(QString text) : mText(std::move(text)) {}
+    QString ToString() const override { return mText; }
+    QString Name() const override { return QStringLiteral("text"); }
+    bool IsValid() const override { return true; }
+    void ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&) override {}
+
+private:
+    QString mText;
+};
+
+const QColor kChangeColour(255, 0, 0);
+const QColor kEqualityColour(0, 0, 255);
+const QColor kTextColour(0, 160, 0);
+const QColor kHighlightColour(255, 200, 0);
+const QColor kBackground(Qt::white);
+
+QStyleOptionViewItem Option(const QSize& size)
+{
+    QStyleOptionViewItem option;
+    option.rect = QRect(QPoint(0, 0), size);
+    option.state = QStyle::State_Enabled | QStyle::State_Active;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignTop;
+    option.font = QFont(QStringLiteral("DejaVu Sans"));
+    option.font.setPixelSize(24);
+    option.font.setBold(true);
+    option.palette.setColor(QPalette::Text, kTextColour);
+    option.palette.setColor(QPalette::Highlight, kHighlightColour);
+    option.palette.setColor(QPalette::HighlightedText, Qt::black);
+    option.direction = Qt::LeftToRight;
+    return option;
+}
+
+QImage Paint(const QModelIndex& index, const QStyleOptionViewItem& option)
+{
+    QImage image(option.rect.size(), QImage::Format_ARGB32);
+    image.fill(kBackground);
+    QPainter painter(&image);
+    PatchItemDelegate delegate;
+    delegate.paint(&painter, option, index);
+    return image;
+}
+
+int Count(const QImage& image, const QColor& colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                ++count;
+    return count;
+}
+
+// The first and last image rows that hold anything but the background.
+QPair<int, int> InkRows(const QImage& image)
+{
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) != kBackground)
+            {
+                if (first < 0)
+                    first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
+} // namespace
+
+class TestPatchItemDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void changeRowColours_data();
+    void changeRowColours();
+    void equalityAndAppliedRowsAreUnstyled_data();
+    void equalityAndAppliedRowsAreUnstyled();
+    void selectedCellIsHighlighted();
+    void lineFeedsBreakLines();
+    void textIsNeverElided();
+};
+
+void TestPatchItemDelegate::init()
+{
+    QSettings settings = TestSettings();
+    settings.clear();
+    settings.setValue(QStringLiteral("prefs/Colors/diffFG"), kChangeColour);
+    settings.setValue(QStringLiteral("prefs/Colors/equalityFG"), kEqualityColour);
+    settings.setValue(QStringLiteral("prefs/Colors/diffBG"), QColor(Qt::white));
+}
+
+void TestPatchItemDelegate::changeRowColours_data()
+{
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("changeInk");
+    QTest::addColumn<bool>("equalityInk");
+
+    // A cell shows its own deletions (left) or insertions (right) in the
+    // change colour and the rest of the row in the equality colour.
+    QTest::newRow("left deletes a word") << "Keep THIS word"
+                                         << "Keep word" << 0 << true << true;
+    QTest::newRow("right of a deletion has nothing to mark") << "Keep THIS word"
+                                                             << "Keep word" << 1 << false << true;
+    QTest::newRow("right inserts a word") << "Keep word"
+                                          << "Keep MORE word" << 1 << true << true;
+    QTest::newRow("left of an insertion has nothing to mark") << "Keep word"
+                                                              << "Keep MORE word" << 0 << false << true;
+    QTest::newRow("whole text replaced, left") << "AAAA"
+                                               << "ZZZZ" << 0 << true << false;
+    QTest::newRow("whole text replaced, right") << "AAAA"
+                                                << "ZZZZ" << 1 << true << false;
+}
+
+void TestPatchItemDelegate::changeRowColours()
+{
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    QFETCH(int, column);
+    QFETCH(bool, changeInk);
+    QFETCH(bool, equalityInk);
+
+    TextItem leftItem(left), rightItem(right);
+    DiffModel model(leftItem, rightItem);
+    model.CompleteDiff();
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex cell = model.index(0, column);
+    QVERIFY(!model.IsEquality(cell));
+
+    const QImage image = Paint(cell, Option(QSize(400, 40)));
+    QCOMPARE(Count(image, kChangeColour) > 0, changeInk);
+    QCOMPARE(Count(image, kEqualityColour) > 0, equalityInk);
+    QCOMPARE(Count(image, kTextColour), 0);
+}
+
+void TestPatchItemDelegate::equalityAndAppliedRowsAreUnstyled_data()
+{
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<int>("applied"); // -1 none, else the ApplyDirection
+
+    QTest::newRow("equal texts") << "Same text"
+                                 << "Same text" << -1;
+    QTest::newRow("applied left") << "Keep THIS word"
+                                  << "Keep word" << int(Left);
+    QTest::newRow("applied right") << "Keep THIS word"
+                                   << "Keep word" << int(Right);
+}
+
+void TestPatchItemDelegate::equalityAndAppliedRowsAreUnstyled()
+{
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    QFETCH(int, applied);
+
+    TextItem leftItem(left), rightItem(right);
+    DiffModel model(leftItem, rightItem);
+    model.CompleteDiff();
+    if (applied == Left)
+        model.ApplyLeft(model.index(0, 0), true);
+    else if (applied == Right)
+        model.ApplyRight(model.index(0, 0), true);
+
+    for (int column = 0; column < 2; ++column)
+    {
+        const QImage image = Paint(model.index(0, column), Option(QSize(400, 40)));
+        QCOMPARE(Count(image, kChangeColour), 0);
+        QCOMPARE(Count(image, kEqualityColour), 0);
+        QVERIFY(Count(image, kTextColour) > 0);
+    }
+}
+
+void TestPatchItemDelegate::selectedCellIsHighlighted()
+{
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), QStringLiteral("Selected"));
+    QStyleOptionViewItem option = Option(QSize(200, 40));
+    option.state |= QStyle::State_Selected;
+    const QImage image = Paint(model.index(0, 0), option);
+    QVERIFY(Count(image, kHighlightColour) > 0);
+    QCOMPARE(Count(image, kTextColour), 0);
+    QVERIFY(Count(image, Qt::black) > 0);
+}
+
+void TestPatchItemDelegate::lineFeedsBreakLines()
+{
+    QStandardItemModel model(2, 1);
+    model.setData(model.index(0, 0), QStringLiteral("one line"));
+    model.setData(model.index(1, 0), QStringLiteral("one\nline"));
+    const QStyleOptionViewItem option = Option(QSize(300, 120));
+    const QPair<int, int> single = InkRows(Paint(model.index(0, 0), option));
+    const QPair<int, int> twoLines = InkRows(Paint(model.index(1, 0), option));
+    const int lineHeight = QFontMetrics(option.font).height();
+    QVERIFY(single.first >= 0 && twoLines.first >= 0);
+    QVERIFY2(twoLines.second - single.second >= lineHeight / 2,
+             qPrintable(QStringLiteral("%1 %2").arg(twoLines.second).arg(single.second)));
+}
+
+// A cell narrower than its text shows the text's start as it is, clipped:
+// the same pixels as the start of the same text in a wide cell, no ellipsis.
+void TestPatchItemDelegate::textIsNeverElided()
+{
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), QStringLiteral("A rather long line of text that cannot fit"));
+    const QImage narrow = Paint(model.index(0, 0), Option(QSize(150, 40)));
+    const QImage wide = Paint(model.index(0, 0), Option(QSize(1200, 40)));
+    // The narrow cell's text rectangle ends a few pixels before its edge.
+    const QRect compared(0, 0, 140, 40);
+    QCOMPARE(narrow.copy(compared), wide.copy(compared));
+}
+
+QTEST_MAIN(TestPatchItemDelegate)
+#include "tst_patchitemdelegate.moc"
