@@ -546,10 +546,12 @@ void checkStoryLinks(const Project& project, const Place& storiesPlace)
         const Place place = storiesPlace.at(int(s));
         if (!numbers.insert(story.mNumber).second)
             fail(place.child("number"), QStringLiteral("story number %1 is already used").arg(story.mNumber));
+        // A Place points at its parent: every parent must outlive its children.
+        const Place boxesPlace = place.child("boxes");
         for (size_t b = 0; b < story.mBoxes.size(); ++b)
         {
             const BoxLink& link = story.mBoxes[b];
-            const Place linkPlace = place.child("boxes").at(int(b));
+            const Place linkPlace = boxesPlace.at(int(b));
             const Layout* layout = project.findLayout(link.mLayout);
             const Box* box = layout ? layout->findBox(link.mBox) : nullptr;
             if (!box)

@@ -1,0 +1,429 @@
+// Project files through the host's function tables: open, save, reopen and
+// compare; re-saving an unmodified project byte for byte; a failed save that
+// keeps the old file; file types at a glance; the open-project list; and
+// every kind of malformed file, refused with a message that names the file
+// and the place, leaving the host as it was.
+
+#include "HostTestSupport.h"
+
+#include "ProjectGenerator.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace
+{
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+} // namespace
+
+class tst_HostFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void saveAndReopenKeepTheModel();
+    void unmodifiedProjectResavesByteForByte_data();
+    void unmodifiedProjectResavesByteForByte();
+    void aTemplateStaysATemplate();
+    void failedSaveKeepsTheOldFile();
+    void fileTypesAtAGlance_data();
+    void fileTypesAtAGlance();
+    void openProjectList();
+    void malformedFilesAreRefused_data();
+    void malformedFilesAreRefused();
+    void overLargeFileIsRefused();
+    void generatorIsDeterministic();
+
+private:
+    void expectRefused(const QString& path, const QString& fragment);
+
+    std::unique_ptr<XTHost::HostSession> mSession;
+    std::unique_ptr<QTemporaryDir> mDir;
+    HostApi mApi;
+    XTProjectId mProject = XT::kNoProject;
+    QString mPath;
+};
+
+void tst_HostFiles::init()
+{
+    mSession = std::make_unique<XTHost::HostSession>();
+    QVERIFY(mApi.acquire(mSession->setupRecord()));
+    mDir = std::make_unique<QTemporaryDir>();
+    mPath = writeProject(*mDir, QStringLiteral("small.xprj"), smallProject());
+    mProject = mApi.open(mPath);
+    QVERIFY(mProject != XT::kNoProject);
+}
+
+void tst_HostFiles::cleanup()
+{
+    mSession.reset();
+    mDir.reset();
+}
+
+void tst_HostFiles::saveAndReopenKeepTheModel()
+{
+    // Given edits of every sort
+    const XTBoxRef headline = mApi.boxNumbered(mProject, 1, 10);
+    XTTextRef four = mApi.storyNumbered(mProject, 4);
+    XTTextRef nine = mApi.storyNumbered(mProject, 9);
+    QCOMPARE(mApi.mBox->MoveBox(headline, pt(3), pt(-4.75), 1), XT::kNoErr);
+    QCOMPARE(mApi.mFields->SetBoxProperty(headline, 52, pt(7.125)), XT::kNoErr);
+    QCOMPARE(mApi.mText->DeleteTextRange(four, 0, 6, 0, 1), XT::kNoErr);
+    QCOMPARE(mApi.mText->CopyTextRange(four, 6, 30, nine, 3), XT::kNoErr);
+    QCOMPARE(mApi.mDoc->SetSpreadFixedValue(mApi.mProject->GetLayout(mProject, 0), 1, pt(0.1)), XT::kNoErr);
+    QVERIFY(mApi.mProject->IsProjectModified(mProject));
+    const XTHost::Project edited = *mSession->project(mProject);
+
+    // When saved and opened again
+    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
+    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
+    const QByteArray saved = readAll(mPath);
+    QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
+    mProject = mApi.open(mPath);
+    QVERIFY(mProject != XT::kNoProject);
+
+    // Then the document is the one that was saved, and saves the same again
+    QVERIFY(*mSession->project(mProject) == edited);
+    QCOMPARE(mApi.storyText(mApi.storyNumbered(mProject, 9)).size(), 7 + 24);
+    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
+    QCOMPARE(readAll(mPath), saved);
+}
+
+void tst_HostFiles::unmodifiedProjectResavesByteForByte_data()
+{
+    QTest::addColumn<QString>("source");
+    const QString samples = qEnvironmentVariable("CORVANE_SOURCE_DIR") + QStringLiteral("/Samples/");
+    QTest::newRow("small project, saved once by the host") << QString();
+    QTest::newRow("sample, first version") << samples + QStringLiteral("harbour-gazette-v1.xprj");
+    QTest::newRow("sample, second version") << samples + QStringLiteral("harbour-gazette-v2.xprj");
+    QTest::newRow("generated project") << QStringLiteral("generated-left");
+    QTest::newRow("its generated twin") << QStringLiteral("generated-right");
+}
+
+void tst_HostFiles::unmodifiedProjectResavesByteForByte()
+{
+    QFETCH(QString, source);
+    QString path = mPath;
+    if (source.startsWith(QLatin1String("generated")))
+    {
+        XTHost::GeneratorOptions options;
+        options.mSeed = 7;
+        options.mEditRate = 0.3;
+        QString error;
+        QVERIFY2(
+            XTHost::ProjectGenerator::writePair(options, mDir->filePath(QStringLiteral("generated-left")),
+                                                mDir->filePath(QStringLiteral("generated-right")), &error),
+            qPrintable(error));
+        path = mDir->filePath(source);
+    }
+    else if (!source.isEmpty())
+    {
+        path = mDir->filePath(QStringLiteral("sample.xprj"));
+        QVERIFY(QFile::copy(source, path));
+    }
+    if (path == mPath)
+    {
+        // Written in code with its layouts out of order; the host's own file
+        // lists them in order.
+        QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
+        QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
+    }
+    const QByteArray original = readAll(path);
+    QVERIFY(!original.isEmpty());
+    XTProjectId project = mApi.open(path);
+    QVERIFY2(project != XT::kNoProject, qPrintable(mSession->lastError()));
+    QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
+    QCOMPARE(readAll(path), original);
+}
+
+void tst_HostFiles::aTemplateStaysATemplate()
+{
+    XTHost::Project model = smallProject();
+    model.mFileType = XT::kFileTemplate;
+    const QString path = writeProject(*mDir, QStringLiteral("small.xprt"), model);
+    const XTProjectId project = mApi.open(path);
+    QCOMPARE(mApi.mBox->MoveBox(mApi.boxNumbered(project, 2, 1), pt(1), 0, 1), XT::kNoErr);
+    QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
+    XTFileInfo info{};
+    XTFileSpec spec = mApi.file(path);
+    QCOMPARE(mApi.mFiles->GetFileInfo(spec, &info), XT::kNoErr);
+    mApi.mFiles->DisposeFile(spec);
+    QCOMPARE(info.fileType, XT::kFileTemplate);
+}
+
+void tst_HostFiles::failedSaveKeepsTheOldFile()
+{
+    // A file-size limit makes the write fail after the host has started it.
+    const QByteArray original = readAll(mPath);
+    XTTextRef nine = mApi.storyNumbered(mProject, 9);
+    for (int i = 0; i < 200; ++i)
+        QCOMPARE(mApi.mText->CopyTextRange(mApi.storyNumbered(mProject, 4), 0, 30, nine, 0), XT::kNoErr);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(original.size() + 100);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const XTError error = mApi.mProject->SaveProject(mProject, 0, 71);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(error != XT::kNoErr);
+    QCOMPARE(readAll(mPath), original);
+    QVERIFY(mApi.mProject->IsProjectModified(mProject));
+    QVERIFY(mSession->lastError().startsWith(mPath));
+    QCOMPARE(QDir(mDir->path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("small.xprj")});
+    // Once the disk allows it, the same save goes through.
+    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
+    QVERIFY(readAll(mPath).size() > original.size());
+}
+
+void tst_HostFiles::fileTypesAtAGlance_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "dir" for a folder, "missing" for no file
+    QTest::addColumn<int>("status");
+    QTest::addColumn<uint32_t>("type");
+    QTest::addColumn<bool>("isDirectory");
+    QTest::addColumn<bool>("projectFile");
+    const QByteArray head = "{\n  \"format\": \"corvane-project\",\n  \"version\": 1,\n  \"fileType\": ";
+    QTest::newRow("project") << head + "\"XPRJ\",\n" << 0 << XT::kFileProject << false << true;
+    QTest::newRow("template") << head + "\"XPRT\",\n" << 0 << XT::kFileTemplate << false << true;
+    QTest::newRow("compact, on one line")
+        << QByteArray("{\"format\":\"corvane-project\",\"version\":1,\"fileType\":\"XPRJ\"}") << 0
+        << XT::kFileProject << false << true;
+    QTest::newRow("another file type") << head + "\"XDOC\",\n" << 0 << 0u << false << false;
+    QTest::newRow("marker not first")
+        << QByteArray("{\"version\": 1, \"format\": \"corvane-project\"}") << 0 << 0u << false << false;
+    QTest::newRow("plain text") << QByteArray("hello") << 0 << 0u << false << false;
+    QTest::newRow("empty") << QByteArray() << 0 << 0u << false << false;
+    QTest::newRow("folder") << QByteArray("dir") << 0 << 0u << true << false;
+    QTest::newRow("missing") << QByteArray("missing") << int(XT::kErrNotFound) << 0u << false << false;
+}
+
+void tst_HostFiles::fileTypesAtAGlance()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, status);
+    QFETCH(uint32_t, type);
+    QFETCH(bool, isDirectory);
+    QFETCH(bool, projectFile);
+    const QString path = mDir->filePath(QStringLiteral("probe"));
+    if (content == "dir")
+        QVERIFY(QDir(mDir->path()).mkdir(QStringLiteral("probe")));
+    else if (content != "missing")
+        QVERIFY(writeAll(path, content));
+    XTFileSpec spec = mApi.file(path);
+    XTFileInfo info{};
+    QCOMPARE(int(mApi.mFiles->GetFileInfo(spec, &info)), status);
+    mApi.mFiles->DisposeFile(spec);
+    if (status != 0)
+        return;
+    QCOMPARE(info.fileType, type);
+    QCOMPARE(info.isDirectory, isDirectory);
+    QCOMPARE(info.size, int64_t(isDirectory ? 0 : content.size()));
+    const XTFourCC types[2] = {XT::kFileProject, XT::kFileTemplate};
+    bool result = !projectFile;
+    QCOMPARE(mApi.mFiles->IsFileOfType(&info, types, 2, &result), XT::kNoErr);
+    QCOMPARE(result, projectFile);
+    QCOMPARE(mApi.mFiles->IsFileOfType(&info, types, 1, &result), XT::kNoErr);
+    QCOMPARE(result, type == XT::kFileProject);
+}
+
+void tst_HostFiles::openProjectList()
+{
+    const QString otherPath = writeProject(*mDir, QStringLiteral("other.xprj"), smallProject());
+    const XTProjectId other = mApi.open(otherPath);
+    QVERIFY(other != XT::kNoProject && other != mProject);
+    QCOMPARE(mApi.mProject->GetOpenProjectCount(), 2);
+    QCOMPARE(mApi.mProject->GetOpenProject(0), mProject);
+    QCOMPARE(mApi.mProject->GetOpenProject(1), other);
+    QCOMPARE(mApi.mProject->GetOpenProject(2), XT::kNoProject);
+    QCOMPARE(mApi.take(mApi.mProject->GetProjectPath(other)), otherPath);
+
+    // The picker's check: is the chosen file one of the open projects?
+    XTFileSpec chosen = mApi.file(mDir->path() + QStringLiteral("/./other.xprj"));
+    QList<bool> same;
+    for (int32_t i = 0; i < mApi.mProject->GetOpenProjectCount(); ++i)
+    {
+        XTFileSpec first = mApi.mFiles->NewFileSpec();
+        XTFileSpec second = mApi.mFiles->NewFileSpec();
+        bool useSecond = true;
+        QCOMPARE(mApi.mProject->GetProjectFiles(mApi.mProject->GetOpenProject(i), first, second, &useSecond),
+                 XT::kNoErr);
+        QVERIFY(!useSecond);
+        same << mApi.mFiles->SameFile(first, chosen);
+        mApi.mFiles->DisposeFile(first);
+        mApi.mFiles->DisposeFile(second);
+    }
+    mApi.mFiles->DisposeFile(chosen);
+    QCOMPARE(same, (QList<bool>{false, true}));
+
+    // The same file cannot be open twice.
+    QCOMPARE(mApi.open(otherPath), XT::kNoProject);
+    QVERIFY(mApi.take(mApi.mProject->GetOpenError()).contains(QStringLiteral("already open")));
+    QCOMPARE(mApi.mProject->GetOpenProjectCount(), 2);
+
+    QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
+    QCOMPARE(mApi.mProject->GetOpenProjectCount(), 1);
+    QCOMPARE(mApi.mProject->GetOpenProject(0), other);
+    // Closing without saving leaves the file as it was.
+    QCOMPARE(mApi.mBox->MoveBox(mApi.boxNumbered(other, 2, 1), pt(5), pt(5), 1), XT::kNoErr);
+    const QByteArray before = readAll(otherPath);
+    QCOMPARE(mApi.mProject->CloseProject(other, 1), XT::kNoErr);
+    QCOMPARE(readAll(otherPath), before);
+}
+
+void tst_HostFiles::expectRefused(const QString& path, const QString& fragment)
+{
+    const int openBefore = mApi.mProject->GetOpenProjectCount();
+    QCOMPARE(mApi.open(path), XT::kNoProject);
+    const QString message = mApi.take(mApi.mProject->GetOpenError());
+    QVERIFY2(message.startsWith(path + QStringLiteral(": ")), qPrintable(message));
+    QVERIFY2(message.contains(fragment), qPrintable(message));
+    // The host is as it was.
+    QCOMPARE(mApi.mProject->GetOpenProjectCount(), openBefore);
+    QCOMPARE(mApi.mProject->GetLayoutCount(mProject), 2);
+    QCOMPARE(mApi.storyText(mApi.storyNumbered(mProject, 9)), QStringLiteral("Welcome"));
+}
+
+void tst_HostFiles::malformedFilesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("fragment");
+
+    const QByteArray base = XTHost::JsonProjectFormat().serialize(smallProject());
+    auto edit = [&base](const char* from, const char* to)
+    {
+        if (!base.contains(from))
+            qFatal("the base project has no \"%s\"", from);
+        return QByteArray(base).replace(from, to);
+    };
+    QByteArray binary;
+    for (int i = 0; i < 256; ++i)
+        binary += char(255 - i);
+
+    QTest::newRow("empty") << QByteArray() << "byte offset 0";
+    QTest::newRow("truncated") << base.left(base.size() / 2) << "byte offset";
+    QTest::newRow("not JSON") << QByteArray("hello") << "byte offset 1";
+    QTest::newRow("binary") << binary << "byte offset";
+    QTest::newRow("nested too deep") << QByteArray(100000, '[') << "byte offset";
+    QTest::newRow("an array at the top") << QByteArray("[]") << "a project file is a JSON object";
+    QTest::newRow("another format") << edit("\"corvane-project\"", "\"other\"")
+                                    << "format: not a project file";
+    QTest::newRow("newer version") << edit("\"version\": 1,", "\"version\": 2,")
+                                   << "version: version 2 is newer";
+    QTest::newRow("unknown file type") << edit("\"fileType\": \"XPRJ\"", "\"fileType\": \"XDOC\"")
+                                       << "fileType: \"XDOC\" is no project file type";
+    QTest::newRow("layout number of the wrong type")
+        << edit("\"number\": 2,\n      \"name\": \"Web\"", "\"number\": \"2\",\n      \"name\": \"Web\"")
+        << "layouts[0].number: expected a whole number, found a string";
+    QTest::newRow("fractional box number")
+        << edit("\"number\": 10,", "\"number\": 10.5,")
+        << "layouts[1].spreads[0].boxes[0].number: expected a whole number";
+    QTest::newRow("duplicate layout numbers")
+        << edit("\"number\": 2,\n      \"name\": \"Web\"", "\"number\": 1,\n      \"name\": \"Web\"")
+        << "layouts[1].number: layout number 1 is already used";
+    QTest::newRow("duplicate box numbers")
+        << edit("\"number\": 5,", "\"number\": 3,")
+        << "layouts[1].spreads[1].boxes[0].number: box number 3 is already used";
+    QTest::newRow("story in a missing box")
+        << edit("\"box\": 5}", "\"box\": 99}") << "stories[0].boxes[1]: layout 1 has no box 99";
+    QTest::newRow("story in a picture box")
+        << edit("\"box\": 5}", "\"box\": 3}") << "box 3 of layout 1 is no text box";
+    QTest::newRow("two stories in one box")
+        << edit("{\"layout\": 2, \"box\": 1}", "{\"layout\": 1, \"box\": 10}")
+        << "stories[1].boxes[0]: box 10 of layout 1 already shows a story";
+    QTest::newRow("unknown key") << edit("\"masterSpreads\": 2,", "\"masterSpread\": 2,")
+                                 << "layouts[1]: unknown key \"masterSpread\"";
+    QTest::newRow("missing key") << edit("\"kind\": \"picture\",", "")
+                                 << "boxes[1]: the key \"kind\" is missing";
+    QTest::newRow("inverted bounds") << edit("{\"left\": 400, \"top\": 400, \"right\": 500",
+                                             "{\"left\": 400, \"top\": 400, \"right\": 300")
+                                     << "layouts[1].spreads[0].boxes[2].bounds: the right and bottom edges";
+    QTest::newRow("measure out of range")
+        << edit("\"right\": 576,", "\"right\": 40000,") << "boxes[0].bounds.right: 40000 is out of range";
+    QTest::newRow("picture settings on an empty box")
+        << edit("\"name\": \"Photo\",\n              \"kind\": \"picture\"",
+                "\"name\": \"Photo\",\n              \"kind\": \"none\"")
+        << "boxes[1].picture: only a picture box has a picture";
+    QTest::newRow("hidden text of the wrong type")
+        << edit("{\"hidden\": \"secret\"}", "{\"hidden\": 5}")
+        << "stories[0].text[1].hidden: expected a string, found a number";
+    QTest::newRow("colour value out of range")
+        << edit("[0, 128, 255]", "[0, 128, 256]") << "assets.colours[0].values[2]: 256 is out of range";
+    QTest::newRow("unknown asset kind")
+        << edit("\"layers\":", "\"sheets\":") << "assets: \"sheets\" is no asset kind";
+    QTest::newRow("a built-in colour's name") << edit("\"name\": \"Sky\",", "\"name\": \"Black\",")
+                                              << "assets.colours[0].name: \"Black\" is a built-in colour";
+}
+
+void tst_HostFiles::malformedFilesAreRefused()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, fragment);
+    const QString path = mDir->filePath(QStringLiteral("bad.xprj"));
+    QVERIFY(writeAll(path, content));
+    expectRefused(path, fragment);
+}
+
+void tst_HostFiles::overLargeFileIsRefused()
+{
+    const QString path = mDir->filePath(QStringLiteral("large.xprj"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write(XTHost::JsonProjectFormat().serialize(smallProject())) > 0);
+    QVERIFY(file.resize(XTHost::ProjectFormat::sMaxFileSize + 1)); // sparse: no disk used
+    file.close();
+    expectRefused(path, QStringLiteral("more than the %1 bytes").arg(XTHost::ProjectFormat::sMaxFileSize));
+}
+
+void tst_HostFiles::generatorIsDeterministic()
+{
+    auto generate = [this](uint32_t seed, double rate, const QString& prefix)
+    {
+        XTHost::GeneratorOptions options;
+        options.mSeed = seed;
+        options.mEditRate = rate;
+        QString error;
+        if (!XTHost::ProjectGenerator::writePair(options, mDir->filePath(prefix + "-l"),
+                                                 mDir->filePath(prefix + "-r"), &error))
+            qWarning("%s", qPrintable(error));
+        return std::make_pair(readAll(mDir->filePath(prefix + "-l")), readAll(mDir->filePath(prefix + "-r")));
+    };
+    const auto first = generate(3, 0.2, QStringLiteral("a"));
+    const auto again = generate(3, 0.2, QStringLiteral("b"));
+    const auto otherSeed = generate(4, 0.2, QStringLiteral("c"));
+    const auto noEdits = generate(3, 0, QStringLiteral("d"));
+    QVERIFY(!first.first.isEmpty());
+    QCOMPARE(again, first);
+    QVERIFY(otherSeed.first != first.first);
+    QCOMPARE(noEdits.first, first.first);
+    QCOMPARE(noEdits.second, noEdits.first);
+    QVERIFY(first.second != first.first);
+    // Both sides are valid projects.
+    QVERIFY(mApi.open(mDir->filePath(QStringLiteral("a-l"))) != XT::kNoProject);
+    QVERIFY2(mApi.open(mDir->filePath(QStringLiteral("a-r"))) != XT::kNoProject,
+             qPrintable(mSession->lastError()));
+}
+
+QTEST_GUILESS_MAIN(tst_HostFiles)
+#include "tst_hostfiles.moc"
