@@ -251,6 +251,150 @@ void appendDiff(QList<Diff>& diffs, Operation op, const QString& text)
     diffs.append(Diff(op, text, false));
 }
 
+// First occurrence of needle in haystack at or after from, or -1. Horspool on the low byte of each unit is
+// fast on text; on repetitive input, past a work budget linear in the lengths, it goes on with
+// Knuth-Morris-Pratt so that no input takes quadratic time. work, if given, grows by the units compared.
+int findText(const QString& haystack, const QString& needle, int from, qint64* work = nullptr)
+{
+    const int n = haystack.length();
+    const int m = needle.length();
+    from = std::max(from, 0);
+    if (m == 0)
+    {
+        return from <= n ? from : -1;
+    }
+    if (from > n - m)
+    {
+        return -1;
+    }
+    const QChar* h = haystack.constData();
+    const QChar* p = needle.constData();
+    int shift[256];
+    std::fill(std::begin(shift), std::end(shift), m);
+    for (int i = 0; i < m - 1; ++i)
+    {
+        shift[p[i].unicode() & 0xFF] = m - 1 - i;
+    }
+    const qint64 budget = 4 * (qint64(n) + m) + 1024;
+    qint64 spent = m;
+    int pos = from;
+    while (pos <= n - m)
+    {
+        int k = m - 1;
+        while (k >= 0 && h[pos + k] == p[k])
+        {
+            --k;
+        }
+        spent += m - k;
+        if (k < 0)
+        {
+            if (work)
+            {
+                *work += spent;
+            }
+            return pos;
+        }
+        if (spent > budget)
+        {
+            break;
+        }
+        pos += shift[h[pos + m - 1].unicode() & 0xFF];
+    }
+    if (pos > n - m)
+    {
+        if (work)
+        {
+            *work += spent;
+        }
+        return -1;
+    }
+    // Every alignment before pos has been ruled out.
+    std::vector<int> failure(size_t(m), 0);
+    for (int i = 1, f = 0; i < m; ++i)
+    {
+        while (f > 0 && p[i] != p[f])
+        {
+            f = failure[size_t(f - 1)];
+        }
+        if (p[i] == p[f])
+        {
+            ++f;
+        }
+        failure[size_t(i)] = f;
+    }
+    int matched = 0;
+    int result = -1;
+    for (int i = pos; i < n; ++i)
+    {
+        while (matched > 0 && h[i] != p[matched])
+        {
+            matched = failure[size_t(matched - 1)];
+        }
+        if (h[i] == p[matched])
+        {
+            ++matched;
+        }
+        if (matched == m)
+        {
+            result = i - m + 1;
+            spent += i - pos + 1;
+            break;
+        }
+    }
+    if (result < 0)
+    {
+        spent += n - pos;
+    }
+    if (work)
+    {
+        *work += spent + m;
+    }
+    return result;
+}
+
+bool shareAUnit(const QString& text1, const QString& text2)
+{
+    std::vector<bool> seen(0x10000, false);
+    for (const QChar c : text1)
+    {
+        seen[c.unicode()] = true;
+    }
+    for (const QChar c : text2)
+    {
+        if (seen[c.unicode()])
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Z-function of a sequence given by its length and an accessor: z[i] is the length of the longest common
+// prefix of the sequence and its suffix from i (z[0] is left 0).
+template <typename At> std::vector<int> zFunction(int n, At at)
+{
+    std::vector<int> z(size_t(std::max(n, 0)), 0);
+    for (int i = 1, l = 0, r = 0; i < n; ++i)
+    {
+        int length = 0;
+        if (i < r)
+        {
+            length = std::min(r - i, z[size_t(i - l)]);
+        }
+        while (i + length < n && at(length) == at(i + length))
+        {
+            ++length;
+        }
+        z[size_t(i)] = length;
+        if (i + length > r)
+        {
+            l = i;
+            r = i + length;
+        }
+    }
+    return z;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -516,7 +660,7 @@ QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklin
         const bool firstLonger = text1.length() > text2.length();
         const QString& longtext = firstLonger ? text1 : text2;
         const QString& shorttext = firstLonger ? text2 : text1;
-        const int i = longtext.indexOf(shorttext);
+        const int i = findText(longtext, shorttext, 0);
         if (i != -1)
         {
             const Operation op = firstLonger ? DELETE : INSERT;
@@ -549,7 +693,9 @@ QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklin
         linearray = encoded[2].toStringList();
     }
 
-    diffs = diff_map(text1, text2);
+    // Without a unit in common there is no path, and the search would only find that out after
+    // len1 + len2 steps.
+    diffs = shareAUnit(text1, text2) ? diff_map(text1, text2) : QList<Diff>();
     if (diffs.isEmpty())
     {
         appendDiff(diffs, DELETE, text1);
@@ -927,30 +1073,78 @@ QStringList DiffEngine::diff_halfMatchI(const QString& longtext, const QString& 
     const QChar* s = shorttext.constData();
     int bestLength = 0;
     bool found = false;
-    int bestI = 0;
     int bestJ = 0;
     int bestPrefix = 0;
     int bestSuffix = 0;
-    int j = -1;
-    while ((j = shorttext.indexOf(seed, j + 1)) != -1)
+    auto consider = [&](int j, int prefixLength, int suffixLength)
     {
-        const int prefixLength = commonPrefixOf(l + i, longLength - i, s + j, shortLength - j);
-        const int suffixLength = commonSuffixOf(l, i, s, j);
         if (bestLength < prefixLength + suffixLength)
         {
             bestLength = prefixLength + suffixLength;
             bestJ = j;
-            bestI = i;
             bestPrefix = prefixLength;
             bestSuffix = suffixLength;
             found = true;
+        }
+    };
+
+    // Each occurrence of the seed costs its common prefix and suffix; on repetitive text there are many
+    // long ones. Past a budget linear in the lengths, all positions are measured at once instead.
+    const qint64 budget = 8 * (qint64(longLength) + shortLength) + 4096;
+    qint64 work = 0;
+    bool exhaustive = false;
+    int j = -1;
+    while ((j = findText(shorttext, seed, j + 1, &work)) != -1)
+    {
+        const int prefixLength = commonPrefixOf(l + i, longLength - i, s + j, shortLength - j);
+        const int suffixLength = commonSuffixOf(l, i, s, j);
+        work += prefixLength + suffixLength;
+        consider(j, prefixLength, suffixLength);
+        if (work > budget)
+        {
+            exhaustive = true;
+            break;
+        }
+    }
+    if (exhaustive)
+    {
+        // prefix[j]: common prefix of longtext from i and shorttext from j, from the Z-function of
+        // longtext[i..] + separator + shorttext; suffix[j]: common suffix of longtext before i and
+        // shorttext before j, likewise on the reversed texts. The seed occurs at j exactly when prefix[j]
+        // is at least its length; the occurrences are taken in the same order as above.
+        const int head = longLength - i;
+        const std::vector<int> prefix = zFunction(
+            head + 1 + shortLength,
+            [&](int k) {
+                return k < head ? int(l[i + k].unicode()) : k == head ? -1 : int(s[k - head - 1].unicode());
+            });
+        const std::vector<int> suffix =
+            zFunction(i + 1 + shortLength,
+                      [&](int k)
+                      {
+                          return k < i    ? int(l[i - 1 - k].unicode())
+                                 : k == i ? -1
+                                          : int(s[shortLength - 1 - (k - i - 1)].unicode());
+                      });
+        bestLength = 0;
+        found = false;
+        const int seedLength = seed.length();
+        for (int at = 0; at <= shortLength; ++at)
+        {
+            const int prefixLength = at < shortLength ? prefix[size_t(head + 1 + at)] : 0;
+            if (prefixLength < seedLength)
+            {
+                continue;
+            }
+            const int suffixLength = at > 0 ? suffix[size_t(i + 1 + (shortLength - at))] : 0;
+            consider(at, prefixLength, suffixLength);
         }
     }
     if (!found || bestLength < longLength / 2)
     {
         return QStringList();
     }
-    return QStringList{longtext.left(bestI - bestSuffix), longtext.mid(bestI + bestPrefix),
+    return QStringList{longtext.left(i - bestSuffix), longtext.mid(i + bestPrefix),
                        shorttext.left(bestJ - bestSuffix), shorttext.mid(bestJ + bestPrefix),
                        shorttext.mid(bestJ - bestSuffix, bestSuffix + bestPrefix)};
 }

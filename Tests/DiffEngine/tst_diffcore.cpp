@@ -25,6 +25,36 @@ Diff ins(const QString& text)
     return Diff(INSERT, text, false);
 }
 
+// diff_halfMatchI written plainly: every occurrence of the seed, found one after the other.
+QStringList plainHalfMatchI(const QString& longtext, const QString& shorttext, int i)
+{
+    const QString seed = longtext.mid(i, longtext.length() / 4);
+    int j = -1;
+    QString bestCommon;
+    QStringList best;
+    while ((j = shorttext.indexOf(seed, j + 1)) != -1)
+    {
+        int prefix = 0;
+        while (i + prefix < longtext.length() && j + prefix < shorttext.length() &&
+               longtext[i + prefix] == shorttext[j + prefix])
+        {
+            ++prefix;
+        }
+        int suffix = 0;
+        while (suffix < i && suffix < j && longtext[i - 1 - suffix] == shorttext[j - 1 - suffix])
+        {
+            ++suffix;
+        }
+        if (bestCommon.length() < prefix + suffix)
+        {
+            bestCommon = shorttext.mid(j - suffix, suffix) + shorttext.mid(j, prefix);
+            best = QStringList{longtext.left(i - suffix), longtext.mid(i + prefix),
+                               shorttext.left(j - suffix), shorttext.mid(j + prefix), bestCommon};
+        }
+    }
+    return bestCommon.length() * 2 >= longtext.length() ? best : QStringList();
+}
+
 } // namespace
 
 class TestDiffCore : public QObject
@@ -39,6 +69,11 @@ private slots:
     void diffMainRebuildsBothTexts();
     void halfMatch_data();
     void halfMatch();
+    void halfMatchOnRepetitiveTexts_data();
+    void halfMatchOnRepetitiveTexts();
+    void containmentPastTheSearchBudget_data();
+    void containmentPastTheSearchBudget();
+    void repetitiveLargeTextsStayLinear();
     void linesToChars();
     void linesToCharsBeyondOneCodeUnit();
     void lineModeRediffsReplacements();
@@ -186,6 +221,106 @@ void TestDiffCore::halfMatch()
     QFETCH(QStringList, expected);
     DiffEngine engine;
     QCOMPARE(engine.diff_halfMatch(text1, text2), expected);
+}
+
+void TestDiffCore::halfMatchOnRepetitiveTexts_data()
+{
+    QTest::addColumn<QString>("longtext");
+    QTest::addColumn<QString>("shorttext");
+    const QString a(3000, QLatin1Char('a'));
+    QTest::newRow("one letter") << a + "x"
+                                << "y" + a.left(2000);
+    QTest::newRow("period two") << QString("ab").repeated(1500) << "x" + QString("ba").repeated(1000) + "y";
+    QTest::newRow("period three with a flaw")
+        << QString("abc").repeated(1000) + "d" + QString("abc").repeated(300)
+        << QString("abc").repeated(700) + "e" + QString("abc").repeated(400);
+    QTest::newRow("runs of spaces") << QString(" ").repeated(2000) + "end"
+                                    << "start" + QString(" ").repeated(1900);
+    QRandomGenerator rng(23);
+    for (int n = 0; n < 20; ++n)
+    {
+        const QString unit = DiffTestSupport::randomText(rng, 1 + rng.bounded(3), "ab");
+        const QString longtext =
+            DiffTestSupport::mutate(rng, unit.repeated(400 + rng.bounded(400)), 3, "abc");
+        const QString shorttext =
+            DiffTestSupport::mutate(rng, unit.repeated(200 + rng.bounded(300)), 3, "abc");
+        QTest::newRow(qPrintable(QStringLiteral("random periodic #%1").arg(n))) << longtext << shorttext;
+    }
+}
+
+void TestDiffCore::halfMatchOnRepetitiveTexts()
+{
+    // Many long occurrences of the seed: the engine measures them all at once, with the same answer.
+    QFETCH(QString, longtext);
+    QFETCH(QString, shorttext);
+    DiffEngine engine;
+    for (int i : {(longtext.length() + 3) / 4, (longtext.length() + 1) / 2, 0, longtext.length()})
+    {
+        QCOMPARE(engine.diff_halfMatchI(longtext, shorttext, i), plainHalfMatchI(longtext, shorttext, i));
+    }
+}
+
+void TestDiffCore::containmentPastTheSearchBudget_data()
+{
+    QTest::addColumn<QString>("longtext");
+    QTest::addColumn<QString>("shorttext");
+    const QString a(20000, QLatin1Char('a'));
+    QTest::newRow("needle found after many near misses") << "c" + a + "b" + a.left(1999) + "c"
+                                                         << "b" + a.left(1999);
+    QTest::newRow("needle found at the very end") << "c" + a + "b" + a.left(1999) << "b" + a.left(1999);
+    QTest::newRow("two candidates, the first one counts")
+        << "c" + a + "b" + a.left(1999) + "b" + a.left(1999) + "c"
+        << "b" + a.left(1999);
+    QTest::newRow("period two") << "x" + QString("ab").repeated(10000) + "c"
+                                << QString("ab").repeated(999) + "c";
+}
+
+void TestDiffCore::containmentPastTheSearchBudget()
+{
+    QFETCH(QString, longtext);
+    QFETCH(QString, shorttext);
+    const int at = longtext.indexOf(shorttext);
+    QVERIFY(at > 0);
+    DiffEngine engine;
+    const QList<Diff> diffs = engine.diff_compute(longtext, shorttext, false);
+    QCOMPARE(diffs.size(), 3);
+    QCOMPARE(diffs[0], del(longtext.left(at)));
+    QCOMPARE(diffs[1], eq(shorttext));
+    QCOMPARE(diffs[2], del(longtext.mid(at + shorttext.length())));
+}
+
+void TestDiffCore::repetitiveLargeTextsStayLinear()
+{
+    // Inputs on which plain substring and seed searches take quadratic time (minutes at this size); here
+    // each takes milliseconds, and the results are minimal.
+    const int n = 300000;
+    const QString a(n, QLatin1Char('a'));
+    DiffEngine engine;
+    auto edits = [](const QList<Diff>& diffs)
+    {
+        int units = 0;
+        for (const Diff& diff : diffs)
+        {
+            units += diff.operation == EQUAL ? 0 : diff.text.length();
+        }
+        return units;
+    };
+    const QList<QPair<QString, QString>> pairs{
+        {"b" + a.left(n / 2), a + "c"},
+        {a + "x", "y" + a},
+        {"x" + QString("ab").repeated(n / 2) + "y", "z" + QString("ba").repeated(n / 2) + "w"},
+    };
+    const QList<int> minimal{n / 2 + 2, 2, 6};
+    for (int p = 0; p < pairs.size(); ++p)
+    {
+        const QList<Diff> diffs = engine.diff_main(pairs[p].first, pairs[p].second, false);
+        QCOMPARE(engine.diff_text1(diffs), pairs[p].first);
+        QCOMPARE(engine.diff_text2(diffs), pairs[p].second);
+        QCOMPARE(edits(diffs), minimal[p]);
+    }
+    // Nothing in common: no path exists, and the answer is the fall-back without a search.
+    QCOMPARE(engine.diff_main("b", a, false), (QList<Diff>{del("b"), ins(a)}));
+    QCOMPARE(engine.diff_main(QString(n, 'x'), a, false), (QList<Diff>{del(QString(n, 'x')), ins(a)}));
 }
 
 void TestDiffCore::linesToChars()
