@@ -1,9 +1,21 @@
 #include "CorvaneMenu.h"
 
+#include "CorvaneExplorerInvoker.h"
 #include "PluginString.h"
 #include "XTCalls.h"
 
+#include <QApplication>
+
 #include <cstring>
+#include <memory>
+
+namespace
+{
+
+const XTFourCC kCoreEventClass = XT::FourCC("aevt");
+const XTFourCC kQuitEvent = XT::FourCC("quit");
+
+} // namespace
 
 CorvaneMenu::CorvaneMenu(QXStringRef title) : QUARK::BaseMenu(kKind, kPriority)
 {
@@ -49,6 +61,37 @@ XTStatus CorvaneMenu::HandleCommand(xthandlecommandrec& record)
                 sizeof command);
     if (command != mCompareItemId || mCompareItemId == 0)
         return XT::kNoErr;
-    // The comparison itself arrives with the explorer.
+
+    // The host's quit handler and idle timer stay aside for exactly as long
+    // as the application object lives.
+    AEEventHandlerProc quitHandler = nullptr;
+    intptr_t quitRefcon = 0;
+    const bool hasQuitHandler = XT::gPlatform->AEGetEventHandler(kCoreEventClass, kQuitEvent, &quitHandler,
+                                                                 &quitRefcon, false) == 0 &&
+                                quitHandler != nullptr;
+    const bool idleTimer = XT::XTGetAppIdleTimerEnable();
+    XT::XTSetAppIdleTimerEnable(false);
+
+    // A host that already runs a Qt application object lends it; otherwise
+    // one lives for this command only.
+    static int argc = 0;
+    static char* argv[] = {nullptr};
+    std::unique_ptr<QApplication> application;
+    if (!QCoreApplication::instance())
+    {
+        QCoreApplication::setAttribute(Qt::ApplicationAttribute(5));
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+    const bool quitOnLastWindow = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CorvaneExplorerInvoker::Invoke();
+
+    QCoreApplication::quit();
+    if (hasQuitHandler)
+        XT::gPlatform->AEInstallEventHandler(kCoreEventClass, kQuitEvent, quitHandler, quitRefcon, false);
+    XT::XTSetAppIdleTimerEnable(idleTimer);
+    QApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    application.reset();
     return XT::kNoErr;
 }
