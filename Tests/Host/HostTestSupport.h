@@ -112,7 +112,8 @@ struct HostApi
         if (mText->GetStoryBoxes(text, 0, handle) == XT::kNoErr)
         {
             boxes.resize(size_t(mPlatform->GetHandleSize(handle) / 4));
-            std::memcpy(boxes.data(), *handle, boxes.size() * 4);
+            if (!boxes.empty())
+                std::memcpy(boxes.data(), *handle, boxes.size() * 4);
         }
         mPlatform->DisposeHandle(handle);
         return boxes;
