@@ -37,14 +37,6 @@ QVariantMap StoredValues()
     return values;
 }
 
-template <typename T> T* Child(QWidget& parent, const char* name)
-{
-    T* child = parent.findChild<T*>(QLatin1String(name));
-    if (!child)
-        qFatal("no child %s", name);
-    return child;
-}
-
 QColor ButtonColour(QWidget& dialog, const char* name)
 {
     return Child<QToolButton>(dialog, name)->palette().color(QPalette::Button);
@@ -54,25 +46,6 @@ void Click(QWidget& dialog, const char* name)
 {
     QAbstractButton* button = Child<QAbstractButton>(dialog, name);
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
-}
-
-// Runs `action` on the application's modal dialog of type T as soon as it is
-// shown, from inside its event loop.
-template <typename T> void WhenModal(std::function<void(T*)> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout,
-                     [timer, action]()
-                     {
-                         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget()))
-                         {
-                             timer->stop();
-                             timer->deleteLater();
-                             action(dialog);
-                         }
-                     });
-    timer->start();
 }
 
 const char* const kChecks[] = {"showLeftUniqueCheck", "showRightUniqueCheck", "showIdenticalCheck",

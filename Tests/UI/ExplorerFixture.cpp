@@ -1,0 +1,260 @@
+#include "ExplorerFixture.h"
+
+#include "CorvaneExplorer.h"
+#include "DiffModel.h"
+#include "HostSession.h"
+#include "Main.h"
+#include "MainXT.h"
+#include "PreviewModel.h"
+#include "ProjectTree.h"
+#include "ProjectTreeProxy.h"
+#include "XTCalls.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+namespace
+{
+
+// The host's side of the activation record: it grants the request and keeps
+// the setup callback that the plug-in registers.
+XTCallbackProc sSetup = nullptr;
+
+bool Request(int32_t, int32_t, int32_t, uint32_t, int32_t)
+{
+    return true;
+}
+
+XTError RegisterSetup(XTCallbackProc setup, int32_t, int32_t, int32_t)
+{
+    sSetup = setup;
+    return XT::kNoErr;
+}
+
+void Confirm(int32_t)
+{
+}
+
+} // namespace
+
+PluginSession::PluginSession() : mHost(std::make_unique<XTHost::HostSession>())
+{
+    sSetup = nullptr;
+    xtactivaterec activation{&Request, &RegisterSetup, &Confirm};
+    if (XTActivateCallback(&activation) != XT::kNoErr || !sSetup)
+    {
+        mFailure = QStringLiteral("XTActivateCallback refused");
+        return;
+    }
+    xtsetuprec setup = *mHost->setupRecord();
+    const XTStatus status = sSetup(&setup);
+    if (status != XT::kNoErr)
+        mFailure = QStringLiteral("setup failed with status 0x%1: the host does not offer every group yet")
+                       .arg(quint32(status), 8, 16, QLatin1Char('0'));
+}
+
+PluginSession::~PluginSession()
+{
+    // The plug-in lets go of the host before the host goes.
+    MainXT::GetInstance()->Reset();
+}
+
+QStringList PluginSession::MissingGroups() const
+{
+    const std::pair<uint32_t, const char*> groups[] = {{XT::kGroupStrings, "strings"},
+                                                       {XT::kGroupProject, "project"},
+                                                       {XT::kGroupSpread, "spread"},
+                                                       {XT::kGroupDoc, "doc"},
+                                                       {XT::kGroupBox, "box"},
+                                                       {XT::kGroupBoxFields, "box fields"},
+                                                       {XT::kGroupPicture, "picture"},
+                                                       {XT::kGroupText, "text"},
+                                                       {XT::kGroupAssets, "assets"},
+                                                       {XT::kGroupColors, "colours"},
+                                                       {XT::kGroupNumbers, "numbers"},
+                                                       {XT::kGroupFiles, "files"},
+                                                       {XT::kGroupMenus, "menus"},
+                                                       {XT::kGroupResources, "resources"},
+                                                       {XT::kGroupPreferences, "preferences"},
+                                                       {XT::kGroupRendering, "rendering"},
+                                                       {XT::kGroupPlatform, "platform"},
+                                                       {XT::kGroupGifFilter, "GIF filter"}};
+    QStringList missing;
+    for (const auto& group : groups)
+    {
+        const void* table = nullptr;
+        if (mHost->setupRecord()->acquireGroup(group.first, XT::kGroupVersion, &table) != XT::kNoErr ||
+            !table)
+            missing << QLatin1String(group.second);
+    }
+    return missing;
+}
+
+QString SamplePath(const QString& name)
+{
+    return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
+}
+
+Comparison::Comparison(XTHost::HostSession& host, const QString& lhsPath, const QString& rhsPath)
+    : mHost(host)
+{
+    mLeft = mHost.openProject(lhsPath);
+    mRight = mHost.openProject(rhsPath);
+    if (mLeft == XT::kNoProject || mRight == XT::kNoProject)
+    {
+        qWarning("cannot open the projects: %s", qPrintable(mHost.lastError()));
+        return;
+    }
+    mTree = std::make_unique<ProjectTree>(mLeft, mRight);
+    mProxy = std::make_unique<ProjectTreeProxy>();
+    mProxy->setSourceModel(mTree.get());
+    mExplorer = std::make_unique<CorvaneExplorer>(*mProxy, nullptr);
+    mExplorer->show();
+    mExplorer->activateWindow();
+    if (!QTest::qWaitForWindowActive(mExplorer.get()))
+        qWarning("the explorer window did not become active");
+}
+
+Comparison::~Comparison()
+{
+    // As the invoker ends a comparison: the window and its models go before
+    // the tree whose nodes they point into, then the projects close.
+    if (mExplorer)
+        mExplorer->ClearPreviewCache();
+    mExplorer.reset();
+    mProxy.reset();
+    mTree.reset();
+    if (mLeft != XT::kNoProject)
+        mHost.closeProject(mLeft);
+    if (mRight != XT::kNoProject)
+        mHost.closeProject(mRight);
+}
+
+QTreeView* Comparison::TreeView() const
+{
+    return mExplorer->findChild<QTreeView*>(QStringLiteral("mExplorer"));
+}
+
+QTableView* Comparison::DiffTable() const
+{
+    return mExplorer->findChild<QTableView*>(QStringLiteral("mDiffTable"));
+}
+
+QTableView* Comparison::PreviewTable() const
+{
+    return mExplorer->findChild<QTableView*>(QStringLiteral("mPreviewTable"));
+}
+
+QAction* Comparison::Action(const char* name) const
+{
+    return mExplorer->findChild<QAction*>(QLatin1String(name));
+}
+
+QPushButton* Comparison::SaveButton() const
+{
+    return mExplorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+        ->button(QDialogButtonBox::Save);
+}
+
+QPushButton* Comparison::CancelButton() const
+{
+    return mExplorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+        ->button(QDialogButtonBox::Cancel);
+}
+
+DiffModel* Comparison::ShownDiffModel() const
+{
+    return qobject_cast<DiffModel*>(DiffTable()->model());
+}
+
+PreviewModel* Comparison::ShownPreviewModel() const
+{
+    return qobject_cast<PreviewModel*>(PreviewTable()->model());
+}
+
+std::vector<ProjectTreeNodeBase*> Comparison::Nodes() const
+{
+    std::vector<ProjectTreeNodeBase*> nodes;
+    std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
+    {
+        for (int i = 0; i < node->ChildCount(); ++i)
+        {
+            nodes.push_back(node->Child(i));
+            walk(node->Child(i));
+        }
+    };
+    walk(mTree->Root());
+    return nodes;
+}
+
+ProjectTreeNodeBase* Comparison::Find(const std::function<bool(ProjectTreeNodeBase&)>& accept) const
+{
+    for (ProjectTreeNodeBase* node : Nodes())
+        if (accept(*node))
+            return node;
+    return nullptr;
+}
+
+ProjectTreeNode<Story>* Comparison::StoryPair(int number) const
+{
+    auto numberOf = [](const Story& story)
+    { return story.Text() ? XT::gText->GetStoryNumber(story.Text()) : -1; };
+    return static_cast<ProjectTreeNode<Story>*>(Find(
+        [&](ProjectTreeNodeBase& node)
+        {
+            auto* pair = dynamic_cast<ProjectTreeNode<Story>*>(&node);
+            return pair && (numberOf(pair->mLeft) == number || numberOf(pair->mRight) == number);
+        }));
+}
+
+ProjectTreeNode<Asset>* Comparison::ColourPair(const QString& name) const
+{
+    return static_cast<ProjectTreeNode<Asset>*>(Find(
+        [&](ProjectTreeNodeBase& node)
+        {
+            auto* pair = dynamic_cast<ProjectTreeNode<Asset>*>(&node);
+            return pair && pair->mLeft.Kind() == XT::kColorAssetKind &&
+                   ((pair->mLeft.IsValid() && pair->mLeft.Name() == name) ||
+                    (pair->mRight.IsValid() && pair->mRight.Name() == name));
+        }));
+}
+
+QModelIndex Comparison::ViewIndex(ProjectTreeNodeBase* node) const
+{
+    std::vector<ProjectTreeNodeBase*> path;
+    for (ProjectTreeNodeBase* n = node; n && n != mTree->Root();
+         n = dynamic_cast<ProjectTreeNodeBase*>(n->mParent))
+        path.insert(path.begin(), n);
+    QModelIndex source;
+    for (ProjectTreeNodeBase* n : path)
+        source = mTree->index(n->Row(), 0, source);
+    const QModelIndex index = mProxy->mapFromSource(source);
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        TreeView()->expand(parent);
+    return index;
+}
+
+bool Comparison::Select(ProjectTreeNodeBase* node) const
+{
+    const QModelIndex index = ViewIndex(node);
+    if (!index.isValid())
+        return false;
+    QTreeView* view = TreeView();
+    view->scrollTo(index);
+    const QRect rect = view->visualRect(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    return view->selectionModel()->isSelected(index);
+}
+
+void Comparison::ClickRow(int row, int column) const
+{
+    QTableView* table = DiffTable();
+    const QModelIndex index = table->model()->index(row, column);
+    table->scrollTo(index);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, table->visualRect(index).center());
+}

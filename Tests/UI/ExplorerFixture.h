@@ -1,0 +1,107 @@
+#pragma once
+
+// What the explorer and preview tests share: a host session with the plug-in
+// activated through its entry point, and one comparison of two project files
+// shown in a real explorer window.
+
+#include "ProjectTreeNode.h"
+#include "XTTypes.h"
+
+#include <QModelIndex>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class CorvaneExplorer;
+class DiffModel;
+class PreviewModel;
+class ProjectTree;
+class ProjectTreeProxy;
+class QAction;
+class QPushButton;
+class QTableView;
+class QTreeView;
+
+namespace XTHost
+{
+class HostSession;
+}
+
+// The stand-in host with the plug-in activated as the host activates it:
+// XTActivateCallback, then the setup callback it registered.
+class PluginSession
+{
+public:
+    PluginSession();
+    ~PluginSession();
+    PluginSession(const PluginSession&) = delete;
+    PluginSession& operator=(const PluginSession&) = delete;
+
+    // Empty when the plug-in is active, else why it is not.
+    QString Failure() const { return mFailure; }
+    // The function groups the plug-in acquires that this host does not offer.
+    QStringList MissingGroups() const;
+    XTHost::HostSession& Host() { return *mHost; }
+
+private:
+    std::unique_ptr<XTHost::HostSession> mHost;
+    QString mFailure;
+};
+
+// The path of a bundled sample project.
+QString SamplePath(const QString& name);
+
+// One comparison: both projects open in the host, their tree, its filter and
+// a shown, active explorer window over it.
+class Comparison
+{
+public:
+    Comparison(XTHost::HostSession& host, const QString& lhsPath, const QString& rhsPath);
+    ~Comparison();
+    Comparison(const Comparison&) = delete;
+    Comparison& operator=(const Comparison&) = delete;
+
+    bool IsOpen() const { return mExplorer != nullptr; }
+    XTProjectId Left() const { return mLeft; }
+    XTProjectId Right() const { return mRight; }
+
+    ProjectTree& Tree() const { return *mTree; }
+    ProjectTreeProxy& Proxy() const { return *mProxy; }
+    CorvaneExplorer& Explorer() const { return *mExplorer; }
+
+    QTreeView* TreeView() const;
+    QTableView* DiffTable() const;
+    QTableView* PreviewTable() const;
+    QAction* Action(const char* name) const;
+    QPushButton* SaveButton() const;
+    QPushButton* CancelButton() const;
+    DiffModel* ShownDiffModel() const;
+    PreviewModel* ShownPreviewModel() const;
+
+    // The first node, depth first, that the predicate accepts; null for none.
+    ProjectTreeNodeBase* Find(const std::function<bool(ProjectTreeNodeBase&)>& accept) const;
+    // Every node of the tree, depth first.
+    std::vector<ProjectTreeNodeBase*> Nodes() const;
+    // The pair of stories with that number on either side.
+    ProjectTreeNode<Story>* StoryPair(int number) const;
+    // The pair of colours with that name on either side.
+    ProjectTreeNode<Asset>* ColourPair(const QString& name) const;
+
+    // The node's index in the explorer's tree view (its parents expanded);
+    // invalid when the filter hides it.
+    QModelIndex ViewIndex(ProjectTreeNodeBase* node) const;
+    // Selects a node with a mouse click in the tree view.
+    bool Select(ProjectTreeNodeBase* node) const;
+    // Clicks a row of the patch table.
+    void ClickRow(int row, int column = 0) const;
+
+private:
+    XTHost::HostSession& mHost;
+    XTProjectId mLeft = XT::kNoProject;
+    XTProjectId mRight = XT::kNoProject;
+    std::unique_ptr<ProjectTree> mTree;
+    std::unique_ptr<ProjectTreeProxy> mProxy;
+    std::unique_ptr<CorvaneExplorer> mExplorer;
+};
