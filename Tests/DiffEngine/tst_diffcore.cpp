@@ -62,8 +62,6 @@ class TestDiffCore : public QObject
     Q_OBJECT
 
 private slots:
-    void commonAffixes_data();
-    void commonAffixes();
     void diffMain_data();
     void diffMain();
     void diffMainRebuildsBothTexts();
@@ -85,37 +83,6 @@ private slots:
     void inconsistentFrontsThrow();
     void diffRecord();
 };
-
-void TestDiffCore::commonAffixes_data()
-{
-    QTest::addColumn<QString>("text1");
-    QTest::addColumn<QString>("text2");
-    QTest::addColumn<int>("prefix");
-    QTest::addColumn<int>("suffix");
-    QTest::newRow("nothing shared") << "abc"
-                                    << "xyz" << 0 << 0;
-    QTest::newRow("prefix and suffix") << "1234abcdef"
-                                       << "1234xyzdef" << 4 << 3;
-    QTest::newRow("one text inside the other") << "1234"
-                                               << "1234xyz" << 4 << 0;
-    QTest::newRow("empty") << ""
-                           << "abc" << 0 << 0;
-    QTest::newRow("identical") << "abc"
-                               << "abc" << 3 << 3;
-    QTest::newRow("surrogate halves count as units")
-        << QString::fromUtf16(u"\xD83D\xDE00x") << QString::fromUtf16(u"\xD83D\xDE01x") << 1 << 1;
-}
-
-void TestDiffCore::commonAffixes()
-{
-    QFETCH(QString, text1);
-    QFETCH(QString, text2);
-    QFETCH(int, prefix);
-    QFETCH(int, suffix);
-    DiffEngine engine;
-    QCOMPARE(engine.diff_commonPrefix(text1, text2), prefix);
-    QCOMPARE(engine.diff_commonSuffix(text1, text2), suffix);
-}
 
 void TestDiffCore::diffMain_data()
 {
