@@ -1,0 +1,324 @@
+// Previews on the sample projects through the plug-in's activation: host
+// renderings of stories through GIF files, colour swatches, nothing for other
+// items, and the explorer's event filters while a rendering runs.
+
+#include "CorvaneExplorer.h"
+#include "ExplorerFixture.h"
+#include "HostSession.h"
+#include "PreviewModel.h"
+#include "ProjectTree.h"
+#include "UiTestSupport.h"
+#include "XImageLoader.h"
+#include "XTCalls.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QMutexLocker>
+#include <QPixmap>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTimerEvent>
+
+#include <cstring>
+
+namespace
+{
+
+const QString kLeftSample = QStringLiteral("harbour-gazette-v1.xprj");
+const QString kRightSample = QStringLiteral("harbour-gazette-v2.xprj");
+
+QVariant Picture(const PreviewModel& model, int column)
+{
+    return model.data(model.index(0, column), Qt::DecorationRole);
+}
+
+// The files in the host's temporary folder.
+QStringList TemporaryFiles()
+{
+    XTFileSpec folder = XT::gFiles->NewFileSpec();
+    XT::gFiles->GetTempFolder(folder);
+    const QString path = XT::ToQString(XT::gFiles->GetFilePath(folder));
+    XT::gFiles->DisposeFile(folder);
+    return QDir(path).entryList(QDir::Files);
+}
+
+// The size, in points, of the first box a story runs through.
+QSize FirstBoxSize(const Story& story)
+{
+    XTHandle boxes = XT::gPlatform->NewHandle(0);
+    XT::gText->GetStoryBoxes(story.Text(), 0, boxes);
+    XTBoxRef first = XT::kNoBox;
+    std::memcpy(&first, *boxes, sizeof first);
+    XT::gPlatform->DisposeHandle(boxes);
+    XTFixedRect bounds{};
+    XT::gBox->GetBoxBounds(first, 1, 16, &bounds);
+    return QSize((bounds.right - bounds.left) / XT::kFixedOne, (bounds.bottom - bounds.top) / XT::kFixedOne);
+}
+
+bool Loaded(const PreviewModel& model)
+{
+    return !model.IsLoading(0) && !model.IsLoading(1);
+}
+
+} // namespace
+
+class TestPreviews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void header();
+    void storyPairRendersBothSides();
+    void oneSidedStoryRendersOneSide();
+    void colourSwatches_data();
+    void colourSwatches();
+    void otherItemsShowNothing();
+    void deletingALoadingModelWaitsForItsRenderings();
+    void reselectingWhileLoadingStartsNothing();
+    void eventsAreDroppedOnlyWhileARenderingRuns();
+
+private:
+    std::unique_ptr<PluginSession> mSession;
+    std::unique_ptr<Comparison> mComparison;
+};
+
+void TestPreviews::initTestCase()
+{
+    TestSettings().clear();
+    mSession = std::make_unique<PluginSession>();
+    if (!mSession->Failure().isEmpty())
+    {
+        const QStringList missing = mSession->MissingGroups();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(
+                QStringLiteral("the host does not offer the groups %1 yet, so the plug-in cannot be "
+                               "activated")
+                    .arg(missing.join(QStringLiteral(", ")))));
+        QFAIL(qPrintable(mSession->Failure()));
+    }
+}
+
+void TestPreviews::init()
+{
+    mComparison =
+        std::make_unique<Comparison>(mSession->Host(), SamplePath(kLeftSample), SamplePath(kRightSample));
+    QVERIFY(mComparison->IsOpen());
+}
+
+void TestPreviews::cleanup()
+{
+    mComparison.reset();
+    QVERIFY(!XImageLoader::WorkInProgress());
+}
+
+void TestPreviews::cleanupTestCase()
+{
+    mComparison.reset();
+    mSession.reset();
+}
+
+void TestPreviews::header()
+{
+    PreviewModel model(*mComparison->StoryPair(1));
+    QCOMPARE(model.rowCount(), 1);
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("LHS Preview"));
+    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("RHS Preview"));
+    QVERIFY(!model.headerData(2, Qt::Horizontal).isValid());
+    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
+}
+
+// Each side is rendered once, on its own worker thread, when the cell is
+// first asked for; the picture arrives with dataChanged for its cell, and the
+// temporary GIF file is gone by then.
+void TestPreviews::storyPairRendersBothSides()
+{
+    ProjectTreeNode<Story>* pair = mComparison->StoryPair(3);
+    QVERIFY(pair);
+    const QStringList filesBefore = TemporaryFiles();
+    PreviewModel model(*pair);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    // The tester asks for every role already; no picture is there yet.
+    QVERIFY(!Picture(model, 0).isValid());
+    QVERIFY(!Picture(model, 1).isValid());
+    QVERIFY(model.IsLoading(0) && model.IsLoading(1));
+
+    QTRY_VERIFY(Loaded(model));
+    QCOMPARE(changed.count(), 2);
+    QSet<int> columns;
+    for (const QList<QVariant>& signal : changed)
+    {
+        const QModelIndex from = signal.at(0).toModelIndex();
+        QCOMPARE(from, signal.at(1).toModelIndex());
+        QCOMPARE(from.row(), 0);
+        columns << from.column();
+    }
+    QCOMPARE(columns, QSet<int>({0, 1}));
+
+    const QImage left = Picture(model, 0).value<QImage>();
+    const QImage right = Picture(model, 1).value<QImage>();
+    QVERIFY(!left.isNull() && !right.isNull());
+    QCOMPARE(left.size(), FirstBoxSize(pair->mLeft));
+    QCOMPARE(right.size(), FirstBoxSize(pair->mRight));
+    // The two sides' texts differ, and so do their pictures.
+    QVERIFY(left != right);
+    QCOMPARE(TemporaryFiles(), filesBefore);
+
+    // Each side is produced once per model.
+    QVERIFY(!model.IsLoading(0) && !model.IsLoading(1));
+    QCOMPARE(changed.count(), 2);
+}
+
+void TestPreviews::oneSidedStoryRendersOneSide()
+{
+    ProjectTreeNode<Story>* pair = mComparison->StoryPair(6);
+    QVERIFY(pair && !pair->mLeft.IsValid() && pair->mRight.IsValid());
+    PreviewModel model(*pair);
+    QVERIFY(!Picture(model, 0).isValid());
+    QVERIFY(!model.IsLoading(0));
+    QVERIFY(!Picture(model, 1).isValid());
+    QTRY_VERIFY(Loaded(model));
+    QVERIFY(!Picture(model, 0).isValid());
+    QVERIFY(!Picture(model, 1).value<QImage>().isNull());
+}
+
+void TestPreviews::colourSwatches_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("left"); // invalid: the side has no such colour
+    QTest::addColumn<QColor>("right");
+
+    // The samples' RGB colours, as the projects define them.
+    QTest::newRow("changed colour") << "Harbour Blue" << QColor(18, 74, 128) << QColor(18, 80, 140);
+    QTest::newRow("only in the left project") << "Signal Red" << QColor(200, 30, 30) << QColor();
+    QTest::newRow("only in the right project") << "Sea Foam" << QColor() << QColor(170, 220, 210);
+}
+
+void TestPreviews::colourSwatches()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, left);
+    QFETCH(QColor, right);
+
+    ProjectTreeNode<Asset>* pair = mComparison->ColourPair(name);
+    QVERIFY(pair);
+    PreviewModel model(*pair);
+    const QColor expected[] = {left, right};
+    for (int column = 0; column < 2; ++column)
+    {
+        const QVariant picture = Picture(model, column);
+        QVERIFY(!model.IsLoading(column));
+        QCOMPARE(picture.isValid(), expected[column].isValid());
+        if (!picture.isValid())
+            continue;
+        const QImage swatch = picture.value<QPixmap>().toImage();
+        QCOMPARE(swatch.size(), QSize(40, 40));
+        QCOMPARE(swatch.pixelColor(0, 0), expected[column]);
+        QCOMPARE(swatch.pixelColor(39, 39), expected[column]);
+    }
+}
+
+// Projects, layouts, spreads, pages, boxes and folders have no picture and
+// start no thread.
+void TestPreviews::otherItemsShowNothing()
+{
+    int checked = 0;
+    for (ProjectTreeNodeBase* node : mComparison->Nodes())
+    {
+        if (dynamic_cast<ProjectTreeNode<Story>*>(node))
+            continue;
+        auto* asset = dynamic_cast<ProjectTreeNode<Asset>*>(node);
+        if (asset && asset->mLeft.Kind() == XT::kColorAssetKind)
+            continue;
+        PreviewModel model(*node);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        for (int column = 0; column < 2; ++column)
+        {
+            QVERIFY(!Picture(model, column).isValid());
+            QVERIFY(!model.IsLoading(column));
+        }
+        QVERIFY(!XImageLoader::WorkInProgress());
+        QCOMPARE(changed.count(), 0);
+        ++checked;
+    }
+    QVERIFY(checked > 50);
+}
+
+void TestPreviews::deletingALoadingModelWaitsForItsRenderings()
+{
+    const QStringList filesBefore = TemporaryFiles();
+    auto model = std::make_unique<PreviewModel>(*mComparison->StoryPair(4));
+    Picture(*model, 0);
+    Picture(*model, 1);
+    QVERIFY(model->IsLoading(0) && model->IsLoading(1));
+    model.reset();
+    QVERIFY(!XImageLoader::WorkInProgress());
+    QCOMPARE(TemporaryFiles(), filesBefore);
+}
+
+// Leaving a story whose pictures are still being produced and coming back
+// shows the same model, whose loaders deliver once per side.
+void TestPreviews::reselectingWhileLoadingStartsNothing()
+{
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* story = c.StoryPair(3);
+    std::unique_ptr<QMutexLocker> hold = std::make_unique<QMutexLocker>(&XImageLoader::sMutex);
+    QVERIFY(c.Select(story));
+    PreviewModel* model = c.ShownPreviewModel();
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    QTRY_VERIFY(model->IsLoading(0) && model->IsLoading(1));
+
+    QVERIFY(c.Select(c.ColourPair(QStringLiteral("Sand"))));
+    QVERIFY(c.Select(story));
+    QCOMPARE(c.ShownPreviewModel(), model);
+    hold.reset();
+
+    QTRY_VERIFY(Loaded(*model));
+    QCOMPARE(changed.count(), 2);
+    QVERIFY(!Picture(*model, 0).value<QImage>().isNull());
+    QVERIFY(!Picture(*model, 1).value<QImage>().isNull());
+}
+
+// While a loader holds the host (sMutex), native events and the window's
+// timer events are dropped; before and after, nothing is.
+void TestPreviews::eventsAreDroppedOnlyWhileARenderingRuns()
+{
+    Comparison& c = *mComparison;
+    QObject& explorer = c.Explorer();
+    QTimerEvent timer(1);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QVERIFY(!CorvaneExplorer::QxpEventFilter(nullptr));
+    QVERIFY(!explorer.eventFilter(c.DiffTable(), &timer));
+    QVERIFY(!explorer.eventFilter(&c.Explorer(), &timer));
+
+    // A real rendering waits behind the mutex that the test holds.
+    auto hold = std::make_unique<QMutexLocker>(&XImageLoader::sMutex);
+    QVERIFY(c.Select(c.StoryPair(4)));
+    PreviewModel* model = c.ShownPreviewModel();
+    QTRY_VERIFY(model->IsLoading(0));
+    QVERIFY(XImageLoader::WorkInProgress());
+    QVERIFY(model->WorkInProgress());
+    QVERIFY(CorvaneExplorer::QxpEventFilter(nullptr));
+    QVERIFY(explorer.eventFilter(c.DiffTable(), &timer));
+    QVERIFY(explorer.eventFilter(&c.Explorer(), &timer));
+    QVERIFY(!explorer.eventFilter(&c.Explorer(), &key));
+    QTest::qWait(50);
+    QVERIFY(model->IsLoading(0));
+
+    hold.reset();
+    QTRY_VERIFY(Loaded(*model));
+    QVERIFY(!XImageLoader::WorkInProgress());
+    QVERIFY(!CorvaneExplorer::QxpEventFilter(nullptr));
+    QVERIFY(!explorer.eventFilter(c.DiffTable(), &timer));
+}
+
+QTEST_MAIN(TestPreviews)
+#include "tst_previews.moc"

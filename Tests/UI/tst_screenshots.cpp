@@ -1,0 +1,133 @@
+// Writes screenshots of the explorer on the sample projects, and of the
+// settings dialog, to the build folder (see the README), so that anyone can
+// look at the windows without a display. Each picture is checked to be there
+// and to be more than a blank window.
+
+#include "CorvaneExplorer.h"
+#include "DiffModel.h"
+#include "ExplorerFixture.h"
+#include "HostSession.h"
+#include "PreviewModel.h"
+#include "ProjectTree.h"
+#include "Settings.h"
+#include "UiTestSupport.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+#ifndef CORVANE_SCREENSHOT_DIR
+#error "CORVANE_SCREENSHOT_DIR names the folder the screenshots go to"
+#endif
+
+namespace
+{
+
+const QString kLeftSample = QStringLiteral("harbour-gazette-v1.xprj");
+const QString kRightSample = QStringLiteral("harbour-gazette-v2.xprj");
+
+// Saves the widget's picture and checks it shows more than a few colours.
+void Shoot(QWidget& widget, const QString& name)
+{
+    QApplication::processEvents();
+    const QImage image = widget.grab().toImage();
+    QVERIFY(!image.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            colours.insert(image.pixel(x, y));
+    QVERIFY2(colours.size() > 20, qPrintable(name));
+    const QString path = QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name);
+    QVERIFY2(image.save(path), qPrintable(path));
+    qInfo("wrote %s", qPrintable(path));
+}
+
+} // namespace
+
+class TestScreenshots : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void explorer();
+    void settings();
+
+private:
+    std::unique_ptr<PluginSession> mSession;
+};
+
+void TestScreenshots::initTestCase()
+{
+    TestSettings().clear();
+    QVERIFY(QDir().mkpath(QStringLiteral(CORVANE_SCREENSHOT_DIR)));
+}
+
+void TestScreenshots::cleanupTestCase()
+{
+    mSession.reset();
+}
+
+void TestScreenshots::explorer()
+{
+    mSession = std::make_unique<PluginSession>();
+    if (!mSession->Failure().isEmpty())
+    {
+        const QStringList missing = mSession->MissingGroups();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(
+                QStringLiteral("the host does not offer the groups %1 yet, so the plug-in cannot be "
+                               "activated")
+                    .arg(missing.join(QStringLiteral(", ")))));
+        QFAIL(qPrintable(mSession->Failure()));
+    }
+
+    Comparison c(mSession->Host(), SamplePath(kLeftSample), SamplePath(kRightSample));
+    QVERIFY(c.IsOpen());
+    c.Explorer().resize(1100, 760);
+
+    // The whole tree with its status icons.
+    c.TreeView()->expandAll();
+    c.TreeView()->setFixedWidth(330);
+    Shoot(c.Explorer(), QStringLiteral("explorer-tree.png"));
+
+    // A story pair: styled change rows, both previews.
+    ProjectTreeNodeBase* story = c.StoryPair(3);
+    QVERIFY(c.Select(story));
+    PreviewModel* preview = c.ShownPreviewModel();
+    QTRY_VERIFY(!preview->IsLoading(0) && !preview->IsLoading(1));
+    QVERIFY(!preview->data(preview->index(0, 0), Qt::DecorationRole).isNull());
+    c.ClickRow(0);
+    Shoot(c.Explorer(), QStringLiteral("explorer-story.png"));
+
+    // A box pair: one property per row, named in the vertical header.
+    ProjectTreeNodeBase* box = c.Find(
+        [](ProjectTreeNodeBase& node)
+        {
+            auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(&node);
+            return pair && pair->NodeType() == HasEdits && pair->mLeft.IsValid() && pair->mRight.IsValid();
+        });
+    QVERIFY(box);
+    QVERIFY(c.Select(box));
+    QVERIFY(c.ShownDiffModel()->HasVerticalHeader());
+    QVERIFY(c.DiffTable()->verticalHeader()->isVisible());
+    Shoot(c.Explorer(), QStringLiteral("explorer-box.png"));
+}
+
+void TestScreenshots::settings()
+{
+    Settings dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    Shoot(dialog, QStringLiteral("settings-colors.png"));
+    Child<QTabWidget>(dialog, "mSettingsTab")->setCurrentIndex(0);
+    Shoot(dialog, QStringLiteral("settings-view-options.png"));
+}
+
+QTEST_MAIN(TestScreenshots)
+#include "tst_screenshots.moc"
