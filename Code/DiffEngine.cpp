@@ -1996,7 +1996,8 @@ QList<UnitPatch> DiffEngine::patch_make(const QString& text1, const QList<Diff>&
             if (diff.text.length() >= margin2 || split)
             {
                 const bool emptyPatch = patch.diffs.isEmpty();
-                // In a changed line, a short unchanged stretch before the change closes nothing.
+                // Per line, unchanged text ahead of a line's first change belongs to no patch: nothing to
+                // close.
                 if (!(emptyPatch && perLine && !split))
                 {
                     if (!emptyPatch || perLine)
