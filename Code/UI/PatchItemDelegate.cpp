@@ -21,6 +21,21 @@ void PatchItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     QItemDelegate::paint(painter, option, index);
 }
 
+// The base class measures the text without the paragraph breaks that
+// drawDisplay shows.
+QSize PatchItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QSize size = QItemDelegate::sizeHint(option, index);
+    if (index.data(Qt::SizeHintRole).isValid())
+        return size;
+    const QStyleOptionViewItem options = setOptions(index, option);
+    QRect bounds = options.rect;
+    if (!(options.features & QStyleOptionViewItem::WrapText) || !bounds.isValid())
+        bounds.setWidth(QWIDGETSIZE_MAX);
+    const QString text = ReplaceNewLine(index.data(Qt::DisplayRole).toString());
+    return size.expandedTo(textRectangle(nullptr, bounds, options.font, text).size());
+}
+
 void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
                                     const QString& text) const
 {
@@ -85,9 +100,18 @@ void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewIte
     }
 }
 
+// A carriage return ends a paragraph of story text and a property line, but
+// QTextLayout does not break lines at it: inside a cell it becomes a line
+// separator like a line feed. The cell's last one is left as it is (it draws
+// nothing), so that a paragraph does not get an empty line below it. The
+// text keeps its length, so the model's format ranges still fit.
 QString PatchItemDelegate::ReplaceNewLine(QString text)
 {
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    const int last = text.endsWith(QLatin1Char('\r')) ? text.size() - 1 : text.size();
+    for (int i = 0; i < last; ++i)
+        if (text.at(i) == QLatin1Char('\r'))
+            text[i] = QChar::LineSeparator;
     return text;
 }
 

@@ -18,6 +18,7 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 protected:
     void drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,

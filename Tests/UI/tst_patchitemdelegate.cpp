@@ -101,7 +101,8 @@ private slots:
     void equalityAndAppliedRowsAreUnstyled_data();
     void equalityAndAppliedRowsAreUnstyled();
     void selectedCellIsHighlighted();
-    void lineFeedsBreakLines();
+    void lineBreaks_data();
+    void lineBreaks();
     void textIsNeverElided();
 };
 
@@ -208,18 +209,39 @@ void TestPatchItemDelegate::selectedCellIsHighlighted()
     QVERIFY(Count(image, Qt::black) > 0);
 }
 
-void TestPatchItemDelegate::lineFeedsBreakLines()
+void TestPatchItemDelegate::lineBreaks_data()
 {
-    QStandardItemModel model(2, 1);
-    model.setData(model.index(0, 0), QStringLiteral("one line"));
-    model.setData(model.index(1, 0), QStringLiteral("one\nline"));
-    const QStyleOptionViewItem option = Option(QSize(300, 120));
-    const QPair<int, int> single = InkRows(Paint(model.index(0, 0), option));
-    const QPair<int, int> twoLines = InkRows(Paint(model.index(1, 0), option));
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+
+    QTest::newRow("one line") << "one line" << 1;
+    QTest::newRow("line feed") << "one\nline" << 2;
+    QTest::newRow("paragraph end") << "one\rline" << 2;
+    QTest::newRow("closing paragraph end adds no line") << "one line\r" << 1;
+    QTest::newRow("paragraphs and a line feed") << "one\rtwo\nthree\r" << 3;
+}
+
+// Line feeds and paragraph ends inside a cell start new lines, both when the
+// cell is drawn and when its height is measured.
+void TestPatchItemDelegate::lineBreaks()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), text);
+    const QStyleOptionViewItem option = Option(QSize(300, 160));
     const int lineHeight = QFontMetrics(option.font).height();
-    QVERIFY(single.first >= 0 && twoLines.first >= 0);
-    QVERIFY2(twoLines.second - single.second >= lineHeight / 2,
-             qPrintable(QStringLiteral("%1 %2").arg(twoLines.second).arg(single.second)));
+
+    const QPair<int, int> ink = InkRows(Paint(model.index(0, 0), option));
+    QVERIFY(ink.first >= 0);
+    const int inkLines = (ink.second - ink.first) / lineHeight + 1;
+    QCOMPARE(inkLines, lines);
+
+    PatchItemDelegate delegate;
+    const int height = delegate.sizeHint(option, model.index(0, 0)).height();
+    QVERIFY2(height >= lines * lineHeight && height < (lines + 1) * lineHeight,
+             qPrintable(QStringLiteral("%1 for %2 lines of %3").arg(height).arg(lines).arg(lineHeight)));
 }
 
 // A cell narrower than its text shows the text's start as it is, clipped:
