@@ -27,6 +27,17 @@ const XTColorsTable& colorsTable();
 const XTNumbersTable& numbersTable();
 const XTFilesTable& filesTable();
 const XTPlatformTable& platformTable();
+const XTMenusTable& menusTable();
+const XTResourcesTable& resourcesTable();
+const XTPreferencesTable& preferencesTable();
+const XTRenderingTable& renderingTable();
+const XTGifFilterTable& gifFilterTable();
+
+// String `index` of list `listId` of a resource set, or 0.
+HostString loadPluginString(int32_t listId, int32_t index, XTResourceSet set);
+// FSRead and FSWrite on an open preferences file.
+XTOSErr readFile(XTFileRef file, int32_t* count, void* buffer);
+XTOSErr writeFile(XTFileRef file, int32_t* count, const void* buffer);
 
 XTError acquireGroup(uint32_t group, int32_t version, const void** table);
 XTError resolveSelector(int32_t selector, void** function);

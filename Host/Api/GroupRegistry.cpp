@@ -70,9 +70,17 @@ const void* tableOf(uint32_t group)
     case XT::kGroupGraphics:
     case XT::kGroupOpenType:
         return &sReserved;
+    case XT::kGroupMenus:
+        return &menusTable();
+    case XT::kGroupResources:
+        return &resourcesTable();
+    case XT::kGroupPreferences:
+        return &preferencesTable();
+    case XT::kGroupRendering:
+        return &renderingTable();
+    case XT::kGroupGifFilter:
+        return &gifFilterTable();
     default:
-        // Menus, resources, preferences, rendering and the GIF filter are
-        // not offered yet.
         return nullptr;
     }
 }

@@ -4,6 +4,7 @@
 #include "Model/BuiltInColors.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QFileInfo>
 
@@ -260,17 +261,20 @@ XTHandle HostState::newHandle(int64_t size, bool clear)
     if (!data)
         return nullptr;
     HandleBlock* block = new HandleBlock{data, size};
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     mHandles.insert(block);
     return &block->mData;
 }
 
 bool HostState::isHandle(XTHandle handle) const
 {
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     return handle && mHandles.count(handle) > 0;
 }
 
 bool HostState::resizeHandle(XTHandle handle, int64_t size)
 {
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     if (!isHandle(handle) || size < 0 || size > (int64_t(1) << 31))
         return false;
     HandleBlock* block = reinterpret_cast<HandleBlock*>(handle);
@@ -286,11 +290,13 @@ bool HostState::resizeHandle(XTHandle handle, int64_t size)
 
 int64_t HostState::handleSize(XTHandle handle) const
 {
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     return isHandle(handle) ? reinterpret_cast<const HandleBlock*>(handle)->mSize : 0;
 }
 
 void HostState::disposeHandle(XTHandle handle)
 {
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     if (!isHandle(handle))
         return;
     HandleBlock* block = reinterpret_cast<HandleBlock*>(handle);
@@ -313,8 +319,17 @@ void HostState::disposeBoxRecord(XTBoxRecord* record)
         delete record;
 }
 
+QString HostState::preferencesFolder() const
+{
+    if (!mPlugin.mPreferencesFolder.isEmpty())
+        return mPlugin.mPreferencesFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/xthost/Preferences");
+}
+
 QString HostState::temporaryFolder()
 {
+    std::lock_guard<std::recursive_mutex> lock(mHandleMutex);
     // QTemporaryDir makes the folder with mode 0700 and removes it with the
     // host, so nobody else can plant or read files in it.
     if (!mTemporaryDir)

@@ -2,6 +2,7 @@
 
 #include "CallbackRegistry.h"
 #include "OpenProject.h"
+#include "PluginState.h"
 #include "TokenTable.h"
 #include "XTGroups.h"
 
@@ -11,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -110,6 +112,9 @@ public:
     void disposeBoxRecord(XTBoxRecord* record);
 
     QString temporaryFolder();
+    // The host's preferences folder: the one set for the plug-in, else a
+    // per-user folder under the XDG configuration folder.
+    QString preferencesFolder() const;
 
     TokenTable<XTFileSpec, FileSpecData> mFiles{2};
     TokenTable<AssetIteratorRef, AssetIteratorData> mAssetIterators{3};
@@ -130,6 +135,8 @@ public:
     QString mLastOpenError; // of the last open
 
     std::map<std::pair<XTFourCC, XTFourCC>, std::pair<AEEventHandlerProc, intptr_t>> mEventHandlers;
+
+    PluginState mPlugin;
 
 private:
     void registerRefs(OpenProject& project);
@@ -162,6 +169,9 @@ private:
         char* mData; // first: the handle is the address of this member
         int64_t mSize;
     };
+    // Handles and the temporary folder are also used by a preview rendering
+    // on its worker thread.
+    mutable std::recursive_mutex mHandleMutex;
     std::unordered_set<const void*> mHandles;
     std::unordered_set<const XTBoxRecord*> mBoxRecords;
     std::unique_ptr<QTemporaryDir> mTemporaryDir;

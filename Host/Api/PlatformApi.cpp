@@ -47,20 +47,15 @@ void DisposeHandle(XTHandle handle)
         state->disposeHandle(handle);
 }
 
-// Preferences files come with the preferences group; until then no file
-// reference is open.
+// The only files the plug-in reads and writes itself are preferences files.
 XTOSErr FSRead(XTFileRef file, int32_t* count, void* buffer)
 {
-    if (count)
-        *count = 0;
-    return sFileNotOpen;
+    return readFile(file, count, buffer);
 }
 
 XTOSErr FSWrite(XTFileRef file, int32_t* count, const void* buffer)
 {
-    if (count)
-        *count = 0;
-    return sFileNotOpen;
+    return writeFile(file, count, buffer);
 }
 
 XTOSErr AEGetEventHandler(XTFourCC eventClass, XTFourCC eventId, AEEventHandlerProc* handler,

@@ -47,7 +47,7 @@ void ReleaseHostString(HostString string)
 // The plug-in's string resources arrive with the resources group.
 HostString LoadPluginString(int32_t listId, int32_t index, XTResourceSet set)
 {
-    return nullptr;
+    return loadPluginString(listId, index, set);
 }
 
 const XTStringsTable sTable = {HostStringFromUtf16, HostStringLength, HostStringChars, ReleaseHostString,
