@@ -59,7 +59,9 @@ struct PluginState
     int32_t mActivationLevel = 0;
     bool mNoResourceFile = false;
     int16_t mLanguage = 0;
-    QString mResourceFolder;
+    // Where the plug-in's strings files are: set by whoever loads the
+    // plug-in, else taken from XTHOST_RESOURCES.
+    QString mResourceFolder = qEnvironmentVariable("XTHOST_RESOURCES");
     QString mPreferencesFolder;
 
     // Menus: the host's own menus by id, and the submenus plug-ins make.
