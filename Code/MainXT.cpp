@@ -107,6 +107,7 @@ void MainXT::Reset()
         XT::gResources->DisposeResourceSet(mResourceSet);
     mResourceSet = nullptr;
     mMenu.reset();
+    PreferencesManager::GetInstance()->ReleaseHostStrings();
     mLanguageId = 0;
     mResourceFileNumber = -1;
     XT::Release();

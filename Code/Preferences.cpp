@@ -45,8 +45,14 @@ void PreferencesManager::MakeFileName()
 
 PreferencesManager::~PreferencesManager()
 {
+    ReleaseHostStrings();
+}
+
+void PreferencesManager::ReleaseHostStrings()
+{
     if (mFileName && XT::gStrings)
         XT::gStrings->ReleaseHostString(mFileName);
+    mFileName = nullptr;
 }
 
 bool PreferencesManager::ReadPreferences()

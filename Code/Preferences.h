@@ -22,6 +22,10 @@ public:
     uint8_t Flag() const { return mFlag; }
     void SetFlag(uint8_t flag) { mFlag = flag; }
 
+    // Lets go of the host strings it holds, when the plug-in lets go of its
+    // host.
+    void ReleaseHostStrings();
+
     ~PreferencesManager();
 
 private:
