@@ -142,8 +142,7 @@ int main(int argc, char** argv)
             projects << project;
         else
         {
-            std::fputs(kUsage, stderr);
-            return Fail(2, QStringLiteral("unexpected argument %1").arg(argument));
+            return Fail(2, QStringLiteral("unexpected argument %1 (xthost --help tells the options)").arg(argument));
         }
     }
 
