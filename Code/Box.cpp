@@ -37,13 +37,14 @@ const Row kTextRows[] = {
     {67, Source::BoxProperty, 67, Kind::Boolean, 0},
 };
 
-// Rows 11 to 22 of a picture box. Rows 13 and 14 both show and set
-// property 70.
+// Rows 11 to 22 of a picture box.
 const Row kPictureRows[] = {
     {68, Source::PictureProperty, 68, Kind::Measure, XT::kFormatVertical},
     {69, Source::PictureProperty, 69, Kind::Measure, XT::kFormatHorizontal},
     {70, Source::PictureProperty, 70, Kind::Measure, XT::kFormatPercent},
-    {71, Source::PictureProperty, 70, Kind::Measure, XT::kFormatPercent},
+    // The down scale is a property of its own: reading the across scale here
+    // would hide every difference in it.
+    {71, Source::PictureProperty, 71, Kind::Measure, XT::kFormatPercent},
     {72, Source::PictureProperty, 72, Kind::Measure, XT::kFormatDegrees},
     {73, Source::PictureProperty, 73, Kind::Measure, XT::kFormatDegrees},
     {74, Source::PictureProperty, 74, Kind::Short, 0},
