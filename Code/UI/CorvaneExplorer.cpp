@@ -71,6 +71,16 @@ private:
 
 int QxpNativeEventFilter::sUsers = 0;
 
+// Every column shares the width. The form's last-section stretch is
+// redundant then, and harmful: with it, QHeaderView keeps the last column at
+// its default width whenever the viewport narrows (as when the vertical
+// header appears), and the table scrolls sideways.
+void StretchColumns(QTableView* table)
+{
+    table->horizontalHeader()->setStretchLastSection(false);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+}
+
 } // namespace
 
 CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
@@ -187,7 +197,7 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     mUi->mDiffTable->setModel(model);
     if (oldSelection != mUi->mDiffTable->selectionModel())
         delete oldSelection;
-    mUi->mDiffTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    StretchColumns(mUi->mDiffTable);
     mUi->mDiffTable->resizeRowsToContents();
     if (model)
     {
@@ -224,7 +234,7 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (preview)
         connect(preview, &QAbstractItemModel::dataChanged, mUi->mPreviewTable,
                 &QTableView::resizeRowsToContents, Qt::UniqueConnection);
-    mUi->mPreviewTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    StretchColumns(mUi->mPreviewTable);
     mUi->mPreviewTable->resizeRowsToContents();
 }
 

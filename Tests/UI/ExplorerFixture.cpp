@@ -3,8 +3,7 @@
 #include "CorvaneExplorer.h"
 #include "DiffModel.h"
 #include "HostSession.h"
-#include "Main.h"
-#include "MainXT.h"
+#include "PluginSession.h"
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
@@ -12,92 +11,14 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTreeView>
 
-namespace
-{
-
-// The host's side of the activation record: it grants the request and keeps
-// the setup callback that the plug-in registers.
-XTCallbackProc sSetup = nullptr;
-
-bool Request(int32_t, int32_t, int32_t, uint32_t, int32_t)
-{
-    return true;
-}
-
-XTError RegisterSetup(XTCallbackProc setup, int32_t, int32_t, int32_t)
-{
-    sSetup = setup;
-    return XT::kNoErr;
-}
-
-void Confirm(int32_t)
-{
-}
-
-} // namespace
-
-PluginSession::PluginSession() : mHost(std::make_unique<XTHost::HostSession>())
-{
-    sSetup = nullptr;
-    xtactivaterec activation{&Request, &RegisterSetup, &Confirm};
-    if (XTActivateCallback(&activation) != XT::kNoErr || !sSetup)
-    {
-        mFailure = QStringLiteral("XTActivateCallback refused");
-        return;
-    }
-    xtsetuprec setup = *mHost->setupRecord();
-    const XTStatus status = sSetup(&setup);
-    if (status != XT::kNoErr)
-        mFailure = QStringLiteral("setup failed with status 0x%1: the host does not offer every group yet")
-                       .arg(quint32(status), 8, 16, QLatin1Char('0'));
-}
-
-PluginSession::~PluginSession()
-{
-    // The plug-in lets go of the host before the host goes.
-    MainXT::GetInstance()->Reset();
-}
-
-QStringList PluginSession::MissingGroups() const
-{
-    const std::pair<uint32_t, const char*> groups[] = {{XT::kGroupStrings, "strings"},
-                                                       {XT::kGroupProject, "project"},
-                                                       {XT::kGroupSpread, "spread"},
-                                                       {XT::kGroupDoc, "doc"},
-                                                       {XT::kGroupBox, "box"},
-                                                       {XT::kGroupBoxFields, "box fields"},
-                                                       {XT::kGroupPicture, "picture"},
-                                                       {XT::kGroupText, "text"},
-                                                       {XT::kGroupAssets, "assets"},
-                                                       {XT::kGroupColors, "colours"},
-                                                       {XT::kGroupNumbers, "numbers"},
-                                                       {XT::kGroupFiles, "files"},
-                                                       {XT::kGroupMenus, "menus"},
-                                                       {XT::kGroupResources, "resources"},
-                                                       {XT::kGroupPreferences, "preferences"},
-                                                       {XT::kGroupRendering, "rendering"},
-                                                       {XT::kGroupPlatform, "platform"},
-                                                       {XT::kGroupGifFilter, "GIF filter"}};
-    QStringList missing;
-    for (const auto& group : groups)
-    {
-        const void* table = nullptr;
-        if (mHost->setupRecord()->acquireGroup(group.first, XT::kGroupVersion, &table) != XT::kNoErr ||
-            !table)
-            missing << QLatin1String(group.second);
-    }
-    return missing;
-}
-
 QString SamplePath(const QString& name)
 {
-    return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
+    return SourcePath(QStringLiteral("Samples/") + name);
 }
 
 Comparison::Comparison(XTHost::HostSession& host, const QString& lhsPath, const QString& rhsPath)

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the explorer and preview tests share: a host session with the plug-in
-// activated through its entry point, and one comparison of two project files
+// What the explorer and preview tests share: one comparison of two project
+// files, opened in a host session with the plug-in activated (PluginSession),
 // shown in a real explorer window.
 
 #include "ProjectTreeNode.h"
@@ -9,7 +9,6 @@
 
 #include <QModelIndex>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -28,27 +27,6 @@ namespace XTHost
 {
 class HostSession;
 }
-
-// The stand-in host with the plug-in activated as the host activates it:
-// XTActivateCallback, then the setup callback it registered.
-class PluginSession
-{
-public:
-    PluginSession();
-    ~PluginSession();
-    PluginSession(const PluginSession&) = delete;
-    PluginSession& operator=(const PluginSession&) = delete;
-
-    // Empty when the plug-in is active, else why it is not.
-    QString Failure() const { return mFailure; }
-    // The function groups the plug-in acquires that this host does not offer.
-    QStringList MissingGroups() const;
-    XTHost::HostSession& Host() { return *mHost; }
-
-private:
-    std::unique_ptr<XTHost::HostSession> mHost;
-    QString mFailure;
-};
 
 // The path of a bundled sample project.
 QString SamplePath(const QString& name);
