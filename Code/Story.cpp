@@ -4,8 +4,73 @@
 #include "PreserveOffset.h"
 #include "XTCalls.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
+
+namespace
+{
+
+typedef std::map<long, long> RunCatalog;
+
+// The hidden run that x lies strictly inside (past its marker), as [start,
+// end); {x, x} when there is none.
+std::pair<long, long> RunAround(const RunCatalog& runs, long x)
+{
+    auto it = runs.upper_bound(x);
+    if (it == runs.begin())
+        return {x, x};
+    --it;
+    if (it->first < x && x < it->first + it->second)
+        return {it->first, it->first + it->second};
+    return {x, x};
+}
+
+RunCatalog RunsOf(XTTextRef text)
+{
+    HiddenTextHelper helper(text);
+    helper.InitCatalog(0, XT::gText->CountTextChars(text, 0, 0));
+    return helper.Catalog();
+}
+
+// The compared texts show every unit of a hidden run alike, so a row can
+// align part of one run with part of another and end (or start) inside a
+// run. Deleting or copying part of a run turns the rest of its content into
+// visible text. Widens both ranges by the same amount over the equal text
+// around them until neither cuts a run: the widened parts are equal on both
+// sides, so the row still means the same change.
+void WidenToWholeRuns(const RunCatalog& destRuns, long destLength, long& dest, long& destCount,
+                      const RunCatalog& sourceRuns, long sourceLength, long& source, long& sourceCount)
+{
+    for (bool widened = true; widened;)
+    {
+        widened = false;
+        long before =
+            std::max(dest - RunAround(destRuns, dest).first, source - RunAround(sourceRuns, source).first);
+        before = std::min({before, dest, source});
+        if (before > 0)
+        {
+            dest -= before;
+            source -= before;
+            destCount += before;
+            sourceCount += before;
+            widened = true;
+        }
+        const long destEnd = dest + destCount;
+        const long sourceEnd = source + sourceCount;
+        long after = std::max(RunAround(destRuns, destEnd).second - destEnd,
+                              RunAround(sourceRuns, sourceEnd).second - sourceEnd);
+        after = std::min({after, destLength - destEnd, sourceLength - sourceEnd});
+        if (after > 0)
+        {
+            destCount += after;
+            sourceCount += after;
+            widened = true;
+        }
+    }
+}
+
+} // namespace
 
 Story::Story(char** text) : mText(text), mProject(XT::kNoProject), mHidden(text)
 {
@@ -83,7 +148,8 @@ void Story::CopyText(long start, long length, Story& dest, long destOffset)
         destBox != XT::kNoBox)
         XECopyText(source, sourceBox, start, start + length, destination, destBox, destOffset);
     else
-        XT::gText->CopyTextRange(mText, int32_t(start), int32_t(start + length), dest.mText, int32_t(destOffset));
+        XT::gText->CopyTextRange(mText, int32_t(start), int32_t(start + length), dest.mText,
+                                 int32_t(destOffset));
 }
 
 void Story::XECopyText(short, long srcBox, long srcStart, long srcEnd, short, long dstBox, long dstOffset)
@@ -123,6 +189,8 @@ void Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& r
         for (TextDiff::Patch& patch : entry.second->patches)
             offsets.Add(entry.second->appliedRight ? &patch.start2 : &patch.start1);
     PreserveOffset preserve(mText, offsets);
+    const RunCatalog sourceRuns = source->mText ? RunsOf(source->mText) : RunCatalog();
+    const long sourceTextLength = source->mText ? XT::gText->CountTextChars(source->mText, 0, 0) : 0;
 
     for (auto& entry : rows)
     {
@@ -131,10 +199,13 @@ void Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& r
             continue;
         const TextDiff::Patch& first = row.patches.constFirst();
         const bool toRight = row.appliedRight;
-        const long sourceStart = toRight ? first.start1 : first.start2;
-        const long sourceLength = toRight ? row.length1 : row.length2;
-        int32_t destination = toRight ? first.start2 : first.start1;
-        const long destinationLength = toRight ? row.length2 : row.length1;
+        long sourceStart = toRight ? first.start1 : first.start2;
+        long sourceLength = toRight ? row.length1 : row.length2;
+        long start = toRight ? first.start2 : first.start1;
+        long destinationLength = toRight ? row.length2 : row.length1;
+        WidenToWholeRuns(RunsOf(mText), XT::gText->CountTextChars(mText, 0, 0), start, destinationLength,
+                         sourceRuns, sourceTextLength, sourceStart, sourceLength);
+        int32_t destination = int32_t(start);
 
         XT::gText->DeleteTextRange(mText, destination, int32_t(destination + destinationLength), 0, 1);
         XT::gText->AdjustOffsetForHidden(mText, &destination, 0);
