@@ -57,6 +57,15 @@ QSize FirstBoxSize(const Story& story)
     return QSize((bounds.right - bounds.left) / XT::kFixedOne, (bounds.bottom - bounds.top) / XT::kFixedOne);
 }
 
+int ColourCount(const QImage& image)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(image.pixel(x, y));
+    return colours.size();
+}
+
 bool Loaded(const PreviewModel& model)
 {
     return !model.IsLoading(0) && !model.IsLoading(1);
@@ -158,6 +167,9 @@ void TestPreviews::storyPairRendersBothSides()
     const QImage left = Picture(model, 0).value<QImage>();
     const QImage right = Picture(model, 1).value<QImage>();
     QVERIFY(!left.isNull() && !right.isNull());
+    // Read back from GIF files: at most 256 colours.
+    QVERIFY(ColourCount(left) <= 256);
+    QVERIFY(ColourCount(right) <= 256);
     QCOMPARE(left.size(), FirstBoxSize(pair->mLeft));
     QCOMPARE(right.size(), FirstBoxSize(pair->mRight));
     // The two sides' texts differ, and so do their pictures.
