@@ -1,0 +1,314 @@
+// The comparison tree of two projects opened in the host, through the
+// plug-in's activation: its shape for the pairing cases, its item model and
+// the filter proxy.
+
+#include "ModelTestSupport.h"
+
+#include "ApplyCommand.h"
+#include "CorvaneResources.h"
+#include "DiffModel.h"
+#include "NodeDifferVisitor.h"
+#include "PluginString.h"
+#include "ProjectTree.h"
+#include "ProjectTreeProxy.h"
+
+#include <QAbstractItemModelTester>
+#include <QIcon>
+#include <QImage>
+#include <QSettings>
+#include <QTest>
+#include <QUndoStack>
+
+namespace
+{
+
+XTHost::Box TextBox(int32_t number, double top = 36)
+{
+    return makeBox(number, QString(), XT::kContentText, 36, top, 300, top + 100);
+}
+
+// Left: layout 1 with three spreads; box 4 on spread 1, box 6 a text box,
+// box 8 changed on the right; asset "Dup" only here.
+// Right: layout 1 with five spreads; box 4 moved to spread 2, box 6 a picture
+// box; layout 2 only here.
+std::pair<XTHost::Project, XTHost::Project> ShapeProjects()
+{
+    XTHost::Project left, right;
+    std::vector<XTHost::Spread> spreads;
+    for (int i = 0; i < 5; ++i)
+        spreads.push_back(makeSpread({QString::number(2 * i + 1), QString::number(2 * i + 2)}));
+    std::vector<XTHost::Spread> leftSpreads(spreads.begin(), spreads.begin() + 3);
+    leftSpreads[0].mBoxes = {TextBox(4), TextBox(6), TextBox(8)};
+    spreads[0].mBoxes = {makeBox(6, QString(), XT::kContentPicture, 36, 36, 300, 136), TextBox(8, 50)};
+    spreads[1].mBoxes = {TextBox(4)};
+    left.mLayouts = {makeLayout(1, QStringLiteral("Print"), leftSpreads)};
+    right.mLayouts = {
+        makeLayout(1, QStringLiteral("Print"), spreads),
+        makeLayout(2, QStringLiteral("Web"), {makeSpread({QStringLiteral("Home")}, {TextBox(1)})})};
+    left.mAssets[0] = {makeAsset(1, QStringLiteral("Dup"), QStringLiteral("first")),
+                       makeAsset(1, QStringLiteral("Body"), QStringLiteral("same"))};
+    right.mAssets[0] = {makeAsset(1, QStringLiteral("Body"), QStringLiteral("same")),
+                        makeAsset(1, QStringLiteral("Extra"), QStringLiteral("x"))};
+    left.mAssets[2] = {makeColor(QStringLiteral("Sea"), 0, 90, 160)};
+    right.mAssets[2] = {makeColor(QStringLiteral("Sea"), 0, 90, 161)};
+    return {left, right};
+}
+
+// One line per node below `node`, indented by depth: the display text and the
+// status.
+void Describe(const QAbstractItemModel& model, const QModelIndex& parent, int depth, QStringList& lines)
+{
+    for (int row = 0; row < model.rowCount(parent); ++row)
+    {
+        const QModelIndex index = model.index(row, 0, parent);
+        const QAbstractItemModel* source = &model;
+        QModelIndex sourceIndex = index;
+        if (auto* proxy = qobject_cast<const QSortFilterProxyModel*>(&model))
+        {
+            source = proxy->sourceModel();
+            sourceIndex = proxy->mapToSource(index);
+        }
+        const ProjectTreeNodeBase* node = static_cast<const ProjectTree*>(source)->NodeOf(sourceIndex);
+        lines << QString(depth, QLatin1Char('-')) + index.data().toString() + QLatin1Char('@') +
+                     QString::number(node->NodeType());
+        Describe(model, index, depth + 1, lines);
+    }
+}
+
+QStringList Describe(const QAbstractItemModel& model)
+{
+    QStringList lines;
+    Describe(model, QModelIndex(), 0, lines);
+    return lines;
+}
+
+QStringList Matching(const QStringList& lines, const QString& pattern)
+{
+    return lines.filter(QRegularExpression(pattern));
+}
+
+QImage IconImage(const QVariant& icon)
+{
+    return icon.value<QIcon>().pixmap(16, 16).toImage();
+}
+
+QImage IconImage(const char* path)
+{
+    return IconImage(QVariant(QIcon(QString::fromLatin1(path))));
+}
+
+} // namespace
+
+class TestProjectTree : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitCorvaneResources(); }
+
+    void init()
+    {
+        QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT")).clear();
+        mSession = std::make_unique<ModelSession>();
+        QVERIFY(mSession->IsReady());
+        auto [left, right] = ShapeProjects();
+        mLeft = mSession->OpenBuilt(left, QStringLiteral("left.xprj"));
+        mRight = mSession->OpenBuilt(right, QStringLiteral("right.xprj"));
+        QVERIFY(mLeft != XT::kNoProject && mRight != XT::kNoProject);
+        mTree = std::make_unique<ProjectTree>(mLeft, mRight);
+    }
+    void cleanup()
+    {
+        mTree.reset();
+        mSession.reset();
+    }
+
+    void topLevel()
+    {
+        QCOMPARE(mTree->rowCount(), 1);
+        const QModelIndex project = mTree->index(0, 0);
+        QCOMPARE(project.data().toString(), QStringLiteral("left.xprj | right.xprj"));
+        QCOMPARE(mTree->rowCount(project), 3);
+        QVERIFY(!mTree->index(0, 1).isValid());
+        QCOMPARE(mTree->headerData(0, Qt::Vertical, Qt::ToolTipRole).toString(),
+                 QStringLiteral("Project Explorer"));
+        QCOMPARE(mTree->index(0, 0, project).data().toString(), PluginString(22));
+        QCOMPARE(mTree->index(1, 0, project).data().toString(), PluginString(20));
+        QCOMPARE(mTree->index(2, 0, project).data().toString(), PluginString(26));
+        QCOMPARE(mTree->rowCount(mTree->index(2, 0, project)), 18);
+    }
+
+    void layoutOnlyOnTheRight()
+    {
+        const QStringList lines = Describe(*mTree);
+        const QString missing = PluginString(94);
+        QCOMPARE(Matching(lines, QStringLiteral("^--[^-].*@")).first(),
+                 QStringLiteral("--Layout 1 | Layout 1@4"));
+        const int at = lines.indexOf(QStringLiteral("--%1 | Layout 2@2").arg(missing));
+        QVERIFY(at > 0);
+        // Everything below it is on the right only; its boxes folder is a folder.
+        int below = 0;
+        for (int i = at + 1; i < lines.size() && lines[i].startsWith(QStringLiteral("---")); ++i, ++below)
+            QVERIFY2(lines[i].endsWith(QStringLiteral("@2")) || lines[i] == "---" + PluginString(21) + "@16",
+                     qPrintable(lines[i]));
+        QCOMPARE(below, 4); // spread, page, boxes folder, box
+    }
+
+    void threeAgainstFiveSpreads()
+    {
+        const QStringList lines = Describe(*mTree);
+        const QStringList spreads = Matching(lines, QStringLiteral("^---Spread \\d| \\| Spread"));
+        const QString missing = PluginString(103);
+        const QStringList expected = {"---Spread 1 | Spread 1@4",        "---Spread 2 | Spread 2@4",
+                                      "---Spread 3 | Spread 3@4",        "---" + missing + " | Spread 4@2",
+                                      "---" + missing + " | Spread 5@2", "---" + missing + " | Spread 1@2"};
+        QCOMPARE(spreads, expected);
+        // The pages of the surplus spreads are right-only too.
+        QCOMPARE(
+            Matching(lines, "^----" + QRegularExpression::escape(PluginString(100)) + " \\| Page").size(), 5);
+    }
+
+    void boxes()
+    {
+        const QStringList lines = Describe(*mTree);
+        const QString box = PluginString(23), none = PluginString(84);
+        const QStringList boxes =
+            Matching(lines, QStringLiteral("^----[^-].*\\((Text|Picture)\\)|^----%1").arg(none));
+        const QStringList expected = {// Moved to another spread: still one pair.
+                                      QStringLiteral("----%1 4(Text) | %1 4(Text)@4").arg(box),
+                                      // Text on the left, picture on the right: two boxes.
+                                      QStringLiteral("----%1 6(Text) | %2@1").arg(box, none),
+                                      QStringLiteral("----%2 | %1 6(Picture)@2").arg(box, none),
+                                      QStringLiteral("----%1 8(Text) | %1 8(Text)@8").arg(box),
+                                      QStringLiteral("----%2 | %1 1(Text)@2").arg(box, none)};
+        QCOMPARE(boxes, expected);
+    }
+
+    void assets()
+    {
+        const QStringList lines = Describe(*mTree);
+        const int first = lines.indexOf("--" + PluginString(27) + "@16");
+        QVERIFY(first > 0);
+        const QString missing = PluginString(46);
+        QCOMPARE(lines.mid(first + 1, 3), QStringList({"---Body | Body@4", "---Dup | " + missing + "@1",
+                                                       "---" + missing + " | Extra@2"}));
+        QCOMPARE(lines[first + 4], "--" + PluginString(28) + "@16");
+        // Built-in colours are left out on both sides; the document's own stay.
+        const int colours = lines.indexOf("--" + PluginString(29) + "@16");
+        QCOMPARE(lines.mid(colours + 1, 2), QStringList({"---Sea | Sea@8", "--" + PluginString(30) + "@16"}));
+    }
+
+    void icons()
+    {
+        const QModelIndex project = mTree->index(0, 0);
+        const QModelIndex layouts = mTree->index(0, 0, project);
+        const QModelIndex layout = mTree->index(0, 0, layouts);
+        const QModelIndex spread = mTree->index(0, 0, layout);
+        const QModelIndex page = mTree->index(0, 0, spread);
+        // The project's own pair (path and layout count) differs.
+        QCOMPARE(IconImage(project.data(Qt::DecorationRole)), IconImage(":/FolderHasEdits.png"));
+        QCOMPARE(IconImage(layouts.data(Qt::DecorationRole)), IconImage(":/folder.png"));
+        // An identical spread with pages below it.
+        QCOMPARE(IconImage(spread.data(Qt::DecorationRole)), IconImage(":/FolderIdentical.png"));
+        QCOMPARE(IconImage(page.data(Qt::DecorationRole)), IconImage(":/Identical.png"));
+        QVERIFY(!mTree->data(project, Qt::ToolTipRole).isValid());
+        QVERIFY(!mTree->data(QModelIndex(), Qt::DisplayRole).isValid());
+        QCOMPARE(mTree->flags(page), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        QCOMPARE(mTree->flags(QModelIndex()), Qt::NoItemFlags);
+    }
+
+    // A layout whose own pair is identical but whose boxes differ.
+    void identicalLayoutWithChangedBoxes()
+    {
+        auto [left, right] = ShapeProjects();
+        right.mLayouts.resize(1);
+        right.mLayouts[0].mSpreads.resize(3);
+        const XTProjectId lhs = mSession->OpenBuilt(left, QStringLiteral("l2.xprj"));
+        const XTProjectId rhs = mSession->OpenBuilt(right, QStringLiteral("r2.xprj"));
+        ProjectTree tree(lhs, rhs);
+        const QModelIndex layout = tree.index(0, 0, tree.index(0, 0, tree.index(0, 0)));
+        QCOMPARE(tree.NodeOf(layout)->NodeType(), Identical);
+        QCOMPARE(IconImage(layout.data(Qt::DecorationRole)), IconImage(":/FolderIdentical.png"));
+        QVERIFY(
+            Describe(tree).contains(QStringLiteral("----%1 8(Text) | %1 8(Text)@8").arg(PluginString(23))));
+    }
+
+    void modelTester()
+    {
+        QAbstractItemModelTester tester(mTree.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(Describe(*mTree).size() > 50);
+    }
+
+    // Leaves whose status is out of the mask are hidden; every node with
+    // children stays; nothing else is hidden.
+    void proxy_data()
+    {
+        QTest::addColumn<QVariant>("mask");
+        QTest::newRow("default (no key)") << QVariant();
+        QTest::newRow("15") << QVariant(15);
+        QTest::newRow("8: differences only") << QVariant(8);
+        QTest::newRow("2 and folders") << QVariant(2 | 16);
+        QTest::newRow("everything and empty folders") << QVariant(31);
+    }
+    void proxy()
+    {
+        QFETCH(QVariant, mask);
+        QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
+        if (mask.isValid())
+            settings.setValue(QStringLiteral("prefs/ViewOptions"), mask);
+        settings.sync();
+        const int bits = mask.isValid() ? mask.toInt() : 15;
+        ProjectTreeProxy proxy;
+        proxy.setSourceModel(mTree.get());
+        QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        QStringList expected;
+        std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth)
+        {
+            for (int row = 0; row < mTree->rowCount(parent); ++row)
+            {
+                const QModelIndex index = mTree->index(row, 0, parent);
+                const ProjectTreeNodeBase* node = mTree->NodeOf(index);
+                const int type = node->NodeType();
+                if (!node->HasChildren() && (type & bits) != type)
+                    continue;
+                expected << QString(depth, QLatin1Char('-')) + index.data().toString() + QLatin1Char('@') +
+                                QString::number(type);
+                walk(index, depth + 1);
+            }
+        };
+        walk(QModelIndex(), 0);
+        QCOMPARE(Describe(proxy), expected);
+        // The empty folders of asset kinds show only with bit 16.
+        QCOMPARE(expected.contains("--" + PluginString(28) + "@16"), (bits & 16) != 0);
+    }
+
+    // After a merge is saved, a refresh marks the pairs anew.
+    void refresh()
+    {
+        const QString text = QStringLiteral("%1 8(Text) | %1 8(Text)").arg(PluginString(23));
+        const QModelIndexList found =
+            mTree->match(mTree->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(found.size(), 1);
+        ProjectTreeNodeBase* node = mTree->NodeOf(found.first());
+        QCOMPARE(node->NodeType(), HasEdits);
+        std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(*node));
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (!model->IsEquality(model->index(row, 0)))
+                model->UndoStack()->push(new ApplyCommand(model.get(), model->index(row, 0), Left));
+        model->Save();
+        QCOMPARE(node->NodeType(), HasEdits);
+        mTree->RefreshNodeTypes();
+        QCOMPARE(node->NodeType(), Identical);
+        QVERIFY(!Describe(*mTree).contains(QStringLiteral("----") + text + QStringLiteral("@8")));
+    }
+
+private:
+    std::unique_ptr<ModelSession> mSession;
+    std::unique_ptr<ProjectTree> mTree;
+    XTProjectId mLeft = XT::kNoProject;
+    XTProjectId mRight = XT::kNoProject;
+};
+
+QTEST_MAIN(TestProjectTree)
+#include "tst_projecttree.moc"
