@@ -1,0 +1,299 @@
+// The comparison's two costs on large inputs, with the plug-in activated in
+// an in-process host as the host does it:
+// - tree: ProjectTree construction (the tree of both projects and the Fast
+//   pass) on the generated pair of 500-page projects that bench_host opens;
+// - diff: DiffModel::CompleteDiff of one story pair of 200,000 UTF-16 units
+//   that differ by 200 edits.
+// Prints the median time over several runs, and the peak memory (VmHWM) of a
+// fresh child process that does the case once, beside one that only starts.
+//
+//   bench_comparison [--runs N]
+
+#include "DiffModel.h"
+#include "HostSession.h"
+#include "Main.h"
+#include "MainXT.h"
+#include "PluginHost.h"
+#include "ProjectGenerator.h"
+#include "ProjectTree.h"
+#include "Story.h"
+#include "XTCalls.h"
+
+#include "Format/JsonProjectFormat.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace
+{
+
+// A host with the plug-in activated through its entry point.
+class Session
+{
+public:
+    explicit Session(const QString& folder) : mPlugin(mHost)
+    {
+        mPlugin.setResourceFolder(QStringLiteral(CORVANE_RESOURCES));
+        mPlugin.setPreferencesFolder(folder);
+        mActive = mPlugin.activate(&XTActivateCallback) == XT::kNoErr;
+    }
+    ~Session()
+    {
+        mPlugin.deactivate();
+        MainXT::GetInstance()->Reset();
+    }
+    bool IsActive() const { return mActive; }
+    XTProjectId Open(const QString& path)
+    {
+        QString error;
+        const XTProjectId project = mHost.openProject(path, &error);
+        if (project == XT::kNoProject)
+            std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+        return project;
+    }
+
+private:
+    XTHost::HostSession mHost;
+    XTHost::PluginHost mPlugin;
+    bool mActive = false;
+};
+
+XTHost::GeneratorOptions TreeOptions()
+{
+    // The options of bench_host's 500-page project.
+    XTHost::GeneratorOptions options;
+    options.mLayouts = 2;
+    options.mSpreadsPerLayout = 125;
+    options.mPagesPerSpread = 2;
+    options.mBoxesPerSpread = 20;
+    options.mStories = 1000;
+    options.mStoryLength = 2000;
+    options.mAssetsPerKind = 111;
+    options.mSeed = 1;
+    options.mEditRate = 0.1;
+    return options;
+}
+
+// A story text of `length` units in paragraphs of words, and a copy with
+// `edits` words inserted, deleted or replaced at random places.
+std::pair<QString, QString> StoryPair(int length, int edits, uint32_t seed)
+{
+    static const char* sWords[] = {"harbour", "tide", "quay",  "the",  "a",     "of",    "boat", "gazette",
+                                   "and",     "fish", "crane", "wind", "north", "light", "rope", "deck"};
+    std::mt19937 random(seed);
+    QStringList words;
+    int size = 0;
+    while (size < length)
+    {
+        QString word = QString::fromLatin1(sWords[random() % 16]);
+        word += random() % 40 == 0 ? QChar(13) : QChar(' ');
+        size += word.size();
+        words << word;
+    }
+    QStringList edited = words;
+    for (int e = 0; e < edits; ++e)
+    {
+        const int at = int(random() % uint32_t(edited.size()));
+        switch (random() % 3)
+        {
+        case 0:
+            edited.insert(at, QStringLiteral("inserted "));
+            break;
+        case 1:
+            edited.removeAt(at);
+            break;
+        default:
+            edited[at] = QStringLiteral("changed ");
+        }
+    }
+    return {words.join(QString()).left(length), edited.join(QString())};
+}
+
+XTHost::Project StoryProject(const QString& text)
+{
+    XTHost::Project project;
+    XTHost::Story story;
+    story.mNumber = 1;
+    story.appendVisible(text);
+    project.mStories.push_back(story);
+    return project;
+}
+
+struct Inputs
+{
+    QString mTreeLeft, mTreeRight, mStoryLeft, mStoryRight;
+};
+
+// One run of a case; the time of the measured part in seconds, or -1.
+double RunTree(const Inputs& in, const QString& folder, long* nodes)
+{
+    Session session(folder);
+    const XTProjectId lhs = session.Open(in.mTreeLeft);
+    const XTProjectId rhs = session.Open(in.mTreeRight);
+    if (!session.IsActive() || lhs == XT::kNoProject || rhs == XT::kNoProject)
+        return -1;
+    QElapsedTimer timer;
+    timer.start();
+    ProjectTree tree(lhs, rhs);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (nodes)
+    {
+        std::function<long(const QModelIndex&)> count = [&](const QModelIndex& parent)
+        {
+            long n = 0;
+            for (int row = 0; row < tree.rowCount(parent); ++row)
+                n += 1 + count(tree.index(row, 0, parent));
+            return n;
+        };
+        *nodes = count(QModelIndex());
+    }
+    return seconds;
+}
+
+double RunDiff(const Inputs& in, const QString& folder, int* rows)
+{
+    Session session(folder);
+    const XTProjectId lhs = session.Open(in.mStoryLeft);
+    const XTProjectId rhs = session.Open(in.mStoryRight);
+    if (!session.IsActive() || lhs == XT::kNoProject || rhs == XT::kNoProject)
+        return -1;
+    Story left(XT::gText->GetStoryText(XT::gText->GetFirstStoryEntry(lhs)));
+    Story right(XT::gText->GetStoryText(XT::gText->GetFirstStoryEntry(rhs)));
+    DiffModel model(left, right);
+    QElapsedTimer timer;
+    timer.start();
+    model.CompleteDiff();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (rows)
+        *rows = model.rowCount();
+    return seconds;
+}
+
+long PeakKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QString List(const std::vector<double>& values, int precision)
+{
+    QStringList parts;
+    for (double v : values)
+        parts << QString::number(v, 'f', precision);
+    return parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+
+    // A child runs one case once (or, with "idle", only starts a host with
+    // the plug-in) and prints its peak resident memory in kB.
+    if (args.size() >= 7 && args[1] == QLatin1String("--child"))
+    {
+        const Inputs in{args[3], args[4], args[5], args[6]};
+        QTemporaryDir folder;
+        double seconds = 0;
+        if (args[2] == QLatin1String("tree"))
+            seconds = RunTree(in, folder.path(), nullptr);
+        else if (args[2] == QLatin1String("diff"))
+            seconds = RunDiff(in, folder.path(), nullptr);
+        else
+            Session session(folder.path());
+        if (seconds < 0)
+            return 1;
+        std::printf("%ld\n", PeakKilobytes());
+        return 0;
+    }
+
+    int runs = 5;
+    const int runsAt = args.indexOf(QStringLiteral("--runs"));
+    if (runsAt > 0 && runsAt + 1 < args.size())
+        runs = std::max(1, args[runsAt + 1].toInt());
+
+    QTemporaryDir dir;
+    Inputs in{dir.filePath("left.xprj"), dir.filePath("right.xprj"), dir.filePath("story-left.xprj"),
+              dir.filePath("story-right.xprj")};
+    QString error;
+    const XTHost::GeneratorOptions options = TreeOptions();
+    if (!XTHost::ProjectGenerator::writePair(options, in.mTreeLeft, in.mTreeRight, &error))
+    {
+        std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+        return 1;
+    }
+    const int storyLength = 200000, storyEdits = 200;
+    const auto [storyLeft, storyRight] = StoryPair(storyLength, storyEdits, 1);
+    if (!XTHost::JsonProjectFormat().save(StoryProject(storyLeft), in.mStoryLeft, &error) ||
+        !XTHost::JsonProjectFormat().save(StoryProject(storyRight), in.mStoryRight, &error))
+    {
+        std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    std::vector<double> treeTimes, diffTimes;
+    long nodes = 0;
+    int rows = 0;
+    for (int run = 0; run < runs; ++run)
+    {
+        treeTimes.push_back(RunTree(in, dir.path(), &nodes));
+        diffTimes.push_back(RunDiff(in, dir.path(), &rows));
+        if (treeTimes.back() < 0 || diffTimes.back() < 0)
+            return 1;
+    }
+
+    auto childPeak = [&](const QString& what)
+    {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), what, in.mTreeLeft,
+                                                              in.mTreeRight, in.mStoryLeft, in.mStoryRight});
+        child.waitForFinished(300000);
+        return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toDouble() / 1024.0 : -1.0;
+    };
+    std::vector<double> treePeaks, diffPeaks, idlePeaks;
+    for (int run = 0; run < std::min(runs, 3); ++run)
+    {
+        treePeaks.push_back(childPeak(QStringLiteral("tree")));
+        diffPeaks.push_back(childPeak(QStringLiteral("diff")));
+        idlePeaks.push_back(childPeak(QStringLiteral("idle")));
+    }
+
+    std::printf("tree input: generated pair (seed %u, xtgen --layouts 2 --spreads 125 --pages 2 --boxes 20 "
+                "--stories 1000 --story-length 2000 --assets 111 --edit-rate 0.1), %ld tree nodes\n",
+                options.mSeed, nodes);
+    std::printf("tree (ProjectTree construction with the Fast pass): median %.3f s over %d runs (%s); "
+                "target 1 s\n",
+                Median(treeTimes), runs, qPrintable(List(treeTimes, 3)));
+    std::printf("diff input: story pair of %d and %d UTF-16 units, %d edits, %d rows\n",
+                int(storyLeft.size()), int(storyRight.size()), storyEdits, rows);
+    std::printf("diff (DiffModel::CompleteDiff): median %.4f s over %d runs (%s); target 0.1 s\n",
+                Median(diffTimes), runs, qPrintable(List(diffTimes, 4)));
+    std::printf("peak memory of a fresh process (VmHWM): tree %.1f MB (%s), diff %.1f MB (%s), "
+                "host and plug-in only %.1f MB\n",
+                Median(treePeaks), qPrintable(List(treePeaks, 1)), Median(diffPeaks),
+                qPrintable(List(diffPeaks, 1)), Median(idlePeaks));
+    return 0;
+}
