@@ -1,0 +1,110 @@
+#include "ComparisonDriver.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+namespace Driver
+{
+
+namespace
+{
+
+QModelIndex FindText(QAbstractItemModel* model, const QModelIndex& parent, const QString& text)
+{
+    for (int row = 0; row < model->rowCount(parent); ++row)
+    {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (index.data().toString() == text)
+            return index;
+        const QModelIndex found = FindText(model, index, text);
+        if (found.isValid())
+            return found;
+    }
+    return QModelIndex();
+}
+
+void Click(QAbstractItemView* view, const QModelIndex& index)
+{
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->visualRect(index).center());
+}
+
+} // namespace
+
+void Pick(Script& script, const QString& lhs, const QString& rhs)
+{
+    script.Then(
+        QStringLiteral("see the project picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+        [&script, lhs, rhs] {
+            QWidget* picker = Script::Modal("ProjectPickerClass");
+            picker->findChild<QComboBox*>(QStringLiteral("mLHSFileComboEdit"))->setEditText(lhs);
+            picker->findChild<QComboBox*>(QStringLiteral("mRHSFileComboEdit"))->setEditText(rhs);
+            QPushButton* ok = picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                  ->button(QDialogButtonBox::Ok);
+            if (!ok->isEnabled())
+                script.Fail(QStringLiteral("the picker refused %1 and %2").arg(lhs, rhs));
+            else
+                ok->click();
+        });
+}
+
+QWidget* Explorer()
+{
+    if (QApplication::activeModalWidget())
+        return nullptr;
+    return Script::TopLevel("CorvaneExplorer");
+}
+
+bool SelectPair(QWidget* explorer, const QString& text)
+{
+    auto* tree = explorer->findChild<QTreeView*>(QStringLiteral("mExplorer"));
+    tree->expandAll();
+    const QModelIndex index = FindText(tree->model(), QModelIndex(), text);
+    if (!index.isValid())
+        return false;
+    Click(tree, index);
+    return tree->currentIndex() == index;
+}
+
+QString CopyRow(QWidget* explorer, int nth, bool left)
+{
+    auto* table = explorer->findChild<QTableView*>(QStringLiteral("mDiffTable"));
+    QAbstractItemModel* model = table->model();
+    if (!model)
+        return QStringLiteral("no patch table");
+    for (int row = 0; row < model->rowCount(); ++row)
+    {
+        const QModelIndex index = model->index(row, 0);
+        if (!index.data(Qt::BackgroundRole).isValid() || nth-- > 0)
+            continue;
+        Click(table, index);
+        if (table->currentIndex().row() != row)
+            return QStringLiteral("the click did not reach row %1").arg(row);
+        QAction* copy = explorer->findChild<QAction*>(left ? QStringLiteral("actionCopyLeft")
+                                                           : QStringLiteral("actionCopyRight"));
+        if (!copy->isEnabled())
+            return QStringLiteral("copy is off on row %1").arg(row);
+        // Shortcuts reach only the active window.
+        QApplication::setActiveWindow(explorer);
+        QTest::keyClick(table, left ? Qt::Key_Left : Qt::Key_Right, Qt::AltModifier);
+        if (index.data(Qt::BackgroundRole).isValid())
+            return QStringLiteral("the shortcut did not copy row %1").arg(row);
+        return QString();
+    }
+    return QStringLiteral("no difference number %1").arg(nth);
+}
+
+void Press(QWidget* explorer, int key)
+{
+    QApplication::setActiveWindow(explorer);
+    QTest::keyClick(explorer, Qt::Key(key));
+}
+
+} // namespace Driver

@@ -1,0 +1,247 @@
+// One comparison run from the picker to the closing of both projects: a
+// further comparison opened from a running one, and the question about
+// unsaved changes with each of its answers, checked on the files.
+
+#include "ComparisonDriver.h"
+#include "PluginSession.h"
+#include "Script.h"
+
+#include "CorvaneExplorerInvoker.h"
+#include "XTCalls.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+namespace
+{
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QString Copy(const QString& sample, const QString& to)
+{
+    QFile::remove(to);
+    QFile::copy(SourcePath(QStringLiteral("Samples/") + sample), to);
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+    return to;
+}
+
+QMessageBox* Question()
+{
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+}
+
+QAbstractButton* Button(QMessageBox* box, const QString& text)
+{
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+} // namespace
+
+class tst_Invoker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void furtherComparisonRefusesFilesInUse();
+    void unsavedChanges_data();
+    void unsavedChanges();
+    void cancelledPickerLeavesHostAlone();
+
+private:
+    std::unique_ptr<PluginSession> mSession;
+    QTemporaryDir mFolder;
+};
+
+void tst_Invoker::initTestCase()
+{
+    mSession = std::make_unique<PluginSession>();
+    QVERIFY(mSession->IsActive());
+}
+
+void tst_Invoker::cleanupTestCase()
+{
+    mSession.reset();
+}
+
+void tst_Invoker::furtherComparisonRefusesFilesInUse()
+{
+    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("n1.xprj")));
+    const QString rhs = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n2.xprj")));
+    const QString other = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n3.xprj")));
+    const XTProjectId openInHost = mSession->Open(other);
+    QVERIFY(openInHost != -1);
+
+    QStringList messages;
+    bool okWhileInUse = true;
+    Script script;
+    Driver::Pick(script, lhs, rhs);
+    script.ThenPost(QStringLiteral("open a further comparison"), [] { return Driver::Explorer() != nullptr; },
+                    [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionOpen"))->trigger(); });
+    script.Then(
+        QStringLiteral("see the second picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+        [&] {
+            QWidget* picker = Script::Modal("ProjectPickerClass");
+            auto* left = picker->findChild<QComboBox*>(QStringLiteral("mLHSFileComboEdit"));
+            auto* right = picker->findChild<QComboBox*>(QStringLiteral("mRHSFileComboEdit"));
+            auto* line = picker->findChild<QLabel*>(QStringLiteral("mLabel"));
+            QPushButton* ok =
+                picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))->button(QDialogButtonBox::Ok);
+            right->setEditText(other);
+            messages << line->text();
+            right->setEditText(lhs);
+            left->setEditText(rhs);
+            messages << line->text();
+            okWhileInUse = ok->isEnabled();
+            picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                ->button(QDialogButtonBox::Cancel)
+                ->click();
+        });
+    script.Then(QStringLiteral("be back in the first comparison"), [] { return Driver::Explorer() != nullptr; },
+                [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+
+    const QString inUse = QStringLiteral("The selected file is already being compared or is open.");
+    QCOMPARE(messages, QStringList({inUse, inUse}));
+    QVERIFY(!okWhileInUse);
+    // Both projects of the comparison are closed, and free again.
+    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(lhs));
+    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(rhs));
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 1);
+    QVERIFY(mSession->Host().closeProject(openInHost));
+}
+
+void tst_Invoker::unsavedChanges_data()
+{
+    QTest::addColumn<bool>("copyLeft");
+    QTest::addColumn<bool>("copyRight");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("saveLeftEnabled");
+    QTest::addColumn<bool>("saveRightEnabled");
+    QTest::addColumn<bool>("leftSaved");
+    QTest::addColumn<bool>("rightSaved");
+
+    QTest::newRow("no changes: nothing asked") << false << false << "" << false << false << false << false << false;
+    QTest::newRow("save all") << true << true << "Save All" << true << true << true << true << true;
+    QTest::newRow("save LHS") << true << true << "Save LHS" << true << true << true << true << false;
+    QTest::newRow("save RHS") << true << true << "Save RHS" << true << true << true << false << true;
+    QTest::newRow("discard") << true << true << "Discard" << true << true << true << false << false;
+    QTest::newRow("right only: Save LHS off") << false << true << "Save All" << true << false << true << false
+                                              << true;
+    QTest::newRow("cancel, then discard") << true << false << "Cancel" << true << true << false << false << false;
+}
+
+void tst_Invoker::unsavedChanges()
+{
+    QFETCH(bool, copyLeft);
+    QFETCH(bool, copyRight);
+    QFETCH(QString, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, saveLeftEnabled);
+    QFETCH(bool, saveRightEnabled);
+    QFETCH(bool, leftSaved);
+    QFETCH(bool, rightSaved);
+
+    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("u1.xprj")));
+    const QString rhs = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("u2.xprj")));
+    const QByteArray leftBefore = Contents(lhs);
+    const QByteArray rightBefore = Contents(rhs);
+
+    bool questionShown = false;
+    bool leftEnabled = false;
+    bool rightEnabled = false;
+    int historyAfterCancel = -1;
+    Script script;
+    Driver::Pick(script, lhs, rhs);
+    script.Then(QStringLiteral("copy rows"), [] { return Driver::Explorer() != nullptr; },
+                [&] {
+                    QWidget* explorer = Driver::Explorer();
+                    if (!Driver::SelectPair(explorer, QStringLiteral("Story 3 | Story 3")))
+                        return script.Fail(QStringLiteral("no story pair to select"));
+                    const QString left = copyLeft ? Driver::CopyRow(explorer, 0, true) : QString();
+                    if (!left.isEmpty())
+                        return script.Fail(QStringLiteral("copy left: ") + left);
+                    const QString right = copyRight ? Driver::CopyRow(explorer, 0, false) : QString();
+                    if (!right.isEmpty())
+                        return script.Fail(QStringLiteral("copy right: ") + right);
+                });
+    script.ThenPost(QStringLiteral("close the window"), [] { return true; },
+                    [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
+    if (asked)
+    {
+        script.Then(QStringLiteral("see the question"), [] { return Question() != nullptr; },
+                    [&] {
+                        QMessageBox* box = Question();
+                        questionShown = true;
+                        leftEnabled = Button(box, QStringLiteral("Save LHS"))->isEnabled();
+                        rightEnabled = Button(box, QStringLiteral("Save RHS"))->isEnabled();
+                        QAbstractButton* button = answer == QLatin1String("Save All") ? box->button(QMessageBox::SaveAll)
+                                                  : answer == QLatin1String("Discard") ? box->button(QMessageBox::Discard)
+                                                  : answer == QLatin1String("Cancel")  ? box->button(QMessageBox::Cancel)
+                                                                                       : Button(box, answer);
+                        button->click();
+                    });
+        if (answer == QLatin1String("Cancel"))
+        {
+            // The window stays, with its undo history; then it is closed for
+            // good without saving.
+            script.ThenPost(QStringLiteral("be back in the window"), [] { return Driver::Explorer() != nullptr; },
+                            [&] {
+                                QAction* undo = nullptr;
+                                for (QAction* action : Driver::Explorer()->findChildren<QAction*>())
+                                    if (action->shortcut() == QKeySequence::Undo)
+                                        undo = action;
+                                historyAfterCancel = undo && undo->isEnabled() ? 1 : 0;
+                                Driver::Press(Driver::Explorer(), Qt::Key_Escape);
+                            });
+            script.Then(QStringLiteral("see the question again"), [] { return Question() != nullptr; },
+                        [] { Question()->button(QMessageBox::Discard)->click(); });
+        }
+    }
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+
+    QCOMPARE(questionShown, asked);
+    if (asked)
+    {
+        QCOMPARE(leftEnabled, saveLeftEnabled);
+        QCOMPARE(rightEnabled, saveRightEnabled);
+    }
+    if (answer == QLatin1String("Cancel"))
+        QCOMPARE(historyAfterCancel, 1);
+    QCOMPARE(Contents(lhs) != leftBefore, leftSaved);
+    QCOMPARE(Contents(rhs) != rightBefore, rightSaved);
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+}
+
+void tst_Invoker::cancelledPickerLeavesHostAlone()
+{
+    Script script;
+    script.Then(QStringLiteral("see the picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+                [] { Script::Modal("ProjectPickerClass")->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+}
+
+QTEST_MAIN(tst_Invoker)
+#include "tst_invoker.moc"
