@@ -88,8 +88,11 @@ bool PreferencesManager::ReadPreferences()
 
 void PreferencesManager::WritePreferences()
 {
+    // Called at the host's unload notice: without a host to name the file
+    // there is nothing to write to, and nothing to stop for.
     MakeFileName();
-    XT_ASSERT(mFileName != nullptr);
+    if (!mFileName)
+        return;
     XTFileRef file = nullptr;
     if (XT::gPreferences->OpenPreferencesFile(mFileName, 1, 3, &file) != 0)
         return;
