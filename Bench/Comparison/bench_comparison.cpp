@@ -21,6 +21,8 @@
 
 #include "Format/JsonProjectFormat.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -178,32 +180,6 @@ double RunDiff(const Inputs& in, const QString& folder, int* rows)
     return seconds;
 }
 
-long PeakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QString List(const std::vector<double>& values, int precision)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', precision);
-    return parts.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -226,7 +202,7 @@ int main(int argc, char* argv[])
             Session session(folder.path());
         if (seconds < 0)
             return 1;
-        std::printf("%ld\n", PeakKilobytes());
+        std::printf("%ld\n", Bench::PeakKilobytes());
         return 0;
     }
 
@@ -286,14 +262,14 @@ int main(int argc, char* argv[])
                 options.mSeed, nodes);
     std::printf("tree (ProjectTree construction with the Fast pass): median %.3f s over %d runs (%s); "
                 "target 1 s\n",
-                Median(treeTimes), runs, qPrintable(List(treeTimes, 3)));
+                Bench::Median(treeTimes), runs, qPrintable(Bench::List(treeTimes, 3)));
     std::printf("diff input: story pair of %d and %d UTF-16 units, %d edits, %d rows\n",
                 int(storyLeft.size()), int(storyRight.size()), storyEdits, rows);
     std::printf("diff (DiffModel::CompleteDiff): median %.4f s over %d runs (%s); target 0.1 s\n",
-                Median(diffTimes), runs, qPrintable(List(diffTimes, 4)));
+                Bench::Median(diffTimes), runs, qPrintable(Bench::List(diffTimes, 4)));
     std::printf("peak memory of a fresh process (VmHWM): tree %.1f MB (%s), diff %.1f MB (%s), "
                 "host and plug-in only %.1f MB\n",
-                Median(treePeaks), qPrintable(List(treePeaks, 1)), Median(diffPeaks),
-                qPrintable(List(diffPeaks, 1)), Median(idlePeaks));
+                Bench::Median(treePeaks), qPrintable(Bench::List(treePeaks, 1)), Bench::Median(diffPeaks),
+                qPrintable(Bench::List(diffPeaks, 1)), Bench::Median(idlePeaks));
     return 0;
 }

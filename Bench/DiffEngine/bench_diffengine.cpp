@@ -10,6 +10,8 @@
 #include "DiffEngine.h"
 #include "StoryGenerator.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -129,30 +131,6 @@ QList<Diff> probeMain(DiffEngine& engine, const QString& text1, const QString& t
     return diffs;
 }
 
-long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-    {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n'))
-    {
-        if (line.startsWith("VmHWM:"))
-        {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 // Runs one case and prints one line of key=value fields for the parent.
 int runCase(const QString& name, int repetitions)
 {
@@ -193,7 +171,7 @@ int runCase(const QString& name, int repetitions)
     }
     printf(
         "left=%d right=%d ms=%.2f peakkb=%ld raw=%d cleaned=%d rows=%d changerows=%d fallbacks=%d probe=%s\n",
-        int(left.length()), int(right.length()), median(times), peakKilobytes(), editedUnits(raw),
+        int(left.length()), int(right.length()), Bench::Median(times), Bench::PeakKilobytes(), editedUnits(raw),
         editedUnits(cleaned), int(rows.size()), changeRows, fallbacks, probed == raw ? "same" : "differs");
     return 0;
 }
@@ -254,7 +232,7 @@ QString gnuDiff(const QString& name, int repetitions, int& edits, double& ms)
             edits += (line.startsWith("< ") || line.startsWith("> ")) ? 1 : 0;
         }
     }
-    ms = median(times);
+    ms = Bench::Median(times);
     return QString();
 }
 

@@ -10,6 +10,8 @@
 #include "ProjectGenerator.h"
 #include "XTGroups.h"
 
+#include "BenchSupport.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -214,32 +216,6 @@ Counts walk(const Tables& t, XTProjectId project)
     return c;
 }
 
-long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QString list(const std::vector<double>& values, int precision)
-{
-    QStringList parts;
-    for (double v : values)
-        parts << QString::number(v, 'f', precision);
-    return parts.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -260,7 +236,7 @@ int main(int argc, char* argv[])
                 return 1;
             walk(tables, project);
         }
-        std::printf("%ld\n", peakKilobytes());
+        std::printf("%ld\n", Bench::PeakKilobytes());
         return 0;
     }
 
@@ -330,12 +306,12 @@ int main(int argc, char* argv[])
                 "(%ld hidden runs), %ld assets (checksum %zu)\n",
                 counts.mLayouts, counts.mSpreads, counts.mPages, counts.mBoxes, counts.mStories,
                 counts.mTextUnits, counts.mHiddenRuns, counts.mAssets, counts.mChecksum);
-    std::printf("open: median %.3f s over %d runs (%s)\n", median(openTimes), runs,
-                qPrintable(list(openTimes, 3)));
-    std::printf("walk: median %.3f s over %d runs (%s)\n", median(walkTimes), runs,
-                qPrintable(list(walkTimes, 3)));
+    std::printf("open: median %.3f s over %d runs (%s)\n", Bench::Median(openTimes), runs,
+                qPrintable(Bench::List(openTimes, 3)));
+    std::printf("walk: median %.3f s over %d runs (%s)\n", Bench::Median(walkTimes), runs,
+                qPrintable(Bench::List(walkTimes, 3)));
     std::printf("peak memory of a fresh process that opens and walks once: median %.1f MB (%s); "
                 "of one that only starts a host: %.1f MB\n",
-                median(peaks), qPrintable(list(peaks, 1)), median(idlePeaks));
+                Bench::Median(peaks), qPrintable(Bench::List(peaks, 1)), Bench::Median(idlePeaks));
     return 0;
 }
