@@ -39,8 +39,12 @@ int ProjectTree::columnCount(const QModelIndex&) const
     return 1;
 }
 
-QVariant ProjectTree::headerData(int, Qt::Orientation, int) const
+// Only as text: answered for the size role too, the header would ask for a
+// size of "Project Explorer" and shrink to nothing.
+QVariant ProjectTree::headerData(int, Qt::Orientation, int role) const
 {
+    if (role != Qt::DisplayRole)
+        return QVariant();
     return QVariant(QStringLiteral("Project Explorer"));
 }
 

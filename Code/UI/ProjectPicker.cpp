@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace
 {
@@ -54,6 +55,11 @@ bool IsOpenInHost(XTFileSpec file)
 ProjectPicker::ProjectPicker(QWidget* parent) : QDialog(parent), mUi(std::make_unique<Ui_ProjectPickerClass>())
 {
     mUi->setupUi(this);
+    // The form places its widgets in a fixed area; a layout of the dialog's
+    // own lets them follow when the user widens it for a long path.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(mUi->layoutWidget);
     ReadHistory(QLatin1String(kLHSGroup), mUi->mLHSFileComboEdit);
     ReadHistory(QLatin1String(kRHSGroup), mUi->mRHSFileComboEdit);
     mUi->mLHSFileComboEdit->setCurrentIndex(-1);
