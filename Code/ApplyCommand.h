@@ -11,7 +11,7 @@ class ApplyCommand : public QUndoCommand
 {
 public:
     ApplyCommand(DiffModel* model, const QModelIndex& index, ApplyDirection direction,
-                  QUndoCommand* parent = nullptr);
+                 QUndoCommand* parent = nullptr);
     ~ApplyCommand() override;
 
     void undo() override;

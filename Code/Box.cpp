@@ -320,7 +320,10 @@ bool Box::ApplyRow(const Row& row, const Box& source, const QString& value)
         break;
     }
     case Kind::Alignment:
-        number = value == PluginString(86) ? 1 : value == PluginString(87) ? 2 : value == PluginString(88) ? 3 : 0;
+        number = value == PluginString(86)   ? 1
+                 : value == PluginString(87) ? 2
+                 : value == PluginString(88) ? 3
+                                             : 0;
         break;
     case Kind::Boolean:
         number = value == mTrue ? 1 : 0;

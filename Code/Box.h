@@ -46,7 +46,7 @@ public:
         Source source;
         int32_t property; // the property number, or the inset index
         Kind kind;
-        int32_t format;   // the measure format of a Measure row
+        int32_t format; // the measure format of a Measure row
     };
 
 private:

@@ -172,8 +172,9 @@ void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
         return;
     // Changes already written into a document whose save the host refused
     // count as unsaved changes too.
-    const bool unsavedInHost = (mLHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mLHSProject)) ||
-                               (mRHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mRHSProject));
+    const bool unsavedInHost =
+        (mLHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mLHSProject)) ||
+        (mRHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mRHSProject));
     if (!explorer->IsDirty() && !unsavedInHost)
         return;
 

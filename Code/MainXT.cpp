@@ -42,7 +42,8 @@ XTStatus MainXT::SetupCB(xtsetuprec* record)
 
 XTStatus MainXT::ISetupCB(xtsetuprec* record)
 {
-    if (XT::initsetuprecord(record, XT::kInterfaceMajor, XT::kInterfaceMinor, XT::kInterfaceFlags) != XT::kNoErr)
+    if (XT::initsetuprecord(record, XT::kInterfaceMajor, XT::kInterfaceMinor, XT::kInterfaceFlags) !=
+        XT::kNoErr)
         return XT::kSetupFailed;
     if (!XT::AcquireGroups())
         return XT::kSetupFailed;
@@ -68,10 +69,10 @@ XTStatus MainXT::ISetupCB(xtsetuprec* record)
         mResourceSet = set;
     }
 
-    if (XT::gSetup.installSetupCallback(XT::kCbDeactivate, &DeactivateTrampoline, kSetupKind, kSetupPriority, 0) !=
-            0 ||
-        XT::gSetup.installSetupCallback(XT::kCbSetLanguage, &SetLanguageTrampoline, kSetupKind, kSetupPriority,
-                                        0) != 0)
+    if (XT::gSetup.installSetupCallback(XT::kCbDeactivate, &DeactivateTrampoline, kSetupKind, kSetupPriority,
+                                        0) != 0 ||
+        XT::gSetup.installSetupCallback(XT::kCbSetLanguage, &SetLanguageTrampoline, kSetupKind,
+                                        kSetupPriority, 0) != 0)
         return XT::kSetupFailed;
 
     mLanguageId = XT::gResources->GetCurrentLanguage();

@@ -9,8 +9,7 @@
 // An ordered list of properties, written one value per line. The patch table
 // finds it behind an entity and then diffs line by line, so row i is
 // property i.
-template <typename V>
-class NameValueDict
+template <typename V> class NameValueDict
 {
 public:
     explicit NameValueDict(ushort separator) : mSeparator(separator) {}

@@ -30,8 +30,7 @@ PlaceholderNode* AddFolder(ProjectTreeNodeBase& parent, int label)
     return folder;
 }
 
-template <typename T>
-ProjectTreeNode<T>* AddPair(ProjectTreeNodeBase& parent, const T& left, const T& right)
+template <typename T> ProjectTreeNode<T>* AddPair(ProjectTreeNodeBase& parent, const T& left, const T& right)
 {
     auto* pair = new ProjectTreeNode<T>(left, right, Identical);
     parent.AddChild(pair);
@@ -64,8 +63,7 @@ bool IsBuiltInColor(AssetSpaceRef space, AssetUID uid)
     return list && XT::gColors->QueryColor(list, XTColorId(uid), XT::kColorIsBuiltIn) != 0;
 }
 
-template <int N>
-std::set<::Asset> CollectAssets(long project)
+template <int N> std::set<::Asset> CollectAssets(long project)
 {
     std::set<::Asset> assets;
     ::QXPCursor::Project<::QXPCursor::Asset<Int2Type<N>>> container{XTProjectId(project)};
@@ -140,9 +138,9 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
                 ++*r;
             }
         }
-        KeyedMerge(leftStories, rightStories, [&](const ::Story* a, const ::Story* b) {
-            AddPair(*stories, a ? *a : ::Story(long(lhs)), b ? *b : ::Story(long(rhs)));
-        });
+        KeyedMerge(leftStories, rightStories,
+                   [&](const ::Story* a, const ::Story* b)
+                   { AddPair(*stories, a ? *a : ::Story(long(lhs)), b ? *b : ::Story(long(rhs))); });
     }
 
     PlaceholderNode* assets = AddFolder(node, kAssetsFolder);
@@ -172,7 +170,8 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
 
     // Spreads pair by position; the boxes of every spread collect into one
     // map per side, so a box pairs with itself whatever spread it moved to.
-    ::QXPCursor::Layout<::QXPCursor::Spread<NullType>> left(node.mLeft.Doc(), -1), right(node.mRight.Doc(), -1);
+    ::QXPCursor::Layout<::QXPCursor::Spread<NullType>> left(node.mLeft.Doc(), -1),
+        right(node.mRight.Doc(), -1);
     auto l = left.Begin(), lEnd = left.End();
     auto r = right.Begin(), rEnd = right.End();
     while (*l != *lEnd || *r != *rEnd)
@@ -183,7 +182,8 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
                              ::Spread(hasRight ? (*r)->SpreadBox() : XT::kNoBox, (*r)->Index()));
         Visit(*pair);
 
-        auto collect = [](XTBoxRef spreadBox, int16_t index, std::map<long, ::Box>& boxes) {
+        auto collect = [](XTBoxRef spreadBox, int16_t index, std::map<long, ::Box>& boxes)
+        {
             ::QXPCursor::Spread<::QXPCursor::Box<NullType>> spread(spreadBox, index);
             auto it = spread.Begin();
             auto end = spread.End();
@@ -202,22 +202,25 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
 
     PlaceholderNode* boxes = AddFolder(node, kBoxesFolder);
     const ::Box none(XT::kNoBox);
-    KeyedMerge(leftBoxes, rightBoxes, [&](const ::Box* a, const ::Box* b) {
-        if (a && b &&
-            XT::gBox->GetBoxContentType(a->BoxRef()) != XT::gBox->GetBoxContentType(b->BoxRef()))
-        {
-            // A number that changed kind is two different boxes.
-            Visit(*AddPair(*boxes, *a, none));
-            Visit(*AddPair(*boxes, none, *b));
-            return;
-        }
-        Visit(*AddPair(*boxes, a ? *a : none, b ? *b : none));
-    });
+    KeyedMerge(leftBoxes, rightBoxes,
+               [&](const ::Box* a, const ::Box* b)
+               {
+                   if (a && b &&
+                       XT::gBox->GetBoxContentType(a->BoxRef()) != XT::gBox->GetBoxContentType(b->BoxRef()))
+                   {
+                       // A number that changed kind is two different boxes.
+                       Visit(*AddPair(*boxes, *a, none));
+                       Visit(*AddPair(*boxes, none, *b));
+                       return;
+                   }
+                   Visit(*AddPair(*boxes, a ? *a : none, b ? *b : none));
+               });
 }
 
 void NodeCreationVisitor::Visit(ProjectTreeNode<::Spread>& node) const
 {
-    ::QXPCursor::Spread<::QXPCursor::Page<NullType>> left(node.mLeft.SpreadBox(), int16_t(node.mLeft.Index())),
+    ::QXPCursor::Spread<::QXPCursor::Page<NullType>> left(node.mLeft.SpreadBox(),
+                                                          int16_t(node.mLeft.Index())),
         right(node.mRight.SpreadBox(), int16_t(node.mRight.Index()));
     auto l = left.Begin(), lEnd = left.End();
     auto r = right.Begin(), rEnd = right.End();
@@ -250,8 +253,7 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Asset>&) const
 {
 }
 
-template <typename Kind>
-void AddAllAssets(ProjectTreeNodeBase& parent, long lhsProject, long rhsProject)
+template <typename Kind> void AddAllAssets(ProjectTreeNodeBase& parent, long lhsProject, long rhsProject)
 {
     constexpr int N = Kind::value;
     PlaceholderNode* folder = AddFolder(parent, kAssetsFolder + N);

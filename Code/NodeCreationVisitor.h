@@ -25,5 +25,4 @@ public:
 };
 
 // Adds the folder of asset kind N, with its pairs matched by name.
-template <typename Kind>
-void AddAllAssets(ProjectTreeNodeBase& parent, long lhsProject, long rhsProject);
+template <typename Kind> void AddAllAssets(ProjectTreeNodeBase& parent, long lhsProject, long rhsProject);

@@ -16,8 +16,7 @@ DiffModel* NodeDifferVisitor::Diff(ProjectTreeNodeBase& node)
     return mModel.release();
 }
 
-template <typename T>
-void NodeDifferVisitor::Perform(ProjectTreeNode<T>& node) const
+template <typename T> void NodeDifferVisitor::Perform(ProjectTreeNode<T>& node) const
 {
     mModel = std::make_unique<DiffModel>(node.mLeft, node.mRight);
     if (mDiffType == Fast)

@@ -37,8 +37,7 @@ public:
     void Visit(PlaceholderNode& node) const override;
 
 private:
-    template <typename T>
-    void Perform(ProjectTreeNode<T>& node) const;
+    template <typename T> void Perform(ProjectTreeNode<T>& node) const;
     void VisitChildren(ProjectTreeNodeBase& node) const;
 
     mutable std::unique_ptr<DiffModel> mModel;

@@ -11,8 +11,7 @@ class Page;
 class Box;
 class Story;
 class Asset;
-template <typename T>
-class ProjectTreeNode;
+template <typename T> class ProjectTreeNode;
 class PlaceholderNode;
 
 // Double dispatch over the node kinds of the comparison tree.

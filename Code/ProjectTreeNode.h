@@ -42,20 +42,28 @@ public:
     virtual int ChildCount() const { return int(mChildren.size()); }
     virtual bool HasChildren() const { return ChildCount() != 0; }
     // No bounds check: callers keep 0 <= i < ChildCount().
-    virtual ProjectTreeNodeBase* Child(int i) { return dynamic_cast<ProjectTreeNodeBase*>(mChildren[size_t(i)]); }
+    virtual ProjectTreeNodeBase* Child(int i)
+    {
+        return dynamic_cast<ProjectTreeNodeBase*>(mChildren[size_t(i)]);
+    }
     virtual int Row() const;
 
     const QUuid mId;
 };
 
 // A pair of entities of one kind, left and right, with the pair's status.
-template <typename T>
-class ProjectTreeNode : public ProjectTreeNodeBase
+template <typename T> class ProjectTreeNode : public ProjectTreeNodeBase
 {
 public:
-    ProjectTreeNode(const T& left, const T& right, TreeNodeType type) : mLeft(left), mRight(right), mType(type) {}
+    ProjectTreeNode(const T& left, const T& right, TreeNodeType type)
+        : mLeft(left), mRight(right), mType(type)
+    {
+    }
 
-    QVariant Data(int) const override { return QVariant(NameOf(mLeft) + QStringLiteral(" | ") + NameOf(mRight)); }
+    QVariant Data(int) const override
+    {
+        return QVariant(NameOf(mLeft) + QStringLiteral(" | ") + NameOf(mRight));
+    }
     TreeNodeType NodeType() const override { return mType; }
     void Accept(const NodeVisitor& visitor) override { visitor.Visit(*this); }
 

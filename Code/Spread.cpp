@@ -17,8 +17,8 @@ constexpr int32_t kBoundFormats[4] = {XT::kFormatHorizontal, XT::kFormatHorizont
 } // namespace
 
 Spread::Spread(long spreadBox, long index)
-    : NameValueDict<QString>(13), mSpreadBox(XTBoxRef(spreadBox)), mDoc(XT::kNoDoc), mIndex(index),
-      mBounds{0, 0, 0, 0}
+    : NameValueDict<QString>(13), mSpreadBox(XTBoxRef(spreadBox)), mDoc(XT::kNoDoc),
+      mIndex(index), mBounds{0, 0, 0, 0}
 {
     mDoc = XT::gBox->GetBoxDocument(mSpreadBox);
     const int16_t spread = int16_t(mIndex);
@@ -26,7 +26,8 @@ Spread::Spread(long spreadBox, long index)
     for (int i = 0; i < 4; ++i)
         Add(PluginString(96 + i), XT::FixedToQString(mBounds[i], kBoundFormats[i]));
     Add(PluginString(59), QString::number(XT::gDoc->GetSpreadShortValue(mDoc, spread)));
-    Add(PluginString(60), XT::FixedToQString(XT::gDoc->GetSpreadFixedValue(mDoc, spread), XT::kFormatVertical));
+    Add(PluginString(60),
+        XT::FixedToQString(XT::gDoc->GetSpreadFixedValue(mDoc, spread), XT::kFormatVertical));
 }
 
 QString Spread::ToString() const

@@ -12,8 +12,7 @@ constexpr unsigned short kKind = 7;
 constexpr short kPriority = 200;
 
 // The records are packed and the fields unaligned: read them by copying.
-template <typename Field>
-Field ReadField(const void* record, size_t offset)
+template <typename Field> Field ReadField(const void* record, size_t offset)
 {
     Field field{};
     std::memcpy(&field, static_cast<const char*>(record) + offset, sizeof field);

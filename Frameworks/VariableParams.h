@@ -3,8 +3,7 @@
 #include <utility>
 
 // A list of parameters gathered by one party and taken over whole by another.
-template <typename T, typename Container>
-class VariableParams
+template <typename T, typename Container> class VariableParams
 {
 public:
     void Add(T value) { mParams.push_back(value); }

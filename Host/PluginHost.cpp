@@ -35,8 +35,7 @@ void Confirm(int32_t level)
         state->mPlugin.mActivationLevel = level;
 }
 
-template <typename Record>
-Record MakeRecord(int32_t code)
+template <typename Record> Record MakeRecord(int32_t code)
 {
     Record record{};
     record.header.code = code;
@@ -107,7 +106,8 @@ QList<PluginHost::MenuEntry> PluginHost::menuEntries() const
         return entries;
     PluginState& plugin = state->mPlugin;
     // Walks a menu depth first; a submenu is followed once.
-    std::function<void(XTMenu, const QString&, int)> walk = [&](XTMenu handle, const QString& path, int depth) {
+    std::function<void(XTMenu, const QString&, int)> walk = [&](XTMenu handle, const QString& path, int depth)
+    {
         const Menu* menu = plugin.mMenus.find(handle);
         if (!menu || depth > 8)
             return;

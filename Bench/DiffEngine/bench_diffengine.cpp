@@ -171,8 +171,9 @@ int runCase(const QString& name, int repetitions)
     }
     printf(
         "left=%d right=%d ms=%.2f peakkb=%ld raw=%d cleaned=%d rows=%d changerows=%d fallbacks=%d probe=%s\n",
-        int(left.length()), int(right.length()), Bench::Median(times), Bench::PeakKilobytes(), editedUnits(raw),
-        editedUnits(cleaned), int(rows.size()), changeRows, fallbacks, probed == raw ? "same" : "differs");
+        int(left.length()), int(right.length()), Bench::Median(times), Bench::PeakKilobytes(),
+        editedUnits(raw), editedUnits(cleaned), int(rows.size()), changeRows, fallbacks,
+        probed == raw ? "same" : "differs");
     return 0;
 }
 

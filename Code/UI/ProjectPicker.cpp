@@ -52,7 +52,8 @@ bool IsOpenInHost(XTFileSpec file)
 
 } // namespace
 
-ProjectPicker::ProjectPicker(QWidget* parent) : QDialog(parent), mUi(std::make_unique<Ui_ProjectPickerClass>())
+ProjectPicker::ProjectPicker(QWidget* parent)
+    : QDialog(parent), mUi(std::make_unique<Ui_ProjectPickerClass>())
 {
     mUi->setupUi(this);
     // The form places its widgets in a fixed area; a layout of the dialog's
@@ -140,7 +141,8 @@ void ProjectPicker::AddFile(QComboBox* combo, const QString& path)
 
 void ProjectPicker::Browse(QComboBox* combo)
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Locate Quark Project"), mLastPath);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Locate Quark Project"), mLastPath);
     if (!path.isEmpty())
         AddFile(combo, path);
 }
@@ -161,7 +163,8 @@ void ProjectPicker::EditTextChanged(QString text)
     bool& valid = left ? mLHSValid : mRHSValid;
     QPushButton* ok = mUi->mButtonBox->button(QDialogButtonBox::Ok);
 
-    auto refuse = [&](const QString& message) {
+    auto refuse = [&](const QString& message)
+    {
         valid = false;
         ok->setEnabled(false);
         if (!message.isNull())

@@ -14,8 +14,7 @@ inline void DisposeAssetIter(AssetIteratorRef iterator)
 
 typedef ReferenceCounted<AssetIteratorRef, &DisposeAssetIter> SharedAssetIterator;
 
-template <int N>
-class Asset<Int2Type<N>> : public Leaf
+template <int N> class Asset<Int2Type<N>> : public Leaf
 {
 public:
     Asset(const SharedAssetIterator& iterator, AssetSpaceRef space, AssetUID uid)

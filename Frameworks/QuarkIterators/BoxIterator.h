@@ -6,8 +6,7 @@
 namespace QXPCursor
 {
 
-template <>
-class Box<NullType> : public Leaf
+template <> class Box<NullType> : public Leaf
 {
 public:
     explicit Box(XTBoxRef box) : mBox(box) {}

@@ -21,8 +21,7 @@ public:
     bool operator==(const NullType&) const { return true; }
 };
 
-template <int N>
-struct Int2Type
+template <int N> struct Int2Type
 {
     enum
     {
@@ -30,17 +29,14 @@ struct Int2Type
     };
 };
 
-template <typename T>
-struct TypeTraits
+template <typename T> struct TypeTraits
 {
     typedef T ElementType;
 };
 
-template <typename Traits>
-class IIterator;
+template <typename Traits> class IIterator;
 
-template <typename T>
-class IContainer
+template <typename T> class IContainer
 {
 public:
     typedef IIterator<TypeTraits<T>> Iterator;
@@ -54,8 +50,7 @@ public:
     virtual T* Next(const T& element) const = 0;
 };
 
-template <typename Traits>
-class IIterator
+template <typename Traits> class IIterator
 {
 public:
     typedef typename Traits::ElementType T;
@@ -96,8 +91,7 @@ protected:
 
 // A container whose begin and end elements are computed once, at
 // construction, by the derived class's GetBoundaries().
-template <typename T>
-class BoundedContainer : public IContainer<T>
+template <typename T> class BoundedContainer : public IContainer<T>
 {
 public:
     typedef typename IContainer<T>::Iterator Iterator;
@@ -127,24 +121,20 @@ protected:
 class Leaf : public IContainer<NullType>
 {
 public:
-    std::unique_ptr<Iterator> Begin() const override { return std::make_unique<Iterator>(new NullType, this); }
+    std::unique_ptr<Iterator> Begin() const override
+    {
+        return std::make_unique<Iterator>(new NullType, this);
+    }
     std::unique_ptr<Iterator> End() const override { return std::make_unique<Iterator>(new NullType, this); }
     NullType* Next(const NullType&) const override { return new NullType; }
 };
 
-template <typename Child>
-class Project;
-template <typename Child>
-class Layout;
-template <typename Child>
-class Spread;
-template <typename Child>
-class Page;
-template <typename Child>
-class Box;
-template <typename Child>
-class Story;
-template <typename Child>
-class Asset;
+template <typename Child> class Project;
+template <typename Child> class Layout;
+template <typename Child> class Spread;
+template <typename Child> class Page;
+template <typename Child> class Box;
+template <typename Child> class Story;
+template <typename Child> class Asset;
 
 } // namespace QXPCursor

@@ -7,8 +7,7 @@
 namespace QXPCursor
 {
 
-template <>
-class Layout<NullType> : public Leaf
+template <> class Layout<NullType> : public Leaf
 {
 public:
     Layout(DocRef doc, int32_t index) : mDoc(doc), mIndex(index) {}
@@ -25,8 +24,7 @@ private:
 };
 
 // The normal spreads of a layout, from 1.
-template <>
-class Layout<Spread<NullType>> : public BoundedContainer<Spread<NullType>>
+template <> class Layout<Spread<NullType>> : public BoundedContainer<Spread<NullType>>
 {
 public:
     // The index is stored only; callers pass -1.

@@ -6,8 +6,7 @@
 namespace QXPCursor
 {
 
-template <>
-class Page<NullType> : public Leaf
+template <> class Page<NullType> : public Leaf
 {
 public:
     Page(DocRef doc, int16_t number) : mDoc(doc), mNumber(number) {}

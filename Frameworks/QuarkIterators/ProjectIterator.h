@@ -10,8 +10,7 @@ namespace QXPCursor
 {
 
 // The layouts of a project, in the host's order (ascending layout number).
-template <>
-class Project<Layout<NullType>> : public BoundedContainer<Layout<NullType>>
+template <> class Project<Layout<NullType>> : public BoundedContainer<Layout<NullType>>
 {
 public:
     explicit Project(XTProjectId project) : mProject(project) { GetBoundaries(); }
@@ -33,8 +32,7 @@ private:
 };
 
 // The stories of a project, in the host's order.
-template <>
-class Project<Story<NullType>> : public BoundedContainer<Story<NullType>>
+template <> class Project<Story<NullType>> : public BoundedContainer<Story<NullType>>
 {
 public:
     explicit Project(XTProjectId project) : mProject(project) { GetBoundaries(); }
@@ -58,8 +56,7 @@ private:
 
 // The assets of kind N of a project. All elements share the host iterator,
 // which the last of them disposes.
-template <int N>
-class Project<Asset<Int2Type<N>>> : public BoundedContainer<Asset<Int2Type<N>>>
+template <int N> class Project<Asset<Int2Type<N>>> : public BoundedContainer<Asset<Int2Type<N>>>
 {
 public:
     typedef Asset<Int2Type<N>> Element;
@@ -69,8 +66,9 @@ public:
     Element* Next(const Element& element) const override
     {
         AssetIteratorRef iterator = element.Iterator().Get();
-        const AssetUID next =
-            (iterator && XT::gAssets->NextAsset(iterator) == 0) ? XT::gAssets->GetIteratorAsset(iterator) : XT::kNoAsset;
+        const AssetUID next = (iterator && XT::gAssets->NextAsset(iterator) == 0)
+                                  ? XT::gAssets->GetIteratorAsset(iterator)
+                                  : XT::kNoAsset;
         return new Element(element.Iterator(), element.Space(), next);
     }
 

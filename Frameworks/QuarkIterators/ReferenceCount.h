@@ -4,12 +4,14 @@ namespace QXPCursor
 {
 
 // A host handle shared by copies, disposed by the last copy that lets go.
-template <typename Handle, void (*Dispose)(Handle)>
-class ReferenceCounted
+template <typename Handle, void (*Dispose)(Handle)> class ReferenceCounted
 {
 public:
     explicit ReferenceCounted(Handle handle) : mHandle(handle), mCount(new int(1)) {}
-    ReferenceCounted(const ReferenceCounted& other) : mHandle(other.mHandle), mCount(other.mCount) { ++*mCount; }
+    ReferenceCounted(const ReferenceCounted& other) : mHandle(other.mHandle), mCount(other.mCount)
+    {
+        ++*mCount;
+    }
     ReferenceCounted& operator=(const ReferenceCounted& other)
     {
         if (mCount != other.mCount)

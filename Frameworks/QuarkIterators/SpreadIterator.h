@@ -10,8 +10,7 @@
 namespace QXPCursor
 {
 
-template <>
-class Spread<NullType> : public Leaf
+template <> class Spread<NullType> : public Leaf
 {
 public:
     Spread(XTBoxRef spreadBox, int16_t index) : mSpreadBox(spreadBox), mIndex(index) {}
@@ -28,8 +27,7 @@ private:
 };
 
 // The pages of a spread, by page number.
-template <>
-class Spread<Page<NullType>> : public BoundedContainer<Page<NullType>>
+template <> class Spread<Page<NullType>> : public BoundedContainer<Page<NullType>>
 {
 public:
     // An index of -1 or -2 is unset: it is then worked out from the spread box.
@@ -50,7 +48,8 @@ private:
     {
         mDoc = XT::gBox->GetBoxDocument(mSpreadBox);
         if (mIndex == -1 || mIndex == -2)
-            mIndex = int16_t(XT::gSpread->GetSpreadNumber(mSpreadBox) - XT::gSpread->GetMasterSpreadCount(mDoc));
+            mIndex =
+                int16_t(XT::gSpread->GetSpreadNumber(mSpreadBox) - XT::gSpread->GetMasterSpreadCount(mDoc));
         int16_t first = 1;
         int16_t end = 1;
         if (XTHandle pages = XT::gSpread->GetSpreadPages(mDoc, mIndex))
@@ -74,8 +73,7 @@ private:
 };
 
 // The boxes on a spread, in the host's order.
-template <>
-class Spread<Box<NullType>> : public BoundedContainer<Box<NullType>>
+template <> class Spread<Box<NullType>> : public BoundedContainer<Box<NullType>>
 {
 public:
     Spread(XTBoxRef spreadBox, int16_t index) : mSpreadBox(spreadBox), mIndex(index) { GetBoundaries(); }

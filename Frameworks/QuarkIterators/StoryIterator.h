@@ -6,8 +6,7 @@
 namespace QXPCursor
 {
 
-template <>
-class Story<NullType> : public Leaf
+template <> class Story<NullType> : public Leaf
 {
 public:
     explicit Story(XTTextRef text) : mText(text) {}

@@ -46,14 +46,16 @@ XTError AttachSubmenu(XTMenuItemId itemId, XTMenu submenu)
     if (!state || !state->mPlugin.mMenus.find(submenu))
         return XT::kErrParam;
     bool attached = false;
-    state->mPlugin.mMenus.forEach([&](Menu& menu) {
-        for (MenuItem& item : menu.mItems)
-            if (item.mId == itemId)
-            {
-                item.mSubmenu = submenu;
-                attached = true;
-            }
-    });
+    state->mPlugin.mMenus.forEach(
+        [&](Menu& menu)
+        {
+            for (MenuItem& item : menu.mItems)
+                if (item.mId == itemId)
+                {
+                    item.mSubmenu = submenu;
+                    attached = true;
+                }
+        });
     return attached ? XT::kNoErr : XT::kErrNotFound;
 }
 

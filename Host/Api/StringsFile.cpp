@@ -134,7 +134,10 @@ bool ReadStringsFile(const QString& path, QMap<int, QString>* strings, QString* 
         const int number = key.toInt(&isNumber);
         if (!isNumber)
         {
-            *error = QStringLiteral("%1:%2: the key \"%3\" is not a string number").arg(path).arg(reader.Line()).arg(key);
+            *error = QStringLiteral("%1:%2: the key \"%3\" is not a string number")
+                         .arg(path)
+                         .arg(reader.Line())
+                         .arg(key);
             return false;
         }
         read.insert(number, value);

@@ -24,26 +24,25 @@
 namespace
 {
 
-const char kUsage[] =
-    "usage: xthost [options]\n"
-    "\n"
-    "Loads a plug-in module, activates it, lists the menu items it adds and runs\n"
-    "one of its commands.\n"
-    "\n"
-    "  --module PATH       the plug-in module (default: CorvaneXT.so beside xthost)\n"
-    "  --resources DIR     the plug-in's resource folder (default: Resources beside\n"
-    "                      the module)\n"
-    "  --preferences DIR   the host's preferences folder (default: a per-user folder\n"
-    "                      under the XDG configuration folder)\n"
-    "  --open FILE         open a project before the command (repeatable)\n"
-    "  --list              list the plug-in's menu items and exit\n"
-    "  --run TEXT          run the menu item with this text (its own text, or its\n"
-    "                      whole path as --list shows it)\n"
-    "  --help              show this text\n"
-    "\n"
-    "Without --run or --list, xthost lists the menu items and asks which one to\n"
-    "run. Exit status: 0 when the command ran, 1 when the module, a project or the\n"
-    "plug-in's setup failed, 2 for a wrong command line or an unknown command.\n";
+const char kUsage[] = "usage: xthost [options]\n"
+                      "\n"
+                      "Loads a plug-in module, activates it, lists the menu items it adds and runs\n"
+                      "one of its commands.\n"
+                      "\n"
+                      "  --module PATH       the plug-in module (default: CorvaneXT.so beside xthost)\n"
+                      "  --resources DIR     the plug-in's resource folder (default: Resources beside\n"
+                      "                      the module)\n"
+                      "  --preferences DIR   the host's preferences folder (default: a per-user folder\n"
+                      "                      under the XDG configuration folder)\n"
+                      "  --open FILE         open a project before the command (repeatable)\n"
+                      "  --list              list the plug-in's menu items and exit\n"
+                      "  --run TEXT          run the menu item with this text (its own text, or its\n"
+                      "                      whole path as --list shows it)\n"
+                      "  --help              show this text\n"
+                      "\n"
+                      "Without --run or --list, xthost lists the menu items and asks which one to\n"
+                      "run. Exit status: 0 when the command ran, 1 when the module, a project or the\n"
+                      "plug-in's setup failed, 2 for a wrong command line or an unknown command.\n";
 
 int Fail(int status, const QString& message)
 {
@@ -76,7 +75,8 @@ public:
         mHandle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!mHandle)
         {
-            *error = QStringLiteral("cannot load the module %1: %2").arg(path, QString::fromLocal8Bit(dlerror()));
+            *error =
+                QStringLiteral("cannot load the module %1: %2").arg(path, QString::fromLocal8Bit(dlerror()));
             return false;
         }
         mEntry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mHandle, "XTActivateCallback"));
@@ -116,7 +116,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
     {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        auto value = [&](QString* target) {
+        auto value = [&](QString* target)
+        {
             if (i + 1 >= argc)
                 return false;
             *target = QString::fromLocal8Bit(argv[++i]);
@@ -142,14 +143,16 @@ int main(int argc, char** argv)
             projects << project;
         else
         {
-            return Fail(2, QStringLiteral("unexpected argument %1 (xthost --help tells the options)").arg(argument));
+            return Fail(
+                2, QStringLiteral("unexpected argument %1 (xthost --help tells the options)").arg(argument));
         }
     }
 
     XTHost::HostSession session;
     XTHost::PluginHost plugin(session);
-    plugin.setResourceFolder(resources.isEmpty() ? QFileInfo(modulePath).absolutePath() + QStringLiteral("/Resources")
-                                                 : resources);
+    plugin.setResourceFolder(resources.isEmpty()
+                                 ? QFileInfo(modulePath).absolutePath() + QStringLiteral("/Resources")
+                                 : resources);
     if (!preferences.isEmpty())
         plugin.setPreferencesFolder(preferences);
 

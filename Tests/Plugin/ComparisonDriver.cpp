@@ -41,8 +41,10 @@ void Click(QAbstractItemView* view, const QModelIndex& index)
 void Pick(Script& script, const QString& lhs, const QString& rhs)
 {
     script.Then(
-        QStringLiteral("see the project picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
-        [&script, lhs, rhs] {
+        QStringLiteral("see the project picker"),
+        [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+        [&script, lhs, rhs]
+        {
             QWidget* picker = Script::Modal("ProjectPickerClass");
             picker->findChild<QComboBox*>(QStringLiteral("mLHSFileComboEdit"))->setEditText(lhs);
             picker->findChild<QComboBox*>(QStringLiteral("mRHSFileComboEdit"))->setEditText(rhs);

@@ -134,20 +134,23 @@ void tst_Command::twiceInARow()
     QVERIFY(XT::XTGetAppIdleTimerEnable());
 
     bool idleDuringRun = true;
-    sOnApplication = [&] {
+    sOnApplication = [&]
+    {
         idleDuringRun = XT::XTGetAppIdleTimerEnable();
         // Something inside the run takes the quit event over.
         XT::gPlatform->AEInstallEventHandler(kCore, kQuit, &OtherQuit, 7, false);
         auto* script = new Script;
         script->setParent(QCoreApplication::instance());
-        script->Then(QStringLiteral("cancel the picker"),
-                     [] { return Script::Modal("ProjectPickerClass") != nullptr; },
-                     [] {
-                         Script::Modal("ProjectPickerClass")
-                             ->findChild<QDialogButtonBox*>()
-                             ->button(QDialogButtonBox::Cancel)
-                             ->click();
-                     });
+        script->Then(
+            QStringLiteral("cancel the picker"),
+            [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+            []
+            {
+                Script::Modal("ProjectPickerClass")
+                    ->findChild<QDialogButtonBox*>()
+                    ->button(QDialogButtonBox::Cancel)
+                    ->click();
+            });
         script->Start();
     };
 
@@ -171,12 +174,14 @@ void tst_Command::idleTimerOffStaysOff()
 {
     PluginSession session;
     XT::XTSetAppIdleTimerEnable(false);
-    sOnApplication = [] {
+    sOnApplication = []
+    {
         auto* script = new Script;
         script->setParent(QCoreApplication::instance());
-        script->Then(QStringLiteral("cancel the picker"),
-                     [] { return Script::Modal("ProjectPickerClass") != nullptr; },
-                     [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
+        script->Then(
+            QStringLiteral("cancel the picker"),
+            [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+            [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
         script->Start();
     };
     QVERIFY(session.Plugin().runCommand(QStringLiteral("Compare Projects..."), nullptr));
@@ -224,30 +229,37 @@ void tst_Command::endToEndThroughTheModule()
     Copied box;
     QString failure;
     std::unique_ptr<Script> script;
-    sOnApplication = [&] {
+    sOnApplication = [&]
+    {
         script = std::make_unique<Script>(20000);
         Driver::Pick(*script, lhs, rhs);
-        script->Then(QStringLiteral("copy rows of two stories and a box"),
-                     [] { return Driver::Explorer() != nullptr; },
-                     [&] {
-                         QWidget* explorer = Driver::Explorer();
-                         QString problem = CopyFirstDifference(explorer, QStringLiteral("Story 3 | Story 3"), true, &story3);
-                         if (problem.isEmpty())
-                             problem = CopyFirstDifference(explorer, QStringLiteral("Story 4 | Story 4"), false, &story4);
-                         if (problem.isEmpty())
-                             problem = CopyFirstDifference(
-                                 explorer, QStringLiteral("Cover lines(Text) | Cover lines(Text)"), true, &box);
-                         if (!problem.isEmpty())
-                             script->Fail(problem);
-                     });
+        script->Then(
+            QStringLiteral("copy rows of two stories and a box"),
+            [] { return Driver::Explorer() != nullptr; },
+            [&]
+            {
+                QWidget* explorer = Driver::Explorer();
+                QString problem =
+                    CopyFirstDifference(explorer, QStringLiteral("Story 3 | Story 3"), true, &story3);
+                if (problem.isEmpty())
+                    problem =
+                        CopyFirstDifference(explorer, QStringLiteral("Story 4 | Story 4"), false, &story4);
+                if (problem.isEmpty())
+                    problem = CopyFirstDifference(
+                        explorer, QStringLiteral("Cover lines(Text) | Cover lines(Text)"), true, &box);
+                if (!problem.isEmpty())
+                    script->Fail(problem);
+            });
         // Save ends the comparison; the run saves both projects.
-        script->ThenPost(QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
-                         [] {
-                             Driver::Explorer()
-                                 ->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
-                                 ->button(QDialogButtonBox::Save)
-                                 ->click();
-                         });
+        script->ThenPost(
+            QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
+            []
+            {
+                Driver::Explorer()
+                    ->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                    ->button(QDialogButtonBox::Save)
+                    ->click();
+            });
         script->Start();
     };
     XTStatus status = -1;

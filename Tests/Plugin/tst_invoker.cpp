@@ -80,9 +80,12 @@ void tst_Invoker::cleanupTestCase()
 
 void tst_Invoker::furtherComparisonRefusesFilesInUse()
 {
-    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("n1.xprj")));
-    const QString rhs = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n2.xprj")));
-    const QString other = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n3.xprj")));
+    const QString lhs =
+        Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("n1.xprj")));
+    const QString rhs =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n2.xprj")));
+    const QString other =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n3.xprj")));
     const XTProjectId openInHost = mSession->Open(other);
     QVERIFY(openInHost != -1);
 
@@ -90,17 +93,20 @@ void tst_Invoker::furtherComparisonRefusesFilesInUse()
     bool okWhileInUse = true;
     Script script;
     Driver::Pick(script, lhs, rhs);
-    script.ThenPost(QStringLiteral("open a further comparison"), [] { return Driver::Explorer() != nullptr; },
-                    [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionOpen"))->trigger(); });
+    script.ThenPost(
+        QStringLiteral("open a further comparison"), [] { return Driver::Explorer() != nullptr; },
+        [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionOpen"))->trigger(); });
     script.Then(
-        QStringLiteral("see the second picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
-        [&] {
+        QStringLiteral("see the second picker"),
+        [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+        [&]
+        {
             QWidget* picker = Script::Modal("ProjectPickerClass");
             auto* left = picker->findChild<QComboBox*>(QStringLiteral("mLHSFileComboEdit"));
             auto* right = picker->findChild<QComboBox*>(QStringLiteral("mRHSFileComboEdit"));
             auto* line = picker->findChild<QLabel*>(QStringLiteral("mLabel"));
-            QPushButton* ok =
-                picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))->button(QDialogButtonBox::Ok);
+            QPushButton* ok = picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                  ->button(QDialogButtonBox::Ok);
             right->setEditText(other);
             messages << line->text();
             right->setEditText(lhs);
@@ -111,8 +117,9 @@ void tst_Invoker::furtherComparisonRefusesFilesInUse()
                 ->button(QDialogButtonBox::Cancel)
                 ->click();
         });
-    script.Then(QStringLiteral("be back in the first comparison"), [] { return Driver::Explorer() != nullptr; },
-                [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
+    script.Then(
+        QStringLiteral("be back in the first comparison"), [] { return Driver::Explorer() != nullptr; },
+        [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
     script.Start();
     CorvaneExplorerInvoker::Invoke();
     QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
@@ -138,14 +145,16 @@ void tst_Invoker::unsavedChanges_data()
     QTest::addColumn<bool>("leftSaved");
     QTest::addColumn<bool>("rightSaved");
 
-    QTest::newRow("no changes: nothing asked") << false << false << "" << false << false << false << false << false;
+    QTest::newRow("no changes: nothing asked")
+        << false << false << "" << false << false << false << false << false;
     QTest::newRow("save all") << true << true << "Save All" << true << true << true << true << true;
     QTest::newRow("save LHS") << true << true << "Save LHS" << true << true << true << true << false;
     QTest::newRow("save RHS") << true << true << "Save RHS" << true << true << true << false << true;
     QTest::newRow("discard") << true << true << "Discard" << true << true << true << false << false;
-    QTest::newRow("right only: Save LHS off") << false << true << "Save All" << true << false << true << false
-                                              << true;
-    QTest::newRow("cancel, then discard") << true << false << "Cancel" << true << true << false << false << false;
+    QTest::newRow("right only: Save LHS off")
+        << false << true << "Save All" << true << false << true << false << true;
+    QTest::newRow("cancel, then discard")
+        << true << false << "Cancel" << true << true << false << false << false;
 }
 
 void tst_Invoker::unsavedChanges()
@@ -159,8 +168,10 @@ void tst_Invoker::unsavedChanges()
     QFETCH(bool, leftSaved);
     QFETCH(bool, rightSaved);
 
-    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("u1.xprj")));
-    const QString rhs = Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("u2.xprj")));
+    const QString lhs =
+        Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("u1.xprj")));
+    const QString rhs =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("u2.xprj")));
     const QByteArray leftBefore = Contents(lhs);
     const QByteArray rightBefore = Contents(rhs);
 
@@ -170,49 +181,58 @@ void tst_Invoker::unsavedChanges()
     int historyAfterCancel = -1;
     Script script;
     Driver::Pick(script, lhs, rhs);
-    script.Then(QStringLiteral("copy rows"), [] { return Driver::Explorer() != nullptr; },
-                [&] {
-                    QWidget* explorer = Driver::Explorer();
-                    if (!Driver::SelectPair(explorer, QStringLiteral("Story 3 | Story 3")))
-                        return script.Fail(QStringLiteral("no story pair to select"));
-                    const QString left = copyLeft ? Driver::CopyRow(explorer, 0, true) : QString();
-                    if (!left.isEmpty())
-                        return script.Fail(QStringLiteral("copy left: ") + left);
-                    const QString right = copyRight ? Driver::CopyRow(explorer, 0, false) : QString();
-                    if (!right.isEmpty())
-                        return script.Fail(QStringLiteral("copy right: ") + right);
-                });
-    script.ThenPost(QStringLiteral("close the window"), [] { return true; },
-                    [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
+    script.Then(
+        QStringLiteral("copy rows"), [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            QWidget* explorer = Driver::Explorer();
+            if (!Driver::SelectPair(explorer, QStringLiteral("Story 3 | Story 3")))
+                return script.Fail(QStringLiteral("no story pair to select"));
+            const QString left = copyLeft ? Driver::CopyRow(explorer, 0, true) : QString();
+            if (!left.isEmpty())
+                return script.Fail(QStringLiteral("copy left: ") + left);
+            const QString right = copyRight ? Driver::CopyRow(explorer, 0, false) : QString();
+            if (!right.isEmpty())
+                return script.Fail(QStringLiteral("copy right: ") + right);
+        });
+    script.ThenPost(
+        QStringLiteral("close the window"), [] { return true; },
+        [] { Driver::Press(Driver::Explorer(), Qt::Key_Escape); });
     if (asked)
     {
-        script.Then(QStringLiteral("see the question"), [] { return Question() != nullptr; },
-                    [&] {
-                        QMessageBox* box = Question();
-                        questionShown = true;
-                        leftEnabled = Button(box, QStringLiteral("Save LHS"))->isEnabled();
-                        rightEnabled = Button(box, QStringLiteral("Save RHS"))->isEnabled();
-                        QAbstractButton* button = answer == QLatin1String("Save All") ? box->button(QMessageBox::SaveAll)
-                                                  : answer == QLatin1String("Discard") ? box->button(QMessageBox::Discard)
-                                                  : answer == QLatin1String("Cancel")  ? box->button(QMessageBox::Cancel)
-                                                                                       : Button(box, answer);
-                        button->click();
-                    });
+        script.Then(
+            QStringLiteral("see the question"), [] { return Question() != nullptr; },
+            [&]
+            {
+                QMessageBox* box = Question();
+                questionShown = true;
+                leftEnabled = Button(box, QStringLiteral("Save LHS"))->isEnabled();
+                rightEnabled = Button(box, QStringLiteral("Save RHS"))->isEnabled();
+                QAbstractButton* button =
+                    answer == QLatin1String("Save All")  ? box->button(QMessageBox::SaveAll)
+                    : answer == QLatin1String("Discard") ? box->button(QMessageBox::Discard)
+                    : answer == QLatin1String("Cancel")  ? box->button(QMessageBox::Cancel)
+                                                         : Button(box, answer);
+                button->click();
+            });
         if (answer == QLatin1String("Cancel"))
         {
             // The window stays, with its undo history; then it is closed for
             // good without saving.
-            script.ThenPost(QStringLiteral("be back in the window"), [] { return Driver::Explorer() != nullptr; },
-                            [&] {
-                                QAction* undo = nullptr;
-                                for (QAction* action : Driver::Explorer()->findChildren<QAction*>())
-                                    if (action->shortcut() == QKeySequence::Undo)
-                                        undo = action;
-                                historyAfterCancel = undo && undo->isEnabled() ? 1 : 0;
-                                Driver::Press(Driver::Explorer(), Qt::Key_Escape);
-                            });
-            script.Then(QStringLiteral("see the question again"), [] { return Question() != nullptr; },
-                        [] { Question()->button(QMessageBox::Discard)->click(); });
+            script.ThenPost(
+                QStringLiteral("be back in the window"), [] { return Driver::Explorer() != nullptr; },
+                [&]
+                {
+                    QAction* undo = nullptr;
+                    for (QAction* action : Driver::Explorer()->findChildren<QAction*>())
+                        if (action->shortcut() == QKeySequence::Undo)
+                            undo = action;
+                    historyAfterCancel = undo && undo->isEnabled() ? 1 : 0;
+                    Driver::Press(Driver::Explorer(), Qt::Key_Escape);
+                });
+            script.Then(
+                QStringLiteral("see the question again"), [] { return Question() != nullptr; },
+                [] { Question()->button(QMessageBox::Discard)->click(); });
         }
     }
     script.Start();
@@ -235,8 +255,15 @@ void tst_Invoker::unsavedChanges()
 void tst_Invoker::cancelledPickerLeavesHostAlone()
 {
     Script script;
-    script.Then(QStringLiteral("see the picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
-                [] { Script::Modal("ProjectPickerClass")->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+    script.Then(
+        QStringLiteral("see the picker"), [] { return Script::Modal("ProjectPickerClass") != nullptr; },
+        []
+        {
+            Script::Modal("ProjectPickerClass")
+                ->findChild<QDialogButtonBox*>()
+                ->button(QDialogButtonBox::Cancel)
+                ->click();
+        });
     script.Start();
     CorvaneExplorerInvoker::Invoke();
     QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));

@@ -134,7 +134,8 @@ void tst_Lifecycle::setupFailures_data()
     // Selectors are resolved last: everything before is in place.
     const QString all = QStringLiteral("1,1,1,1,1");
     QTest::newRow("xecopy refused") << int(Selector) << int(XT::kSelEditCopy) << all << true;
-    QTest::newRow("idle timer setter refused") << int(Selector) << int(XT::kSelSetAppIdleTimerEnable) << all << true;
+    QTest::newRow("idle timer setter refused")
+        << int(Selector) << int(XT::kSelSetAppIdleTimerEnable) << all << true;
 }
 
 void tst_Lifecycle::setupFailures()
@@ -323,10 +324,11 @@ void tst_Lifecycle::failedAssertion()
     QVERIFY(child.waitForFinished(10000));
     QVERIFY(child.exitStatus() == QProcess::CrashExit || child.exitCode() != 0);
     const QString line = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
-    QVERIFY2(QRegularExpression(QStringLiteral("^\\S*tst_lifecycle\\.cpp:\\d+: failed assertion `1 \\+ 1 == 3'$"))
-                 .match(line)
-                 .hasMatch(),
-             qPrintable(line));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\S*tst_lifecycle\\.cpp:\\d+: failed assertion `1 \\+ 1 == 3'$"))
+            .match(line)
+            .hasMatch(),
+        qPrintable(line));
 }
 
 namespace

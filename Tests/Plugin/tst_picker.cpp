@@ -94,7 +94,8 @@ void tst_Picker::initTestCase()
     mOther = CopyFile(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")),
                       mFolder.filePath(QStringLiteral("issue two.xprj")));
     mTemplate = CopyFile(sample, mFolder.filePath(QStringLiteral("issue.xprt")), "\"XPRJ\"", "\"XPRT\"");
-    mText = CopyFile(SourcePath(QStringLiteral("Samples/text/left.txt")), mFolder.filePath(QStringLiteral("a.txt")));
+    mText = CopyFile(SourcePath(QStringLiteral("Samples/text/left.txt")),
+                     mFolder.filePath(QStringLiteral("a.txt")));
 }
 
 void tst_Picker::init()
@@ -258,7 +259,8 @@ void tst_Picker::dragAndDrop()
     // One file is taken only over a combo box.
     QMimeData one;
     one.setUrls({QUrl::fromLocalFile(mProject)});
-    QDragEnterEvent outside(QPoint(1, picker.height() - 2), Qt::CopyAction, &one, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent outside(QPoint(1, picker.height() - 2), Qt::CopyAction, &one, Qt::LeftButton,
+                            Qt::NoModifier);
     QApplication::sendEvent(&picker, &outside);
     QVERIFY(!outside.isAccepted());
     bool entered = false;

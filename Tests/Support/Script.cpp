@@ -36,20 +36,22 @@ void Script::Fail(const QString& reason)
     // Unblock whatever loop the test waits in: dismiss dialogs and end
     // windows, without saving, until none is left.
     auto* rescue = new QTimer(this);
-    connect(rescue, &QTimer::timeout, this, [rescue] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-        {
-            if (!QMetaObject::invokeMethod(modal, "reject"))
-                modal->close();
-            return;
-        }
-        bool any = false;
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (widget->isVisible() && QMetaObject::invokeMethod(widget, "reject"))
-                any = true;
-        if (!any)
-            rescue->stop();
-    });
+    connect(rescue, &QTimer::timeout, this,
+            [rescue]
+            {
+                if (QWidget* modal = QApplication::activeModalWidget())
+                {
+                    if (!QMetaObject::invokeMethod(modal, "reject"))
+                        modal->close();
+                    return;
+                }
+                bool any = false;
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (widget->isVisible() && QMetaObject::invokeMethod(widget, "reject"))
+                        any = true;
+                if (!any)
+                    rescue->stop();
+            });
     rescue->start(20);
 }
 

@@ -22,17 +22,16 @@
 namespace
 {
 
-const char kUsage[] =
-    "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
-    "\n"
-    "Compares two project files and prints the comparison tree: one line per\n"
-    "item, with its status (= identical, ~ edited, < only left, > only right).\n"
-    "\n"
-    "  --rows   also print the patch table rows of every edited item\n"
-    "  --all    also list identical items and empty folders\n"
-    "\n"
-    "Exit status: 0 when the projects are identical, 1 when they differ, 2 when\n"
-    "a project cannot be opened or the command line is wrong.\n";
+const char kUsage[] = "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
+                      "\n"
+                      "Compares two project files and prints the comparison tree: one line per\n"
+                      "item, with its status (= identical, ~ edited, < only left, > only right).\n"
+                      "\n"
+                      "  --rows   also print the patch table rows of every edited item\n"
+                      "  --all    also list identical items and empty folders\n"
+                      "\n"
+                      "Exit status: 0 when the projects are identical, 1 when they differ, 2 when\n"
+                      "a project cannot be opened or the command line is wrong.\n";
 
 QString Mark(int type)
 {
@@ -139,7 +138,8 @@ int main(int argc, char** argv)
     const XTStatus setup = plugin.activate(&XTActivateCallback);
     if (setup != 0)
     {
-        std::fprintf(stderr, "corvane-compare: the plug-in's setup failed: %s\n", qPrintable(host.lastError()));
+        std::fprintf(stderr, "corvane-compare: the plug-in's setup failed: %s\n",
+                     qPrintable(host.lastError()));
         return 2;
     }
 
@@ -164,7 +164,8 @@ int main(int argc, char** argv)
         Report report{out, rows, all};
         report.Print(*tree.Root()->Child(0), 0);
         differences = report.differences;
-        out << (differences ? QStringLiteral("%1 differences\n").arg(differences) : QStringLiteral("identical\n"));
+        out << (differences ? QStringLiteral("%1 differences\n").arg(differences)
+                            : QStringLiteral("identical\n"));
     }
     plugin.deactivate();
     MainXT::GetInstance()->Reset();

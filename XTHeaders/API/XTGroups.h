@@ -8,277 +8,280 @@
 #include "XTRecords.h"
 #include "XTTypes.h"
 
-extern "C" {
-
-struct XTStringsTable
+extern "C"
 {
-    HostString (*HostStringFromUtf16)(const uint16_t* chars, int32_t length);
-    int32_t (*HostStringLength)(HostString string);
-    const uint16_t* (*HostStringChars)(HostString string);
-    void (*ReleaseHostString)(HostString string);
-    // String `index` of list `listId` in the resource set; 0 when there is none.
-    HostString (*LoadPluginString)(int32_t listId, int32_t index, XTResourceSet set);
-};
 
-struct XTProjectTable
-{
-    HostString (*GetProjectPath)(XTProjectId project);
-    int32_t (*GetLayoutCount)(XTProjectId project);
-    // Layouts in ascending layout number; kNoDoc past the end.
-    DocRef (*GetLayout)(XTProjectId project, int32_t index);
-    HostString (*GetLayoutName)(DocRef doc);
-    XTFourCC (*GetLayoutType)(DocRef doc);
-    int32_t (*GetLayoutIndex)(DocRef doc);
-    // Files and the open-project list.
-    XTProjectId (*OpenProjectFile)(XTFileSpec file, int32_t flags);
-    bool (*IsProjectModified)(XTProjectId project);
-    XTError (*SaveProject)(XTProjectId project, int32_t flags, int32_t options);
-    XTError (*CloseProject)(XTProjectId project, int32_t flags);
-    int32_t (*GetOpenProjectCount)();
-    XTProjectId (*GetOpenProject)(int32_t index);
-    // Fills the two specifications (the project's file and its backing file)
-    // and says which one names the project.
-    XTError (*GetProjectFiles)(XTProjectId project, XTFileSpec first, XTFileSpec second, bool* useSecond);
-    // Why the last OpenProjectFile gave no project (a message naming the file
-    // and the place), or 0.
-    HostString (*GetOpenError)();
-};
+    struct XTStringsTable
+    {
+        HostString (*HostStringFromUtf16)(const uint16_t* chars, int32_t length);
+        int32_t (*HostStringLength)(HostString string);
+        const uint16_t* (*HostStringChars)(HostString string);
+        void (*ReleaseHostString)(HostString string);
+        // String `index` of list `listId` in the resource set; 0 when there is none.
+        HostString (*LoadPluginString)(int32_t listId, int32_t index, XTResourceSet set);
+    };
 
-// Spreads, pages and masters. Normal spreads count from 1; a spread box's
-// spread number counts the master spreads first.
-struct XTSpreadTable
-{
-    int16_t (*GetSpreadCount)(DocRef doc, int32_t flags);
-    XTBoxRef (*GetSpreadBox)(DocRef doc, int16_t index);
-    int16_t (*GetSpreadNumber)(XTBoxRef spreadBox);
-    // A handle of 16-bit page numbers (normal pages count from 1); the caller
-    // disposes it. 0 when the spread does not exist.
-    XTHandle (*GetSpreadPages)(DocRef doc, int16_t index);
-    // Copies a box, with its story when it shows one, onto a spread of another
-    // layout; returns the new box or kNoBox.
-    XTBoxRef (*CopyBoxToSpread)(DocRef source, XTBoxRef box, DocRef destination, XTBoxRef spreadBox);
-    HostString (*GetPageLabel)(DocRef doc, int16_t page);
-    int16_t (*GetMasterSpreadCount)(DocRef doc);
-    int16_t (*GetMasterPageCount)(DocRef doc);
-};
+    struct XTProjectTable
+    {
+        HostString (*GetProjectPath)(XTProjectId project);
+        int32_t (*GetLayoutCount)(XTProjectId project);
+        // Layouts in ascending layout number; kNoDoc past the end.
+        DocRef (*GetLayout)(XTProjectId project, int32_t index);
+        HostString (*GetLayoutName)(DocRef doc);
+        XTFourCC (*GetLayoutType)(DocRef doc);
+        int32_t (*GetLayoutIndex)(DocRef doc);
+        // Files and the open-project list.
+        XTProjectId (*OpenProjectFile)(XTFileSpec file, int32_t flags);
+        bool (*IsProjectModified)(XTProjectId project);
+        XTError (*SaveProject)(XTProjectId project, int32_t flags, int32_t options);
+        XTError (*CloseProject)(XTProjectId project, int32_t flags);
+        int32_t (*GetOpenProjectCount)();
+        XTProjectId (*GetOpenProject)(int32_t index);
+        // Fills the two specifications (the project's file and its backing file)
+        // and says which one names the project.
+        XTError (*GetProjectFiles)(XTProjectId project, XTFileSpec first, XTFileSpec second, bool* useSecond);
+        // Why the last OpenProjectFile gave no project (a message naming the file
+        // and the place), or 0.
+        HostString (*GetOpenError)();
+    };
 
-struct XTDocTable
-{
-    DocRef (*DocumentRefFromNumber)(XTDocNumber number);
-    XTDocNumber (*DocumentNumberFromRef)(DocRef doc);
-    XTError (*GetSpreadBounds)(DocRef doc, int16_t index, Fixed bounds[4]);
-    XTError (*SetSpreadBounds)(DocRef doc, int16_t index, Fixed b0, Fixed b1, Fixed b2, Fixed b3);
-    int16_t (*GetSpreadShortValue)(DocRef doc, int16_t index);
-    XTError (*SetSpreadShortValue)(DocRef doc, int16_t index, int16_t value);
-    Fixed (*GetSpreadFixedValue)(DocRef doc, int16_t index);
-    XTError (*SetSpreadFixedValue)(DocRef doc, int16_t index, Fixed value);
-};
+    // Spreads, pages and masters. Normal spreads count from 1; a spread box's
+    // spread number counts the master spreads first.
+    struct XTSpreadTable
+    {
+        int16_t (*GetSpreadCount)(DocRef doc, int32_t flags);
+        XTBoxRef (*GetSpreadBox)(DocRef doc, int16_t index);
+        int16_t (*GetSpreadNumber)(XTBoxRef spreadBox);
+        // A handle of 16-bit page numbers (normal pages count from 1); the caller
+        // disposes it. 0 when the spread does not exist.
+        XTHandle (*GetSpreadPages)(DocRef doc, int16_t index);
+        // Copies a box, with its story when it shows one, onto a spread of another
+        // layout; returns the new box or kNoBox.
+        XTBoxRef (*CopyBoxToSpread)(DocRef source, XTBoxRef box, DocRef destination, XTBoxRef spreadBox);
+        HostString (*GetPageLabel)(DocRef doc, int16_t page);
+        int16_t (*GetMasterSpreadCount)(DocRef doc);
+        int16_t (*GetMasterPageCount)(DocRef doc);
+    };
 
-struct XTBoxTable
-{
-    XTBoxRef (*GetCurrentBox)();
-    void (*SetCurrentBox)(XTBoxRef box);
-    HostString (*GetBoxName)(XTBoxRef box);
-    // Unique within a layout and kept in the file.
-    int32_t (*GetBoxNumber)(XTBoxRef box, int32_t flags);
-    // The boxes on a spread, in a stable order; kNoBox past the last.
-    XTBoxRef (*GetFirstBox)(XTBoxRef spreadBox, int32_t flags);
-    XTBoxRef (*GetNextBox)(XTBoxRef box, int32_t flags);
-    DocRef (*GetBoxDocument)(XTBoxRef box);
-    int16_t (*GetBoxContentType)(XTBoxRef box);
-    bool (*IsPictureBox)(XTBoxRef box);
-    bool (*IsTextBox)(XTBoxRef box);
-    // Moves the box by (dv, dh).
-    XTError (*MoveBox)(XTBoxRef box, Fixed dv, Fixed dh, int32_t flags);
-    // A copy of the box's record, or 0; the caller disposes it.
-    XTBoxRecord* (*GetBoxRecord)(int32_t flags, XTBoxRef box, int32_t options);
-    XTError (*SetBoxRecord)(const XTBoxRecord* record, XTBoxRef box, int32_t flags, int32_t options);
-    void (*DisposeBoxRecord)(XTBoxRecord* record, int32_t flags);
-    XTError (*GetBoxBounds)(XTBoxRef box, int32_t flags, int32_t precision, XTFixedRect* bounds);
-};
+    struct XTDocTable
+    {
+        DocRef (*DocumentRefFromNumber)(XTDocNumber number);
+        XTDocNumber (*DocumentNumberFromRef)(DocRef doc);
+        XTError (*GetSpreadBounds)(DocRef doc, int16_t index, Fixed bounds[4]);
+        XTError (*SetSpreadBounds)(DocRef doc, int16_t index, Fixed b0, Fixed b1, Fixed b2, Fixed b3);
+        int16_t (*GetSpreadShortValue)(DocRef doc, int16_t index);
+        XTError (*SetSpreadShortValue)(DocRef doc, int16_t index, int16_t value);
+        Fixed (*GetSpreadFixedValue)(DocRef doc, int16_t index);
+        XTError (*SetSpreadFixedValue)(DocRef doc, int16_t index, Fixed value);
+    };
 
-// Box properties are named by label number; every value fits 32 bits
-// (measures as Fixed, integers, byte codes, booleans as 0 or 1).
-struct XTBoxFieldsTable
-{
-    int32_t (*GetBoxProperty)(XTBoxRef box, int32_t property);
-    XTError (*SetBoxProperty)(XTBoxRef box, int32_t property, int32_t value);
-    XTError (*GetTextInsets)(XTBoxRef box, Fixed insets[4]);
-    XTError (*SetTextInsets)(XTBoxRef box, const Fixed insets[4]);
-    int32_t (*GetInsetSetting)(XTBoxRef box);
-    XTError (*SetInsetSetting)(XTBoxRef box, int32_t setting);
-};
+    struct XTBoxTable
+    {
+        XTBoxRef (*GetCurrentBox)();
+        void (*SetCurrentBox)(XTBoxRef box);
+        HostString (*GetBoxName)(XTBoxRef box);
+        // Unique within a layout and kept in the file.
+        int32_t (*GetBoxNumber)(XTBoxRef box, int32_t flags);
+        // The boxes on a spread, in a stable order; kNoBox past the last.
+        XTBoxRef (*GetFirstBox)(XTBoxRef spreadBox, int32_t flags);
+        XTBoxRef (*GetNextBox)(XTBoxRef box, int32_t flags);
+        DocRef (*GetBoxDocument)(XTBoxRef box);
+        int16_t (*GetBoxContentType)(XTBoxRef box);
+        bool (*IsPictureBox)(XTBoxRef box);
+        bool (*IsTextBox)(XTBoxRef box);
+        // Moves the box by (dv, dh).
+        XTError (*MoveBox)(XTBoxRef box, Fixed dv, Fixed dh, int32_t flags);
+        // A copy of the box's record, or 0; the caller disposes it.
+        XTBoxRecord* (*GetBoxRecord)(int32_t flags, XTBoxRef box, int32_t options);
+        XTError (*SetBoxRecord)(const XTBoxRecord* record, XTBoxRef box, int32_t flags, int32_t options);
+        void (*DisposeBoxRecord)(XTBoxRecord* record, int32_t flags);
+        XTError (*GetBoxBounds)(XTBoxRef box, int32_t flags, int32_t precision, XTFixedRect* bounds);
+    };
 
-struct XTPictureTable
-{
-    XTPicture (*GetBoxPicture)(XTBoxRef box);
-    int32_t (*GetPictureProperty)(XTPicture picture, int32_t property);
-    XTError (*SetPictureProperty)(XTPicture picture, int32_t property, int32_t value);
-    // A new file specification of the picture's file, or 0; the caller
-    // disposes it.
-    XTFileSpec (*GetPictureFile)(XTPicture picture);
-};
+    // Box properties are named by label number; every value fits 32 bits
+    // (measures as Fixed, integers, byte codes, booleans as 0 or 1).
+    struct XTBoxFieldsTable
+    {
+        int32_t (*GetBoxProperty)(XTBoxRef box, int32_t property);
+        XTError (*SetBoxProperty)(XTBoxRef box, int32_t property, int32_t value);
+        XTError (*GetTextInsets)(XTBoxRef box, Fixed insets[4]);
+        XTError (*SetTextInsets)(XTBoxRef box, const Fixed insets[4]);
+        int32_t (*GetInsetSetting)(XTBoxRef box);
+        XTError (*SetInsetSetting)(XTBoxRef box, int32_t setting);
+    };
 
-// Story text, selection, hidden text. Offsets and counts are UTF-16 units and
-// include the units of hidden runs.
-struct XTTextTable
-{
-    int32_t (*GetStoryNumber)(XTTextRef text);
-    // Fills `boxes` with the 32-bit boxes the story runs through, first box
-    // first (resizing the handle).
-    XTError (*GetStoryBoxes)(XTTextRef text, int32_t flags, XTHandle boxes);
-    int32_t (*CountTextChars)(XTTextRef text, int32_t flags, int32_t options);
-    // Copies up to `count` units from `start`; returns the number copied.
-    int32_t (*GetTextChars)(XTTextRef text, int32_t start, int32_t count, uint16_t* buffer);
-    // The text a box shows, and its selection.
-    XTTextRef (*GetTextSelection)(XTBoxRef box, int32_t* start, int32_t* end);
-    XTError (*SetTextSelection)(XTTextRef text, int32_t start, int32_t end, int32_t flags);
-    XTError (*DeleteTextRange)(XTTextRef text, int32_t start, int32_t end, int32_t flags, int32_t options);
-    // Copies [start, end) of one story into another at `offset`, hidden runs
-    // included, without the clipboard.
-    XTError (*CopyTextRange)(XTTextRef source, int32_t start, int32_t end, XTTextRef destination,
-                             int32_t offset);
-    // Stories of a project: the first entry (0 when none), its text, and the
-    // next story after a text (0 after the last).
-    intptr_t (*GetFirstStoryEntry)(XTProjectId project);
-    XTTextRef (*GetStoryText)(intptr_t entry);
-    XTTextRef (*GetNextStory)(XTTextRef text);
-    // Moves *position to the start of the next hidden run before `end`.
-    XTError (*FindHiddenRun)(XTTextRef text, int32_t* position, int32_t end, int32_t flags1, int32_t flags2,
-                             int32_t forward, int32_t options, bool* found);
-    // The run's length without its marker unit.
-    int32_t (*GetHiddenRunLength)(XTTextRef text, int32_t position);
-    // Moves an offset inside a hidden run to the run's end.
-    XTError (*AdjustOffsetForHidden)(XTTextRef text, int32_t* offset, int32_t flags);
-};
+    struct XTPictureTable
+    {
+        XTPicture (*GetBoxPicture)(XTBoxRef box);
+        int32_t (*GetPictureProperty)(XTPicture picture, int32_t property);
+        XTError (*SetPictureProperty)(XTPicture picture, int32_t property, int32_t value);
+        // A new file specification of the picture's file, or 0; the caller
+        // disposes it.
+        XTFileSpec (*GetPictureFile)(XTPicture picture);
+    };
 
-struct XTAssetsTable
-{
-    AssetSpaceRef (*GetAssetSpace)(XTProjectId project);
-    XTError (*NewAssetIterator)(AssetSpaceRef space, int32_t kind, AssetIteratorRef* iterator);
-    // Non-zero past the last asset.
-    XTError (*NextAsset)(AssetIteratorRef iterator);
-    AssetUID (*GetIteratorAsset)(AssetIteratorRef iterator);
-    void (*DisposeAssetIterator)(AssetIteratorRef iterator);
-    HostString (*GetAssetName)(AssetSpaceRef space, int32_t kind, AssetUID uid);
-    HostString (*GetAssetDescription)(AssetSpaceRef space, int32_t kind, AssetUID uid, int32_t flags);
-    XTError (*BeginAssetCopy)(AssetSpaceRef source, AssetSpaceRef destination, int32_t mode,
-                              XTAssetCopyContext* context);
-    // Creates the asset in the destination, or makes the destination's asset
-    // of that name take the source's content; *uid receives its id.
-    XTError (*CopyAsset)(AssetSpaceRef source, AssetSpaceRef destination, int32_t kind, AssetUID sourceUid,
-                         AssetUID* uid, XTAssetCopyContext context);
-    XTColorList (*GetColorList)(AssetSpaceRef space);
-};
+    // Story text, selection, hidden text. Offsets and counts are UTF-16 units and
+    // include the units of hidden runs.
+    struct XTTextTable
+    {
+        int32_t (*GetStoryNumber)(XTTextRef text);
+        // Fills `boxes` with the 32-bit boxes the story runs through, first box
+        // first (resizing the handle).
+        XTError (*GetStoryBoxes)(XTTextRef text, int32_t flags, XTHandle boxes);
+        int32_t (*CountTextChars)(XTTextRef text, int32_t flags, int32_t options);
+        // Copies up to `count` units from `start`; returns the number copied.
+        int32_t (*GetTextChars)(XTTextRef text, int32_t start, int32_t count, uint16_t* buffer);
+        // The text a box shows, and its selection.
+        XTTextRef (*GetTextSelection)(XTBoxRef box, int32_t* start, int32_t* end);
+        XTError (*SetTextSelection)(XTTextRef text, int32_t start, int32_t end, int32_t flags);
+        XTError (*DeleteTextRange)(XTTextRef text, int32_t start, int32_t end, int32_t flags,
+                                   int32_t options);
+        // Copies [start, end) of one story into another at `offset`, hidden runs
+        // included, without the clipboard.
+        XTError (*CopyTextRange)(XTTextRef source, int32_t start, int32_t end, XTTextRef destination,
+                                 int32_t offset);
+        // Stories of a project: the first entry (0 when none), its text, and the
+        // next story after a text (0 after the last).
+        intptr_t (*GetFirstStoryEntry)(XTProjectId project);
+        XTTextRef (*GetStoryText)(intptr_t entry);
+        XTTextRef (*GetNextStory)(XTTextRef text);
+        // Moves *position to the start of the next hidden run before `end`.
+        XTError (*FindHiddenRun)(XTTextRef text, int32_t* position, int32_t end, int32_t flags1,
+                                 int32_t flags2, int32_t forward, int32_t options, bool* found);
+        // The run's length without its marker unit.
+        int32_t (*GetHiddenRunLength)(XTTextRef text, int32_t position);
+        // Moves an offset inside a hidden run to the run's end.
+        XTError (*AdjustOffsetForHidden)(XTTextRef text, int32_t* offset, int32_t flags);
+    };
 
-struct XTColorsTable
-{
-    // Answers a question (a ColorQuery selector) about one colour of a list.
-    int32_t (*QueryColor)(XTColorList list, XTColorId color, int32_t selector);
-    XTError (*GetColorRGB)(XTColorList list, XTColorId color, Fixed scale, uint32_t colorSpace, int32_t flags,
-                           uint16_t* red, uint16_t* green, uint16_t* blue);
-};
+    struct XTAssetsTable
+    {
+        AssetSpaceRef (*GetAssetSpace)(XTProjectId project);
+        XTError (*NewAssetIterator)(AssetSpaceRef space, int32_t kind, AssetIteratorRef* iterator);
+        // Non-zero past the last asset.
+        XTError (*NextAsset)(AssetIteratorRef iterator);
+        AssetUID (*GetIteratorAsset)(AssetIteratorRef iterator);
+        void (*DisposeAssetIterator)(AssetIteratorRef iterator);
+        HostString (*GetAssetName)(AssetSpaceRef space, int32_t kind, AssetUID uid);
+        HostString (*GetAssetDescription)(AssetSpaceRef space, int32_t kind, AssetUID uid, int32_t flags);
+        XTError (*BeginAssetCopy)(AssetSpaceRef source, AssetSpaceRef destination, int32_t mode,
+                                  XTAssetCopyContext* context);
+        // Creates the asset in the destination, or makes the destination's asset
+        // of that name take the source's content; *uid receives its id.
+        XTError (*CopyAsset)(AssetSpaceRef source, AssetSpaceRef destination, int32_t kind,
+                             AssetUID sourceUid, AssetUID* uid, XTAssetCopyContext context);
+        XTColorList (*GetColorList)(AssetSpaceRef space);
+    };
 
-struct XTNumbersTable
-{
-    HostString (*FixedToText)(Fixed value, int32_t format);
-    // Clears *ok (and returns 0) for a text or format it cannot read.
-    Fixed (*TextToFixed)(HostString text, int32_t format, bool* ok);
-};
+    struct XTColorsTable
+    {
+        // Answers a question (a ColorQuery selector) about one colour of a list.
+        int32_t (*QueryColor)(XTColorList list, XTColorId color, int32_t selector);
+        XTError (*GetColorRGB)(XTColorList list, XTColorId color, Fixed scale, uint32_t colorSpace,
+                               int32_t flags, uint16_t* red, uint16_t* green, uint16_t* blue);
+    };
 
-struct XTFilesTable
-{
-    XTFileSpec (*FileFromPath)(HostString path);
-    XTFileSpec (*NewFileSpec)();
-    void (*DisposeFile)(XTFileSpec file);
-    HostString (*GetFilePath)(XTFileSpec file);
-    XTError (*SetFileName)(XTFileSpec file, HostString name);
-    // Points the specification at the host's temporary folder.
-    XTError (*GetTempFolder)(XTFileSpec file);
-    XTError (*DeleteFile)(XTFileSpec file);
-    XTError (*GetFileInfo)(XTFileSpec file, XTFileInfo* info);
-    XTError (*IsFileOfType)(const XTFileInfo* info, const XTFourCC* types, int32_t count, bool* result);
-    bool (*SameFile)(XTFileSpec first, XTFileSpec second);
-};
+    struct XTNumbersTable
+    {
+        HostString (*FixedToText)(Fixed value, int32_t format);
+        // Clears *ok (and returns 0) for a text or format it cannot read.
+        Fixed (*TextToFixed)(HostString text, int32_t format, bool* ok);
+    };
 
-struct XTMenusTable
-{
-    XTMenu (*GetMenu)(int32_t menuId);
-    XTMenuItemId (*NewMenuItemId)();
-    XTMenu (*NewSubmenu)();
-    XTError (*AppendMenuItem)(XTMenu menu, XTMenuItemId id, HostString text);
-    XTError (*AttachSubmenu)(XTMenuItemId item, XTMenu submenu);
-};
+    struct XTFilesTable
+    {
+        XTFileSpec (*FileFromPath)(HostString path);
+        XTFileSpec (*NewFileSpec)();
+        void (*DisposeFile)(XTFileSpec file);
+        HostString (*GetFilePath)(XTFileSpec file);
+        XTError (*SetFileName)(XTFileSpec file, HostString name);
+        // Points the specification at the host's temporary folder.
+        XTError (*GetTempFolder)(XTFileSpec file);
+        XTError (*DeleteFile)(XTFileSpec file);
+        XTError (*GetFileInfo)(XTFileSpec file, XTFileInfo* info);
+        XTError (*IsFileOfType)(const XTFileInfo* info, const XTFourCC* types, int32_t count, bool* result);
+        bool (*SameFile)(XTFileSpec first, XTFileSpec second);
+    };
 
-struct XTResourcesTable
-{
-    int16_t (*GetResourceFileNumber)();
-    XTResourceSet (*NewResourceSet)(HostString bundleId);
-    XTError (*AddResourceFile)(XTResourceSet set, HostString fileName);
-    void (*DisposeResourceSet)(XTResourceSet set);
-    int16_t (*GetCurrentLanguage)();
-};
+    struct XTMenusTable
+    {
+        XTMenu (*GetMenu)(int32_t menuId);
+        XTMenuItemId (*NewMenuItemId)();
+        XTMenu (*NewSubmenu)();
+        XTError (*AppendMenuItem)(XTMenu menu, XTMenuItemId id, HostString text);
+        XTError (*AttachSubmenu)(XTMenuItemId item, XTMenu submenu);
+    };
 
-struct XTPreferencesTable
-{
-    XTError (*OpenPreferencesFile)(HostString name, int32_t permission, int32_t create, XTFileRef* file);
-    XTError (*CloseFile)(XTFileRef file, int32_t flags);
-    XTError (*GetPaletteBounds)(int32_t palette, Rect* bounds);
-};
+    struct XTResourcesTable
+    {
+        int16_t (*GetResourceFileNumber)();
+        XTResourceSet (*NewResourceSet)(HostString bundleId);
+        XTError (*AddResourceFile)(XTResourceSet set, HostString fileName);
+        void (*DisposeResourceSet)(XTResourceSet set);
+        int16_t (*GetCurrentLanguage)();
+    };
 
-struct XTRenderingTable
-{
-    XTRenderContext (*NewRenderContext)();
-    XTError (*SetRenderSize)(XTRenderContext context, int32_t width, int32_t height);
-    // A handle of 8-byte entries: a 32-bit box and 32-bit flags.
-    XTError (*SetRenderBoxes)(XTRenderContext context, XTHandle boxList);
-    XTError (*RenderBoxesToImage)(XTRenderContext context, XTImage* image);
-    void (*DisposeRenderContext)(XTRenderContext context);
-    void (*DisposeImage)(XTImage image);
-};
+    struct XTPreferencesTable
+    {
+        XTError (*OpenPreferencesFile)(HostString name, int32_t permission, int32_t create, XTFileRef* file);
+        XTError (*CloseFile)(XTFileRef file, int32_t flags);
+        XTError (*GetPaletteBounds)(int32_t palette, Rect* bounds);
+    };
 
-struct XTGifFilterTable
-{
-    XTError (*WriteGifFile)(XTImage image, XTFileSpec file);
-};
+    struct XTRenderingTable
+    {
+        XTRenderContext (*NewRenderContext)();
+        XTError (*SetRenderSize)(XTRenderContext context, int32_t width, int32_t height);
+        // A handle of 8-byte entries: a 32-bit box and 32-bit flags.
+        XTError (*SetRenderBoxes)(XTRenderContext context, XTHandle boxList);
+        XTError (*RenderBoxesToImage)(XTRenderContext context, XTImage* image);
+        void (*DisposeRenderContext)(XTRenderContext context);
+        void (*DisposeImage)(XTImage image);
+    };
 
-typedef XTOSErr (*AEEventHandlerProc)(const void* event, void* reply, intptr_t refcon);
+    struct XTGifFilterTable
+    {
+        XTError (*WriteGifFile)(XTImage image, XTFileSpec file);
+    };
 
-// What the platform gives every program: memory handles, file reads and
-// writes, and the Apple-event handler table.
-struct XTPlatformTable
-{
-    XTHandle (*NewHandle)(int64_t size);
-    XTHandle (*NewHandleClear)(int64_t size);
-    int64_t (*GetHandleSize)(XTHandle handle);
-    XTOSErr (*SetHandleSize)(XTHandle handle, int64_t size);
-    void (*DisposeHandle)(XTHandle handle);
-    // *count: bytes asked for in, bytes transferred out; kEofErr at the end.
-    XTOSErr (*FSRead)(XTFileRef file, int32_t* count, void* buffer);
-    XTOSErr (*FSWrite)(XTFileRef file, int32_t* count, const void* buffer);
-    XTOSErr (*AEGetEventHandler)(XTFourCC eventClass, XTFourCC eventId, AEEventHandlerProc* handler,
-                                 intptr_t* refcon, bool systemHandler);
-    XTOSErr (*AEInstallEventHandler)(XTFourCC eventClass, XTFourCC eventId, AEEventHandlerProc handler,
-                                     intptr_t refcon, bool systemHandler);
-};
+    typedef XTOSErr (*AEEventHandlerProc)(const void* event, void* reply, intptr_t refcon);
 
-// Single functions resolved by selector.
-typedef XTError (*XECopyProc)(int32_t what, int32_t flags, int32_t toClipboard, int32_t options);
-typedef XTError (*XEPasteProc)(XTBoxRef box, int32_t what, int32_t flags, int32_t options);
-typedef XTError (*XTGetDocumentPreferencesProc)(DocRef doc, XTDocumentPreferences* preferences);
-typedef XTError (*XTGetBoxGeometryProc)(XTBoxRef box, XTBoxGeometry* geometry);
-typedef bool (*XTGetAppIdleTimerEnableProc)();
-typedef void (*XTSetAppIdleTimerEnableProc)(bool enable);
+    // What the platform gives every program: memory handles, file reads and
+    // writes, and the Apple-event handler table.
+    struct XTPlatformTable
+    {
+        XTHandle (*NewHandle)(int64_t size);
+        XTHandle (*NewHandleClear)(int64_t size);
+        int64_t (*GetHandleSize)(XTHandle handle);
+        XTOSErr (*SetHandleSize)(XTHandle handle, int64_t size);
+        void (*DisposeHandle)(XTHandle handle);
+        // *count: bytes asked for in, bytes transferred out; kEofErr at the end.
+        XTOSErr (*FSRead)(XTFileRef file, int32_t* count, void* buffer);
+        XTOSErr (*FSWrite)(XTFileRef file, int32_t* count, const void* buffer);
+        XTOSErr (*AEGetEventHandler)(XTFourCC eventClass, XTFourCC eventId, AEEventHandlerProc* handler,
+                                     intptr_t* refcon, bool systemHandler);
+        XTOSErr (*AEInstallEventHandler)(XTFourCC eventClass, XTFourCC eventId, AEEventHandlerProc handler,
+                                         intptr_t refcon, bool systemHandler);
+    };
+
+    // Single functions resolved by selector.
+    typedef XTError (*XECopyProc)(int32_t what, int32_t flags, int32_t toClipboard, int32_t options);
+    typedef XTError (*XEPasteProc)(XTBoxRef box, int32_t what, int32_t flags, int32_t options);
+    typedef XTError (*XTGetDocumentPreferencesProc)(DocRef doc, XTDocumentPreferences* preferences);
+    typedef XTError (*XTGetBoxGeometryProc)(XTBoxRef box, XTBoxGeometry* geometry);
+    typedef bool (*XTGetAppIdleTimerEnableProc)();
+    typedef void (*XTSetAppIdleTimerEnableProc)(bool enable);
 
 } // extern "C"
 
-extern "C" {
-
-// Groups the plug-in acquires but whose functions it does not call (Unicode,
-// graphics, OpenType): acquiring them checks that the host offers them.
-struct XTReservedTable
+extern "C"
 {
-    int32_t version;
-};
+
+    // Groups the plug-in acquires but whose functions it does not call (Unicode,
+    // graphics, OpenType): acquiring them checks that the host offers them.
+    struct XTReservedTable
+    {
+        int32_t version;
+    };
 
 } // extern "C"

@@ -6,61 +6,62 @@
 
 #include <cstdint>
 
-extern "C" {
-
-typedef int32_t XTStatus;    // result of every host callback; 0 success
-typedef int32_t XTError;     // result of a host operation; 0 success
-typedef int16_t XTOSErr;     // result of the platform file calls
-
-typedef int32_t XTProjectId; // -1 none
-typedef int32_t DocRef;      // a layout; -1 none
-typedef int16_t XTDocNumber; // a layout's document number; -1 none
-typedef int32_t XTBoxRef;    // 0 none
-typedef char** XTTextRef;    // a story's text handle; 0 none
-typedef int32_t Fixed;       // 16.16 fixed point
-typedef uint32_t XTFourCC;   // four-character code, first character in the high byte
-typedef int32_t AssetUID;    // -1 none
-typedef int16_t XTColorId;
-typedef int16_t XTMenuItemId;
-typedef int16_t XTCallbackId;
-
-typedef char** XTHandle; // variable-length buffer: *handle points to the bytes
-
-typedef struct XTHostStringData* HostString;       // 0 none
-typedef struct XTAssetSpaceData* AssetSpaceRef;    // 0 none
-typedef struct XTAssetIteratorData* AssetIteratorRef;
-typedef struct XTAssetCopyData* XTAssetCopyContext;
-typedef struct XTColorListData* XTColorList;
-typedef struct XTFileSpecData* XTFileSpec;         // 0 none
-typedef struct XTFileRefData* XTFileRef;           // an open preferences file
-typedef struct XTResourceSetData* XTResourceSet;
-typedef struct XTMenuData* XTMenu;
-typedef struct XTPictureData* XTPicture;           // 0 none
-typedef struct XTRenderContextData* XTRenderContext;
-typedef struct XTImageData* XTImage;
-
-struct XTFixedRect
+extern "C"
 {
-    Fixed left;
-    Fixed top;
-    Fixed right;
-    Fixed bottom;
-};
 
-struct XTFixedPoint
-{
-    Fixed h;
-    Fixed v;
-};
+    typedef int32_t XTStatus; // result of every host callback; 0 success
+    typedef int32_t XTError;  // result of a host operation; 0 success
+    typedef int16_t XTOSErr;  // result of the platform file calls
 
-// The platform's 16-bit rectangle.
-struct Rect
-{
-    int16_t top;
-    int16_t left;
-    int16_t bottom;
-    int16_t right;
-};
+    typedef int32_t XTProjectId; // -1 none
+    typedef int32_t DocRef;      // a layout; -1 none
+    typedef int16_t XTDocNumber; // a layout's document number; -1 none
+    typedef int32_t XTBoxRef;    // 0 none
+    typedef char** XTTextRef;    // a story's text handle; 0 none
+    typedef int32_t Fixed;       // 16.16 fixed point
+    typedef uint32_t XTFourCC;   // four-character code, first character in the high byte
+    typedef int32_t AssetUID;    // -1 none
+    typedef int16_t XTColorId;
+    typedef int16_t XTMenuItemId;
+    typedef int16_t XTCallbackId;
+
+    typedef char** XTHandle; // variable-length buffer: *handle points to the bytes
+
+    typedef struct XTHostStringData* HostString;    // 0 none
+    typedef struct XTAssetSpaceData* AssetSpaceRef; // 0 none
+    typedef struct XTAssetIteratorData* AssetIteratorRef;
+    typedef struct XTAssetCopyData* XTAssetCopyContext;
+    typedef struct XTColorListData* XTColorList;
+    typedef struct XTFileSpecData* XTFileSpec; // 0 none
+    typedef struct XTFileRefData* XTFileRef;   // an open preferences file
+    typedef struct XTResourceSetData* XTResourceSet;
+    typedef struct XTMenuData* XTMenu;
+    typedef struct XTPictureData* XTPicture; // 0 none
+    typedef struct XTRenderContextData* XTRenderContext;
+    typedef struct XTImageData* XTImage;
+
+    struct XTFixedRect
+    {
+        Fixed left;
+        Fixed top;
+        Fixed right;
+        Fixed bottom;
+    };
+
+    struct XTFixedPoint
+    {
+        Fixed h;
+        Fixed v;
+    };
+
+    // The platform's 16-bit rectangle.
+    struct Rect
+    {
+        int16_t top;
+        int16_t left;
+        int16_t bottom;
+        int16_t right;
+    };
 
 } // extern "C"
 
@@ -165,11 +166,11 @@ enum MeasureFormat : int32_t
 // The colour query selectors (QueryColor) and what the host answers.
 enum ColorQuery : int32_t
 {
-    kColorModel = 0,      // 0 RGB, 1 CMYK, 2 spot
-    kColorIsSpot = 3,     // non-zero for a spot colour
-    kColorIsBuiltIn = 4,  // non-zero for the host's own colours (none, registration, white, black...)
-    kColorIsEditable = 5, // non-zero when the user may edit it
-    kColorUseCount = 6,   // number of boxes that use it
+    kColorModel = 0,       // 0 RGB, 1 CMYK, 2 spot
+    kColorIsSpot = 3,      // non-zero for a spot colour
+    kColorIsBuiltIn = 4,   // non-zero for the host's own colours (none, registration, white, black...)
+    kColorIsEditable = 5,  // non-zero when the user may edit it
+    kColorUseCount = 6,    // number of boxes that use it
     kColorIsRequired = 108 // non-zero for built-ins that no project can lose (none, registration)
 };
 

@@ -44,8 +44,7 @@ XTStatus initsetuprecord(const xtsetuprec* record, int16_t major, int16_t minor,
 namespace
 {
 
-template <typename Table>
-bool Acquire(uint32_t group, const Table*& table)
+template <typename Table> bool Acquire(uint32_t group, const Table*& table)
 {
     const void* found = nullptr;
     if (!gSetup.acquireGroup || gSetup.acquireGroup(group, kGroupVersion, &found) != 0 || !found)
@@ -54,8 +53,7 @@ bool Acquire(uint32_t group, const Table*& table)
     return true;
 }
 
-template <typename Proc>
-bool Resolve(int32_t selector, Proc& proc)
+template <typename Proc> bool Resolve(int32_t selector, Proc& proc)
 {
     void* found = nullptr;
     if (!gSetup.resolveSelector || gSetup.resolveSelector(selector, &found) != 0 || !found)
