@@ -91,6 +91,9 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     setWindowModality(Qt::NonModal);
 
     mUi->mExplorer->setModel(&model);
+    // Open on the comparison's outline: the project pair and its folders of
+    // layouts, stories and assets.
+    mUi->mExplorer->expandToDepth(1);
 
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
 
