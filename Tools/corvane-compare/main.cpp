@@ -24,8 +24,9 @@ namespace
 
 const char kUsage[] = "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
                       "\n"
-                      "Compares two project files and prints the comparison tree: one line per\n"
-                      "item, with its status (= identical, ~ edited, < only left, > only right).\n"
+                      "Compares two project files and prints the comparison tree: the two files,\n"
+                      "then one line per item with its status (= identical, ~ edited, < only\n"
+                      "left, > only right), and the number of items that differ.\n"
                       "\n"
                       "  --rows   also print the patch table rows of every edited item\n"
                       "  --all    also list identical items and empty folders\n"
@@ -78,15 +79,21 @@ struct Report
         return false;
     }
 
+    // The project pair's own text holds the two paths, which always differ:
+    // what counts is what lies below it.
     void Print(ProjectTreeNodeBase& node, int depth)
     {
-        if (!Shows(node))
+        if (depth > 0 && !Shows(node))
             return;
         const int type = node.NodeType();
-        if (type == OnlyInLeft || type == OnlyInRight || type == HasEdits)
+        if (depth > 0 && (type == OnlyInLeft || type == OnlyInRight || type == HasEdits))
             ++differences;
-        out << QString(depth * 2, QLatin1Char(' ')) << Mark(type) << ' ' << node.Data(0).toString() << '\n';
-        if (rows && type == HasEdits)
+        if (depth == 0)
+            out << node.Data(0).toString() << '\n';
+        else
+            out << QString(depth * 2, QLatin1Char(' ')) << Mark(type) << ' ' << node.Data(0).toString()
+                << '\n';
+        if (rows && depth > 0 && type == HasEdits)
             PrintRows(node, depth + 1);
         for (int i = 0; i < node.ChildCount(); ++i)
             Print(*node.Child(i), depth + 1);
