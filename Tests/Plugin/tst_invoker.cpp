@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -60,6 +61,7 @@ private slots:
     void furtherComparisonRefusesFilesInUse();
     void unsavedChanges_data();
     void unsavedChanges();
+    void refusedSaveKeepsTheChanges();
     void cancelledPickerLeavesHostAlone();
 
 private:
@@ -249,6 +251,76 @@ void tst_Invoker::unsavedChanges()
         QCOMPARE(historyAfterCancel, 1);
     QCOMPARE(Contents(lhs) != leftBefore, leftSaved);
     QCOMPARE(Contents(rhs) != rightBefore, rightSaved);
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+}
+
+void tst_Invoker::refusedSaveKeepsTheChanges()
+{
+    // The left project's folder is replaced by a file while the comparison
+    // runs, so the host cannot write there (whoever runs the test).
+    const QString folder = mFolder.filePath(QStringLiteral("issues"));
+    const QString moved = mFolder.filePath(QStringLiteral("issues-moved"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), folder + QStringLiteral("/s1.xprj"));
+    const QString rhs =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("s2.xprj")));
+    const QByteArray leftBefore = Contents(lhs);
+    auto block = [&]
+    {
+        QDir().rename(folder, moved);
+        QFile blocker(folder);
+        blocker.open(QIODevice::WriteOnly);
+    };
+    auto unblock = [&]
+    {
+        QFile::remove(folder);
+        QDir().rename(moved, folder);
+    };
+
+    QString warning;
+    Script script;
+    Driver::Pick(script, lhs, rhs);
+    script.ThenPost(
+        QStringLiteral("copy a row left and save"), [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            QWidget* explorer = Driver::Explorer();
+            if (!Driver::SelectPair(explorer, QStringLiteral("Story 3 | Story 3")))
+                return script.Fail(QStringLiteral("no story pair to select"));
+            const QString problem = Driver::CopyRow(explorer, 0, true);
+            if (!problem.isEmpty())
+                return script.Fail(problem);
+            block();
+            explorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                ->button(QDialogButtonBox::Save)
+                ->click();
+        });
+    script.Then(
+        QStringLiteral("be told the save failed"), [] { return Question() != nullptr; },
+        [&]
+        {
+            warning = Question()->text();
+            Question()->button(QMessageBox::Ok)->click();
+        });
+    // The window comes back; the merge is in the document, not yet in the
+    // file, so closing asks, and Save All tries again.
+    script.ThenPost(
+        QStringLiteral("be back in the window and close it"), [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            unblock();
+            Driver::Press(Driver::Explorer(), Qt::Key_Escape);
+        });
+    script.Then(
+        QStringLiteral("be asked about the unsaved merge"), [] { return Question() != nullptr; },
+        [] { Question()->button(QMessageBox::SaveAll)->click(); });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    unblock();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+    QVERIFY2(warning.contains(lhs) && warning.contains(QStringLiteral("could not be saved")),
+             qPrintable(warning));
+    QVERIFY(Contents(lhs) != leftBefore);
     QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
 }
 
