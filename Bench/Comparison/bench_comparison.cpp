@@ -243,11 +243,8 @@ int main(int argc, char* argv[])
 
     auto childPeak = [&](const QString& what)
     {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), what, in.mTreeLeft,
-                                                              in.mTreeRight, in.mStoryLeft, in.mStoryRight});
-        child.waitForFinished(300000);
-        return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toDouble() / 1024.0 : -1.0;
+        return Bench::PeakOfChild(
+            {QStringLiteral("--child"), what, in.mTreeLeft, in.mTreeRight, in.mStoryLeft, in.mStoryRight});
     };
     std::vector<double> treePeaks, diffPeaks, idlePeaks;
     for (int run = 0; run < std::min(runs, 3); ++run)

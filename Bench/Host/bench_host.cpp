@@ -285,12 +285,8 @@ int main(int argc, char* argv[])
         walkTimes.push_back(timer.nsecsElapsed() / 1e9);
     }
 
-    auto childPeak = [&](const QString& what)
-    {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), what});
-        child.waitForFinished(120000);
-        return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed().toDouble() / 1024.0 : -1.0;
+    auto childPeak = [&](const QString& what) {
+        return Bench::PeakOfChild({QStringLiteral("--child"), what});
     };
     std::vector<double> peaks, idlePeaks;
     for (int run = 0; run < std::min(runs, 3); ++run)

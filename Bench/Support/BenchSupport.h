@@ -5,7 +5,9 @@
 // case's), and the median and list of repeated timings.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +45,19 @@ inline QString List(const std::vector<double>& values, int precision)
     for (double v : values)
         parts << QString::number(v, 'f', precision);
     return parts.join(QStringLiteral(", "));
+}
+
+// Runs this benchmark again as a child with `arguments` and reads the peak
+// memory, in MB, that the child prints as its last line (PeakKilobytes());
+// -1 when the child fails.
+inline double PeakOfChild(const QStringList& arguments, int timeoutMs = 300000)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(timeoutMs) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0)
+        return -1.0;
+    return child.readAllStandardOutput().trimmed().split('\n').last().toDouble() / 1024.0;
 }
 
 } // namespace Bench
