@@ -50,9 +50,16 @@ XTProjectId OpenProject(QString& path)
 }
 
 CorvaneExplorerInvoker::CorvaneExplorerInvoker(const QString& lhsPath, const QString& rhsPath)
-    : mLHSPath(lhsPath), mRHSPath(rhsPath), mLHSProject(OpenProject(mLHSPath)),
-      mRHSProject(OpenProject(mRHSPath))
+    : mLHSPath(lhsPath), mRHSPath(rhsPath), mLHSProject(XT::kNoProject), mRHSProject(XT::kNoProject)
 {
+    // The host's reason for a refused open is read right after that open:
+    // the next open replaces it.
+    mLHSProject = OpenProject(mLHSPath);
+    if (mLHSProject == XT::kNoProject)
+        mOpenError = OpenError();
+    mRHSProject = OpenProject(mRHSPath);
+    if (mRHSProject == XT::kNoProject && mOpenError.isEmpty())
+        mOpenError = OpenError();
     sOpenedProjects.append(mLHSPath);
     sOpenedProjects.append(mRHSPath);
 }
@@ -88,7 +95,7 @@ void CorvaneExplorerInvoker::Invoke()
     {
         progress->hide();
         const bool lhsFailed = invoker->mLHSProject == XT::kNoProject;
-        const QString reason = OpenError();
+        const QString reason = invoker->mOpenError;
         QMessageBox::warning(nullptr, QStringLiteral("CorvaneXT"),
                              QStringLiteral("The project %1 could not be opened.%2")
                                  .arg(lhsFailed ? lhsPath : rhsPath,

@@ -45,6 +45,8 @@ private:
     XTProjectId mRHSProject;
     // Whether every save asked of this comparison went through.
     bool mSaved = true;
+    // Why the host could not open a project, as it said right after the open.
+    QString mOpenError;
 
     static QStringList sOpenedProjects;
 };

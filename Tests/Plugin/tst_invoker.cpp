@@ -62,6 +62,7 @@ private slots:
     void unsavedChanges_data();
     void unsavedChanges();
     void refusedSaveKeepsTheChanges();
+    void projectThatDoesNotOpenIsReported();
     void cancelledPickerLeavesHostAlone();
 
 private:
@@ -322,6 +323,44 @@ void tst_Invoker::refusedSaveKeepsTheChanges()
              qPrintable(warning));
     QVERIFY(Contents(lhs) != leftBefore);
     QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+}
+
+void tst_Invoker::projectThatDoesNotOpenIsReported()
+{
+    // The first bytes say project, so the picker takes it; the rest is cut.
+    const QString broken = mFolder.filePath(QStringLiteral("broken.xprj"));
+    {
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Contents(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj"))).left(400));
+    }
+    const QString rhs =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("b2.xprj")));
+
+    QString warning;
+    bool explorerShown = false;
+    Script script;
+    Driver::Pick(script, broken, rhs);
+    script.Then(
+        QStringLiteral("be told"), [] { return Question() != nullptr || Driver::Explorer() != nullptr; },
+        [&]
+        {
+            explorerShown = Driver::Explorer() != nullptr;
+            if (explorerShown)
+                return script.Fail(QStringLiteral("the comparison ran on a project that did not open"));
+            warning = Question()->text();
+            Question()->button(QMessageBox::Ok)->click();
+        });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+    QVERIFY2(warning.startsWith(QStringLiteral("The project %1 could not be opened.").arg(broken)),
+             qPrintable(warning));
+    // The host's reason names the file and the place.
+    QVERIFY2(warning.count(broken) >= 2, qPrintable(warning));
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(broken));
+    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(rhs));
 }
 
 void tst_Invoker::cancelledPickerLeavesHostAlone()
