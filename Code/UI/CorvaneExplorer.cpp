@@ -7,6 +7,7 @@
 #include "CorvaneResources.h"
 #include "DiffModel.h"
 #include "NodeDifferVisitor.h"
+#include "PreviewItemDelegate.h"
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "Settings.h"
@@ -98,6 +99,7 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
 
     mUi->mDiffTable->setItemDelegate(&mDelegate);
+    mUi->mPreviewTable->setItemDelegate(new PreviewItemDelegate(this));
 
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
