@@ -52,7 +52,7 @@ XTError SetFileName(XTFileSpec file, HostString name)
 {
     FileSpecData* spec = specOf(file);
     const QString fileName = stringOf(name);
-    // Only a plain name: a specification never leaves its folder this way.
+    // Only a plain name: a file handle never leaves its folder this way.
     if (!spec || fileName.isEmpty() || fileName.contains('/') || fileName == QLatin1String(".") ||
         fileName == QLatin1String(".."))
         return XT::kErrParam;

@@ -30,7 +30,23 @@ QString mutate(QRandomGenerator& rng, const QString& text, int edits, const QStr
 // unrelated texts. Lengths stay within maxLength.
 QVector<TextPair> generatePairs(quint32 seed, int count, int maxLength);
 
+// Diffs of each kind, as the engine makes them (no context).
+inline TextDiff::Diff eq(const QString& text)
+{
+    return TextDiff::Diff(TextDiff::EQUAL, text, false);
+}
+inline TextDiff::Diff del(const QString& text)
+{
+    return TextDiff::Diff(TextDiff::DELETE, text, false);
+}
+inline TextDiff::Diff ins(const QString& text)
+{
+    return TextDiff::Diff(TextDiff::INSERT, text, false);
+}
+
 } // namespace DiffTestSupport
+
+Q_DECLARE_METATYPE(QList<TextDiff::Diff>)
 
 namespace QTest
 {

@@ -5,25 +5,13 @@
 #include <QtTest/QtTest>
 
 using namespace TextDiff;
+using DiffTestSupport::del;
 using DiffTestSupport::describe;
-
-Q_DECLARE_METATYPE(QList<TextDiff::Diff>)
+using DiffTestSupport::eq;
+using DiffTestSupport::ins;
 
 namespace
 {
-
-Diff eq(const QString& text)
-{
-    return Diff(EQUAL, text, false);
-}
-Diff del(const QString& text)
-{
-    return Diff(DELETE, text, false);
-}
-Diff ins(const QString& text)
-{
-    return Diff(INSERT, text, false);
-}
 
 bool neighboursDiffer(const QList<Diff>& diffs)
 {

@@ -37,7 +37,7 @@ extern "C"
         XTError (*CloseProject)(XTProjectId project, int32_t flags);
         int32_t (*GetOpenProjectCount)();
         XTProjectId (*GetOpenProject)(int32_t index);
-        // Fills the two specifications (the project's file and its backing file)
+        // Fills the two file handles (the project's file and its backing file)
         // and says which one names the project.
         XTError (*GetProjectFiles)(XTProjectId project, XTFileSpec first, XTFileSpec second, bool* useSecond);
         // Why the last OpenProjectFile gave no project (a message naming the file
@@ -115,7 +115,7 @@ extern "C"
         XTPicture (*GetBoxPicture)(XTBoxRef box);
         int32_t (*GetPictureProperty)(XTPicture picture, int32_t property);
         XTError (*SetPictureProperty)(XTPicture picture, int32_t property, int32_t value);
-        // A new file specification of the picture's file, or 0; the caller
+        // A new file handle of the picture's file, or 0; the caller
         // disposes it.
         XTFileSpec (*GetPictureFile)(XTPicture picture);
     };
@@ -195,7 +195,7 @@ extern "C"
         void (*DisposeFile)(XTFileSpec file);
         HostString (*GetFilePath)(XTFileSpec file);
         XTError (*SetFileName)(XTFileSpec file, HostString name);
-        // Points the specification at the host's temporary folder.
+        // Points the file at the host's temporary folder.
         XTError (*GetTempFolder)(XTFileSpec file);
         XTError (*DeleteFile)(XTFileSpec file);
         XTError (*GetFileInfo)(XTFileSpec file, XTFileInfo* info);
