@@ -11,6 +11,7 @@
 #include "XTGroups.h"
 
 #include "BenchSupport.h"
+#include "HostTables.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,48 +28,9 @@
 namespace
 {
 
-struct Tables
+struct Tables : XTHost::HostTables
 {
-    const XTStringsTable* mStrings = nullptr;
-    const XTProjectTable* mProject = nullptr;
-    const XTSpreadTable* mSpread = nullptr;
-    const XTDocTable* mDoc = nullptr;
-    const XTBoxTable* mBox = nullptr;
-    const XTBoxFieldsTable* mFields = nullptr;
-    const XTPictureTable* mPicture = nullptr;
-    const XTTextTable* mText = nullptr;
-    const XTAssetsTable* mAssets = nullptr;
-    const XTColorsTable* mColors = nullptr;
-    const XTNumbersTable* mNumbers = nullptr;
-    const XTFilesTable* mFiles = nullptr;
-    const XTPlatformTable* mPlatform = nullptr;
-    XTGetBoxGeometryProc mGeometry = nullptr;
-
-    explicit Tables(const xtsetuprec* setup)
-    {
-        auto get = [setup](uint32_t group, auto** table)
-        {
-            const void* raw = nullptr;
-            setup->acquireGroup(group, XT::kGroupVersion, &raw);
-            *table = static_cast<std::remove_pointer_t<decltype(table)>>(raw);
-        };
-        get(XT::kGroupStrings, &mStrings);
-        get(XT::kGroupProject, &mProject);
-        get(XT::kGroupSpread, &mSpread);
-        get(XT::kGroupDoc, &mDoc);
-        get(XT::kGroupBox, &mBox);
-        get(XT::kGroupBoxFields, &mFields);
-        get(XT::kGroupPicture, &mPicture);
-        get(XT::kGroupText, &mText);
-        get(XT::kGroupAssets, &mAssets);
-        get(XT::kGroupColors, &mColors);
-        get(XT::kGroupNumbers, &mNumbers);
-        get(XT::kGroupFiles, &mFiles);
-        mPlatform = setup->platform;
-        void* geometry = nullptr;
-        setup->resolveSelector(XT::kSelGetBoxGeometry, &geometry);
-        mGeometry = reinterpret_cast<XTGetBoxGeometryProc>(geometry);
-    }
+    explicit Tables(const xtsetuprec* setup) { acquire(setup); }
 
     // Reads a host string the way the plug-in does, and releases it.
     size_t consume(HostString string) const
