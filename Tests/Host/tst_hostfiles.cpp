@@ -50,7 +50,6 @@ private slots:
     void malformedFilesAreRefused_data();
     void malformedFilesAreRefused();
     void overLargeFileIsRefused();
-    void generatorIsDeterministic();
 
 private:
     void expectRefused(const QString& path, const QString& fragment);
@@ -394,35 +393,6 @@ void tst_HostFiles::overLargeFileIsRefused()
     QVERIFY(file.resize(XTHost::ProjectFormat::sMaxFileSize + 1)); // sparse: no disk used
     file.close();
     expectRefused(path, QStringLiteral("more than the %1 bytes").arg(XTHost::ProjectFormat::sMaxFileSize));
-}
-
-void tst_HostFiles::generatorIsDeterministic()
-{
-    auto generate = [this](uint32_t seed, double rate, const QString& prefix)
-    {
-        XTHost::GeneratorOptions options;
-        options.mSeed = seed;
-        options.mEditRate = rate;
-        QString error;
-        if (!XTHost::ProjectGenerator::writePair(options, mDir->filePath(prefix + "-l"),
-                                                 mDir->filePath(prefix + "-r"), &error))
-            qWarning("%s", qPrintable(error));
-        return std::make_pair(readAll(mDir->filePath(prefix + "-l")), readAll(mDir->filePath(prefix + "-r")));
-    };
-    const auto first = generate(3, 0.2, QStringLiteral("a"));
-    const auto again = generate(3, 0.2, QStringLiteral("b"));
-    const auto otherSeed = generate(4, 0.2, QStringLiteral("c"));
-    const auto noEdits = generate(3, 0, QStringLiteral("d"));
-    QVERIFY(!first.first.isEmpty());
-    QCOMPARE(again, first);
-    QVERIFY(otherSeed.first != first.first);
-    QCOMPARE(noEdits.first, first.first);
-    QCOMPARE(noEdits.second, noEdits.first);
-    QVERIFY(first.second != first.first);
-    // Both sides are valid projects.
-    QVERIFY(mApi.open(mDir->filePath(QStringLiteral("a-l"))) != XT::kNoProject);
-    QVERIFY2(mApi.open(mDir->filePath(QStringLiteral("a-r"))) != XT::kNoProject,
-             qPrintable(mSession->lastError()));
 }
 
 QTEST_GUILESS_MAIN(tst_HostFiles)

@@ -26,11 +26,6 @@ private slots:
     void moveAndResizeShowInGeometry();
     void refusedGeometryChangesChangeNothing_data();
     void refusedGeometryChangesChangeNothing();
-    void boxProperties_data();
-    void boxProperties();
-    void pictureProperties();
-    void textInsets();
-    void spreadValues();
     void copyBoxToSpreadCopiesItsStory();
 
 private:
@@ -315,95 +310,6 @@ void tst_HostStructure::refusedGeometryChangesChangeNothing()
     QCOMPARE(mApi.mGeometry(box, &after), XT::kNoErr);
     QCOMPARE(std::memcmp(&before, &after, sizeof(before)), 0);
     QVERIFY(!mApi.mProject->IsProjectModified(mProject));
-}
-
-void tst_HostStructure::boxProperties_data()
-{
-    QTest::addColumn<int32_t>("boxNumber");
-    QTest::addColumn<int32_t>("label");
-    QTest::addColumn<int32_t>("value");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("angle of any box") << 7 << 51 << pt(12.5) << true;
-    QTest::newRow("frame style, 16-bit") << 3 << 54 << 32767 << true;
-    QTest::newRow("frame style beyond 16 bits") << 3 << 54 << 32768 << false;
-    QTest::newRow("text angle of a text box") << 10 << 57 << pt(-3) << true;
-    QTest::newRow("text angle of a picture box") << 3 << 57 << pt(3) << false;
-    QTest::newRow("columns") << 10 << 59 << 3 << true;
-    QTest::newRow("vertical alignment code") << 10 << 66 << 3 << true;
-    QTest::newRow("vertical alignment beyond a byte") << 10 << 66 << 256 << false;
-    QTest::newRow("run around, boolean") << 10 << 67 << 1 << true;
-    QTest::newRow("locked as 2") << 7 << 81 << 2 << false;
-    QTest::newRow("suppress output") << 3 << 80 << 1 << true;
-    QTest::newRow("a label that names no property") << 10 << 61 << 1 << false;
-}
-
-void tst_HostStructure::boxProperties()
-{
-    QFETCH(int32_t, boxNumber);
-    QFETCH(int32_t, label);
-    QFETCH(int32_t, value);
-    QFETCH(bool, accepted);
-    const XTBoxRef box = mApi.boxNumbered(mProject, 1, boxNumber);
-    const int32_t before = mApi.mFields->GetBoxProperty(box, label);
-    QCOMPARE(mApi.mFields->SetBoxProperty(box, label, value) == XT::kNoErr, accepted);
-    QCOMPARE(mApi.mFields->GetBoxProperty(box, label), accepted ? value : before);
-    QCOMPARE(mApi.mProject->IsProjectModified(mProject), accepted && value != before);
-}
-
-void tst_HostStructure::pictureProperties()
-{
-    QVERIFY(!mApi.mPicture->GetBoxPicture(mApi.boxNumbered(mProject, 1, 10)));
-    const XTPicture picture = mApi.mPicture->GetBoxPicture(mApi.boxNumbered(mProject, 1, 3));
-    QVERIFY(picture);
-    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 70), pt(50));
-    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 71), pt(100)); // the default
-    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 72, pt(15)), XT::kNoErr);
-    QCOMPARE(mApi.mPicture->GetPictureProperty(picture, 72), pt(15));
-    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 74, 70000), XT::kErrParam);
-    QCOMPARE(mApi.mPicture->SetPictureProperty(picture, 51, 1), XT::kErrParam);
-
-    // The picture's path is relative to the project file.
-    XTFileSpec file = mApi.mPicture->GetPictureFile(picture);
-    QCOMPARE(mApi.take(mApi.mFiles->GetFilePath(file)), mDir->filePath(QStringLiteral("images/photo.png")));
-    mApi.mFiles->DisposeFile(file);
-    QCOMPARE(mApi.mPicture->GetPictureProperty(nullptr, 70), 0);
-}
-
-void tst_HostStructure::textInsets()
-{
-    const XTBoxRef box = mApi.boxNumbered(mProject, 1, 10);
-    Fixed insets[4];
-    QCOMPARE(mApi.mFields->GetTextInsets(box, insets), XT::kNoErr);
-    QCOMPARE(QList<Fixed>(insets, insets + 4), (QList<Fixed>{pt(1), pt(2), pt(3), pt(4)}));
-    const Fixed changed[4] = {pt(1), pt(9), pt(3), pt(4)};
-    QCOMPARE(mApi.mFields->SetTextInsets(box, changed), XT::kNoErr);
-    QCOMPARE(mApi.mFields->SetInsetSetting(box, 1), XT::kNoErr);
-    QCOMPARE(mApi.mFields->GetInsetSetting(box), 1);
-    QCOMPARE(mApi.mFields->GetTextInsets(box, insets), XT::kNoErr);
-    QCOMPARE(insets[1], pt(9));
-    const Fixed negative[4] = {pt(-1), 0, 0, 0};
-    QCOMPARE(mApi.mFields->SetTextInsets(box, negative), XT::kErrParam);
-    QCOMPARE(mApi.mFields->GetTextInsets(mApi.boxNumbered(mProject, 1, 3), insets), XT::kErrParam);
-}
-
-void tst_HostStructure::spreadValues()
-{
-    const DocRef doc = layoutNumbered(1);
-    Fixed bounds[4];
-    QCOMPARE(mApi.mDoc->GetSpreadBounds(doc, 1, bounds), XT::kNoErr);
-    QCOMPARE(QList<Fixed>(bounds, bounds + 4), (QList<Fixed>{0, pt(1224), 0, pt(792)}));
-    QCOMPARE(mApi.mDoc->GetSpreadShortValue(doc, 1), int16_t(2));
-    QCOMPARE(mApi.mDoc->GetSpreadFixedValue(doc, 1), pt(12.5));
-    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
-    QCOMPARE(mApi.mDoc->SetSpreadBounds(doc, 1, pt(1), pt(2), pt(3), pt(4)), XT::kNoErr);
-    QCOMPARE(mApi.mDoc->SetSpreadShortValue(doc, 1, 4), XT::kNoErr);
-    QCOMPARE(mApi.mDoc->SetSpreadFixedValue(doc, 1, pt(6)), XT::kNoErr);
-    QCOMPARE(mApi.mDoc->GetSpreadBounds(doc, 1, bounds), XT::kNoErr);
-    QCOMPARE(QList<Fixed>(bounds, bounds + 4), (QList<Fixed>{pt(1), pt(2), pt(3), pt(4)}));
-    QCOMPARE(mApi.mDoc->GetSpreadShortValue(doc, 1), int16_t(4));
-    QCOMPARE(mApi.mDoc->GetSpreadFixedValue(doc, 1), pt(6));
-    QVERIFY(mApi.mProject->IsProjectModified(mProject));
-    QCOMPARE(mApi.mDoc->SetSpreadShortValue(doc, 3, 4), XT::kErrParam);
 }
 
 void tst_HostStructure::copyBoxToSpreadCopiesItsStory()

@@ -90,8 +90,6 @@ private slots:
     void init();
     void cleanup();
     void cleanupTestCase();
-
-    void form();
     void aboutFromTheHelpMenu();
 
     void reselectingReusesModels();
@@ -142,41 +140,6 @@ void TestExplorer::cleanupTestCase()
 {
     mComparison.reset();
     mSession.reset();
-}
-
-void TestExplorer::form()
-{
-    CorvaneExplorer& explorer = mComparison->Explorer();
-    QCOMPARE(explorer.size(), QSize(936, 873));
-    QCOMPARE(explorer.windowModality(), Qt::NonModal);
-    QCOMPARE(mComparison->TreeView()->model(), static_cast<QAbstractItemModel*>(&mComparison->Proxy()));
-    QVERIFY(!mComparison->SaveButton()->isEnabled());
-    QVERIFY(mComparison->CancelButton()->isEnabled());
-    QVERIFY(!mComparison->PreviewTable()->verticalHeader()->isVisible());
-    // Every action shows its icon: the compiled-in resource is registered.
-    for (const char* name :
-         {"actionOpen", "actionSave", "actionSettings", "actionCopyLeft", "actionCopyRight", "actionNextDiff",
-          "actionPreviousDiff", "actionUndo", "actionRedo", "actionAbout"})
-        QVERIFY2(!mComparison->Action(name)->icon().isNull(), name);
-
-    // Tool bar: the form's actions, then undo and redo.
-    QStringList toolBar;
-    for (QAction* action : Child<QToolBar>(explorer, "mToolBar")->actions())
-        toolBar << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-    QCOMPARE(toolBar.join(QLatin1Char(' ')),
-             QStringLiteral("actionOpen actionSave | actionSettings | actionNextDiff actionPreviousDiff | "
-                            "actionCopyRight actionCopyLeft | actionUndo actionRedo"));
-    QStringList menus;
-    for (QAction* menu : Child<QMenuBar>(explorer, "mMenubar")->actions())
-    {
-        QStringList entries;
-        for (QAction* action : menu->menu()->actions())
-            entries << action->objectName();
-        menus << menu->text() + QLatin1Char(':') + entries.join(QLatin1Char(','));
-    }
-    QCOMPARE(menus, QStringList({QStringLiteral("File:actionOpen,actionSave"),
-                                 QStringLiteral("Edit:actionSettings,actionUndo,actionRedo"),
-                                 QStringLiteral("Help:actionAbout")}));
 }
 
 void TestExplorer::aboutFromTheHelpMenu()
