@@ -38,9 +38,7 @@ private slots:
     void matchMain();
     void bitap_data();
     void bitap();
-    void bitapScore();
     void patternTooLong();
-    void alphabet();
     void addContext_data();
     void addContext();
     void addPadding_data();
@@ -136,17 +134,6 @@ void TestMatch::bitap()
     QCOMPARE(engine.match_bitap(text, pattern, loc), expected);
 }
 
-void TestMatch::bitapScore()
-{
-    DiffEngine engine;
-    QCOMPARE(engine.match_bitapScore(0, 5, 5, "abcd"), 0.0);
-    QCOMPARE(engine.match_bitapScore(1, 5, 5, "abcd"), 0.25);
-    QCOMPARE(float(engine.match_bitapScore(0, 105, 5, "abcd")), 0.1f);
-    engine.Match_Distance = 0;
-    QCOMPARE(engine.match_bitapScore(0, 6, 5, "abcd"), 1.0);
-    QCOMPARE(engine.match_bitapScore(2, 5, 5, "abcd"), 0.5);
-}
-
 void TestMatch::patternTooLong()
 {
     DiffEngine engine;
@@ -162,15 +149,6 @@ void TestMatch::patternTooLong()
     }
     // 32 units fit.
     QCOMPARE(engine.match_bitap(QString(50, QLatin1Char('b')) + pattern, pattern.left(32), 0), 50);
-}
-
-void TestMatch::alphabet()
-{
-    DiffEngine engine;
-    const QMap<QChar, int> simple{{'a', 4}, {'b', 2}, {'c', 1}};
-    QCOMPARE(engine.match_alphabet("abc"), simple);
-    const QMap<QChar, int> repeated{{'a', 37}, {'b', 18}, {'c', 8}};
-    QCOMPARE(engine.match_alphabet("abcaba"), repeated);
 }
 
 void TestMatch::addContext_data()
