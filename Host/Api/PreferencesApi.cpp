@@ -62,18 +62,39 @@ const XTPreferencesTable& preferencesTable()
     return sTable;
 }
 
-XTOSErr readFile(XTFileRef file, int32_t* count, void* buffer)
+namespace
+{
+
+// The open file of a transfer of *count bytes, or null with the error; *count
+// is cleared until bytes have moved.
+PreferencesFile* StartTransfer(XTFileRef file, int32_t* count, const void* buffer, XTOSErr* error)
 {
     HostState* state = HostState::current();
     PreferencesFile* open = state ? state->mPlugin.mPreferencesFiles.find(file) : nullptr;
+    *error = 0;
     if (!count)
-        return XT::kErrParam;
+    {
+        *error = XT::kErrParam;
+        return nullptr;
+    }
     const int32_t wanted = *count;
     *count = 0;
     if (!open)
-        return sFileNotOpen;
-    if (wanted < 0 || (wanted > 0 && !buffer))
-        return XT::kErrParam;
+        *error = sFileNotOpen;
+    else if (wanted < 0 || (wanted > 0 && !buffer))
+        *error = XT::kErrParam;
+    return *error == 0 ? open : nullptr;
+}
+
+} // namespace
+
+XTOSErr readFile(XTFileRef file, int32_t* count, void* buffer)
+{
+    const int32_t wanted = count ? *count : 0;
+    XTOSErr error = 0;
+    PreferencesFile* open = StartTransfer(file, count, buffer, &error);
+    if (!open)
+        return error;
     const qint64 read = open->mFile->read(static_cast<char*>(buffer), wanted);
     if (read < 0)
         return sIoErr;
@@ -83,16 +104,11 @@ XTOSErr readFile(XTFileRef file, int32_t* count, void* buffer)
 
 XTOSErr writeFile(XTFileRef file, int32_t* count, const void* buffer)
 {
-    HostState* state = HostState::current();
-    PreferencesFile* open = state ? state->mPlugin.mPreferencesFiles.find(file) : nullptr;
-    if (!count)
-        return XT::kErrParam;
-    const int32_t wanted = *count;
-    *count = 0;
+    const int32_t wanted = count ? *count : 0;
+    XTOSErr error = 0;
+    PreferencesFile* open = StartTransfer(file, count, buffer, &error);
     if (!open)
-        return sFileNotOpen;
-    if (wanted < 0 || (wanted > 0 && !buffer))
-        return XT::kErrParam;
+        return error;
     const qint64 written = open->mFile->write(static_cast<const char*>(buffer), wanted);
     if (written != wanted || !open->mFile->flush())
         return sIoErr;
