@@ -45,28 +45,30 @@ bool Asset::IsValid() const
     return mSpace != nullptr && mUid != XT::kNoAsset;
 }
 
-void Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>&)
+RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Asset*>(&other);
-    if (!source)
-        return;
+    if (!source || !source->IsValid())
+        return RefuseAll(patches, QStringLiteral("the other side has none to copy"));
     XTAssetCopyContext context = nullptr;
-    XT::gAssets->BeginAssetCopy(source->mSpace, mSpace, kCopyMode, &context);
+    XTError error = XT::gAssets->BeginAssetCopy(source->mSpace, mSpace, kCopyMode, &context);
     AssetUID uid = mUid;
-    if (XT::gAssets->CopyAsset(source->mSpace, mSpace, int32_t(mKind), source->mUid, &uid, context) == 0)
+    if (error == 0)
+        error = XT::gAssets->CopyAsset(source->mSpace, mSpace, int32_t(mKind), source->mUid, &uid, context);
+    if (error != 0)
+        return RefuseAll(patches, XT::ErrorText(error));
+    mUid = uid;
+    // Show the description the asset now has, so that a new comparison of
+    // the pair sees the merge.
+    if (IsValid())
     {
-        mUid = uid;
-        // Show the description the asset now has, so that a new comparison
-        // of the pair sees the merge.
-        if (IsValid())
-        {
-            const QString description = Description(mSpace, mKind, mUid);
-            if (Count() == 0)
-                Add(PluginString(45), description);
-            else
-                Update(0, description);
-        }
+        const QString description = Description(mSpace, mKind, mUid);
+        if (Count() == 0)
+            Add(PluginString(45), description);
+        else
+            Update(0, description);
     }
+    return RefusedRows();
 }
 
 bool Asset::operator<(const Asset& other) const

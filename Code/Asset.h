@@ -15,7 +15,7 @@ public:
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
-    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+    RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     // Assets pair up by name.
     bool operator<(const Asset& other) const;

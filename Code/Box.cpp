@@ -227,11 +227,11 @@ bool Box::CanApply(int row) const
     return mBox != XT::kNoBox && row != 0;
 }
 
-void Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Box*>(&other);
     if (!source || !IsValid() || !source->IsValid())
-        return;
+        return RefuseAll(patches, QStringLiteral("a box missing on one side cannot be copied"));
 
     const bool isText = XT::gBox->IsTextBox(mBox);
     const bool isPicture = !isText && XT::gBox->IsPictureBox(mBox);
@@ -239,19 +239,23 @@ void Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& pat
     const int kindCount = isText ? int(std::size(kTextRows)) : isPicture ? int(std::size(kPictureRows)) : 0;
     const int flagRow = kFirstKindRow + kindCount;
 
+    RefusedRows refused;
     for (const auto& entry : patches)
     {
         const int key = entry.first;
         if (key <= 0 || size_t(key) >= source->Count() || size_t(key) >= Count())
+        {
+            refused[key] = QStringLiteral("this row cannot be copied");
             continue;
+        }
         const QString value = source->Value(size_t(key));
-        bool applied = false;
+        XTError error = XT::kErrParam;
         if (key == 1 || key == 2)
         {
             const Fixed dv = key == 1 ? source->mOriginV - mOriginV : 0;
             const Fixed dh = key == 2 ? source->mOriginH - mOriginH : 0;
-            applied = XT::gBox->MoveBox(mBox, dv, dh, 1) == 0;
-            if (applied)
+            error = XT::gBox->MoveBox(mBox, dv, dh, 1);
+            if (error == 0)
                 (key == 1 ? mOriginV : mOriginH) = key == 1 ? source->mOriginV : source->mOriginH;
         }
         else if (key == 3 || key == 4)
@@ -262,42 +266,45 @@ void Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& pat
                     record->height += source->mHeight - mHeight;
                 else
                     record->width += source->mWidth - mWidth;
-                applied = XT::gBox->SetBoxRecord(record, mBox, 0, 0) == 0;
+                error = XT::gBox->SetBoxRecord(record, mBox, 0, 0);
                 XT::gBox->DisposeBoxRecord(record, 1);
-                if (applied)
+                if (error == 0)
                     (key == 3 ? mHeight : mWidth) = key == 3 ? source->mHeight : source->mWidth;
             }
         }
         else if (key < kFirstKindRow)
         {
-            applied = ApplyRow(kCommonRows[key - 5], *source, value);
+            error = ApplyRow(kCommonRows[key - 5], *source, value);
         }
         else if (key < flagRow)
         {
-            applied = ApplyRow(kindRows[key - kFirstKindRow], *source, value);
+            error = ApplyRow(kindRows[key - kFirstKindRow], *source, value);
         }
         else if (key < flagRow + int(std::size(kFlagRows)))
         {
-            applied = ApplyRow(kFlagRows[key - flagRow], *source, value);
+            error = ApplyRow(kFlagRows[key - flagRow], *source, value);
         }
-        if (applied)
+        if (error == 0)
             Update(size_t(key), value);
+        else
+            refused[key] = XT::ErrorText(error);
     }
+    return refused;
 }
 
-bool Box::ApplyRow(const Row& row, const Box& source, const QString& value)
+XTError Box::ApplyRow(const Row& row, const Box& source, const QString& value)
 {
     if (row.source == Source::Inset)
     {
         if (!mInsets || !source.mInsets)
-            return false;
+            return XT::kErrParam;
         XT::gBoxFields->SetInsetSetting(mBox, XT::gBoxFields->GetInsetSetting(source.mBox));
         std::array<Fixed, 4> insets = *mInsets;
         insets[size_t(row.property)] = (*source.mInsets)[size_t(row.property)];
-        if (XT::gBoxFields->SetTextInsets(mBox, insets.data()) != 0)
-            return false;
+        if (const XTError error = XT::gBoxFields->SetTextInsets(mBox, insets.data()))
+            return error;
         *mInsets = insets;
-        return true;
+        return XT::kNoErr;
     }
 
     int32_t number = 0;
@@ -330,8 +337,8 @@ bool Box::ApplyRow(const Row& row, const Box& source, const QString& value)
         break;
     }
     if (!ok)
-        return false;
+        return XT::kErrParam;
     if (row.source == Source::PictureProperty)
-        return XT::gPicture->SetPictureProperty(XT::gPicture->GetBoxPicture(mBox), row.property, number) == 0;
-    return XT::gBoxFields->SetBoxProperty(mBox, row.property, number) == 0;
+        return XT::gPicture->SetPictureProperty(XT::gPicture->GetBoxPicture(mBox), row.property, number);
+    return XT::gBoxFields->SetBoxProperty(mBox, row.property, number);
 }

@@ -20,7 +20,7 @@ public:
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
-    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+    RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
     XTBoxRef BoxRef() const { return mBox; }
@@ -51,7 +51,7 @@ public:
 
 private:
     void AddRows(const Row* rows, size_t count);
-    bool ApplyRow(const Row& row, const Box& source, const QString& value);
+    XTError ApplyRow(const Row& row, const Box& source, const QString& value);
 
     XTBoxRef mBox;
     std::shared_ptr<std::array<Fixed, 4>> mInsets;

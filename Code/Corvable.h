@@ -6,6 +6,10 @@
 
 #include <map>
 
+// The rows of one apply that the host refused, keyed by patch table row, each
+// with the reason; empty when every row went in.
+typedef std::map<int, QString> RefusedRows;
+
 // A comparable item of one side: a project, layout, spread, page, box, story
 // or asset. Entities are values copied into the comparison tree; they refer to
 // host objects by reference and id, valid while both projects are open.
@@ -21,13 +25,16 @@ public:
     // Whether the difference in that row may be applied.
     virtual bool CanApply(int row) const;
     // Makes this side take the other side's content for the given rows (keyed
-    // by patch table row).
-    virtual void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) = 0;
+    // by patch table row). A row the host refuses does not stop the others.
+    [[nodiscard]] virtual RefusedRows ApplyPatches(Corvable& other,
+                                                   std::map<int, TextDiff::UnitPatch*>& patches) = 0;
 
 protected:
     Corvable() = default;
     Corvable(const Corvable&) = default;
     Corvable& operator=(const Corvable&) = default;
+    // Every row refused for the same reason.
+    static RefusedRows RefuseAll(const std::map<int, TextDiff::UnitPatch*>& patches, const QString& reason);
     // Entities are never deleted through this base.
     ~Corvable() = default;
 };

@@ -170,6 +170,14 @@ void CorvaneExplorerInvoker::Save()
         SaveProject(mLHSProject, mLHSPath);
     if (XT::gProject->IsProjectModified(mRHSProject))
         SaveProject(mRHSProject, mRHSPath);
+    if (auto* explorer = qobject_cast<CorvaneExplorer*>(sender()))
+        TellUnsaved(*explorer);
+}
+
+void CorvaneExplorerInvoker::TellUnsaved(CorvaneExplorer& explorer) const
+{
+    explorer.SetUnsavedInHost(mLHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mLHSProject),
+                              mRHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mRHSProject));
 }
 
 void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
@@ -179,10 +187,8 @@ void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
         return;
     // Changes already written into a document whose save the host refused
     // count as unsaved changes too.
-    const bool unsavedInHost =
-        (mLHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mLHSProject)) ||
-        (mRHSProject != XT::kNoProject && XT::gProject->IsProjectModified(mRHSProject));
-    if (!explorer->IsDirty() && !unsavedInHost)
+    TellUnsaved(*explorer);
+    if (!explorer->IsDirty())
         return;
 
     QMessageBox box;
@@ -222,5 +228,8 @@ void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
     }
     // A refused save keeps the window, and with it the changes, open.
     if (!mSaved)
+    {
+        TellUnsaved(*explorer);
         eventP->ignore();
+    }
 }

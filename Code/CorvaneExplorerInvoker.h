@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class CorvaneExplorer;
 class QCloseEvent;
 
 // One comparison: opens the two projects in the host, runs the explorer over
@@ -38,6 +39,8 @@ private:
     // Saves one project; tells the user and answers false when the host
     // refuses.
     bool SaveProject(XTProjectId project, const QString& path);
+    // Tells the window which project holds written rows that are not saved.
+    void TellUnsaved(CorvaneExplorer& explorer) const;
 
     QString mLHSPath;
     QString mRHSPath;

@@ -30,9 +30,29 @@ typedef NameValueDict<QString> Dictionary;
 } // namespace
 
 DiffModel::DiffModel(Corvable& left, Corvable& right)
-    : mLeft(&left), mRight(&right), mLeftText(left.ToString()), mRightText(right.ToString()),
-      mHasVerticalHeader(dynamic_cast<Dictionary*>(&left) != nullptr), mUndoStack(new QUndoStack(this))
+    : mLeft(&left), mRight(&right), mHasVerticalHeader(dynamic_cast<Dictionary*>(&left) != nullptr),
+      mUndoStack(new QUndoStack(this))
 {
+    ReadTexts();
+}
+
+void DiffModel::ReadTexts()
+{
+    mLeftText = mLeft->ToString();
+    mRightText = mRight->ToString();
+    for (Side* side : {&mLeftSide, &mRightSide})
+    {
+        Corvable* entity = side == &mLeftSide ? mLeft : mRight;
+        side->mText = side == &mLeftSide ? mLeftText : mRightText;
+        side->mRuns.clear();
+        side->mUnmasked.clear();
+        if (const auto* story = dynamic_cast<const Story*>(entity))
+        {
+            side->mRuns = story->HiddenRuns();
+            if (!side->mRuns.empty())
+                side->mUnmasked = story->UnmaskedText();
+        }
+    }
 }
 
 DiffModel::~DiffModel()
@@ -92,8 +112,7 @@ void DiffModel::Reset()
 {
     beginResetModel();
     mPatches.clear();
-    mLeftText = QString(mLeft->ToString().constData());
-    mRightText = QString(mRight->ToString().constData());
+    ReadTexts();
     mUndoStack->clear();
     Diff();
     endResetModel();
@@ -164,6 +183,14 @@ bool DiffModel::IsRightDirty() const
     return HasDirection(Right);
 }
 
+bool DiffModel::HasAppliedRows(ApplyDirection direction) const
+{
+    for (const TextDiff::UnitPatch& patch : mPatches)
+        if (direction == Right ? patch.appliedRight : patch.appliedLeft)
+            return true;
+    return false;
+}
+
 void DiffModel::CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches, bool right)
 {
     for (int row = 0; row < mPatches.size(); ++row)
@@ -174,16 +201,18 @@ void DiffModel::CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches
     }
 }
 
-void DiffModel::Save()
+QStringList DiffModel::Save()
 {
     if (mUndoStack->isClean())
-        return;
+        return QStringList();
 
     std::map<int, TextDiff::UnitPatch*> toRight;
     std::map<int, TextDiff::UnitPatch*> toLeft;
     CollectDirtyPatches(toRight, true);
     CollectDirtyPatches(toLeft, false);
 
+    RefusedRows refusedRight;
+    RefusedRows refusedLeft;
     if (!toRight.empty())
     {
         // Rows copied to the left read their source in the right story, which
@@ -199,11 +228,25 @@ void DiffModel::Save()
                     offsets.Add(&patch.start2);
             sources = std::make_unique<PreserveOffset>(rightStory->Text(), offsets);
         }
-        mRight->ApplyPatches(*mLeft, toRight);
+        refusedRight = mRight->ApplyPatches(*mLeft, toRight);
     }
     if (!toLeft.empty())
-        mLeft->ApplyPatches(*mRight, toLeft);
+        refusedLeft = mLeft->ApplyPatches(*mRight, toLeft);
     mUndoStack->setClean();
+
+    QStringList messages;
+    const QString item = mLeft->IsValid() ? mLeft->Name() : mRight->Name();
+    for (const auto* refused : {&refusedLeft, &refusedRight})
+        for (const auto& entry : *refused)
+        {
+            const QString row = mHasVerticalHeader ? headerData(entry.first, Qt::Vertical).toString()
+                                                   : QStringLiteral("row %1").arg(entry.first + 1);
+            messages << QStringLiteral("%1, %2 to the %3: %4")
+                            .arg(item, row.isEmpty() ? QStringLiteral("row %1").arg(entry.first + 1) : row,
+                                 refused == &refusedLeft ? QStringLiteral("LHS") : QStringLiteral("RHS"),
+                                 entry.second);
+        }
+    return messages;
 }
 
 int DiffModel::SpanEnd(int row, int column) const
@@ -218,9 +261,65 @@ int DiffModel::SpanEnd(int row, int column) const
 QString DiffModel::CellText(int row, int column) const
 {
     const QString& text = column == 0 ? mLeftText : mRightText;
-    const int start = row > 0 ? SpanEnd(row - 1, column) : 0;
+    const int start = SpanStart(row, column);
     const int end = SpanEnd(row, column);
     return text.mid(start, qMax(0, end - start));
+}
+
+std::vector<std::pair<long, long>> DiffModel::RunsIn(int column, long start, long end) const
+{
+    std::vector<std::pair<long, long>> runs;
+    for (const auto& run : SideOf(column).mRuns)
+    {
+        const long from = qMax(run.first, start);
+        const long to = qMin(run.first + run.second, end);
+        if (from < to)
+            runs.emplace_back(from, to);
+    }
+    return runs;
+}
+
+// A run's first unit is the host's marker; its text follows.
+QStringList DiffModel::HiddenTexts(int row, int column) const
+{
+    QStringList texts;
+    if (row < 0 || row >= mPatches.size())
+        return texts;
+    const Side& side = SideOf(column);
+    const long start = SpanStart(row, column);
+    const long end = SpanEnd(row, column);
+    for (const auto& run : side.mRuns)
+        if (run.first < end && run.first + run.second > start)
+            texts << side.mUnmasked.mid(int(run.first + 1), int(run.second - 1));
+    return texts;
+}
+
+QString DiffModel::RevealedText(int row, int column) const
+{
+    if (row < 0 || row >= mPatches.size())
+        return QString();
+    const Side& side = SideOf(column);
+    const long start = SpanStart(row, column);
+    const long end = SpanEnd(row, column);
+    if (side.mRuns.empty())
+        return CellText(row, column);
+    QString text;
+    long at = start;
+    for (const auto& run : side.mRuns)
+    {
+        const long runEnd = run.first + run.second;
+        if (runEnd <= start || run.first >= end)
+            continue;
+        if (run.first > at)
+            text += side.mText.mid(int(at), int(run.first - at));
+        // The whole run is shown even where the row holds only part of it.
+        text += QStringLiteral("\u27E6hidden: %1\u27E7")
+                    .arg(side.mUnmasked.mid(int(run.first + 1), int(run.second - 1)));
+        at = qMax(at, runEnd);
+    }
+    if (at < end)
+        text += side.mText.mid(int(at), int(end - at));
+    return text;
 }
 
 QVariant DiffModel::data(const QModelIndex& index, int role) const
@@ -238,6 +337,25 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         if (IsEqualityRow(index.row()))
             return QVariant();
         return SettingsColor("prefs/Colors/diffBG", Qt::lightGray);
+    case Qt::ToolTipRole:
+    {
+        // Hidden text shows as markers in the cells: the tip says what it is
+        // on both sides, so a copy never replaces hidden text unseen.
+        const QStringList left = HiddenTexts(index.row(), 0);
+        const QStringList right = HiddenTexts(index.row(), 1);
+        if (left.isEmpty() && right.isEmpty())
+            return QVariant();
+        auto quoted = [](const QStringList& runs)
+        {
+            if (runs.isEmpty())
+                return QStringLiteral("none");
+            QStringList parts;
+            for (const QString& run : runs)
+                parts << QStringLiteral("\u00AB%1\u00BB").arg(run);
+            return parts.join(QStringLiteral(", "));
+        };
+        return QStringLiteral("Hidden text in this row\nLHS: %1\nRHS: %2").arg(quoted(left), quoted(right));
+    }
     default:
         return QVariant();
     }
@@ -265,13 +383,20 @@ QVariant DiffModel::headerData(int section, Qt::Orientation orientation, int rol
 
 void DiffModel::StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const
 {
-    if (!index.isValid() || index.row() >= mPatches.size() || IsEqualityRow(index.row()))
+    if (!index.isValid() || index.row() >= mPatches.size() || index.column() > 1)
         return;
     const int row = index.row();
     const int column = index.column();
     const TextDiff::UnitPatch& patch = mPatches.at(row);
-    if (patch.patches.isEmpty())
+    // An applied row shows the other side's text, which the styles of this
+    // side do not describe.
+    if (patch.appliedLeft || patch.appliedRight)
         return;
+    if (!patch.isChange || patch.patches.isEmpty())
+    {
+        StyleHidden(row, column, ranges);
+        return;
+    }
 
     QTextCharFormat change;
     change.setForeground(QBrush(SettingsColor("prefs/Colors/diffFG", Qt::darkRed), Qt::SolidPattern));
@@ -303,5 +428,103 @@ void DiffModel::StyleText(const QModelIndex& index, QVector<QTextLayout::FormatR
                 position += length;
             }
         }
+    }
+    StyleHidden(row, column, ranges);
+}
+
+// Masked units are the same on both sides however their hidden text differs:
+// where aligned masked units hold other text, the unit is a change too. Every
+// hidden unit is marked, changed or not, so the delegate can draw it.
+void DiffModel::StyleHidden(int row, int column, QVector<QTextLayout::FormatRange>& ranges) const
+{
+    const long start = SpanStart(row, column);
+    const long end = SpanEnd(row, column);
+    const std::vector<std::pair<long, long>> runs = RunsIn(column, start, end);
+    if (runs.empty() && RunsIn(1 - column, SpanStart(row, 1 - column), SpanEnd(row, 1 - column)).empty())
+        return;
+    const int length = int(end - start);
+    if (length <= 0)
+        return;
+
+    // Per unit of the cell: 0 unstyled, 1 equality, 2 change; and hidden.
+    std::vector<int> kind(size_t(length), 0);
+    std::vector<bool> hidden(size_t(length), false);
+    for (const QTextLayout::FormatRange& range : qAsConst(ranges))
+    {
+        const int k =
+            range.format.foreground().color() == SettingsColor("prefs/Colors/diffFG", Qt::darkRed) ? 2 : 1;
+        for (int i = qMax(0, range.start); i < qMin(length, range.start + range.length); ++i)
+            kind[size_t(i)] = k;
+    }
+    for (const auto& run : runs)
+        for (long i = run.first; i < run.second; ++i)
+            hidden[size_t(i - start)] = true;
+
+    // Equal stretches of the row, aligned on both sides.
+    const Side& mine = SideOf(column);
+    const Side& theirs = SideOf(1 - column);
+    const TextDiff::UnitPatch& patch = mPatches.at(row);
+    if (patch.isChange && !mine.mUnmasked.isEmpty() && !theirs.mUnmasked.isEmpty() &&
+        !patch.patches.isEmpty())
+    {
+        const TextDiff::Patch& first = patch.patches.constFirst();
+        long here = column == 0 ? first.start1 : first.start2;
+        long there = column == 0 ? first.start2 : first.start1;
+        auto compare = [&](long a, long b, long count)
+        {
+            for (long i = 0; i < count; ++i)
+            {
+                const long unit = a + i - start;
+                if (unit >= 0 && unit < length && hidden[size_t(unit)] && b + i < theirs.mUnmasked.size() &&
+                    mine.mUnmasked.at(int(a + i)) != theirs.mUnmasked.at(int(b + i)))
+                    kind[size_t(unit)] = 2;
+            }
+        };
+        const long lead = here - start;
+        if (lead > 0 && there - lead >= 0)
+            compare(start, there - lead, lead);
+        for (const TextDiff::Patch& hunk : patch.patches)
+            for (const TextDiff::Diff& diff : hunk.diffs)
+            {
+                if (diff.isContext)
+                    continue;
+                const long count = diff.text.size();
+                if (diff.operation == TextDiff::EQUAL)
+                {
+                    compare(here, there, count);
+                    here += count;
+                    there += count;
+                }
+                else if ((diff.operation == TextDiff::DELETE) == (column == 0))
+                {
+                    here += count;
+                }
+                else
+                {
+                    there += count;
+                }
+            }
+    }
+
+    QTextCharFormat formats[3][2];
+    formats[1][0].setForeground(SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen));
+    formats[2][0].setForeground(SettingsColor("prefs/Colors/diffFG", Qt::darkRed));
+    for (int k = 0; k < 3; ++k)
+    {
+        formats[k][1] = formats[k][0];
+        formats[k][1].setBackground(QColor(0xFF, 0xE8, 0xA8));
+        formats[k][1].setProperty(kHiddenProperty, true);
+        if (k == 0)
+            formats[k][1].setForeground(QColor(Qt::darkGray));
+    }
+    ranges.clear();
+    for (int i = 0; i < length;)
+    {
+        int j = i;
+        while (j < length && kind[size_t(j)] == kind[size_t(i)] && hidden[size_t(j)] == hidden[size_t(i)])
+            ++j;
+        if (kind[size_t(i)] != 0 || hidden[size_t(i)])
+            ranges.append({i, j - i, formats[kind[size_t(i)]][hidden[size_t(i)] ? 1 : 0]});
+        i = j;
     }
 }

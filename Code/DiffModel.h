@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include <map>
+#include <vector>
 
 class Corvable;
 class QUndoStack;
@@ -49,10 +50,26 @@ public:
     bool IsLeftDirty() const;
     bool IsRightDirty() const;
 
+    // Whether rows are marked to be copied that way (the undo stack may
+    // also hold undone ones).
+    bool HasAppliedRows(ApplyDirection direction) const;
+
     void CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches, bool right);
-    void Save();
+    // Writes the rows copied in either direction into the documents. What
+    // the host refused, one line per row: the item, the row, the side it was
+    // copied to and the host's reason.
+    [[nodiscard]] QStringList Save();
 
     void StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const;
+
+    // The character format property that marks a unit of hidden text.
+    static constexpr int kHiddenProperty = QTextFormat::UserProperty + 1;
+
+    // A cell's text with every hidden run in it written out in full, marked
+    // as ⟦hidden: ...⟧, instead of as masked units.
+    QString RevealedText(int row, int column) const;
+    // The hidden text that a row holds on one side, run by run.
+    QStringList HiddenTexts(int row, int column) const;
 
     QUndoStack* UndoStack() const { return mUndoStack; }
     const QList<TextDiff::UnitPatch>& Patches() const { return mPatches; }
@@ -60,9 +77,24 @@ public:
     const QString& RightText() const { return mRightText; }
 
 private:
+    // A side's compared text, and for a story its text with hidden runs
+    // unmasked and where those runs are.
+    struct Side
+    {
+        QString mText;
+        QString mUnmasked;
+        std::map<long, long> mRuns;
+    };
+
+    void ReadTexts();
     void Diff();
     bool IsEqualityRow(int row) const;
     int SpanEnd(int row, int column) const;
+    int SpanStart(int row, int column) const { return row > 0 ? SpanEnd(row - 1, column) : 0; }
+    const Side& SideOf(int column) const { return column == 0 ? mLeftSide : mRightSide; }
+    // Each hidden run that overlaps [start, end) of a side, clipped to it.
+    std::vector<std::pair<long, long>> RunsIn(int column, long start, long end) const;
+    void StyleHidden(int row, int column, QVector<QTextLayout::FormatRange>& ranges) const;
     QString CellText(int row, int column) const;
     bool HasDirection(ApplyDirection direction) const;
 
@@ -71,6 +103,8 @@ private:
     Corvable* mRight;
     QString mLeftText;
     QString mRightText;
+    Side mLeftSide;
+    Side mRightSide;
     bool mHasVerticalHeader;
     QUndoStack* mUndoStack;
 };

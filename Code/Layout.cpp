@@ -59,6 +59,7 @@ bool Layout::CanApply(int) const
     return false;
 }
 
-void Layout::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&)
+RefusedRows Layout::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& patches)
 {
+    return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }

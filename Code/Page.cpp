@@ -35,6 +35,7 @@ bool Page::CanApply(int) const
     return false;
 }
 
-void Page::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&)
+RefusedRows Page::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& patches)
 {
+    return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }

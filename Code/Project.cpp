@@ -30,6 +30,7 @@ bool Project::CanApply(int) const
     return false;
 }
 
-void Project::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&)
+RefusedRows Project::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& patches)
 {
+    return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }

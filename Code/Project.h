@@ -15,7 +15,7 @@ public:
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
-    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
+    RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
     XTProjectId Id() const { return mProject; }

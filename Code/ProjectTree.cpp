@@ -108,6 +108,8 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
     const ProjectTreeNodeBase* node = NodeOf(index);
     if (role == Qt::DisplayRole)
         return node->Data(index.column());
+    if (role == StatusRole)
+        return int(node->NodeType());
     if (role == Qt::DecorationRole)
     {
         const QString path = IconPath(node->NodeType(), node->HasChildren());

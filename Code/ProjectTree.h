@@ -25,6 +25,9 @@ public:
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // The node's status (TreeNodeType) for views and tests that read it.
+    static constexpr int StatusRole = Qt::UserRole + 1;
+
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     // The node behind an index of this model; the root for an invalid one.

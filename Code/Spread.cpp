@@ -57,40 +57,49 @@ bool Spread::CanApply(int) const
     return false;
 }
 
-void Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+RefusedRows Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Spread*>(&other);
-    if (!source)
-        return;
+    if (!source || !IsValid() || !source->IsValid())
+        return RefuseAll(patches, QStringLiteral("a spread missing on one side cannot be copied"));
     const int16_t spread = int16_t(mIndex);
+    RefusedRows refused;
     for (const auto& entry : patches)
     {
         const int key = entry.first;
         if (key < 0 || key >= kPropertyCount)
+        {
+            refused[key] = QStringLiteral("this row cannot be copied");
             continue;
+        }
         QString value = source->Value(size_t(key));
+        XTError error = XT::kErrParam;
         if (key < 4)
         {
             Fixed bounds[4] = {mBounds[0], mBounds[1], mBounds[2], mBounds[3]};
             bounds[key] = source->mBounds[key];
-            if (XT::gDoc->SetSpreadBounds(mDoc, spread, bounds[0], bounds[1], bounds[2], bounds[3]) != 0)
-                continue;
-            std::copy(bounds, bounds + 4, mBounds);
+            error = XT::gDoc->SetSpreadBounds(mDoc, spread, bounds[0], bounds[1], bounds[2], bounds[3]);
+            if (error == 0)
+                std::copy(bounds, bounds + 4, mBounds);
         }
         else if (key == 4)
         {
             bool ok = false;
             const int16_t number = value.toShort(&ok);
-            if (!ok || XT::gDoc->SetSpreadShortValue(mDoc, spread, number) != 0)
-                continue;
+            if (ok)
+                error = XT::gDoc->SetSpreadShortValue(mDoc, spread, number);
         }
         else
         {
             bool ok = false;
             const Fixed fixed = XT::QStringToFixed(value, XT::kFormatVertical, &ok);
-            if (!ok || XT::gDoc->SetSpreadFixedValue(mDoc, spread, fixed) != 0)
-                continue;
+            if (ok)
+                error = XT::gDoc->SetSpreadFixedValue(mDoc, spread, fixed);
         }
-        Update(size_t(key), value);
+        if (error == 0)
+            Update(size_t(key), value);
+        else
+            refused[key] = XT::ErrorText(error);
     }
+    return refused;
 }

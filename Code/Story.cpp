@@ -80,7 +80,7 @@ Story::Story(long project) : mText(nullptr), mProject(XTProjectId(project)), mHi
 {
 }
 
-QString Story::ToString() const
+QString Story::UnmaskedText() const
 {
     if (!mText)
         return QString();
@@ -93,8 +93,21 @@ QString Story::ToString() const
     for (int32_t i = 0; i < read && i < count; ++i)
         if (buffer[size_t(i)] != 0)
             text[i] = QChar(buffer[size_t(i)]);
-    mHidden.InitCatalog(0, count);
-    mHidden.GetFilteredString(text, 0, count);
+    return text;
+}
+
+std::map<long, long> Story::HiddenRuns() const
+{
+    return mText ? RunsOf(mText) : std::map<long, long>();
+}
+
+QString Story::ToString() const
+{
+    QString text = UnmaskedText();
+    if (text.isEmpty())
+        return text;
+    mHidden.InitCatalog(0, text.size());
+    mHidden.GetFilteredString(text, 0, text.size());
     return text;
 }
 
@@ -138,7 +151,7 @@ XTDocNumber Story::GetUsage(long* box) const
     return number;
 }
 
-void Story::CopyText(long start, long length, Story& dest, long destOffset)
+XTError Story::CopyText(long start, long length, Story& dest, long destOffset)
 {
     long sourceBox = XT::kNoBox;
     long destBox = XT::kNoBox;
@@ -146,13 +159,12 @@ void Story::CopyText(long start, long length, Story& dest, long destOffset)
     const XTDocNumber destination = source != XT::kNoDocNumber ? dest.GetUsage(&destBox) : XT::kNoDocNumber;
     if (source != XT::kNoDocNumber && destination != XT::kNoDocNumber && sourceBox != XT::kNoBox &&
         destBox != XT::kNoBox)
-        XECopyText(source, sourceBox, start, start + length, destination, destBox, destOffset);
-    else
-        XT::gText->CopyTextRange(mText, int32_t(start), int32_t(start + length), dest.mText,
-                                 int32_t(destOffset));
+        return XECopyText(source, sourceBox, start, start + length, destination, destBox, destOffset);
+    return XT::gText->CopyTextRange(mText, int32_t(start), int32_t(start + length), dest.mText,
+                                    int32_t(destOffset));
 }
 
-void Story::XECopyText(short, long srcBox, long srcStart, long srcEnd, short, long dstBox, long dstOffset)
+XTError Story::XECopyText(short, long srcBox, long srcStart, long srcEnd, short, long dstBox, long dstOffset)
 {
     const XTBoxRef saved = XT::gBox->GetCurrentBox();
 
@@ -161,37 +173,43 @@ void Story::XECopyText(short, long srcBox, long srcStart, long srcEnd, short, lo
     int32_t b = 0;
     XTTextRef source = XT::gText->GetTextSelection(XTBoxRef(srcBox), &a, &b);
     XT::gText->SetTextSelection(source, int32_t(srcStart), int32_t(srcEnd), 0);
-    XT::xecopy(2, 0, 1, 0);
+    XTError error = XT::xecopy(2, 0, 1, 0);
     XT::gText->SetTextSelection(source, a, b, 0);
 
-    XT::gBox->SetCurrentBox(XTBoxRef(dstBox));
-    XTTextRef destination = XT::gText->GetTextSelection(XTBoxRef(dstBox), &a, &b);
-    XT::gText->SetTextSelection(destination, int32_t(dstOffset), int32_t(dstOffset), 0);
-    XT::XEPaste(XTBoxRef(dstBox), 2, 0, 0);
-    XT::gText->SetTextSelection(destination, a, b, 0);
+    // Nothing is pasted when the copy failed: the clipboard would hold
+    // whatever was copied before.
+    if (error == 0)
+    {
+        XT::gBox->SetCurrentBox(XTBoxRef(dstBox));
+        XTTextRef destination = XT::gText->GetTextSelection(XTBoxRef(dstBox), &a, &b);
+        XT::gText->SetTextSelection(destination, int32_t(dstOffset), int32_t(dstOffset), 0);
+        error = XT::XEPaste(XTBoxRef(dstBox), 2, 0, 0);
+        XT::gText->SetTextSelection(destination, a, b, 0);
+    }
 
     XT::gBox->SetCurrentBox(saved);
+    return error;
 }
 
-void Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows)
+RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows)
 {
     auto* source = dynamic_cast<Story*>(&other);
-    if (!source)
-        return;
+    if (!source || (!mText && !source->mText))
+        return RefuseAll(rows, QStringLiteral("the other side has none to copy"));
     if (!mText)
-    {
-        CreateFrom(*source);
-        return;
-    }
+        return CreateFrom(*source) ? RefusedRows()
+                                   : RefuseAll(rows, QStringLiteral("the story's box could not be copied"));
 
     OffsetParams offsets;
     for (auto& entry : rows)
         for (TextDiff::Patch& patch : entry.second->patches)
             offsets.Add(entry.second->appliedRight ? &patch.start2 : &patch.start1);
     PreserveOffset preserve(mText, offsets);
+    // A story missing on the other side has no text: its rows empty this one.
     const RunCatalog sourceRuns = source->mText ? RunsOf(source->mText) : RunCatalog();
     const long sourceTextLength = source->mText ? XT::gText->CountTextChars(source->mText, 0, 0) : 0;
 
+    RefusedRows refused;
     for (auto& entry : rows)
     {
         TextDiff::UnitPatch& row = *entry.second;
@@ -205,32 +223,87 @@ void Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& r
         long destinationLength = toRight ? row.length2 : row.length1;
         WidenToWholeRuns(RunsOf(mText), XT::gText->CountTextChars(mText, 0, 0), start, destinationLength,
                          sourceRuns, sourceTextLength, sourceStart, sourceLength);
-        int32_t destination = int32_t(start);
+        // The new text goes in after the old before the old goes: a copy
+        // the host refuses then loses nothing. Both ends lie outside hidden
+        // runs (widened above).
+        const int32_t before = XT::gText->CountTextChars(mText, 0, 0);
+        XTError error = 0;
+        if (source->mText && sourceLength > 0)
+            error = source->CopyText(sourceStart, sourceLength, *this, start + destinationLength);
+        if (error == 0)
+        {
+            const int32_t inserted = XT::gText->CountTextChars(mText, 0, 0) - before;
+            error =
+                XT::gText->DeleteTextRange(mText, int32_t(start), int32_t(start + destinationLength), 0, 1);
+            if (error != 0 && inserted > 0)
+                XT::gText->DeleteTextRange(mText, int32_t(start + destinationLength),
+                                           int32_t(start + destinationLength + inserted), 0, 1);
+        }
+        if (error != 0)
+            refused[entry.first] = XT::ErrorText(error);
+    }
+    return refused;
+}
 
-        XT::gText->DeleteTextRange(mText, destination, int32_t(destination + destinationLength), 0, 1);
-        XT::gText->AdjustOffsetForHidden(mText, &destination, 0);
-        source->CopyText(sourceStart, sourceLength, *this, destination);
+namespace
+{
+
+// The layout of `project` whose layout number is `number`; kNoDoc when there
+// is none.
+DocRef LayoutNumbered(XTProjectId project, int32_t number)
+{
+    for (int32_t i = 0;; ++i)
+    {
+        const DocRef layout = XT::gProject->GetLayout(project, i);
+        if (layout == XT::kNoDoc || XT::gProject->GetLayoutIndex(layout) == number)
+            return layout;
     }
 }
 
-// Makes the missing story by copying the other story's first box onto the
-// first spread of this project's first layout.
-void Story::CreateFrom(Story& other)
+// The normal spread (counted from 1) that holds `box` in `layout`; 0 when
+// none does.
+int16_t SpreadHolding(DocRef layout, XTBoxRef box)
+{
+    const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
+    for (int16_t i = 1; i <= count; ++i)
+    {
+        const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, i);
+        for (XTBoxRef b = XT::gBox->GetFirstBox(spread, 0); b != XT::kNoBox; b = XT::gBox->GetNextBox(b, 0))
+            if (b == box)
+                return i;
+    }
+    return 0;
+}
+
+} // namespace
+
+// Makes the missing story by copying the other story's first box into this
+// project where the box stands in its own: the layout of the same number and
+// the spread of the same index, so that the new box pairs with its original
+// (the host keeps the box's number where it is free). Where this project has
+// no such layout or spread, the first one takes the box.
+bool Story::CreateFrom(Story& other)
 {
     long sourceBox = XT::kNoBox;
     const XTDocNumber number = other.GetUsage(&sourceBox);
     const DocRef sourceDoc = XT::gDoc->DocumentRefFromNumber(number);
-    DocRef layout = XT::kNoDoc;
-    if (mProject != XT::kNoProject)
+    if (sourceDoc == XT::kNoDoc || sourceBox == XT::kNoBox || mProject == XT::kNoProject)
+        return false;
+    DocRef layout = LayoutNumbered(mProject, XT::gProject->GetLayoutIndex(sourceDoc));
+    if (layout == XT::kNoDoc)
         layout = XT::gProject->GetLayout(mProject, 0);
-    if (sourceDoc == XT::kNoDoc || sourceBox == XT::kNoBox || layout == XT::kNoDoc)
-        return;
-    const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, 1);
+    if (layout == XT::kNoDoc)
+        return false;
+    int16_t spreadIndex = SpreadHolding(sourceDoc, XTBoxRef(sourceBox));
+    if (spreadIndex < 1 || spreadIndex > XT::gSpread->GetSpreadCount(layout, 0))
+        spreadIndex = 1;
+    const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, spreadIndex);
     const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceDoc, XTBoxRef(sourceBox), layout, spread);
     if (box == XT::kNoBox)
-        return;
+        return false;
     int32_t a = 0;
     int32_t b = 0;
     mText = XT::gText->GetTextSelection(box, &a, &b);
     mHidden = HiddenTextHelper(mText);
+    return mText != nullptr;
 }

@@ -16,10 +16,14 @@ public:
     Story(const Story& other) = default;
 
     QString ToString() const override;
+    // The story's text with its hidden runs as they are, not masked.
+    QString UnmaskedText() const;
+    // Start of each hidden run -> its extent (the marker unit and the run).
+    std::map<long, long> HiddenRuns() const;
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
-    void ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows) override;
+    RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows) override;
 
     // The document number of the first box the story runs through (-1 when
     // it is in no box), and that box.
@@ -28,16 +32,16 @@ public:
     // Copies [start, start + length) of this story into `dest` at
     // destOffset: through the host's copy and paste when both stories are in
     // boxes, else directly.
-    void CopyText(long start, long length, Story& dest, long destOffset);
+    [[nodiscard]] XTError CopyText(long start, long length, Story& dest, long destOffset);
 
-    static void XECopyText(short srcDoc, long srcBox, long srcStart, long srcEnd, short dstDoc, long dstBox,
-                           long dstOffset);
+    [[nodiscard]] static XTError XECopyText(short srcDoc, long srcBox, long srcStart, long srcEnd,
+                                            short dstDoc, long dstBox, long dstOffset);
 
     XTTextRef Text() const { return mText; }
     XTProjectId ProjectId() const { return mProject; }
 
 private:
-    void CreateFrom(Story& other);
+    bool CreateFrom(Story& other);
 
     XTTextRef mText;
     XTProjectId mProject;

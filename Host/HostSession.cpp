@@ -103,4 +103,12 @@ void HostSession::failSelector(int32_t selector, bool fail)
         mState->mFailedSelectors.erase(selector);
 }
 
+void HostSession::refuseEdit(const QString& operation, bool refuse)
+{
+    if (refuse)
+        mState->mRefusedEdits.insert(operation);
+    else
+        mState->mRefusedEdits.erase(operation);
+}
+
 } // namespace XTHost

@@ -48,6 +48,10 @@ public:
     void offerInterfaceVersion(int16_t major, int16_t minor);
     void offerGroupVersion(int32_t version);
     void failSelector(int32_t selector, bool fail = true);
+    // Makes an edit operation answer kErrRefused and change nothing: one of
+    // "CopyAsset", "SetBoxProperty", "MoveBox", "DeleteTextRange",
+    // "CopyTextRange", "XEPaste".
+    void refuseEdit(const QString& operation, bool refuse = true);
 
 private:
     void makeState();

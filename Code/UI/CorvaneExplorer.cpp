@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSortFilterProxyModel>
@@ -213,6 +214,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     }
     connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &CorvaneExplorer::UpdateActions);
+    // Undo and redo change a row under the current one: the actions follow.
+    if (model)
+        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::RefreshActions,
+                Qt::UniqueConnection);
 
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
@@ -268,6 +273,12 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     mUi->actionPreviousDiff->setEnabled(previous);
     mUi->actionCopyLeft->setEnabled(copy);
     mUi->actionCopyRight->setEnabled(copy);
+}
+
+void CorvaneExplorer::RefreshActions()
+{
+    if (sender() == ShownDiffModel())
+        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 
 void CorvaneExplorer::SelectRow(int row, int column)
@@ -332,15 +343,15 @@ void CorvaneExplorer::ApplyRight()
     Apply(Right);
 }
 
-void CorvaneExplorer::DirtinessChanged(bool clean)
+void CorvaneExplorer::DirtinessChanged(bool)
 {
-    const bool isDirty = !clean || IsDirty();
-    emit dirty(isDirty);
-    mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(isDirty);
+    UpdateSaveButton();
 }
 
 bool CorvaneExplorer::IsDirty() const
 {
+    if (mUnsavedLeft || mUnsavedRight)
+        return true;
     for (const DiffModel* model : mDiffModels)
         if (model->IsDirty())
             return true;
@@ -349,6 +360,8 @@ bool CorvaneExplorer::IsDirty() const
 
 bool CorvaneExplorer::IsLeftDirty() const
 {
+    if (mUnsavedLeft)
+        return true;
     for (const DiffModel* model : mDiffModels)
         if (model->IsLeftDirty())
             return true;
@@ -357,16 +370,72 @@ bool CorvaneExplorer::IsLeftDirty() const
 
 bool CorvaneExplorer::IsRightDirty() const
 {
+    if (mUnsavedRight)
+        return true;
     for (const DiffModel* model : mDiffModels)
         if (model->IsRightDirty())
             return true;
     return false;
 }
 
+void CorvaneExplorer::SetUnsavedInHost(bool left, bool right)
+{
+    mUnsavedLeft = left;
+    mUnsavedRight = right;
+    UpdateSaveButton();
+}
+
+void CorvaneExplorer::UpdateSaveButton()
+{
+    const bool isDirty = IsDirty();
+    emit dirty(isDirty);
+    mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(isDirty);
+}
+
+// Once its rows are in the documents, a model is compared anew from them:
+// its rows, offsets and undo history describe texts that no longer exist, and
+// writing them again would copy them twice. The window then shows what the
+// documents hold, whether or not the host saves them afterwards.
 void CorvaneExplorer::ApplyModels()
 {
+    QStringList refused;
+    bool wroteLeft = false;
+    bool wroteRight = false;
     for (DiffModel* model : qAsConst(mDiffModels))
-        model->Save();
+    {
+        wroteLeft = wroteLeft || model->HasAppliedRows(Left);
+        wroteRight = wroteRight || model->HasAppliedRows(Right);
+        refused << model->Save();
+    }
+    mUnsavedLeft = mUnsavedLeft || wroteLeft;
+    mUnsavedRight = mUnsavedRight || wroteRight;
+    if (wroteLeft || wroteRight)
+    {
+        ResetModels();
+        if (ProjectTree* tree = Tree())
+            tree->RefreshNodeTypes();
+        mUi->mExplorer->viewport()->update();
+        mUi->mDiffTable->resizeRowsToContents();
+        // The shown model's rows were rebuilt: there is no current row any more.
+        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
+    }
+    UpdateSaveButton();
+    if (!refused.isEmpty())
+    {
+        QMessageBox box(
+            QMessageBox::Warning, QStringLiteral("CorvaneXT"),
+            refused.size() == 1
+                ? QStringLiteral("1 change could not be written into the projects.")
+                : QStringLiteral("%1 changes could not be written into the projects.").arg(refused.size()),
+            QMessageBox::Ok, this);
+        const int shown = qMin(refused.size(), 12);
+        QString list = QStringList(refused.mid(0, shown)).join(QLatin1Char('\n'));
+        if (shown < refused.size())
+            list += QStringLiteral("\n(%1 more)").arg(refused.size() - shown);
+        box.setInformativeText(list + QStringLiteral("\n\nThe items stay marked as different."));
+        box.setDetailedText(refused.join(QLatin1Char('\n')));
+        box.exec();
+    }
 }
 
 void CorvaneExplorer::ResetModels()
@@ -399,14 +468,6 @@ void CorvaneExplorer::save()
 {
     ApplyModels();
     emit saveInvoked();
-    if (sender() != mUi->actionSave)
-        return;
-    ResetModels();
-    if (ProjectTree* tree = Tree())
-        tree->RefreshNodeTypes();
-    mUi->mExplorer->viewport()->update();
-    // The shown model's rows were rebuilt: there is no current row any more.
-    UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 
 void CorvaneExplorer::open()

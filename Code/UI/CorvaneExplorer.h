@@ -41,6 +41,9 @@ public:
     bool IsDirty() const;
     bool IsLeftDirty() const;
     bool IsRightDirty() const;
+    // What the host holds of this comparison and has not saved yet: rows
+    // already written into the documents. The invoker tells after each save.
+    void SetUnsavedInHost(bool left, bool right);
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -79,6 +82,7 @@ private slots:
     void ApplyRight();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
+    void RefreshActions();
 
 private:
     ProjectTreeNodeBase* NodeOf(const QModelIndex& proxyIndex) const;
@@ -87,6 +91,7 @@ private:
     PreviewModel* ShownPreviewModel() const;
     void Apply(ApplyDirection direction);
     void SelectRow(int row, int column);
+    void UpdateSaveButton();
 
     std::unique_ptr<Ui_CorvaneExplorer> mUi;
     PatchItemDelegate mDelegate;
@@ -95,4 +100,6 @@ private:
     QCache<QUuid, PreviewModel> mPreviewCache;
     QUndoGroup* mUndoGroup;
     QMap<QUuid, DiffModel*> mDiffModels;
+    bool mUnsavedLeft = false;
+    bool mUnsavedRight = false;
 };

@@ -32,7 +32,7 @@ QSize PatchItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
     QRect bounds = options.rect;
     if (!(options.features & QStyleOptionViewItem::WrapText) || !bounds.isValid())
         bounds.setWidth(QWIDGETSIZE_MAX);
-    const QString text = ReplaceNewLine(index.data(Qt::DisplayRole).toString());
+    const QString text = ShowHidden(ReplaceNewLine(index.data(Qt::DisplayRole).toString()));
     return size.expandedTo(textRectangle(nullptr, bounds, options.font, text).size());
 }
 
@@ -76,7 +76,7 @@ void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewIte
     QTextLayout layout;
     layout.setTextOption(textOption);
     layout.setFont(option.font);
-    layout.setText(ReplaceNewLine(text));
+    layout.setText(ShowHidden(ReplaceNewLine(text)));
     // The formats go into the layout itself: drawn as selections, QTextLayout
     // would paint only the first of several adjacent ranges.
     QVector<QTextLayout::FormatRange> formats;
@@ -112,6 +112,16 @@ QString PatchItemDelegate::ReplaceNewLine(QString text)
     for (int i = 0; i < last; ++i)
         if (text.at(i) == QLatin1Char('\r'))
             text[i] = QChar::LineSeparator;
+    return text;
+}
+
+// The compared text masks every unit of hidden text as a zero-width space,
+// which draws nothing: a change inside hidden text would not be seen. Each
+// becomes a visible marker of the same length, so the model's format ranges
+// (which tint hidden text and colour its changes) still fit.
+QString PatchItemDelegate::ShowHidden(QString text)
+{
+    text.replace(QChar(0x200B), kHiddenMarker);
     return text;
 }
 

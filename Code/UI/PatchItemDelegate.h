@@ -20,6 +20,11 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
+    // How a unit of hidden text is drawn.
+    static constexpr QChar kHiddenMarker = QChar(0x00B7);
+    // The text with every masked unit of hidden text as that marker.
+    static QString ShowHidden(QString text);
+
 protected:
     void drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,
                      const QString& text) const override;

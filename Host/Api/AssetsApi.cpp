@@ -137,6 +137,8 @@ XTError BeginAssetCopy(AssetSpaceRef source, AssetSpaceRef destination, int32_t 
 XTError CopyAsset(AssetSpaceRef source, AssetSpaceRef destination, int32_t kind, AssetUID sourceUid,
                   AssetUID* uid, XTAssetCopyContext context)
 {
+    if (HostState::refuses("CopyAsset"))
+        return XT::kErrRefused;
     HostState* state = HostState::current();
     OpenProject* from = state ? state->projectOfSpace(source) : nullptr;
     OpenProject* to = state ? state->projectOfSpace(destination) : nullptr;

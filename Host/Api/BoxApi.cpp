@@ -96,6 +96,8 @@ bool IsTextBox(XTBoxRef box)
 
 XTError MoveBox(XTBoxRef box, Fixed dv, Fixed dh, int32_t flags)
 {
+    if (HostState::refuses("MoveBox"))
+        return XT::kErrRefused;
     const BoxLocation* location = locate(box);
     if (!location || location->isSpreadBox())
         return XT::kErrParam;

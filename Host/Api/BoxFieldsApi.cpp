@@ -36,6 +36,8 @@ int32_t GetBoxProperty(XTBoxRef box, int32_t property)
 
 XTError SetBoxProperty(XTBoxRef box, int32_t property, int32_t value)
 {
+    if (HostState::refuses("SetBoxProperty"))
+        return XT::kErrRefused;
     OpenProject* project = nullptr;
     Box* b = boxOf(box, &project);
     const PropertyInfo* info = findBoxProperty(property);

@@ -28,6 +28,8 @@ XTError editCopy(int32_t what, int32_t flags, int32_t toClipboard, int32_t optio
 
 XTError editPaste(XTBoxRef box, int32_t what, int32_t flags, int32_t options)
 {
+    if (HostState::refuses("XEPaste"))
+        return XT::kErrRefused;
     HostState* state = HostState::current();
     if (!state)
         return XT::kErrParam;

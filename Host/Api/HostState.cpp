@@ -35,6 +35,12 @@ HostState::~HostState()
         sCurrent = nullptr;
 }
 
+bool HostState::refuses(const char* operation)
+{
+    const HostState* state = current();
+    return state && !state->mRefusedEdits.empty() && state->mRefusedEdits.count(QLatin1String(operation)) > 0;
+}
+
 HostState* HostState::current()
 {
     return sCurrent;

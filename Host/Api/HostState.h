@@ -74,6 +74,8 @@ public:
     HostState& operator=(const HostState&) = delete;
 
     static HostState* current();
+    // Whether the operation of this name is to be refused (failure injection).
+    static bool refuses(const char* operation);
 
     // Projects.
     XTProjectId openProject(const QString& path, QString* error);
@@ -129,6 +131,8 @@ public:
     // Failure injection and the interface offered.
     std::set<uint32_t> mWithheldGroups;
     std::set<int32_t> mFailedSelectors;
+    // Edit operations that answer kErrRefused and change nothing, by name.
+    std::set<QString> mRefusedEdits;
     int32_t mGroupVersion = XT::kGroupVersion;
     xtsetuprec mSetupRecord{};
     QString mLastError;     // of the last open or save

@@ -86,12 +86,18 @@ XTBoxRef CopyBoxToSpread(DocRef source, XTBoxRef box, DocRef destination, XTBoxR
     const int spreadIndex = to->mSpread;
 
     // Keep the box's and the story's numbers where they are free, so that the
-    // copy pairs with its original across the two projects.
+    // copy pairs with its original across the two projects. Where a number is
+    // taken, the copy gets one that neither project uses, so that it pairs
+    // with no other box or story of either.
     Layout& layout = project.mModel.mLayouts[layoutIndex];
     std::vector<int32_t> boxNumbers;
     for (const Spread& spread : layout.mSpreads)
         for (const Box& b : spread.mBoxes)
             boxNumbers.push_back(b.mNumber);
+    if (std::find(boxNumbers.begin(), boxNumbers.end(), copy.mNumber) != boxNumbers.end())
+        for (const Spread& spread : from->layout().mSpreads)
+            for (const Box& b : spread.mBoxes)
+                boxNumbers.push_back(b.mNumber);
     copy.mNumber = freeNumber(copy.mNumber, boxNumbers);
     layout.mSpreads[spreadIndex].mBoxes.push_back(copy);
     const XTBoxRef newBox = state->registerBox(project, layoutIndex, spreadIndex);
@@ -101,6 +107,9 @@ XTBoxRef CopyBoxToSpread(DocRef source, XTBoxRef box, DocRef destination, XTBoxR
         std::vector<int32_t> storyNumbers;
         for (const Story& s : project.mModel.mStories)
             storyNumbers.push_back(s.mNumber);
+        if (std::find(storyNumbers.begin(), storyNumbers.end(), story.mNumber) != storyNumbers.end())
+            for (const Story& s : fromProject->mModel.mStories)
+                storyNumbers.push_back(s.mNumber);
         story.mNumber = freeNumber(story.mNumber, storyNumbers);
         story.mBoxes = {{layout.mNumber, copy.mNumber}};
         project.mModel.mStories.push_back(std::move(story));

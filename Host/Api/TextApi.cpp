@@ -83,6 +83,8 @@ XTError SetTextSelection(XTTextRef text, int32_t start, int32_t end, int32_t fla
 
 XTError DeleteTextRange(XTTextRef text, int32_t start, int32_t end, int32_t flags, int32_t options)
 {
+    if (HostState::refuses("DeleteTextRange"))
+        return XT::kErrRefused;
     HostState* state = HostState::current();
     if (!state || !TextEditor::remove(*state, text, start, end))
         return XT::kErrParam;
@@ -91,6 +93,8 @@ XTError DeleteTextRange(XTTextRef text, int32_t start, int32_t end, int32_t flag
 
 XTError CopyTextRange(XTTextRef source, int32_t start, int32_t end, XTTextRef destination, int32_t offset)
 {
+    if (HostState::refuses("CopyTextRange"))
+        return XT::kErrRefused;
     HostState* state = HostState::current();
     const TextLocation* from = locate(source);
     if (!from || start < 0 || end < start || end > from->story().length())

@@ -34,12 +34,13 @@ public:
     QString Name() const override { return mName; }
     bool IsValid() const override { return true; }
     bool CanApply(int row) const override { return row != mRefused; }
-    void ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& rows) override
+    RefusedRows ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& rows) override
     {
         std::set<int> keys;
         for (const auto& entry : rows)
             keys.insert(entry.first);
         mRecorder.mCalls.push_back(keys);
+        return RefusedRows();
     }
 
     QString mText;
@@ -59,7 +60,7 @@ public:
     QString ToString() const override { return Values(); }
     QString Name() const override { return QStringLiteral("dict"); }
     bool IsValid() const override { return true; }
-    void ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&) override {}
+    RefusedRows ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&) override { return {}; }
     using NameValueDict<QString>::Name;
 };
 
@@ -231,7 +232,7 @@ private slots:
         model.UndoStack()->undo();
         QVERIFY(model.IsLeftDirty());
         QVERIFY(model.IsRightDirty());
-        model.Save();
+        QCOMPARE(model.Save(), QStringList());
         QCOMPARE(right.mRecorder.mCalls, std::vector<std::set<int>>({{0}}));
         QVERIFY(left.mRecorder.mCalls.empty());
         QVERIFY(!model.IsLeftDirty());
@@ -308,7 +309,7 @@ private slots:
                 const size_t leftCalls = left.mRecorder.mCalls.size();
                 const size_t rightCalls = right.mRecorder.mCalls.size();
                 const bool dirty = clean != long(index);
-                model.Save();
+                QCOMPARE(model.Save(), QStringList());
                 std::set<int> toLeft, toRight;
                 for (int row = 0; row < rows; ++row)
                 {

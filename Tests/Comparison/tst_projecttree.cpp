@@ -298,7 +298,7 @@ private slots:
         for (int row = 0; row < model->rowCount(); ++row)
             if (!model->IsEquality(model->index(row, 0)))
                 model->UndoStack()->push(new ApplyCommand(model.get(), model->index(row, 0), Left));
-        model->Save();
+        QCOMPARE(model->Save(), QStringList());
         QCOMPARE(node->NodeType(), HasEdits);
         mTree->RefreshNodeTypes();
         QCOMPARE(node->NodeType(), Identical);

@@ -377,7 +377,7 @@ private slots:
         std::map<int, TextDiff::UnitPatch*> rows;
         for (int key : keys)
             rows[key] = nullptr; // spreads read only the keys
-        left.ApplyPatches(right, rows);
+        QVERIFY(left.ApplyPatches(right, rows).empty());
         QStringList expected = before.split(kCR);
         for (int key : keys)
             if (key < 6)
@@ -408,7 +408,7 @@ private slots:
             Box right(api.boxNumbered(mRight, 1, number));
             const QStringList before = left.ToString().split(kCR);
             std::map<int, TextDiff::UnitPatch*> patches{{key, nullptr}};
-            left.ApplyPatches(right, patches);
+            QVERIFY(left.ApplyPatches(right, patches).empty());
             QStringList expected = before;
             expected[key] = right.Value(size_t(key));
             const QString reread = Box(left.BoxRef()).ToString();
@@ -439,7 +439,7 @@ private slots:
         std::map<int, TextDiff::UnitPatch*> patches;
         for (int key : keys)
             patches[key] = nullptr;
-        left.ApplyPatches(right, patches);
+        QVERIFY(left.ApplyPatches(right, patches).empty());
         QCOMPARE(left.ToString(), before);
         QCOMPARE(Box(left.BoxRef()).ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));
@@ -487,7 +487,7 @@ private slots:
             source.Update(size_t(key), value);
         const QString before = left.ToString();
         std::map<int, TextDiff::UnitPatch*> patches{{key, nullptr}};
-        left.ApplyPatches(source, patches);
+        QVERIFY(left.ApplyPatches(source, patches).empty());
         QCOMPARE(left.ToString(), before);
         QCOMPARE(Box(left.BoxRef()).ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));
@@ -515,7 +515,7 @@ private slots:
         Asset left(leftSpace, 1, leftUid);
         Asset source(api.mAssets->GetAssetSpace(other), 1, mSession->AssetNamed(other, 1, name));
         std::map<int, TextDiff::UnitPatch*> patches{{0, nullptr}};
-        left.ApplyPatches(source, patches);
+        QVERIFY(left.ApplyPatches(source, patches).empty());
         QVERIFY(left.IsValid());
         QCOMPARE(left.Uid(), mSession->AssetNamed(mLeft, 1, name));
         if (onLeft)
@@ -542,7 +542,7 @@ private slots:
         const QString before = left.ToString();
         Asset source(api.mAssets->GetAssetSpace(mRight), kind, sourceUid);
         std::map<int, TextDiff::UnitPatch*> patches{{0, nullptr}};
-        left.ApplyPatches(source, patches);
+        QVERIFY(left.ApplyPatches(source, patches).empty());
         QCOMPARE(left.Uid(), kind == 1 ? body : XT::kNoAsset);
         QCOMPARE(left.ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));

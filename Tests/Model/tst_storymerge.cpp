@@ -4,6 +4,8 @@
 
 #include "DiffEngine.h"
 #include "ModelTestSupport.h"
+// After the host test support: its helpers name the host's model types unqualified.
+#include "DiffModel.h"
 #include "PreserveOffset.h"
 #include "Story.h"
 
@@ -106,6 +108,103 @@ class TestStoryMerge : public QObject
     Q_OBJECT
 
 private slots:
+    // Hidden text is masked in the compared text, so the rows alone would
+    // hide a change inside it. The patch table marks every hidden unit,
+    // colours the units whose hidden text differs (also where the masks are
+    // of the same length), says in a tip what each side hides, and writes it
+    // out for reports.
+    void hiddenTextIsShown()
+    {
+        XTHost::Story left, right;
+        left.mNumber = right.mNumber = 1;
+        left.appendVisible(QStringLiteral("Walk at ten."));
+        left.appendHidden(QStringLiteral("Leader: Ada"));
+        left.appendVisible(QStringLiteral("\rSame.\r"));
+        right.appendVisible(QStringLiteral("Walk at 11."));
+        right.appendHidden(QStringLiteral("Leader: Bob"));
+        right.appendVisible(QStringLiteral("\rSame.\r"));
+        ModelSession session;
+        QVERIFY(session.IsReady());
+        const XTProjectId lhs = session.OpenBuilt(StoryProject({left}, true), QStringLiteral("l.xprj"));
+        const XTProjectId rhs = session.OpenBuilt(StoryProject({right}, true), QStringLiteral("r.xprj"));
+        Story leftStory(session.Api().storyNumbered(lhs, 1));
+        Story rightStory(session.Api().storyNumbered(rhs, 1));
+        DiffModel model(leftStory, rightStory);
+        model.CompleteDiff();
+        QVERIFY(model.rowCount() >= 1);
+
+        const QModelIndex cell = model.index(0, 0);
+        const QString tip = cell.data(Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QStringLiteral("LHS: \u00ABLeader: Ada\u00BB")) &&
+                     tip.contains(QStringLiteral("RHS: \u00ABLeader: Bob\u00BB")),
+                 qPrintable(tip));
+        QCOMPARE(model.RevealedText(0, 0), QStringLiteral("Walk at ten.\u27E6hidden: Leader: Ada\u27E7\r"));
+        QCOMPARE(model.RevealedText(0, 1), QStringLiteral("Walk at 11.\u27E6hidden: Leader: Bob\u27E7\r"));
+        QVERIFY(!model.index(1, 0).data(Qt::ToolTipRole).isValid());
+
+        for (int column = 0; column < 2; ++column)
+        {
+            // The run is the marker and its 11 units, at 12 on the left and
+            // 11 on the right; "Ada" and "Bob" are its last three.
+            const int run = column == 0 ? 12 : 11;
+            QVector<QTextLayout::FormatRange> ranges;
+            model.StyleText(model.index(0, column), ranges);
+            QVector<int> hidden, changed;
+            for (const QTextLayout::FormatRange& range : ranges)
+                for (int i = range.start; i < range.start + range.length; ++i)
+                {
+                    if (range.format.property(DiffModel::kHiddenProperty).toBool())
+                        hidden << i;
+                    if (range.format.foreground().color() == QColor(Qt::darkRed))
+                        changed << i;
+                }
+            QVector<int> wantHidden;
+            for (int i = run; i < run + 12; ++i)
+                wantHidden << i;
+            QCOMPARE(hidden, wantHidden);
+            for (int i = run + 9; i < run + 12; ++i)
+                QVERIFY2(changed.contains(i),
+                         qPrintable(QStringLiteral("unit %1 of column %2").arg(i).arg(column)));
+            for (int i = run; i < run + 9; ++i)
+                QVERIFY(!changed.contains(i));
+        }
+    }
+
+    // A row whose copy the host refuses is reported, loses nothing of the
+    // destination, and does not stop the rows after it.
+    void refusedCopyLosesNothing()
+    {
+        XTHost::Story left, right;
+        left.mNumber = right.mNumber = 1;
+        left.appendVisible(QStringLiteral("one\rtwo\rthree\r"));
+        right.appendVisible(QStringLiteral("ONE\rtwo\rTHREE\r"));
+        ModelSession session;
+        QVERIFY(session.IsReady());
+        const XTProjectId lhs = session.OpenBuilt(StoryProject({left}, true), QStringLiteral("l.xprj"));
+        const XTProjectId rhs = session.OpenBuilt(StoryProject({right}, true), QStringLiteral("r.xprj"));
+        Story leftStory(session.Api().storyNumbered(lhs, 1));
+        Story rightStory(session.Api().storyNumbered(rhs, 1));
+        QList<TextDiff::UnitPatch> rows = Rows(leftStory.ToString(), rightStory.ToString());
+        std::map<int, TextDiff::UnitPatch*> marked = MarkChanges(rows, false);
+        QCOMPARE(int(marked.size()), 2);
+
+        // The first paste is refused, the second goes through.
+        static int sPastes = 0;
+        static XEPasteProc sRealPaste = nullptr;
+        sPastes = 0;
+        sRealPaste = XT::XEPaste;
+        XT::XEPaste = [](XTBoxRef box, int32_t what, int32_t flags, int32_t options) -> XTError
+        { return ++sPastes == 1 ? XT::kErrRefused : sRealPaste(box, what, flags, options); };
+        const RefusedRows refused = leftStory.ApplyPatches(rightStory, marked);
+        XT::XEPaste = sRealPaste;
+
+        QCOMPARE(int(refused.size()), 1);
+        QCOMPARE(refused.begin()->first, marked.begin()->first);
+        QVERIFY2(refused.begin()->second.contains(QStringLiteral("refused")),
+                 qPrintable(refused.begin()->second));
+        QCOMPARE(leftStory.ToString(), QStringLiteral("one\rtwo\rTHREE\r"));
+    }
+
     // Every change row applied in one pass makes the destination story the
     // source story: the same host text and the same hidden runs.
     void mergeRandomPairs_data()
@@ -150,7 +249,7 @@ private slots:
             QList<TextDiff::UnitPatch> rows = Rows(left.ToString(), right.ToString());
             std::map<int, TextDiff::UnitPatch*> marked = MarkChanges(rows, toRight);
             merged += marked.empty() ? 0 : 1;
-            (toRight ? right : left).ApplyPatches(toRight ? left : right, marked);
+            QVERIFY((toRight ? right : left).ApplyPatches(toRight ? left : right, marked).empty());
 
             const QString got = HostForm(*session.HostStory(toRight ? rhs : lhs, n));
             const QString want = HostForm(*session.HostStory(toRight ? lhs : rhs, n));
@@ -276,7 +375,7 @@ private slots:
         Story missing{long(lhs)};
         Story other(session.Api().storyNumbered(rhs, 7));
         std::map<int, TextDiff::UnitPatch*> none;
-        missing.ApplyPatches(other, none);
+        QVERIFY(missing.ApplyPatches(other, none).empty());
         QVERIFY(missing.IsValid());
         QCOMPARE(missing.ToString(), other.ToString());
         // The new story pairs with its original: same number, same text and runs.
@@ -312,7 +411,7 @@ private slots:
         Story missing{long(lhs)};
         Story other(session.Api().storyNumbered(rhs, 3));
         std::map<int, TextDiff::UnitPatch*> none;
-        missing.ApplyPatches(other, none);
+        QVERIFY(missing.ApplyPatches(other, none).empty());
         QVERIFY(!missing.IsValid());
         QCOMPARE(session.Api().mText->GetFirstStoryEntry(lhs), intptr_t(0));
         QVERIFY(!session.Api().mProject->IsProjectModified(lhs));

@@ -75,6 +75,23 @@ bool SelectPair(QWidget* explorer, const QString& text)
     return tree->currentIndex() == index;
 }
 
+QString FirstDifferentItem(QWidget* explorer, const QString& folder)
+{
+    auto* tree = explorer->findChild<QTreeView*>(QStringLiteral("mExplorer"));
+    tree->expandAll();
+    QAbstractItemModel* model = tree->model();
+    const QModelIndex parent = FindText(model, QModelIndex(), folder);
+    for (int row = 0; parent.isValid() && row < model->rowCount(parent); ++row)
+    {
+        const QModelIndex index = model->index(row, 0, parent);
+        // The tree's status role: 4 is identical.
+        const QVariant status = index.data(Qt::UserRole + 1);
+        if (status.isValid() && status.toInt() != 4)
+            return index.data().toString();
+    }
+    return QString();
+}
+
 QString CopyRow(QWidget* explorer, int nth, bool left)
 {
     auto* table = explorer->findChild<QTableView*>(QStringLiteral("mDiffTable"));

@@ -24,6 +24,10 @@ QWidget* Explorer();
 // Selects the tree item whose text is `text` with a click.
 bool SelectPair(QWidget* explorer, const QString& text);
 
+// The text of the first item below the folder `folder` whose status is not
+// identical; empty when there is none.
+QString FirstDifferentItem(QWidget* explorer, const QString& folder);
+
 // Clicks the n-th row of the patch table that is a difference, then copies
 // it left or right with the keyboard shortcut. Empty when it did, else why
 // not.

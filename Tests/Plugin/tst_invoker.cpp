@@ -7,6 +7,7 @@
 #include "Script.h"
 
 #include "CorvaneExplorerInvoker.h"
+#include "Model/Project.h"
 #include "XTCalls.h"
 
 #include <QAction>
@@ -62,6 +63,9 @@ private slots:
     void unsavedChanges_data();
     void unsavedChanges();
     void refusedSaveKeepsTheChanges();
+    void refusedSaveThenMoreCopies_data();
+    void refusedSaveThenMoreCopies();
+    void refusedCopyIsReported();
     void projectThatDoesNotOpenIsReported();
     void cancelledPickerLeavesHostAlone();
 
@@ -323,6 +327,205 @@ void tst_Invoker::refusedSaveKeepsTheChanges()
              qPrintable(warning));
     QVERIFY(Contents(lhs) != leftBefore);
     QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+}
+
+void tst_Invoker::refusedSaveThenMoreCopies_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Save button") << "button";
+    QTest::newRow("tool bar, then undo") << "toolbar";
+    QTest::newRow("close, Save LHS") << "close";
+}
+
+// Given one row of a story copied left and a save that the host refuses,
+// when the rest of the story's rows are copied left and saved, then the left
+// story is exactly the right one: no row was written twice, none was lost.
+void tst_Invoker::refusedSaveThenMoreCopies()
+{
+    QFETCH(QString, how);
+    const QString folder = mFolder.filePath(QStringLiteral("again-") + how);
+    const QString moved = folder + QStringLiteral("-moved");
+    QVERIFY(QDir().mkpath(folder));
+    const QString lhs = Copy(QStringLiteral("harbour-gazette-v1.xprj"), folder + QStringLiteral("/a1.xprj"));
+    const QString rhs = Copy(QStringLiteral("harbour-gazette-v2.xprj"),
+                             mFolder.filePath(QStringLiteral("a2-") + how + ".xprj"));
+    auto block = [&]
+    {
+        QDir().rename(folder, moved);
+        QFile blocker(folder);
+        blocker.open(QIODevice::WriteOnly);
+    };
+    auto unblock = [&]
+    {
+        if (QFileInfo(folder).isFile())
+        {
+            QFile::remove(folder);
+            QDir().rename(moved, folder);
+        }
+    };
+    const QString pair = QStringLiteral("Story 3 | Story 3");
+
+    bool saveOnAfterRefusal = false;
+    bool undoOnAfterRefusal = true;
+    QString problem;
+    Script script;
+    Driver::Pick(script, lhs, rhs);
+    script.ThenPost(
+        QStringLiteral("copy one row left and save"), [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            QWidget* explorer = Driver::Explorer();
+            if (!Driver::SelectPair(explorer, pair))
+                return script.Fail(QStringLiteral("no story pair to select"));
+            problem = Driver::CopyRow(explorer, 0, true);
+            if (!problem.isEmpty())
+                return script.Fail(problem);
+            block();
+            if (how == QLatin1String("button"))
+                explorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                    ->button(QDialogButtonBox::Save)
+                    ->click();
+            else if (how == QLatin1String("toolbar"))
+                explorer->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+            else
+                Driver::Press(explorer, Qt::Key_Escape);
+        });
+    if (how == QLatin1String("close"))
+        script.Then(
+            QStringLiteral("save only the LHS"), [] { return Question() != nullptr; },
+            [&] { Button(Question(), QStringLiteral("Save LHS"))->click(); });
+    script.Then(
+        QStringLiteral("be told the save failed"),
+        [] {
+            return Question() != nullptr && Question()->text().contains(QStringLiteral("could not be saved"));
+        },
+        [&] { Question()->button(QMessageBox::Ok)->click(); });
+    script.ThenPost(
+        QStringLiteral("copy the remaining rows and save again"),
+        [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            unblock();
+            QWidget* explorer = Driver::Explorer();
+            saveOnAfterRefusal = explorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                     ->button(QDialogButtonBox::Save)
+                                     ->isEnabled();
+            QAction* undo = explorer->findChild<QAction*>(QStringLiteral("actionUndo"));
+            undoOnAfterRefusal = undo->isEnabled();
+            // What is written is not undone in the window any more.
+            undo->trigger();
+            if (!Driver::SelectPair(explorer, pair))
+                return script.Fail(QStringLiteral("the story pair is gone"));
+            while (Driver::CopyRow(explorer, 0, true).isEmpty())
+                ;
+            explorer->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                ->button(QDialogButtonBox::Save)
+                ->click();
+        });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    unblock();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+    QVERIFY(saveOnAfterRefusal);
+    QVERIFY(!undoOnAfterRefusal);
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
+
+    const XTProjectId left = mSession->Open(lhs);
+    const XTProjectId right = mSession->Open(rhs);
+    const XTHost::Story* merged = nullptr;
+    for (const XTHost::Story& story : mSession->Host().project(left)->mStories)
+        if (story.mNumber == 3)
+            merged = &story;
+    const XTHost::Story* wanted = nullptr;
+    for (const XTHost::Story& story : mSession->Host().project(right)->mStories)
+        if (story.mNumber == 3)
+            wanted = &story;
+    QVERIFY(merged && wanted);
+    QCOMPARE(merged->mText, wanted->mText);
+    QVERIFY(merged->mRuns == wanted->mRuns);
+    QVERIFY(mSession->Host().closeProject(left));
+    QVERIFY(mSession->Host().closeProject(right));
+}
+
+// Given the host refusing to copy an asset, when a colour row and a story
+// row are copied right and saved, then the user is told which item, which
+// side and why; the story row is written and saved all the same, and the
+// colour stays marked as different.
+void tst_Invoker::refusedCopyIsReported()
+{
+    const QString lhs =
+        Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("c1.xprj")));
+    const QString rhs =
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("c2.xprj")));
+    const QByteArray rightBefore = Contents(rhs);
+    mSession->Host().refuseEdit(QStringLiteral("CopyAsset"));
+
+    QString colour;
+    QString report;
+    QString details;
+    bool stillDifferent = false;
+    Script script;
+    Driver::Pick(script, lhs, rhs);
+    script.ThenPost(
+        QStringLiteral("copy a colour and a story row right, save"),
+        [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            QWidget* explorer = Driver::Explorer();
+            colour = Driver::FirstDifferentItem(explorer, QStringLiteral("Colors"));
+            if (colour.isEmpty())
+                return script.Fail(QStringLiteral("no colour differs"));
+            Driver::SelectPair(explorer, colour);
+            QString problem = Driver::CopyRow(explorer, 0, false);
+            if (problem.isEmpty() && Driver::SelectPair(explorer, QStringLiteral("Story 3 | Story 3")))
+                problem = Driver::CopyRow(explorer, 0, false);
+            if (!problem.isEmpty())
+                return script.Fail(problem);
+            explorer->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+        });
+    script.Then(
+        QStringLiteral("be told what was refused"), [] { return Question() != nullptr; },
+        [&]
+        {
+            report = Question()->text() + QLatin1Char('\n') + Question()->informativeText();
+            details = Question()->detailedText();
+            Question()->button(QMessageBox::Ok)->click();
+        });
+    script.ThenPost(
+        QStringLiteral("see the colour still different, then close"),
+        [] { return Driver::Explorer() != nullptr; },
+        [&]
+        {
+            stillDifferent =
+                Driver::FirstDifferentItem(Driver::Explorer(), QStringLiteral("Colors")) == colour;
+            Driver::Press(Driver::Explorer(), Qt::Key_Escape);
+        });
+    script.Then(
+        QStringLiteral("nothing is left unsaved"), [] { return true; },
+        [&]
+        {
+            if (Question())
+                Question()->button(QMessageBox::Discard)->click();
+        });
+    script.Start();
+    CorvaneExplorerInvoker::Invoke();
+    mSession->Host().refuseEdit(QStringLiteral("CopyAsset"), false);
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+
+    QVERIFY2(report.contains(QStringLiteral("1 change could not be written")), qPrintable(report));
+    const QString name = colour.section(QStringLiteral(" | "), 0, 0);
+    QVERIFY2(details.contains(name) && details.contains(QStringLiteral("to the RHS")) &&
+                 details.contains(QStringLiteral("refused")),
+             qPrintable(details));
+    QVERIFY(stillDifferent);
+    // The story row went in and was saved; the colour did not change.
+    QVERIFY(Contents(rhs) != rightBefore);
+    const XTProjectId right = mSession->Open(rhs);
+    const XTProjectId original = mSession->Open(
+        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("c3.xprj"))));
+    QVERIFY(mSession->Host().project(right)->mAssets == mSession->Host().project(original)->mAssets);
+    QVERIFY(mSession->Host().closeProject(right));
+    QVERIFY(mSession->Host().closeProject(original));
 }
 
 void tst_Invoker::projectThatDoesNotOpenIsReported()

@@ -83,6 +83,11 @@ void tst_Tools::compareReportsTheSamples()
     QVERIFY(run.out.contains(QStringLiteral("row 1 Origin Down: \n              - 540 pt")));
     // The project pair's paths are not counted as a difference.
     QVERIFY(!run.out.contains(QStringLiteral("row 0 Path")));
+    // Hidden text is written out on both sides, never as invisible units.
+    QVERIFY(!run.out.contains(QChar(0x200B)));
+    QVERIFY2(run.out.contains(QStringLiteral("\u27E6hidden: Walk leader confirmed: Ada Quayle.\u27E7")) &&
+                 run.out.contains(QStringLiteral("\u27E6hidden: Walk leader to confirm.\u27E7")),
+             qPrintable(run.out));
 }
 
 void tst_Tools::compareIdenticalProjects()

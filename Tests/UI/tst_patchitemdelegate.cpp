@@ -24,7 +24,7 @@ public:
     QString ToString() const override { return mText; }
     QString Name() const override { return QStringLiteral("text"); }
     bool IsValid() const override { return true; }
-    void ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&) override {}
+    RefusedRows ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&) override { return {}; }
 
 private:
     QString mText;

@@ -51,7 +51,8 @@ QString Mark(int type)
     }
 }
 
-// A row's text on one line: paragraph ends shown as a pilcrow.
+// A row's text on one line: paragraph ends shown as a pilcrow. Hidden text
+// comes written out and marked, never as invisible units.
 QString OneLine(QString text)
 {
     text.replace(QLatin1Char('\r'), QChar(0xB6));
@@ -113,8 +114,8 @@ struct Report
                                      ? model->headerData(row, Qt::Vertical).toString() + QStringLiteral(": ")
                                      : QString();
             out << indent << "row " << row << ' ' << name << '\n'
-                << indent << "  - " << OneLine(model->index(row, 0).data().toString()) << '\n'
-                << indent << "  + " << OneLine(model->index(row, 1).data().toString()) << '\n';
+                << indent << "  - " << OneLine(model->RevealedText(row, 0)) << '\n'
+                << indent << "  + " << OneLine(model->RevealedText(row, 1)) << '\n';
         }
     }
 };

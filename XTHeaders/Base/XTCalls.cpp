@@ -157,4 +157,19 @@ HostStringHolder::~HostStringHolder()
         gStrings->ReleaseHostString(mString);
 }
 
+QString ErrorText(XTError error)
+{
+    switch (error)
+    {
+    case kErrRefused:
+        return QStringLiteral("the host refused the change (error %1)").arg(error);
+    case kErrNotFound:
+        return QStringLiteral("the host could not find the item (error %1)").arg(error);
+    case kErrParam:
+        return QStringLiteral("the host did not accept the value (error %1)").arg(error);
+    default:
+        return QStringLiteral("the host reported error %1").arg(error);
+    }
+}
+
 } // namespace XT

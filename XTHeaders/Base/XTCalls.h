@@ -60,6 +60,9 @@ QString ToQString(HostString string, bool release = true);
 // A new host string of a text; the caller releases it.
 HostString FromQString(const QString& text);
 
+// What a host error code means, for a message to the user.
+QString ErrorText(XTError error);
+
 // FixedToText as text.
 QString FixedToQString(Fixed value, int32_t format);
 

@@ -1,0 +1,897 @@
+// Whole comparisons through the loaded module, as xthost runs them, driven by
+// seeded random sequences of what a user does: select a story pair, copy a
+// row left or right (rows holding hidden text among them), undo, redo, save
+// from the tool bar or with the Save button, saves the host refuses, closing
+// with every answer of the unsaved-changes question, Escape and Cancel.
+//
+// A reference follows what the host's documents and the two files must hold.
+// After every save the files on disk are compared with it, and at the end of
+// every sequence too: a row written twice, a row lost, a refused save
+// reported as done or a close that does not ask all show up as a difference.
+//
+// CORVANE_SESSION_SEQUENCES sets the number of sequences (default 500) and
+// CORVANE_SESSION_SEED the first seed.
+//
+// This program makes no application object of its own: the command does.
+
+#include "ComparisonDriver.h"
+#include "PluginSession.h"
+
+#include "Format/ProjectFormat.h"
+#include "HostSession.h"
+#include "Model/Project.h"
+#include "PluginHost.h"
+#include "XTCalls.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QComboBox>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+#include <dlfcn.h>
+#include <functional>
+#include <map>
+#include <memory>
+
+namespace
+{
+
+std::function<void()> sOnApplication;
+
+void ApplicationMade()
+{
+    if (sOnApplication)
+        sOnApplication();
+}
+Q_COREAPP_STARTUP_FUNCTION(ApplicationMade)
+
+enum Side
+{
+    L = 0,
+    R = 1
+};
+
+XTHost::Story* FindStory(XTHost::Project& project, int32_t number)
+{
+    for (XTHost::Story& story : project.mStories)
+        if (story.mNumber == number)
+            return &story;
+    return nullptr;
+}
+
+bool LoadFile(const QString& path, XTHost::Project& project, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        *error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    const QByteArray head = file.read(XTHost::ProjectFormat::sHeadSize);
+    file.close();
+    return XTHost::ProjectFormat::forHead(head).load(path, project, error);
+}
+
+// What the user did to one story pair since the window last compared it
+// anew: the rows as the table showed them (lengths of both cells) and the
+// copies that are marked, in the order of the pair's undo stack.
+struct PairState
+{
+    bool mRead = false;
+    std::vector<std::pair<int, int>> mRows; // cell lengths, left and right
+    std::vector<bool> mIsDifference;
+    std::vector<std::pair<int, Side>> mDone;   // row, side that takes the copy
+    std::vector<std::pair<int, Side>> mUndone; // redo order: last undone last
+};
+
+// One sequence: its random choices, the reference and the windows' driver.
+class Sequence : public QObject
+{
+public:
+    Sequence(quint32 seed, const QString& folder, const std::vector<int32_t>& stories,
+             const XTHost::Project& left, const XTHost::Project& right)
+        : mRandom(seed), mSeed(seed), mStories(stories)
+    {
+        for (Side side : {L, R})
+        {
+            mFolder[side] = folder + (side == L ? QStringLiteral("/L") : QStringLiteral("/R"));
+            mPath[side] =
+                mFolder[side] + (side == L ? QStringLiteral("/left.xprj") : QStringLiteral("/right.xprj"));
+            mFile[side] = side == L ? left : right;
+            mHost[side] = mFile[side];
+        }
+        mSteps = 4 + int(mRandom.bounded(14));
+    }
+
+    // Polls from whatever loop runs, as long as the command's application
+    // object lives.
+    void Start()
+    {
+        mTimer = new QTimer(QCoreApplication::instance());
+        connect(mTimer, &QTimer::timeout, this, &Sequence::Poll);
+        mTimer->start(2);
+    }
+    const QString& Path(Side side) const { return mPath[side]; }
+    const QString& Folder(Side side) const { return mFolder[side]; }
+    QString Failure() const { return mFailure; }
+    bool Ended() const { return mEnded; }
+    const XTHost::Project& Expected(Side side) const { return mFile[side]; }
+    const QStringList& Log() const { return mLog; }
+    int Saves() const { return mSaves; }
+    int RefusedSaves() const { return mRefusedSaves; }
+    int HiddenCopies() const { return mHiddenCopies; }
+
+    // Called when the command has returned: the last action must have been
+    // one that ends the comparison.
+    void CheckEnded()
+    {
+        // A save that ends the window when it succeeds ends the command
+        // before the next poll.
+        if (mWait == Wait::SaveResult && mEndsOnSuccess && mExpectedWarnings == 0 && mActed)
+            mEnded = true;
+        // A close without changes ends the command at once.
+        if (mWait == Wait::CloseResult)
+            mEnded = true;
+        if (mFailure.isEmpty() && !mEnded)
+            Fail(QStringLiteral("the comparison ended without being asked to"));
+        Unblock();
+    }
+
+    // A file on disk against the reference.
+    QString Compare(Side side) const
+    {
+        XTHost::Project onDisk;
+        QString error;
+        if (!LoadFile(mPath[side], onDisk, &error))
+            return QStringLiteral("%1 does not load: %2").arg(mPath[side], error);
+        if (onDisk == mFile[side])
+            return QString();
+        for (const XTHost::Story& story : mFile[side].mStories)
+        {
+            const XTHost::Story* saved = FindStory(onDisk, story.mNumber);
+            if (!saved || *saved != story)
+                return QStringLiteral("%1: story %2 is\n  %3\nexpected\n  %4")
+                    .arg(mPath[side])
+                    .arg(story.mNumber)
+                    .arg(saved ? saved->mText : QStringLiteral("(missing)"), story.mText);
+        }
+        return QStringLiteral("%1 differs from the reference outside the stories").arg(mPath[side]);
+    }
+
+private:
+    enum class Wait
+    {
+        Picker,
+        Explorer,    // the window, ready for the next action
+        SaveResult,  // a save was asked of the host
+        Question,    // Escape was pressed with changes: the question must come
+        CloseResult, // Escape without changes: the window must go
+        Gone         // the comparison is over
+    };
+
+    void Note(const QString& what) { mLog << what; }
+
+    void Fail(const QString& why)
+    {
+        if (mFailure.isEmpty())
+            mFailure = QStringLiteral("seed %1: %2\n  after: %3")
+                           .arg(mSeed)
+                           .arg(why, mLog.join(QStringLiteral("; ")));
+        if (mTimer)
+            mTimer->stop();
+        Unblock();
+        if (!QCoreApplication::instance())
+            return;
+        // Leave without saving whatever is up.
+        auto* rescue = new QTimer(QCoreApplication::instance());
+        connect(rescue, &QTimer::timeout, rescue,
+                [rescue]
+                {
+                    if (QWidget* modal = QApplication::activeModalWidget())
+                    {
+                        if (auto* box = qobject_cast<QMessageBox*>(modal))
+                        {
+                            if (QAbstractButton* discard = box->button(QMessageBox::Discard))
+                                return discard->click();
+                        }
+                        if (!QMetaObject::invokeMethod(modal, "reject"))
+                            modal->close();
+                        return;
+                    }
+                    bool any = false;
+                    for (QWidget* widget : QApplication::topLevelWidgets())
+                        if (widget->isVisible() && QMetaObject::invokeMethod(widget, "reject"))
+                            any = true;
+                    if (!any)
+                        rescue->stop();
+                });
+        rescue->start(10);
+    }
+
+    // The host can no longer write into a side's folder: it is a file now.
+    void Block(Side side)
+    {
+        QDir().rename(mFolder[side], mFolder[side] + QStringLiteral(".moved"));
+        QFile blocker(mFolder[side]);
+        blocker.open(QIODevice::WriteOnly);
+        mBlocked[side] = true;
+    }
+
+    void Unblock()
+    {
+        for (Side side : {L, R})
+            if (mBlocked[side])
+            {
+                QFile::remove(mFolder[side]);
+                QDir().rename(mFolder[side] + QStringLiteral(".moved"), mFolder[side]);
+                mBlocked[side] = false;
+            }
+    }
+
+    static QMessageBox* Box() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
+
+    static QAbstractButton* Button(QMessageBox* box, const QString& text)
+    {
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == text)
+                return button;
+        return nullptr;
+    }
+
+    bool HasMarks(Side side) const
+    {
+        for (const auto& pair : mPairs)
+            for (const auto& done : pair.second.mDone)
+                if (done.second == side)
+                    return true;
+        return false;
+    }
+    // What the question's Save LHS / Save RHS go by: a pair whose undo stack
+    // is not clean and holds a copy that way, done or undone.
+    bool OnStack(Side side) const
+    {
+        for (const auto& pair : mPairs)
+        {
+            if (pair.second.mDone.empty())
+                continue;
+            for (const auto* list : {&pair.second.mDone, &pair.second.mUndone})
+                for (const auto& done : *list)
+                    if (done.second == side)
+                        return true;
+        }
+        return false;
+    }
+    bool Dirty() const { return HasMarks(L) || HasMarks(R) || mUnsaved[L] || mUnsaved[R]; }
+
+    // The story as the rows rebuild it: each row from the side that the
+    // marks say, then the text after the last row.
+    XTHost::Story Rebuilt(int32_t number, const PairState& pair, Side side) const
+    {
+        const XTHost::Story* mine = FindStory(const_cast<XTHost::Project&>(mHost[side]), number);
+        const XTHost::Story* theirs = FindStory(const_cast<XTHost::Project&>(mHost[1 - side]), number);
+        std::map<int, bool> taken;
+        for (const auto& done : pair.mDone)
+            if (done.second == side)
+                taken[done.first] = true;
+        XTHost::Story result = *mine;
+        result.mText.clear();
+        result.mRuns.clear();
+        int here = 0;
+        int there = 0;
+        for (size_t row = 0; row < pair.mRows.size(); ++row)
+        {
+            const int hereLength = side == L ? pair.mRows[row].first : pair.mRows[row].second;
+            const int thereLength = side == L ? pair.mRows[row].second : pair.mRows[row].first;
+            const XTHost::TextFragment piece = taken.count(int(row))
+                                                   ? theirs->extract(there, there + thereLength)
+                                                   : mine->extract(here, here + hereLength);
+            for (XTHost::HiddenRun run : piece.mRuns)
+            {
+                run.mOffset += result.mText.size();
+                result.mRuns.push_back(run);
+            }
+            result.mText += piece.mText;
+            here += hereLength;
+            there += thereLength;
+        }
+        const XTHost::TextFragment tail = mine->extract(here, mine->length());
+        for (XTHost::HiddenRun run : tail.mRuns)
+        {
+            run.mOffset += result.mText.size();
+            result.mRuns.push_back(run);
+        }
+        result.mText += tail.mText;
+        return result;
+    }
+
+    // What the window's apply pass writes into the host's documents; every
+    // pair is compared anew afterwards.
+    void ApplyMarks()
+    {
+        bool wrote = false;
+        XTHost::Project next[2] = {mHost[L], mHost[R]};
+        for (const auto& entry : mPairs)
+        {
+            const PairState& pair = entry.second;
+            for (Side side : {L, R})
+            {
+                bool any = false;
+                for (const auto& done : pair.mDone)
+                    any = any || done.second == side;
+                if (!any)
+                    continue;
+                *FindStory(next[side], entry.first) = Rebuilt(entry.first, pair, side);
+                mUnsaved[side] = true;
+                wrote = true;
+            }
+        }
+        mHost[L] = next[L];
+        mHost[R] = next[R];
+        if (wrote)
+            mPairs.clear();
+    }
+
+    // The host saves a side: the file takes what the host holds, unless the
+    // folder is blocked.
+    void SaveSide(Side side)
+    {
+        if (mBlocked[side])
+        {
+            ++mExpectedWarnings;
+            return;
+        }
+        mFile[side] = mHost[side];
+        mUnsaved[side] = false;
+    }
+
+    void SaveModified()
+    {
+        for (Side side : {L, R})
+            if (mUnsaved[side])
+                SaveSide(side);
+    }
+
+    QString CheckFiles()
+    {
+        for (Side side : {L, R})
+            if (!mBlocked[side])
+            {
+                const QString problem = Compare(side);
+                if (!problem.isEmpty())
+                    return problem;
+            }
+        return QString();
+    }
+
+    QWidget* Window() const { return Driver::Explorer(); }
+
+    QTableView* Table() const { return Window()->findChild<QTableView*>(QStringLiteral("mDiffTable")); }
+
+    void ReadPair()
+    {
+        PairState& pair = mPairs[mSelected];
+        if (pair.mRead)
+            return;
+        QAbstractItemModel* model = Table()->model();
+        pair.mRead = true;
+        pair.mRows.clear();
+        pair.mIsDifference.clear();
+        for (int row = 0; model && row < model->rowCount(); ++row)
+        {
+            pair.mRows.emplace_back(model->index(row, 0).data().toString().size(),
+                                    model->index(row, 1).data().toString().size());
+            pair.mIsDifference.push_back(model->index(row, 0).data(Qt::BackgroundRole).isValid());
+        }
+    }
+
+    void RandomSelect()
+    {
+        const int32_t number = mStories[mRandom.bounded(int(mStories.size()))];
+        const QString text = QStringLiteral("Story %1 | Story %1").arg(number);
+        if (!Driver::SelectPair(Window(), text))
+        {
+            Note(QStringLiteral("cannot select story %1").arg(number));
+            return;
+        }
+        mSelected = number;
+        ReadPair();
+        Note(QStringLiteral("select story %1").arg(number));
+    }
+
+    void RandomCopy(bool hiddenOnly)
+    {
+        if (mSelected < 0)
+            return RandomSelect();
+        // After a save the window compares every pair anew: read the rows
+        // the table shows now.
+        ReadPair();
+        QAbstractItemModel* model = Table()->model();
+        PairState& pair = mPairs[mSelected];
+        std::vector<int> candidates;
+        for (int row = 0; model && row < model->rowCount(); ++row)
+        {
+            const QModelIndex index = model->index(row, 0);
+            if (!index.data(Qt::BackgroundRole).isValid())
+                continue;
+            if (hiddenOnly && !index.data(Qt::ToolTipRole).isValid())
+                continue;
+            candidates.push_back(row);
+        }
+        if (candidates.empty())
+            return;
+        const int row = candidates[mRandom.bounded(int(candidates.size()))];
+        int nth = 0;
+        for (int r = 0; r < row; ++r)
+            if (model->index(r, 0).data(Qt::BackgroundRole).isValid())
+                ++nth;
+        const bool left = mRandom.bounded(2) == 0;
+        const QString problem = Driver::CopyRow(Window(), nth, left);
+        if (!problem.isEmpty())
+            return Fail(QStringLiteral("copy row %1 of story %2: %3").arg(row).arg(mSelected).arg(problem));
+        pair.mDone.emplace_back(row, left ? L : R);
+        pair.mUndone.clear();
+        if (hiddenOnly)
+            ++mHiddenCopies;
+        Note(QStringLiteral("copy row %1 %2%3")
+                 .arg(row)
+                 .arg(left ? "left" : "right", hiddenOnly ? " (hidden)" : ""));
+    }
+
+    void UndoRedo(bool undo)
+    {
+        QAction* action =
+            Window()->findChild<QAction*>(undo ? QStringLiteral("actionUndo") : QStringLiteral("actionRedo"));
+        PairState* pair = mSelected >= 0 ? &mPairs[mSelected] : nullptr;
+        const bool expected = pair && (undo ? !pair->mDone.empty() : !pair->mUndone.empty());
+        if (!action || action->isEnabled() != expected)
+            return Fail(QStringLiteral("%1 is %2")
+                            .arg(undo ? "undo" : "redo", action && action->isEnabled() ? "on" : "off"));
+        if (!expected)
+            return;
+        action->trigger();
+        if (undo)
+        {
+            pair->mUndone.push_back(pair->mDone.back());
+            pair->mDone.pop_back();
+        }
+        else
+        {
+            pair->mDone.push_back(pair->mUndone.back());
+            pair->mUndone.pop_back();
+        }
+        Note(undo ? QStringLiteral("undo") : QStringLiteral("redo"));
+    }
+
+    void MaybeBlock()
+    {
+        mExpectedWarnings = 0;
+        mWarnings = 0;
+        if (mRandom.bounded(2) == 0)
+        {
+            const Side side = mRandom.bounded(2) == 0 ? L : R;
+            Block(side);
+            Note(QStringLiteral("block %1").arg(side == L ? "LHS" : "RHS"));
+        }
+    }
+
+    void Act()
+    {
+        QWidget* window = Window();
+        QPushButton* save = window->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                ->button(QDialogButtonBox::Save);
+        if (save->isEnabled() != Dirty())
+            return Fail(QStringLiteral("the Save button is %1 with%2 unsaved changes")
+                            .arg(save->isEnabled() ? "on" : "off", Dirty() ? "" : "out"));
+
+        const bool finish = ++mStep > mSteps;
+        const int choice = finish ? 90 + int(mRandom.bounded(10)) : int(mRandom.bounded(100));
+        if (choice < 10)
+            return RandomSelect();
+        if (choice < 40)
+            return RandomCopy(false);
+        if (choice < 52)
+            return RandomCopy(true);
+        if (choice < 60)
+            return UndoRedo(true);
+        if (choice < 65)
+            return UndoRedo(false);
+        if (choice < 77)
+        {
+            // Save from the tool bar: the window stays.
+            MaybeBlock();
+            ApplyMarks();
+            SaveModified();
+            Note(QStringLiteral("save (tool bar)"));
+            mWait = Wait::SaveResult;
+            mEndsOnSuccess = false;
+            ++mSaves;
+            mActed = false;
+            QTimer::singleShot(0, window,
+                               [this, window]
+                               {
+                                   mActed = true;
+                                   window->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+                               });
+            return;
+        }
+        if (choice < 85)
+        {
+            if (!save->isEnabled())
+                return;
+            // The Save button ends the comparison when the host saves.
+            MaybeBlock();
+            ApplyMarks();
+            SaveModified();
+            Note(QStringLiteral("save (button)"));
+            mWait = Wait::SaveResult;
+            mEndsOnSuccess = true;
+            ++mSaves;
+            mActed = false;
+            QTimer::singleShot(0, save,
+                               [this, save]
+                               {
+                                   mActed = true;
+                                   save->click();
+                               });
+            return;
+        }
+        if (choice < 88)
+        {
+            // Cancel ends the comparison without a question and without saving.
+            Note(QStringLiteral("cancel"));
+            mWait = Wait::Gone;
+            mEnded = true;
+            QPushButton* cancel = window->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                      ->button(QDialogButtonBox::Cancel);
+            QTimer::singleShot(0, cancel, [cancel] { cancel->click(); });
+            return;
+        }
+        // Escape, or the window's own close.
+        const bool escape = mRandom.bounded(2) == 0;
+        Note(escape ? QStringLiteral("escape") : QStringLiteral("close the window"));
+        mWait = Dirty() ? Wait::Question : Wait::CloseResult;
+        QTimer::singleShot(0, window,
+                           [window, escape]
+                           {
+                               if (escape)
+                                   Driver::Press(window, Qt::Key_Escape);
+                               else
+                                   window->close();
+                           });
+    }
+
+    void Answer(QMessageBox* box)
+    {
+        QAbstractButton* saveLeft = Button(box, QStringLiteral("Save LHS"));
+        QAbstractButton* saveRight = Button(box, QStringLiteral("Save RHS"));
+        if (!saveLeft || !saveRight)
+            return Fail(QStringLiteral("the question has no Save LHS / Save RHS"));
+        if (saveLeft->isEnabled() != (OnStack(L) || mUnsaved[L]) ||
+            saveRight->isEnabled() != (OnStack(R) || mUnsaved[R]))
+            return Fail(
+                QStringLiteral("Save LHS %1, Save RHS %2")
+                    .arg(saveLeft->isEnabled() ? "on" : "off", saveRight->isEnabled() ? "on" : "off"));
+        std::vector<QString> answers = {QStringLiteral("Cancel"), QStringLiteral("Discard"),
+                                        QStringLiteral("Save All")};
+        if (saveLeft->isEnabled())
+            answers.push_back(QStringLiteral("Save LHS"));
+        if (saveRight->isEnabled())
+            answers.push_back(QStringLiteral("Save RHS"));
+        const QString answer = answers[mRandom.bounded(int(answers.size()))];
+        Note(QStringLiteral("answer %1").arg(answer));
+        QAbstractButton* button = nullptr;
+        if (answer == QLatin1String("Cancel"))
+        {
+            button = box->button(QMessageBox::Cancel);
+            mWait = Wait::Explorer;
+        }
+        else if (answer == QLatin1String("Discard"))
+        {
+            button = box->button(QMessageBox::Discard);
+            mWait = Wait::Gone;
+            mEnded = true;
+        }
+        else
+        {
+            MaybeBlock();
+            ApplyMarks();
+            if (answer == QLatin1String("Save All"))
+            {
+                button = box->button(QMessageBox::SaveAll);
+                SaveModified();
+            }
+            else
+            {
+                // Only the chosen project is saved; what was written into the
+                // other one goes with the window.
+                const Side side = answer == QLatin1String("Save LHS") ? L : R;
+                button = side == L ? saveLeft : saveRight;
+                SaveSide(side);
+            }
+            ++mSaves;
+            mWait = Wait::SaveResult;
+            mEndsOnSuccess = true;
+        }
+        mActed = false;
+        QTimer::singleShot(0, button,
+                           [this, button]
+                           {
+                               mActed = true;
+                               button->click();
+                           });
+    }
+
+    // After a save: as many refusals as the blocked folder causes, then the
+    // window back or gone.
+    void SaveResult()
+    {
+        if (!mActed)
+            return;
+        if (QMessageBox* box = Box())
+        {
+            if (box->icon() != QMessageBox::Warning ||
+                !box->text().contains(QStringLiteral("could not be saved")))
+                return Fail(QStringLiteral("unexpected box: %1").arg(box->text()));
+            ++mWarnings;
+            if (mWarnings > mExpectedWarnings)
+                return Fail(
+                    QStringLiteral("a save was refused that should have succeeded: %1").arg(box->text()));
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        if (mWarnings < mExpectedWarnings)
+        {
+            if (mWaited++ < 400)
+                return;
+            return Fail(QStringLiteral("a refused save was not reported"));
+        }
+        // A save that ends the window runs after the click has returned:
+        // until the window is back (after a refusal), the files may not be
+        // written yet. Without a refusal the command ends.
+        if (mEndsOnSuccess && (mExpectedWarnings == 0 || !Window()))
+            return;
+        if (!Settled())
+            return;
+        mWaited = 0;
+        const bool refused = mExpectedWarnings > 0;
+        if (refused)
+            ++mRefusedSaves;
+        Unblock();
+        const QString problem = CheckFiles();
+        if (!problem.isEmpty())
+            return Fail(problem);
+        if (mEndsOnSuccess && !refused)
+        {
+            mWait = Wait::Gone;
+            mEnded = true;
+            return;
+        }
+        mWait = Wait::Explorer;
+    }
+
+    // A timer can fire in the last pass of a dialog's loop, before the code
+    // that ran the dialog goes on: a state counts once two polls in a row
+    // have seen it, which takes two passes of whatever loop runs.
+    bool Settled()
+    {
+        if (mSettledAt == mPolls - 1)
+        {
+            mSettledAt = -10;
+            return true;
+        }
+        mSettledAt = mPolls;
+        return false;
+    }
+
+    void Poll()
+    {
+        ++mPolls;
+        switch (mWait)
+        {
+        case Wait::Picker:
+            if (QWidget* picker = Script::Modal("ProjectPickerClass"))
+            {
+                picker->findChild<QComboBox*>(QStringLiteral("mLHSFileComboEdit"))->setEditText(mPath[L]);
+                picker->findChild<QComboBox*>(QStringLiteral("mRHSFileComboEdit"))->setEditText(mPath[R]);
+                QPushButton* ok = picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
+                                      ->button(QDialogButtonBox::Ok);
+                if (!ok->isEnabled())
+                    return Fail(QStringLiteral("the picker refused the files"));
+                mWait = Wait::Explorer;
+                QTimer::singleShot(0, ok, [ok] { ok->click(); });
+            }
+            return;
+        case Wait::Explorer:
+            if (Box())
+                return Fail(QStringLiteral("unexpected box: %1").arg(Box()->text()));
+            if (Window() && Settled())
+                Act();
+            return;
+        case Wait::SaveResult:
+            return SaveResult();
+        case Wait::Question:
+            if (QMessageBox* box = Box())
+            {
+                if (!box->text().contains(QStringLiteral("modified")))
+                    return Fail(QStringLiteral("unexpected box: %1").arg(box->text()));
+                return Answer(box);
+            }
+            if (!Window() && mWaited++ > 400)
+                return Fail(QStringLiteral("closed with unsaved changes and nothing was asked"));
+            return;
+        case Wait::CloseResult:
+            if (Box())
+                return Fail(QStringLiteral("asked although nothing was changed: %1").arg(Box()->text()));
+            mWait = Wait::Gone;
+            mEnded = true;
+            return;
+        case Wait::Gone:
+            if (Box())
+                return Fail(QStringLiteral("unexpected box after the end: %1").arg(Box()->text()));
+            return;
+        }
+    }
+
+    QRandomGenerator mRandom;
+    quint32 mSeed;
+    std::vector<int32_t> mStories;
+    QString mFolder[2];
+    QString mPath[2];
+    XTHost::Project mFile[2]; // what each file holds
+    XTHost::Project mHost[2]; // what the host's documents hold
+    bool mUnsaved[2] = {false, false};
+    bool mBlocked[2] = {false, false};
+    std::map<int32_t, PairState> mPairs;
+    int32_t mSelected = -1;
+    Wait mWait = Wait::Picker;
+    bool mEndsOnSuccess = false;
+    bool mEnded = false;
+    int mExpectedWarnings = 0;
+    int mWarnings = 0;
+    int mWaited = 0;
+    int mStep = 0;
+    int mSteps = 0;
+    int mSaves = 0;
+    int mRefusedSaves = 0;
+    int mHiddenCopies = 0;
+    bool mActed = false;
+    qint64 mPolls = 0;
+    qint64 mSettledAt = -10;
+    QString mFailure;
+    QStringList mLog;
+    QTimer* mTimer = nullptr;
+};
+
+} // namespace
+
+class tst_MergeSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void randomSessions();
+
+private:
+    QTemporaryDir mFolder;
+    std::unique_ptr<XTHost::HostSession> mHost;
+    std::unique_ptr<XTHost::PluginHost> mPlugin;
+    void* mModule = nullptr;
+    XTHost::Project mLeft;
+    XTHost::Project mRight;
+    std::vector<int32_t> mStories;
+};
+
+void tst_MergeSession::initTestCase()
+{
+    QString error;
+    QVERIFY2(LoadFile(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")), mLeft, &error),
+             qPrintable(error));
+    QVERIFY2(LoadFile(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")), mRight, &error),
+             qPrintable(error));
+    for (XTHost::Story& story : mLeft.mStories)
+        if (FindStory(mRight, story.mNumber))
+            mStories.push_back(story.mNumber);
+    QVERIFY(mStories.size() >= 3);
+
+    mHost = std::make_unique<XTHost::HostSession>();
+    mModule = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
+    QVERIFY2(mModule, dlerror());
+    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mModule, "XTActivateCallback"));
+    QVERIFY(entry);
+    mPlugin = std::make_unique<XTHost::PluginHost>(*mHost);
+    mPlugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
+    mPlugin->setPreferencesFolder(mFolder.filePath(QStringLiteral("Preferences")));
+    QCOMPARE(mPlugin->activate(entry), XT::kNoErr);
+    mPlugin->addMenuItems();
+}
+
+void tst_MergeSession::cleanupTestCase()
+{
+    sOnApplication = nullptr;
+    if (mPlugin)
+        mPlugin->deactivate();
+    mPlugin.reset();
+    mHost.reset();
+    if (mModule)
+        dlclose(mModule);
+}
+
+void tst_MergeSession::randomSessions()
+{
+    const int count = qEnvironmentVariableIsSet("CORVANE_SESSION_SEQUENCES")
+                          ? qEnvironmentVariableIntValue("CORVANE_SESSION_SEQUENCES")
+                          : 500;
+    const quint32 first = quint32(qEnvironmentVariableIntValue("CORVANE_SESSION_SEED"));
+    const QByteArray leftBytes = []
+    {
+        QFile f(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    const QByteArray rightBytes = []
+    {
+        QFile f(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    int saves = 0;
+    int refused = 0;
+    int hidden = 0;
+    for (int i = 0; i < count; ++i)
+    {
+        const quint32 seed = first + quint32(i);
+        const QString folder = mFolder.filePath(QStringLiteral("run%1").arg(seed));
+        std::unique_ptr<Sequence> sequence;
+        sequence = std::make_unique<Sequence>(seed, folder, mStories, mLeft, mRight);
+        for (Side side : {L, R})
+        {
+            QVERIFY(QDir().mkpath(sequence->Folder(side)));
+            QFile file(sequence->Path(side));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(side == L ? leftBytes : rightBytes);
+        }
+
+        Sequence* running = sequence.get();
+        sOnApplication = [running] { running->Start(); };
+        XTStatus status = -1;
+        QVERIFY(mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+        sOnApplication = nullptr;
+        QCOMPARE(status, XT::kNoErr);
+        sequence->CheckEnded();
+        QVERIFY2(sequence->Failure().isEmpty(), qPrintable(sequence->Failure()));
+        for (Side side : {L, R})
+        {
+            const QString problem = sequence->Compare(side);
+            QVERIFY2(problem.isEmpty(),
+                     qPrintable(QStringLiteral("seed %1: %2\n  after: %3")
+                                    .arg(seed)
+                                    .arg(problem, sequence->Log().join(QStringLiteral("; ")))));
+        }
+        saves += sequence->Saves();
+        refused += sequence->RefusedSaves();
+        hidden += sequence->HiddenCopies();
+        QDir(folder).removeRecursively();
+    }
+    qInfo("%d sequences from seed %u: %d saves, %d of them refused by the host, %d copies of rows with "
+          "hidden text",
+          count, first, saves, refused, hidden);
+}
+
+int main(int argc, char** argv)
+{
+    tst_MergeSession test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mergesession.moc"
