@@ -27,6 +27,21 @@ XTStatus SetLanguageTrampoline(void* record)
     return MainXT::SetLanguageCB(static_cast<xtsetlanguagerec*>(record));
 }
 
+// The plug-in's string resources: its bundle's set with "Master.strings"
+// added; null when the host cannot make it.
+XTResourceSet MakeResourceSet()
+{
+    XT::HostStringHolder bundle(QString::fromLatin1(kBundleId));
+    XT::HostStringHolder file(QString::fromLatin1(kStringsFile));
+    XTResourceSet set = XT::gResources->NewResourceSet(bundle.Get());
+    if (set && XT::gResources->AddResourceFile(set, file.Get()) != 0)
+    {
+        XT::gResources->DisposeResourceSet(set);
+        set = nullptr;
+    }
+    return set;
+}
+
 } // namespace
 
 MainXT* MainXT::GetInstance()
@@ -40,52 +55,56 @@ XTStatus MainXT::SetupCB(xtsetuprec* record)
     return GetInstance()->ISetupCB(record);
 }
 
+// Every step that can fail comes before anything the host could call back
+// into: a setup that fails leaves no callback, no menu and no resource set
+// behind, and forgets the host's tables, so nothing half set up can run.
 XTStatus MainXT::ISetupCB(xtsetuprec* record)
 {
     if (XT::initsetuprecord(record, XT::kInterfaceMajor, XT::kInterfaceMinor, XT::kInterfaceFlags) !=
         XT::kNoErr)
         return XT::kSetupFailed;
-    if (!XT::AcquireGroups())
-        return XT::kSetupFailed;
+    if (!XT::AcquireGroups() || !XT::ResolveSelectors())
+        return Abandon();
 
     // A host that gives no resource file number cannot give the plug-in its
     // labels either; refuse setup rather than run without them.
     if (XT::gResources->GetResourceFileNumber() == -1)
-        return XT::kSetupFailed;
+        return Abandon();
 
-    {
-        XT::HostStringHolder bundle(QString::fromLatin1(kBundleId));
-        XT::HostStringHolder file(QString::fromLatin1(kStringsFile));
-        XTResourceSet set = XT::gResources->NewResourceSet(bundle.Get());
-        if (!set)
-            return XT::kSetupFailed;
-        if (XT::gResources->AddResourceFile(set, file.Get()) != 0)
-        {
-            XT::gResources->DisposeResourceSet(set);
-            return XT::kSetupFailed;
-        }
-        if (mResourceSet)
-            XT::gResources->DisposeResourceSet(mResourceSet);
-        mResourceSet = set;
-    }
+    XTResourceSet set = MakeResourceSet();
+    if (!set)
+        return Abandon();
+    if (mResourceSet)
+        XT::gResources->DisposeResourceSet(mResourceSet);
+    mResourceSet = set;
 
+    // The host offers no way to remove these two again. Should the second
+    // fail, the first stays, but finds nothing to do: Abandon() forgets the
+    // palette record, so the unload notice writes nothing.
     if (XT::gSetup.installSetupCallback(XT::kCbDeactivate, &DeactivateTrampoline, kSetupKind, kSetupPriority,
                                         0) != 0 ||
         XT::gSetup.installSetupCallback(XT::kCbSetLanguage, &SetLanguageTrampoline, kSetupKind,
                                         kSetupPriority, 0) != 0)
-        return XT::kSetupFailed;
+        return Abandon();
 
     mLanguageId = XT::gResources->GetCurrentLanguage();
     mResourceFileNumber = XT::gResources->GetResourceFileNumber();
+
+    // The palette record is read now, so that the unload notice writes back
+    // what the user had rather than a record of zeros.
+    PreferencesManager::GetInstance()->ReadPreferences();
 
     HostString title = LoadPluginHostString(1);
     mMenu = std::make_unique<CorvaneMenu>(title);
     if (title)
         XT::gStrings->ReleaseHostString(title);
-
-    if (!XT::ResolveSelectors())
-        return XT::kSetupFailed;
     return XT::kNoErr;
+}
+
+XTStatus MainXT::Abandon()
+{
+    Reset();
+    return XT::kSetupFailed;
 }
 
 XTStatus MainXT::SetLanguageCB(xtsetlanguagerec* record)
@@ -108,7 +127,7 @@ void MainXT::Reset()
         XT::gResources->DisposeResourceSet(mResourceSet);
     mResourceSet = nullptr;
     mMenu.reset();
-    PreferencesManager::GetInstance()->ReleaseHostStrings();
+    PreferencesManager::GetInstance()->ReleaseHost();
     mLanguageId = 0;
     mResourceFileNumber = -1;
     XT::Release();

@@ -33,6 +33,8 @@ public:
 private:
     MainXT() = default;
     MainXT(const MainXT&) = delete;
+    // Undoes what a failing setup did so far; the setup's failure status.
+    XTStatus Abandon();
     MainXT& operator=(const MainXT&) = delete;
 
     short mLanguageId = 0;

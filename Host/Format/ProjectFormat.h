@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace XTHost
 {
 
@@ -33,8 +35,28 @@ public:
     // Loads a file: size limit, reading, parsing. On failure `project` is left
     // as it was and *error names the file and the place.
     [[nodiscard]] bool load(const QString& path, Project& project, QString* error) const;
-    // Writes atomically: on failure the old file is left intact.
+    // Writes atomically: on failure the old file is left intact and *error
+    // names the file and the system's reason.
     [[nodiscard]] bool save(const Project& project, const QString& path, QString* error) const;
+
+    // A save writes its data in pieces of this size.
+    static constexpr qint64 sWriteChunk = 4096;
+    // The I/O steps of a save, in order: creating the new file beside the old
+    // one, each write of up to sWriteChunk bytes, flushing it to the disk, and
+    // renaming it over the old file.
+    enum class SaveStep
+    {
+        Open,
+        Write,
+        Flush,
+        Commit
+    };
+    // Test seam: called before every I/O step of every save with the step and
+    // its number in that save, from 1. A non-zero errno value makes the step
+    // fail as if the system had reported it (a write writes half its piece
+    // first, as on a disk that fills up). Null, the default, injects nothing.
+    using SaveFaultHook = std::function<int(SaveStep step, int number)>;
+    static void setSaveFaultHook(SaveFaultHook hook);
 
     // The format of a file judging by its first bytes; the JSON format when
     // none recognises them, so that its parser explains what is wrong.

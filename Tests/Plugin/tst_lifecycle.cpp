@@ -1,6 +1,7 @@
 // The plug-in's life with the host: activation, setup and its failures,
-// callbacks, language, the palette record, the rendering of a text box for a
-// preview, and xthost loading the real module.
+// callbacks, language, the palette record (kept across loads, read safely
+// when short or unreadable), the rendering of a text box for a preview, and
+// xthost loading the real module.
 
 #include "PluginSession.h"
 
@@ -8,6 +9,7 @@
 #include "Assert.h"
 #include "BaseCB.h"
 #include "CorvaneMenu.h"
+#include "Main.h"
 #include "MainXT.h"
 #include "PluginString.h"
 #include "Preferences.h"
@@ -64,6 +66,41 @@ XTError CountingPaletteBounds(int32_t, Rect* bounds)
     return 0;
 }
 
+const char kRecordName[] = "Trellium Preferences";
+
+// A palette record as the file holds it: top, left, flag, padding, in the
+// machine's byte order.
+QByteArray PaletteRecord(int16_t top, int16_t left, uint8_t flag, uint8_t padding = 0)
+{
+    QByteArray record(6, '\0');
+    std::memcpy(record.data(), &top, 2);
+    std::memcpy(record.data() + 2, &left, 2);
+    record[4] = char(flag);
+    record[5] = char(padding);
+    return record;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool WriteFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QString PreferencesState()
+{
+    PreferencesManager* preferences = PreferencesManager::GetInstance();
+    return QStringLiteral("%1,%2,%3")
+        .arg(preferences->Top())
+        .arg(preferences->Left())
+        .arg(preferences->Flag());
+}
+
 } // namespace
 
 class tst_Lifecycle : public QObject
@@ -78,10 +115,19 @@ private slots:
     void callbackDispatchAndRemoval();
     void languageChanges();
     void paletteRecord();
+    void paletteRecordReadAtSetup_data();
+    void paletteRecordReadAtSetup();
+    void shortOrUnreadablePaletteRecord_data();
+    void shortOrUnreadablePaletteRecord();
+    void shortOrUnreadablePaletteRecordAtSetup_data();
+    void shortOrUnreadablePaletteRecordAtSetup();
+    void failedPreferencesWriteIsReported();
     void paletteRectOfNoPosition();
     void renderedTextBox();
     void failedAssertion();
     void xthostListsTheMenu();
+    void xthostKeepsThePaletteRecord_data();
+    void xthostKeepsThePaletteRecord();
     void xthostFailures_data();
     void xthostFailures();
 };
@@ -111,9 +157,6 @@ void tst_Lifecycle::setupFailures_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("value");
-    // What was installed when setup stopped: deactivate, language, menu counts.
-    QTest::addColumn<QString>("installed");
-    QTest::addColumn<bool>("hasMenu");
 
     enum
     {
@@ -121,29 +164,36 @@ void tst_Lifecycle::setupFailures_data()
         Interface,
         GroupVersion,
         ResourceFile,
+        StringsFile,
         Selector
     };
-    const QString none = QStringLiteral("0,0,0,0,0");
-    QTest::newRow("strings group withheld") << int(Group) << int(XT::kGroupStrings) << none << false;
-    QTest::newRow("resources group withheld") << int(Group) << int(XT::kGroupResources) << none << false;
-    QTest::newRow("GIF filter group withheld") << int(Group) << int(XT::kGroupGifFilter) << none << false;
-    QTest::newRow("OpenType group withheld") << int(Group) << int(XT::kGroupOpenType) << none << false;
-    QTest::newRow("older interface version") << int(Interface) << 360 << none << false;
-    QTest::newRow("another group version") << int(GroupVersion) << 2 << none << false;
-    QTest::newRow("no resource file number") << int(ResourceFile) << 0 << none << false;
-    // Selectors are resolved last: everything before is in place.
-    const QString all = QStringLiteral("1,1,1,1,1");
-    QTest::newRow("xecopy refused") << int(Selector) << int(XT::kSelEditCopy) << all << true;
-    QTest::newRow("idle timer setter refused")
-        << int(Selector) << int(XT::kSelSetAppIdleTimerEnable) << all << true;
+    QTest::newRow("strings group withheld") << int(Group) << int(XT::kGroupStrings);
+    QTest::newRow("resources group withheld") << int(Group) << int(XT::kGroupResources);
+    QTest::newRow("preferences group withheld") << int(Group) << int(XT::kGroupPreferences);
+    QTest::newRow("GIF filter group withheld") << int(Group) << int(XT::kGroupGifFilter);
+    QTest::newRow("OpenType group withheld") << int(Group) << int(XT::kGroupOpenType);
+    QTest::newRow("older interface version") << int(Interface) << 360;
+    QTest::newRow("another group version") << int(GroupVersion) << 2;
+    QTest::newRow("no resource file number") << int(ResourceFile) << 0;
+    QTest::newRow("no strings file") << int(StringsFile) << 0;
+    const std::pair<const char*, int32_t> selectors[] = {
+        {"xecopy", XT::kSelEditCopy},
+        {"XEPaste", XT::kSelEditPaste},
+        {"document preferences", XT::kSelGetDocumentPreferences},
+        {"box geometry", XT::kSelGetBoxGeometry},
+        {"idle timer getter", XT::kSelGetAppIdleTimerEnable},
+        {"idle timer setter", XT::kSelSetAppIdleTimerEnable},
+    };
+    for (const auto& [name, selector] : selectors)
+        QTest::addRow("%s refused", name) << int(Selector) << int(selector);
 }
 
+// A setup that fails at any step leaves nothing the host can call: no
+// callback, no menu entry, and a deactivation notice that writes nothing.
 void tst_Lifecycle::setupFailures()
 {
     QFETCH(int, kind);
     QFETCH(int, value);
-    QFETCH(QString, installed);
-    QFETCH(bool, hasMenu);
 
     PluginSession session(false);
     switch (kind)
@@ -160,15 +210,41 @@ void tst_Lifecycle::setupFailures()
     case 3:
         session.Plugin().withholdResourceFile(true);
         break;
+    case 4:
+        session.Plugin().setResourceFolder(session.TempPath(QStringLiteral("no-resources")));
+        break;
     default:
         session.Host().failSelector(value);
         break;
     }
     QCOMPARE(session.Activate(), XT::kSetupFailed);
-    QCOMPARE(InstalledCallbacks(session.Host()), installed);
-    QCOMPARE(MainXT::GetInstance()->Menu() != nullptr, hasMenu);
+
+    // Whatever the host still offers is tried: every menu entry, and the
+    // unload notice sent straight through the callbacks.
     session.Plugin().addMenuItems();
-    QCOMPARE(session.Plugin().menuEntries().size(), hasMenu ? 1 : 0);
+    const auto entries = session.Plugin().menuEntries();
+    for (const auto& entry : entries)
+        session.Plugin().runCommand(entry.mId);
+    xtvoidrec deactivate{{XT::kCbDeactivate, int32_t(sizeof(xtvoidrec))}};
+    session.Host().callbacks().dispatch(XT::kCbDeactivate, &deactivate);
+
+    QCOMPARE(entries.size(), 0);
+    QCOMPARE(InstalledCallbacks(session.Host()), QStringLiteral("0,0,0,0,0"));
+    QVERIFY(!MainXT::GetInstance()->Menu());
+    QVERIFY(!QFile::exists(session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName))));
+
+    // The same host, mended, sets the plug-in up in full.
+    session.Host().reset();
+    XTHost::PluginHost host(session.Host());
+    host.setResourceFolder(SourcePath(QStringLiteral("Resources")));
+    host.setPreferencesFolder(session.TempPath(QStringLiteral("Preferences")));
+    QCOMPARE(host.activate(&XTActivateCallback), XT::kNoErr);
+    host.addMenuItems();
+    QCOMPARE(host.menuEntries().size(), 1);
+    QCOMPARE(InstalledCallbacks(session.Host()), QStringLiteral("1,1,1,1,1"));
+    host.deactivate();
+    QCOMPARE(ReadFile(session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName))),
+             PaletteRecord(72, 72, 0));
 }
 
 void tst_Lifecycle::refusedActivation()
@@ -245,6 +321,137 @@ void tst_Lifecycle::paletteRecord()
     QCOMPARE(preferences->Left(), int16_t(300));
     QCOMPARE(preferences->Flag(), uint8_t(1));
     QCOMPARE(stored.size(), qint64(6));
+}
+
+void tst_Lifecycle::paletteRecordReadAtSetup_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("change"); // 0 none, 1 the flag cleared, 2 the corner moved to (40, 50)
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QByteArray>("written");
+
+    const QByteArray standard = PaletteRecord(72, 72, 1);
+    QTest::newRow("72, 72, 1 unchanged") << standard << 0 << "72,72,1" << standard;
+    QTest::newRow("negative top, padding kept")
+        << PaletteRecord(-5, 300, 1, 0x55) << 0 << "-5,300,1" << PaletteRecord(-5, 300, 1, 0x55);
+    QTest::newRow("no position stored")
+        << PaletteRecord(32767, 32767, 0) << 0 << "32767,32767,0" << PaletteRecord(32767, 32767, 0);
+    const QByteArray longer = PaletteRecord(10, 20, 7) + QByteArray("tail");
+    QTest::newRow("bytes after the record kept") << longer << 0 << "10,20,7" << longer;
+    QTest::newRow("flag cleared") << PaletteRecord(72, 72, 1, 9) << 1 << "72,72,1"
+                                  << PaletteRecord(72, 72, 0, 9);
+    QTest::newRow("corner moved") << standard << 2 << "72,72,1" << PaletteRecord(40, 50, 1);
+}
+
+// The record survives a load and an unload of the plug-in: setup reads it,
+// deactivation writes back what was read or changed.
+void tst_Lifecycle::paletteRecordReadAtSetup()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, change);
+    QFETCH(QString, read);
+    QFETCH(QByteArray, written);
+
+    PluginSession session(false);
+    const QString path = session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName));
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(WriteFile(path, stored));
+    QCOMPARE(session.Activate(), XT::kNoErr);
+    QCOMPARE(PreferencesState(), read);
+    QCOMPARE(ReadFile(path), stored);
+
+    PreferencesManager* preferences = PreferencesManager::GetInstance();
+    if (change == 1)
+        preferences->SetFlag(0);
+    else if (change == 2)
+        preferences->SetPaletteRect(Rect{40, 50, 0, 0});
+    session.Plugin().deactivate();
+    QCOMPARE(ReadFile(path), written);
+}
+
+void tst_Lifecycle::shortOrUnreadablePaletteRecord_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("folder"); // the record's name is taken by a folder
+
+    const QByteArray bytes("\x11\x22\x33\x44\x55", 5);
+    for (int size = 0; size <= 5; ++size)
+        QTest::addRow("%d bytes", size) << bytes.left(size) << false;
+    QTest::newRow("a folder of that name") << QByteArray() << true;
+}
+
+// A record shorter than its six bytes, or one that cannot be read, gives the
+// default record; what the file held is never taken for a corner.
+void tst_Lifecycle::shortOrUnreadablePaletteRecord()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, folder);
+
+    PluginSession session;
+    const QString path = session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName));
+    QFile::remove(path);
+    QVERIFY(QDir().mkpath(folder ? path : QFileInfo(path).path()));
+    if (!folder)
+        QVERIFY(WriteFile(path, stored));
+
+    PreferencesManager* preferences = PreferencesManager::GetInstance();
+    preferences->SetPaletteRect(Rect{1, 2, 0, 0});
+    preferences->SetFlag(3);
+    // No success is claimed for a record that could not be read; a short one
+    // is replaced by the defaults.
+    const bool read = preferences->ReadPreferences();
+    QCOMPARE(PreferencesState(), QStringLiteral("72,72,0"));
+    QCOMPARE(read, !folder);
+    QCOMPARE(ReadFile(path), folder ? QByteArray("(unreadable)") : PaletteRecord(72, 72, 0));
+}
+
+void tst_Lifecycle::shortOrUnreadablePaletteRecordAtSetup_data()
+{
+    shortOrUnreadablePaletteRecord_data();
+}
+
+// The same through the host: setup reads the record, deactivation writes the
+// defaults back where there is a file to hold them.
+void tst_Lifecycle::shortOrUnreadablePaletteRecordAtSetup()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, folder);
+
+    PluginSession session(false);
+    const QString path = session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName));
+    QVERIFY(QDir().mkpath(folder ? path : QFileInfo(path).path()));
+    if (!folder)
+        QVERIFY(WriteFile(path, stored));
+    QCOMPARE(session.Activate(), XT::kNoErr);
+    QCOMPARE(PreferencesState(), QStringLiteral("72,72,0"));
+    session.Plugin().deactivate();
+    QCOMPARE(ReadFile(path), folder ? QByteArray("(unreadable)") : PaletteRecord(72, 72, 0));
+    QCOMPARE(QFileInfo(path).isDir(), folder);
+}
+
+// A write that the disk refuses is reported, not taken for done.
+void tst_Lifecycle::failedPreferencesWriteIsReported()
+{
+    if (!QFileInfo(QStringLiteral("/dev/full")).isWritable())
+        QSKIP("needs /dev/full, a device on which every write fails for lack of space");
+    PluginSession session;
+    const QString path = session.TempPath(QStringLiteral("Preferences/%1").arg(kRecordName));
+    QFile::remove(path);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), path));
+
+    XT::HostStringHolder name(QString::fromLatin1(kRecordName));
+    XTFileRef file = nullptr;
+    QCOMPARE(XT::gPreferences->OpenPreferencesFile(name.Get(), 1, 3, &file), XT::kNoErr);
+    const QByteArray record = PaletteRecord(1, 2, 3);
+    int32_t count = int32_t(record.size());
+    QVERIFY(XT::gPlatform->FSWrite(file, &count, record.constData()) != 0);
+    QCOMPARE(count, 0);
+    XT::gPreferences->CloseFile(file, 1);
+
+    // The plug-in's own write says so too.
+    PreferencesManager::GetInstance()->SetFlag(1);
+    QVERIFY(!PreferencesManager::GetInstance()->WritePreferences());
 }
 
 void tst_Lifecycle::paletteRectOfNoPosition()
@@ -352,6 +559,32 @@ void tst_Lifecycle::xthostListsTheMenu()
     QCOMPARE(output, QStringLiteral("1. Utilities > CorvaneXT > Compare Projects...\n"));
     // Deactivation wrote the palette record into the host's preferences.
     QCOMPARE(QFileInfo(preferences.filePath(QStringLiteral("Trellium Preferences"))).size(), qint64(6));
+}
+
+void tst_Lifecycle::xthostKeepsThePaletteRecord_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("72, 72, 1") << PaletteRecord(72, 72, 1);
+    QTest::newRow("-20, 1000, 255") << PaletteRecord(-20, 1000, 255, 0x7f);
+    QTest::newRow("no position") << PaletteRecord(32767, 32767, 1);
+}
+
+// Loading and unloading the module leaves a stored record as it was.
+void tst_Lifecycle::xthostKeepsThePaletteRecord()
+{
+    QFETCH(QByteArray, stored);
+    QTemporaryDir preferences;
+    const QString path = preferences.filePath(QString::fromLatin1(kRecordName));
+    QVERIFY(WriteFile(path, stored));
+    for (int run = 0; run < 2; ++run)
+    {
+        QProcess host;
+        host.start(XthostPath(),
+                   {QStringLiteral("--list"), QStringLiteral("--preferences"), preferences.path()});
+        QVERIFY2(host.waitForFinished(20000), qPrintable(host.errorString()));
+        QCOMPARE(host.exitCode(), 0);
+        QCOMPARE(ReadFile(path), stored);
+    }
 }
 
 void tst_Lifecycle::xthostFailures_data()
