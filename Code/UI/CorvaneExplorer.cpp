@@ -214,10 +214,7 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     }
     connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &CorvaneExplorer::UpdateActions);
-    // Undo and redo change a row under the current one: the actions follow.
-    if (model)
-        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::RefreshActions,
-                Qt::UniqueConnection);
+
 
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
@@ -273,12 +270,6 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     mUi->actionPreviousDiff->setEnabled(previous);
     mUi->actionCopyLeft->setEnabled(copy);
     mUi->actionCopyRight->setEnabled(copy);
-}
-
-void CorvaneExplorer::RefreshActions()
-{
-    if (sender() == ShownDiffModel())
-        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 
 void CorvaneExplorer::SelectRow(int row, int column)
@@ -399,17 +390,13 @@ void CorvaneExplorer::UpdateSaveButton()
 void CorvaneExplorer::ApplyModels()
 {
     QStringList refused;
-    bool wroteLeft = false;
-    bool wroteRight = false;
+    bool wrote = false;
     for (DiffModel* model : qAsConst(mDiffModels))
     {
-        wroteLeft = wroteLeft || model->HasAppliedRows(Left);
-        wroteRight = wroteRight || model->HasAppliedRows(Right);
+        wrote = wrote || model->HasAppliedRows(Left) || model->HasAppliedRows(Right);
         refused << model->Save();
     }
-    mUnsavedLeft = mUnsavedLeft || wroteLeft;
-    mUnsavedRight = mUnsavedRight || wroteRight;
-    if (wroteLeft || wroteRight)
+    if (wrote)
     {
         ResetModels();
         if (ProjectTree* tree = Tree())

@@ -82,7 +82,6 @@ private slots:
     void ApplyRight();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
-    void RefreshActions();
 
 private:
     ProjectTreeNodeBase* NodeOf(const QModelIndex& proxyIndex) const;
