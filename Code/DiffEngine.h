@@ -105,8 +105,10 @@ public:
     short Patch_Margin = 4;
     int Match_MaxBits = 32;
 
-    // Stored fronts above this size make the path search give up as on a time-out.
-    static const qint64 sMaxFrontBytes = 256LL * 1024 * 1024;
+    // The path search keeps every step of its fronts, and so rebuilds its path directly, while they stay
+    // within this many bytes; past it, it splits the problem at a middle snake found with the last steps
+    // only and searches both halves the same way. The result is a shortest edit script either way.
+    qint64 Diff_FrontBudget = 16LL * 1024 * 1024;
 
     DiffEngine() = default;
 
@@ -165,6 +167,8 @@ public:
     static QString decodeText(const QString& encoded);
 
 private:
+    class PathSearch;
+
     bool findFootstep(const FrontMap& other, int lastStep, int k, int lo, int hi, int& hitX,
                       int& hitStep) const;
     int maxBits() const;

@@ -115,46 +115,277 @@ inline bool reaches(const DiffEngine::FrontMap& other, int lastStep, int k, int 
     return step >= 0 && step >= std::abs(k) && other.step(step)[(k + step) / 2] >= lo;
 }
 
+// Appends an owned copy of units [from, from + count) of a text, joining it to the last diff when that has
+// the same operation. The texts of a split search are views into the caller's strings and must not leak
+// into the result.
+void appendOwned(QList<Diff>& diffs, Operation op, const QChar* from, int count)
+{
+    if (count <= 0)
+    {
+        return;
+    }
+    if (!diffs.isEmpty() && diffs.last().operation == op)
+    {
+        diffs.last().text.append(from, count);
+    }
+    else
+    {
+        diffs.append(Diff(op, QString(from, count), false));
+    }
+}
+
 } // namespace
 
-QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
+// One path search of diff_map, with the settings and clock of that call. Both fronts run as the stored
+// search does; while their steps fit the budget a meeting gives the whole path. Past the budget only the last
+// step of each front is kept, and the first overlap of the fronts on a diagonal splits the texts in two: the
+// forward front reached that point with dF edits, and along a diagonal the edits still needed to reach the
+// end never grow, so the rest takes at most the reverse front's dB; dF + dB is the shortest count because
+// the fronts did not overlap one step earlier. Each part is searched again the same way, keeping only the
+// last steps, so the result is a shortest edit script in memory linear in the texts.
+class DiffEngine::PathSearch
 {
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 limitMs = Diff_Timeout > 0 ? qint64(Diff_Timeout * 1000) : -1;
+public:
+    explicit PathSearch(DiffEngine& engine) : mEngine(engine)
+    {
+        mClock.start();
+        mLimitMs = engine.Diff_Timeout > 0 ? qint64(engine.Diff_Timeout * 1000) : -1;
+    }
 
+    // The edit script for the texts, or an empty list on a time-out or when no path was found.
+    QList<Diff> map(const QString& text1, const QString& text2)
+    {
+        QList<Diff> path;
+        Split split;
+        End end = search(text1, text2, true, path, split);
+        if (end == End::Restart)
+        {
+            end = search(text1, text2, false, path, split);
+        }
+        if (end == End::Path)
+        {
+            return path;
+        }
+        if (end != End::Split)
+        {
+            return QList<Diff>();
+        }
+        QList<Diff> diffs;
+        if (!solve(text1.constData(), split.x, text2.constData(), split.y, diffs) ||
+            !solve(text1.constData() + split.x, text1.length() - split.x, text2.constData() + split.y,
+                   text2.length() - split.y, diffs))
+        {
+            return QList<Diff>();
+        }
+        return diffs;
+    }
+
+private:
+    enum class End
+    {
+        Path,
+        Split,
+        // The stored steps show an overlap that the stored search did not take: search again from the start
+        // with the last steps only.
+        Restart,
+        TimedOut,
+        NoPath
+    };
+
+    struct Split
+    {
+        int x = 0;
+        int y = 0;
+    };
+
+    bool expired() const { return mLimitMs >= 0 && mClock.elapsed() > mLimitMs; }
+
+    // Counts work, and reads the clock after every 2^20 units of it.
+    bool expiredAfter(qint64 units)
+    {
+        mWork += units;
+        if (mLimitMs < 0 || mWork <= mNextClockCheck)
+        {
+            return false;
+        }
+        mNextClockCheck = mWork + (1 << 20);
+        return expired();
+    }
+
+    // A part of a split search: trims what both texts share at their ends, then searches the rest.
+    bool solve(const QChar* a, int len1, const QChar* b, int len2, QList<Diff>& diffs)
+    {
+        const int prefix = commonPrefix(a, len1, b, len2);
+        appendOwned(diffs, EQUAL, a, prefix);
+        a += prefix;
+        b += prefix;
+        len1 -= prefix;
+        len2 -= prefix;
+        const int suffix = commonSuffix(a, len1, b, len2);
+        len1 -= suffix;
+        len2 -= suffix;
+        if (len1 == 0 || len2 == 0)
+        {
+            appendOwned(diffs, DELETE, a, len1);
+            appendOwned(diffs, INSERT, b, len2);
+        }
+        else
+        {
+            const QString text1 = QString::fromRawData(a, len1);
+            const QString text2 = QString::fromRawData(b, len2);
+            // The parts keep only the last steps: a meeting of stored fronts is not always on a shortest
+            // path, a first overlap is. Below the dual threshold the forward front alone runs, stored, and
+            // the first path to reach the end is a shortest one.
+            QList<Diff> path;
+            Split split;
+            switch (search(text1, text2, false, path, split))
+            {
+            case End::Path:
+                for (const Diff& diff : qAsConst(path))
+                {
+                    appendOwned(diffs, diff.operation, diff.text.constData(), diff.text.length());
+                }
+                break;
+            case End::Split:
+                if (!solve(a, split.x, b, split.y, diffs) ||
+                    !solve(a + split.x, len1 - split.x, b + split.y, len2 - split.y, diffs))
+                {
+                    return false;
+                }
+                break;
+            case End::NoPath:
+                // Nothing in common: replacing all is the shortest script.
+                appendOwned(diffs, DELETE, a, len1);
+                appendOwned(diffs, INSERT, b, len2);
+                break;
+            case End::Restart:
+            case End::TimedOut:
+                return false;
+            }
+        }
+        appendOwned(diffs, EQUAL, a + len1, suffix);
+        return true;
+    }
+
+    static int commonPrefix(const QChar* a, int len1, const QChar* b, int len2)
+    {
+        const int n = std::min(len1, len2);
+        int i = 0;
+        while (i < n && a[i] == b[i])
+        {
+            ++i;
+        }
+        return i;
+    }
+
+    static int commonSuffix(const QChar* a, int len1, const QChar* b, int len2)
+    {
+        const int n = std::min(len1, len2);
+        int i = 0;
+        while (i < n && a[len1 - 1 - i] == b[len2 - 1 - i])
+        {
+            ++i;
+        }
+        return i;
+    }
+
+    // Whether the fronts, as stored up to step d - 1, already overlap on a diagonal: forward step s against
+    // reverse step s - 1 when the total length is odd, reverse step s against forward step s when it is
+    // even. An overlap on a diagonal persists two steps later, so the last two steps tell.
+    static bool overlapsSoFar(const FrontMap& map1, const FrontMap& map2, int d, int len1, int delta,
+                              bool front)
+    {
+        for (int s = std::max(d - 2, 1); s <= d - 1; ++s)
+        {
+            for (int k = -s; k <= s; k += 2)
+            {
+                const int other = delta - k;
+                if (front)
+                {
+                    if (std::abs(other) <= s - 1 && map1.furthest(s, k) + map2.furthest(s - 1, other) >= len1)
+                    {
+                        return true;
+                    }
+                }
+                else if (std::abs(other) <= s && map2.furthest(s, k) + map1.furthest(s, other) >= len1)
+                {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    static int* stepBuffer(std::vector<int>& buffer, int d)
+    {
+        if (buffer.size() < size_t(d + 1))
+        {
+            buffer.resize(size_t(2 * (d + 1)));
+        }
+        return buffer.data();
+    }
+
+    End search(const QString& text1, const QString& text2, bool storeSteps, QList<Diff>& path, Split& split);
+
+    DiffEngine& mEngine;
+    QElapsedTimer mClock;
+    qint64 mLimitMs = -1;
+    qint64 mWork = 0;
+    qint64 mNextClockCheck = 1 << 20;
+    // The last and the next step of each front once the search keeps no more than those; shared by the
+    // searches of all parts, which run one after the other.
+    std::vector<int> mForward;
+    std::vector<int> mForwardNext;
+    std::vector<int> mReverse;
+    std::vector<int> mReverseNext;
+};
+
+DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1, const QString& text2,
+                                                           bool storeSteps, QList<Diff>& path, Split& split)
+{
     const int len1 = text1.length();
     const int len2 = text2.length();
     const int max_d = len1 + len2 - 1;
-    const bool doubleEnd = 2 * int(Diff_DualThreshold) < max_d;
+    const bool doubleEnd = 2 * int(mEngine.Diff_DualThreshold) < max_d;
     // With an odd total the forward front runs into the reverse one, otherwise the reverse front does.
     const bool front = (len1 + len2) % 2 == 1;
     const int delta = len1 - len2;
     const QChar* a = text1.constData();
     const QChar* b = text2.constData();
 
+    // A split needs both fronts; a search below the dual threshold is small enough to store whole.
+    bool rolling = doubleEnd && !storeSteps;
     FrontMap map1;
     FrontMap map2;
-    qint64 work = 0;
-    qint64 nextClockCheck = 1 << 20;
     int hitX = 0;
     int hitStep = 0;
 
     for (int d = 0; d < max_d; ++d)
     {
-        if (limitMs >= 0 && clock.elapsed() > limitMs)
+        if (expired())
         {
-            return QList<Diff>();
+            return End::TimedOut;
         }
-        const qint64 stepBytes = qint64(d + 1) * qint64(sizeof(int)) * (doubleEnd ? 2 : 1);
-        if (map1.storedBytes() + map2.storedBytes() + stepBytes > sMaxFrontBytes)
+        if (!rolling && doubleEnd && d >= 2)
         {
-            return QList<Diff>();
+            const qint64 stepBytes = qint64(d + 1) * qint64(sizeof(int)) * 2;
+            if (map1.storedBytes() + map2.storedBytes() + stepBytes > mEngine.Diff_FrontBudget)
+            {
+                if (overlapsSoFar(map1, map2, d, len1, delta, front))
+                {
+                    return End::Restart;
+                }
+                std::copy(map1.step(d - 1), map1.step(d - 1) + d, stepBuffer(mForward, d - 1));
+                std::copy(map2.step(d - 1), map2.step(d - 1) + d, stepBuffer(mReverse, d - 1));
+                map1 = FrontMap();
+                map2 = FrontMap();
+                rolling = true;
+            }
         }
 
         // Forward front.
-        int* forward = map1.appendStep(d);
-        const int* previous = d > 0 ? map1.step(d - 1) : nullptr;
+        int* forward = rolling ? stepBuffer(mForwardNext, d) : map1.appendStep(d);
+        const int* previous = d == 0 ? nullptr : rolling ? mForward.data() : map1.step(d - 1);
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
             int x = 0;
@@ -170,35 +401,49 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
                 ++x;
                 ++y;
             }
-            work += x - snakeStart + 1;
-            bool done = false;
-            if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
-                findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+            if (rolling)
             {
-                x = len1 - hitX;
-                y = x - k;
-                done = true;
-            }
-            forward[index] = x;
-            if (x == len1 && y == len2)
-            {
-                return diff_path1(map1, text1, text2);
-            }
-            if (done)
-            {
-                map2.truncate(hitStep + 1);
-                QList<Diff> result = diff_path1(map1, text1.left(x), text2.left(y));
-                result += diff_path2(map2, text1.mid(x), text2.mid(y));
-                return result;
-            }
-            if (limitMs >= 0 && work > nextClockCheck)
-            {
-                nextClockCheck = work + (1 << 20);
-                if (clock.elapsed() > limitMs)
+                // The reverse front's last step is d - 1.
+                const int other = delta - k;
+                if (front && std::abs(other) <= d - 1 && x + mReverse[size_t((other + d - 1) / 2)] >= len1)
                 {
-                    return QList<Diff>();
+                    split = {x, y};
+                    return End::Split;
+                }
+                forward[index] = x;
+            }
+            else
+            {
+                bool done = false;
+                if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
+                    mEngine.findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+                {
+                    x = len1 - hitX;
+                    y = x - k;
+                    done = true;
+                }
+                forward[index] = x;
+                if (x == len1 && y == len2)
+                {
+                    path = mEngine.diff_path1(map1, text1, text2);
+                    return End::Path;
+                }
+                if (done)
+                {
+                    map2.truncate(hitStep + 1);
+                    path = mEngine.diff_path1(map1, text1.left(x), text2.left(y));
+                    path += mEngine.diff_path2(map2, text1.mid(x), text2.mid(y));
+                    return End::Path;
                 }
             }
+            if (expiredAfter(x - snakeStart + 1))
+            {
+                return End::TimedOut;
+            }
+        }
+        if (rolling)
+        {
+            mForward.swap(mForwardNext);
         }
 
         if (!doubleEnd)
@@ -207,8 +452,8 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
         }
 
         // Reverse front: x and y count from the ends of the texts.
-        int* reverse = map2.appendStep(d);
-        const int* previousReverse = d > 0 ? map2.step(d - 1) : nullptr;
+        int* reverse = rolling ? stepBuffer(mReverseNext, d) : map2.appendStep(d);
+        const int* previousReverse = d == 0 ? nullptr : rolling ? mReverse.data() : map2.step(d - 1);
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
             int x = 0;
@@ -225,34 +470,52 @@ QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
                 ++x;
                 ++y;
             }
-            work += x - snakeStart + 1;
-            bool done = false;
-            if (!front && reaches(map1, d, delta - k, len1 - x) &&
-                findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+            if (rolling)
             {
-                x = len1 - hitX;
-                y = x - k;
-                done = true;
-            }
-            reverse[index] = x;
-            if (done)
-            {
-                map1.truncate(hitStep + 1);
-                QList<Diff> result = diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
-                result += diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
-                return result;
-            }
-            if (limitMs >= 0 && work > nextClockCheck)
-            {
-                nextClockCheck = work + (1 << 20);
-                if (clock.elapsed() > limitMs)
+                // The forward front's last step is d.
+                const int other = delta - k;
+                if (!front && std::abs(other) <= d && x + mForward[size_t((other + d) / 2)] >= len1)
                 {
-                    return QList<Diff>();
+                    split = {len1 - x, len2 - y};
+                    return End::Split;
+                }
+                reverse[index] = x;
+            }
+            else
+            {
+                bool done = false;
+                if (!front && reaches(map1, d, delta - k, len1 - x) &&
+                    mEngine.findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+                {
+                    x = len1 - hitX;
+                    y = x - k;
+                    done = true;
+                }
+                reverse[index] = x;
+                if (done)
+                {
+                    map1.truncate(hitStep + 1);
+                    path = mEngine.diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
+                    path += mEngine.diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
+                    return End::Path;
                 }
             }
+            if (expiredAfter(x - snakeStart + 1))
+            {
+                return End::TimedOut;
+            }
+        }
+        if (rolling)
+        {
+            mReverse.swap(mReverseNext);
         }
     }
-    return QList<Diff>();
+    return End::NoPath;
+}
+
+QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
+{
+    return PathSearch(*this).map(text1, text2);
 }
 
 namespace
