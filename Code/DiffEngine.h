@@ -106,9 +106,10 @@ public:
     int Match_MaxBits = 32;
 
     // The path search keeps every step of its fronts, and so rebuilds its path directly, while they stay
-    // within this many bytes; past it, it splits the problem at a middle snake found with the last steps
-    // only and searches both halves the same way. The result is a shortest edit script either way.
-    qint64 Diff_FrontBudget = 16LL * 1024 * 1024;
+    // within this many bytes; past it, it keeps the last step of each front only, splits the problem where
+    // the fronts first overlap and searches both parts the same way, which gives a shortest edit script.
+    // Small enough that the process stays within a few MB of a plain file diff's.
+    qint64 Diff_FrontBudget = 6LL * 1024 * 1024;
 
     DiffEngine() = default;
 

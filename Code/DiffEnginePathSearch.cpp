@@ -200,18 +200,6 @@ private:
 
     bool expired() const { return mLimitMs >= 0 && mClock.elapsed() > mLimitMs; }
 
-    // Counts work, and reads the clock after every 2^20 units of it.
-    bool expiredAfter(qint64 units)
-    {
-        mWork += units;
-        if (mLimitMs < 0 || mWork <= mNextClockCheck)
-        {
-            return false;
-        }
-        mNextClockCheck = mWork + (1 << 20);
-        return expired();
-    }
-
     // A part of a split search: trims what both texts share at their ends, then searches the rest.
     bool solve(const QChar* a, int len1, const QChar* b, int len2, QList<Diff>& diffs)
     {
@@ -326,12 +314,13 @@ private:
     }
 
     End search(const QString& text1, const QString& text2, bool storeSteps, QList<Diff>& path, Split& split);
+    // The search with the last step of each front only, from step firstStep, the fronts' steps
+    // firstStep - 1 being in mForward and mReverse. Ends with a split (or on the clock).
+    End bisect(const QChar* a, int len1, const QChar* b, int len2, int firstStep, Split& split);
 
     DiffEngine& mEngine;
     QElapsedTimer mClock;
     qint64 mLimitMs = -1;
-    qint64 mWork = 0;
-    qint64 mNextClockCheck = 1 << 20;
     // The last and the next step of each front once the search keeps no more than those; shared by the
     // searches of all parts, which run one after the other.
     std::vector<int> mForward;
@@ -354,9 +343,14 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     const QChar* b = text2.constData();
 
     // A split needs both fronts; a search below the dual threshold is small enough to store whole.
-    bool rolling = doubleEnd && !storeSteps;
+    if (doubleEnd && !storeSteps)
+    {
+        return bisect(a, len1, b, len2, 0, split);
+    }
     FrontMap map1;
     FrontMap map2;
+    qint64 work = 0;
+    qint64 nextClockCheck = 1 << 20;
     int hitX = 0;
     int hitStep = 0;
 
@@ -366,26 +360,24 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
         {
             return End::TimedOut;
         }
-        if (!rolling && doubleEnd && d >= 2)
+        if (doubleEnd && d >= 2 &&
+            map1.storedBytes() + map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 >
+                mEngine.Diff_FrontBudget)
         {
-            const qint64 stepBytes = qint64(d + 1) * qint64(sizeof(int)) * 2;
-            if (map1.storedBytes() + map2.storedBytes() + stepBytes > mEngine.Diff_FrontBudget)
+            if (overlapsSoFar(map1, map2, d, len1, delta, front))
             {
-                if (overlapsSoFar(map1, map2, d, len1, delta, front))
-                {
-                    return End::Restart;
-                }
-                std::copy(map1.step(d - 1), map1.step(d - 1) + d, stepBuffer(mForward, d - 1));
-                std::copy(map2.step(d - 1), map2.step(d - 1) + d, stepBuffer(mReverse, d - 1));
-                map1 = FrontMap();
-                map2 = FrontMap();
-                rolling = true;
+                return End::Restart;
             }
+            std::copy(map1.step(d - 1), map1.step(d - 1) + d, stepBuffer(mForward, d - 1));
+            std::copy(map2.step(d - 1), map2.step(d - 1) + d, stepBuffer(mReverse, d - 1));
+            map1 = FrontMap();
+            map2 = FrontMap();
+            return bisect(a, len1, b, len2, d, split);
         }
 
         // Forward front.
-        int* forward = rolling ? stepBuffer(mForwardNext, d) : map1.appendStep(d);
-        const int* previous = d == 0 ? nullptr : rolling ? mForward.data() : map1.step(d - 1);
+        int* forward = map1.appendStep(d);
+        const int* previous = d > 0 ? map1.step(d - 1) : nullptr;
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
             int x = 0;
@@ -401,49 +393,36 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
                 ++x;
                 ++y;
             }
-            if (rolling)
+            work += x - snakeStart + 1;
+            bool done = false;
+            if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
+                mEngine.findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
             {
-                // The reverse front's last step is d - 1.
-                const int other = delta - k;
-                if (front && std::abs(other) <= d - 1 && x + mReverse[size_t((other + d - 1) / 2)] >= len1)
-                {
-                    split = {x, y};
-                    return End::Split;
-                }
-                forward[index] = x;
+                x = len1 - hitX;
+                y = x - k;
+                done = true;
             }
-            else
+            forward[index] = x;
+            if (x == len1 && y == len2)
             {
-                bool done = false;
-                if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
-                    mEngine.findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+                path = mEngine.diff_path1(map1, text1, text2);
+                return End::Path;
+            }
+            if (done)
+            {
+                map2.truncate(hitStep + 1);
+                path = mEngine.diff_path1(map1, text1.left(x), text2.left(y));
+                path += mEngine.diff_path2(map2, text1.mid(x), text2.mid(y));
+                return End::Path;
+            }
+            if (work > nextClockCheck)
+            {
+                nextClockCheck = work + (1 << 20);
+                if (expired())
                 {
-                    x = len1 - hitX;
-                    y = x - k;
-                    done = true;
-                }
-                forward[index] = x;
-                if (x == len1 && y == len2)
-                {
-                    path = mEngine.diff_path1(map1, text1, text2);
-                    return End::Path;
-                }
-                if (done)
-                {
-                    map2.truncate(hitStep + 1);
-                    path = mEngine.diff_path1(map1, text1.left(x), text2.left(y));
-                    path += mEngine.diff_path2(map2, text1.mid(x), text2.mid(y));
-                    return End::Path;
+                    return End::TimedOut;
                 }
             }
-            if (expiredAfter(x - snakeStart + 1))
-            {
-                return End::TimedOut;
-            }
-        }
-        if (rolling)
-        {
-            mForward.swap(mForwardNext);
         }
 
         if (!doubleEnd)
@@ -452,8 +431,8 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
         }
 
         // Reverse front: x and y count from the ends of the texts.
-        int* reverse = rolling ? stepBuffer(mReverseNext, d) : map2.appendStep(d);
-        const int* previousReverse = d == 0 ? nullptr : rolling ? mReverse.data() : map2.step(d - 1);
+        int* reverse = map2.appendStep(d);
+        const int* previousReverse = d > 0 ? map2.step(d - 1) : nullptr;
         for (int k = -d, index = 0; k <= d; k += 2, ++index)
         {
             int x = 0;
@@ -470,47 +449,131 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
                 ++x;
                 ++y;
             }
-            if (rolling)
+            work += x - snakeStart + 1;
+            bool done = false;
+            if (!front && reaches(map1, d, delta - k, len1 - x) &&
+                mEngine.findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
             {
-                // The forward front's last step is d.
-                const int other = delta - k;
-                if (!front && std::abs(other) <= d && x + mForward[size_t((other + d) / 2)] >= len1)
-                {
-                    split = {len1 - x, len2 - y};
-                    return End::Split;
-                }
-                reverse[index] = x;
+                x = len1 - hitX;
+                y = x - k;
+                done = true;
             }
-            else
+            reverse[index] = x;
+            if (done)
             {
-                bool done = false;
-                if (!front && reaches(map1, d, delta - k, len1 - x) &&
-                    mEngine.findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+                map1.truncate(hitStep + 1);
+                path = mEngine.diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
+                path += mEngine.diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
+                return End::Path;
+            }
+            if (work > nextClockCheck)
+            {
+                nextClockCheck = work + (1 << 20);
+                if (expired())
                 {
-                    x = len1 - hitX;
-                    y = x - k;
-                    done = true;
-                }
-                reverse[index] = x;
-                if (done)
-                {
-                    map1.truncate(hitStep + 1);
-                    path = mEngine.diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
-                    path += mEngine.diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
-                    return End::Path;
+                    return End::TimedOut;
                 }
             }
-            if (expiredAfter(x - snakeStart + 1))
-            {
-                return End::TimedOut;
-            }
-        }
-        if (rolling)
-        {
-            mReverse.swap(mReverseNext);
         }
     }
     return End::NoPath;
+}
+
+DiffEngine::PathSearch::End DiffEngine::PathSearch::bisect(const QChar* a, int len1, const QChar* b, int len2,
+                                                           int firstStep, Split& split)
+{
+    const bool front = (len1 + len2) % 2 == 1;
+    const int delta = len1 - len2;
+    for (int d = firstStep;; ++d)
+    {
+        if (expired())
+        {
+            return End::TimedOut;
+        }
+
+        // Forward front from its step d - 1; with an odd total it meets the reverse front's step d - 1.
+        {
+            int* next = stepBuffer(mForwardNext, d);
+            const int* previous = mForward.data();
+            const int* other = mReverse.data();
+            // Diagonals whose reverse counterpart delta - k lies within that step.
+            const int lowMeet = front ? delta - (d - 1) : 1;
+            const int highMeet = front ? delta + (d - 1) : 0;
+            for (int k = -d, index = 0; k <= d; k += 2, ++index)
+            {
+                int x;
+                if (d == 0)
+                {
+                    x = 0;
+                }
+                else if (k == -d || (k != d && previous[index - 1] < previous[index]))
+                {
+                    x = previous[index];
+                }
+                else
+                {
+                    x = previous[index - 1] + 1;
+                }
+                int y = x - k;
+                const int room = std::min(len1 - x, len2 - y);
+                int run = 0;
+                while (run < room && a[x + run] == b[y + run])
+                {
+                    ++run;
+                }
+                x += run;
+                if (k >= lowMeet && k <= highMeet && x + other[(delta - k + d - 1) / 2] >= len1)
+                {
+                    split = {x, x - k};
+                    return End::Split;
+                }
+                next[index] = x;
+            }
+            mForward.swap(mForwardNext);
+        }
+
+        // Reverse front, x and y counted from the ends; with an even total it meets the forward step d.
+        {
+            int* next = stepBuffer(mReverseNext, d);
+            const int* previous = mReverse.data();
+            const int* other = mForward.data();
+            const int lowMeet = front ? 1 : delta - d;
+            const int highMeet = front ? 0 : delta + d;
+            const QChar* endA = a + len1 - 1;
+            const QChar* endB = b + len2 - 1;
+            for (int k = -d, index = 0; k <= d; k += 2, ++index)
+            {
+                int x;
+                if (d == 0)
+                {
+                    x = 0;
+                }
+                else if (k == -d || (k != d && previous[index - 1] < previous[index]))
+                {
+                    x = previous[index];
+                }
+                else
+                {
+                    x = previous[index - 1] + 1;
+                }
+                int y = x - k;
+                const int room = std::min(len1 - x, len2 - y);
+                int run = 0;
+                while (run < room && endA[-x - run] == endB[-y - run])
+                {
+                    ++run;
+                }
+                x += run;
+                if (k >= lowMeet && k <= highMeet && x + other[(delta - k + d) / 2] >= len1)
+                {
+                    split = {len1 - x, len2 - (x - k)};
+                    return End::Split;
+                }
+                next[index] = x;
+            }
+            mReverse.swap(mReverseNext);
+        }
+    }
 }
 
 QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)

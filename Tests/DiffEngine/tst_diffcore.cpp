@@ -476,7 +476,7 @@ void TestDiffCore::splitSearchOnLargerTexts_data()
     const QString binary = DiffTestSupport::randomText(rng, 20000, "ab");
     QTest::newRow("20,000 units of two letters, 300 edits")
         << binary << DiffTestSupport::mutate(rng, binary, 300, "ab") << small;
-    // Stored fronts of about 256 MB: past the default budget, and more than a stored search could keep.
+    // Stored fronts of about 256 MB: far past the default budget, and more than a stored search ever kept.
     QTest::newRow("unrelated stories of 16,000 units, default budget")
         << DiffTestSupport::randomText(rng, 16000, letters + QStringLiteral("ABCDEFGHIJ.,\r"))
         << DiffTestSupport::randomText(rng, 16000, letters + QStringLiteral("ABCDEFGHIJ.,\r"))
