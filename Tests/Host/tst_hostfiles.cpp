@@ -417,7 +417,8 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("NUL in story text") << edit("\"Welcome\"", "\"Wel\\u0000come\"")
                                        << "stories[1].text: text cannot hold the control character U+0000";
     QTest::newRow("a lone surrogate in story text")
-        << edit("\"Welcome\"", "\"Wel\\ud800come\"") << "stories[1].text: an unpaired surrogate";
+        << edit("\"Welcome\"", "\"Wel\\ud800come\"")
+        << "stories[1].text: text cannot hold an unpaired surrogate (U+D800)";
     QTest::newRow("the hidden-text marker in story text")
         << edit("\"Welcome\"", "\"Wel\\ufffccome\"") << "stories[1].text: text cannot hold U+FFFC";
     QTest::newRow("a colour that is not in the project")
