@@ -104,10 +104,35 @@ QString checkRows(DiffEngine& engine, const QString& a, const QString& b, const 
     if (applyRows(rows, b, a, false, &failure) != a || !failure.isEmpty())
         return QStringLiteral("the rows copied right do not give the left text %1").arg(failure);
 
+    // patch_apply pads the text's ends and takes a first patch that does not
+    // begin with an equality for one at the very start (the last likewise at
+    // the end): it expects patches with context, as patch_addContext gives.
+    // Rows have none, so the unchanged text before the first patch and after
+    // the last one, which belongs to no row, becomes their context.
     QList<Patch> patches;
     for (const UnitPatch& row : rows)
-        if (row.isChange)
-            patches += row.patches;
+        patches += row.patches;
+    if (!patches.isEmpty())
+    {
+        Patch& first = patches.first();
+        if (first.start1 > 0)
+        {
+            const QString head = a.left(first.start1);
+            first.diffs.prepend(Diff(EQUAL, head, true));
+            first.length1 += head.size();
+            first.length2 += head.size();
+            first.start1 = 0;
+            first.start2 = 0;
+        }
+        Patch& last = patches.last();
+        const QString tail = a.mid(last.start1 + last.length1);
+        if (!tail.isEmpty())
+        {
+            last.diffs.append(Diff(EQUAL, tail, true));
+            last.length1 += tail.size();
+            last.length2 += tail.size();
+        }
+    }
     const QPair<QString, QVector<bool>> applied = engine.patch_apply(patches, a);
     if (applied.first != b)
         return QStringLiteral("patch_apply of the rows' patches does not give the right text");
