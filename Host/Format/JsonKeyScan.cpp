@@ -1,7 +1,6 @@
 #include "JsonKeyScan.h"
 
-#include <QSet>
-
+#include <algorithm>
 #include <vector>
 
 namespace XTHost
@@ -16,9 +15,9 @@ constexpr size_t sMaxDepth = 1024;
 struct Frame
 {
     bool mObject;
-    QSet<QString> mKeys;
-    QString mKey; // objects: the key of the value being read
-    int mIndex;   // arrays: the index of the value being read
+    std::vector<QString> mKeys; // objects hold few keys: a linear search is fastest
+    QString mKey;               // objects: the key of the value being read
+    int mIndex;                 // arrays: the index of the value being read
 };
 
 bool isSpace(char c)
@@ -56,12 +55,17 @@ bool readString(const QByteArray& data, int& pos, QString* text)
     }
     if (pos >= data.size())
         return false;
-    const QByteArray raw = data.mid(start, pos - start);
     ++pos;
     if (!text)
         return true;
+    const QByteArray raw = data.mid(start, pos - 1 - start);
     if (!escaped)
     {
+        if (std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; }))
+        {
+            *text = QString::fromLatin1(raw);
+            return true;
+        }
         *text = QString::fromUtf8(raw);
         // Invalid UTF-8 would decode to replacement characters, and two
         // different keys could then look the same.
@@ -227,12 +231,12 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             if (!readString(data, pos, &key))
                 return false;
             Frame& frame = stack.back();
-            if (frame.mKeys.contains(key))
+            if (std::find(frame.mKeys.begin(), frame.mKeys.end(), key) != frame.mKeys.end())
             {
                 *found = {placeOf(stack), key, keyOffset};
                 return true;
             }
-            frame.mKeys.insert(key);
+            frame.mKeys.push_back(key);
             frame.mKey = key;
             want = Want::Colon;
             break;

@@ -147,11 +147,11 @@ QString quoted(const QString& value)
 }
 
 // What characters the host's strings hold. Names (of layouts, spreads,
-// boxes, pages, assets, picture paths) hold no control characters; text
-// (story text, asset descriptions) holds tabs, line breaks and paragraph
-// ends; story text cannot hold the character that marks hidden text in the
-// host. No string holds half of a surrogate pair: it cannot be written as
-// UTF-8.
+// boxes, pages, assets, picture paths) hold no control characters; asset
+// descriptions hold tabs, line breaks and paragraph ends. Story text is the
+// host's text as it is, where any UTF-16 unit may occur (the plug-in shows a
+// NUL as U+FFFD), except the character that marks hidden text. No string
+// holds half of a surrogate pair: it cannot be written as UTF-8.
 enum class Characters
 {
     Name,
@@ -170,7 +170,8 @@ void checkCharacters(const QString& text, const Place& place, Characters rule)
             ++i;
         else if (c.isSurrogate())
             fail(place, QStringLiteral("%1 cannot hold an unpaired surrogate (%2)").arg(what, codePoint(u)));
-        else if (isControl(u) && (rule == Characters::Name || (u != '\t' && u != '\n' && u != '\r')))
+        else if (isControl(u) && (rule == Characters::Name ||
+                                  (rule == Characters::Description && u != '\t' && u != '\n' && u != '\r')))
             fail(place, QStringLiteral("%1 cannot hold the control character %2").arg(what, codePoint(u)));
         else if (rule == Characters::StoryText && u == Story::sMarker)
             fail(place, QStringLiteral("text cannot hold U+FFFC, which marks hidden text"));

@@ -414,8 +414,9 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("a control character in a name")
         << edit("\"name\": \"Web\"", "\"name\": \"W\\u0001eb\"")
         << "layouts[0].name: a name cannot hold the control character U+0001";
-    QTest::newRow("NUL in story text") << edit("\"Welcome\"", "\"Wel\\u0000come\"")
-                                       << "stories[1].text: text cannot hold the control character U+0000";
+    QTest::newRow("NUL in a description")
+        << edit("\"description\": \"visible\"", "\"description\": \"vis\\u0000ible\"")
+        << "assets.layers[0].description: text cannot hold the control character U+0000";
     QTest::newRow("a lone surrogate in story text")
         << edit("\"Welcome\"", "\"Wel\\ud800come\"")
         << "stories[1].text: text cannot hold an unpaired surrogate (U+D800)";

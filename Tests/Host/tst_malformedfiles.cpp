@@ -1,13 +1,13 @@
 // Damaged and mutated project files: every truncation of both samples, a
-// seeded set of byte flips, and structural mutations of every value in the
-// first sample (wrong types, missing and repeated keys, edge numbers,
-// unprintable and unpaired characters, invalid UTF-8) plus a table of whole-
+// seeded set of byte flips, and structural mutations of every value of a
+// small project that has every kind of item (wrong types, missing and
+// repeated keys, edge numbers, unprintable and unpaired characters, invalid
+// UTF-8) plus a table of whole-
 // file cases (deep nesting, huge strings, references to missing items). Each
 // file is either refused with a message that names the file and the place, or
 // it loads, saves, and loads again as the same model and the same bytes.
 
-#include "Format/JsonProjectFormat.h"
-#include "Model/Project.h"
+#include "HostTestSupport.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -203,7 +203,8 @@ void tst_MalformedFiles::byteFlips()
 
 void tst_MalformedFiles::structuralMutations()
 {
-    const QJsonObject root = QJsonDocument::fromJson(sample("harbour-gazette-v1.xprj")).object();
+    const QJsonObject root =
+        QJsonDocument::fromJson(XTHost::JsonProjectFormat().serialize(smallProject())).object();
     QVERIFY(!root.isEmpty());
     QList<QVariantList> paths;
     collectPaths(root, {}, paths);
@@ -338,8 +339,17 @@ void tst_MalformedFiles::wholeFileCases_data()
     QTest::newRow("invalid UTF-8 in a value")
         << head + "\"layouts\": [{\"number\": 1, \"type\": \"XD\xc3\", \"spreads\": []}]}"
         << "byte offset";
-    QTest::newRow("text holds tabs, line breaks and paragraph ends")
-        << head + "\"layouts\": [], \"stories\": [{\"number\": 1, \"text\": \"a\\tb\\nc\\r\"}]}" << QString();
+    QTest::newRow("story text holds any control character")
+        << head + "\"layouts\": [], \"stories\": [{\"number\": 1, \"text\": \"a\\tb\\nc\\r\\u0000\\u001f\"}]}"
+        << QString();
+    QTest::newRow("a description holds tabs, line breaks and paragraph ends")
+        << head + "\"layouts\": [], \"assets\": {\"layers\": [{\"name\": \"L\", \"description\": "
+                  "\"a\\tb\\nc\\r\"}]}}"
+        << QString();
+    QTest::newRow("a description with another control character")
+        << head + "\"layouts\": [], \"assets\": {\"layers\": [{\"name\": \"L\", \"description\": "
+                  "\"a\\u0001\"}]}}"
+        << "assets.layers[0].description: text cannot hold the control character U+0001";
     QTest::newRow("a layout type padded with spaces")
         << head + "\"layouts\": [" + QByteArray(layout).replace("XDOC", "ps  ") + "]}" << QString();
     QTest::newRow("a box exactly as wide as a measure")
