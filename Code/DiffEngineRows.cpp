@@ -251,6 +251,35 @@ QString DiffEngine::patch_toText(const QList<Patch>& patches)
     return text;
 }
 
+namespace
+{
+
+// Patch text may hold any character; a message shows control characters escaped, so that printing it
+// whole is safe (a NUL would end it early).
+QString printable(const QString& text)
+{
+    QString out;
+    for (const QChar c : text)
+    {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+        {
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        }
+        else
+        {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// No text reaches this far: a QString holds less than 2^30 units, and patch_apply adds margins and
+// offsets to these numbers in int.
+const qint64 sMaxPatchReach = qint64(1) << 29;
+
+} // namespace
+
 QList<Patch> DiffEngine::patch_fromText(const QString& text)
 {
     QList<Patch> patches;
@@ -261,12 +290,14 @@ QList<Patch> DiffEngine::patch_fromText(const QString& text)
     static const QRegularExpression header(
         QStringLiteral("\\A@@ -([0-9]+),?([0-9]*) \\+([0-9]+),?([0-9]*) @@\\z"));
     const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    qint64 reach1 = 0;
+    qint64 reach2 = 0;
     int index = 0;
     while (index < lines.size())
     {
         const QString& line = lines[index];
         const QRegularExpressionMatch match = header.match(line);
-        const QString invalid = QString(QStringLiteral("Invalid patch string: %1")).arg(line);
+        const QString invalid = QString(QStringLiteral("Invalid patch string: %1")).arg(printable(line));
         if (!match.hasMatch())
         {
             throw invalid;
@@ -276,34 +307,38 @@ QList<Patch> DiffEngine::patch_fromText(const QString& text)
         {
             bool ok = false;
             const int value = match.captured(group).toInt(&ok);
-            if (!ok)
+            if (!ok || value > sMaxPatchReach)
             {
                 throw invalid;
             }
             return value;
         };
         Patch patch;
+        // Lengths are compared by value, so that leading zeros ("00") read as the number they write.
+        // A side with text starts at 1 or later; start 0 stands only before an empty side.
         auto readSide = [&](int startGroup, int& start, int& length)
         {
             start = number(startGroup);
             const QString lengthText = match.captured(startGroup + 1);
-            if (lengthText.isEmpty())
+            length = lengthText.isEmpty() ? 1 : number(startGroup + 1);
+            if (length != 0)
             {
                 --start;
-                length = 1;
             }
-            else if (lengthText == QLatin1String("0"))
+            if (start < 0 || qint64(start) + length > sMaxPatchReach)
             {
-                length = 0;
-            }
-            else
-            {
-                --start;
-                length = number(startGroup + 1);
+                throw invalid;
             }
         };
         readSide(1, patch.start1, patch.length1);
         readSide(3, patch.start2, patch.length2);
+        // patch_apply shifts later patches by the length changes of earlier ones.
+        reach1 += patch.length1;
+        reach2 += patch.length2;
+        if (reach1 > sMaxPatchReach || reach2 > sMaxPatchReach)
+        {
+            throw invalid;
+        }
         ++index;
 
         while (index < lines.size())
@@ -336,7 +371,8 @@ QList<Patch> DiffEngine::patch_fromText(const QString& text)
             }
             else
             {
-                throw QString(QStringLiteral("Invalid patch mode '%1' in: %2")).arg(QString(sign), decoded);
+                throw QString(QStringLiteral("Invalid patch mode '%1' in: %2"))
+                    .arg(printable(QString(sign)), printable(decoded));
             }
             ++index;
         }

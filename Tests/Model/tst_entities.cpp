@@ -94,7 +94,8 @@ XTHost::Project RightProject()
                     v = (v + 2) % 4;
                     break;
                 case XTHost::PropertyInfo::Measure:
-                    v += pt(2.5);
+                    // Within the host's range: opacity and shade end at 100 %.
+                    v += v + pt(2.5) <= info->mMax ? pt(2.5) : -pt(2.5);
                     break;
                 default:
                     v += 2;
