@@ -882,6 +882,8 @@ void tst_MergeSession::randomSessions()
         refused += sequence->RefusedSaves();
         hidden += sequence->HiddenCopies();
         QDir(folder).removeRecursively();
+        if ((i + 1) % 1000 == 0 && i + 1 < count)
+            qInfo("%d of %d sequences passed", i + 1, count);
     }
     qInfo("%d sequences from seed %u: %d saves, %d of them refused by the host, %d copies of rows with "
           "hidden text",
