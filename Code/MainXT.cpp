@@ -67,6 +67,7 @@ XTStatus MainXT::ISetupCB(xtsetuprec* record)
         if (mResourceSet)
             XT::gResources->DisposeResourceSet(mResourceSet);
         mResourceSet = set;
+        LabelsChanged();
     }
 
     if (XT::gSetup.installSetupCallback(XT::kCbDeactivate, &DeactivateTrampoline, kSetupKind, kSetupPriority,
@@ -100,6 +101,14 @@ XTStatus MainXT::SetLanguageCB(xtsetlanguagerec* record)
 void MainXT::SetLanguageID(short language)
 {
     mLanguageId = language;
+    LabelsChanged();
+}
+
+void MainXT::LabelsChanged()
+{
+    // Process-wide, so that no two states of any instance share a value.
+    static uint64_t sGenerations = 0;
+    mLabelsGeneration = ++sGenerations;
 }
 
 void MainXT::Reset()
@@ -111,6 +120,7 @@ void MainXT::Reset()
     PreferencesManager::GetInstance()->ReleaseHostStrings();
     mLanguageId = 0;
     mResourceFileNumber = -1;
+    LabelsChanged();
     XT::Release();
 }
 

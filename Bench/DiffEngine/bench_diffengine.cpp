@@ -28,11 +28,6 @@
 #include <cstdio>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 using namespace TextDiff;
 
 namespace
@@ -224,59 +219,6 @@ bool writeUnitsPerLine(const QString& path, const QString& text)
     return file.write(bytes) == bytes.size();
 }
 
-struct Measured
-{
-    double ms = 0;
-    long peakKb = -1;
-    int exitCode = -1;
-};
-
-// Runs a program with its output into a file and measures its wall time and its own peak memory (the
-// rusage of that one child, from wait4).
-Measured runMeasured(const QStringList& command, const QString& outputPath)
-{
-    Measured result;
-    std::vector<QByteArray> storage;
-    for (const QString& part : command)
-    {
-        storage.push_back(part.toLocal8Bit());
-    }
-    std::vector<char*> argv;
-    for (QByteArray& part : storage)
-    {
-        argv.push_back(part.data());
-    }
-    argv.push_back(nullptr);
-    const QByteArray output = outputPath.toLocal8Bit();
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        const int fd = open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || dup2(fd, 1) < 0)
-        {
-            _exit(127);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0)
-    {
-        return result;
-    }
-    int status = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-    {
-        return result;
-    }
-    result.ms = double(timer.nsecsElapsed()) / 1e6;
-    result.peakKb = usage.ru_maxrss;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
 // GNU diff --minimal on the two texts, one unit per line, in a folder of its own.
 class GnuDiff
 {
@@ -300,10 +242,11 @@ public:
     }
 
     // One run; the edited units are counted from its output.
-    bool run(Measured& measured, int& edits)
+    bool run(Bench::Measured& measured, int& edits)
     {
         const QString out = mDir.filePath(QStringLiteral("out.txt"));
-        measured = runMeasured({mDiff, QStringLiteral("--minimal"), mDir.filePath(QStringLiteral("left.txt")),
+        measured =
+            Bench::RunMeasured({mDiff, QStringLiteral("--minimal"), mDir.filePath(QStringLiteral("left.txt")),
                                 mDir.filePath(QStringLiteral("right.txt"))},
                                out);
         if (measured.exitCode != 0 && measured.exitCode != 1)
@@ -425,7 +368,7 @@ int main(int argc, char* argv[])
             f = fields(child.readAllStandardOutput());
             times.push_back(f.value("ms").toDouble());
             peaks.push_back(f.value("peakkb").toDouble() / 1024);
-            Measured measured;
+            Bench::Measured measured;
             if (note.isEmpty() && gnu.run(measured, gnuEdits))
             {
                 gnuTimes.push_back(measured.ms);
