@@ -221,10 +221,10 @@ int Scale(const QStringList& args, int runs)
         "--boxes 20\n--stories 2*PAGES --story-length 2000 --assets 111 --edit-rate 0.1 --seed 1), "
         "%d runs of each\nside, alternating: %s LEFT RIGHT (open both, tree, Fast pass, report, "
         "tear-down) and diff -u\nLEFT RIGHT, each a fresh process; medians of wall time and of "
-        "its own peak memory (wait4).\n\n",
+        "its own peak memory (wait4); cpu: user + system time of the process.\n\n",
         runs, qPrintable(QFileInfo(compare).fileName()));
-    std::printf("%7s %9s %10s %9s %10s %9s %8s %8s %8s\n", "pages", "file MB", "compare s", "peak MB",
-                "diff -u s", "diff MB", "time x", "mem/file", "growth");
+    std::printf("%7s %9s %10s %8s %9s %10s %8s %9s %8s %7s %8s %8s\n", "pages", "file MB", "compare s",
+                "cpu s", "peak MB", "diff -u s", "cpu s", "diff MB", "time x", "cpu x", "mem/file", "growth");
     double previous = 0;
     int previousPages = 0;
     for (int pages : sizes)
@@ -240,7 +240,7 @@ int Scale(const QStringList& args, int runs)
         }
         const double leftMb = QFileInfo(left).size() / 1048576.0;
         const double rightMb = QFileInfo(right).size() / 1048576.0;
-        std::vector<double> times, peaks, diffTimes, diffPeaks;
+        std::vector<double> times, peaks, diffTimes, diffPeaks, cpus, diffCpus;
         for (int run = 0; run < runs; ++run)
         {
             const Bench::Measured measured =
@@ -252,12 +252,14 @@ int Scale(const QStringList& args, int runs)
                 return 1;
             }
             times.push_back(measured.ms / 1000);
+            cpus.push_back(measured.cpuMs / 1000);
             peaks.push_back(measured.peakKb / 1024.0);
             if (!diff.isEmpty())
             {
                 const Bench::Measured plain = Bench::RunMeasured({diff, QStringLiteral("-u"), left, right},
                                                                  dir.filePath(QStringLiteral("diff.txt")));
                 diffTimes.push_back(plain.ms / 1000);
+                diffCpus.push_back(plain.cpuMs / 1000);
                 diffPeaks.push_back(plain.peakKb / 1024.0);
             }
         }
@@ -266,9 +268,12 @@ int Scale(const QStringList& args, int runs)
         char growth[32] = "";
         if (previous > 0)
             std::snprintf(growth, sizeof growth, "%.2f/%.1f", time / previous, double(pages) / previousPages);
-        std::printf("%7d %4.1f+%4.1f %10.3f %9.1f %10.3f %9.1f %8.2f %8.2f %8s\n", pages, leftMb, rightMb,
-                    time, Bench::Median(peaks), diffTime, Bench::Median(diffPeaks),
-                    diffTime > 0 ? time / diffTime : 0.0, Bench::Median(peaks) / (leftMb + rightMb), growth);
+        const double cpu = Bench::Median(cpus);
+        const double diffCpu = Bench::Median(diffCpus);
+        std::printf("%7d %4.1f+%4.1f %10.3f %8.3f %9.1f %10.3f %8.3f %9.1f %8.2f %7.2f %8.2f %8s\n", pages,
+                    leftMb, rightMb, time, cpu, Bench::Median(peaks), diffTime, diffCpu,
+                    Bench::Median(diffPeaks), diffTime > 0 ? time / diffTime : 0.0,
+                    diffCpu > 0 ? cpu / diffCpu : 0.0, Bench::Median(peaks) / (leftMb + rightMb), growth);
         std::fflush(stdout);
         previous = time;
         previousPages = pages;

@@ -71,6 +71,8 @@ struct Measured
 {
     double ms = 0;
     long peakKb = -1;
+    // User plus system time of the child.
+    double cpuMs = 0;
     int exitCode = -1;
 };
 
@@ -116,6 +118,8 @@ inline Measured RunMeasured(const QStringList& command, const QString& outputPat
     }
     result.ms = double(timer.nsecsElapsed()) / 1e6;
     result.peakKb = usage.ru_maxrss;
+    result.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
