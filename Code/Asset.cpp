@@ -23,7 +23,8 @@ Asset::Asset(AssetSpaceRef space, long kind, AssetUID uid)
 {
     if (!IsValid())
         return;
-    Add(PluginString(45), Description(mSpace, mKind, mUid));
+    mName = XT::ToQString(XT::gAssets->GetAssetName(mSpace, int32_t(mKind), mUid));
+    Add(PluginLabel(45), Description(mSpace, mKind, mUid));
 }
 
 QString Asset::ToString() const
@@ -37,7 +38,7 @@ QString Asset::Name() const
 {
     if (!IsValid())
         return PluginString(46);
-    return XT::ToQString(XT::gAssets->GetAssetName(mSpace, int32_t(mKind), mUid));
+    return mName;
 }
 
 bool Asset::IsValid() const
@@ -62,9 +63,10 @@ RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
     // the pair sees the merge.
     if (IsValid())
     {
+        mName = XT::ToQString(XT::gAssets->GetAssetName(mSpace, int32_t(mKind), mUid));
         const QString description = Description(mSpace, mKind, mUid);
         if (Count() == 0)
-            Add(PluginString(45), description);
+            Add(PluginLabel(45), description);
         else
             Update(0, description);
     }
@@ -73,10 +75,14 @@ RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
 
 bool Asset::operator<(const Asset& other) const
 {
+    if (IsValid() && other.IsValid())
+        return mName.compare(other.mName) < 0;
     return Name().compare(other.Name()) < 0;
 }
 
 bool Asset::operator<=(const Asset& other) const
 {
+    if (IsValid() && other.IsValid())
+        return mName.compare(other.mName) <= 0;
     return Name().compare(other.Name()) <= 0;
 }

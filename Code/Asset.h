@@ -30,4 +30,7 @@ private:
     AssetSpaceRef mSpace;
     long mKind;
     AssetUID mUid;
+    // Asked of the host once: assets are ordered and paired by it, and a name
+    // changes only through a merge into this asset.
+    QString mName;
 };

@@ -107,8 +107,8 @@ Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
 {
     if (mBox == XT::kNoBox)
         return;
-    mTrue = PluginString(82);
-    mFalse = PluginString(83);
+    mTrue = PluginLabel(82);
+    mFalse = PluginLabel(83);
 
     XTBoxGeometry geometry{};
     XT::XTGetBoxGeometry(mBox, &geometry);
@@ -125,16 +125,16 @@ Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
             path = XT::ToQString(XT::gFiles->GetFilePath(file));
             XT::gFiles->DisposeFile(file);
         }
-        Add(PluginString(105), path);
+        Add(PluginLabel(105), path);
     }
     else
     {
         Add(QString(), QString());
     }
-    Add(PluginString(47), XT::FixedToQString(mOriginV, XT::kFormatVertical));
-    Add(PluginString(48), XT::FixedToQString(mOriginH, XT::kFormatHorizontal));
-    Add(PluginString(49), XT::FixedToQString(mHeight, XT::kFormatVertical));
-    Add(PluginString(50), XT::FixedToQString(mWidth, XT::kFormatHorizontal));
+    Add(PluginLabel(47), XT::FixedToQString(mOriginV, XT::kFormatVertical));
+    Add(PluginLabel(48), XT::FixedToQString(mOriginH, XT::kFormatHorizontal));
+    Add(PluginLabel(49), XT::FixedToQString(mHeight, XT::kFormatVertical));
+    Add(PluginLabel(50), XT::FixedToQString(mWidth, XT::kFormatHorizontal));
     AddRows(kCommonRows, std::size(kCommonRows));
 
     if (XT::gBox->IsTextBox(mBox))
@@ -185,13 +185,13 @@ void Box::AddRows(const Row* rows, size_t count)
             text = QString::number(value);
             break;
         case Kind::Alignment:
-            text = PluginString(AlignmentLabel(uint8_t(value)));
+            text = PluginLabel(AlignmentLabel(uint8_t(value)));
             break;
         case Kind::Boolean:
             text = value ? mTrue : mFalse;
             break;
         }
-        Add(PluginString(row.label), text);
+        Add(PluginLabel(row.label), text);
     }
 }
 

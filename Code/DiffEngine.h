@@ -110,6 +110,9 @@ public:
     // the fronts first overlap and searches both parts the same way, which gives a shortest edit script.
     // Small enough that the process stays within a few MB of a plain file diff's.
     qint64 Diff_FrontBudget = 6LL * 1024 * 1024;
+    // A larger budget for larger texts, this many bytes per unit of both texts, up to 64 MB: a file diff's
+    // own tables grow with its input too, and a search that keeps its steps is the faster one.
+    short Diff_FrontBytesPerUnit = 24;
 
     DiffEngine() = default;
 

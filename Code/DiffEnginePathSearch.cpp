@@ -181,6 +181,8 @@ public:
     }
 
 private:
+    static constexpr qint64 sMaxScaledBudget = 64LL * 1024 * 1024;
+
     enum class End
     {
         Path,
@@ -347,6 +349,9 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     {
         return bisect(a, len1, b, len2, 0, split);
     }
+    const qint64 scaled =
+        std::min(qint64(mEngine.Diff_FrontBytesPerUnit) * (qint64(len1) + len2), sMaxScaledBudget);
+    const qint64 budget = std::max(mEngine.Diff_FrontBudget, scaled);
     FrontMap map1;
     FrontMap map2;
     qint64 work = 0;
@@ -361,8 +366,7 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
             return End::TimedOut;
         }
         if (doubleEnd && d >= 2 &&
-            map1.storedBytes() + map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 >
-                mEngine.Diff_FrontBudget)
+            map1.storedBytes() + map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 > budget)
         {
             if (overlapsSoFar(map1, map2, d, len1, delta, front))
             {
@@ -501,19 +505,13 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::bisect(const QChar* a, int l
             const int highMeet = front ? delta + (d - 1) : 0;
             for (int k = -d, index = 0; k <= d; k += 2, ++index)
             {
-                int x;
-                if (d == 0)
-                {
-                    x = 0;
-                }
-                else if (k == -d || (k != d && previous[index - 1] < previous[index]))
-                {
-                    x = previous[index];
-                }
-                else
-                {
-                    x = previous[index - 1] + 1;
-                }
+                // The further of the two moves onto diagonal k; on a tie both reach the same point, and only
+                // the point matters here.
+                const int x0 = d == 0    ? 0
+                               : k == -d ? previous[index]
+                               : k == d  ? previous[index - 1] + 1
+                                         : std::max(previous[index - 1] + 1, previous[index]);
+                int x = x0;
                 int y = x - k;
                 const int room = std::min(len1 - x, len2 - y);
                 int run = 0;
@@ -543,19 +541,11 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::bisect(const QChar* a, int l
             const QChar* endB = b + len2 - 1;
             for (int k = -d, index = 0; k <= d; k += 2, ++index)
             {
-                int x;
-                if (d == 0)
-                {
-                    x = 0;
-                }
-                else if (k == -d || (k != d && previous[index - 1] < previous[index]))
-                {
-                    x = previous[index];
-                }
-                else
-                {
-                    x = previous[index - 1] + 1;
-                }
+                const int x0 = d == 0    ? 0
+                               : k == -d ? previous[index]
+                               : k == d  ? previous[index - 1] + 1
+                                         : std::max(previous[index - 1] + 1, previous[index]);
+                int x = x0;
                 int y = x - k;
                 const int room = std::min(len1 - x, len2 - y);
                 int run = 0;

@@ -88,6 +88,29 @@ TreeNodeType DiffModel::FastCheck() const
     return HasEdits;
 }
 
+TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
+{
+    if (!left.IsValid())
+        return OnlyInRight;
+    if (!right.IsValid())
+        return OnlyInLeft;
+    const auto* leftRows = dynamic_cast<const Dictionary*>(&left);
+    const auto* rightRows = dynamic_cast<const Dictionary*>(&right);
+    if (leftRows && rightRows && leftRows->Count() == rightRows->Count())
+    {
+        size_t row = 0;
+        while (row < leftRows->Count() && leftRows->Value(row) == rightRows->Value(row))
+            ++row;
+        if (row == leftRows->Count())
+            return Identical;
+    }
+    // Rows that differ may still join to the same text when a value holds
+    // the separator; the texts decide.
+    const QString leftText = left.ToString();
+    const QString rightText = right.ToString();
+    return leftText == rightText ? Identical : HasEdits;
+}
+
 void DiffModel::Diff()
 {
     TextDiff::DiffEngine engine;

@@ -38,6 +38,10 @@ public:
 
     bool HasVerticalHeader() const { return mHasVerticalHeader; }
     TreeNodeType FastCheck() const;
+    // The status FastCheck gives a model of the pair, without making one: two
+    // property lists whose values are equal row by row have equal texts, so
+    // only pairs that differ in a row, and stories, build both texts.
+    static TreeNodeType FastStatus(const Corvable& left, const Corvable& right);
     void CompleteDiff();
     void Reset();
 

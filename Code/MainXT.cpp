@@ -77,6 +77,7 @@ XTStatus MainXT::ISetupCB(xtsetuprec* record)
     if (mResourceSet)
         XT::gResources->DisposeResourceSet(mResourceSet);
     mResourceSet = set;
+    LabelsChanged();
 
     // The host offers no way to remove these two again. Should the second
     // fail, the first stays, but finds nothing to do: Abandon() forgets the
@@ -119,6 +120,14 @@ XTStatus MainXT::SetLanguageCB(xtsetlanguagerec* record)
 void MainXT::SetLanguageID(short language)
 {
     mLanguageId = language;
+    LabelsChanged();
+}
+
+void MainXT::LabelsChanged()
+{
+    // Process-wide, so that no two states of any instance share a value.
+    static uint64_t sGenerations = 0;
+    mLabelsGeneration = ++sGenerations;
 }
 
 void MainXT::Reset()
@@ -130,6 +139,7 @@ void MainXT::Reset()
     PreferencesManager::GetInstance()->ReleaseHost();
     mLanguageId = 0;
     mResourceFileNumber = -1;
+    LabelsChanged();
     XT::Release();
 }
 

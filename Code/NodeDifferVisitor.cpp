@@ -18,14 +18,15 @@ DiffModel* NodeDifferVisitor::Diff(ProjectTreeNodeBase& node)
 
 template <typename T> void NodeDifferVisitor::Perform(ProjectTreeNode<T>& node) const
 {
-    mModel = std::make_unique<DiffModel>(node.mLeft, node.mRight);
     if (mDiffType == Fast)
     {
-        node.mType = mModel->FastCheck();
+        // A status needs no model: no model object per pair of the tree.
+        node.mType = DiffModel::FastStatus(node.mLeft, node.mRight);
         VisitChildren(node);
     }
     else
     {
+        mModel = std::make_unique<DiffModel>(node.mLeft, node.mRight);
         mModel->CompleteDiff();
     }
 }

@@ -8,7 +8,7 @@ Page::Page(DocRef doc, long number) : NameValueDict<QString>(13), mDoc(doc), mNu
     if (!IsValid())
         return;
     const int16_t masters = XT::gSpread->GetMasterPageCount(mDoc);
-    Add(PluginString(95), XT::ToQString(XT::gSpread->GetPageLabel(mDoc, int16_t(masters + mNumber))));
+    Add(PluginLabel(95), XT::ToQString(XT::gSpread->GetPageLabel(mDoc, int16_t(masters + mNumber))));
 }
 
 QString Page::ToString() const

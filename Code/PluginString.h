@@ -12,3 +12,8 @@ HostString LoadPluginHostString(int n);
 
 // Label n as text; empty when the host has none.
 QString PluginString(int n);
+
+// Label n as PluginString gives it, loaded once for as long as the plug-in's
+// strings stay the same: for labels that every entity of a kind repeats. The
+// reference stays valid until the strings change. For the UI thread only.
+const QString& PluginLabel(int n);

@@ -2,12 +2,15 @@
 
 #include "NodeCreationVisitor.h"
 #include "NodeDifferVisitor.h"
+#include "XTCalls.h"
 
 #include <QIcon>
 
 ProjectTree::ProjectTree(long lhsProject, long rhsProject)
     : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical))
 {
+    // Most measures repeat from box to box: one text each for the whole build.
+    const XT::FixedTextMemo measures;
     auto* projects = new ProjectTreeNode<Project>(Project(lhsProject), Project(rhsProject), Identical);
     Root()->AddChild(projects);
     NodeCreationVisitor().Create(*projects);

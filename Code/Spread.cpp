@@ -24,9 +24,9 @@ Spread::Spread(long spreadBox, long index)
     const int16_t spread = int16_t(mIndex);
     XT::gDoc->GetSpreadBounds(mDoc, spread, mBounds);
     for (int i = 0; i < 4; ++i)
-        Add(PluginString(96 + i), XT::FixedToQString(mBounds[i], kBoundFormats[i]));
-    Add(PluginString(59), QString::number(XT::gDoc->GetSpreadShortValue(mDoc, spread)));
-    Add(PluginString(60),
+        Add(PluginLabel(96 + i), XT::FixedToQString(mBounds[i], kBoundFormats[i]));
+    Add(PluginLabel(59), QString::number(XT::gDoc->GetSpreadShortValue(mDoc, spread)));
+    Add(PluginLabel(60),
         XT::FixedToQString(XT::gDoc->GetSpreadFixedValue(mDoc, spread), XT::kFormatVertical));
 }
 

@@ -7,7 +7,13 @@
 // Prints the median time over several runs, and the peak memory (VmHWM) of a
 // fresh child process that does the case once, beside one that only starts.
 //
+// With --scale, the whole-project scale curve instead: generated pairs of 50,
+// 500, 2,000 and 5,000 pages (--scale-all adds 10,000), each compared by a
+// fresh corvane-compare process (wall time and its own peak memory) in turn
+// with diff -u of the same two files.
+//
 //   bench_comparison [--runs N]
+//   bench_comparison --scale [--scale-all] [--runs N] [PAGES...]
 
 #include "DiffModel.h"
 #include "HostSession.h"
@@ -26,7 +32,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -180,6 +188,102 @@ double RunDiff(const Inputs& in, const QString& folder, int* rows)
     return seconds;
 }
 
+// The pair of the scale curve for a page count: bench_host's 500-page
+// project grown or shrunk in spreads and stories alike.
+XTHost::GeneratorOptions ScaleOptions(int pages)
+{
+    XTHost::GeneratorOptions options = TreeOptions();
+    options.mSpreadsPerLayout = std::max(1, pages / (options.mLayouts * options.mPagesPerSpread));
+    options.mStories = 2 * pages;
+    return options;
+}
+
+int Scale(const QStringList& args, int runs)
+{
+    std::vector<int> sizes;
+    for (const QString& arg : args)
+    {
+        bool ok = false;
+        const int pages = arg.toInt(&ok);
+        if (ok && pages > 0)
+            sizes.push_back(pages);
+    }
+    if (sizes.empty())
+    {
+        sizes = {50, 500, 2000, 5000};
+        if (args.contains(QStringLiteral("--scale-all")))
+            sizes.push_back(10000);
+    }
+    const QString compare = QStringLiteral(CORVANE_COMPARE);
+    const QString diff = QStandardPaths::findExecutable(QStringLiteral("diff"));
+    std::printf(
+        "Scale curve: pairs from the project generator (xtgen --layouts 2 --spreads PAGES/4 --pages 2 "
+        "--boxes 20\n--stories 2*PAGES --story-length 2000 --assets 111 --edit-rate 0.1 --seed 1), "
+        "%d runs of each\nside, alternating: %s LEFT RIGHT (open both, tree, Fast pass, report, "
+        "tear-down) and diff -u\nLEFT RIGHT, each a fresh process; medians of wall time and of "
+        "its own peak memory (wait4); cpu: user + system time of the process.\n\n",
+        runs, qPrintable(QFileInfo(compare).fileName()));
+    std::printf("%7s %9s %10s %8s %9s %10s %8s %9s %8s %7s %8s %8s\n", "pages", "file MB", "compare s",
+                "cpu s", "peak MB", "diff -u s", "cpu s", "diff MB", "time x", "cpu x", "mem/file", "growth");
+    double previous = 0;
+    int previousPages = 0;
+    for (int pages : sizes)
+    {
+        QTemporaryDir dir;
+        const QString left = dir.filePath(QStringLiteral("left.xprj"));
+        const QString right = dir.filePath(QStringLiteral("right.xprj"));
+        QString error;
+        if (!XTHost::ProjectGenerator::writePair(ScaleOptions(pages), left, right, &error))
+        {
+            std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+            return 1;
+        }
+        const double leftMb = QFileInfo(left).size() / 1048576.0;
+        const double rightMb = QFileInfo(right).size() / 1048576.0;
+        std::vector<double> times, peaks, diffTimes, diffPeaks, cpus, diffCpus;
+        for (int run = 0; run < runs; ++run)
+        {
+            const Bench::Measured measured =
+                Bench::RunMeasured({compare, left, right}, dir.filePath(QStringLiteral("compare.txt")));
+            if (measured.exitCode != 0 && measured.exitCode != 1)
+            {
+                std::fprintf(stderr, "bench_comparison: %s failed on %d pages (exit %d)\n",
+                             qPrintable(compare), pages, measured.exitCode);
+                return 1;
+            }
+            times.push_back(measured.ms / 1000);
+            cpus.push_back(measured.cpuMs / 1000);
+            peaks.push_back(measured.peakKb / 1024.0);
+            if (!diff.isEmpty())
+            {
+                const Bench::Measured plain = Bench::RunMeasured({diff, QStringLiteral("-u"), left, right},
+                                                                 dir.filePath(QStringLiteral("diff.txt")));
+                diffTimes.push_back(plain.ms / 1000);
+                diffCpus.push_back(plain.cpuMs / 1000);
+                diffPeaks.push_back(plain.peakKb / 1024.0);
+            }
+        }
+        const double time = Bench::Median(times);
+        const double diffTime = Bench::Median(diffTimes);
+        char growth[32] = "";
+        if (previous > 0)
+            std::snprintf(growth, sizeof growth, "%.2f/%.1f", time / previous, double(pages) / previousPages);
+        const double cpu = Bench::Median(cpus);
+        const double diffCpu = Bench::Median(diffCpus);
+        std::printf("%7d %4.1f+%4.1f %10.3f %8.3f %9.1f %10.3f %8.3f %9.1f %8.2f %7.2f %8.2f %8s\n", pages,
+                    leftMb, rightMb, time, cpu, Bench::Median(peaks), diffTime, diffCpu,
+                    Bench::Median(diffPeaks), diffTime > 0 ? time / diffTime : 0.0,
+                    diffCpu > 0 ? cpu / diffCpu : 0.0, Bench::Median(peaks) / (leftMb + rightMb), growth);
+        std::fflush(stdout);
+        previous = time;
+        previousPages = pages;
+    }
+    std::printf(
+        "\ntime x: corvane-compare's time over diff -u's; mem/file: its peak memory over the two "
+        "files' size;\ngrowth: time over the previous size's, beside the ratio of the page counts.\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -207,9 +311,15 @@ int main(int argc, char* argv[])
     }
 
     int runs = 5;
-    const int runsAt = args.indexOf(QStringLiteral("--runs"));
-    if (runsAt > 0 && runsAt + 1 < args.size())
-        runs = std::max(1, args[runsAt + 1].toInt());
+    QStringList rest = args.mid(1);
+    const int runsAt = rest.indexOf(QStringLiteral("--runs"));
+    if (runsAt >= 0 && runsAt + 1 < rest.size())
+    {
+        runs = std::max(1, rest[runsAt + 1].toInt());
+        rest.erase(rest.begin() + runsAt, rest.begin() + runsAt + 2);
+    }
+    if (rest.contains(QStringLiteral("--scale")))
+        return Scale(rest, runsAt >= 0 ? runs : 3);
 
     QTemporaryDir dir;
     Inputs in{dir.filePath("left.xprj"), dir.filePath("right.xprj"), dir.filePath("story-left.xprj"),

@@ -26,12 +26,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace TextDiff;
 
@@ -157,6 +153,13 @@ QList<Diff> probeMain(DiffEngine& engine, const QString& text1, const QString& t
     return diffs;
 }
 
+double cpuMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 // Runs one case and prints one line of key=value fields for the parent.
 int runCase(const QString& name, int repetitions, float timeLimit)
 {
@@ -165,6 +168,7 @@ int runCase(const QString& name, int repetitions, float timeLimit)
     makePair(name, left, right);
 
     std::vector<double> times;
+    std::vector<double> cpuTimes;
     QList<Diff> raw;
     QList<Diff> cleaned;
     QList<UnitPatch> rows;
@@ -173,16 +177,20 @@ int runCase(const QString& name, int repetitions, float timeLimit)
         DiffEngine engine;
         engine.Diff_Timeout = timeLimit;
         QElapsedTimer timer;
+        const double cpuStart = cpuMilliseconds();
         timer.start();
         QList<Diff> diffs = engine.diff_main(left, right, false);
         const qint64 afterMain = timer.nsecsElapsed();
+        const double cpuAfterMain = cpuMilliseconds();
         QList<Diff> rawCopy = diffs;
         const qint64 copyStart = timer.nsecsElapsed();
+        const double cpuCopyStart = cpuMilliseconds();
         engine.diff_cleanupEfficiency(diffs);
         rows = engine.patch_make(left, diffs, false);
         const qint64 end = timer.nsecsElapsed();
         // The copy kept for counting is not part of the measured work.
         times.push_back(double(afterMain + (end - copyStart)) / 1e6);
+        cpuTimes.push_back(cpuAfterMain - cpuStart + cpuMilliseconds() - cpuCopyStart);
         raw = rawCopy;
         cleaned = diffs;
     }
@@ -197,11 +205,11 @@ int runCase(const QString& name, int repetitions, float timeLimit)
     {
         changeRows += row.isChange ? 1 : 0;
     }
-    printf(
-        "left=%d right=%d ms=%.2f peakkb=%ld raw=%d cleaned=%d rows=%d changerows=%d fallbacks=%d probe=%s\n",
-        int(left.length()), int(right.length()), Bench::Median(times), Bench::PeakKilobytes(),
-        editedUnits(raw), editedUnits(cleaned), int(rows.size()), changeRows, fallbacks,
-        probed == raw ? "same" : "differs");
+    printf("left=%d right=%d ms=%.2f cpums=%.2f peakkb=%ld raw=%d cleaned=%d rows=%d changerows=%d "
+           "fallbacks=%d probe=%s\n",
+           int(left.length()), int(right.length()), Bench::Median(times), Bench::Median(cpuTimes),
+           Bench::PeakKilobytes(), editedUnits(raw), editedUnits(cleaned), int(rows.size()), changeRows,
+           fallbacks, probed == raw ? "same" : "differs");
     return 0;
 }
 
@@ -222,59 +230,6 @@ bool writeUnitsPerLine(const QString& path, const QString& text)
         bytes.append('\n');
     }
     return file.write(bytes) == bytes.size();
-}
-
-struct Measured
-{
-    double ms = 0;
-    long peakKb = -1;
-    int exitCode = -1;
-};
-
-// Runs a program with its output into a file and measures its wall time and its own peak memory (the
-// rusage of that one child, from wait4).
-Measured runMeasured(const QStringList& command, const QString& outputPath)
-{
-    Measured result;
-    std::vector<QByteArray> storage;
-    for (const QString& part : command)
-    {
-        storage.push_back(part.toLocal8Bit());
-    }
-    std::vector<char*> argv;
-    for (QByteArray& part : storage)
-    {
-        argv.push_back(part.data());
-    }
-    argv.push_back(nullptr);
-    const QByteArray output = outputPath.toLocal8Bit();
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        const int fd = open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0 || dup2(fd, 1) < 0)
-        {
-            _exit(127);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (pid < 0)
-    {
-        return result;
-    }
-    int status = 0;
-    struct rusage usage = {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-    {
-        return result;
-    }
-    result.ms = double(timer.nsecsElapsed()) / 1e6;
-    result.peakKb = usage.ru_maxrss;
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
 }
 
 // GNU diff --minimal on the two texts, one unit per line, in a folder of its own.
@@ -300,10 +255,11 @@ public:
     }
 
     // One run; the edited units are counted from its output.
-    bool run(Measured& measured, int& edits)
+    bool run(Bench::Measured& measured, int& edits)
     {
         const QString out = mDir.filePath(QStringLiteral("out.txt"));
-        measured = runMeasured({mDiff, QStringLiteral("--minimal"), mDir.filePath(QStringLiteral("left.txt")),
+        measured =
+            Bench::RunMeasured({mDiff, QStringLiteral("--minimal"), mDir.filePath(QStringLiteral("left.txt")),
                                 mDir.filePath(QStringLiteral("right.txt"))},
                                out);
         if (measured.exitCode != 0 && measured.exitCode != 1)
@@ -374,24 +330,28 @@ int main(int argc, char* argv[])
         << "; the time excludes\n"
            "making the texts); GNU diff --minimal runs on the same texts, one UTF-16 unit per line "
            "(process start and\n"
-           "file reading included). Medians of the times and of the peak resident memory of each process; "
+           "file reading included). Medians of the wall and CPU (user + system) times and of the peak "
+           "resident memory of each process; "
            "edits are\n"
            "deleted + inserted units after diff_main and after the clean-up; fallback says whether a path "
            "search gave\n"
            "up (time limit) and replaced a whole part.\n\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13\n")
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15 %16\n")
                .arg("case", -30)
                .arg("units L/R", 17)
                .arg("runs", 4)
                .arg("ms", 8)
+               .arg("cpu ms", 8)
                .arg("peak MB", 8)
                .arg("edits", 7)
                .arg("cleaned", 8)
                .arg("fallback", 8)
                .arg("GNU edits", 9)
                .arg("GNU ms", 8)
+               .arg("GNU cpu", 8)
                .arg("GNU MB", 7)
                .arg("time ×", 7)
+               .arg("cpu ×", 6)
                .arg("mem ×", 6);
     out.flush();
     for (const Case& c : sCases)
@@ -404,6 +364,8 @@ int main(int argc, char* argv[])
         GnuDiff gnu;
         const QString note = gnu.prepare(c.name);
         std::vector<double> times;
+        std::vector<double> cpuTimes;
+        std::vector<double> gnuCpuTimes;
         std::vector<double> peaks;
         std::vector<double> gnuTimes;
         std::vector<double> gnuPeaks;
@@ -424,11 +386,13 @@ int main(int argc, char* argv[])
             }
             f = fields(child.readAllStandardOutput());
             times.push_back(f.value("ms").toDouble());
+            cpuTimes.push_back(f.value("cpums").toDouble());
             peaks.push_back(f.value("peakkb").toDouble() / 1024);
-            Measured measured;
+            Bench::Measured measured;
             if (note.isEmpty() && gnu.run(measured, gnuEdits))
             {
                 gnuTimes.push_back(measured.ms);
+                gnuCpuTimes.push_back(measured.cpuMs);
                 gnuPeaks.push_back(double(measured.peakKb) / 1024);
             }
         }
@@ -438,11 +402,13 @@ int main(int argc, char* argv[])
         }
         const double ms = Bench::Median(times);
         const double peak = Bench::Median(peaks);
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 ")
+        const double cpu = Bench::Median(cpuTimes);
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 ")
                    .arg(QStringLiteral("(%1) %2").arg(c.name, c.title), -30)
                    .arg(f.value("left") + "/" + f.value("right"), 17)
                    .arg(n, 4)
                    .arg(QString::number(ms, 'f', 1), 8)
+                   .arg(QString::number(cpu, 'f', 1), 8)
                    .arg(QString::number(peak, 'f', 1), 8)
                    .arg(f.value("raw"), 7)
                    .arg(f.value("cleaned"), 8)
@@ -451,11 +417,14 @@ int main(int argc, char* argv[])
         {
             const double gnuMs = Bench::Median(gnuTimes);
             const double gnuPeak = Bench::Median(gnuPeaks);
-            out << QStringLiteral("%1 %2 %3 %4 %5")
+            const double gnuCpu = Bench::Median(gnuCpuTimes);
+            out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                        .arg(gnuEdits, 9)
                        .arg(QString::number(gnuMs, 'f', 1), 8)
+                       .arg(QString::number(gnuCpu, 'f', 1), 8)
                        .arg(QString::number(gnuPeak, 'f', 1), 7)
                        .arg(QString::number(ms / gnuMs, 'f', 2), 7)
+                       .arg(QString::number(gnuCpu > 0 ? cpu / gnuCpu : 0.0, 'f', 2), 6)
                        .arg(QString::number(peak / gnuPeak, 'f', 2), 6);
         }
         else

@@ -11,8 +11,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace Bench
 {
@@ -58,6 +65,63 @@ inline double PeakOfChild(const QStringList& arguments, int timeoutMs = 300000)
         child.exitCode() != 0)
         return -1.0;
     return child.readAllStandardOutput().trimmed().split('\n').last().toDouble() / 1024.0;
+}
+
+struct Measured
+{
+    double ms = 0;
+    long peakKb = -1;
+    // User plus system time of the child.
+    double cpuMs = 0;
+    int exitCode = -1;
+};
+
+// Runs a program with its output into a file and measures its wall time and its own peak memory (the
+// rusage of that one child, from wait4).
+inline Measured RunMeasured(const QStringList& command, const QString& outputPath)
+{
+    Measured result;
+    std::vector<QByteArray> storage;
+    for (const QString& part : command)
+    {
+        storage.push_back(part.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& part : storage)
+    {
+        argv.push_back(part.data());
+    }
+    argv.push_back(nullptr);
+    const QByteArray output = outputPath.toLocal8Bit();
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int fd = open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || dup2(fd, 1) < 0)
+        {
+            _exit(127);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0)
+    {
+        return result;
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+    {
+        return result;
+    }
+    result.ms = double(timer.nsecsElapsed()) / 1e6;
+    result.peakKb = usage.ru_maxrss;
+    result.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
 
 } // namespace Bench

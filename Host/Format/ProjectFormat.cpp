@@ -36,15 +36,29 @@ bool ProjectFormat::load(const QString& path, Project& project, QString* error) 
         *error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    // Read one byte past the limit: the file may have grown since it was
-    // measured.
-    const QByteArray data = file.read(sMaxFileSize + 1);
-    if (data.size() > sMaxFileSize)
+    // Room for the size measured, read in pieces: the file may have grown
+    // since, and must not pass the limit then either.
+    QByteArray data;
+    data.reserve(int(info.size()));
+    char piece[64 * 1024];
+    for (;;)
     {
-        *error = QStringLiteral("%1: the file is larger than the %2 bytes a project may have")
-                     .arg(path)
-                     .arg(sMaxFileSize);
-        return false;
+        const qint64 count = file.read(piece, qint64(sizeof piece));
+        if (count < 0)
+        {
+            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            return false;
+        }
+        if (count == 0)
+            break;
+        if (data.size() + count > sMaxFileSize)
+        {
+            *error = QStringLiteral("%1: the file is larger than the %2 bytes a project may have")
+                         .arg(path)
+                         .arg(sMaxFileSize);
+            return false;
+        }
+        data.append(piece, int(count));
     }
     Project loaded;
     if (!parse(data, path, loaded, error))

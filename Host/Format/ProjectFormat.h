@@ -18,7 +18,7 @@ class ProjectFormat
 {
 public:
     // Files larger than this are refused before they are read.
-    static constexpr qint64 sMaxFileSize = 64 * 1024 * 1024;
+    static constexpr qint64 sMaxFileSize = qint64(1) << 30;
     // How many leading bytes recognise() and fileTypeOf() look at.
     static constexpr int sHeadSize = 512;
 

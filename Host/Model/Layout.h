@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <unordered_map>
 #include <vector>
 
 namespace XTHost
@@ -23,6 +24,9 @@ struct Layout
     std::vector<Spread> mSpreads;
 
     int pageCount() const;
+    // By number, through an index of where each box is; the index is checked
+    // on every hit and rebuilt when it is stale or misses, since the spreads
+    // and boxes are edited in place. Not for use from two threads at once.
     const Box* findBox(int32_t number) const;
 
     bool operator==(const Layout& other) const
@@ -32,6 +36,14 @@ struct Layout
                mSpreads == other.mSpreads;
     }
     bool operator!=(const Layout& other) const { return !(*this == other); }
+
+private:
+    struct BoxPlace
+    {
+        size_t spread;
+        size_t box;
+    };
+    mutable std::unordered_map<int32_t, BoxPlace> mBoxIndex;
 };
 
 } // namespace XTHost

@@ -8,6 +8,7 @@
 #include "CorvaneResources.h"
 #include "DiffModel.h"
 #include "NodeDifferVisitor.h"
+#include "NodeVisitor.h"
 #include "PluginString.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
@@ -96,6 +97,46 @@ QImage IconImage(const char* path)
 {
     return IconImage(QVariant(QIcon(QString::fromLatin1(path))));
 }
+
+// For every pair below a node: the status the fast pass gave it, and the one a
+// model of the pair finds from both texts, as "name: fast/model".
+class StatusCheck : public NodeVisitor
+{
+public:
+    explicit StatusCheck(QStringList& disagreements) : mDisagreements(disagreements) {}
+
+    void Visit(ProjectTreeNode<QXPCursor::NullType>& node) const override { Children(node); }
+    void Visit(ProjectTreeNode<Project>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Layout>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Spread>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Page>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Box>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Story>& node) const override { Check(node); }
+    void Visit(ProjectTreeNode<Asset>& node) const override { Check(node); }
+    void Visit(PlaceholderNode& node) const override { Children(node); }
+
+    mutable int mPairs = 0;
+
+private:
+    template <typename T> void Check(ProjectTreeNode<T>& node) const
+    {
+        ++mPairs;
+        const TreeNodeType fromModel = DiffModel(node.mLeft, node.mRight).FastCheck();
+        if (node.NodeType() != fromModel || DiffModel::FastStatus(node.mLeft, node.mRight) != fromModel)
+            mDisagreements << QStringLiteral("%1: %2/%3")
+                                  .arg(node.Data(0).toString())
+                                  .arg(node.NodeType())
+                                  .arg(fromModel);
+        Children(node);
+    }
+    void Children(ProjectTreeNodeBase& node) const
+    {
+        for (int i = 0; i < node.ChildCount(); ++i)
+            node.Child(i)->Accept(*this);
+    }
+
+    QStringList& mDisagreements;
+};
 
 } // namespace
 
@@ -233,6 +274,24 @@ private slots:
         QCOMPARE(IconImage(layout.data(Qt::DecorationRole)), IconImage(":/FolderIdentical.png"));
         QVERIFY(
             Describe(tree).contains(QStringLiteral("----%1 8(Text) | %1 8(Text)@8").arg(PluginString(23))));
+    }
+
+    // The fast pass decides from the rows where it can; it must agree with
+    // the texts everywhere, on this tree and on the bundled samples.
+    void fastStatusAgreesWithTheTexts()
+    {
+        QStringList disagreements;
+        StatusCheck check(disagreements);
+        mTree->NodeOf(mTree->index(0, 0))->Accept(check);
+        const XTProjectId lhs =
+            mSession->Session().Open(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")));
+        const XTProjectId rhs =
+            mSession->Session().Open(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")));
+        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
+        ProjectTree samples(lhs, rhs);
+        samples.NodeOf(samples.index(0, 0))->Accept(check);
+        QCOMPARE(disagreements, QStringList());
+        QVERIFY2(check.mPairs > 60, qPrintable(QString::number(check.mPairs)));
     }
 
     void modelTester()

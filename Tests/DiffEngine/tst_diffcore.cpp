@@ -404,6 +404,7 @@ void TestDiffCore::splitSearchStaysShortest()
     engine.Diff_Timeout = 0;
     engine.Diff_DualThreshold = short(dualThreshold);
     engine.Diff_FrontBudget = budget;
+    engine.Diff_FrontBytesPerUnit = 0;
     DiffEngine unbounded = engine;
     unbounded.Diff_FrontBudget = std::numeric_limits<qint64>::max();
     int crossing = 0;
@@ -492,6 +493,7 @@ void TestDiffCore::splitSearchOnLargerTexts()
     DiffEngine engine;
     engine.Diff_Timeout = 0;
     engine.Diff_FrontBudget = budget;
+    engine.Diff_FrontBytesPerUnit = 0;
     const QList<Diff> diffs = engine.diff_main(text1, text2, false);
     QCOMPARE(engine.diff_text1(diffs), text1);
     QCOMPARE(engine.diff_text2(diffs), text2);
@@ -507,6 +509,7 @@ void TestDiffCore::timeLimitStopsTheSplitSearch()
     const QString text2 = "Q" + DiffTestSupport::randomText(rng, 150000, alphabet);
     DiffEngine engine;
     engine.Diff_FrontBudget = 4096;
+    engine.Diff_FrontBytesPerUnit = 0;
     engine.Diff_Timeout = 0.05f;
     QElapsedTimer timer;
     timer.start();

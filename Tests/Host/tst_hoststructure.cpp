@@ -4,6 +4,8 @@
 
 #include "HostTestSupport.h"
 
+#include "Model/Layout.h"
+
 #include <QtTest>
 
 #include <set>
@@ -27,6 +29,7 @@ private slots:
     void refusedGeometryChangesChangeNothing_data();
     void refusedGeometryChangesChangeNothing();
     void copyBoxToSpreadCopiesItsStory();
+    void findBoxFollowsEditsInPlace();
 
 private:
     DocRef layoutNumbered(int32_t number) const;
@@ -355,6 +358,42 @@ void tst_HostStructure::copyBoxToSpreadCopiesItsStory()
              qPrintable(error));
     QCOMPARE(reloaded.mStories.size(), size_t(4));
     QCOMPARE(reloaded.mStories.back().mBoxes.front().mBox, 10);
+}
+
+// A layout finds its boxes by number through an index of where they are; the
+// spreads and boxes are edited in place, and each lookup must still be right.
+void tst_HostStructure::findBoxFollowsEditsInPlace()
+{
+    auto box = [](int32_t number)
+    {
+        XTHost::Box b;
+        b.mNumber = number;
+        return b;
+    };
+    XTHost::Layout layout;
+    layout.mSpreads.resize(2);
+    layout.mSpreads[0].mBoxes = {box(3), box(1), box(7)};
+    layout.mSpreads[1].mBoxes = {box(2)};
+    auto numberAt = [&](int32_t number)
+    { return layout.findBox(number) ? layout.findBox(number)->mNumber : -1; };
+    QCOMPARE(numberAt(7), 7);
+    QCOMPARE(numberAt(2), 2);
+    QCOMPARE(numberAt(5), -1);
+
+    // One box removed before another, one added in front, one moved to the
+    // other spread, a copy of the layout looked up on its own.
+    layout.mSpreads[0].mBoxes.erase(layout.mSpreads[0].mBoxes.begin());
+    QCOMPARE(numberAt(3), -1);
+    QCOMPARE(numberAt(7), 7);
+    layout.mSpreads[1].mBoxes.insert(layout.mSpreads[1].mBoxes.begin(), box(9));
+    QCOMPARE(numberAt(9), 9);
+    QCOMPARE(numberAt(2), 2);
+    layout.mSpreads[1].mBoxes.push_back(layout.mSpreads[0].mBoxes.front());
+    layout.mSpreads[0].mBoxes.erase(layout.mSpreads[0].mBoxes.begin());
+    QCOMPARE(layout.findBox(1), &layout.mSpreads[1].mBoxes.back());
+    const XTHost::Layout copy = layout;
+    QCOMPARE(copy.findBox(9), &copy.mSpreads[1].mBoxes.front());
+    QCOMPARE(layout.findBox(9), &layout.mSpreads[1].mBoxes.front());
 }
 
 QTEST_GUILESS_MAIN(tst_HostStructure)

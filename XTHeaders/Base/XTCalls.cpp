@@ -1,5 +1,7 @@
 #include "XTCalls.h"
 
+#include <QHash>
+
 #include <cstring>
 
 namespace XT
@@ -136,9 +138,34 @@ HostString FromQString(const QString& text)
     return gStrings->HostStringFromUtf16(reinterpret_cast<const uint16_t*>(text.utf16()), text.size());
 }
 
+namespace
+{
+
+int sMemoUsers = 0;
+QHash<quint64, QString> sMemo;
+
+} // namespace
+
 QString FixedToQString(Fixed value, int32_t format)
 {
-    return ToQString(gNumbers->FixedToText(value, format));
+    if (sMemoUsers == 0)
+        return ToQString(gNumbers->FixedToText(value, format));
+    const quint64 key = (quint64(quint32(format)) << 32) | quint32(value);
+    auto known = sMemo.constFind(key);
+    if (known == sMemo.constEnd())
+        known = sMemo.insert(key, ToQString(gNumbers->FixedToText(value, format)));
+    return *known;
+}
+
+FixedTextMemo::FixedTextMemo()
+{
+    ++sMemoUsers;
+}
+
+FixedTextMemo::~FixedTextMemo()
+{
+    if (--sMemoUsers == 0)
+        sMemo.clear();
 }
 
 Fixed QStringToFixed(const QString& text, int32_t format, bool* ok)

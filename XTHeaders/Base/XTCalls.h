@@ -66,6 +66,19 @@ QString ErrorText(XTError error);
 // FixedToText as text.
 QString FixedToQString(Fixed value, int32_t format);
 
+// While one exists, FixedToQString answers a (value, format) pair it has
+// answered before from memory: the same text, shared rather than made again.
+// For the span of one pass over a document (building a comparison), in which
+// the host's number formatting cannot change. UI thread only.
+class FixedTextMemo
+{
+public:
+    FixedTextMemo();
+    ~FixedTextMemo();
+    FixedTextMemo(const FixedTextMemo&) = delete;
+    FixedTextMemo& operator=(const FixedTextMemo&) = delete;
+};
+
 // TextToFixed of a text; *ok tells whether the host read it.
 Fixed QStringToFixed(const QString& text, int32_t format, bool* ok);
 
