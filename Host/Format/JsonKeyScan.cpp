@@ -130,22 +130,28 @@ bool decodeKey(const char* data, const Key& key, QString* text)
             break;
         }
         default:
-            return false;
+            // QJsonDocument reads an unknown escape as the character itself.
+            *text += QChar(uchar(raw[i]));
+            break;
         }
     }
     return flush();
 }
 
-// 1 when the keys are the same, 0 when not, -1 when one cannot be read.
-int sameKey(const char* data, const Key& a, const Key& b)
+bool sameBytes(const char* data, const Key& a, const Key& b)
+{
+    return a.mLength == b.mLength && std::memcmp(data + a.mStart, data + b.mStart, size_t(a.mLength)) == 0;
+}
+
+bool sameKey(const char* data, const Key& a, const Key& b)
 {
     if (!a.mEscaped && !b.mEscaped)
-        return a.mLength == b.mLength &&
-               std::memcmp(data + a.mStart, data + b.mStart, size_t(a.mLength)) == 0;
+        return sameBytes(data, a, b);
     QString first;
     QString second;
+    // A key that cannot be decoded makes the parser refuse the file anyway.
     if (!decodeKey(data, a, &first) || !decodeKey(data, b, &second))
-        return -1;
+        return sameBytes(data, a, b);
     return first == second;
 }
 
@@ -188,7 +194,8 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
     const int size = data.size();
     std::vector<Frame> stack;
     Want want = Want::Value;
-    int pos = 0;
+    // QJsonDocument skips a byte order mark.
+    int pos = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     bool escaped = false;
     while (true)
     {
@@ -255,10 +262,7 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             Frame& frame = stack.back();
             for (const Key& other : frame.mKeys)
             {
-                const int same = sameKey(text, other, key);
-                if (same < 0)
-                    return false;
-                if (same)
+                if (sameKey(text, other, key))
                 {
                     decodeKey(text, key, &found->mKey);
                     found->mPlace = placeOf(text, stack);
