@@ -1,6 +1,6 @@
 #include "JsonKeyScan.h"
 
-#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace XTHost
@@ -12,12 +12,20 @@ namespace
 // Deeper documents are refused by QJsonDocument anyway (its limit is 1024).
 constexpr size_t sMaxDepth = 1024;
 
+// A key as it stands in the file: most keys have no escapes and compare as
+// bytes; a key with escapes is decoded.
+struct Key
+{
+    int mStart;
+    int mLength;
+    bool mEscaped;
+};
+
 struct Frame
 {
     bool mObject;
-    std::vector<QString> mKeys; // objects hold few keys: a linear search is fastest
-    QString mKey;               // objects: the key of the value being read
-    int mIndex;                 // arrays: the index of the value being read
+    std::vector<Key> mKeys; // objects hold few keys: a linear search is fastest
+    int mIndex;             // arrays: the index of the value being read
 };
 
 bool isSpace(char c)
@@ -36,46 +44,38 @@ int hexDigit(char c)
     return -1;
 }
 
-// Reads the string that starts at data[pos] (a quote) and moves pos past it.
-// With `text`, decodes it; false on anything the JSON parser would refuse
-// that matters here.
-bool readString(const QByteArray& data, int& pos, QString* text)
+// Moves pos past the string whose opening quote it is at; false when the
+// string does not end.
+bool skipString(const char* data, int size, int& pos, bool* escaped)
 {
     ++pos;
-    const int start = pos;
-    bool escaped = false;
-    while (pos < data.size() && data[pos] != '"')
+    *escaped = false;
+    while (pos < size && data[pos] != '"')
     {
         if (data[pos] == '\\')
         {
-            escaped = true;
+            *escaped = true;
             ++pos;
         }
         ++pos;
     }
-    if (pos >= data.size())
+    if (pos >= size)
         return false;
     ++pos;
-    if (!text)
-        return true;
-    const QByteArray raw = data.mid(start, pos - 1 - start);
-    if (!escaped)
-    {
-        if (std::all_of(raw.begin(), raw.end(), [](char c) { return uchar(c) < 0x80; }))
-        {
-            *text = QString::fromLatin1(raw);
-            return true;
-        }
-        *text = QString::fromUtf8(raw);
-        // Invalid UTF-8 would decode to replacement characters, and two
-        // different keys could then look the same.
-        return text->toUtf8() == raw;
-    }
-    QByteArray plain; // UTF-8 runs between escapes
+    return true;
+}
+
+// The text of a key; false on anything the JSON parser would refuse.
+bool decodeKey(const char* data, const Key& key, QString* text)
+{
+    const QByteArray raw = QByteArray::fromRawData(data + key.mStart, key.mLength);
     text->clear();
+    QByteArray plain; // UTF-8 runs between escapes
     auto flush = [&]()
     {
         const QString decoded = QString::fromUtf8(plain);
+        // Invalid UTF-8 would decode to replacement characters, and two
+        // different keys could then look the same.
         if (decoded.toUtf8() != plain)
             return false;
         *text += decoded;
@@ -130,22 +130,46 @@ bool readString(const QByteArray& data, int& pos, QString* text)
             break;
         }
         default:
-            return false;
+            // QJsonDocument reads an unknown escape as the character itself.
+            *text += QChar(uchar(raw[i]));
+            break;
         }
     }
     return flush();
 }
 
-QString placeOf(const std::vector<Frame>& stack)
+bool sameBytes(const char* data, const Key& a, const Key& b)
+{
+    return a.mLength == b.mLength && std::memcmp(data + a.mStart, data + b.mStart, size_t(a.mLength)) == 0;
+}
+
+bool sameKey(const char* data, const Key& a, const Key& b)
+{
+    if (!a.mEscaped && !b.mEscaped)
+        return sameBytes(data, a, b);
+    QString first;
+    QString second;
+    // A key that cannot be decoded makes the parser refuse the file anyway.
+    if (!decodeKey(data, a, &first) || !decodeKey(data, b, &second))
+        return sameBytes(data, a, b);
+    return first == second;
+}
+
+QString placeOf(const char* data, const std::vector<Frame>& stack)
 {
     // The top frame is the object that holds the repeated key; each frame
-    // below it names the value that the frame above it is.
+    // below it names the value that the frame above it is: its last key or
+    // its current index.
     QString place;
     for (size_t i = 0; i + 1 < stack.size(); ++i)
     {
         const Frame& frame = stack[i];
         if (frame.mObject)
-            place += (place.isEmpty() ? QString() : QStringLiteral(".")) + frame.mKey;
+        {
+            QString key;
+            decodeKey(data, frame.mKeys.back(), &key);
+            place += (place.isEmpty() ? QString() : QStringLiteral(".")) + key;
+        }
         else
             place += QStringLiteral("[%1]").arg(frame.mIndex);
     }
@@ -165,16 +189,21 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
         Colon,
         CommaOrClose
     };
+    // Raw bytes: this runs over every file before it is parsed.
+    const char* text = data.constData();
+    const int size = data.size();
     std::vector<Frame> stack;
     Want want = Want::Value;
-    int pos = 0;
+    // QJsonDocument skips a byte order mark.
+    int pos = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    bool escaped = false;
     while (true)
     {
-        while (pos < data.size() && isSpace(data[pos]))
+        while (pos < size && isSpace(text[pos]))
             ++pos;
-        if (pos >= data.size())
+        if (pos >= size)
             return false;
-        const char c = data[pos];
+        const char c = text[pos];
         switch (want)
         {
         case Want::ValueOrClose:
@@ -189,21 +218,21 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
                 if (stack.size() >= sMaxDepth)
                     return false;
                 ++pos;
-                stack.push_back({c == '{', {}, QString(), 0});
+                stack.push_back({c == '{', {}, 0});
                 want = c == '{' ? Want::KeyOrClose : Want::ValueOrClose;
                 continue;
             }
             else if (c == '"')
             {
-                if (!readString(data, pos, nullptr))
+                if (!skipString(text, size, pos, &escaped))
                     return false;
             }
             else if (c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
             {
-                while (pos < data.size() &&
-                       (data[pos] == '-' || data[pos] == '+' || data[pos] == '.' ||
-                        (data[pos] >= '0' && data[pos] <= '9') || (data[pos] >= 'a' && data[pos] <= 'z') ||
-                        (data[pos] >= 'A' && data[pos] <= 'Z')))
+                while (pos < size &&
+                       (text[pos] == '-' || text[pos] == '+' || text[pos] == '.' ||
+                        (text[pos] >= '0' && text[pos] <= '9') || (text[pos] >= 'a' && text[pos] <= 'z') ||
+                        (text[pos] >= 'A' && text[pos] <= 'Z')))
                     ++pos;
             }
             else
@@ -227,17 +256,21 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             if (c != '"')
                 return false;
             const int keyOffset = pos;
-            QString key;
-            if (!readString(data, pos, &key))
+            if (!skipString(text, size, pos, &escaped))
                 return false;
+            const Key key{keyOffset + 1, pos - keyOffset - 2, escaped};
             Frame& frame = stack.back();
-            if (std::find(frame.mKeys.begin(), frame.mKeys.end(), key) != frame.mKeys.end())
+            for (const Key& other : frame.mKeys)
             {
-                *found = {placeOf(stack), key, keyOffset};
-                return true;
+                if (sameKey(text, other, key))
+                {
+                    decodeKey(text, key, &found->mKey);
+                    found->mPlace = placeOf(text, stack);
+                    found->mOffset = keyOffset;
+                    return true;
+                }
             }
             frame.mKeys.push_back(key);
-            frame.mKey = key;
             want = Want::Colon;
             break;
         }

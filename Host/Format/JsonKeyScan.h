@@ -17,8 +17,9 @@ struct RepeatedKey
 // Looks for the first key that one object holds twice, without building the
 // document. QJsonDocument keeps only the last value of a repeated key (and
 // leaks the others), so repeated keys must be found before it parses.
-// Stops without a finding at the first syntax error, too deep a nesting or
-// a key that is not valid UTF-8: the parser then reports the error itself.
+// Reads keys as QJsonDocument does (a byte order mark skipped, an unknown
+// escape taken for the character itself). Stops without a finding at the
+// first syntax error or too deep a nesting: the parser then reports it.
 [[nodiscard]] bool findRepeatedKey(const QByteArray& data, RepeatedKey* found);
 
 } // namespace XTHost

@@ -396,6 +396,13 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("a repeated key written with an escape")
         << edit("\"fileType\": \"XPRJ\"", "\"fileType\": \"XPRJ\", \"file\\u0054ype\": \"XPRJ\"")
         << "the key \"fileType\" is repeated";
+    // QJsonDocument reads "\x" as "x" and skips a byte order mark: the scan must too.
+    QTest::newRow("a repeated key written with an unknown escape")
+        << edit("\"text\": \"Welcome\"", "\"te\\xt\": \"Welcome\", \"text\": \"Hi\"")
+        << "stories[1]: the key \"text\" is repeated";
+    QTest::newRow("a repeated key after a byte order mark")
+        << "\xEF\xBB\xBF" + edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
+        << "xprj: the key \"layouts\" is repeated";
     QTest::newRow("bounds wider than a measure")
         << edit("{\"left\": 400, \"top\": 400, \"right\": 500",
                 "{\"left\": -32768, \"top\": 400, \"right\": 32767.99998")
