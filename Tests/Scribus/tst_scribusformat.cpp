@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace XTHost;
 
 namespace
@@ -74,6 +76,48 @@ private slots:
         QVERIFY2(formatOf(saved).load(saved, reread, &error), qPrintable(error));
         QVERIFY(reread == project);
         Q_UNUSED(type);
+    }
+
+    // Given every template saved unedited by the host, when Scribus opens
+    // each original and each saved copy, then it shows the same pages, items
+    // (geometry, fill, text) and colours in both.
+    void scribusReadsWhatWasSaved()
+    {
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QTemporaryDir dir;
+        QStringList inputs;
+        const QStringList paths = ScribusTest::templates();
+        for (int i = 0; i < paths.size(); ++i)
+        {
+            const QString suffix = paths[i].endsWith(QLatin1String(".gz")) ? QStringLiteral(".sla.gz") : QStringLiteral(".sla");
+            const QString original = dir.filePath(QStringLiteral("original-%1").arg(i) + suffix);
+            const QString saved = dir.filePath(QStringLiteral("saved-%1").arg(i) + suffix);
+            QVERIFY(QFile::copy(paths[i], original));
+            Project project;
+            QString error;
+            QVERIFY2(formatOf(original).load(original, project, &error), qPrintable(error));
+            QVERIFY2(formatOf(original).save(project, saved, &error), qPrintable(error));
+            inputs << original << saved;
+        }
+        QString log;
+        const QMap<QString, QStringList> shown =
+            ScribusTest::printDocuments(inputs, dir.filePath(QStringLiteral("printed.txt")), &log);
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        QStringList differing;
+        int items = 0;
+        for (int i = 0; i < paths.size(); ++i)
+        {
+            const QStringList original = shown.value(QFileInfo(inputs[2 * i]).fileName());
+            const QStringList saved = shown.value(QFileInfo(inputs[2 * i + 1]).fileName());
+            if (original.isEmpty() || original != saved)
+                differing << ScribusTest::rowName(paths[i]) + QLatin1String(": ") +
+                                 ScribusTest::firstDifference(original, saved);
+            items += int(std::count_if(original.begin(), original.end(),
+                                       [](const QString& line) { return line.startsWith(QLatin1String("  ")); }));
+        }
+        QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QLatin1Char('\n'))));
+        qInfo("Scribus showed the same %d items in %d templates and their saved copies", items, int(paths.size()));
     }
 
 private:
