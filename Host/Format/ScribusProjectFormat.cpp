@@ -269,7 +269,8 @@ XmlDocument readXml(const QByteArray& data)
             XmlNode node;
             node.mName = reader.qualifiedName().toString();
             for (const QXmlStreamAttribute& attribute : reader.attributes())
-                node.mAttributes.emplace_back(attribute.qualifiedName().toString(), attribute.value().toString());
+                node.mAttributes.emplace_back(attribute.qualifiedName().toString(),
+                                              attribute.value().toString());
             if (open.empty())
             {
                 if (rootSeen)
@@ -462,10 +463,10 @@ struct TextUnit
 bool isInlineElement(const QString& name)
 {
     static const std::set<QString> sInline = {
-        QStringLiteral("ITEXT"),     QStringLiteral("para"),      QStringLiteral("tab"),
-        QStringLiteral("breakline"), QStringLiteral("breakcol"),  QStringLiteral("breakframe"),
-        QStringLiteral("nbhyphen"),  QStringLiteral("nbspace"),   QStringLiteral("zwnbspace"),
-        QStringLiteral("zwspace"),   QStringLiteral("var"),       QStringLiteral("MARK")};
+        QStringLiteral("ITEXT"),     QStringLiteral("para"),     QStringLiteral("tab"),
+        QStringLiteral("breakline"), QStringLiteral("breakcol"), QStringLiteral("breakframe"),
+        QStringLiteral("nbhyphen"),  QStringLiteral("nbspace"),  QStringLiteral("zwnbspace"),
+        QStringLiteral("zwspace"),   QStringLiteral("var"),      QStringLiteral("MARK")};
     return sInline.count(name) > 0;
 }
 
@@ -760,9 +761,10 @@ std::vector<XmlNode> unitsToElements(const std::vector<TextUnit>& units)
     };
     for (const TextUnit& unit : units)
     {
-        const bool inRun = unit.mEncoding == TextUnit::InRun ||
-                           (unit.mEncoding == TextUnit::Opaque && unit.mSource &&
-                            unit.mSource->mName == QLatin1String("ITEXT") && isControlPlaceholder(unit.mChar));
+        const bool inRun =
+            unit.mEncoding == TextUnit::InRun ||
+            (unit.mEncoding == TextUnit::Opaque && unit.mSource &&
+             unit.mSource->mName == QLatin1String("ITEXT") && isControlPlaceholder(unit.mChar));
         if (inRun)
         {
             if (openSource && unit.mSource.get() != openSource &&
@@ -781,28 +783,30 @@ std::vector<XmlNode> unitsToElements(const std::vector<TextUnit>& units)
 }
 
 // Replaces the text elements of a container by `elements`, where the first
-// of them stood (before any trail otherwise), indented as they were.
+// of them stood (before the trail otherwise), each indented as they were.
 void replaceText(XmlNode& container, std::vector<XmlNode> elements)
 {
+    auto isBlank = [](const XmlNode& node)
+    { return node.mKind == XmlNode::Text && node.mText.trimmed().isEmpty(); };
     std::vector<XmlNode> children;
     int insertAt = -1;
     QString indent;
-    for (size_t i = 0; i < container.mChildren.size(); ++i)
+    for (XmlNode& child : container.mChildren)
     {
-        XmlNode& child = container.mChildren[i];
         if (child.mKind == XmlNode::Element && isInlineElement(child.mName))
         {
+            // The indentation before a text element goes with it.
+            QString before;
+            if (!children.empty() && isBlank(children.back()))
+            {
+                before = children.back().mText;
+                children.pop_back();
+            }
             if (insertAt < 0)
             {
                 insertAt = int(children.size());
-                if (!children.empty() && children.back().mKind == XmlNode::Text &&
-                    children.back().mText.trimmed().isEmpty())
-                    indent = children.back().mText;
+                indent = before;
             }
-            // The indentation before a dropped element goes with it.
-            if (!children.empty() && children.back().mKind == XmlNode::Text &&
-                children.back().mText.trimmed().isEmpty() && int(children.size()) > insertAt)
-                children.pop_back();
             continue;
         }
         children.push_back(std::move(child));
@@ -814,7 +818,7 @@ void replaceText(XmlNode& container, std::vector<XmlNode> elements)
             if (children[i].isElement("trail"))
             {
                 insertAt = int(i);
-                if (i > 0 && children[i - 1].mKind == XmlNode::Text && children[i - 1].mText.trimmed().isEmpty())
+                if (i > 0 && isBlank(children[i - 1]))
                 {
                     indent = children[i - 1].mText;
                     insertAt = int(i) - 1;
@@ -834,11 +838,6 @@ void replaceText(XmlNode& container, std::vector<XmlNode> elements)
         }
         inserted.push_back(std::move(element));
     }
-    // With indentation the inserted run starts with it; where the first
-    // element was, its own indentation was kept.
-    if (!indent.isEmpty() && insertAt > 0 && children[size_t(insertAt - 1)].mKind == XmlNode::Text &&
-        children[size_t(insertAt - 1)].mText == indent)
-        inserted.erase(inserted.begin());
     children.insert(children.begin() + insertAt, std::make_move_iterator(inserted.begin()),
                     std::make_move_iterator(inserted.end()));
     container.mChildren = std::move(children);
@@ -961,7 +960,8 @@ void writeColor(XmlNode& node, const ColorValue& value)
         QString text = QStringLiteral("#");
         for (int i = 0; i < (rgb ? 3 : 4); ++i)
         {
-            const int byte = rgb ? value.mValues[size_t(i)] : qRound(value.mValues[size_t(i)] * 255.0 / 100.0);
+            const int byte =
+                rgb ? value.mValues[size_t(i)] : qRound(value.mValues[size_t(i)] * 255.0 / 100.0);
             text += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
         }
         node.setAttr(rgb ? QStringLiteral("RGB") : QStringLiteral("CMYK"), text);
@@ -1314,8 +1314,8 @@ struct Builder
             Box box;
             box.mNumber = number;
             box.mName = name;
-            box.mKind = ptype == 4 ? XT::kContentText
-                        : ptype == 2 ? XT::kContentPicture
+            box.mKind = ptype == 4    ? XT::kContentText
+                        : ptype == 2  ? XT::kContentPicture
                         : ptype == 12 ? XT::kContentGroup
                                       : XT::kContentNone;
             applyDefaultProperties(box);
@@ -1480,7 +1480,8 @@ void applyBox(XmlNode& node, const BoxOrigin& origin, const Box& before, const B
         auto found = map.find(label);
         return found == map.end() ? 0 : found->second;
     };
-    auto changed = [&](int32_t label) { return property(box.mProperties, label) != property(before.mProperties, label); };
+    auto changed = [&](int32_t label)
+    { return property(box.mProperties, label) != property(before.mProperties, label); };
     if (changed(51))
         set("ROT", fromFixed(property(box.mProperties, 51)));
     if (changed(53))
@@ -1490,9 +1491,11 @@ void applyBox(XmlNode& node, const BoxOrigin& origin, const Box& before, const B
     if (changed(56))
         set("SHADE", fromFixed(property(box.mProperties, 56)));
     if (changed(80))
-        node.setAttr(QStringLiteral("PRINTABLE"), property(box.mProperties, 80) ? QStringLiteral("0") : QStringLiteral("1"));
+        node.setAttr(QStringLiteral("PRINTABLE"),
+                     property(box.mProperties, 80) ? QStringLiteral("0") : QStringLiteral("1"));
     if (changed(81))
-        node.setAttr(QStringLiteral("LOCK"), property(box.mProperties, 81) ? QStringLiteral("1") : QStringLiteral("0"));
+        node.setAttr(QStringLiteral("LOCK"),
+                     property(box.mProperties, 81) ? QStringLiteral("1") : QStringLiteral("0"));
     if (box.isText() && before.isText())
     {
         if (changed(59))
@@ -1583,7 +1586,8 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
                 if (last >= 0 && document.mChildren[size_t(last)].has("SPACE"))
                     node.setAttr(QStringLiteral("SPACE"), QString());
                 else if (last >= 0)
-                    node.setAttr(asset.mColor.mModel == ColorValue::Rgb ? QStringLiteral("RGB") : QStringLiteral("CMYK"),
+                    node.setAttr(asset.mColor.mModel == ColorValue::Rgb ? QStringLiteral("RGB")
+                                                                        : QStringLiteral("CMYK"),
                                  QString());
                 writeColor(node, asset.mColor);
             }
@@ -1710,16 +1714,22 @@ QByteArray serializeNew(const Project& project)
         {
             XmlNode node;
             node.mName = QStringLiteral("PAGEOBJECT");
-            const int column = std::max(0, std::min(int(fromFixed(box.mBounds.left) / width), int(spread.mPages.size()) - 1));
+            const int column = std::max(
+                0, std::min(int(fromFixed(box.mBounds.left) / width), int(spread.mPages.size()) - 1));
             node.setAttr(QStringLiteral("ItemID"), QString::number(objects.size() + 1));
             node.setAttr(QStringLiteral("OwnPage"), QString::number(pageNumber + column));
-            node.setAttr(QStringLiteral("PTYPE"), box.isText() ? QStringLiteral("4") : box.isPicture() ? QStringLiteral("2") : QStringLiteral("6"));
+            node.setAttr(QStringLiteral("PTYPE"), box.isText()      ? QStringLiteral("4")
+                                                  : box.isPicture() ? QStringLiteral("2")
+                                                                    : QStringLiteral("6"));
             node.setAttr(QStringLiteral("XPOS"), numberText(100 + fromFixed(box.mBounds.left)));
             node.setAttr(QStringLiteral("YPOS"), numberText(y + fromFixed(box.mBounds.top)));
-            node.setAttr(QStringLiteral("WIDTH"), numberText(fromFixed(box.mBounds.right - box.mBounds.left)));
-            node.setAttr(QStringLiteral("HEIGHT"), numberText(fromFixed(box.mBounds.bottom - box.mBounds.top)));
+            node.setAttr(QStringLiteral("WIDTH"),
+                         numberText(fromFixed(box.mBounds.right - box.mBounds.left)));
+            node.setAttr(QStringLiteral("HEIGHT"),
+                         numberText(fromFixed(box.mBounds.bottom - box.mBounds.top)));
             node.setAttr(QStringLiteral("ANNAME"), box.mName);
-            node.setAttr(QStringLiteral("PCOLOR"), box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
+            node.setAttr(QStringLiteral("PCOLOR"),
+                         box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
             node.setAttr(QStringLiteral("FRTYPE"), QStringLiteral("0"));
             node.setAttr(QStringLiteral("NEXTITEM"), QStringLiteral("-1"));
             node.setAttr(QStringLiteral("BACKITEM"), QStringLiteral("-1"));
@@ -1740,8 +1750,10 @@ QByteArray serializeNew(const Project& project)
             continue;
         for (size_t f = 0; f + 1 < frames.size(); ++f)
         {
-            objects[size_t(frames[f])].setAttr(QStringLiteral("NEXTITEM"), QString::number(frames[f + 1] + 1));
-            objects[size_t(frames[f + 1])].setAttr(QStringLiteral("BACKITEM"), QString::number(frames[f] + 1));
+            objects[size_t(frames[f])].setAttr(QStringLiteral("NEXTITEM"),
+                                               QString::number(frames[f + 1] + 1));
+            objects[size_t(frames[f + 1])].setAttr(QStringLiteral("BACKITEM"),
+                                                   QString::number(frames[f] + 1));
         }
         XmlNode text;
         text.mName = QStringLiteral("StoryText");

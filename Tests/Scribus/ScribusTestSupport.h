@@ -30,8 +30,9 @@ inline QString scribusProgram()
 inline QStringList templates()
 {
     QStringList paths;
-    QDirIterator it(QStringLiteral("/usr/share/scribus/templates"), {QStringLiteral("*.sla"), QStringLiteral("*.sla.gz")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral("/usr/share/scribus/templates"),
+                    {QStringLiteral("*.sla"), QStringLiteral("*.sla.gz")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         paths << it.next();
     paths.sort();
@@ -101,7 +102,8 @@ inline QStringList xmlContent(const QString& path, QString* error = nullptr)
             const int end = data.indexOf(';', i);
             const bool hex = data[i + 2] == 'x';
             bool ok = false;
-            const uint value = data.mid(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2)).toUInt(&ok, hex ? 16 : 10);
+            const uint value =
+                data.mid(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2)).toUInt(&ok, hex ? 16 : 10);
             if (ok && value < 0x20 && value != 9 && value != 10 && value != 13)
             {
                 clean += "[U+" + QByteArray::number(value, 16) + "]";
@@ -151,18 +153,22 @@ inline QString firstDifference(const QStringList& left, const QStringList& right
 {
     for (int i = 0; i < std::max(left.size(), right.size()); ++i)
         if (left.value(i) != right.value(i))
-            return QStringLiteral("line %1:\n  %2\n  %3").arg(i).arg(left.value(i).left(400), right.value(i).left(400));
+            return QStringLiteral("line %1:\n  %2\n  %3")
+                .arg(i)
+                .arg(left.value(i).left(400), right.value(i).left(400));
     return QString();
 }
 
 inline QString scriptPath(const QString& name)
 {
-    return QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) + QStringLiteral("/Tests/Scribus/scripts/") + name;
+    return QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) + QStringLiteral("/Tests/Scribus/scripts/") +
+           name;
 }
 
 // Runs a Python script in Scribus headless, with the environment given;
 // returns Scribus's exit code, or -1 when it did not finish in time.
-inline int runScribus(const QString& script, const QProcessEnvironment& extra, QString* log, int timeoutMs = 600000)
+inline int runScribus(const QString& script, const QProcessEnvironment& extra, QString* log,
+                      int timeoutMs = 600000)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -171,7 +177,8 @@ inline int runScribus(const QString& script, const QProcessEnvironment& extra, Q
         environment.insert(key, extra.value(key));
     process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(scribusProgram(), {QStringLiteral("-g"), QStringLiteral("-ns"), QStringLiteral("-py"), script});
+    process.start(scribusProgram(),
+                  {QStringLiteral("-g"), QStringLiteral("-ns"), QStringLiteral("-py"), script});
     if (!process.waitForFinished(timeoutMs))
     {
         process.kill();
@@ -185,7 +192,8 @@ inline int runScribus(const QString& script, const QProcessEnvironment& extra, Q
 
 // What Scribus prints of each document (print-documents.py), one block of
 // lines per document, keyed by the document's file name.
-inline QMap<QString, QStringList> printDocuments(const QStringList& paths, const QString& output, QString* log)
+inline QMap<QString, QStringList> printDocuments(const QStringList& paths, const QString& output,
+                                                 QString* log)
 {
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("SCRIBUS_INPUTS"), paths.join(QLatin1Char(':')));

@@ -37,7 +37,8 @@ private slots:
     {
         QVERIFY(mDir.isValid());
         if (ScribusTest::templates().isEmpty())
-            QSKIP("the scribus-template and scribus-data packages are not installed (scripts/setup installs them)");
+            QSKIP("the scribus-template and scribus-data packages are not installed (scripts/setup installs "
+                  "them)");
     }
 
     void roundTrip_data()
@@ -90,7 +91,8 @@ private slots:
         const QStringList paths = ScribusTest::templates();
         for (int i = 0; i < paths.size(); ++i)
         {
-            const QString suffix = paths[i].endsWith(QLatin1String(".gz")) ? QStringLiteral(".sla.gz") : QStringLiteral(".sla");
+            const QString suffix =
+                paths[i].endsWith(QLatin1String(".gz")) ? QStringLiteral(".sla.gz") : QStringLiteral(".sla");
             const QString original = dir.filePath(QStringLiteral("original-%1").arg(i) + suffix);
             const QString saved = dir.filePath(QStringLiteral("saved-%1").arg(i) + suffix);
             QVERIFY(QFile::copy(paths[i], original));
@@ -113,11 +115,13 @@ private slots:
             if (original.isEmpty() || original != saved)
                 differing << ScribusTest::rowName(paths[i]) + QLatin1String(": ") +
                                  ScribusTest::firstDifference(original, saved);
-            items += int(std::count_if(original.begin(), original.end(),
-                                       [](const QString& line) { return line.startsWith(QLatin1String("  ")); }));
+            items +=
+                int(std::count_if(original.begin(), original.end(),
+                                  [](const QString& line) { return line.startsWith(QLatin1String("  ")); }));
         }
         QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QLatin1Char('\n'))));
-        qInfo("Scribus showed the same %d items in %d templates and their saved copies", items, int(paths.size()));
+        qInfo("Scribus showed the same %d items in %d templates and their saved copies", items,
+              int(paths.size()));
     }
 
 private:

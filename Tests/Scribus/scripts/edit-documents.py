@@ -5,7 +5,7 @@
 #   moved NAME      the item moved by (10, 5) and made 20 by 10 larger
 #   colour NAME     the colour redefined as RGB 12, 34, 56
 #   added NAME      a rectangle added on the first page
-#   deleted NAME    an item deleted (the last in the document's item order,
+#   deleted KIND NAME  an item deleted (the last in the document's item order,
 #                   so that the names Scribus gives unnamed items do not move;
 #                   a text frame takes its story with it)
 # Run by Scribus:
@@ -39,6 +39,13 @@ def last_item_page(saved):
 def edit(path, original, edited, report):
     scribus.openDoc(path)
     scribus.saveDocAs(original)
+    scribus.closeDoc()
+    # The edit starts from the saved original: Scribus names unnamed items
+    # as it reads a document, and older formats are read in another order.
+    scribus.openDoc(original)
+    # Edits in points; the document keeps its own unit.
+    unit = scribus.getUnit()
+    scribus.setUnit(scribus.UNIT_POINTS)
     items = []
     for page in range(1, scribus.pageCount() + 1):
         scribus.gotoPage(page)
@@ -63,6 +70,7 @@ def edit(path, original, edited, report):
         name, kind, _ = scribus.getPageItems()[-1]
         if name != story and kind != 12 and not chained(name, kind):
             deleted = name
+            deleted_kind = kind
 
     movable = [name for _, name, kind in items if name not in (story, deleted) and kind != 12]
     if movable:
@@ -85,12 +93,13 @@ def edit(path, original, edited, report):
         if scribus.isLocked(deleted):
             scribus.lockObject(deleted)
         scribus.deleteObject(deleted)
-        lines.append("deleted " + deleted)
+        lines.append("deleted %d %s" % (deleted_kind, deleted))
 
     scribus.gotoPage(1)
     scribus.createRect(20, 20, 60, 40, ADDED)
     lines.append("added " + ADDED)
 
+    scribus.setUnit(unit)
     scribus.saveDocAs(edited)
     scribus.closeDoc()
     with open(report, "w") as handle:

@@ -9,6 +9,7 @@ import scribus
 
 def describe(path):
     scribus.openDoc(path)
+    scribus.setUnit(scribus.UNIT_POINTS)
     lines = ["document %s" % os.path.basename(path), "pages %d" % scribus.pageCount()]
     for page in range(1, scribus.pageCount() + 1):
         scribus.gotoPage(page)
