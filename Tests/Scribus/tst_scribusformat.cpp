@@ -124,7 +124,196 @@ private slots:
               int(paths.size()));
     }
 
+    void refused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason");
+        const QByteArray xml = ScribusTest::readBytes(SamplePath());
+        QByteArray compressed;
+        {
+            QFile file(ScribusTest::templates().value(0));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            compressed = file.readAll();
+        }
+        QByteArray broken = xml;
+        broken.replace("</DOCUMENT>", "</DOCUMENTS>");
+        QByteArray newer = xml;
+        newer.replace("Version=\"1.5.8\"", "Version=\"1.7.0\"");
+        QTest::newRow("broken XML") << "broken.sla" << broken << "line ";
+        QTest::newRow("truncated") << "truncated.sla" << xml.left(xml.size() / 2) << "line ";
+        QTest::newRow("truncated, compressed")
+            << "truncated.sla.gz" << compressed.left(compressed.size() / 2) << "ends early";
+        QTest::newRow("newer format version") << "newer.sla" << newer << "1.7.0 is newer";
+        QTest::newRow("no document") << "empty.sla"
+                                     << QByteArray(
+                                            "<?xml version=\"1.0\"?>\n<SCRIBUSUTF8NEW Version=\"1.5.8\"/>\n")
+                                     << "no DOCUMENT";
+    }
+    // Given a damaged or unsupported document, when the host opens it, then
+    // it is refused with a message naming the file and the place, and the
+    // model it would have filled is left as it was.
+    void refused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        const QString path = mDir.filePath(name);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(data);
+        }
+        const ProjectFormat& format = formatOf(path);
+        QVERIFY(dynamic_cast<const ScribusProjectFormat*>(&format));
+        Project project;
+        project.mFileType = XT::kFileTemplate;
+        QString error;
+        QVERIFY(!format.load(path, project, &error));
+        QVERIFY2(error.startsWith(path + QLatin1String(": ")), qPrintable(error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QVERIFY(project ==
+                []
+                {
+                    Project untouched;
+                    untouched.mFileType = XT::kFileTemplate;
+                    return untouched;
+                }());
+    }
+
+    // Given the sample document with character formatting inside its
+    // paragraphs, when its model is edited (text inserted inside a bold run
+    // and a red run, a shape moved and resized, a colour redefined, a frame
+    // removed) and saved, then only the touched elements and attributes
+    // change, the new text carries its run's formatting, and Scribus reads
+    // the edits.
+    void editsTouchOnlyWhatChanged()
+    {
+        const QString path = mDir.filePath(QStringLiteral("edited-sample.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        auto boxNamed = [&](const QString& name) -> Box*
+        {
+            for (Spread& spread : layout.mSpreads)
+                for (Box& box : spread.mBoxes)
+                    if (box.mName == name)
+                        return &box;
+            return nullptr;
+        };
+        QVERIFY(boxNamed(QStringLiteral("Body 1")) && boxNamed(QStringLiteral("Buoy")));
+        Story* story = nullptr;
+        for (Story& candidate : project.mStories)
+            if (candidate.mNumber == boxNamed(QStringLiteral("Body 1"))->mNumber)
+                story = &candidate;
+        QVERIFY(story);
+        const int bold = story->mText.indexOf(QLatin1String(" board first"));
+        story->insert(bold, {QStringLiteral(" always"), {}});
+        const int red = story->mText.indexOf(QLatin1String("winter")) + 6;
+        story->insert(red, {QStringLiteral("s"), {}});
+        const QString expectedText = story->mText;
+
+        Box& buoy = *boxNamed(QStringLiteral("Buoy"));
+        const Box buoyBefore = buoy;
+        buoy.mBounds.left += 10 * XT::kFixedOne;
+        buoy.mBounds.right += 15 * XT::kFixedOne;
+        for (Asset& asset : project.mAssets[XT::kColorAssetKind - 1])
+            if (asset.mName == QLatin1String("Sand"))
+                asset.mColor = {ColorValue::Rgb, {1, 2, 3, 0}, false};
+        for (Spread& spread : layout.mSpreads)
+            spread.mBoxes.erase(std::remove_if(spread.mBoxes.begin(), spread.mBoxes.end(),
+                                               [](const Box& box)
+                                               { return box.mName == QLatin1String("Notice board"); }),
+                                spread.mBoxes.end());
+
+        const QStringList before = ScribusTest::xmlContent(path);
+        QVERIFY2(format.save(project, path, &error), qPrintable(error));
+        const QStringList after = ScribusTest::xmlContent(path);
+        QStringList removed = before, added = after;
+        for (const QString& line : after)
+            removed.removeOne(line);
+        for (const QString& line : before)
+            added.removeOne(line);
+        const QStringList expectedAdded = {
+            QStringLiteral("<ITEXT FONT=\"DejaVu Sans Bold\" FONTSIZE=\"11\" CH=\"Passengers with bicycles "
+                           "always board first\""),
+            QStringLiteral(
+                "<ITEXT FONT=\"DejaVu Sans Book\" FONTSIZE=\"11\" FCOLOR=\"Buoy Red\" CH=\"winters\""),
+            QStringLiteral("<COLOR NAME=\"Sand\" SPACE=\"RGB\" R=\"1\" G=\"2\" B=\"3\"")};
+        for (const QString& line : expectedAdded)
+            QVERIFY2(added.removeOne(line),
+                     qPrintable(QStringLiteral("missing: %1\nadded: %2").arg(line, added.join('\n'))));
+        // What is left is the shape's element: only its position and width.
+        QCOMPARE(added.size(), 1);
+        const QString oldBuoy = [&]
+        {
+            for (const QString& line : removed)
+                if (line.contains(QLatin1String("ANNAME=\"Buoy\"")))
+                    return line;
+            return QString();
+        }();
+        QVERIFY(!oldBuoy.isEmpty());
+        QVERIFY(added[0].contains(QLatin1String("ANNAME=\"Buoy\"")));
+        auto attributes = [](const QString& line)
+        {
+            QMap<QString, QString> map;
+            QXmlStreamReader reader(line + QLatin1String("/>"));
+            reader.readNextStartElement();
+            for (const QXmlStreamAttribute& attribute : reader.attributes())
+                map.insert(attribute.name().toString(), attribute.value().toString());
+            return map;
+        };
+        QMap<QString, QString> oldAttributes = attributes(oldBuoy), newAttributes = attributes(added[0]);
+        QCOMPARE(newAttributes.value("XPOS").toDouble(), oldAttributes.value("XPOS").toDouble() + 10);
+        QCOMPARE(newAttributes.value("WIDTH").toDouble(), oldAttributes.value("WIDTH").toDouble() + 5);
+        for (const char* name : {"XPOS", "WIDTH"})
+            oldAttributes.remove(name), newAttributes.remove(name);
+        QCOMPARE(newAttributes, oldAttributes);
+        QCOMPARE(QStringList(newAttributes.keys()), QStringList(oldAttributes.keys()));
+        // Removed: the four old lines and the removed frame's element.
+        QVERIFY(std::any_of(removed.begin(), removed.end(),
+                            [](const QString& line)
+                            { return line.contains(QLatin1String("ANNAME=\"Notice board\"")); }));
+        QVERIFY(std::none_of(after.begin(), after.end(),
+                             [](const QString& line)
+                             { return line.contains(QLatin1String("ANNAME=\"Notice board\"")); }));
+
+        Project reread;
+        QVERIFY2(format.load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.findStory(story->mNumber)->mText, expectedText);
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown =
+            ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                .value(QFileInfo(path).fileName());
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        const QString all = shown.join('\n');
+        QVERIFY2(all.contains(QLatin1String("Passengers with bicycles always board first")), qPrintable(all));
+        QVERIFY(all.contains(QLatin1String("In winters it closes")));
+        QVERIFY(!all.contains(QLatin1String("Notice board")));
+        QVERIFY2(all.contains(QLatin1String("colour Sand (1, 2, 3)")), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("  Buoy type=6 pos=%1,")
+                                  .arg(fromFixedText(buoyBefore.mBounds.left + 10 * XT::kFixedOne))),
+                 qPrintable(all));
+    }
+
 private:
+    static QString SamplePath()
+    {
+        return QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) +
+               QStringLiteral("/Samples/scribus/harbour-notice-v1.sla");
+    }
+    static QString fromFixedText(Fixed value)
+    {
+        return QString::number(double(value) / XT::kFixedOne, 'f', 2);
+    }
+
     QTemporaryDir mDir;
 };
 

@@ -24,7 +24,7 @@ def describe(path):
                 line += " text=%r" % scribus.getAllText(name)
             lines.append(line)
     for color in sorted(scribus.getColorNames()):
-        lines.append("colour %s %r" % (color, scribus.getColor(color)))
+        lines.append("colour %s %r" % (color, scribus.getColorAsRGB(color)))
     scribus.closeDoc()
     return lines
 
