@@ -1295,22 +1295,12 @@ struct Builder
             const int pageIndex = std::max(0, std::min(object.mPage, int(mPages.size()) - 1));
             const PageInfo& page = mPages[size_t(pageIndex)];
             Spread& spread = layout.mSpreads[size_t(page.mSpread)];
-            // The spread's origin: its first page's corner, pages side by side.
-            double originX = 0, originY = 0;
-            for (size_t p = 0; p < mPages.size(); ++p)
-                if (mPages[p].mSpread == page.mSpread)
-                {
-                    originX = mPages[p].mX;
-                    originY = mPages[p].mY;
-                    break;
-                }
-            if (mOldFormat)
-            {
-                originX = -0.0;
-                for (size_t p = 0; p < size_t(pageIndex); ++p)
-                    if (mPages[p].mSpread == page.mSpread)
-                        originX -= mPages[p].mWidth;
-            }
+            // Positions count from the first page's corner, as Scribus's own
+            // coordinates do, not from the item's page: Scribus reassigns an
+            // item that straddles pages to another page when it saves, and
+            // the item must not seem to move for that.
+            const double originX = mOldFormat ? 0 : mPages.front().mX;
+            const double originY = mOldFormat ? 0 : mPages.front().mY;
             Box box;
             box.mNumber = number;
             box.mName = name;
