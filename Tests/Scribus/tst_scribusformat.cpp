@@ -33,13 +33,7 @@ class TestScribusFormat : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(mDir.isValid());
-        if (ScribusTest::templates().isEmpty())
-            QSKIP("the scribus-template and scribus-data packages are not installed (scripts/setup installs "
-                  "them)");
-    }
+    void initTestCase() { QVERIFY(mDir.isValid()); }
 
     void roundTrip_data()
     {
@@ -52,6 +46,9 @@ private slots:
     // original was, and reads back to the same model.
     void roundTrip()
     {
+        if (ScribusTest::templates().isEmpty())
+            QSKIP("the scribus-template and scribus-data packages are not installed (scripts/setup installs "
+                  "them)");
         QFETCH(QString, path);
         const ProjectFormat& format = formatOf(path);
         QVERIFY(dynamic_cast<const ScribusProjectFormat*>(&format));
@@ -84,8 +81,8 @@ private slots:
     // (geometry, fill, text) and colours in both.
     void scribusReadsWhatWasSaved()
     {
-        if (ScribusTest::scribusProgram().isEmpty())
-            QSKIP("scribus is not installed (scripts/setup installs it)");
+        if (ScribusTest::scribusProgram().isEmpty() || ScribusTest::templates().isEmpty())
+            QSKIP("scribus, scribus-template or scribus-data is not installed (scripts/setup installs them)");
         QTemporaryDir dir;
         QStringList inputs;
         const QStringList paths = ScribusTest::templates();
@@ -130,12 +127,7 @@ private slots:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QString>("reason");
         const QByteArray xml = ScribusTest::readBytes(SamplePath());
-        QByteArray compressed;
-        {
-            QFile file(ScribusTest::templates().value(0));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            compressed = file.readAll();
-        }
+        const QByteArray compressed = ScribusTest::gzipBytes(xml);
         QByteArray broken = xml;
         broken.replace("</DOCUMENT>", "</DOCUMENTS>");
         QByteArray newer = xml;
