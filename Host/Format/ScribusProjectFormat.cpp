@@ -1448,6 +1448,55 @@ struct Builder
     }
 };
 
+// A shape's outline scaled by (sx, sy): an SVG path of absolute or relative
+// moves, lines and curves (the 1.5 spelling, `path` and `copath`), or a list
+// of x y pairs (older formats, `POCOOR` and `COCOOR`). A path with arcs, or
+// anything not understood, is left as it is.
+QString scaledPath(const QString& path, double sx, double sy, bool pairs)
+{
+    QString out;
+    QChar command = QLatin1Char('M');
+    int index = 0; // of the number within its command's argument group
+    int i = 0;
+    const int n = path.size();
+    while (i < n)
+    {
+        const QChar c = path[i];
+        if (c.isSpace() || c == QLatin1Char(','))
+        {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (c.isLetter() && c != QLatin1Char('e') && c != QLatin1Char('E'))
+        {
+            if (pairs || !QStringLiteral("MmLlCcSsQqTtHhVvZz").contains(c))
+                return path;
+            command = c;
+            index = 0;
+            out += c;
+            ++i;
+            continue;
+        }
+        int end = i + 1;
+        while (end < n && (path[end].isDigit() || path[end] == QLatin1Char('.') ||
+                           path[end] == QLatin1Char('e') || path[end] == QLatin1Char('E') ||
+                           ((path[end] == QLatin1Char('-') || path[end] == QLatin1Char('+')) &&
+                            (path[end - 1] == QLatin1Char('e') || path[end - 1] == QLatin1Char('E')))))
+            ++end;
+        bool ok = false;
+        const double value = path.mid(i, end - i).toDouble(&ok);
+        if (!ok)
+            return path;
+        const QChar upper = command.toUpper();
+        const bool isX = upper == QLatin1Char('H') || (upper != QLatin1Char('V') && index % 2 == 0);
+        out += numberText(value * (isX ? sx : sy));
+        ++index;
+        i = end;
+    }
+    return out;
+}
+
 // Writes what the model changed into the document's XML.
 void applyBox(XmlNode& node, const BoxOrigin& origin, const Box& before, const Box& box)
 {
@@ -1455,14 +1504,38 @@ void applyBox(XmlNode& node, const BoxOrigin& origin, const Box& before, const B
     auto set = [&](const char* name, double value) { node.setAttr(QLatin1String(name), numberText(value)); };
     if (box.mName != before.mName)
         node.setAttr(QStringLiteral("ANNAME"), box.mName);
+    // A moved item's group position moves with it where it is its own.
+    auto move = [&](const char* position, const char* groupPosition, Fixed delta)
+    {
+        const double old = node.number(position);
+        if (node.has(groupPosition) && node.number(groupPosition) == old)
+            set(groupPosition, old + fromFixed(delta));
+        set(position, old + fromFixed(delta));
+    };
     if (box.mBounds.left != before.mBounds.left)
-        set("XPOS", node.number("XPOS") + fromFixed(box.mBounds.left - before.mBounds.left));
+        move("XPOS", "gXpos", box.mBounds.left - before.mBounds.left);
     if (box.mBounds.top != before.mBounds.top)
-        set("YPOS", node.number("YPOS") + fromFixed(box.mBounds.top - before.mBounds.top));
-    if (box.mBounds.right - box.mBounds.left != before.mBounds.right - before.mBounds.left)
-        set("WIDTH", fromFixed(box.mBounds.right - box.mBounds.left));
-    if (box.mBounds.bottom - box.mBounds.top != before.mBounds.bottom - before.mBounds.top)
-        set("HEIGHT", fromFixed(box.mBounds.bottom - box.mBounds.top));
+        move("YPOS", "gYpos", box.mBounds.top - before.mBounds.top);
+    const Fixed width = box.mBounds.right - box.mBounds.left,
+                oldWidth = before.mBounds.right - before.mBounds.left;
+    const Fixed height = box.mBounds.bottom - box.mBounds.top,
+                oldHeight = before.mBounds.bottom - before.mBounds.top;
+    if (width != oldWidth || height != oldHeight)
+    {
+        // The outline scales with the item, as Scribus scales it.
+        const double sx = oldWidth > 0 ? double(width) / oldWidth : 1.0;
+        const double sy = oldHeight > 0 ? double(height) / oldHeight : 1.0;
+        for (const char* name : {"path", "copath"})
+            if (node.has(name))
+                node.setAttr(QLatin1String(name), scaledPath(node.attr(name), sx, sy, false));
+        for (const char* name : {"POCOOR", "COCOOR"})
+            if (node.has(name))
+                node.setAttr(QLatin1String(name), scaledPath(node.attr(name), sx, sy, true));
+    }
+    if (width != oldWidth)
+        set("WIDTH", fromFixed(width));
+    if (height != oldHeight)
+        set("HEIGHT", fromFixed(height));
     if (box.mColor != before.mColor)
         node.setAttr(QStringLiteral("PCOLOR"), box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
     auto property = [&](const std::map<int32_t, int32_t>& map, int32_t label)

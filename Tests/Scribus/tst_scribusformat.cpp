@@ -9,6 +9,7 @@
 #include "Format/ScribusProjectFormat.h"
 #include "Model/Project.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -262,7 +263,24 @@ private slots:
         QMap<QString, QString> oldAttributes = attributes(oldBuoy), newAttributes = attributes(added[0]);
         QCOMPARE(newAttributes.value("XPOS").toDouble(), oldAttributes.value("XPOS").toDouble() + 10);
         QCOMPARE(newAttributes.value("WIDTH").toDouble(), oldAttributes.value("WIDTH").toDouble() + 5);
-        for (const char* name : {"XPOS", "WIDTH"})
+        QCOMPARE(newAttributes.value("gXpos"), newAttributes.value("XPOS"));
+        // The outline is 5/80 wider: every x scaled, every y kept (the
+        // ellipse's path has only pairs of coordinates).
+        for (const char* name : {"path", "copath"})
+        {
+            static const QRegularExpression sNumber(QStringLiteral("-?[0-9.]+"));
+            QList<double> oldNumbers, newNumbers;
+            for (auto it = sNumber.globalMatch(oldAttributes.value(name)); it.hasNext();)
+                oldNumbers << it.next().captured().toDouble();
+            for (auto it = sNumber.globalMatch(newAttributes.value(name)); it.hasNext();)
+                newNumbers << it.next().captured().toDouble();
+            QCOMPARE(newNumbers.size(), oldNumbers.size());
+            QVERIFY(oldNumbers.size() >= 10);
+            for (int i = 0; i < oldNumbers.size(); ++i)
+                QVERIFY2(qAbs(newNumbers[i] - oldNumbers[i] * (i % 2 ? 1.0 : 85.0 / 80.0)) < 1e-4,
+                         qPrintable(newAttributes.value(name)));
+        }
+        for (const char* name : {"XPOS", "WIDTH", "gXpos", "path", "copath"})
             oldAttributes.remove(name), newAttributes.remove(name);
         QCOMPARE(newAttributes, oldAttributes);
         QCOMPARE(QStringList(newAttributes.keys()), QStringList(oldAttributes.keys()));
