@@ -1015,14 +1015,7 @@ void defineFromDescription(XmlNode& node, const QString& name, const char* nameA
     }
 }
 
-// Where a model item came from in the document.
-struct BoxOrigin
-{
-    Path mPath;
-    double mOriginX = 0; // spread origin in document coordinates
-    double mOriginY = 0;
-};
-
+// Where a story came from in the document, and its text as units.
 struct StoryOrigin
 {
     std::vector<Path> mFrames; // first frame first
@@ -1038,7 +1031,7 @@ struct Kept
     bool mCompressed = false;
     XmlDocument mXml;
     Project mModel;
-    std::map<int32_t, BoxOrigin> mBoxes;
+    std::map<int32_t, Path> mBoxes; // by box number
     std::map<int32_t, StoryOrigin> mStories;
     std::map<std::pair<int32_t, QString>, Path> mAssets;
     Path mDocument;
@@ -1319,7 +1312,7 @@ struct Builder
                 box.mBounds.bottom = box.mBounds.top;
             readBoxValues(node, box);
             spread.mBoxes.push_back(box);
-            mKept.mBoxes[number] = {object.mPath, originX, originY};
+            mKept.mBoxes[number] = object.mPath;
         }
 
         // Stories: each chain of linked text frames from its first frame.
@@ -1498,9 +1491,8 @@ QString scaledPath(const QString& path, double sx, double sy, bool pairs)
 }
 
 // Writes what the model changed into the document's XML.
-void applyBox(XmlNode& node, const BoxOrigin& origin, const Box& before, const Box& box)
+void applyBox(XmlNode& node, const Box& before, const Box& box)
 {
-    (void)origin;
     auto set = [&](const char* name, double value) { node.setAttr(QLatin1String(name), numberText(value)); };
     if (box.mName != before.mName)
         node.setAttr(QStringLiteral("ANNAME"), box.mName);
@@ -1591,11 +1583,11 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
                 continue;
             if (!now)
             {
-                deleted.push_back(entry.second.mPath);
+                deleted.push_back(entry.second);
                 continue;
             }
             if (*now != *original)
-                applyBox(nodeAt(root, entry.second.mPath), entry.second, *original, *now);
+                applyBox(nodeAt(root, entry.second), *original, *now);
         }
         for (const Path& path : deleted)
             nodeAt(root, path).mDeleted = true;
