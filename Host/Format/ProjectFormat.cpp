@@ -2,6 +2,7 @@
 
 #include "JsonProjectFormat.h"
 #include "Model/Project.h"
+#include "ScribusProjectFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -169,7 +170,8 @@ bool ProjectFormat::save(const Project& project, const QString& path, QString* e
 const ProjectFormat& ProjectFormat::forHead(const QByteArray& head)
 {
     static const JsonProjectFormat sJson;
-    static const ProjectFormat* const sFormats[] = {&sJson};
+    static const ScribusProjectFormat sScribus;
+    static const ProjectFormat* const sFormats[] = {&sJson, &sScribus};
     XTFourCC type = 0;
     for (const ProjectFormat* format : sFormats)
         if (format->recognise(head, &type))

@@ -1,0 +1,331 @@
+// The Scribus format on real documents: every Debian template read, saved
+// unedited and compared on its XML content and, by Scribus itself, on what
+// it shows; damaged and unsupported documents refused; edits written where
+// they belong and nowhere else.
+
+#include "ScribusTestSupport.h"
+
+#include "Format/ProjectFormat.h"
+#include "Format/ScribusProjectFormat.h"
+#include "Model/Project.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace XTHost;
+
+namespace
+{
+
+const ProjectFormat& formatOf(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return ProjectFormat::forHead(file.read(ProjectFormat::sHeadSize));
+}
+
+} // namespace
+
+class TestScribusFormat : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(mDir.isValid()); }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const QString& path : ScribusTest::templates())
+            QTest::newRow(qPrintable(ScribusTest::rowName(path))) << path;
+    }
+    // Given a template, when the host reads it and saves it unedited, then
+    // the saved document has the same XML content, compressed as the
+    // original was, and reads back to the same model.
+    void roundTrip()
+    {
+        if (ScribusTest::templates().isEmpty())
+            QSKIP("the scribus-template and scribus-data packages are not installed (scripts/setup installs "
+                  "them)");
+        QFETCH(QString, path);
+        const ProjectFormat& format = formatOf(path);
+        QVERIFY(dynamic_cast<const ScribusProjectFormat*>(&format));
+        XTFourCC type = 0;
+        QCOMPARE(ProjectFormat::fileTypeOf(path), XTFourCC(XT::kFileProject));
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        QCOMPARE(int(project.mLayouts.size()), 1);
+        QVERIFY(project.mLayouts[0].pageCount() > 0);
+
+        const QString saved = mDir.filePath(QFileInfo(path).fileName());
+        QVERIFY2(format.save(project, saved, &error), qPrintable(error));
+        QCOMPARE(ScribusTest::isGzipFile(saved), ScribusTest::isGzipFile(path));
+        QString readError;
+        const QStringList before = ScribusTest::xmlContent(path);
+        const QStringList after = ScribusTest::xmlContent(saved, &readError);
+        QVERIFY2(readError.isEmpty(), qPrintable(readError));
+        QVERIFY(before.size() > 10);
+        QVERIFY2(before == after, qPrintable(ScribusTest::firstDifference(before, after)));
+
+        Project reread;
+        QVERIFY2(formatOf(saved).load(saved, reread, &error), qPrintable(error));
+        QVERIFY(reread == project);
+        Q_UNUSED(type);
+    }
+
+    // Given every template saved unedited by the host, when Scribus opens
+    // each original and each saved copy, then it shows the same pages, items
+    // (geometry, fill, text) and colours in both.
+    void scribusReadsWhatWasSaved()
+    {
+        if (ScribusTest::scribusProgram().isEmpty() || ScribusTest::templates().isEmpty())
+            QSKIP("scribus, scribus-template or scribus-data is not installed (scripts/setup installs them)");
+        QTemporaryDir dir;
+        QStringList inputs;
+        const QStringList paths = ScribusTest::templates();
+        for (int i = 0; i < paths.size(); ++i)
+        {
+            const QString suffix =
+                paths[i].endsWith(QLatin1String(".gz")) ? QStringLiteral(".sla.gz") : QStringLiteral(".sla");
+            const QString original = dir.filePath(QStringLiteral("original-%1").arg(i) + suffix);
+            const QString saved = dir.filePath(QStringLiteral("saved-%1").arg(i) + suffix);
+            QVERIFY(QFile::copy(paths[i], original));
+            Project project;
+            QString error;
+            QVERIFY2(formatOf(original).load(original, project, &error), qPrintable(error));
+            QVERIFY2(formatOf(original).save(project, saved, &error), qPrintable(error));
+            inputs << original << saved;
+        }
+        QString log;
+        const QMap<QString, QStringList> shown =
+            ScribusTest::printDocuments(inputs, dir.filePath(QStringLiteral("printed.txt")), &log);
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        QStringList differing;
+        int items = 0;
+        for (int i = 0; i < paths.size(); ++i)
+        {
+            const QStringList original = shown.value(QFileInfo(inputs[2 * i]).fileName());
+            const QStringList saved = shown.value(QFileInfo(inputs[2 * i + 1]).fileName());
+            if (original.isEmpty() || original != saved)
+                differing << ScribusTest::rowName(paths[i]) + QLatin1String(": ") +
+                                 ScribusTest::firstDifference(original, saved);
+            items +=
+                int(std::count_if(original.begin(), original.end(),
+                                  [](const QString& line) { return line.startsWith(QLatin1String("  ")); }));
+        }
+        QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QLatin1Char('\n'))));
+        qInfo("Scribus showed the same %d items in %d templates and their saved copies", items,
+              int(paths.size()));
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("reason");
+        const QByteArray xml = ScribusTest::readBytes(SamplePath());
+        const QByteArray compressed = ScribusTest::gzipBytes(xml);
+        QByteArray broken = xml;
+        broken.replace("</DOCUMENT>", "</DOCUMENTS>");
+        QByteArray newer = xml;
+        newer.replace("Version=\"1.5.8\"", "Version=\"1.7.0\"");
+        QTest::newRow("broken XML") << "broken.sla" << broken << "line ";
+        QTest::newRow("truncated") << "truncated.sla" << xml.left(xml.size() / 2) << "line ";
+        QTest::newRow("truncated, compressed")
+            << "truncated.sla.gz" << compressed.left(compressed.size() / 2) << "ends early";
+        QTest::newRow("newer format version") << "newer.sla" << newer << "1.7.0 is newer";
+        QTest::newRow("no document") << "empty.sla"
+                                     << QByteArray(
+                                            "<?xml version=\"1.0\"?>\n<SCRIBUSUTF8NEW Version=\"1.5.8\"/>\n")
+                                     << "no DOCUMENT";
+    }
+    // Given a damaged or unsupported document, when the host opens it, then
+    // it is refused with a message naming the file and the place, and the
+    // model it would have filled is left as it was.
+    void refused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, reason);
+        const QString path = mDir.filePath(name);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(data);
+        }
+        const ProjectFormat& format = formatOf(path);
+        QVERIFY(dynamic_cast<const ScribusProjectFormat*>(&format));
+        Project project;
+        project.mFileType = XT::kFileTemplate;
+        QString error;
+        QVERIFY(!format.load(path, project, &error));
+        QVERIFY2(error.startsWith(path + QLatin1String(": ")), qPrintable(error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QVERIFY(project ==
+                []
+                {
+                    Project untouched;
+                    untouched.mFileType = XT::kFileTemplate;
+                    return untouched;
+                }());
+    }
+
+    // Given the sample document with character formatting inside its
+    // paragraphs, when its model is edited (text inserted inside a bold run
+    // and a red run, a shape moved and resized, a colour redefined, a frame
+    // removed) and saved, then only the touched elements and attributes
+    // change, the new text carries its run's formatting, and Scribus reads
+    // the edits.
+    void editsTouchOnlyWhatChanged()
+    {
+        const QString path = mDir.filePath(QStringLiteral("edited-sample.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        auto boxNamed = [&](const QString& name) -> Box*
+        {
+            for (Spread& spread : layout.mSpreads)
+                for (Box& box : spread.mBoxes)
+                    if (box.mName == name)
+                        return &box;
+            return nullptr;
+        };
+        QVERIFY(boxNamed(QStringLiteral("Body 1")) && boxNamed(QStringLiteral("Buoy")));
+        Story* story = nullptr;
+        for (Story& candidate : project.mStories)
+            if (candidate.mNumber == boxNamed(QStringLiteral("Body 1"))->mNumber)
+                story = &candidate;
+        QVERIFY(story);
+        const int bold = story->mText.indexOf(QLatin1String(" board first"));
+        story->insert(bold, {QStringLiteral(" always"), {}});
+        const int red = story->mText.indexOf(QLatin1String("winter")) + 6;
+        story->insert(red, {QStringLiteral("s"), {}});
+        const QString expectedText = story->mText;
+
+        Box& buoy = *boxNamed(QStringLiteral("Buoy"));
+        const Box buoyBefore = buoy;
+        buoy.mBounds.left += 10 * XT::kFixedOne;
+        buoy.mBounds.right += 15 * XT::kFixedOne;
+        for (Asset& asset : project.mAssets[XT::kColorAssetKind - 1])
+            if (asset.mName == QLatin1String("Sand"))
+                asset.mColor = {ColorValue::Rgb, {1, 2, 3, 0}, false};
+        for (Spread& spread : layout.mSpreads)
+            spread.mBoxes.erase(std::remove_if(spread.mBoxes.begin(), spread.mBoxes.end(),
+                                               [](const Box& box)
+                                               { return box.mName == QLatin1String("Notice board"); }),
+                                spread.mBoxes.end());
+
+        const QStringList before = ScribusTest::xmlContent(path);
+        QVERIFY2(format.save(project, path, &error), qPrintable(error));
+        const QStringList after = ScribusTest::xmlContent(path);
+        QStringList removed = before, added = after;
+        for (const QString& line : after)
+            removed.removeOne(line);
+        for (const QString& line : before)
+            added.removeOne(line);
+        const QStringList expectedAdded = {
+            QStringLiteral("<ITEXT FONT=\"DejaVu Sans Bold\" FONTSIZE=\"11\" CH=\"Passengers with bicycles "
+                           "always board first\""),
+            QStringLiteral(
+                "<ITEXT FONT=\"DejaVu Sans Book\" FONTSIZE=\"11\" FCOLOR=\"Buoy Red\" CH=\"winters\""),
+            QStringLiteral("<COLOR NAME=\"Sand\" SPACE=\"RGB\" R=\"1\" G=\"2\" B=\"3\"")};
+        for (const QString& line : expectedAdded)
+            QVERIFY2(added.removeOne(line),
+                     qPrintable(QStringLiteral("missing: %1\nadded: %2").arg(line, added.join('\n'))));
+        // What is left is the shape's element: only its position and width.
+        QCOMPARE(added.size(), 1);
+        const QString oldBuoy = [&]
+        {
+            for (const QString& line : removed)
+                if (line.contains(QLatin1String("ANNAME=\"Buoy\"")))
+                    return line;
+            return QString();
+        }();
+        QVERIFY(!oldBuoy.isEmpty());
+        QVERIFY(added[0].contains(QLatin1String("ANNAME=\"Buoy\"")));
+        auto attributes = [](const QString& line)
+        {
+            QMap<QString, QString> map;
+            QXmlStreamReader reader(line + QLatin1String("/>"));
+            reader.readNextStartElement();
+            for (const QXmlStreamAttribute& attribute : reader.attributes())
+                map.insert(attribute.name().toString(), attribute.value().toString());
+            return map;
+        };
+        QMap<QString, QString> oldAttributes = attributes(oldBuoy), newAttributes = attributes(added[0]);
+        QCOMPARE(newAttributes.value("XPOS").toDouble(), oldAttributes.value("XPOS").toDouble() + 10);
+        QCOMPARE(newAttributes.value("WIDTH").toDouble(), oldAttributes.value("WIDTH").toDouble() + 5);
+        QCOMPARE(newAttributes.value("gXpos"), newAttributes.value("XPOS"));
+        // The outline is 5/80 wider: every x scaled, every y kept (the
+        // ellipse's path has only pairs of coordinates).
+        for (const char* name : {"path", "copath"})
+        {
+            static const QRegularExpression sNumber(QStringLiteral("-?[0-9.]+"));
+            QList<double> oldNumbers, newNumbers;
+            for (auto it = sNumber.globalMatch(oldAttributes.value(name)); it.hasNext();)
+                oldNumbers << it.next().captured().toDouble();
+            for (auto it = sNumber.globalMatch(newAttributes.value(name)); it.hasNext();)
+                newNumbers << it.next().captured().toDouble();
+            QCOMPARE(newNumbers.size(), oldNumbers.size());
+            QVERIFY(oldNumbers.size() >= 10);
+            for (int i = 0; i < oldNumbers.size(); ++i)
+                QVERIFY2(qAbs(newNumbers[i] - oldNumbers[i] * (i % 2 ? 1.0 : 85.0 / 80.0)) < 1e-4,
+                         qPrintable(newAttributes.value(name)));
+        }
+        for (const char* name : {"XPOS", "WIDTH", "gXpos", "path", "copath"})
+            oldAttributes.remove(name), newAttributes.remove(name);
+        QCOMPARE(newAttributes, oldAttributes);
+        QCOMPARE(QStringList(newAttributes.keys()), QStringList(oldAttributes.keys()));
+        // Removed: the four old lines and the removed frame's element.
+        QVERIFY(std::any_of(removed.begin(), removed.end(),
+                            [](const QString& line)
+                            { return line.contains(QLatin1String("ANNAME=\"Notice board\"")); }));
+        QVERIFY(std::none_of(after.begin(), after.end(),
+                             [](const QString& line)
+                             { return line.contains(QLatin1String("ANNAME=\"Notice board\"")); }));
+
+        Project reread;
+        QVERIFY2(format.load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.findStory(story->mNumber)->mText, expectedText);
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown =
+            ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                .value(QFileInfo(path).fileName());
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        const QString all = shown.join('\n');
+        QVERIFY2(all.contains(QLatin1String("Passengers with bicycles always board first")), qPrintable(all));
+        QVERIFY(all.contains(QLatin1String("In winters it closes")));
+        QVERIFY(!all.contains(QLatin1String("Notice board")));
+        QVERIFY2(all.contains(QLatin1String("colour Sand (1, 2, 3)")), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("  Buoy type=6 pos=%1,")
+                                  .arg(fromFixedText(buoyBefore.mBounds.left + 10 * XT::kFixedOne))),
+                 qPrintable(all));
+    }
+
+private:
+    static QString SamplePath()
+    {
+        return QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) +
+               QStringLiteral("/Samples/scribus/harbour-notice-v1.sla");
+    }
+    static QString fromFixedText(Fixed value)
+    {
+        return QString::number(double(value) / XT::kFixedOne, 'f', 2);
+    }
+
+    QTemporaryDir mDir;
+};
+
+QTEST_MAIN(TestScribusFormat)
+#include "tst_scribusformat.moc"
