@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <functional>
+#include <memory>
 
 namespace
 {
@@ -71,6 +72,8 @@ private slots:
     void colourDialog();
 
     void aboutBox();
+    void visibleTextsAreSpelledRight_data();
+    void visibleTextsAreSpelledRight();
 };
 
 void TestDialogs::init()
@@ -268,6 +271,35 @@ void TestDialogs::aboutBox()
     QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->rect().center());
     QCOMPARE(finished.count(), 1);
     QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::visibleTextsAreSpelledRight_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("about: version") << "about"
+                                    << "Version 2.1";
+    QTest::newRow("settings: left unique") << "settings"
+                                           << "Show left unique items";
+    QTest::newRow("settings: right unique") << "settings"
+                                            << "Show right unique items";
+}
+
+void TestDialogs::visibleTextsAreSpelledRight()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, text);
+    std::unique_ptr<QDialog> shown;
+    if (dialog == QLatin1String("about"))
+        shown = std::make_unique<AboutDialog>();
+    else
+        shown = std::make_unique<Settings>();
+    QStringList texts;
+    for (QLabel* label : shown->findChildren<QLabel*>())
+        texts << label->text();
+    for (QAbstractButton* button : shown->findChildren<QAbstractButton*>())
+        texts << button->text();
+    QVERIFY2(texts.contains(text), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 QTEST_MAIN(TestDialogs)
