@@ -170,11 +170,13 @@ QList<TextDiff::Diff> DiffModel::WordDiffs(TextDiff::DiffEngine& engine) const
     const QString right = left.isNull() ? QString() : tokens.Encode(mRightText);
     if (left.isNull() || right.isNull())
         return engine.diff_main(mLeftText, mRightText, false);
+    // No clean-up on tokens: an equality of one word between two changes is
+    // worth keeping, where one character between them is not.
     QList<TextDiff::Diff> diffs = engine.diff_main(left, right, false);
-    engine.diff_cleanupEfficiency(diffs);
+    // Not merged again: a merge would move the letters that a changed word
+    // shares with its replacement out of the change.
     for (TextDiff::Diff& diff : diffs)
         diff.text = tokens.Decode(diff.text);
-    engine.diff_cleanupMerge(diffs);
     return diffs;
 }
 

@@ -270,6 +270,9 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
         return RollupText(RollupOf(node));
     case Qt::ToolTipRole:
     {
+        // Only where there is more to say than the item's name.
+        if (!IsPending(node) && RollupOf(node).Total() == 0)
+            return QVariant();
         QStringList lines;
         lines << node->Data(index.column()).toString();
         if (IsPending(node))

@@ -18,6 +18,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,6 +37,8 @@ const char* const kGeometryKey = "CorvaneExplorer/Geometry";
 // The statuses the tree shows, as a mask of TreeNodeType bits (the Settings
 // dialog's view options).
 const char* const kViewOptionsKey = "prefs/ViewOptions";
+// The zoom of story previews in percent; 0 fits them to their column.
+const char* const kPreviewZoomKey = "prefs/PreviewZoom";
 constexpr int kAllStatuses = OnlyInLeft | OnlyInRight | Identical | HasEdits;
 
 QSettings AppSettings()
@@ -120,7 +123,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
 
     mUi->mDiffTable->setItemDelegate(&mDelegate);
-    mUi->mPreviewTable->setItemDelegate(new PreviewItemDelegate(this));
+    mPreviewDelegate = new PreviewItemDelegate(this);
+    mUi->mPreviewTable->setItemDelegate(mPreviewDelegate);
+    mUi->mPreviewTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    mUi->mPreviewTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
@@ -150,6 +156,19 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     mOnlyDifferences->setToolTip(tr("Hide identical items (the view options of Settings)"));
     mUi->menuEdit->addAction(mOnlyDifferences);
     mUi->mToolBar->addAction(mOnlyDifferences);
+    mPreviewZoom = new QComboBox(this);
+    mPreviewZoom->setObjectName(QStringLiteral("mPreviewZoom"));
+    mPreviewZoom->setToolTip(tr("The size of story previews"));
+    mPreviewZoom->addItem(tr("Fit width"), 0);
+    for (int percent : {100, 150, 200})
+        mPreviewZoom->addItem(QStringLiteral("%1%").arg(percent), percent);
+    mUi->mToolBar->addWidget(mPreviewZoom);
+    const int zoom = AppSettings().value(QLatin1String(kPreviewZoomKey), 100).toInt();
+    mPreviewZoom->setCurrentIndex(qMax(0, mPreviewZoom->findData(zoom)));
+    mPreviewDelegate->SetZoom(mPreviewZoom->currentData().toInt() / 100.0);
+    connect(mPreviewZoom, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CorvaneExplorer::SetPreviewZoom);
+
     mWords = new QAction(tr("Words"), this);
     mWords->setObjectName(QStringLiteral("actionCompareWords"));
     mWords->setCheckable(true);
@@ -373,10 +392,9 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (oldSelection != mUi->mPreviewTable->selectionModel())
         delete oldSelection;
     if (preview)
-        connect(preview, &QAbstractItemModel::dataChanged, mUi->mPreviewTable,
-                &QTableView::resizeRowsToContents, Qt::UniqueConnection);
-    StretchColumns(mUi->mPreviewTable);
-    mUi->mPreviewTable->resizeRowsToContents();
+        connect(preview, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::FitPreviewColumns,
+                Qt::UniqueConnection);
+    FitPreviewColumns();
     UpdateStatusBar();
 }
 
@@ -839,6 +857,46 @@ void CorvaneExplorer::ShowOnlyDifferences(bool only)
         proxy->invalidate();
 }
 
+void CorvaneExplorer::SetPreviewZoom(int choice)
+{
+    const int percent = mPreviewZoom->itemData(choice).toInt();
+    AppSettings().setValue(QLatin1String(kPreviewZoomKey), percent);
+    mPreviewDelegate->SetZoom(percent / 100.0);
+    FitPreviewColumns();
+    mUi->mPreviewTable->viewport()->update();
+}
+
+void CorvaneExplorer::FitPreviewColumns()
+{
+    QTableView* table = mUi->mPreviewTable;
+    const int half = qMax(1, table->viewport()->width() / 2);
+    int needed = 0;
+    if (QAbstractItemModel* model = table->model())
+        for (int column = 0; column < model->columnCount(); ++column)
+        {
+            const QModelIndex index = model->index(0, column);
+            if (!index.data(PreviewModel::ZoomableRole).toBool())
+                continue;
+            const QVariant picture = index.data(Qt::DecorationRole);
+            if (picture.userType() == QMetaType::QImage)
+                needed = qMax(
+                    needed,
+                    mPreviewDelegate->ShownSize(index, picture.value<QImage>().size(), half).width() + 4);
+        }
+    if (needed <= half)
+    {
+        StretchColumns(table);
+    }
+    else
+    {
+        QHeaderView* header = table->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::Interactive);
+        header->resizeSection(0, needed);
+        header->resizeSection(1, needed);
+    }
+    table->resizeRowsToContents();
+}
+
 void CorvaneExplorer::about()
 {
     AboutDialog dialog(this);
@@ -938,5 +996,5 @@ void CorvaneExplorer::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     mUi->mDiffTable->resizeRowsToContents();
-    mUi->mPreviewTable->resizeRowsToContents();
+    FitPreviewColumns();
 }

@@ -13,12 +13,14 @@
 
 #include <memory>
 
+class PreviewItemDelegate;
 class PreviewModel;
 class ProjectTree;
 class ProjectTreeNodeBase;
 class QAbstractItemModel;
 class QAction;
 class QCloseEvent;
+class QComboBox;
 class QEventLoop;
 class QLabel;
 class QUndoGroup;
@@ -86,6 +88,7 @@ private slots:
     void CopyAllLeft();
     void ShowOnlyDifferences(bool only);
     void CompareWords(bool words);
+    void SetPreviewZoom(int choice);
     void CopyAllRight();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
@@ -119,6 +122,9 @@ private:
     // Compares anew the pairs that have no copies yet, after the story
     // granularity changed; pairs with copies keep their rows until saved.
     void RediffUntouchedModels();
+    // Text previews at a zoom larger than their column widen the columns,
+    // and the table scrolls; otherwise the columns share the width.
+    void FitPreviewColumns();
     void UpdateSaveButton();
     // The pair's pending status in the tree, from its model's copied rows.
     void UpdatePendingStatus(DiffModel* model);
@@ -139,6 +145,8 @@ private:
     QHash<const DiffModel*, ProjectTreeNodeBase*> mModelNodes;
     QAction* mOnlyDifferences = nullptr;
     QAction* mWords = nullptr;
+    PreviewItemDelegate* mPreviewDelegate = nullptr;
+    QComboBox* mPreviewZoom = nullptr;
     QAction* mCopyAllLeft = nullptr;
     QAction* mCopyAllRight = nullptr;
     QLabel* mComparisonStatus = nullptr;

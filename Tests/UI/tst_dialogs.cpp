@@ -108,7 +108,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         QVERIFY2(Child<QCheckBox>(dialog, name)->isChecked(), name);
 
     // Checking the boxes from the default bits counts as a change: OK stores
-    // all four values.
+    // all five values, story text compared by words among them.
     dialog.show();
     Click(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -117,6 +117,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         {QStringLiteral("prefs/Colors/diffBG"), QColor(Qt::lightGray)},
         {QStringLiteral("prefs/Colors/diffFG"), QColor(Qt::darkRed)},
         {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::darkGreen)},
+        {QStringLiteral("prefs/StoryGranularity"), QStringLiteral("words")},
     };
     const QVariantMap stored = StoredValues();
     QCOMPARE(stored.keys(), expected.keys());
@@ -252,7 +253,7 @@ void TestDialogs::colourDialog()
 
     Click(dialog, "okButton");
     QCOMPARE(Store().value(key).value<QColor>(), expected);
-    QCOMPARE(StoredValues().size(), 4);
+    QCOMPARE(StoredValues().size(), 5);
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 0);
 }
 
