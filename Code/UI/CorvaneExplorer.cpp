@@ -416,21 +416,11 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     mUi->actionCopyRight->setEnabled(copy);
 }
 
-// A row that undo or redo turns back into a change does not offer its
-// copies until the user moves to it again; a row that stops being one
-// withdraws them at once.
+// Undo and redo change a row under the current one: the actions follow.
 void CorvaneExplorer::RefreshActions()
 {
-    DiffModel* model = ShownDiffModel();
-    if (sender() != model)
-        return;
-    const QModelIndex current = mUi->mDiffTable->currentIndex();
-    if (!current.isValid() || model->IsEquality(current) || !model->CanApply(current))
-    {
-        mUi->actionCopyLeft->setEnabled(false);
-        mUi->actionCopyRight->setEnabled(false);
-    }
-    UpdateNavigation();
+    if (sender() == ShownDiffModel())
+        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 
 void CorvaneExplorer::SelectRow(int row, int column)
@@ -870,6 +860,8 @@ void CorvaneExplorer::FitPreviewColumns()
 {
     QTableView* table = mUi->mPreviewTable;
     const int half = qMax(1, table->viewport()->width() / 2);
+    // A drawing (a spread) shows whole, within the table's height too.
+    mPreviewDelegate->SetMaxHeight(table->viewport()->height() - 4);
     int needed = 0;
     if (QAbstractItemModel* model = table->model())
         for (int column = 0; column < model->columnCount(); ++column)

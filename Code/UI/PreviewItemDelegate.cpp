@@ -39,7 +39,12 @@ QSize PreviewItemDelegate::ShownSize(const QModelIndex& index, const QSize& pict
 {
     const bool zoomable = index.data(PreviewModel::ZoomableRole).toBool();
     if (!zoomable)
-        return FittedSize(picture, cellWidth);
+    {
+        const QSize fitted = FittedSize(picture, cellWidth);
+        if (mMaxHeight <= 0 || fitted.height() <= mMaxHeight)
+            return fitted;
+        return QSize(qMax(1, fitted.width() * mMaxHeight / fitted.height()), mMaxHeight);
+    }
     if (mZoom <= 0)
     {
         const int room = qMax(1, cellWidth - 2 * kMargin);

@@ -22,9 +22,12 @@ public:
     // which its text reads). Other pictures always fit their cell.
     void SetZoom(double zoom) { mZoom = zoom; }
     double Zoom() const { return mZoom; }
+    // The tallest a picture that fits its cell is drawn; 0 for no limit.
+    void SetMaxHeight(int height) { mMaxHeight = height; }
     // The size a cell's picture is drawn at.
     QSize ShownSize(const QModelIndex& index, const QSize& picture, int cellWidth) const;
 
 private:
     double mZoom = 1;
+    int mMaxHeight = 0;
 };
