@@ -105,8 +105,11 @@ public:
     short Patch_Margin = 4;
     int Match_MaxBits = 32;
 
-    // Stored fronts above this size make the path search give up as on a time-out.
-    static const qint64 sMaxFrontBytes = 256LL * 1024 * 1024;
+    // The path search keeps every step of its fronts, and so rebuilds its path directly, while they stay
+    // within this many bytes; past it, it keeps the last step of each front only, splits the problem where
+    // the fronts first overlap and searches both parts the same way, which gives a shortest edit script.
+    // Small enough that the process stays within a few MB of a plain file diff's.
+    qint64 Diff_FrontBudget = 6LL * 1024 * 1024;
 
     DiffEngine() = default;
 
@@ -165,6 +168,8 @@ public:
     static QString decodeText(const QString& encoded);
 
 private:
+    class PathSearch;
+
     bool findFootstep(const FrontMap& other, int lastStep, int k, int lo, int hi, int& hitX,
                       int& hitStep) const;
     int maxBits() const;

@@ -1,11 +1,15 @@
 // Times what the patch table runs for one pair of story texts, diff_main(left, right, false),
-// diff_cleanupEfficiency and patch_make, on generated pairs. Each case runs in a fresh child process, so
-// that its peak memory is its own; GNU diff --minimal on the same texts, one UTF-16 unit per line, gives
-// the minimal number of edited units and a time to compare with.
+// diff_cleanupEfficiency and patch_make, on generated pairs. Every run is a fresh child process, so that
+// its peak memory is its own; GNU diff --minimal on the same texts, one UTF-16 unit per line, gives the
+// minimal number of edited units, a time and a peak memory to compare with. The runs of the engine and of
+// GNU diff alternate, so that both see the same load on the machine.
 //
-//   bench_diffengine              all cases
-//   bench_diffengine a c          some of them
-//   bench_diffengine --case c     one case, in this process (what the children run)
+//   bench_diffengine                     all cases
+//   bench_diffengine a c                 some of them
+//   bench_diffengine --runs N ...        N runs of each side per case (default: per case)
+//   bench_diffengine --no-time-limit ... the engine with Diff_Timeout 0 instead of the patch table's 1 s
+//   bench_diffengine --case c [R [T]]    one case, R runs, time limit T seconds, in this process (what the
+//                                        children run)
 
 #include "DiffEngine.h"
 #include "StoryGenerator.h"
@@ -24,6 +28,11 @@
 #include <cstdio>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace TextDiff;
 
 namespace
@@ -37,24 +46,41 @@ struct Case
 };
 
 const Case sCases[] = {
-    {"a", "10 KB, 10 word edits", 15},     {"b", "100 KB, 100 word edits", 9},
+    {"a", "10 KB, 10 word edits", 9},      {"b", "100 KB, 100 word edits", 7},
     {"c", "1 MB, 1,000 word edits", 5},    {"d", "two unrelated 10 KB texts", 7},
-    {"e", "200 KB, 50 KB block moved", 7},
+    {"e", "200 KB, 50 KB block moved", 5}, {"f", "two unrelated 50 KB texts", 5},
+    {"g", "1 MB, 2,000 word edits", 5},    {"h", "1 MB, 10,000 word edits", 3},
+    {"i", "10 MB, 10,000 word edits", 3},
 };
 
 void makePair(const QString& name, QString& left, QString& right)
 {
-    if (name == "a" || name == "b" || name == "c")
+    struct Edited
     {
-        const int size = name == "a" ? 10000 : name == "b" ? 100000 : 1000000;
-        StoryGenerator generator(name == "a" ? 101 : name == "b" ? 102 : 103);
-        left = generator.story(size);
-        right = generator.editWords(left, size / 1000);
+        const char* name;
+        int size;
+        int edits;
+        quint32 seed;
+    };
+    static const Edited edited[] = {
+        {"a", 10000, 10, 101},     {"b", 100000, 100, 102},    {"c", 1000000, 1000, 103},
+        {"g", 1000000, 2000, 107}, {"h", 1000000, 10000, 108}, {"i", 10000000, 10000, 109},
+    };
+    for (const Edited& e : edited)
+    {
+        if (name == QLatin1String(e.name))
+        {
+            StoryGenerator generator(e.seed);
+            left = generator.story(e.size);
+            right = generator.editWords(left, e.edits);
+            return;
+        }
     }
-    else if (name == "d")
+    if (name == "d" || name == "f")
     {
-        left = StoryGenerator(104).story(10000);
-        right = StoryGenerator(105).story(10000);
+        const int size = name == "d" ? 10000 : 50000;
+        left = StoryGenerator(name == "d" ? 104 : 110).story(size);
+        right = StoryGenerator(name == "d" ? 105 : 111).story(size);
     }
     else
     {
@@ -132,7 +158,7 @@ QList<Diff> probeMain(DiffEngine& engine, const QString& text1, const QString& t
 }
 
 // Runs one case and prints one line of key=value fields for the parent.
-int runCase(const QString& name, int repetitions)
+int runCase(const QString& name, int repetitions, float timeLimit)
 {
     QString left;
     QString right;
@@ -145,6 +171,7 @@ int runCase(const QString& name, int repetitions)
     for (int r = 0; r < repetitions; ++r)
     {
         DiffEngine engine;
+        engine.Diff_Timeout = timeLimit;
         QElapsedTimer timer;
         timer.start();
         QList<Diff> diffs = engine.diff_main(left, right, false);
@@ -161,6 +188,7 @@ int runCase(const QString& name, int repetitions)
     }
 
     DiffEngine probeEngine;
+    probeEngine.Diff_Timeout = timeLimit;
     int fallbacks = 0;
     const QList<Diff> probed = probeMain(probeEngine, left, right, fallbacks);
 
@@ -196,46 +224,110 @@ bool writeUnitsPerLine(const QString& path, const QString& text)
     return file.write(bytes) == bytes.size();
 }
 
-// GNU diff --minimal on the two texts, one unit per line: edited units and median time, or a note.
-QString gnuDiff(const QString& name, int repetitions, int& edits, double& ms)
+struct Measured
 {
-    const QString diff = QStandardPaths::findExecutable(QStringLiteral("diff"));
-    if (diff.isEmpty())
+    double ms = 0;
+    long peakKb = -1;
+    int exitCode = -1;
+};
+
+// Runs a program with its output into a file and measures its wall time and its own peak memory (the
+// rusage of that one child, from wait4).
+Measured runMeasured(const QStringList& command, const QString& outputPath)
+{
+    Measured result;
+    std::vector<QByteArray> storage;
+    for (const QString& part : command)
     {
-        return QStringLiteral("diff not found (package diffutils)");
+        storage.push_back(part.toLocal8Bit());
     }
-    QString left;
-    QString right;
-    makePair(name, left, right);
-    QTemporaryDir dir;
-    const QString path1 = dir.filePath(QStringLiteral("left.txt"));
-    const QString path2 = dir.filePath(QStringLiteral("right.txt"));
-    if (!dir.isValid() || !writeUnitsPerLine(path1, left) || !writeUnitsPerLine(path2, right))
+    std::vector<char*> argv;
+    for (QByteArray& part : storage)
     {
-        return QStringLiteral("cannot write temporary files");
+        argv.push_back(part.data());
     }
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r)
+    argv.push_back(nullptr);
+    const QByteArray output = outputPath.toLocal8Bit();
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0)
     {
-        QProcess process;
-        QElapsedTimer timer;
-        timer.start();
-        process.start(diff, {QStringLiteral("--minimal"), path1, path2});
-        if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-            process.exitCode() > 1)
+        const int fd = open(output.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || dup2(fd, 1) < 0)
         {
-            return QStringLiteral("diff failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+            _exit(127);
         }
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-        edits = 0;
-        for (const QByteArray& line : process.readAllStandardOutput().split('\n'))
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0)
+    {
+        return result;
+    }
+    int status = 0;
+    struct rusage usage = {};
+    if (wait4(pid, &status, 0, &usage) != pid)
+    {
+        return result;
+    }
+    result.ms = double(timer.nsecsElapsed()) / 1e6;
+    result.peakKb = usage.ru_maxrss;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// GNU diff --minimal on the two texts, one unit per line, in a folder of its own.
+class GnuDiff
+{
+public:
+    QString prepare(const QString& name)
+    {
+        mDiff = QStandardPaths::findExecutable(QStringLiteral("diff"));
+        if (mDiff.isEmpty())
         {
+            return QStringLiteral("diff not found (package diffutils)");
+        }
+        QString left;
+        QString right;
+        makePair(name, left, right);
+        if (!mDir.isValid() || !writeUnitsPerLine(mDir.filePath(QStringLiteral("left.txt")), left) ||
+            !writeUnitsPerLine(mDir.filePath(QStringLiteral("right.txt")), right))
+        {
+            return QStringLiteral("cannot write temporary files");
+        }
+        return QString();
+    }
+
+    // One run; the edited units are counted from its output.
+    bool run(Measured& measured, int& edits)
+    {
+        const QString out = mDir.filePath(QStringLiteral("out.txt"));
+        measured = runMeasured({mDiff, QStringLiteral("--minimal"), mDir.filePath(QStringLiteral("left.txt")),
+                                mDir.filePath(QStringLiteral("right.txt"))},
+                               out);
+        if (measured.exitCode != 0 && measured.exitCode != 1)
+        {
+            return false;
+        }
+        QFile file(out);
+        if (!file.open(QIODevice::ReadOnly))
+        {
+            return false;
+        }
+        edits = 0;
+        while (!file.atEnd())
+        {
+            const QByteArray line = file.readLine();
             edits += (line.startsWith("< ") || line.startsWith("> ")) ? 1 : 0;
         }
+        return true;
     }
-    ms = Bench::Median(times);
-    return QString();
-}
+
+private:
+    QString mDiff;
+    QTemporaryDir mDir;
+};
 
 QMap<QString, QString> fields(const QByteArray& line)
 {
@@ -256,33 +348,51 @@ QMap<QString, QString> fields(const QByteArray& line)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.size() >= 2 && args[0] == QLatin1String("--case"))
     {
         const int repetitions = args.size() >= 3 ? args[2].toInt() : 5;
-        return runCase(args[1], std::max(1, repetitions));
+        const float timeLimit = args.size() >= 4 ? args[3].toFloat() : DiffEngine().Diff_Timeout;
+        return runCase(args[1], std::max(1, repetitions), timeLimit);
     }
+    int runs = 0;
+    const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
+    if (runsAt >= 0 && runsAt + 1 < args.size())
+    {
+        runs = args[runsAt + 1].toInt();
+        args.removeAt(runsAt + 1);
+        args.removeAt(runsAt);
+    }
+    const bool noTimeLimit = args.removeAll(QStringLiteral("--no-time-limit")) > 0;
+    const float timeLimit = noTimeLimit ? 0.0f : DiffEngine().Diff_Timeout;
 
     QTextStream out(stdout);
     out.setCodec("UTF-8");
-    out << "Per case: median of N runs of diff_main(left, right, false) + diff_cleanupEfficiency + "
-           "patch_make,\n"
-           "peak resident memory (VmHWM) of a fresh process that generated the pair and ran the case,\n"
-           "edited units (deleted + inserted) after diff_main and after the clean-up, and whether any path\n"
-           "search fell back to delete-all/insert-all. GNU diff --minimal runs on the same texts, one "
-           "UTF-16\n"
-           "unit per line (median of 3 runs, process start and file reading included).\n\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")
+    out << "Per case, N runs of each side, alternating: the engine runs diff_main(left, right, false) +\n"
+           "diff_cleanupEfficiency + patch_make once in a fresh process (time limit "
+        << (noTimeLimit ? QStringLiteral("none") : QStringLiteral("%1 s").arg(double(timeLimit)))
+        << "; the time excludes\n"
+           "making the texts); GNU diff --minimal runs on the same texts, one UTF-16 unit per line "
+           "(process start and\n"
+           "file reading included). Medians of the times and of the peak resident memory of each process; "
+           "edits are\n"
+           "deleted + inserted units after diff_main and after the clean-up; fallback says whether a path "
+           "search gave\n"
+           "up (time limit) and replaced a whole part.\n\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13\n")
                .arg("case", -30)
                .arg("units L/R", 17)
                .arg("runs", 4)
-               .arg("median ms", 10)
+               .arg("ms", 8)
                .arg("peak MB", 8)
                .arg("edits", 7)
                .arg("cleaned", 8)
                .arg("fallback", 8)
                .arg("GNU edits", 9)
-               .arg("GNU ms", 8);
+               .arg("GNU ms", 8)
+               .arg("GNU MB", 7)
+               .arg("time ×", 7)
+               .arg("mem ×", 6);
     out.flush();
     for (const Case& c : sCases)
     {
@@ -290,34 +400,67 @@ int main(int argc, char* argv[])
         {
             continue;
         }
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--case"), c.name, QString::number(c.repetitions)});
-        if (!child.waitForFinished(1800000) || child.exitCode() != 0)
+        const int n = runs > 0 ? runs : c.repetitions;
+        GnuDiff gnu;
+        const QString note = gnu.prepare(c.name);
+        std::vector<double> times;
+        std::vector<double> peaks;
+        std::vector<double> gnuTimes;
+        std::vector<double> gnuPeaks;
+        QMap<QString, QString> f;
+        int gnuEdits = 0;
+        bool failed = false;
+        for (int r = 0; r < n && !failed; ++r)
         {
-            out << c.name << ": child failed\n";
+            QProcess child;
+            child.start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--case"), c.name, QStringLiteral("1"), QString::number(double(timeLimit))});
+            if (!child.waitForFinished(3600000) || child.exitCode() != 0)
+            {
+                out << c.name << ": child failed\n";
+                failed = true;
+                break;
+            }
+            f = fields(child.readAllStandardOutput());
+            times.push_back(f.value("ms").toDouble());
+            peaks.push_back(f.value("peakkb").toDouble() / 1024);
+            Measured measured;
+            if (note.isEmpty() && gnu.run(measured, gnuEdits))
+            {
+                gnuTimes.push_back(measured.ms);
+                gnuPeaks.push_back(double(measured.peakKb) / 1024);
+            }
+        }
+        if (failed)
+        {
             continue;
         }
-        const QMap<QString, QString> f = fields(child.readAllStandardOutput());
-        int gnuEdits = 0;
-        double gnuMs = 0;
-        const QString note = gnuDiff(c.name, 3, gnuEdits, gnuMs);
+        const double ms = Bench::Median(times);
+        const double peak = Bench::Median(peaks);
         out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 ")
                    .arg(QStringLiteral("(%1) %2").arg(c.name, c.title), -30)
                    .arg(f.value("left") + "/" + f.value("right"), 17)
-                   .arg(c.repetitions, 4)
-                   .arg(f.value("ms"), 10)
-                   .arg(QString::number(f.value("peakkb").toDouble() / 1024, 'f', 1), 8)
+                   .arg(n, 4)
+                   .arg(QString::number(ms, 'f', 1), 8)
+                   .arg(QString::number(peak, 'f', 1), 8)
                    .arg(f.value("raw"), 7)
                    .arg(f.value("cleaned"), 8)
                    .arg(f.value("fallbacks") == "0" ? QStringLiteral("no") : QStringLiteral("YES"), 8);
-        if (note.isEmpty())
+        if (!gnuTimes.empty())
         {
-            out << QStringLiteral("%1 %2").arg(gnuEdits, 9).arg(QString::number(gnuMs, 'f', 1), 8);
+            const double gnuMs = Bench::Median(gnuTimes);
+            const double gnuPeak = Bench::Median(gnuPeaks);
+            out << QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(gnuEdits, 9)
+                       .arg(QString::number(gnuMs, 'f', 1), 8)
+                       .arg(QString::number(gnuPeak, 'f', 1), 7)
+                       .arg(QString::number(ms / gnuMs, 'f', 2), 7)
+                       .arg(QString::number(peak / gnuPeak, 'f', 2), 6);
         }
         else
         {
-            out << note;
+            out << (note.isEmpty() ? QStringLiteral("diff failed") : note);
         }
         if (f.value("probe") != "same")
         {

@@ -353,10 +353,11 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (mUi->mDiffTable->selectionModel())
         connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentChanged, this,
                 &CorvaneExplorer::UpdateStatusBar);
-    // Undo and redo change a row under the current one: the actions follow.
+    // The copy actions follow the current row only; next, previous and
+    // copy all follow every change of a row, undo and redo included.
     if (model)
     {
-        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::RefreshActions,
+        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::RefreshNavigation,
                 Qt::UniqueConnection);
         // A copied row shows the other side's text, which may take more or
         // fewer lines.
@@ -416,11 +417,10 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     mUi->actionCopyRight->setEnabled(copy);
 }
 
-// Undo and redo change a row under the current one: the actions follow.
-void CorvaneExplorer::RefreshActions()
+void CorvaneExplorer::RefreshNavigation()
 {
     if (sender() == ShownDiffModel())
-        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
+        UpdateNavigation();
 }
 
 void CorvaneExplorer::SelectRow(int row, int column)
@@ -721,17 +721,13 @@ void CorvaneExplorer::UpdateSaveButton()
 void CorvaneExplorer::ApplyModels()
 {
     QStringList refused;
-    bool wroteLeft = false;
-    bool wroteRight = false;
+    bool wrote = false;
     for (DiffModel* model : qAsConst(mDiffModels))
     {
-        wroteLeft = wroteLeft || model->HasAppliedRows(Left);
-        wroteRight = wroteRight || model->HasAppliedRows(Right);
+        wrote = wrote || model->HasAppliedRows(Left) || model->HasAppliedRows(Right);
         refused << model->Save();
     }
-    mUnsavedLeft = mUnsavedLeft || wroteLeft;
-    mUnsavedRight = mUnsavedRight || wroteRight;
-    if (wroteLeft || wroteRight)
+    if (wrote)
     {
         ResetModels();
         if (ProjectTree* tree = Tree())

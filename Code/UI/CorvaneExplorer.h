@@ -92,7 +92,7 @@ private slots:
     void CopyAllRight();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
-    void RefreshActions();
+    void RefreshNavigation();
 
 private:
     ProjectTreeNodeBase* NodeOf(const QModelIndex& proxyIndex) const;

@@ -3,6 +3,7 @@
 #include "HostState.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace XTHost
 {
@@ -49,6 +50,11 @@ XTError SetSpreadBounds(DocRef doc, int16_t index, Fixed b0, Fixed b1, Fixed b2,
     Spread* spread = spreadOf(doc, index, &project);
     if (!spread)
         return XT::kErrParam;
+    // Left, right, top, bottom: as a project file may hold them, the width and
+    // height not negative and measures themselves.
+    if (b1 < b0 || b3 < b2 || int64_t(b1) - b0 > std::numeric_limits<Fixed>::max() ||
+        int64_t(b3) - b2 > std::numeric_limits<Fixed>::max())
+        return XT::kErrParam;
     const std::array<Fixed, 4> bounds{b0, b1, b2, b3};
     if (bounds != spread->mBounds)
     {
@@ -68,7 +74,8 @@ XTError SetSpreadShortValue(DocRef doc, int16_t index, int16_t value)
 {
     OpenProject* project = nullptr;
     Spread* spread = spreadOf(doc, index, &project);
-    if (!spread)
+    // The columns a project file may hold.
+    if (!spread || value < 1 || value > 30)
         return XT::kErrParam;
     if (spread->mColumns != value)
     {

@@ -1,5 +1,6 @@
 #include "JsonProjectFormat.h"
 
+#include "JsonKeyScan.h"
 #include "JsonWriter.h"
 #include "Model/BoxProperties.h"
 #include "Model/BuiltInColors.h"
@@ -29,6 +30,11 @@ constexpr int sMaxSpreadsPerLayout = 32000;
 constexpr int sMaxMasters = 1000;
 constexpr int sMaxColors = 30000; // colour ids are 16-bit
 constexpr int sMaxStoryLength = std::numeric_limits<int32_t>::max() / 2;
+constexpr int sMaxColumns = 30;
+// A box's or spread's width and height are measures themselves.
+constexpr qint64 sMaxExtent = std::numeric_limits<Fixed>::max();
+// Values longer than this are shortened in messages.
+constexpr int sMaxQuoted = 80;
 
 const char* kindName(int16_t kind)
 {
@@ -89,6 +95,89 @@ struct FormatError
     throw FormatError{place.toString(), message};
 }
 
+bool isControl(ushort c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+QString codePoint(ushort c)
+{
+    return QStringLiteral("U+%1").arg(c, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// Messages are printed with C string functions: a NUL would end them there,
+// and other control characters would garble the terminal. Unpaired
+// surrogates would not survive the conversion to UTF-8.
+QString escaped(const QString& text, bool quotes)
+{
+    QString out;
+    out.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i)
+    {
+        const QChar c = text[i];
+        const ushort u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+        {
+            out += c;
+            out += text[++i];
+        }
+        else if (u == '\t')
+            out += QLatin1String("\\t");
+        else if (u == '\n')
+            out += QLatin1String("\\n");
+        else if (u == '\r')
+            out += QLatin1String("\\r");
+        else if (isControl(u) || c.isSurrogate())
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        else if (quotes && (u == '"' || u == '\\'))
+            out += QLatin1Char('\\') + c;
+        else
+            out += c;
+    }
+    return out;
+}
+
+// A value from the file as a message shows it: between quotes, escaped as
+// in JSON, and shortened when long.
+QString quoted(const QString& value)
+{
+    if (value.size() > sMaxQuoted)
+        return QLatin1Char('"') + escaped(value.left(sMaxQuoted), true) + QStringLiteral("\"...");
+    return QLatin1Char('"') + escaped(value, true) + QLatin1Char('"');
+}
+
+// What characters the host's strings hold. Names (of layouts, spreads,
+// boxes, pages, assets, picture paths) hold no control characters; asset
+// descriptions hold tabs, line breaks and paragraph ends. Story text is the
+// host's text as it is, where any UTF-16 unit may occur (the plug-in shows a
+// NUL as U+FFFD), except the character that marks hidden text. No string
+// holds half of a surrogate pair: it cannot be written as UTF-8.
+enum class Characters
+{
+    Name,
+    Description,
+    StoryText
+};
+
+void checkCharacters(const QString& text, const Place& place, Characters rule)
+{
+    const QString what = rule == Characters::Name ? QStringLiteral("a name") : QStringLiteral("text");
+    for (int i = 0; i < text.size(); ++i)
+    {
+        const QChar c = text[i];
+        const ushort u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            fail(place, QStringLiteral("%1 cannot hold an unpaired surrogate (%2)").arg(what, codePoint(u)));
+        else if (isControl(u) && (rule == Characters::Name ||
+                                  (rule == Characters::Description && u != '\t' && u != '\n' && u != '\r')))
+            fail(place, QStringLiteral("%1 cannot hold the control character %2").arg(what, codePoint(u)));
+        else if (rule == Characters::StoryText && u == Story::sMarker)
+            fail(place, QStringLiteral("text cannot hold U+FFFC, which marks hidden text"));
+    }
+}
+
 QString typeName(const QJsonValue& value)
 {
     switch (value.type())
@@ -131,7 +220,7 @@ public:
             for (const char* key : known)
                 found = found || it.key() == QLatin1String(key);
             if (!found)
-                fail(mPlace, QStringLiteral("unknown key \"%1\"").arg(it.key()));
+                fail(mPlace, QStringLiteral("unknown key %1").arg(quoted(it.key())));
         }
     }
 
@@ -153,6 +242,13 @@ public:
         if (!v.isString())
             fail(mPlace.child(key), QStringLiteral("expected a string, found %1").arg(typeName(v)));
         return v.toString();
+    }
+
+    QString name(const char* key, bool required = true) const
+    {
+        const QString text = string(key, required);
+        checkCharacters(text, mPlace.child(key), Characters::Name);
+        return text;
     }
 
     qint64 integer(const char* key, qint64 min, qint64 max, bool required = true, qint64 fallback = 0) const
@@ -230,6 +326,7 @@ QStringList readStrings(const QJsonArray& array, const Place& place)
         if (!array.at(i).isString())
             fail(place.at(i), QStringLiteral("expected a string, found %1").arg(typeName(array.at(i))));
         list << array.at(i).toString();
+        checkCharacters(list.back(), place.at(i), Characters::Name);
     }
     return list;
 }
@@ -253,6 +350,11 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
             {
             case PropertyInfo::Measure:
                 result = ObjectReader::readFixed(v, here);
+                if (result < info.mMin || result > info.mMax)
+                    fail(here, QStringLiteral("%1 is out of range (%2 to %3)")
+                                   .arg(v.toDouble())
+                                   .arg(info.mMin / double(XT::kFixedOne))
+                                   .arg(info.mMax / double(XT::kFixedOne)));
                 break;
             case PropertyInfo::Boolean:
                 if (!v.isBool())
@@ -266,8 +368,7 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
                 result = int32_t(ObjectReader::readInteger(v, here, 0, 255));
                 break;
             case PropertyInfo::Int32:
-                result = int32_t(ObjectReader::readInteger(v, here, std::numeric_limits<int32_t>::min(),
-                                                           std::numeric_limits<int32_t>::max()));
+                result = int32_t(ObjectReader::readInteger(v, here, info.mMin, info.mMax));
                 break;
             }
         }
@@ -281,8 +382,8 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
         for (const char* key : known)
             found = found || it.key() == QLatin1String(key);
         if (!found)
-            fail(place, QStringLiteral("no property \"%1\" for a box of kind %2")
-                            .arg(it.key(), QLatin1String(kindName(box.mKind))));
+            fail(place, QStringLiteral("no property %1 for a box of kind %2")
+                            .arg(quoted(it.key()), QLatin1String(kindName(box.mKind))));
     }
 }
 
@@ -291,7 +392,7 @@ Box readBox(const QJsonValue& value, const Place& place)
     ObjectReader reader(value, place);
     Box box;
     box.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
-    box.mName = reader.string("name", false);
+    box.mName = reader.name("name", false);
     const QString kind = reader.string("kind");
     const int16_t kinds[] = {XT::kContentNone, XT::kContentGroup, XT::kContentText, XT::kContentPicture,
                              XT::kContentUser};
@@ -301,7 +402,7 @@ Box readBox(const QJsonValue& value, const Place& place)
             box.mKind = k;
     if (box.mKind < 0)
         fail(place.child("kind"),
-             QStringLiteral("\"%1\" is no box kind (none, group, text, picture, user)").arg(kind));
+             QStringLiteral("%1 is no box kind (none, group, text, picture, user)").arg(quoted(kind)));
 
     const Place boundsPlace = place.child("bounds");
     ObjectReader bounds(reader.value("bounds"), boundsPlace);
@@ -312,7 +413,12 @@ Box readBox(const QJsonValue& value, const Place& place)
     bounds.finish({"left", "top", "right", "bottom"});
     if (box.mBounds.right < box.mBounds.left || box.mBounds.bottom < box.mBounds.top)
         fail(boundsPlace, QStringLiteral("the right and bottom edges must not lie before the left and top"));
+    if (qint64(box.mBounds.right) - box.mBounds.left > sMaxExtent)
+        fail(boundsPlace, QStringLiteral("the box is wider than 32767.99998 pt"));
+    if (qint64(box.mBounds.bottom) - box.mBounds.top > sMaxExtent)
+        fail(boundsPlace, QStringLiteral("the box is taller than 32767.99998 pt"));
 
+    // Whether the project has the colour is checked once its colours are read.
     box.mColor = reader.string("colour", false);
     applyDefaultProperties(box);
     if (reader.has("properties"))
@@ -342,7 +448,7 @@ Box readBox(const QJsonValue& value, const Place& place)
         if (!box.isPicture())
             fail(picturePlace, QStringLiteral("only a picture box has a picture"));
         ObjectReader picture(reader.value("picture"), picturePlace);
-        box.mPicturePath = picture.string("path", false);
+        box.mPicturePath = picture.name("path", false);
         if (picture.has("properties"))
             readProperties(picture.value("properties"), picturePlace.child("properties"), pictureProperties(),
                            box, box.mPictureProperties);
@@ -356,15 +462,23 @@ Spread readSpread(const QJsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
     Spread spread;
-    spread.mName = reader.string("name", false);
+    spread.mName = reader.name("name", false);
     if (reader.has("bounds"))
     {
-        ObjectReader bounds(reader.value("bounds"), place.child("bounds"));
+        const Place boundsPlace = place.child("bounds");
+        ObjectReader bounds(reader.value("bounds"), boundsPlace);
         spread.mBounds = {bounds.fixed("left"), bounds.fixed("right"), bounds.fixed("top"),
                           bounds.fixed("bottom")};
         bounds.finish({"left", "right", "top", "bottom"});
+        if (spread.mBounds[1] < spread.mBounds[0] || spread.mBounds[3] < spread.mBounds[2])
+            fail(boundsPlace,
+                 QStringLiteral("the right and bottom edges must not lie before the left and top"));
+        if (qint64(spread.mBounds[1]) - spread.mBounds[0] > sMaxExtent)
+            fail(boundsPlace, QStringLiteral("the spread is wider than 32767.99998 pt"));
+        if (qint64(spread.mBounds[3]) - spread.mBounds[2] > sMaxExtent)
+            fail(boundsPlace, QStringLiteral("the spread is taller than 32767.99998 pt"));
     }
-    spread.mColumns = int16_t(reader.integer("columns", -32768, 32767, false, 1));
+    spread.mColumns = int16_t(reader.integer("columns", 1, sMaxColumns, false, 1));
     spread.mGutter = reader.fixed("gutter", false);
     spread.mPages = readStrings(reader.array("pages", false), place.child("pages"));
     const QJsonArray boxes = reader.array("boxes", false);
@@ -379,10 +493,11 @@ Spread readSpread(const QJsonValue& value, const Place& place)
 XTFourCC readFourCC(const ObjectReader& reader, const char* key)
 {
     const QString text = reader.string(key);
-    if (text.size() != 4 || text.toLatin1().size() != 4 ||
+    // Printable ASCII; spaces may pad a code at its end, as in 'ps  '.
+    if (text.size() != 4 || text[0] == QLatin1Char(' ') ||
         std::any_of(text.begin(), text.end(),
                     [](QChar c) { return c.unicode() < 0x20 || c.unicode() > 0x7E; }))
-        fail(reader.place().child(key), QStringLiteral("\"%1\" is not a four-character code").arg(text));
+        fail(reader.place().child(key), QStringLiteral("%1 is not a four-character code").arg(quoted(text)));
     const QByteArray bytes = text.toLatin1();
     return (XTFourCC(uint8_t(bytes[0])) << 24) | (XTFourCC(uint8_t(bytes[1])) << 16) |
            (XTFourCC(uint8_t(bytes[2])) << 8) | XTFourCC(uint8_t(bytes[3]));
@@ -393,7 +508,7 @@ Layout readLayout(const QJsonValue& value, const Place& place)
     ObjectReader reader(value, place);
     Layout layout;
     layout.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
-    layout.mName = reader.string("name", false);
+    layout.mName = reader.name("name", false);
     layout.mType = readFourCC(reader, "type");
     layout.mMasterSpreads = int16_t(reader.integer("masterSpreads", 0, sMaxMasters, false));
     layout.mMasterPages = readStrings(reader.array("masterPages", false), place.child("masterPages"));
@@ -423,6 +538,7 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
 {
     if (value.isString())
     {
+        checkCharacters(value.toString(), place, Characters::StoryText);
         story.appendVisible(value.toString());
         return;
     }
@@ -435,11 +551,14 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
         const QJsonValue piece = pieces.at(i);
         if (piece.isString())
         {
+            checkCharacters(piece.toString(), place.at(i), Characters::StoryText);
             story.appendVisible(piece.toString());
             continue;
         }
         ObjectReader hidden(piece, place.at(i));
-        story.appendHidden(hidden.string("hidden"));
+        const QString content = hidden.string("hidden");
+        checkCharacters(content, place.at(i).child("hidden"), Characters::StoryText);
+        story.appendHidden(content);
         hidden.finish({"hidden"});
     }
     if (story.length() > sMaxStoryLength)
@@ -470,17 +589,26 @@ Asset readAsset(const QJsonValue& value, const Place& place, int kind)
     ObjectReader reader(value, place);
     Asset asset;
     asset.mKind = kind;
-    asset.mName = reader.string("name");
+    asset.mName = reader.name("name");
     if (asset.mName.isEmpty())
         fail(place.child("name"), QStringLiteral("an asset needs a name"));
+    // Names are identities: "Body" and "Body " would pair with nothing.
+    if (asset.mName.front().isSpace() || asset.mName.back().isSpace())
+        fail(place.child("name"), QStringLiteral("an asset name cannot begin or end with white space"));
     if (kind != XT::kColorAssetKind)
     {
         asset.mDescription = reader.string("description", false);
+        checkCharacters(asset.mDescription, place.child("description"), Characters::Description);
         reader.finish({"name", "description"});
         return asset;
     }
     if (builtInColorIndex(asset.mName) >= 0)
-        fail(place.child("name"), QStringLiteral("\"%1\" is a built-in colour").arg(asset.mName));
+        fail(place.child("name"), QStringLiteral("%1 is a built-in colour").arg(quoted(asset.mName)));
+    for (const BuiltInColor& builtIn : sBuiltInColors)
+        if (asset.mName.compare(QLatin1String(builtIn.mName), Qt::CaseInsensitive) == 0)
+            fail(place.child("name"),
+                 QStringLiteral("%1 differs from the built-in colour \"%2\" only in case")
+                     .arg(quoted(asset.mName), QLatin1String(builtIn.mName)));
     const QString model = reader.string("model");
     const Place valuesPlace = place.child("values");
     const QJsonArray values = reader.array("values");
@@ -496,7 +624,7 @@ Asset readAsset(const QJsonValue& value, const Place& place, int kind)
         count = 4;
     }
     else
-        fail(place.child("model"), QStringLiteral("\"%1\" is no colour model (RGB, CMYK)").arg(model));
+        fail(place.child("model"), QStringLiteral("%1 is no colour model (RGB, CMYK)").arg(quoted(model)));
     if (values.size() != count)
         fail(valuesPlace, QStringLiteral("a %1 colour has %2 values").arg(model).arg(count));
     for (int i = 0; i < count; ++i)
@@ -517,7 +645,7 @@ void readAssets(const QJsonValue& value, const Place& place, Project& project)
         const QByteArray key = it.key().toUtf8();
         const Place kindPlace = place.child(key.constData());
         if (kind == 0)
-            fail(place, QStringLiteral("\"%1\" is no asset kind").arg(it.key()));
+            fail(place, QStringLiteral("%1 is no asset kind").arg(quoted(it.key())));
         if (!it.value().isArray())
             fail(kindPlace, QStringLiteral("expected an array, found %1").arg(typeName(it.value())));
         const QJsonArray assets = it.value().toArray();
@@ -529,8 +657,37 @@ void readAssets(const QJsonValue& value, const Place& place, Project& project)
             Asset asset = readAsset(assets.at(i), kindPlace.at(i), kind);
             if (!names.insert(asset.mName).second)
                 fail(kindPlace.at(i).child("name"),
-                     QStringLiteral("the name \"%1\" is already used").arg(asset.mName));
+                     QStringLiteral("the name %1 is already used").arg(quoted(asset.mName)));
             project.mAssets[kind - 1].push_back(std::move(asset));
+        }
+    }
+}
+
+// Every box colour is a built-in colour or one of the project's own. The
+// layouts are still in file order, so that the places are the file's.
+void checkBoxColours(const Project& project, const Place& layoutsPlace)
+{
+    std::set<QString> colours;
+    for (const BuiltInColor& builtIn : sBuiltInColors)
+        colours.insert(QLatin1String(builtIn.mName));
+    for (const Asset& colour : project.mAssets[XT::kColorAssetKind - 1])
+        colours.insert(colour.mName);
+    for (size_t l = 0; l < project.mLayouts.size(); ++l)
+    {
+        const Place layoutPlace = layoutsPlace.at(int(l));
+        const Place spreadsPlace = layoutPlace.child("spreads");
+        const std::vector<Spread>& spreads = project.mLayouts[l].mSpreads;
+        for (size_t s = 0; s < spreads.size(); ++s)
+        {
+            const Place spreadPlace = spreadsPlace.at(int(s));
+            const Place boxesPlace = spreadPlace.child("boxes");
+            for (size_t b = 0; b < spreads[s].mBoxes.size(); ++b)
+            {
+                const QString& colour = spreads[s].mBoxes[b].mColor;
+                if (!colour.isEmpty() && colours.count(colour) == 0)
+                    fail(boxesPlace.at(int(b)).child("colour"),
+                         QStringLiteral("the project has no colour %1").arg(quoted(colour)));
+            }
         }
     }
 }
@@ -679,6 +836,14 @@ bool JsonProjectFormat::recognise(const QByteArray& head, XTFourCC* fileType) co
 bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Project& project,
                               QString* error) const
 {
+    RepeatedKey repeated;
+    if (findRepeatedKey(data, &repeated))
+    {
+        const QString where = repeated.mPlace.isEmpty() ? QString() : escaped(repeated.mPlace, false) + ": ";
+        *error = QStringLiteral("%1: %2the key %3 is repeated (%4)")
+                     .arg(place, where, quoted(repeated.mKey), lineAndColumn(data, repeated.mOffset));
+        return false;
+    }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError)
@@ -707,7 +872,7 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
             loaded.mFileType = XT::kFileTemplate;
         else
             fail(root.child("fileType"),
-                 QStringLiteral("\"%1\" is no project file type (XPRJ, XPRT)").arg(type));
+                 QStringLiteral("%1 is no project file type (XPRJ, XPRT)").arg(quoted(type)));
 
         const QJsonArray layouts = reader.array("layouts");
         const Place layoutsPlace = root.child("layouts");
@@ -719,8 +884,6 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
                 fail(layoutsPlace.at(i).child("number"),
                      QStringLiteral("layout number %1 is already used").arg(loaded.mLayouts.back().mNumber));
         }
-        std::stable_sort(loaded.mLayouts.begin(), loaded.mLayouts.end(),
-                         [](const Layout& a, const Layout& b) { return a.mNumber < b.mNumber; });
 
         const QJsonArray stories = reader.array("stories", false);
         const Place storiesPlace = root.child("stories");
@@ -731,14 +894,19 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
 
         if (reader.has("assets"))
             readAssets(reader.value("assets"), root.child("assets"), loaded);
+        checkBoxColours(loaded, layoutsPlace);
+        std::stable_sort(loaded.mLayouts.begin(), loaded.mLayouts.end(),
+                         [](const Layout& a, const Layout& b) { return a.mNumber < b.mNumber; });
         reader.finish({"format", "version", "fileType", "layouts", "stories", "assets"});
         project = std::move(loaded);
         return true;
     }
     catch (const FormatError& e)
     {
-        *error = e.mPlace.isEmpty() ? QStringLiteral("%1: %2").arg(place, e.mMessage)
-                                    : QStringLiteral("%1: %2: %3").arg(place, e.mPlace, e.mMessage);
+        const QString message = escaped(e.mMessage, false);
+        *error = e.mPlace.isEmpty()
+                     ? QStringLiteral("%1: %2").arg(place, message)
+                     : QStringLiteral("%1: %2: %3").arg(place, escaped(e.mPlace, false), message);
         return false;
     }
 }

@@ -8,7 +8,8 @@ namespace XTHost
 namespace
 {
 constexpr int32_t sPercent100 = 100 * XT::kFixedOne;
-}
+constexpr int32_t sMaxColumns = 30;
+} // namespace
 
 bool PropertyInfo::appliesTo(const Box& box) const
 {
@@ -26,6 +27,8 @@ bool PropertyInfo::appliesTo(const Box& box) const
 
 bool PropertyInfo::accepts(int32_t value) const
 {
+    if (value < mMin || value > mMax)
+        return false;
     switch (mKind)
     {
     case Int16:
@@ -48,11 +51,11 @@ const std::vector<PropertyInfo>& boxProperties()
         {52, "skew", PropertyInfo::Measure, PropertyInfo::AnyBox, 0},
         {53, "cornerRadius", PropertyInfo::Measure, PropertyInfo::AnyBox, 0},
         {54, "frameStyle", PropertyInfo::Int16, PropertyInfo::AnyBox, 0},
-        {55, "opacity", PropertyInfo::Measure, PropertyInfo::AnyBox, sPercent100},
-        {56, "shade", PropertyInfo::Measure, PropertyInfo::AnyBox, sPercent100},
+        {55, "opacity", PropertyInfo::Measure, PropertyInfo::AnyBox, sPercent100, 0, sPercent100},
+        {56, "shade", PropertyInfo::Measure, PropertyInfo::AnyBox, sPercent100, 0, sPercent100},
         {57, "textAngle", PropertyInfo::Measure, PropertyInfo::TextBox, 0},
         {58, "textSkew", PropertyInfo::Measure, PropertyInfo::TextBox, 0},
-        {59, "columns", PropertyInfo::Int32, PropertyInfo::TextBox, 1},
+        {59, "columns", PropertyInfo::Int32, PropertyInfo::TextBox, 1, 1, sMaxColumns},
         {60, "gutterWidth", PropertyInfo::Measure, PropertyInfo::TextBox, 12 * XT::kFixedOne},
         {65, "firstBaselineOffset", PropertyInfo::Measure, PropertyInfo::TextBox, 0},
         {66, "verticalAlignment", PropertyInfo::ByteCode, PropertyInfo::TextBox, 0},
@@ -73,8 +76,8 @@ const std::vector<PropertyInfo>& pictureProperties()
         {72, "angle", PropertyInfo::Measure, PropertyInfo::PictureBox, 0},
         {73, "skew", PropertyInfo::Measure, PropertyInfo::PictureBox, 0},
         {74, "flip", PropertyInfo::Int16, PropertyInfo::PictureBox, 0},
-        {75, "opacity", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100},
-        {76, "shade", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100},
+        {75, "opacity", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100, 0, sPercent100},
+        {76, "shade", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100, 0, sPercent100},
         {77, "resolution", PropertyInfo::Int16, PropertyInfo::PictureBox, 300},
         {78, "contrast", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100},
         {79, "brightness", PropertyInfo::Measure, PropertyInfo::PictureBox, sPercent100},

@@ -3,6 +3,7 @@
 #include "Box.h"
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace XTHost
@@ -32,6 +33,9 @@ struct PropertyInfo
     Kind mKind;
     Scope mScope;
     int32_t mDefault;
+    // The values the host accepts (in 16.16 units for measures).
+    int32_t mMin = std::numeric_limits<int32_t>::min();
+    int32_t mMax = std::numeric_limits<int32_t>::max();
 
     bool appliesTo(const Box& box) const;
     bool accepts(int32_t value) const;

@@ -1,5 +1,8 @@
 #include "DiffTestSupport.h"
 
+#include <algorithm>
+#include <vector>
+
 using TextDiff::Diff;
 
 namespace DiffTestSupport
@@ -252,6 +255,66 @@ QVector<TextPair> generatePairs(quint32 seed, int count, int maxLength)
         pairs.append(pair);
     }
     return pairs;
+}
+
+int shortestEditCount(const QString& text1, const QString& text2)
+{
+    const int n = text1.length();
+    const int m = text2.length();
+    // furthest[m + k]: the largest x on diagonal k = x - y reached with the edits so far; diagonals run
+    // from -m to n.
+    std::vector<int> furthest(size_t(n + m + 1), -1);
+    auto at = [&](int k) -> int& { return furthest[size_t(m + k)]; };
+    for (int d = 0; d <= n + m; ++d)
+    {
+        for (int k = std::max(-d, -m); k <= std::min(d, n); ++k)
+        {
+            if (((k + d) & 1) != 0)
+            {
+                continue;
+            }
+            int x = -1;
+            if (d == 0)
+            {
+                x = 0;
+            }
+            // One insertion from diagonal k + 1, or one deletion from diagonal k - 1, as of step d - 1.
+            if (d > 0 && k + 1 <= std::min(d - 1, n) && at(k + 1) >= 0 && at(k + 1) - k <= m)
+            {
+                x = std::max(x, at(k + 1));
+            }
+            if (d > 0 && k - 1 >= std::max(-(d - 1), -m) && at(k - 1) >= 0 && at(k - 1) + 1 <= n)
+            {
+                x = std::max(x, at(k - 1) + 1);
+            }
+            if (x < 0)
+            {
+                continue;
+            }
+            int y = x - k;
+            while (x < n && y < m && text1[x] == text2[y])
+            {
+                ++x;
+                ++y;
+            }
+            at(k) = x;
+            if (x == n && y == m)
+            {
+                return d;
+            }
+        }
+    }
+    return -1;
+}
+
+int editCount(const QList<Diff>& diffs)
+{
+    int count = 0;
+    for (const Diff& diff : diffs)
+    {
+        count += diff.operation == TextDiff::EQUAL ? 0 : diff.text.length();
+    }
+    return count;
 }
 
 } // namespace DiffTestSupport

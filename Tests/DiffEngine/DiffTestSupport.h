@@ -30,6 +30,12 @@ QString mutate(QRandomGenerator& rng, const QString& text, int edits, const QStr
 // unrelated texts. Lengths stay within maxLength.
 QVector<TextPair> generatePairs(quint32 seed, int count, int maxLength);
 
+// The length of a shortest edit script (insertions plus deletions) from text1 to text2, by the plain greedy
+// search: one front, the furthest x per diagonal, step by step until it reaches the end.
+int shortestEditCount(const QString& text1, const QString& text2);
+// Deleted plus inserted units of a diff list.
+int editCount(const QList<TextDiff::Diff>& diffs);
+
 // Diffs of each kind, as the engine makes them (no context).
 inline TextDiff::Diff eq(const QString& text)
 {

@@ -4,6 +4,8 @@
 
 #include <QtTest/QtTest>
 
+#include <limits>
+
 using namespace TextDiff;
 using DiffTestSupport::del;
 using DiffTestSupport::describe;
@@ -65,7 +67,11 @@ private slots:
     void lineModeRediffsReplacements();
     void timeLimitFallsBackToDeleteAndInsert();
     void zeroTimeLimitNeverGivesUp();
-    void frontMemoryLimitFallsBack();
+    void splitSearchStaysShortest_data();
+    void splitSearchStaysShortest();
+    void splitSearchOnLargerTexts_data();
+    void splitSearchOnLargerTexts();
+    void timeLimitStopsTheSplitSearch();
     void pathSearchMatchesReference_data();
     void pathSearchMatchesReference();
     void inconsistentFrontsThrow();
@@ -372,17 +378,140 @@ void TestDiffCore::zeroTimeLimitNeverGivesUp()
     QCOMPARE(engine.diff_text2(diffs), text2);
 }
 
-void TestDiffCore::frontMemoryLimitFallsBack()
+void TestDiffCore::splitSearchStaysShortest_data()
 {
-    // Two unrelated texts need far more than the front limit; with no time limit only that limit stops
-    // the search, and the result is the same fall-back as a time-out.
+    // Budgets so small that nearly every search keeps only its last steps and splits, down to parts that
+    // fit; the edit count must still be the shortest.
+    QTest::addColumn<int>("dualThreshold");
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("maxLength");
+    QTest::newRow("no budget, texts up to 200") << 32 << 0 << 21u << 1500 << 200;
+    QTest::newRow("no budget, both fronts on tiny texts") << 0 << 0 << 22u << 3000 << 24;
+    QTest::newRow("1 KB, texts up to 600") << 32 << 1024 << 23u << 300 << 600;
+    QTest::newRow("16 KB, texts up to 2000") << 3 << 16384 << 24u << 60 << 2000;
+}
+
+void TestDiffCore::splitSearchStaysShortest()
+{
+    QFETCH(int, dualThreshold);
+    QFETCH(int, budget);
+    QFETCH(quint32, seed);
+    QFETCH(int, count);
+    QFETCH(int, maxLength);
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    engine.Diff_DualThreshold = short(dualThreshold);
+    engine.Diff_FrontBudget = budget;
+    DiffEngine unbounded = engine;
+    unbounded.Diff_FrontBudget = std::numeric_limits<qint64>::max();
+    int crossing = 0;
+    for (const auto& pair : DiffTestSupport::generatePairs(seed, count, maxLength))
+    {
+        // As diff_main hands texts to the search: without a common prefix or suffix.
+        QString text1 = pair.text1;
+        QString text2 = pair.text2;
+        const int prefix = engine.diff_commonPrefix(text1, text2);
+        text1.remove(0, prefix);
+        text2.remove(0, prefix);
+        const int suffix = engine.diff_commonSuffix(text1, text2);
+        text1.chop(suffix);
+        text2.chop(suffix);
+        if (text1.isEmpty() || text2.isEmpty())
+        {
+            continue;
+        }
+        const int shortest = DiffTestSupport::shortestEditCount(text1, text2);
+        QList<Diff> diffs;
+        QList<Diff> stored;
+        try
+        {
+            diffs = engine.diff_map(text1, text2);
+            stored = unbounded.diff_map(text1, text2);
+        }
+        catch (const char* message)
+        {
+            QFAIL(qPrintable(pair.name + QStringLiteral(": ") + QString(message)));
+        }
+        if (diffs.isEmpty())
+        {
+            // Only when nothing is shared, as the stored search answers.
+            QVERIFY(stored.isEmpty());
+            QCOMPARE(shortest, text1.length() + text2.length());
+            continue;
+        }
+        const QString context = pair.name + QStringLiteral(": ") + describe(diffs);
+        QVERIFY2(engine.diff_text1(diffs) == text1, qPrintable(context));
+        QVERIFY2(engine.diff_text2(diffs) == text2, qPrintable(context));
+        // Within the budget the stored search's own answer; past it a shortest script.
+        if (diffs != stored)
+        {
+            ++crossing;
+            QVERIFY2(DiffTestSupport::editCount(diffs) == shortest,
+                     qPrintable(context + QStringLiteral(" has %1 edits, not %2")
+                                              .arg(DiffTestSupport::editCount(diffs))
+                                              .arg(shortest)));
+        }
+    }
+    QVERIFY2(crossing > count / 4,
+             qPrintable(QStringLiteral("only %1 pairs crossed the budget").arg(crossing)));
+}
+
+void TestDiffCore::splitSearchOnLargerTexts_data()
+{
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<QString>("text2");
+    QTest::addColumn<qint64>("budget");
+    const qint64 small = 64 * 1024;
+    QRandomGenerator rng(31);
+    const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyz ");
+    QTest::newRow("unrelated, four letters") << DiffTestSupport::randomText(rng, 4000, "abcd")
+                                             << DiffTestSupport::randomText(rng, 3500, "abcd") << small;
+    QTest::newRow("unrelated, 27 letters") << DiffTestSupport::randomText(rng, 5000, letters)
+                                           << DiffTestSupport::randomText(rng, 5000, letters) << small;
+    const QString base = DiffTestSupport::randomText(rng, 30000, letters);
+    QTest::newRow("30,000 units, 400 edits")
+        << base << DiffTestSupport::mutate(rng, base, 400, letters) << small;
+    const QString binary = DiffTestSupport::randomText(rng, 20000, "ab");
+    QTest::newRow("20,000 units of two letters, 300 edits")
+        << binary << DiffTestSupport::mutate(rng, binary, 300, "ab") << small;
+    // Stored fronts of about 256 MB: far past the default budget, and more than a stored search ever kept.
+    QTest::newRow("unrelated stories of 16,000 units, default budget")
+        << DiffTestSupport::randomText(rng, 16000, letters + QStringLiteral("ABCDEFGHIJ.,\r"))
+        << DiffTestSupport::randomText(rng, 16000, letters + QStringLiteral("ABCDEFGHIJ.,\r"))
+        << DiffEngine().Diff_FrontBudget;
+}
+
+void TestDiffCore::splitSearchOnLargerTexts()
+{
+    // Through diff_main, as the patch table calls it, with budgets that every search here passes.
+    QFETCH(QString, text1);
+    QFETCH(QString, text2);
+    QFETCH(qint64, budget);
+    DiffEngine engine;
+    engine.Diff_Timeout = 0;
+    engine.Diff_FrontBudget = budget;
+    const QList<Diff> diffs = engine.diff_main(text1, text2, false);
+    QCOMPARE(engine.diff_text1(diffs), text1);
+    QCOMPARE(engine.diff_text2(diffs), text2);
+    QCOMPARE(DiffTestSupport::editCount(diffs), DiffTestSupport::shortestEditCount(text1, text2));
+}
+
+void TestDiffCore::timeLimitStopsTheSplitSearch()
+{
+    // Past its budget the search no longer gives up on memory, only on time.
     QRandomGenerator rng(3);
     const QString alphabet = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
     const QString text1 = "P" + DiffTestSupport::randomText(rng, 150000, alphabet);
     const QString text2 = "Q" + DiffTestSupport::randomText(rng, 150000, alphabet);
     DiffEngine engine;
-    engine.Diff_Timeout = 0;
+    engine.Diff_FrontBudget = 4096;
+    engine.Diff_Timeout = 0.05f;
+    QElapsedTimer timer;
+    timer.start();
     QVERIFY(engine.diff_map(text1, text2).isEmpty());
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestDiffCore::pathSearchMatchesReference_data()

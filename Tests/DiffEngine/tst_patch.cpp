@@ -137,6 +137,8 @@ private slots:
     void patchTextRoundTripsOnRandomPairs();
     void readHeaders_data();
     void readHeaders();
+    void headerNumbersWithLeadingZeros_data();
+    void headerNumbersWithLeadingZeros();
     void malformedPatchText_data();
     void malformedPatchText();
 };
@@ -335,6 +337,43 @@ void TestPatch::readHeaders()
     QCOMPARE(engine.patch_toText(patches), header + "\n");
 }
 
+// A number written with leading zeros reads as its value, and the header
+// then writes and reads back as the same numbers.
+void TestPatch::headerNumbersWithLeadingZeros_data()
+{
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<int>("start1");
+    QTest::addColumn<int>("length1");
+    QTest::addColumn<int>("start2");
+    QTest::addColumn<int>("length2");
+    QTest::newRow("length 00") << "@@ -0,00 +1,2 @@" << 0 << 0 << 0 << 2;
+    QTest::newRow("start and length") << "@@ -007,03 +008,02 @@" << 6 << 3 << 7 << 2;
+    QTest::newRow("a start of 00 with length 0") << "@@ -00,0 +01 @@" << 0 << 0 << 0 << 1;
+    QTest::newRow("length 01") << "@@ -3,01 +3,001 @@" << 2 << 1 << 2 << 1;
+}
+
+void TestPatch::headerNumbersWithLeadingZeros()
+{
+    QFETCH(QString, header);
+    QFETCH(int, start1);
+    QFETCH(int, length1);
+    QFETCH(int, start2);
+    QFETCH(int, length2);
+    DiffEngine engine;
+    const QList<Patch> patches = engine.patch_fromText(header + "\n");
+    QCOMPARE(patches.size(), 1);
+    QCOMPARE(patches[0].start1, start1);
+    QCOMPARE(patches[0].length1, length1);
+    QCOMPARE(patches[0].start2, start2);
+    QCOMPARE(patches[0].length2, length2);
+    const QList<Patch> again = engine.patch_fromText(engine.patch_toText(patches));
+    QCOMPARE(again.size(), 1);
+    QCOMPARE(again[0].start1, start1);
+    QCOMPARE(again[0].length1, length1);
+    QCOMPARE(again[0].start2, start2);
+    QCOMPARE(again[0].length2, length2);
+}
+
 void TestPatch::malformedPatchText_data()
 {
     QTest::addColumn<QString>("text");
@@ -349,6 +388,23 @@ void TestPatch::malformedPatchText_data()
                                                << "Invalid patch string: @@ -99999999999 +1 @@";
     QTest::newRow("unknown sign") << "@@ -1 +1 @@\n a\nXb%20c\n"
                                   << "Invalid patch mode 'X' in: b c";
+    // A start of 0 means "before the text" and fits only an empty side.
+    QTest::newRow("start 0 with a length") << "@@ -0,5 +1,5 @@\n"
+                                           << "Invalid patch string: @@ -0,5 +1,5 @@";
+    QTest::newRow("start 0 with the implied length") << "@@ -1 +0 @@\n"
+                                                     << "Invalid patch string: @@ -1 +0 @@";
+    // Offsets no text can reach: applying them would overflow.
+    QTest::newRow("numbers at the limit of int") << "@@ -2147483647,5 +2147483647,5 @@\n"
+                                                 << "Invalid patch string: @@ -2147483647,5 +2147483647,5 @@";
+    QTest::newRow("a side beyond any text") << "@@ -1,536870913 +1 @@\n"
+                                            << "Invalid patch string: @@ -1,536870913 +1 @@";
+    QTest::newRow("patches that together reach beyond any text")
+        << "@@ -1,300000000 +1 @@\n@@ -1,300000000 +1 @@\n"
+        << "Invalid patch string: @@ -1,300000000 +1 @@";
+    QTest::newRow("a control character in a bad header")
+        << QString("@@ -1 +1 @@\a\n") << "Invalid patch string: @@ -1 +1 @@\\u0007";
+    QTest::newRow("NUL in the text of an unknown sign") << "@@ -1 +1 @@\nXb%00c\n"
+                                                        << "Invalid patch mode 'X' in: b\\u0000c";
     QTest::newRow("second patch broken") << "@@ -1 +1 @@\n a\n@@ -2,2 +2 @\n"
                                          << "Invalid patch string: @@ -2,2 +2 @";
 }

@@ -9,6 +9,7 @@
 #include "ProjectGenerator.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
@@ -298,6 +299,9 @@ void tst_HostFiles::expectRefused(const QString& path, const QString& fragment)
     const QString message = mApi.take(mApi.mProject->GetOpenError());
     QVERIFY2(message.startsWith(path + QStringLiteral(": ")), qPrintable(message));
     QVERIFY2(message.contains(fragment), qPrintable(message));
+    // The message prints whole: a control character would cut or garble it.
+    for (QChar c : message)
+        QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7F, qPrintable(message));
     // The host is as it was.
     QCOMPARE(mApi.mProject->GetOpenProjectCount(), openBefore);
     QCOMPARE(mApi.mProject->GetLayoutCount(mProject), 2);
@@ -315,6 +319,15 @@ void tst_HostFiles::malformedFilesAreRefused_data()
         if (!base.contains(from))
             qFatal("the base project has no \"%s\"", from);
         return QByteArray(base).replace(from, to);
+    };
+    // For values the writer puts on lines of their own.
+    auto editPattern = [&base](const char* pattern, const char* to)
+    {
+        const QString text = QString::fromUtf8(base);
+        const QRegularExpression expression(QString::fromUtf8(pattern));
+        if (!text.contains(expression))
+            qFatal("the base project has nothing that matches %s", pattern);
+        return QString(text).replace(expression, QString::fromUtf8(to)).toUtf8();
     };
     QByteArray binary;
     for (int i = 0; i < 256; ++i)
@@ -373,6 +386,66 @@ void tst_HostFiles::malformedFilesAreRefused_data()
         << edit("\"layers\":", "\"sheets\":") << "assets: \"sheets\" is no asset kind";
     QTest::newRow("a built-in colour's name") << edit("\"name\": \"Sky\",", "\"name\": \"Black\",")
                                               << "assets.colours[0].name: \"Black\" is a built-in colour";
+
+    // A repeated key is refused, wherever it is: the parser would keep only one of the values.
+    QTest::newRow("a story's text twice")
+        << edit("\"text\": \"Welcome\"", "\"text\": \"Welcome\", \"text\": \"Hi\"")
+        << "stories[1]: the key \"text\" is repeated (byte offset";
+    QTest::newRow("layouts twice") << edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
+                                   << "xprj: the key \"layouts\" is repeated";
+    QTest::newRow("a repeated key written with an escape")
+        << edit("\"fileType\": \"XPRJ\"", "\"fileType\": \"XPRJ\", \"file\\u0054ype\": \"XPRJ\"")
+        << "the key \"fileType\" is repeated";
+    QTest::newRow("bounds wider than a measure")
+        << edit("{\"left\": 400, \"top\": 400, \"right\": 500",
+                "{\"left\": -32768, \"top\": 400, \"right\": 32767.99998")
+        << "layouts[1].spreads[0].boxes[2].bounds: the box is wider than 32767.99998 pt";
+    QTest::newRow("bounds taller than a measure")
+        << edit("\"top\": 400, \"right\": 500, \"bottom\": 500",
+                "\"top\": -20000, \"right\": 500, \"bottom\": 20000")
+        << "layouts[1].spreads[0].boxes[2].bounds: the box is taller than 32767.99998 pt";
+    QTest::newRow("NUL characters in a layout type")
+        << edit("\"type\": \"XWEB\"", "\"type\": \"\\u0000\\u0000\\u0000\\u0000\"")
+        << "layouts[0].type: \"\\u0000\\u0000\\u0000\\u0000\" is not a four-character code";
+    QTest::newRow("a control character in an unknown key")
+        << edit("\"masterSpreads\": 2,", "\"master\\u0007\": 2,") << "unknown key \"master\\u0007\"";
+
+    // Values the host cannot hold or that mean nothing.
+    QTest::newRow("a control character in a name")
+        << edit("\"name\": \"Web\"", "\"name\": \"W\\u0001eb\"")
+        << "layouts[0].name: a name cannot hold the control character U+0001";
+    QTest::newRow("NUL in a description")
+        << edit("\"description\": \"visible\"", "\"description\": \"vis\\u0000ible\"")
+        << "assets.layers[0].description: text cannot hold the control character U+0000";
+    QTest::newRow("a lone surrogate in story text")
+        << edit("\"Welcome\"", "\"Wel\\ud800come\"")
+        << "stories[1].text: text cannot hold an unpaired surrogate (U+D800)";
+    QTest::newRow("the hidden-text marker in story text")
+        << edit("\"Welcome\"", "\"Wel\\ufffccome\"") << "stories[1].text: text cannot hold U+FFFC";
+    QTest::newRow("a colour that is not in the project")
+        << edit("\"colour\": \"Sky\"", "\"colour\": \"Sea\"")
+        << "layouts[1].spreads[0].boxes[0].colour: the project has no colour \"Sea\"";
+    QTest::newRow("a built-in colour's name in other case")
+        << edit("\"name\": \"Sky\",", "\"name\": \"black\",")
+        << "assets.colours[0].name: \"black\" differs from the built-in colour \"Black\" only in case";
+    QTest::newRow("a built-in colour's name with a trailing space")
+        << edit("\"name\": \"Sky\",", "\"name\": \"Black \",")
+        << "assets.colours[0].name: an asset name cannot begin or end with white space";
+    QTest::newRow("inverted spread bounds") << edit("\"right\": 1224,", "\"right\": -10,")
+                                            << "layouts[1].spreads[0].bounds: the right and bottom edges";
+    QTest::newRow("no text columns")
+        << editPattern("\"columns\": 1,(\\s*\"gutterWidth\")", "\"columns\": 0,\\1")
+        << "layouts[0].spreads[0].boxes[0].properties.columns: 0 is out of range (1 to 30)";
+    QTest::newRow("negative text columns")
+        << editPattern("\"columns\": 1,(\\s*\"gutterWidth\")", "\"columns\": -3,\\1")
+        << "properties.columns: -3 is out of range (1 to 30)";
+    QTest::newRow("negative spread columns") << edit("\"columns\": 2,", "\"columns\": -3,")
+                                             << "layouts[1].spreads[0].columns: -3 is out of range (1 to 30)";
+    QTest::newRow("negative opacity")
+        << edit("\"opacity\": 100,", "\"opacity\": -50,")
+        << "layouts[0].spreads[0].boxes[0].properties.opacity: -50 is out of range (0 to 100)";
+    QTest::newRow("a layout type of spaces") << edit("\"type\": \"XWEB\"", "\"type\": \"    \"")
+                                             << "layouts[0].type: \"    \" is not a four-character code";
 }
 
 void tst_HostFiles::malformedFilesAreRefused()

@@ -94,7 +94,8 @@ XTHost::Project RightProject()
                     v = (v + 2) % 4;
                     break;
                 case XTHost::PropertyInfo::Measure:
-                    v += pt(2.5);
+                    // Within the host's range: opacity and shade end at 100 %.
+                    v += v + pt(2.5) <= info->mMax ? pt(2.5) : -pt(2.5);
                     break;
                 default:
                     v += 2;
@@ -379,7 +380,16 @@ private slots:
         std::map<int, TextDiff::UnitPatch*> rows;
         for (int key : keys)
             rows[key] = nullptr; // spreads read only the keys
-        QVERIFY(left.ApplyPatches(right, rows).empty());
+        // Keys past the spread's rows are refused, each of them.
+        const RefusedRows refused = left.ApplyPatches(right, rows);
+        QList<int> refusedKeys;
+        for (const auto& entry : refused)
+            refusedKeys << entry.first;
+        QList<int> pastTheRows;
+        for (int key : keys)
+            if (key >= 6)
+                pastTheRows << key;
+        QCOMPARE(refusedKeys, pastTheRows);
         QStringList expected = before.split(kCR);
         for (int key : keys)
             if (key < 6)
@@ -441,7 +451,7 @@ private slots:
         std::map<int, TextDiff::UnitPatch*> patches;
         for (int key : keys)
             patches[key] = nullptr;
-        QVERIFY(left.ApplyPatches(right, patches).empty());
+        QCOMPARE(int(left.ApplyPatches(right, patches).size()), keys.size());
         QCOMPARE(left.ToString(), before);
         QCOMPARE(Box(left.BoxRef()).ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));
@@ -489,7 +499,9 @@ private slots:
             source.Update(size_t(key), value);
         const QString before = left.ToString();
         std::map<int, TextDiff::UnitPatch*> patches{{key, nullptr}};
-        QVERIFY(left.ApplyPatches(source, patches).empty());
+        const RefusedRows refused = left.ApplyPatches(source, patches);
+        QCOMPARE(int(refused.size()), 1);
+        QCOMPARE(refused.begin()->first, key);
         QCOMPARE(left.ToString(), before);
         QCOMPARE(Box(left.BoxRef()).ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));
@@ -544,7 +556,9 @@ private slots:
         const QString before = left.ToString();
         Asset source(api.mAssets->GetAssetSpace(mRight), kind, sourceUid);
         std::map<int, TextDiff::UnitPatch*> patches{{0, nullptr}};
-        QVERIFY(left.ApplyPatches(source, patches).empty());
+        const RefusedRows refused = left.ApplyPatches(source, patches);
+        QCOMPARE(int(refused.size()), 1);
+        QVERIFY2(refused.at(0).startsWith(QStringLiteral("the host ")), qPrintable(refused.at(0)));
         QCOMPARE(left.Uid(), kind == 1 ? body : XT::kNoAsset);
         QCOMPARE(left.ToString(), before);
         QVERIFY(!api.mProject->IsProjectModified(mLeft));

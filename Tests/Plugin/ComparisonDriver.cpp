@@ -103,6 +103,10 @@ QString CopyRow(QWidget* explorer, int nth, bool left)
         const QModelIndex index = model->index(row, 0);
         if (!index.data(Qt::BackgroundRole).isValid() || nth-- > 0)
             continue;
+        // The copy actions follow changes of the current row only: a row
+        // that is current already (an undone copy) is left and clicked again.
+        if (table->currentIndex().row() == row && model->rowCount() > 1)
+            Click(table, model->index(row == 0 ? 1 : 0, 0));
         Click(table, index);
         if (table->currentIndex().row() != row)
             return QStringLiteral("the click did not reach row %1").arg(row);

@@ -779,6 +779,7 @@ class tst_MergeSession : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void randomSessions_data();
     void randomSessions();
 
 private:
@@ -826,12 +827,30 @@ void tst_MergeSession::cleanupTestCase()
         dlclose(mModule);
 }
 
-void tst_MergeSession::randomSessions()
+// Blocks of sequences, so that each test function stays well inside Qt
+// Test's time limit for one function whatever the count.
+void tst_MergeSession::randomSessions_data()
 {
+    QTest::addColumn<quint32>("first");
+    QTest::addColumn<int>("count");
     const int count = qEnvironmentVariableIsSet("CORVANE_SESSION_SEQUENCES")
                           ? qEnvironmentVariableIntValue("CORVANE_SESSION_SEQUENCES")
                           : 500;
-    const quint32 first = quint32(qEnvironmentVariableIntValue("CORVANE_SESSION_SEED"));
+    const quint32 seed = quint32(qEnvironmentVariableIntValue("CORVANE_SESSION_SEED"));
+    const int block = 50;
+    for (int done = 0; done < count; done += block)
+    {
+        const quint32 first = seed + quint32(done);
+        const int size = qMin(block, count - done);
+        QTest::newRow(qPrintable(QStringLiteral("seeds %1-%2").arg(first).arg(first + quint32(size) - 1)))
+            << first << size;
+    }
+}
+
+void tst_MergeSession::randomSessions()
+{
+    QFETCH(quint32, first);
+    QFETCH(int, count);
     const QByteArray leftBytes = []
     {
         QFile f(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")));

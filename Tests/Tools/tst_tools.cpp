@@ -54,6 +54,7 @@ private slots:
     void compareIdenticalProjects();
     void compareRefusals_data();
     void compareRefusals();
+    void refusalsPrintWhole();
     void generatorIsDeterministic();
     void generatorRefusesBadSizes();
     void diffPrintsRows();
@@ -129,6 +130,27 @@ void tst_Tools::compareRefusals()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
     QCOMPARE(run.out, QString());
+}
+
+// A message is printed with C string functions: control characters from the
+// file are shown escaped, so a NUL does not cut the reason off.
+void tst_Tools::refusalsPrintWhole()
+{
+    QFile sample(Sample(QStringLiteral("harbour-gazette-v1.xprj")));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QByteArray content = sample.readAll();
+    QVERIFY(content.contains("\"type\": \"XDOC\""));
+    content.replace("\"type\": \"XDOC\"", "\"type\": \"\\u0000\\u0000\\u0000\\u0000\"");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nul.xprj"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+    const Run run = Execute(QStringLiteral(CORVANE_COMPARE), {path, sample.fileName()});
+    QCOMPARE(run.status, 2);
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "layouts[0].type: \"\\u0000\\u0000\\u0000\\u0000\" is not a four-character code\n")),
+             qPrintable(run.err));
 }
 
 void tst_Tools::generatorIsDeterministic()

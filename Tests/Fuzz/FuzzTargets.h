@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The fuzz targets: each takes one input and returns an empty string, or
+// what went wrong when an oracle fails. libFuzzer drives them (FuzzMain.cpp,
+// built with clang); tst_fuzzcorpus runs them over the corpora in the normal
+// suite, so that every input that ever failed stays a regression test.
+namespace Fuzz
+{
+
+// Parses a project file; an accepted file saves, reloads as the same model
+// and saves again as the same bytes, and holds only boxes whose size is a
+// measure; a refusal names the file and prints whole.
+QString projectLoader(const QByteArray& data);
+
+// First byte: flags (1 line mode, 2 rows per line, 4 UTF-16 input); then two
+// texts split at the first NUL. The diffs rebuild both texts before and after
+// clean-up; the rows, applied either way, give the other text; the rows'
+// patches applied with patch_apply give the second text.
+QString engineRoundTrip(const QByteArray& data);
+
+// Reads patch text; what it accepts writes and reads back as the same
+// patches and can be applied; refusals print whole.
+QString patchText(const QByteArray& data);
+
+// A source text and a delta, split at the first NUL. An accepted delta
+// rebuilds the source text, and its diffs write and read back unchanged.
+QString deltaReader(const QByteArray& data);
+
+} // namespace Fuzz
