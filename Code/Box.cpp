@@ -117,20 +117,9 @@ Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
     mHeight = geometry.bounds.bottom - geometry.bounds.top;
     mWidth = geometry.bounds.right - geometry.bounds.left;
 
-    if (XT::gBox->IsPictureBox(mBox))
-    {
-        QString path;
-        if (XTFileSpec file = XT::gPicture->GetPictureFile(XT::gPicture->GetBoxPicture(mBox)))
-        {
-            path = XT::ToQString(XT::gFiles->GetFilePath(file));
-            XT::gFiles->DisposeFile(file);
-        }
-        Add(PluginLabel(105), path);
-    }
-    else
-    {
-        Add(QString(), QString());
-    }
+    // Row 0 is the box's own name: a renamed box differs, and the name is
+    // copied like any other property.
+    Add(PluginLabel(89), XT::ToQString(XT::gBox->GetBoxName(mBox)));
     Add(PluginLabel(47), XT::FixedToQString(mOriginV, XT::kFormatVertical));
     Add(PluginLabel(48), XT::FixedToQString(mOriginH, XT::kFormatHorizontal));
     Add(PluginLabel(49), XT::FixedToQString(mHeight, XT::kFormatVertical));
@@ -149,6 +138,19 @@ Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
         AddRows(kPictureRows, std::size(kPictureRows));
     }
     AddRows(kFlagRows, std::size(kFlagRows));
+
+    // Last, after the rows every box shares: the picture's file is shown and
+    // compared, never copied.
+    if (XT::gBox->IsPictureBox(mBox))
+    {
+        QString path;
+        if (XTFileSpec file = XT::gPicture->GetPictureFile(XT::gPicture->GetBoxPicture(mBox)))
+        {
+            path = XT::ToQString(XT::gFiles->GetFilePath(file));
+            XT::gFiles->DisposeFile(file);
+        }
+        Add(PluginLabel(105), path);
+    }
 }
 
 void Box::AddRows(const Row* rows, size_t count)
@@ -224,7 +226,10 @@ bool Box::IsValid() const
 
 bool Box::CanApply(int row) const
 {
-    return mBox != XT::kNoBox && row != 0;
+    if (mBox == XT::kNoBox || row < 0)
+        return false;
+    const int copyable = int(Count()) - (XT::gBox->IsPictureBox(mBox) ? 1 : 0);
+    return row < copyable;
 }
 
 RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
@@ -243,14 +248,19 @@ RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch
     for (const auto& entry : patches)
     {
         const int key = entry.first;
-        if (key <= 0 || size_t(key) >= source->Count() || size_t(key) >= Count())
+        if (!CanApply(key) || size_t(key) >= source->Count())
         {
             refused[key] = QStringLiteral("this row cannot be copied");
             continue;
         }
         const QString value = source->Value(size_t(key));
         XTError error = XT::kErrParam;
-        if (key == 1 || key == 2)
+        if (key == 0)
+        {
+            XT::HostStringHolder name(value);
+            error = XT::gBox->SetBoxName(mBox, name.Get());
+        }
+        else if (key == 1 || key == 2)
         {
             const Fixed dv = key == 1 ? source->mOriginV - mOriginV : 0;
             const Fixed dh = key == 2 ? source->mOriginH - mOriginH : 0;

@@ -74,39 +74,46 @@ bool CorvaneExplorerInvoker::IsInvoked(const QString& path)
 void CorvaneExplorerInvoker::Invoke()
 {
     auto picker = std::make_unique<ProjectPicker>(nullptr);
-    if (picker->exec() != QDialog::Accepted)
-        return;
-
-    auto progress = std::make_unique<QProgressBar>();
-    progress->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    progress->setRange(0, 4);
-    progress->show();
-
-    const QString lhsPath = picker->GetProjectPath(ProjectPicker::LHS);
-    progress->setValue(1);
-    const QString rhsPath = picker->GetProjectPath(ProjectPicker::RHS);
-    progress->setValue(2);
-
-    auto invoker = std::make_unique<CorvaneExplorerInvoker>(lhsPath, rhsPath);
-
+    std::unique_ptr<QProgressBar> progress;
+    std::unique_ptr<CorvaneExplorerInvoker> invoker;
+    QString lhsPath;
+    QString rhsPath;
     // A project the host cannot open would show as an empty side, as if all
-    // its content were gone: say why instead, and end this comparison.
-    if (invoker->mLHSProject == XT::kNoProject || invoker->mRHSProject == XT::kNoProject)
+    // its content were gone: say why instead, and let the user pick again.
+    for (;;)
     {
+        if (picker->exec() != QDialog::Accepted)
+            return;
+
+        progress = std::make_unique<QProgressBar>();
+        progress->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        progress->setRange(0, 4);
+        progress->show();
+
+        lhsPath = picker->GetProjectPath(ProjectPicker::LHS);
+        progress->setValue(1);
+        rhsPath = picker->GetProjectPath(ProjectPicker::RHS);
+        progress->setValue(2);
+
+        invoker = std::make_unique<CorvaneExplorerInvoker>(lhsPath, rhsPath);
+        if (invoker->mLHSProject != XT::kNoProject && invoker->mRHSProject != XT::kNoProject)
+            break;
+
         progress->hide();
         const bool lhsFailed = invoker->mLHSProject == XT::kNoProject;
         const QString reason = invoker->mOpenError;
+        const QString message =
+            QStringLiteral("The project %1 could not be opened.").arg(lhsFailed ? lhsPath : rhsPath);
         QMessageBox::warning(nullptr, QStringLiteral("CorvaneXT"),
-                             QStringLiteral("The project %1 could not be opened.%2")
-                                 .arg(lhsFailed ? lhsPath : rhsPath,
-                                      reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason));
+                             message + (reason.isEmpty() ? QString() : QStringLiteral("\n\n") + reason));
         if (invoker->mLHSProject != XT::kNoProject)
             XT::gProject->CloseProject(invoker->mLHSProject, kCloseWithoutSaving);
         if (invoker->mRHSProject != XT::kNoProject)
             XT::gProject->CloseProject(invoker->mRHSProject, kCloseWithoutSaving);
         sOpenedProjects.removeOne(lhsPath);
         sOpenedProjects.removeOne(rhsPath);
-        return;
+        invoker.reset();
+        picker->Refuse(lhsFailed ? ProjectPicker::LHS : ProjectPicker::RHS, message);
     }
 
     auto tree = std::make_unique<ProjectTree>(invoker->mLHSProject, invoker->mRHSProject);
@@ -194,7 +201,7 @@ void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
     QMessageBox box;
     box.setText(QStringLiteral("The projects have been modified."));
     box.setInformativeText(QStringLiteral("Do you want to save your changes?"));
-    box.setDetailedText(QStringLiteral("LHS Project: %1.\nRHS Project %2.").arg(mLHSPath, mRHSPath));
+    box.setDetailedText(QStringLiteral("LHS Project: %1.\nRHS Project: %2.").arg(mLHSPath, mRHSPath));
     box.setStandardButtons(QMessageBox::SaveAll | QMessageBox::Discard | QMessageBox::Cancel);
     box.setDefaultButton(QMessageBox::SaveAll);
     QPushButton* saveLeft = box.addButton(QStringLiteral("Save LHS"), QMessageBox::AcceptRole);

@@ -8,6 +8,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QHash>
 #include <QSettings>
 #include <QTextCharFormat>
 #include <QUndoStack>
@@ -111,15 +112,154 @@ TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
     return leftText == rightText ? Identical : HasEdits;
 }
 
+namespace
+{
+
+// A word is a run of letters and digits (and the marks that go with them);
+// every other unit is a token of its own.
+bool IsWordUnit(QChar unit)
+{
+    return unit.isLetterOrNumber() || unit.isMark();
+}
+
+// Each distinct token as one code unit, outside the surrogates: the engine
+// then aligns whole tokens. Null when there are more distinct tokens than
+// units to stand for them.
+class Tokens
+{
+public:
+    QString Encode(const QString& text)
+    {
+        QString encoded;
+        encoded.reserve(text.size());
+        for (int i = 0; i < text.size();)
+        {
+            int end = i + 1;
+            if (IsWordUnit(text.at(i)))
+                while (end < text.size() && IsWordUnit(text.at(end)))
+                    ++end;
+            const QString token = text.mid(i, end - i);
+            int id = mIds.value(token, -1);
+            if (id < 0)
+            {
+                id = mTokens.size();
+                if (id >= kUnits)
+                    return QString();
+                mTokens << token;
+                mIds.insert(token, id);
+            }
+            encoded += Unit(id);
+            i = end;
+        }
+        return encoded;
+    }
+
+    QString Decode(const QString& encoded) const
+    {
+        QString text;
+        for (QChar unit : encoded)
+            text += mTokens.at(Id(unit));
+        return text;
+    }
+
+private:
+    // 1 to 0xD7FF, then 0xE000 to 0xFFFF.
+    static constexpr int kLow = 0xD7FF;
+    static constexpr int kUnits = kLow + 0x2000;
+    static QChar Unit(int id) { return QChar(ushort(id < kLow ? id + 1 : id - kLow + 0xE000)); }
+    static int Id(QChar unit)
+    {
+        return unit.unicode() < 0xE000 ? unit.unicode() - 1 : unit.unicode() - 0xE000 + kLow;
+    }
+
+    QStringList mTokens;
+    QHash<QString, int> mIds;
+};
+
+} // namespace
+
+DiffModel::Granularity DiffModel::StoryGranularity()
+{
+    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
+    return settings.value(QLatin1String(kGranularityKey)).toString() == QLatin1String("characters")
+               ? Characters
+               : Words;
+}
+
+QList<TextDiff::Diff> DiffModel::WordDiffs(TextDiff::DiffEngine& engine) const
+{
+    Tokens tokens;
+    const QString left = tokens.Encode(mLeftText);
+    const QString right = left.isNull() ? QString() : tokens.Encode(mRightText);
+    if (left.isNull() || right.isNull())
+        return engine.diff_main(mLeftText, mRightText, false);
+    // No clean-up on tokens: an equality of one word between two changes is
+    // worth keeping, where one character between them is not.
+    QList<TextDiff::Diff> diffs = engine.diff_main(left, right, false);
+    // Not merged again: a merge would move the letters that a changed word
+    // shares with its replacement out of the change.
+    for (TextDiff::Diff& diff : diffs)
+        diff.text = tokens.Decode(diff.text);
+    return diffs;
+}
+
 void DiffModel::Diff()
 {
     TextDiff::DiffEngine engine;
-    QList<TextDiff::Diff> diffs = engine.diff_main(mLeftText, mRightText, false);
+    QList<TextDiff::Diff> diffs;
     if (mHasVerticalHeader)
+    {
+        diffs = engine.diff_main(mLeftText, mRightText, false);
         engine.diff_cleanupSplit(diffs);
+    }
+    else if (StoryGranularity() == Words)
+    {
+        diffs = WordDiffs(engine);
+    }
     else
+    {
+        diffs = engine.diff_main(mLeftText, mRightText, false);
         engine.diff_cleanupEfficiency(diffs);
+    }
     mPatches = engine.patch_make(mLeftText, diffs, mHasVerticalHeader);
+    AddTailRows();
+}
+
+// The rows end where the last change's row ends; the text after it is the
+// same on both sides and follows as unchanged rows (one per line of a
+// property list, whose rows are its properties), so that the table shows the
+// whole text.
+void DiffModel::AddTailRows()
+{
+    const int end1 = mPatches.isEmpty() ? 0 : SpanEnd(mPatches.size() - 1, 0);
+    const int end2 = mPatches.isEmpty() ? 0 : SpanEnd(mPatches.size() - 1, 1);
+    const QString tail = mLeftText.mid(end1);
+    if (tail.isEmpty() || tail != mRightText.mid(end2))
+        return;
+    const auto* names = dynamic_cast<const Dictionary*>(mLeft);
+    const QChar separator = names ? QChar(names->Separator()) : QChar();
+    int at = 0;
+    while (at < tail.size())
+    {
+        int end = tail.size();
+        if (names)
+        {
+            const int next = tail.indexOf(separator, at);
+            if (next >= 0)
+                end = next + 1;
+        }
+        const QString piece = tail.mid(at, end - at);
+        TextDiff::Patch patch;
+        patch.start1 = end1 + at;
+        patch.start2 = end2 + at;
+        patch.length1 = patch.length2 = piece.size();
+        patch.diffs << TextDiff::Diff(TextDiff::EQUAL, piece, false);
+        TextDiff::UnitPatch row(false);
+        row.patches << patch;
+        row.length1 = row.length2 = piece.size();
+        mPatches << row;
+        at = end;
+    }
 }
 
 // Views attached to the model must re-read every row: the rows are replaced
@@ -145,6 +285,14 @@ bool DiffModel::IsEqualityRow(int row) const
 {
     const TextDiff::UnitPatch& patch = mPatches.at(row);
     return !patch.isChange || patch.appliedRight || patch.appliedLeft;
+}
+
+int DiffModel::OpenChangeCount() const
+{
+    int count = 0;
+    for (int row = 0; row < mPatches.size(); ++row)
+        count += IsEqualityRow(row) ? 0 : 1;
+    return count;
 }
 
 bool DiffModel::IsEquality(const QModelIndex& index) const
@@ -187,11 +335,16 @@ bool DiffModel::HasDirection(ApplyDirection direction) const
 {
     if (mUndoStack->isClean())
         return false;
+    // A "copy all" step is a macro: its rows are its children.
     for (int i = 0; i < mUndoStack->count(); ++i)
     {
-        auto* command = dynamic_cast<const ApplyCommand*>(mUndoStack->command(i));
-        if (command && command->Direction() == direction)
-            return true;
+        const QUndoCommand* step = mUndoStack->command(i);
+        for (int j = -1; j < step->childCount(); ++j)
+        {
+            auto* command = dynamic_cast<const ApplyCommand*>(j < 0 ? step : step->child(j));
+            if (command && command->Direction() == direction)
+                return true;
+        }
     }
     return false;
 }
@@ -398,10 +551,17 @@ QVariant DiffModel::headerData(int section, Qt::Orientation orientation, int rol
         return names->Name(size_t(section));
     }
     if (section == 0)
-        return mLeft->Name();
+        return mColumnTitles[0].isEmpty() ? mLeft->Name() : mColumnTitles[0];
     if (section == 1)
-        return mRight->Name();
+        return mColumnTitles[1].isEmpty() ? mRight->Name() : mColumnTitles[1];
     return QVariant();
+}
+
+void DiffModel::SetColumnTitles(const QString& left, const QString& right)
+{
+    mColumnTitles[0] = left;
+    mColumnTitles[1] = right;
+    emit headerDataChanged(Qt::Horizontal, 0, 1);
 }
 
 void DiffModel::StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const
@@ -423,8 +583,22 @@ void DiffModel::StyleText(const QModelIndex& index, QVector<QTextLayout::FormatR
 
     QTextCharFormat change;
     change.setForeground(QBrush(SettingsColor("prefs/Colors/diffFG", Qt::darkRed), Qt::SolidPattern));
+    change.setProperty(kChangeProperty, true);
     QTextCharFormat equality;
     equality.setForeground(QBrush(SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen), Qt::SolidPattern));
+
+    // A property's value is one token: 388 pt against 428 pt is a changed
+    // value, not "38" and "42" before an unchanged "8 pt".
+    if (mHasVerticalHeader)
+    {
+        const QString cell = CellText(row, column);
+        const auto* names = dynamic_cast<const Dictionary*>(mLeft);
+        const int length = cell.size() - (names && cell.endsWith(QChar(names->Separator())) ? 1 : 0);
+        if (length > 0)
+            ranges.append({0, length, change});
+        StyleHidden(row, column, ranges);
+        return;
+    }
 
     const TextDiff::Patch& first = patch.patches.constFirst();
     int position = column == 0 ? first.start1 : first.start2;
@@ -532,6 +706,7 @@ void DiffModel::StyleHidden(int row, int column, QVector<QTextLayout::FormatRang
     QTextCharFormat formats[3][2];
     formats[1][0].setForeground(SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen));
     formats[2][0].setForeground(SettingsColor("prefs/Colors/diffFG", Qt::darkRed));
+    formats[2][0].setProperty(kChangeProperty, true);
     for (int k = 0; k < 3; ++k)
     {
         formats[k][1] = formats[k][0];

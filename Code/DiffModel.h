@@ -36,7 +36,20 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
+    // How story text is compared: whole words (the default) or single
+    // characters. Property lists always compare whole lines.
+    enum Granularity
+    {
+        Words,
+        Characters
+    };
+    static constexpr const char* kGranularityKey = "prefs/StoryGranularity";
+    static Granularity StoryGranularity();
+
     bool HasVerticalHeader() const { return mHasVerticalHeader; }
+    // What the column headers say, in place of the two items' names (the
+    // window names each side's project there too).
+    void SetColumnTitles(const QString& left, const QString& right);
     TreeNodeType FastCheck() const;
     // The status FastCheck gives a model of the pair, without making one: two
     // property lists whose values are equal row by row have equal texts, so
@@ -46,6 +59,8 @@ public:
     void Reset();
 
     bool IsEquality(const QModelIndex& index) const;
+    // The change rows not copied either way yet.
+    int OpenChangeCount() const;
     bool CanApply(const QModelIndex& index) const;
     void ApplyLeft(const QModelIndex& index, bool applied);
     void ApplyRight(const QModelIndex& index, bool applied);
@@ -68,6 +83,8 @@ public:
 
     // The character format property that marks a unit of hidden text.
     static constexpr int kHiddenProperty = QTextFormat::UserProperty + 1;
+    // The character format property that marks changed text.
+    static constexpr int kChangeProperty = QTextFormat::UserProperty + 2;
 
     // A cell's text with every hidden run in it written out in full, marked
     // as ⟦hidden: ...⟧, instead of as masked units.
@@ -92,6 +109,8 @@ private:
 
     void ReadTexts();
     void Diff();
+    QList<TextDiff::Diff> WordDiffs(TextDiff::DiffEngine& engine) const;
+    void AddTailRows();
     bool IsEqualityRow(int row) const;
     int SpanEnd(int row, int column) const;
     int SpanStart(int row, int column) const { return row > 0 ? SpanEnd(row - 1, column) : 0; }
@@ -111,4 +130,5 @@ private:
     Side mRightSide;
     bool mHasVerticalHeader;
     QUndoStack* mUndoStack;
+    QString mColumnTitles[2];
 };

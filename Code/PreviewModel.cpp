@@ -1,6 +1,7 @@
 #include "PreviewModel.h"
 
 #include "ProjectTreeNode.h"
+#include "SpreadPreview.h"
 #include "XImageLoader.h"
 #include "XTCalls.h"
 
@@ -15,6 +16,34 @@ constexpr int kSwatchSize = 40;
 int To8Bit(uint16_t component)
 {
     return (int(component) * 255 + 32767) / 65535;
+}
+
+// The numbers of one side's boxes that differ from the other side's, in the
+// layout that holds `node`: what a spread preview marks.
+QSet<int32_t> DifferingBoxes(ProjectTreeNodeBase& node, bool left)
+{
+    QSet<int32_t> numbers;
+    ProjectTreeNodeBase* layout = &node;
+    while (layout && !dynamic_cast<ProjectTreeNode<Layout>*>(layout))
+        layout = dynamic_cast<ProjectTreeNodeBase*>(layout->mParent);
+    if (!layout)
+        return numbers;
+    for (int i = 0; i < layout->ChildCount(); ++i)
+    {
+        ProjectTreeNodeBase* folder = layout->Child(i);
+        if (!dynamic_cast<PlaceholderNode*>(folder))
+            continue;
+        for (int j = 0; j < folder->ChildCount(); ++j)
+        {
+            auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(folder->Child(j));
+            if (!pair || pair->NodeType() == Identical)
+                continue;
+            const Box& box = left ? pair->mLeft : pair->mRight;
+            if (box.IsValid())
+                numbers.insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
+        }
+    }
+    return numbers;
 }
 
 } // namespace
@@ -43,7 +72,11 @@ int PreviewModel::columnCount(const QModelIndex& parent) const
 
 QVariant PreviewModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.model() != this || role != Qt::DecorationRole)
+    if (!index.isValid() || index.model() != this)
+        return QVariant();
+    if (role == ZoomableRole)
+        return dynamic_cast<ProjectTreeNode<Story>*>(&mNode) != nullptr;
+    if (role != Qt::DecorationRole)
         return QVariant();
     mSide = index.column() == 0;
     const std::unique_ptr<QVariant>& image = mSide ? mLHSImage : mRHSImage;
@@ -82,14 +115,33 @@ void PreviewModel::Visit(ProjectTreeNode<Project>&) const
 void PreviewModel::Visit(ProjectTreeNode<Layout>&) const
 {
 }
-void PreviewModel::Visit(ProjectTreeNode<Spread>&) const
+void PreviewModel::Visit(ProjectTreeNode<Spread>& node) const
 {
+    const Spread& spread = mSide ? node.mLeft : node.mRight;
+    if (spread.IsValid())
+        SetSpreadPicture(SpreadPreview::OfSpread(spread.SpreadBox()));
 }
-void PreviewModel::Visit(ProjectTreeNode<Page>&) const
+
+void PreviewModel::Visit(ProjectTreeNode<Page>& node) const
 {
+    const Page& page = mSide ? node.mLeft : node.mRight;
+    if (page.IsValid())
+        SetSpreadPicture(SpreadPreview::OfPage(page.Doc(), page.Number()));
 }
-void PreviewModel::Visit(ProjectTreeNode<Box>&) const
+
+void PreviewModel::Visit(ProjectTreeNode<Box>& node) const
 {
+    const Box& box = mSide ? node.mLeft : node.mRight;
+    if (box.IsValid())
+        SetSpreadPicture(SpreadPreview::OfBox(box.BoxRef()));
+}
+
+void PreviewModel::SetSpreadPicture(SpreadPreview preview) const
+{
+    if (!preview.IsValid())
+        return;
+    preview.SetDiffering(DifferingBoxes(mNode, mSide));
+    (mSide ? mLHSImage : mRHSImage) = std::make_unique<QVariant>(preview.Draw());
 }
 void PreviewModel::Visit(PlaceholderNode&) const
 {

@@ -8,12 +8,15 @@
 #include <memory>
 
 class ProjectTreeNodeBase;
+class SpreadPreview;
 class XImageLoader;
 
 // The preview table of one comparison-tree node: one row, the LHS picture in
 // column 0 and the RHS picture in column 1. A story shows the host's
 // rendering of its first box, made on a worker thread when the view first
-// asks for the cell; a colour shows a swatch; other nodes show nothing.
+// asks for the cell; a colour shows a swatch; a spread, a page or a box shows
+// the spread that holds it, drawn to scale, the box and the boxes that differ
+// marked; other nodes show nothing.
 class PreviewModel : public QAbstractTableModel, public NodeVisitor
 {
     Q_OBJECT
@@ -26,6 +29,10 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // bool: the cell's picture is a rendering of text, shown at the
+    // preview zoom (other pictures fit their cell).
+    static constexpr int ZoomableRole = Qt::UserRole + 1;
 
     bool WorkInProgress() const;
     // Whether the picture of a column is being produced.
@@ -46,6 +53,8 @@ private slots:
     void AddImagePreview(QImage image);
 
 private:
+    void SetSpreadPicture(SpreadPreview preview) const;
+
     // The view asks for pictures through the const data(); producing them is
     // a cache fill, hence the mutable fields.
     ProjectTreeNodeBase& mNode;

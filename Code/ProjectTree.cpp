@@ -4,7 +4,19 @@
 #include "NodeDifferVisitor.h"
 #include "XTCalls.h"
 
+#include <QFont>
 #include <QIcon>
+#include <QStringList>
+
+namespace
+{
+
+bool Differs(int type)
+{
+    return type == HasEdits || type == OnlyInLeft || type == OnlyInRight;
+}
+
+} // namespace
 
 ProjectTree::ProjectTree(long lhsProject, long rhsProject)
     : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical))
@@ -15,6 +27,7 @@ ProjectTree::ProjectTree(long lhsProject, long rhsProject)
     Root()->AddChild(projects);
     NodeCreationVisitor().Create(*projects);
     (void)NodeDifferVisitor(Fast).Diff(*projects);
+    UpdateRollups(false);
 }
 
 ProjectTree::~ProjectTree() = default;
@@ -22,6 +35,137 @@ ProjectTree::~ProjectTree() = default;
 void ProjectTree::RefreshNodeTypes()
 {
     (void)NodeDifferVisitor(Fast).Diff(*Root());
+    mPending.clear();
+    UpdateRollups(true);
+}
+
+void ProjectTree::SetPendingType(ProjectTreeNodeBase* node, int type)
+{
+    if (!node || node == Root())
+        return;
+    const int before = ShownType(node);
+    if (type == 0)
+        mPending.remove(node);
+    else
+        mPending.insert(node, type);
+    if (ShownType(node) != before)
+        UpdateRollups(true);
+    else
+        Announce(node); // only the pending mark changed: the node's font and tip
+}
+
+void ProjectTree::Announce(const ProjectTreeNodeBase* node)
+{
+    if (!node || node == Root() || !node->mParent)
+        return;
+    const QModelIndex index = createIndex(node->Row(), 0, const_cast<ProjectTreeNodeBase*>(node));
+    emit dataChanged(index, index);
+}
+
+int ProjectTree::ShownType(const ProjectTreeNodeBase* node) const
+{
+    return mPending.value(node, int(node->NodeType()));
+}
+
+ProjectTree::Rollup ProjectTree::Count(const ProjectTreeNodeBase* node,
+                                       QHash<const ProjectTreeNodeBase*, Rollup>& rollups) const
+{
+    Rollup rollup;
+    auto* parent = const_cast<ProjectTreeNodeBase*>(node);
+    for (int i = 0; i < parent->ChildCount(); ++i)
+    {
+        const ProjectTreeNodeBase* child = parent->Child(i);
+        const Rollup below = Count(child, rollups);
+        rollup.mEdited += below.mEdited;
+        rollup.mLeftOnly += below.mLeftOnly;
+        rollup.mRightOnly += below.mRightOnly;
+        switch (ShownType(child))
+        {
+        case HasEdits:
+            ++rollup.mEdited;
+            break;
+        case OnlyInLeft:
+            ++rollup.mLeftOnly;
+            break;
+        case OnlyInRight:
+            ++rollup.mRightOnly;
+            break;
+        default:
+            break;
+        }
+    }
+    if (rollup.Total() > 0)
+        rollups.insert(node, rollup);
+    return rollup;
+}
+
+void ProjectTree::UpdateRollups(bool announce)
+{
+    QHash<const ProjectTreeNodeBase*, Rollup> rollups;
+    (void)Count(Root(), rollups);
+    QHash<const ProjectTreeNodeBase*, Rollup> before = std::move(mRollups);
+    mRollups = std::move(rollups);
+    if (announce)
+        AnnounceChanges(Root(), before);
+    else
+        RememberShownTypes(Root());
+}
+
+void ProjectTree::RememberShownTypes(const ProjectTreeNodeBase* node)
+{
+    auto* parent = const_cast<ProjectTreeNodeBase*>(node);
+    for (int i = 0; i < parent->ChildCount(); ++i)
+    {
+        const ProjectTreeNodeBase* child = parent->Child(i);
+        mShownTypes.insert(child, ShownType(child));
+        RememberShownTypes(child);
+    }
+}
+
+// One signal per changed node: a proxy filters each of them again, and a
+// view repaints only those.
+void ProjectTree::AnnounceChanges(ProjectTreeNodeBase* node,
+                                  const QHash<const ProjectTreeNodeBase*, Rollup>& before)
+{
+    for (int i = 0; i < node->ChildCount(); ++i)
+    {
+        ProjectTreeNodeBase* child = node->Child(i);
+        AnnounceChanges(child, before);
+        const int shown = ShownType(child);
+        int& known = mShownTypes[child];
+        if (known != shown || before.value(child) != mRollups.value(child))
+        {
+            known = shown;
+            const QModelIndex index = createIndex(i, 0, child);
+            emit dataChanged(index, index);
+        }
+    }
+}
+
+QString ProjectTree::RollupText(const Rollup& rollup)
+{
+    QStringList parts;
+    if (rollup.mEdited)
+        parts << QStringLiteral("~%1").arg(rollup.mEdited);
+    if (rollup.mLeftOnly)
+        parts << QStringLiteral("<%1").arg(rollup.mLeftOnly);
+    if (rollup.mRightOnly)
+        parts << QStringLiteral(">%1").arg(rollup.mRightOnly);
+    return parts.join(QLatin1Char(' '));
+}
+
+QString ProjectTree::RollupToolTip(const Rollup& rollup)
+{
+    if (rollup.Total() == 0)
+        return QString();
+    QStringList parts;
+    if (rollup.mEdited)
+        parts << QStringLiteral("%1 edited").arg(rollup.mEdited);
+    if (rollup.mLeftOnly)
+        parts << QStringLiteral("%1 only left").arg(rollup.mLeftOnly);
+    if (rollup.mRightOnly)
+        parts << QStringLiteral("%1 only right").arg(rollup.mRightOnly);
+    return QStringLiteral("Below: ") + parts.join(QStringLiteral(", "));
 }
 
 ProjectTreeNodeBase* ProjectTree::Root() const
@@ -111,11 +255,50 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
     const ProjectTreeNodeBase* node = NodeOf(index);
     if (role == Qt::DisplayRole)
         return node->Data(index.column());
-    if (role == StatusRole)
+    switch (role)
+    {
+    case StatusRole:
         return int(node->NodeType());
+    case ShownStatusRole:
+        return ShownType(node);
+    case PendingRole:
+        return IsPending(node);
+    case EditedBelowRole:
+        return RollupOf(node).mEdited;
+    case LeftOnlyBelowRole:
+        return RollupOf(node).mLeftOnly;
+    case RightOnlyBelowRole:
+        return RollupOf(node).mRightOnly;
+    case RollupTextRole:
+        return RollupText(RollupOf(node));
+    case Qt::ToolTipRole:
+    {
+        // Only where there is more to say than the item's name.
+        if (!IsPending(node) && RollupOf(node).Total() == 0)
+            return QVariant();
+        QStringList lines;
+        lines << node->Data(index.column()).toString();
+        if (IsPending(node))
+            lines << QStringLiteral("Copied rows not saved yet");
+        const QString below = RollupToolTip(RollupOf(node));
+        if (!below.isEmpty())
+            lines << below;
+        return lines.join(QLatin1Char('\n'));
+    }
+    case Qt::FontRole:
+        if (IsPending(node))
+        {
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        return QVariant();
+    default:
+        break;
+    }
     if (role == Qt::DecorationRole)
     {
-        const QString path = IconPath(node->NodeType(), node->HasChildren());
+        const QString path = IconPath(ShownType(node), node->HasChildren());
         if (path.isEmpty())
             return QVariant();
         return QIcon(path);

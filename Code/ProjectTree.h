@@ -4,10 +4,16 @@
 #include "Tree.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 
 // The item model of one comparison: builds the comparison tree of two open
 // projects, marks every pair, and shows it as a one-column tree with a status
-// icon per node.
+// icon per node. Every node also carries its roll-up: how many items below it
+// are edited, only left or only right. A pair's own status says only whether
+// its own properties differ; the roll-up says whether anything inside does.
+//
+// A pair whose copied rows are not saved yet has a pending status: what the
+// pair will be once saved. The icon, the roll-up and the filter show that one.
 class ProjectTree : public QAbstractItemModel, public Tree
 {
     Q_OBJECT
@@ -16,8 +22,39 @@ public:
     ProjectTree(long lhsProject, long rhsProject);
     ~ProjectTree() override;
 
-    // Marks every pair again from the documents' current contents.
+    // The items below a node that differ, by status.
+    struct Rollup
+    {
+        int mEdited = 0;
+        int mLeftOnly = 0;
+        int mRightOnly = 0;
+
+        int Total() const { return mEdited + mLeftOnly + mRightOnly; }
+        bool operator==(const Rollup& other) const
+        {
+            return mEdited == other.mEdited && mLeftOnly == other.mLeftOnly && mRightOnly == other.mRightOnly;
+        }
+        bool operator!=(const Rollup& other) const { return !(*this == other); }
+    };
+
+    // Marks every pair again from the documents' current contents; pending
+    // statuses are dropped (the documents now hold what was copied).
     void RefreshNodeTypes();
+
+    // What a pair will be once its copied rows are saved; 0 drops the
+    // pending status.
+    void SetPendingType(ProjectTreeNodeBase* node, int type);
+    // Tells the views that a node's data may have changed.
+    void Announce(const ProjectTreeNodeBase* node);
+    bool IsPending(const ProjectTreeNodeBase* node) const { return mPending.contains(node); }
+    // The status shown: the pending one where there is one.
+    int ShownType(const ProjectTreeNodeBase* node) const;
+
+    Rollup RollupOf(const ProjectTreeNodeBase* node) const { return mRollups.value(node); }
+    // "~2 <1 >3": only the counts that are not zero; empty for none.
+    static QString RollupText(const Rollup& rollup);
+    // "Below: 2 edited, 1 only left, 3 only right"; empty for none.
+    static QString RollupToolTip(const Rollup& rollup);
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -27,6 +64,16 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     // The node's status (TreeNodeType) for views and tests that read it.
     static constexpr int StatusRole = Qt::UserRole + 1;
+    // The status shown (int): StatusRole, or the pending status of a pair
+    // whose copies are not saved yet.
+    static constexpr int ShownStatusRole = Qt::UserRole + 2;
+    // bool: the pair has copied rows that are not saved yet.
+    static constexpr int PendingRole = Qt::UserRole + 3;
+    // The roll-up counts below a node (int each), and as RollupText.
+    static constexpr int EditedBelowRole = Qt::UserRole + 4;
+    static constexpr int LeftOnlyBelowRole = Qt::UserRole + 5;
+    static constexpr int RightOnlyBelowRole = Qt::UserRole + 6;
+    static constexpr int RollupTextRole = Qt::UserRole + 7;
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
@@ -36,4 +83,17 @@ public:
 
     // The icon resource of a status, or an empty string for none.
     static QString IconPath(int type, bool hasChildren);
+
+private:
+    // Counts every node again and tells the views of each node whose shown
+    // status or roll-up changed.
+    void UpdateRollups(bool announce);
+    Rollup Count(const ProjectTreeNodeBase* node, QHash<const ProjectTreeNodeBase*, Rollup>& rollups) const;
+    void AnnounceChanges(ProjectTreeNodeBase* node, const QHash<const ProjectTreeNodeBase*, Rollup>& before);
+    void RememberShownTypes(const ProjectTreeNodeBase* node);
+
+    QHash<const ProjectTreeNodeBase*, Rollup> mRollups;
+    QHash<const ProjectTreeNodeBase*, int> mPending;
+    // The shown status of every node as last announced to the views.
+    QHash<const ProjectTreeNodeBase*, int> mShownTypes;
 };

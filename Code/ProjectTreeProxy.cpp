@@ -8,6 +8,15 @@ ProjectTreeProxy::ProjectTreeProxy(QObject* parent) : QSortFilterProxyModel(pare
 {
 }
 
+void ProjectTreeProxy::KeepShown(const ProjectTreeNodeBase* node)
+{
+    const ProjectTreeNodeBase* before = mKept;
+    mKept = node;
+    auto* tree = qobject_cast<ProjectTree*>(sourceModel());
+    if (tree && before && before != node)
+        tree->Announce(before);
+}
+
 bool ProjectTreeProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
 {
     const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
@@ -17,10 +26,12 @@ bool ProjectTreeProxy::filterAcceptsRow(int sourceRow, const QModelIndex& source
     if (!tree)
         return true;
     const ProjectTreeNodeBase* node = tree->NodeOf(index);
-    if (node->HasChildren())
+    if (node->HasChildren() || node == mKept)
         return true;
     QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
     const int mask = settings.value(QStringLiteral("prefs/ViewOptions"), 15).toInt();
-    const int type = node->NodeType();
+    // A pair whose copies make it identical leaves the view at once, not at
+    // the next save.
+    const int type = tree->ShownType(node);
     return (type & mask) == type;
 }

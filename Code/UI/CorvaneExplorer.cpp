@@ -10,14 +10,19 @@
 #include "PreviewItemDelegate.h"
 #include "PreviewModel.h"
 #include "ProjectTree.h"
+#include "ProjectTreeProxy.h"
 #include "Settings.h"
+#include "TreeItemDelegate.h"
 #include "XImageLoader.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -29,6 +34,12 @@ namespace
 {
 
 const char* const kGeometryKey = "CorvaneExplorer/Geometry";
+// The statuses the tree shows, as a mask of TreeNodeType bits (the Settings
+// dialog's view options).
+const char* const kViewOptionsKey = "prefs/ViewOptions";
+// The zoom of story previews in percent; 0 fits them to their column.
+const char* const kPreviewZoomKey = "prefs/PreviewZoom";
+constexpr int kAllStatuses = OnlyInLeft | OnlyInRight | Identical | HasEdits;
 
 QSettings AppSettings()
 {
@@ -93,19 +104,35 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     setWindowModality(Qt::NonModal);
 
     mUi->mExplorer->setModel(&model);
+    mUi->mExplorer->setItemDelegate(new TreeItemDelegate(this));
     // Open on the comparison's outline: the project pair and its folders of
     // layouts, stories and assets.
     mUi->mExplorer->expandToDepth(1);
 
+    if (!ProjectName(0).isEmpty())
+        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    mComparisonStatus = new QLabel(this);
+    mComparisonStatus->setObjectName(QStringLiteral("mComparisonStatus"));
+    mSelectionStatus = new QLabel(this);
+    mSelectionStatus->setObjectName(QStringLiteral("mSelectionStatus"));
+    mUi->mStatusbar->addWidget(mComparisonStatus);
+    mUi->mStatusbar->addWidget(mSelectionStatus, 1);
+    // Copies, undos and saves change the counts in the tree.
+    connect(&model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar);
+
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
 
     mUi->mDiffTable->setItemDelegate(&mDelegate);
-    mUi->mPreviewTable->setItemDelegate(new PreviewItemDelegate(this));
+    mPreviewDelegate = new PreviewItemDelegate(this);
+    mUi->mPreviewTable->setItemDelegate(mPreviewDelegate);
+    mUi->mPreviewTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    mUi->mPreviewTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
 
     mUi->mDiffTable->installEventFilter(this);
+    mUi->mExplorer->installEventFilter(this);
     installEventFilter(this);
 
     mUndoGroup = new QUndoGroup(this);
@@ -122,6 +149,53 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     mUi->mToolBar->addAction(undo);
     mUi->mToolBar->addAction(redo);
 
+    mOnlyDifferences =
+        new QAction(QIcon(QStringLiteral(":/FolderHasEdits.png")), tr("Show Only Differences"), this);
+    mOnlyDifferences->setObjectName(QStringLiteral("actionShowOnlyDifferences"));
+    mOnlyDifferences->setCheckable(true);
+    mOnlyDifferences->setToolTip(tr("Hide identical items (the view options of Settings)"));
+    mUi->menuEdit->addAction(mOnlyDifferences);
+    mUi->mToolBar->addAction(mOnlyDifferences);
+    mPreviewZoom = new QComboBox(this);
+    mPreviewZoom->setObjectName(QStringLiteral("mPreviewZoom"));
+    mPreviewZoom->setToolTip(tr("The size of story previews"));
+    mPreviewZoom->addItem(tr("Fit width"), 0);
+    for (int percent : {100, 150, 200})
+        mPreviewZoom->addItem(QStringLiteral("%1%").arg(percent), percent);
+    mUi->mToolBar->addWidget(mPreviewZoom);
+    const int zoom = AppSettings().value(QLatin1String(kPreviewZoomKey), 100).toInt();
+    mPreviewZoom->setCurrentIndex(qMax(0, mPreviewZoom->findData(zoom)));
+    mPreviewDelegate->SetZoom(mPreviewZoom->currentData().toInt() / 100.0);
+    connect(mPreviewZoom, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &CorvaneExplorer::SetPreviewZoom);
+
+    mWords = new QAction(tr("Words"), this);
+    mWords->setObjectName(QStringLiteral("actionCompareWords"));
+    mWords->setCheckable(true);
+    mWords->setToolTip(tr("Compare story text word by word; off: character by character"));
+    mUi->menuEdit->addAction(mWords);
+    mUi->mToolBar->addAction(mWords);
+    ReadViewOptions();
+    connect(mOnlyDifferences, &QAction::toggled, this, &CorvaneExplorer::ShowOnlyDifferences);
+    connect(mWords, &QAction::toggled, this, &CorvaneExplorer::CompareWords);
+
+    mCopyAllLeft = new QAction(QIcon(QStringLiteral(":/CopyLeft.png")), tr("Copy All Left"), this);
+    mCopyAllLeft->setObjectName(QStringLiteral("actionCopyAllLeft"));
+    mCopyAllLeft->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left));
+    mCopyAllLeft->setToolTip(tr("Copy every difference of the pair to the LHS (Alt + Shift + Left)"));
+    mCopyAllRight = new QAction(QIcon(QStringLiteral(":/CopyRight.png")), tr("Copy All Right"), this);
+    mCopyAllRight->setObjectName(QStringLiteral("actionCopyAllRight"));
+    mCopyAllRight->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right));
+    mCopyAllRight->setToolTip(tr("Copy every difference of the pair to the RHS (Alt + Shift + Right)"));
+    for (QAction* action : {mCopyAllRight, mCopyAllLeft})
+    {
+        action->setEnabled(false);
+        mUi->menuEdit->addAction(action);
+        mUi->mToolBar->addAction(action);
+    }
+    connect(mCopyAllLeft, &QAction::triggered, this, &CorvaneExplorer::CopyAllLeft);
+    connect(mCopyAllRight, &QAction::triggered, this, &CorvaneExplorer::CopyAllRight);
+
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
@@ -132,6 +206,56 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
 
     emit dirty(false);
     mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
+    UpdateStatusBar();
+}
+
+QString CorvaneExplorer::ProjectName(int side) const
+{
+    ProjectTree* tree = Tree();
+    if (!tree || tree->Root()->ChildCount() == 0)
+        return QString();
+    auto* projects = dynamic_cast<ProjectTreeNode<Project>*>(tree->Root()->Child(0));
+    if (!projects)
+        return QString();
+    return side == 0 ? projects->mLeft.Name() : projects->mRight.Name();
+}
+
+void CorvaneExplorer::UpdateStatusBar()
+{
+    if (ProjectTree* tree = Tree(); tree && tree->Root()->ChildCount() > 0)
+    {
+        const ProjectTree::Rollup all = tree->RollupOf(tree->Root()->Child(0));
+        mComparisonStatus->setText(all.Total() == 0
+                                       ? QStringLiteral("The projects are identical")
+                                       : QStringLiteral("%1 in the comparison (%2)")
+                                             .arg(all.Total() == 1
+                                                      ? QStringLiteral("1 differing item")
+                                                      : QStringLiteral("%1 differing items").arg(all.Total()),
+                                                  ProjectTree::RollupText(all)));
+    }
+    DiffModel* model = ShownDiffModel();
+    if (!model)
+    {
+        mSelectionStatus->clear();
+        return;
+    }
+    const QModelIndex current = mUi->mDiffTable->currentIndex();
+    int total = 0;
+    int place = 0;
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (!model->IsEquality(model->index(row, 0)))
+        {
+            ++total;
+            if (current.isValid() && row <= current.row())
+                place = total;
+        }
+    const QString item =
+        mModelNodes.contains(model) ? mModelNodes.value(model)->Data(0).toString() : QString();
+    QString text = total == 1 ? QStringLiteral("%1: 1 difference").arg(item)
+                              : QStringLiteral("%1: %2 differences").arg(item).arg(total);
+    if (current.isValid() && total > 0 && !model->IsEquality(current))
+        text += QStringLiteral(", difference %1 of %2").arg(place).arg(total);
+    mSelectionStatus->setText(text);
 }
 
 CorvaneExplorer::~CorvaneExplorer()
@@ -194,9 +318,21 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
         {
             model = visitor.Diff(*node);
             if (model)
+            {
                 mDiffModels.insert(node->mId, model);
+                mModelNodes.insert(model, node);
+                model->SetColumnTitles(
+                    QStringLiteral("LHS %1: %2")
+                        .arg(ProjectName(0), model->headerData(0, Qt::Horizontal).toString()),
+                    QStringLiteral("RHS %1: %2")
+                        .arg(ProjectName(1), model->headerData(1, Qt::Horizontal).toString()));
+                // Copies, undos and redos all move the stack's index.
+                connect(model->UndoStack(), &QUndoStack::indexChanged, this,
+                        [this, model]() { UpdatePendingStatus(model); });
+            }
         }
     }
+    KeepShown(node);
 
     mUndoGroup->setActiveStack(nullptr);
     QItemSelectionModel* oldSelection = mUi->mDiffTable->selectionModel();
@@ -214,12 +350,30 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     }
     connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &CorvaneExplorer::UpdateActions);
-
+    if (mUi->mDiffTable->selectionModel())
+        connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                &CorvaneExplorer::UpdateStatusBar);
+    // The copy actions follow the current row only; next, previous and
+    // copy all follow every change of a row, undo and redo included.
+    if (model)
+    {
+        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::RefreshNavigation,
+                Qt::UniqueConnection);
+        // A copied row shows the other side's text, which may take more or
+        // fewer lines.
+        connect(model, &QAbstractItemModel::dataChanged, mUi->mDiffTable, &QTableView::resizeRowsToContents,
+                Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::modelReset, mUi->mDiffTable, &QTableView::resizeRowsToContents,
+                Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar,
+                Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &CorvaneExplorer::UpdateStatusBar,
+                Qt::UniqueConnection);
+    }
 
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
-    mUi->actionNextDiff->setEnabled(false);
-    mUi->actionPreviousDiff->setEnabled(false);
+    UpdateNavigation();
 
     // The shown preview goes into the cache under its own node when it leaves
     // the table (the cache then deletes its least recently used models).
@@ -239,10 +393,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (oldSelection != mUi->mPreviewTable->selectionModel())
         delete oldSelection;
     if (preview)
-        connect(preview, &QAbstractItemModel::dataChanged, mUi->mPreviewTable,
-                &QTableView::resizeRowsToContents, Qt::UniqueConnection);
-    StretchColumns(mUi->mPreviewTable);
-    mUi->mPreviewTable->resizeRowsToContents();
+        connect(preview, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::FitPreviewColumns,
+                Qt::UniqueConnection);
+    FitPreviewColumns();
+    UpdateStatusBar();
 }
 
 void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
@@ -253,23 +407,20 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     {
         mUi->actionCopyLeft->setEnabled(false);
         mUi->actionCopyRight->setEnabled(false);
-        mUi->actionNextDiff->setEnabled(false);
-        mUi->actionPreviousDiff->setEnabled(false);
+        UpdateNavigation();
         return;
     }
 
-    bool next = false;
-    for (int row = current.row() + 1; row < model->rowCount() && !next; ++row)
-        next = !model->IsEquality(model->index(row, current.column()));
-    bool previous = false;
-    for (int row = current.row() - 1; row >= 0 && !previous; --row)
-        previous = !model->IsEquality(model->index(row, current.column()));
     const bool copy = !model->IsEquality(current) && model->CanApply(current);
-
-    mUi->actionNextDiff->setEnabled(next);
-    mUi->actionPreviousDiff->setEnabled(previous);
+    UpdateNavigation();
     mUi->actionCopyLeft->setEnabled(copy);
     mUi->actionCopyRight->setEnabled(copy);
+}
+
+void CorvaneExplorer::RefreshNavigation()
+{
+    if (sender() == ShownDiffModel())
+        UpdateNavigation();
 }
 
 void CorvaneExplorer::SelectRow(int row, int column)
@@ -280,32 +431,133 @@ void CorvaneExplorer::SelectRow(int row, int column)
     mUi->mDiffTable->setCurrentIndex(model->index(row, qMax(0, column)));
 }
 
-void CorvaneExplorer::MoveNext()
+int CorvaneExplorer::AdjacentChangeRow(int row, int column, bool forward) const
 {
     DiffModel* model = ShownDiffModel();
     if (!model)
-        return;
+        return -1;
+    const int step = forward ? 1 : -1;
+    for (int at = row + step; at >= 0 && at < model->rowCount(); at += step)
+        if (!model->IsEquality(model->index(at, qMax(0, column))))
+            return at;
+    return -1;
+}
+
+namespace
+{
+
+bool IsDiffering(const QModelIndex& index)
+{
+    const int type = index.data(ProjectTree::ShownStatusRole).toInt();
+    return type == HasEdits || type == OnlyInLeft || type == OnlyInRight;
+}
+
+// Depth first, in the order a fully expanded tree shows its items.
+QModelIndex NextInOrder(const QAbstractItemModel* model, const QModelIndex& index)
+{
+    if (model->rowCount(index) > 0)
+        return model->index(0, 0, index);
+    for (QModelIndex at = index; at.isValid(); at = at.parent())
+    {
+        const QModelIndex sibling = at.sibling(at.row() + 1, 0);
+        if (sibling.isValid())
+            return sibling;
+    }
+    return QModelIndex();
+}
+
+QModelIndex LastDescendant(const QAbstractItemModel* model, QModelIndex index)
+{
+    for (int rows = model->rowCount(index); rows > 0; rows = model->rowCount(index))
+        index = model->index(rows - 1, 0, index);
+    return index;
+}
+
+QModelIndex PreviousInOrder(const QAbstractItemModel* model, const QModelIndex& index)
+{
+    if (!index.isValid())
+        return LastDescendant(model, QModelIndex());
+    if (index.row() > 0)
+        return LastDescendant(model, index.sibling(index.row() - 1, 0));
+    return index.parent();
+}
+
+} // namespace
+
+QModelIndex CorvaneExplorer::AdjacentDifferingItem(bool forward) const
+{
+    const QAbstractItemModel* model = mUi->mExplorer->model();
+    if (!model)
+        return QModelIndex();
+    QModelIndex at = mUi->mExplorer->currentIndex();
+    // The project pair differs by its paths alone: never a stop.
+    do
+    {
+        at = forward ? NextInOrder(model, at.isValid() ? at : QModelIndex()) : PreviousInOrder(model, at);
+    } while (at.isValid() && (!IsDiffering(at) || !at.parent().isValid()));
+    return at;
+}
+
+void CorvaneExplorer::Move(bool forward)
+{
     const QModelIndex current = mUi->mDiffTable->currentIndex();
     const int column = qMax(0, current.column());
-    int row = current.isValid() ? current.row() + 1 : 0;
-    while (row < model->rowCount() && model->IsEquality(model->index(row, column)))
-        ++row;
-    SelectRow(row, column);
+    if (DiffModel* model = ShownDiffModel())
+    {
+        const int from = current.isValid() ? current.row() : (forward ? -1 : model->rowCount());
+        const int row = AdjacentChangeRow(from, column, forward);
+        if (row >= 0)
+        {
+            SelectRow(row, column);
+            return;
+        }
+    }
+    const QModelIndex item = AdjacentDifferingItem(forward);
+    if (!item.isValid())
+        return;
+    mUi->mExplorer->setCurrentIndex(item);
+    mUi->mExplorer->scrollTo(item);
+    if (DiffModel* model = ShownDiffModel())
+    {
+        const int row = AdjacentChangeRow(forward ? -1 : model->rowCount(), column, forward);
+        if (row >= 0)
+            SelectRow(row, column);
+    }
+    UpdateNavigation();
+}
+
+void CorvaneExplorer::MoveNext()
+{
+    Move(true);
 }
 
 void CorvaneExplorer::MovePrevious()
 {
-    DiffModel* model = ShownDiffModel();
-    if (!model)
+    Move(false);
+}
+
+void CorvaneExplorer::UpdateNavigation()
+{
+    UpdateCopyAll();
+    // With nothing selected the window offers no actions at all.
+    if (!mUi->mExplorer->selectionModel() || !mUi->mExplorer->selectionModel()->hasSelection())
+    {
+        mUi->actionNextDiff->setEnabled(false);
+        mUi->actionPreviousDiff->setEnabled(false);
         return;
+    }
     const QModelIndex current = mUi->mDiffTable->currentIndex();
-    if (!current.isValid())
-        return;
-    const int column = current.column();
-    int row = current.row() - 1;
-    while (row > 0 && model->IsEquality(model->index(row, column)))
-        --row;
-    SelectRow(row, column);
+    bool next = false;
+    bool previous = false;
+    if (DiffModel* model = ShownDiffModel())
+    {
+        const int column = qMax(0, current.column());
+        next = AdjacentChangeRow(current.isValid() ? current.row() : -1, column, true) >= 0;
+        previous =
+            AdjacentChangeRow(current.isValid() ? current.row() : model->rowCount(), column, false) >= 0;
+    }
+    mUi->actionNextDiff->setEnabled(next || AdjacentDifferingItem(true).isValid());
+    mUi->actionPreviousDiff->setEnabled(previous || AdjacentDifferingItem(false).isValid());
 }
 
 void CorvaneExplorer::Apply(ApplyDirection direction)
@@ -324,6 +576,67 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
     mUi->mDiffTable->clearSelection();
 }
 
+QList<int> CorvaneExplorer::CopyableRows(const DiffModel& model)
+{
+    QList<int> rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+    {
+        const QModelIndex index = model.index(row, 0);
+        if (!model.IsEquality(index) && model.CanApply(index))
+            rows << row;
+    }
+    return rows;
+}
+
+void CorvaneExplorer::UpdateCopyAll()
+{
+    const DiffModel* model = ShownDiffModel();
+    const bool any = model && !CopyableRows(*model).isEmpty();
+    mCopyAllLeft->setEnabled(any);
+    mCopyAllRight->setEnabled(any);
+}
+
+void CorvaneExplorer::CopyAll(ApplyDirection direction)
+{
+    DiffModel* model = ShownDiffModel();
+    if (!model)
+        return;
+    const QList<int> rows = CopyableRows(*model);
+    if (rows.isEmpty())
+        return;
+    const QString item =
+        mModelNodes.contains(model) ? mModelNodes.value(model)->Data(0).toString() : QString();
+    const QString side = direction == Left ? QStringLiteral("LHS") : QStringLiteral("RHS");
+    QMessageBox ask(
+        QMessageBox::Question, QStringLiteral("CorvaneXT"),
+        rows.size() == 1
+            ? QStringLiteral("Copy 1 difference of %1 to the %2?").arg(item, side)
+            : QStringLiteral("Copy %1 differences of %2 to the %3?").arg(rows.size()).arg(item, side),
+        QMessageBox::Yes | QMessageBox::Cancel, this);
+    ask.setObjectName(QStringLiteral("mCopyAllQuestion"));
+    ask.setInformativeText(QStringLiteral("One step: Undo takes all of them back."));
+    ask.setDefaultButton(QMessageBox::Yes);
+    if (ask.exec() != QMessageBox::Yes)
+        return;
+    QUndoStack* stack = model->UndoStack();
+    stack->beginMacro(direction == Left ? tr("Copy All Left") : tr("Copy All Right"));
+    for (int row : rows)
+        stack->push(new ApplyCommand(model, model->index(row, 0), direction, nullptr));
+    stack->endMacro();
+    mUi->mDiffTable->clearSelection();
+    UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
+}
+
+void CorvaneExplorer::CopyAllLeft()
+{
+    CopyAll(Left);
+}
+
+void CorvaneExplorer::CopyAllRight()
+{
+    CopyAll(Right);
+}
+
 void CorvaneExplorer::ApplyLeft()
 {
     Apply(Left);
@@ -332,6 +645,24 @@ void CorvaneExplorer::ApplyLeft()
 void CorvaneExplorer::ApplyRight()
 {
     Apply(Right);
+}
+
+void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
+{
+    ProjectTreeNodeBase* node = mModelNodes.value(model, nullptr);
+    ProjectTree* tree = Tree();
+    if (!node || !tree)
+        return;
+    if (!model->HasAppliedRows(Left) && !model->HasAppliedRows(Right))
+        tree->SetPendingType(node, 0);
+    else
+        tree->SetPendingType(node, model->OpenChangeCount() == 0 ? int(Identical) : int(node->NodeType()));
+}
+
+void CorvaneExplorer::KeepShown(const ProjectTreeNodeBase* node)
+{
+    if (auto* proxy = dynamic_cast<ProjectTreeProxy*>(mUi->mExplorer->model()))
+        proxy->KeepShown(node);
 }
 
 void CorvaneExplorer::DirtinessChanged(bool)
@@ -436,6 +767,7 @@ void CorvaneExplorer::ClearModels()
     mUndoGroup->setActiveStack(nullptr);
     const QMap<QUuid, DiffModel*> models = mDiffModels;
     mDiffModels.clear();
+    mModelNodes.clear();
     qDeleteAll(models);
 }
 
@@ -466,10 +798,91 @@ void CorvaneExplorer::prefs()
 {
     Settings settings(this);
     settings.setModal(true);
+    const DiffModel::Granularity before = DiffModel::StoryGranularity();
     if (settings.exec() != QDialog::Accepted)
         return;
+    ReadViewOptions();
+    if (DiffModel::StoryGranularity() != before)
+        RediffUntouchedModels();
     if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
         proxy->invalidate();
+}
+
+void CorvaneExplorer::ReadViewOptions()
+{
+    const int mask = AppSettings().value(QLatin1String(kViewOptionsKey), kAllStatuses).toInt();
+    const QSignalBlocker quiet(mOnlyDifferences);
+    mOnlyDifferences->setChecked(!(mask & Identical));
+    const QSignalBlocker quietWords(mWords);
+    mWords->setChecked(DiffModel::StoryGranularity() == DiffModel::Words);
+}
+
+void CorvaneExplorer::CompareWords(bool words)
+{
+    AppSettings().setValue(QLatin1String(DiffModel::kGranularityKey),
+                           words ? QStringLiteral("words") : QStringLiteral("characters"));
+    RediffUntouchedModels();
+}
+
+void CorvaneExplorer::RediffUntouchedModels()
+{
+    for (DiffModel* model : qAsConst(mDiffModels))
+        if (model->UndoStack()->count() == 0 && !model->HasVerticalHeader())
+            model->Reset();
+    UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
+}
+
+void CorvaneExplorer::ShowOnlyDifferences(bool only)
+{
+    QSettings settings = AppSettings();
+    int mask = settings.value(QLatin1String(kViewOptionsKey), kAllStatuses).toInt();
+    mask = only ? (mask & ~Identical) : (mask | Identical);
+    settings.setValue(QLatin1String(kViewOptionsKey), mask);
+    settings.sync();
+    if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
+        proxy->invalidate();
+}
+
+void CorvaneExplorer::SetPreviewZoom(int choice)
+{
+    const int percent = mPreviewZoom->itemData(choice).toInt();
+    AppSettings().setValue(QLatin1String(kPreviewZoomKey), percent);
+    mPreviewDelegate->SetZoom(percent / 100.0);
+    FitPreviewColumns();
+    mUi->mPreviewTable->viewport()->update();
+}
+
+void CorvaneExplorer::FitPreviewColumns()
+{
+    QTableView* table = mUi->mPreviewTable;
+    const int half = qMax(1, table->viewport()->width() / 2);
+    // A drawing (a spread) shows whole, within the table's height too.
+    mPreviewDelegate->SetMaxHeight(table->viewport()->height() - 4);
+    int needed = 0;
+    if (QAbstractItemModel* model = table->model())
+        for (int column = 0; column < model->columnCount(); ++column)
+        {
+            const QModelIndex index = model->index(0, column);
+            if (!index.data(PreviewModel::ZoomableRole).toBool())
+                continue;
+            const QVariant picture = index.data(Qt::DecorationRole);
+            if (picture.userType() == QMetaType::QImage)
+                needed = qMax(
+                    needed,
+                    mPreviewDelegate->ShownSize(index, picture.value<QImage>().size(), half).width() + 4);
+        }
+    if (needed <= half)
+    {
+        StretchColumns(table);
+    }
+    else
+    {
+        QHeaderView* header = table->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::Interactive);
+        header->resizeSection(0, needed);
+        header->resizeSection(1, needed);
+    }
+    table->resizeRowsToContents();
 }
 
 void CorvaneExplorer::about()
@@ -545,6 +958,14 @@ bool CorvaneExplorer::eventFilter(QObject* object, QEvent* event)
 {
     if (event->type() == QEvent::Timer && XImageLoader::WorkInProgress())
         return true;
+    // Alt+Up and Alt+Down move between differences; with none left they do
+    // nothing rather than move the tree to its next row.
+    if (event->type() == QEvent::KeyPress && object == mUi->mExplorer)
+    {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & Qt::AltModifier) && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down))
+            return true;
+    }
     if (event->type() == QEvent::KeyPress && (object == mUi->mDiffTable || object == this))
     {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -563,5 +984,5 @@ void CorvaneExplorer::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     mUi->mDiffTable->resizeRowsToContents();
-    mUi->mPreviewTable->resizeRowsToContents();
+    FitPreviewColumns();
 }

@@ -4,6 +4,7 @@
 #include "PatchItemDelegate.h"
 
 #include <QCache>
+#include <QHash>
 #include <QItemSelection>
 #include <QMainWindow>
 #include <QMap>
@@ -12,12 +13,16 @@
 
 #include <memory>
 
+class PreviewItemDelegate;
 class PreviewModel;
 class ProjectTree;
 class ProjectTreeNodeBase;
 class QAbstractItemModel;
+class QAction;
 class QCloseEvent;
+class QComboBox;
 class QEventLoop;
+class QLabel;
 class QUndoGroup;
 class Ui_CorvaneExplorer;
 
@@ -80,8 +85,14 @@ private slots:
     void MovePrevious();
     void ApplyLeft();
     void ApplyRight();
+    void CopyAllLeft();
+    void ShowOnlyDifferences(bool only);
+    void CompareWords(bool words);
+    void SetPreviewZoom(int choice);
+    void CopyAllRight();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
+    void RefreshNavigation();
 
 private:
     ProjectTreeNodeBase* NodeOf(const QModelIndex& proxyIndex) const;
@@ -90,7 +101,39 @@ private:
     PreviewModel* ShownPreviewModel() const;
     void Apply(ApplyDirection direction);
     void SelectRow(int row, int column);
+    // The change row after (before) `row` in the shown table; -1 for none.
+    int AdjacentChangeRow(int row, int column, bool forward) const;
+    // The next (previous) item of the tree, in the order it shows them, whose
+    // status differs; invalid for none.
+    QModelIndex AdjacentDifferingItem(bool forward) const;
+    // Moves to the next (previous) difference: a change row of the shown
+    // pair, or else the next differing item, at its first (last) change row.
+    // The same from the tree and from the table.
+    void Move(bool forward);
+    void UpdateNavigation();
+    // Copies every change row of the selected pair one way, as one step on
+    // its undo stack, once the user has seen how many.
+    void CopyAll(ApplyDirection direction);
+    // The change rows of a model that can be copied.
+    static QList<int> CopyableRows(const DiffModel& model);
+    void UpdateCopyAll();
+    // The toolbar toggle from the stored view options.
+    void ReadViewOptions();
+    // Compares anew the pairs that have no copies yet, after the story
+    // granularity changed; pairs with copies keep their rows until saved.
+    void RediffUntouchedModels();
+    // Text previews at a zoom larger than their column widen the columns,
+    // and the table scrolls; otherwise the columns share the width.
+    void FitPreviewColumns();
     void UpdateSaveButton();
+    // The pair's pending status in the tree, from its model's copied rows.
+    void UpdatePendingStatus(DiffModel* model);
+    void KeepShown(const ProjectTreeNodeBase* node);
+    // The two projects' file names, for the title and the table headers.
+    QString ProjectName(int side) const;
+    // The status bar: differing items in the whole comparison, and the
+    // selected pair's changes with the current one's place among them.
+    void UpdateStatusBar();
 
     std::unique_ptr<Ui_CorvaneExplorer> mUi;
     PatchItemDelegate mDelegate;
@@ -99,6 +142,15 @@ private:
     QCache<QUuid, PreviewModel> mPreviewCache;
     QUndoGroup* mUndoGroup;
     QMap<QUuid, DiffModel*> mDiffModels;
+    QHash<const DiffModel*, ProjectTreeNodeBase*> mModelNodes;
+    QAction* mOnlyDifferences = nullptr;
+    QAction* mWords = nullptr;
+    PreviewItemDelegate* mPreviewDelegate = nullptr;
+    QComboBox* mPreviewZoom = nullptr;
+    QAction* mCopyAllLeft = nullptr;
+    QAction* mCopyAllRight = nullptr;
+    QLabel* mComparisonStatus = nullptr;
+    QLabel* mSelectionStatus = nullptr;
     bool mUnsavedLeft = false;
     bool mUnsavedRight = false;
 };

@@ -8,6 +8,8 @@
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <cmath>
+
 PatchItemDelegate::PatchItemDelegate(QObject* parent) : QItemDelegate(parent)
 {
 }
@@ -82,6 +84,9 @@ void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewIte
     QVector<QTextLayout::FormatRange> formats;
     if (const auto* model = qobject_cast<const DiffModel*>(mIndex.model()))
         model->StyleText(mIndex, formats);
+    if (option.state & QStyle::State_Selected)
+        ForSelection(formats, option.palette.color(group, QPalette::Highlight),
+                     option.palette.color(group, QPalette::HighlightedText));
     layout.setFormats(formats);
     const QSizeF size = DoTextLayout(layout, textRect.width());
     const QRect layoutRect =
@@ -97,6 +102,56 @@ void PatchItemDelegate::drawDisplay(QPainter* painter, const QStyleOptionViewIte
     else
     {
         layout.draw(painter, layoutRect.topLeft(), {}, layoutRect);
+    }
+}
+
+namespace
+{
+
+double Luminance(const QColor& colour)
+{
+    auto channel = [](double value)
+    { return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+// The colour of text on that background: the preferred one where it reads
+// well, else black or white, whichever stands out more.
+QColor ReadableOn(const QColor& background, const QColor& preferred)
+{
+    if (PatchItemDelegate::Contrast(preferred, background) >= 4.5)
+        return preferred;
+    return PatchItemDelegate::Contrast(Qt::black, background) >=
+                   PatchItemDelegate::Contrast(Qt::white, background)
+               ? QColor(Qt::black)
+               : QColor(Qt::white);
+}
+
+} // namespace
+
+double PatchItemDelegate::Contrast(const QColor& a, const QColor& b)
+{
+    const double first = Luminance(a) + 0.05;
+    const double second = Luminance(b) + 0.05;
+    return first > second ? first / second : second / first;
+}
+
+// The change and equality colours are chosen for the table's background; on
+// the selection colour they may not read at all. Selected, every range takes
+// a colour that reads on what is behind it, and changed text is underlined so
+// that it still stands apart from the rest.
+void PatchItemDelegate::ForSelection(QVector<QTextLayout::FormatRange>& formats, const QColor& highlight,
+                                     const QColor& highlightedText)
+{
+    for (QTextLayout::FormatRange& range : formats)
+    {
+        const bool changed = range.format.boolProperty(DiffModel::kChangeProperty);
+        const QColor behind =
+            range.format.background().style() != Qt::NoBrush ? range.format.background().color() : highlight;
+        range.format.setForeground(ReadableOn(behind, highlightedText));
+        if (changed)
+            range.format.setFontUnderline(true);
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <QItemDelegate>
 #include <QModelIndex>
-
-class QTextLayout;
+#include <QTextLayout>
+#include <QVector>
 
 // Draws the cells of the patch table: the text as it is, never elided, in
 // the character formats the cell's DiffModel gives (changed text and
@@ -24,6 +24,12 @@ public:
     static constexpr QChar kHiddenMarker = QChar(0x00B7);
     // The text with every masked unit of hidden text as that marker.
     static QString ShowHidden(QString text);
+
+    // The contrast ratio of two colours, 1 (none) to 21 (black on white).
+    static double Contrast(const QColor& a, const QColor& b);
+    // Recolours a selected cell's formats so that they read on the selection.
+    static void ForSelection(QVector<QTextLayout::FormatRange>& formats, const QColor& highlight,
+                             const QColor& highlightedText);
 
 protected:
     void drawDisplay(QPainter* painter, const QStyleOptionViewItem& option, const QRect& rect,

@@ -50,7 +50,36 @@ bool IsOpenInHost(XTFileSpec file)
     return false;
 }
 
+bool IsSameFile(const QString& a, const QString& b)
+{
+    const QString first = QFileInfo(a).canonicalFilePath();
+    return !first.isEmpty() && first == QFileInfo(b).canonicalFilePath();
+}
+
+QString SideName(ProjectPicker::ComboID id)
+{
+    return id == ProjectPicker::LHS ? QStringLiteral("LHS") : QStringLiteral("RHS");
+}
+
 } // namespace
+
+QString ProjectPicker::BrowseFilter()
+{
+    return QStringLiteral("Projects (*.xprj *.xprt);;All files (*)");
+}
+
+void ProjectPicker::Refuse(ComboID id, const QString& message)
+{
+    const QString path = GetProjectPath(id);
+    if (!mFailedOpen.contains(path))
+        mFailedOpen << path;
+    if (!mRefused.contains(path))
+        mRefused << path;
+    mHistoryChanged = true;
+    (id == LHS ? mLHSValid : mRHSValid) = false;
+    mUi->mButtonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    mUi->mLabel->setText(message);
+}
 
 ProjectPicker::ProjectPicker(QWidget* parent)
     : QDialog(parent), mUi(std::make_unique<Ui_ProjectPickerClass>())
@@ -66,6 +95,8 @@ ProjectPicker::ProjectPicker(QWidget* parent)
     mUi->mLHSFileComboEdit->setCurrentIndex(-1);
     mUi->mRHSFileComboEdit->setCurrentIndex(-1);
     mUi->mLabel->clear();
+    // Nothing is picked yet, whatever the form says.
+    mUi->mButtonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
     if (mUi->mRHSFileComboEdit->count() > 0)
         mLastPath = QFileInfo(mUi->mRHSFileComboEdit->itemText(0)).absoluteFilePath();
 
@@ -84,6 +115,16 @@ ProjectPicker::~ProjectPicker()
 {
     if (mHistoryChanged)
     {
+        for (QComboBox* combo : {mUi->mLHSFileComboEdit, mUi->mRHSFileComboEdit})
+            for (const QString& refused : qAsConst(mRefused))
+            {
+                const int index = combo->findText(refused, Qt::MatchExactly | Qt::MatchCaseSensitive);
+                if (index >= 0 && index < combo->count() - 1)
+                {
+                    combo->removeItem(index);
+                    combo->addItem(refused);
+                }
+            }
         WriteHistory(QLatin1String(kLHSGroup), mUi->mLHSFileComboEdit);
         WriteHistory(QLatin1String(kRHSGroup), mUi->mRHSFileComboEdit);
     }
@@ -142,7 +183,7 @@ void ProjectPicker::AddFile(QComboBox* combo, const QString& path)
 void ProjectPicker::Browse(QComboBox* combo)
 {
     const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Locate Quark Project"), mLastPath);
+        QFileDialog::getOpenFileName(this, QStringLiteral("Locate Project"), mLastPath, BrowseFilter());
     if (!path.isEmpty())
         AddFile(combo, path);
 }
@@ -157,30 +198,23 @@ void ProjectPicker::BrowseRHS()
     Browse(mUi->mRHSFileComboEdit);
 }
 
-void ProjectPicker::EditTextChanged(QString text)
+void ProjectPicker::EditTextChanged(QString)
 {
-    const bool left = sender() == mUi->mLHSFileComboEdit;
-    bool& valid = left ? mLHSValid : mRHSValid;
-    QPushButton* ok = mUi->mButtonBox->button(QDialogButtonBox::Ok);
+    Validate(sender() == mUi->mLHSFileComboEdit ? LHS : RHS);
+}
 
-    auto refuse = [&](const QString& message)
-    {
-        valid = false;
-        ok->setEnabled(false);
-        if (!message.isNull())
-            mUi->mLabel->setText(message);
-    };
-
+bool ProjectPicker::Check(const QString& text, QString* message) const
+{
     if (text.isEmpty())
     {
-        refuse(QString());
-        return;
+        *message = QString();
+        return false;
     }
     const QFileInfo info(text);
     if (!info.exists() || info.isDir())
     {
-        refuse(QStringLiteral("The selected file does not exist or is a directory."));
-        return;
+        *message = QStringLiteral("The selected file does not exist or is a directory.");
+        return false;
     }
 
     XTFileSpec file = nullptr;
@@ -200,20 +234,55 @@ void ProjectPicker::EditTextChanged(QString text)
         bool isProject = false;
         if (XT::gFiles->IsFileOfType(&fileInfo, types, 2, &isProject) != 0 || !isProject)
         {
-            refuse(QStringLiteral("The selected file is not a QuarkXPress file."));
-            return;
+            *message = QStringLiteral("The selected file is not a QuarkXPress file.");
+            return false;
         }
     }
     if (CorvaneExplorerInvoker::IsInvoked(text) || openInHost)
     {
-        refuse(QStringLiteral("The selected file is already being compared or is open."));
-        return;
+        *message = QStringLiteral("The selected file is already being compared or is open.");
+        return false;
     }
+    if (mFailedOpen.contains(text))
+    {
+        *message = QStringLiteral("The selected file could not be opened.");
+        return false;
+    }
+    *message = QString();
+    return true;
+}
 
-    valid = true;
+// Both sides are checked at every change: a side refused for naming the same
+// file as the other becomes valid again when the other side changes.
+void ProjectPicker::Validate(ComboID changed)
+{
+    const ComboID other = changed == LHS ? RHS : LHS;
+    QString messages[2];
+    bool valid[2];
+    for (ComboID id : {LHS, RHS})
+        valid[id] = Check(GetProjectPath(id), &messages[id]);
+    if (valid[LHS] && valid[RHS] && IsSameFile(GetProjectPath(LHS), GetProjectPath(RHS)))
+    {
+        valid[changed] = false;
+        messages[changed] = QStringLiteral("The %1 project is the same file as the %2 project: pick another "
+                                           "file for the %1.")
+                                .arg(SideName(changed), SideName(other));
+    }
+    mLHSValid = valid[LHS];
+    mRHSValid = valid[RHS];
+    const QString text = GetProjectPath(changed);
+    if (!valid[changed] && !text.isEmpty() && Combo(changed)->findText(text) >= 0 && !mRefused.contains(text))
+        mRefused << text;
+    else if (valid[changed])
+        mRefused.removeAll(text);
+
     if (mLHSValid && mRHSValid)
         mUi->mLabel->clear();
-    ok->setEnabled(mLHSValid && mRHSValid);
+    else if (!messages[changed].isEmpty())
+        mUi->mLabel->setText(messages[changed]);
+    else if (!valid[other] && !messages[other].isEmpty())
+        mUi->mLabel->setText(messages[other]);
+    mUi->mButtonBox->button(QDialogButtonBox::Ok)->setEnabled(mLHSValid && mRHSValid);
 }
 
 QComboBox* ProjectPicker::ComboAt(const QPoint& pos) const

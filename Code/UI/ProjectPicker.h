@@ -10,7 +10,8 @@ class Ui_ProjectPickerClass;
 
 // The dialog in which the user picks the two project files of a comparison.
 // Each side validates its text at every change; OK is enabled only while both
-// sides name a project file that no comparison and no host window has open.
+// sides name a project file that no comparison and no host window has open,
+// and not the same one.
 class ProjectPicker : public QDialog
 {
     Q_OBJECT
@@ -31,6 +32,12 @@ public:
     QString Message() const;
     bool IsValid(ComboID id) const { return id == LHS ? mLHSValid : mRHSValid; }
     QComboBox* Combo(ComboID id) const;
+    // A side's file the host refused to open: the side is marked invalid
+    // with the message, and the file is not kept first in the history.
+    void Refuse(ComboID id, const QString& message);
+
+    // The Browse dialog's file types: project files first.
+    static QString BrowseFilter();
 
 private slots:
     void BrowseLHS();
@@ -43,6 +50,10 @@ protected:
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
+    // Whether a side's text names a usable project file; if not, why (an
+    // empty message for an empty text).
+    bool Check(const QString& text, QString* message) const;
+    void Validate(ComboID changed);
     void AddFile(QComboBox* combo, const QString& path);
     void Browse(QComboBox* combo);
     void ReadHistory(const QString& group, QComboBox* combo);
@@ -55,4 +66,8 @@ private:
     bool mLHSValid = false;
     bool mRHSValid = false;
     QString mLastPath;
+    // Paths refused in this session: moved behind the others in the history.
+    QStringList mRefused;
+    // Paths the host failed to open in this session.
+    QStringList mFailedOpen;
 };

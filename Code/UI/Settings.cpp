@@ -2,6 +2,7 @@
 
 #include "ui_Settings.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QSettings>
 #include <QStyle>
@@ -60,6 +61,9 @@ Settings::Settings(QWidget* parent) : QDialog(parent), mUi(new Ui_SettingsClass)
     mUi->showRightUniqueCheck->setChecked(options & kShowRightUnique);
     mUi->showIdenticalCheck->setChecked(options & kShowIdentical);
     mUi->showDiffCheck->setChecked(options & kShowDifferent);
+    mUi->compareWordsCheck->setChecked(settings.value(QStringLiteral("StoryGranularity")).toString() !=
+                                       QLatin1String("characters"));
+    connect(mUi->compareWordsCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
 }
 
 Settings::~Settings() = default;
@@ -87,6 +91,9 @@ void Settings::accept()
         settings.setValue(QStringLiteral("Colors/equalityFG"),
                           mUi->mEqualityFGColor->palette().color(QPalette::Button));
         settings.setValue(QStringLiteral("ViewOptions"), options);
+        settings.setValue(QStringLiteral("StoryGranularity"), mUi->compareWordsCheck->isChecked()
+                                                                  ? QStringLiteral("words")
+                                                                  : QStringLiteral("characters"));
     }
     QDialog::accept();
 }

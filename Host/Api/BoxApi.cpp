@@ -172,9 +172,25 @@ XTError GetBoxBounds(XTBoxRef box, int32_t flags, int32_t precision, XTFixedRect
     return XT::kNoErr;
 }
 
-const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,  GetBoxName,        GetBoxNumber,     GetFirstBox,
-                           GetNextBox,    GetBoxDocument, GetBoxContentType, IsPictureBox,     IsTextBox,
-                           MoveBox,       GetBoxRecord,   SetBoxRecord,      DisposeBoxRecord, GetBoxBounds};
+XTError SetBoxName(XTBoxRef box, HostString name)
+{
+    if (HostState::refuses("SetBoxName"))
+        return XT::kErrRefused;
+    const BoxLocation* location = locate(box);
+    if (!location || location->isSpreadBox())
+        return XT::kErrParam;
+    const QString text = stringOf(name);
+    if (location->box()->mName == text)
+        return XT::kNoErr;
+    location->box()->mName = text;
+    location->mProject->mModified = true;
+    return XT::kNoErr;
+}
+
+const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,    GetBoxName,     GetBoxNumber,
+                           GetFirstBox,   GetNextBox,       GetBoxDocument, GetBoxContentType,
+                           IsPictureBox,  IsTextBox,        MoveBox,        GetBoxRecord,
+                           SetBoxRecord,  DisposeBoxRecord, GetBoxBounds,   SetBoxName};
 
 } // namespace
 

@@ -50,6 +50,14 @@ int Fail(int status, const QString& message)
     return status;
 }
 
+// Whether Qt can open windows here: without one the plug-in's first window
+// aborts the process.
+bool HasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 QString ExecutableFolder()
 {
     char path[4096] = {0};
@@ -184,6 +192,13 @@ int main(int argc, char** argv)
         if (list)
         {
             ListMenu(entries);
+        }
+        else if (!command.isEmpty() && !HasDisplay())
+        {
+            status =
+                Fail(1, QStringLiteral("no display for the plug-in's windows (DISPLAY and WAYLAND_DISPLAY "
+                                       "are unset); --list works without one, and QT_QPA_PLATFORM="
+                                       "offscreen runs the windows unseen"));
         }
         else if (!command.isEmpty())
         {

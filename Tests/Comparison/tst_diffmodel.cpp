@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <memory>
 #include <random>
 #include <set>
 
@@ -161,10 +162,59 @@ private slots:
         TextEntity right(QStringLiteral("intro\rkeep this part y tail"), QStringLiteral("R"));
         DiffModel model(left, right);
         model.CompleteDiff();
-        // The unchanged " tail" after the last change is shorter than a
-        // patch margin and belongs to no row.
-        QCOMPARE(Cells(model), QStringList({"intro~|intro~", "keep this part x|keep this part y"}));
+        // The unchanged " tail" after the last change follows as a row of its
+        // own: the table shows the whole text.
+        QCOMPARE(Cells(model),
+                 QStringList({"intro~|intro~", "keep this part x|keep this part y", " tail| tail"}));
+        QVERIFY(model.IsEquality(model.index(2, 0)));
         QCOMPARE(Styles(model, 1, 0), QStringList({"0+15:e", "15+1:c"}));
+    }
+
+    // Story text is compared by whole words unless the setting says
+    // characters; a property's value is always one token.
+    void granularity_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("dictionary");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("right");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<QStringList>("leftStyles");
+
+        QTest::newRow("words by default")
+            << QString() << false << "The harbour opened\r"
+            << "The harbor opened\r" << QStringList({"The harbour opened~|The harbor opened~"})
+            << QStringList({"0+4:e", "4+7:c", "11+8:e"});
+        QTest::newRow("words") << "words" << false << "The harbour opened\r"
+                               << "The harbor opened\r"
+                               << QStringList({"The harbour opened~|The harbor opened~"})
+                               << QStringList({"0+4:e", "4+7:c", "11+8:e"});
+        QTest::newRow("characters") << "characters" << false << "The harbour opened\r"
+                                    << "The harbor opened\r"
+                                    << QStringList({"The harbour opened~|The harbor opened~"})
+                                    << QStringList({"0+9:e", "9+1:c", "10+9:e"});
+        QTest::newRow("property value as a whole")
+            << "characters" << true << "388 pt"
+            << "428 pt" << QStringList({"388 pt~|428 pt~"}) << QStringList({"0+6:c"});
+    }
+    void granularity()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, dictionary);
+        QFETCH(QString, left);
+        QFETCH(QString, right);
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, leftStyles);
+        if (!setting.isEmpty())
+            Settings(QLatin1String(DiffModel::kGranularityKey), setting);
+        TextEntity leftText(left, QStringLiteral("L")), rightText(right, QStringLiteral("R"));
+        DictEntity leftDict({"Height"}, {left}), rightDict({"Height"}, {right});
+        const std::unique_ptr<DiffModel> model = dictionary
+                                                     ? std::make_unique<DiffModel>(leftDict, rightDict)
+                                                     : std::make_unique<DiffModel>(leftText, rightText);
+        model->CompleteDiff();
+        QCOMPARE(Cells(*model), cells);
+        QCOMPARE(Styles(*model, 0, 0), leftStyles);
     }
 
     void dictionaryRows()
@@ -176,9 +226,9 @@ private slots:
         QVERIFY(model.HasVerticalHeader());
         model.CompleteDiff();
         QCOMPARE(Cells(model), QStringList({"a=1~|a=1~", "b=2~|b=3~"}));
-        // The lead-in "b=" belongs to no patch; it shows in the equality colour.
-        QCOMPARE(Styles(model, 1, 0), QStringList({"0+2:e", "2+1:c", "3+1:e"}));
-        QCOMPARE(Styles(model, 1, 1), QStringList({"0+2:e", "2+1:c", "3+1:e"}));
+        // A property's value changes as a whole, without its line end.
+        QCOMPARE(Styles(model, 1, 0), QStringList({"0+3:c"}));
+        QCOMPARE(Styles(model, 1, 1), QStringList({"0+3:c"}));
         QCOMPARE(model.headerData(1, Qt::Vertical).toString(), QStringLiteral("B"));
         model.UndoStack()->push(new ApplyCommand(&model, model.index(1, 0), Right));
         QCOMPARE(Cells(model)[1], QStringLiteral("b=2~|b=2~"));

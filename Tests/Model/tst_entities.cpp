@@ -31,12 +31,12 @@ QString Lines(const QStringList& values)
     return text;
 }
 
-// The row labels of a box of each kind; 0 stands for the unnamed row 0.
-const QList<int> kTextLabels = {0,  47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57,
+// The row labels of a box of each kind: its name first, a picture's file last.
+const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57,
                                 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81};
-const QList<int> kPictureLabels = {105, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68, 69,
-                                   70,  71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81};
-const QList<int> kOtherLabels = {0, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81};
+const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68, 69,
+                                   70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 105};
+const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81};
 
 // Left: smallProject with layouts of every type, a picture box with a value
 // per property, and a nameless user box.
@@ -292,10 +292,11 @@ private slots:
         QCOMPARE(box.Name(), name.startsWith(QLatin1Char(' ')) ? PluginString(23) + name : name);
         QCOMPARE(int(box.Count()), labels.size());
         for (int row = 0; row < labels.size(); ++row)
-            QCOMPARE(box.Name(size_t(row)), labels[row] ? PluginString(labels[row]) : QString());
-        QVERIFY(!box.CanApply(0));
-        for (int row = 1; row < labels.size(); ++row)
-            QVERIFY(box.CanApply(row));
+            QCOMPARE(box.Name(size_t(row)), PluginString(labels[row]));
+        // Every row but a picture's file is copied.
+        for (int row = 0; row < labels.size(); ++row)
+            QCOMPARE(box.CanApply(row), labels[row] != 105);
+        QVERIFY(!box.CanApply(labels.size()));
         QCOMPARE(box.ToString().count(kCR), labels.size());
     }
 
@@ -303,7 +304,7 @@ private slots:
     {
         const Box box(mSession->Api().boxNumbered(mLeft, 1, 10));
         const QString yes = PluginString(82), no = PluginString(83);
-        QCOMPARE(box.ToString(), Lines({"",
+        QCOMPARE(box.ToString(), Lines({"Headline",
                                         Measure(pt(36), 115),
                                         Measure(pt(36), 116),
                                         Measure(pt(72), 115),
@@ -335,9 +336,10 @@ private slots:
     {
         const Box box(mSession->Api().boxNumbered(mLeft, 1, 3));
         const QString no = PluginString(83);
-        QVERIFY(box.Value(0).endsWith(QStringLiteral("images/photo.png")));
+        QCOMPARE(box.Value(0), QStringLiteral("Photo"));
+        QVERIFY(box.Value(25).endsWith(QStringLiteral("images/photo.png")));
         // Row 14 is the down scale, property 71, which the project leaves at 100%.
-        QCOMPARE(box.ToString().section(kCR, 8, -1),
+        QCOMPARE(box.ToString().section(kCR, 8, 24) + kCR,
                  Lines({"-3", Measure(pt(100), 101), Measure(pt(100), 101), Measure(pt(1), 115),
                         Measure(pt(2), 116), Measure(pt(3), 101), Measure(pt(100), 101), Measure(pt(4), 105),
                         Measure(pt(5), 105), "7", Measure(pt(6), 101), Measure(pt(7), 101), "150",
@@ -401,6 +403,7 @@ private slots:
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<int>("rows");
+        // The rows that are copied: all but a picture's file.
         QTest::newRow("text box") << 10 << 24;
         QTest::newRow("picture box") << 3 << 25;
         QTest::newRow("other box") << 7 << 13;
@@ -411,7 +414,7 @@ private slots:
     {
         QFETCH(int, number);
         QFETCH(int, rows);
-        for (int key = 1; key < rows; ++key)
+        for (int key = 0; key < rows; ++key)
         {
             const HostApi& api = mSession->Api();
             Box left(api.boxNumbered(mLeft, 1, number));
@@ -435,7 +438,6 @@ private slots:
     void applyBoxNothing_data()
     {
         QTest::addColumn<QList<int>>("keys");
-        QTest::newRow("row 0") << QList<int>{0};
         QTest::newRow("past the last row") << QList<int>{24, 25, 1000};
         QTest::newRow("negative") << QList<int>{-1};
     }

@@ -7,6 +7,7 @@
 #include "Script.h"
 
 #include "CorvaneExplorerInvoker.h"
+#include "ProjectPicker.h"
 #include "Model/Project.h"
 #include "XTCalls.h"
 
@@ -185,6 +186,7 @@ void tst_Invoker::unsavedChanges()
     bool questionShown = false;
     bool leftEnabled = false;
     bool rightEnabled = false;
+    QString details;
     int historyAfterCancel = -1;
     Script script;
     Driver::Pick(script, lhs, rhs);
@@ -213,6 +215,8 @@ void tst_Invoker::unsavedChanges()
             {
                 QMessageBox* box = Question();
                 questionShown = true;
+                // Both paths, each after its label and a colon.
+                details = box->detailedText();
                 leftEnabled = Button(box, QStringLiteral("Save LHS"))->isEnabled();
                 rightEnabled = Button(box, QStringLiteral("Save RHS"))->isEnabled();
                 QAbstractButton* button =
@@ -251,6 +255,7 @@ void tst_Invoker::unsavedChanges()
     {
         QCOMPARE(leftEnabled, saveLeftEnabled);
         QCOMPARE(rightEnabled, saveRightEnabled);
+        QCOMPARE(details, QStringLiteral("LHS Project: %1.\nRHS Project: %2.").arg(lhs, rhs));
     }
     if (answer == QLatin1String("Cancel"))
         QCOMPARE(historyAfterCancel, 1);
@@ -510,6 +515,10 @@ void tst_Invoker::refusedCopyIsReported()
     script.Start();
     CorvaneExplorerInvoker::Invoke();
     mSession->Host().refuseEdit(QStringLiteral("CopyAsset"), false);
+    // With nothing left unsaved the window closes at once, and the command
+    // may return before the script's last step (which has nothing to
+    // answer then) has had its turn.
+    QTRY_VERIFY(script.Finished());
     QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
 
     QVERIFY2(report.contains(QStringLiteral("1 change could not be written")), qPrintable(report));
@@ -554,11 +563,29 @@ void tst_Invoker::projectThatDoesNotOpenIsReported()
             warning = Question()->text();
             Question()->button(QMessageBox::Ok)->click();
         });
+    // The picker comes back, the refused side marked, OK off; the user gives up.
+    QString message;
+    bool okEnabled = true;
+    script.ThenPost(
+        QStringLiteral("be back in the picker"),
+        [] { return Script::Modal("ProjectPickerClass") != nullptr && Question() == nullptr; },
+        [&]
+        {
+            auto* picker = qobject_cast<ProjectPicker*>(Script::Modal("ProjectPickerClass"));
+            if (!picker)
+                return script.Fail(QStringLiteral("the picker did not come back"));
+            message = picker->Message();
+            okEnabled = picker->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+            picker->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        });
     script.Start();
     CorvaneExplorerInvoker::Invoke();
     QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
     QVERIFY2(warning.startsWith(QStringLiteral("The project %1 could not be opened.").arg(broken)),
              qPrintable(warning));
+    QCOMPARE(message, QStringLiteral("The project %1 could not be opened.").arg(broken));
+    QVERIFY(!okEnabled);
+
     // The host's reason names the file and the place.
     QVERIFY2(warning.count(broken) >= 2, qPrintable(warning));
     QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);

@@ -130,6 +130,7 @@ private slots:
     void xthostKeepsThePaletteRecord();
     void xthostFailures_data();
     void xthostFailures();
+    void xthostRunWithoutADisplay();
 };
 
 void tst_Lifecycle::setupThroughEntryPoint()
@@ -618,6 +619,24 @@ void tst_Lifecycle::xthostFailures()
     QCOMPARE(host.exitCode(), status);
     const QString error = QString::fromUtf8(host.readAllStandardError());
     QVERIFY2(error.startsWith(QLatin1String("xthost: ")) && error.contains(message), qPrintable(error));
+}
+
+// Without a display --run says so and fails, rather than abort in Qt.
+void tst_Lifecycle::xthostRunWithoutADisplay()
+{
+    QTemporaryDir preferences;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QLatin1String(name));
+    QProcess host;
+    host.setProcessEnvironment(environment);
+    host.start(XthostPath(), {QStringLiteral("--run"), QStringLiteral("Compare Projects..."),
+                              QStringLiteral("--preferences"), preferences.path()});
+    QVERIFY(host.waitForFinished(20000));
+    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(host.exitCode(), 1);
+    const QString error = QString::fromUtf8(host.readAllStandardError());
+    QVERIFY2(error.startsWith(QLatin1String("xthost: no display")), qPrintable(error));
 }
 
 int main(int argc, char** argv)

@@ -7,6 +7,9 @@
 #include "ProjectPicker.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QTimer>
+#include <QToolButton>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,6 +78,11 @@ private slots:
     void history();
     void historyUnchangedIsNotWritten();
     void dragAndDrop();
+    void okIsOffWithNothingPicked();
+    void sameFileOnBothSidesIsRefused_data();
+    void sameFileOnBothSidesIsRefused();
+    void refusedFileDoesNotStayFirst();
+    void browseOffersProjectsFirst();
 
 private:
     std::unique_ptr<PluginSession> mSession;
@@ -277,6 +285,90 @@ void tst_Picker::dragAndDrop()
     QCOMPARE(picker.GetProjectPath(ProjectPicker::LHS), mOther);
     QCOMPARE(picker.GetProjectPath(ProjectPicker::RHS), mTemplate);
     QVERIFY(OkButton(picker)->isEnabled());
+}
+
+void tst_Picker::okIsOffWithNothingPicked()
+{
+    ProjectPicker picker;
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    QVERIFY(!OkButton(picker)->isEnabled());
+}
+
+void tst_Picker::sameFileOnBothSidesIsRefused_data()
+{
+    QTest::addColumn<int>("second");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("RHS chosen second") << int(ProjectPicker::RHS)
+                                       << "The RHS project is the same file as the LHS project: pick another "
+                                          "file for the RHS.";
+    QTest::newRow("LHS chosen second") << int(ProjectPicker::LHS)
+                                       << "The LHS project is the same file as the RHS project: pick another "
+                                          "file for the LHS.";
+}
+
+// The side chosen second is refused, naming itself; changing the other side
+// makes it good again.
+void tst_Picker::sameFileOnBothSidesIsRefused()
+{
+    QFETCH(int, second);
+    QFETCH(QString, message);
+    const auto later = ProjectPicker::ComboID(second);
+    const auto first = later == ProjectPicker::LHS ? ProjectPicker::RHS : ProjectPicker::LHS;
+    ProjectPicker picker;
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    Drop(picker.Combo(first), {QUrl::fromLocalFile(mProject)});
+    Drop(picker.Combo(later), {QUrl::fromLocalFile(mProject)});
+    QVERIFY(picker.IsValid(first));
+    QVERIFY(!picker.IsValid(later));
+    QCOMPARE(picker.Message(), message);
+    QVERIFY(!OkButton(picker)->isEnabled());
+    QVERIFY(picker.isVisible());
+
+    Drop(picker.Combo(first), {QUrl::fromLocalFile(mOther)});
+    QVERIFY(picker.IsValid(first) && picker.IsValid(later));
+    QVERIFY(OkButton(picker)->isEnabled());
+    QCOMPARE(picker.Message(), QString());
+}
+
+void tst_Picker::refusedFileDoesNotStayFirst()
+{
+    Store().setValue(QStringLiteral("LHSFilePaths/count"), 1);
+    Store().setValue(QStringLiteral("LHSFilePaths/0"), mProject);
+    {
+        ProjectPicker picker;
+        Drop(picker.Combo(ProjectPicker::LHS), {QUrl::fromLocalFile(mText)});
+        QCOMPARE(picker.Message(), kNotProject);
+        QCOMPARE(picker.Combo(ProjectPicker::LHS)->itemText(0), mText);
+    }
+    QCOMPARE(Store().value(QStringLiteral("LHSFilePaths/0")).toString(), mProject);
+}
+
+void tst_Picker::browseOffersProjectsFirst()
+{
+    ProjectPicker picker;
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    QStringList filters;
+    auto* timer = new QTimer(&picker);
+    timer->setInterval(10);
+    connect(timer, &QTimer::timeout, timer,
+            [&filters, timer]()
+            {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                {
+                    timer->stop();
+                    filters = dialog->nameFilters();
+                    dialog->reject();
+                }
+            });
+    timer->start();
+    auto* browse = picker.findChild<QToolButton*>(QStringLiteral("mLHSBrowseButton"));
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(filters,
+             (QStringList{QStringLiteral("Projects (*.xprj *.xprt)"), QStringLiteral("All files (*)")}));
+    QCOMPARE(picker.GetProjectPath(ProjectPicker::LHS), QString());
 }
 
 QTEST_MAIN(tst_Picker)

@@ -58,6 +58,7 @@ private slots:
     void generatorIsDeterministic();
     void generatorRefusesBadSizes();
     void diffPrintsRows();
+    void diffCountsASingleRow();
 
 private:
     QTemporaryDir mFolder;
@@ -72,7 +73,10 @@ void tst_Tools::compareReportsTheSamples()
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first(), QStringLiteral("harbour-gazette-v1.xprj | harbour-gazette-v2.xprj"));
-    QVERIFY(lines.contains(QStringLiteral("    > Missing Layout | Layout 3")));
+    QVERIFY(lines.contains(QStringLiteral("    > Missing Layout | Layout 3  [>3]")));
+    // A container ends with the counts of the differing items below it.
+    QVERIFY(lines.contains(QStringLiteral("    = Layout 1 | Layout 1  [~4 <1 >6]")));
+    QVERIFY(lines.contains(QStringLiteral("      Colors  [~2 <1 >1]")));
     QVERIFY(lines.contains(QStringLiteral("    ~ Story 3 | Story 3")));
     // The last line counts the items marked as differing.
     const QRegularExpression marked(QStringLiteral("^\\s*[<>~] "));
@@ -184,6 +188,23 @@ void tst_Tools::generatorRefusesBadSizes()
     QVERIFY(run.status != 0);
     QVERIFY2(run.err.contains(QStringLiteral("--edit-rate")), qPrintable(run.err));
     QVERIFY(!QFile::exists(mFolder.filePath(QStringLiteral("x.xprj"))));
+}
+
+// One row is "1 row", not "1 rows".
+void tst_Tools::diffCountsASingleRow()
+{
+    const QString left = mFolder.filePath(QStringLiteral("one-left.txt"));
+    const QString right = mFolder.filePath(QStringLiteral("one-right.txt"));
+    for (const auto& file :
+         {std::make_pair(left, QByteArray("harbour")), std::make_pair(right, QByteArray("quay"))})
+    {
+        QFile out(file.first);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file.second);
+    }
+    const Run run = Execute(QStringLiteral(CORVANE_DIFF), {left, right});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("\n1 row, 1 with changes;")), qPrintable(run.out));
 }
 
 void tst_Tools::diffPrintsRows()

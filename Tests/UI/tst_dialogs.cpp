@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <functional>
+#include <memory>
 
 namespace
 {
@@ -71,6 +72,8 @@ private slots:
     void colourDialog();
 
     void aboutBox();
+    void visibleTextsAreSpelledRight_data();
+    void visibleTextsAreSpelledRight();
 };
 
 void TestDialogs::init()
@@ -105,7 +108,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         QVERIFY2(Child<QCheckBox>(dialog, name)->isChecked(), name);
 
     // Checking the boxes from the default bits counts as a change: OK stores
-    // all four values.
+    // all five values, story text compared by words among them.
     dialog.show();
     Click(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -114,6 +117,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         {QStringLiteral("prefs/Colors/diffBG"), QColor(Qt::lightGray)},
         {QStringLiteral("prefs/Colors/diffFG"), QColor(Qt::darkRed)},
         {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::darkGreen)},
+        {QStringLiteral("prefs/StoryGranularity"), QStringLiteral("words")},
     };
     const QVariantMap stored = StoredValues();
     QCOMPARE(stored.keys(), expected.keys());
@@ -249,7 +253,7 @@ void TestDialogs::colourDialog()
 
     Click(dialog, "okButton");
     QCOMPARE(Store().value(key).value<QColor>(), expected);
-    QCOMPARE(StoredValues().size(), 4);
+    QCOMPARE(StoredValues().size(), 5);
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 0);
 }
 
@@ -268,6 +272,35 @@ void TestDialogs::aboutBox()
     QTest::mouseClick(close, Qt::LeftButton, Qt::NoModifier, close->rect().center());
     QCOMPARE(finished.count(), 1);
     QVERIFY(!dialog.isVisible());
+}
+
+void TestDialogs::visibleTextsAreSpelledRight_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("about: version") << "about"
+                                    << "Version 2.1";
+    QTest::newRow("settings: left unique") << "settings"
+                                           << "Show left unique items";
+    QTest::newRow("settings: right unique") << "settings"
+                                            << "Show right unique items";
+}
+
+void TestDialogs::visibleTextsAreSpelledRight()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, text);
+    std::unique_ptr<QDialog> shown;
+    if (dialog == QLatin1String("about"))
+        shown = std::make_unique<AboutDialog>();
+    else
+        shown = std::make_unique<Settings>();
+    QStringList texts;
+    for (QLabel* label : shown->findChildren<QLabel*>())
+        texts << label->text();
+    for (QAbstractButton* button : shown->findChildren<QAbstractButton*>())
+        texts << button->text();
+    QVERIFY2(texts.contains(text), qPrintable(texts.join(QLatin1Char('|'))));
 }
 
 QTEST_MAIN(TestDialogs)

@@ -12,6 +12,7 @@
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
 #include "Settings.h"
+#include "TreeItemDelegate.h"
 #include "UiTestSupport.h"
 #include "XTCalls.h"
 
@@ -19,8 +20,10 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -79,6 +82,43 @@ QList<int> VisibleLeafTypes(const Comparison& comparison)
     return types;
 }
 
+// Copies every change row of the shown pair one by one, with clicks and keys.
+void CopyEveryRow(const Comparison& comparison, Qt::Key key)
+{
+    DiffModel* model = comparison.ShownDiffModel();
+    for (int row : ChangeRows(*model))
+    {
+        comparison.ClickRow(row);
+        PressAlt(comparison.DiffTable(), key);
+    }
+}
+
+void ClickSave(const Comparison& comparison)
+{
+    QToolBar* toolBar = Child<QToolBar>(comparison.Explorer(), "mToolBar");
+    QTest::mouseClick(toolBar->widgetForAction(comparison.Action("actionSave")), Qt::LeftButton);
+}
+
+// Whether every row of the patch table has the height its contents ask for:
+// measuring a row again leaves its height as it was.
+bool RowsFitTheirContents(QTableView* table)
+{
+    bool fit = true;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+    {
+        const int height = table->rowHeight(row);
+        table->resizeRowToContents(row);
+        fit = fit && table->rowHeight(row) == height;
+    }
+    return fit;
+}
+
+// The node whose tree text is that, depth first.
+ProjectTreeNodeBase* Named(const Comparison& comparison, const QString& text)
+{
+    return comparison.Find([&](ProjectTreeNodeBase& node) { return node.Data(0).toString() == text; });
+}
+
 } // namespace
 
 class TestExplorer : public QObject
@@ -100,6 +140,8 @@ private slots:
 
     void arrowKeysDoNotMoveThePatchSelection();
     void altArrowsJumpBetweenChanges();
+    void differencesFollowOneAnotherAcrossItems();
+    void altDownInTheTreeIsNotTheNextRow();
     void copyActionsFollowTheCurrentRow();
 
     void undoRedoFollowTheSelectedPair();
@@ -110,6 +152,22 @@ private slots:
     void endingTheRun();
     void geometryIsStoredAndRestored();
     void acceptedSettingsFilterTheTreeAtOnce();
+
+    void rollupCountsWhatLiesBelow_data();
+    void rollupCountsWhatLiesBelow();
+    void rollupBadgeStaysInANarrowTree();
+
+    void statusFollowsCopiesUndoAndSave();
+    void filterFollowsCopiesOnceTheItemIsLeft();
+    void rowsAreMeasuredAfterCopyAndSave();
+
+    void titleAndHeadersNameTheProjects();
+    void copyAllIsOneStepAfterTheCount_data();
+    void copyAllIsOneStepAfterTheCount();
+    void copyAllCancelledChangesNothing();
+    void onlyDifferencesToggleIsTheViewOption();
+    void renamedBoxDiffersAndItsNameIsCopied();
+    void statusBarCountsDifferencesAndPlace();
 
 private:
     std::unique_ptr<PluginSession> mSession;
@@ -320,12 +378,13 @@ void TestExplorer::arrowKeysDoNotMoveThePatchSelection()
 }
 
 // From every row, Alt+Down lands on the next row below that is not an
-// equality and Alt+Up on the previous one above; with none, the action is
-// disabled and the key does nothing.
+// equality and Alt+Up on the previous one above; past the last (first) change
+// they go on to the next (previous) differing item of the tree.
 void TestExplorer::altArrowsJumpBetweenChanges()
 {
     Comparison& c = *mComparison;
-    QVERIFY(c.Select(c.StoryPair(3)));
+    ProjectTreeNodeBase* story = c.StoryPair(3);
+    QVERIFY(c.Select(story));
     DiffModel* model = c.ShownDiffModel();
     const QList<int> changes = ChangeRows(*model);
     QVERIFY2(changes.size() >= 2 && changes.size() < model->rowCount(),
@@ -341,16 +400,91 @@ void TestExplorer::altArrowsJumpBetweenChanges()
             if (change < row)
                 previous = change;
         }
+        QVERIFY(c.Select(story));
         c.ClickRow(row);
-        QCOMPARE(c.Action("actionNextDiff")->isEnabled(), next >= 0);
-        QCOMPARE(c.Action("actionPreviousDiff")->isEnabled(), previous >= 0);
+        QVERIFY(c.Action("actionNextDiff")->isEnabled());
+        QVERIFY(c.Action("actionPreviousDiff")->isEnabled());
         PressAlt(c.DiffTable(), Qt::Key_Down);
-        QCOMPARE(CurrentRow(c), next >= 0 ? next : row);
+        if (next >= 0)
+            QCOMPARE(CurrentRow(c), next);
+        else
+        {
+            QCOMPARE(&c.ShownPreviewModel()->Node(), static_cast<ProjectTreeNodeBase*>(c.StoryPair(4)));
+            QCOMPARE(CurrentRow(c), ChangeRows(*c.ShownDiffModel()).first());
+        }
 
+        QVERIFY(c.Select(story));
         c.ClickRow(row);
         PressAlt(c.DiffTable(), Qt::Key_Up);
-        QCOMPARE(CurrentRow(c), previous >= 0 ? previous : row);
+        if (previous >= 0)
+            QCOMPARE(CurrentRow(c), previous);
+        else
+            QVERIFY(c.ShownDiffModel() != model);
     }
+}
+
+// Without a current row, Alt+Down from the tree goes to the pair's first
+// change, and on through every change of every differing item; Alt+Up walks
+// back the same way. Identical items and folders are passed over.
+void TestExplorer::differencesFollowOneAnotherAcrossItems()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(c.StoryPair(1)));
+    QVERIFY(!c.ShownDiffModel() || ChangeRows(*c.ShownDiffModel()).isEmpty());
+    QVERIFY(c.TreeView()->hasFocus());
+
+    struct Stop
+    {
+        ProjectTreeNodeBase* node;
+        int row;
+    };
+    QList<Stop> stops;
+    for (int number : {3, 4})
+    {
+        QVERIFY(c.Select(c.StoryPair(number)));
+        for (int row : ChangeRows(*c.ShownDiffModel()))
+            stops.append({c.StoryPair(number), row});
+    }
+    stops.append({c.StoryPair(6), -1});
+    QVERIFY(c.Select(c.StoryPair(1)));
+
+    for (const Stop& stop : stops)
+    {
+        PressAlt(c.TreeView(), Qt::Key_Down);
+        QCOMPARE(&c.ShownPreviewModel()->Node(), stop.node);
+        if (stop.row >= 0)
+            QCOMPARE(CurrentRow(c), stop.row);
+    }
+    for (int i = stops.size() - 2; i >= 0; --i)
+    {
+        PressAlt(c.DiffTable(), Qt::Key_Up);
+        QCOMPARE(&c.ShownPreviewModel()->Node(), stops.at(i).node);
+        QCOMPARE(CurrentRow(c), stops.at(i).row);
+    }
+}
+
+// In the tree Alt+Down never moves to the next row: at the last difference
+// it does nothing.
+void TestExplorer::altDownInTheTreeIsNotTheNextRow()
+{
+    Comparison& c = *mComparison;
+    // The last item of the tree is an identical layer; the one before it too.
+    c.TreeView()->expandAll();
+    const QAbstractItemModel* model = c.TreeView()->model();
+    QModelIndex last = model->index(model->rowCount() - 1, 0);
+    while (model->rowCount(last) > 0)
+        last = model->index(model->rowCount(last) - 1, 0, last);
+    const QModelIndex before = last.sibling(last.row() - 1, 0);
+    QVERIFY(before.isValid());
+    QCOMPARE(before.data(ProjectTree::ShownStatusRole).toInt(), int(Identical));
+    c.TreeView()->scrollTo(before);
+    QTest::mouseClick(c.TreeView()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      c.TreeView()->visualRect(before).center());
+    QCOMPARE(c.TreeView()->currentIndex(), before);
+    QVERIFY(!c.Action("actionNextDiff")->isEnabled());
+    PressAlt(c.TreeView(), Qt::Key_Down);
+    QCOMPARE(c.TreeView()->currentIndex(), before);
+    QVERIFY(c.Action("actionPreviousDiff")->isEnabled());
 }
 
 void TestExplorer::copyActionsFollowTheCurrentRow()
@@ -495,7 +629,8 @@ void TestExplorer::saveWritesAppliedRowsAndRefreshes()
     QVERIFY(ChangeRows(*model).isEmpty());
     QCOMPARE(model->UndoStack()->count(), 0);
     QVERIFY(!c.SaveButton()->isEnabled());
-    for (const char* name : {"actionCopyLeft", "actionCopyRight", "actionNextDiff", "actionPreviousDiff"})
+    // Next and previous lead on to the other differing items.
+    for (const char* name : {"actionCopyLeft", "actionCopyRight"})
         QVERIFY2(!c.Action(name)->isEnabled(), name);
 }
 
@@ -595,6 +730,333 @@ void TestExplorer::acceptedSettingsFilterTheTreeAtOnce()
     QVERIFY(!leaves.contains(Identical));
     // Nodes with children stay, whatever their status.
     QCOMPARE(c.Proxy().rowCount(c.Proxy().index(0, 0)), folders);
+}
+
+void TestExplorer::rollupCountsWhatLiesBelow_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("ownStatus");
+    QTest::addColumn<int>("edited");
+    QTest::addColumn<int>("leftOnly");
+    QTest::addColumn<int>("rightOnly");
+
+    // Layout 1's own properties are equal; it holds a spread and two pages
+    // only the right has, four edited boxes (one of them renamed), one box
+    // only the left has and three only the right has.
+    QTest::newRow("layout with differing spreads and boxes")
+        << "Layout 1 | Layout 1" << int(Identical) << 4 << 1 << 6;
+    QTest::newRow("layout with one edited box") << "Layout 2 | Layout 2" << int(Identical) << 1 << 0 << 0;
+    QTest::newRow("one-sided layout") << "Missing Layout | Layout 3" << int(OnlyInRight) << 0 << 0 << 3;
+    QTest::newRow("stories folder") << "Stories" << int(Folder) << 2 << 0 << 3;
+    QTest::newRow("asset kind") << "Colors" << int(Folder) << 2 << 1 << 1;
+    QTest::newRow("identical spread") << "Cover 1 | Cover 1" << int(Identical) << 0 << 0 << 0;
+}
+
+// Every container tells how much differs below it, by role and by tooltip,
+// while its own status still speaks of its own properties only.
+void TestExplorer::rollupCountsWhatLiesBelow()
+{
+    QFETCH(QString, item);
+    QFETCH(int, ownStatus);
+    QFETCH(int, edited);
+    QFETCH(int, leftOnly);
+    QFETCH(int, rightOnly);
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* node = Named(c, item);
+    QVERIFY(node);
+    const QModelIndex index = c.ViewIndex(node);
+    QVERIFY(index.isValid());
+
+    QCOMPARE(index.data(ProjectTree::StatusRole).toInt(), ownStatus);
+    QCOMPARE(index.data(ProjectTree::EditedBelowRole).toInt(), edited);
+    QCOMPARE(index.data(ProjectTree::LeftOnlyBelowRole).toInt(), leftOnly);
+    QCOMPARE(index.data(ProjectTree::RightOnlyBelowRole).toInt(), rightOnly);
+
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    QCOMPARE(tip.contains(QStringLiteral("Below:")), edited + leftOnly + rightOnly > 0);
+    if (edited)
+        QVERIFY2(tip.contains(QStringLiteral("%1 edited").arg(edited)), qPrintable(tip));
+    if (leftOnly)
+        QVERIFY2(tip.contains(QStringLiteral("%1 only left").arg(leftOnly)), qPrintable(tip));
+    if (rightOnly)
+        QVERIFY2(tip.contains(QStringLiteral("%1 only right").arg(rightOnly)), qPrintable(tip));
+}
+
+// Squeezed to a narrow strip, the tree still draws a container's counts at
+// the right edge of its row, inside what the user sees.
+void TestExplorer::rollupBadgeStaysInANarrowTree()
+{
+    Comparison& c = *mComparison;
+    QTreeView* tree = c.TreeView();
+    tree->setFixedWidth(140);
+    QTest::qWait(20);
+    const QModelIndex index = c.ViewIndex(Named(c, QStringLiteral("Layout 1 | Layout 1")));
+    QVERIFY(index.isValid());
+    const QRect row = tree->visualRect(index);
+    QVERIFY(row.isValid());
+    const QImage image = tree->viewport()->grab().toImage();
+    const int right = qMin(row.right(), tree->viewport()->width() - 1);
+    int badge = 0;
+    for (int x = right - 30; x <= right; ++x)
+        for (int y = row.top(); y <= row.bottom(); ++y)
+            badge += image.pixelColor(x, y) == TreeItemDelegate::BadgeColor() ? 1 : 0;
+    QVERIFY2(badge > 20, qPrintable(QString::number(badge)));
+}
+
+// Copying every row of a story makes it identical in the tree at once, as a
+// pending status; undo takes it back, redo brings it again, and the
+// container's counts follow. Save makes it the pair's own status.
+void TestExplorer::statusFollowsCopiesUndoAndSave()
+{
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* story = c.StoryPair(3);
+    ProjectTreeNodeBase* stories = Named(c, QStringLiteral("Stories"));
+    QVERIFY(c.Select(story));
+    const QModelIndex index = c.ViewIndex(story);
+    const QModelIndex folder = c.ViewIndex(stories);
+    QCOMPARE(index.data(ProjectTree::ShownStatusRole).toInt(), int(HasEdits));
+    QCOMPARE(folder.data(ProjectTree::EditedBelowRole).toInt(), 2);
+
+    CopyEveryRow(c, Qt::Key_Left);
+    QCOMPARE(index.data(ProjectTree::ShownStatusRole).toInt(), int(Identical));
+    QCOMPARE(index.data(ProjectTree::StatusRole).toInt(), int(HasEdits));
+    QVERIFY(index.data(ProjectTree::PendingRole).toBool());
+    QCOMPARE(folder.data(ProjectTree::EditedBelowRole).toInt(), 1);
+
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QCOMPARE(index.data(ProjectTree::ShownStatusRole).toInt(), int(HasEdits));
+    QCOMPARE(folder.data(ProjectTree::EditedBelowRole).toInt(), 2);
+    QTest::keySequence(&c.Explorer(), QKeySequence::Redo);
+    QCOMPARE(index.data(ProjectTree::ShownStatusRole).toInt(), int(Identical));
+
+    ClickSave(c);
+    const QModelIndex after = c.ViewIndex(story);
+    QVERIFY(after.isValid());
+    QCOMPARE(after.data(ProjectTree::StatusRole).toInt(), int(Identical));
+    QCOMPARE(after.data(ProjectTree::ShownStatusRole).toInt(), int(Identical));
+    QVERIFY(!after.data(ProjectTree::PendingRole).toBool());
+    QCOMPARE(c.ViewIndex(stories).data(ProjectTree::EditedBelowRole).toInt(), 1);
+}
+
+// With identical items hidden, a story copied whole stays while selected and
+// leaves the tree once the user moves on.
+void TestExplorer::filterFollowsCopiesOnceTheItemIsLeft()
+{
+    TestSettings().setValue(QStringLiteral("prefs/ViewOptions"), 11);
+    Comparison& c = *mComparison;
+    c.Proxy().invalidate();
+    ProjectTreeNodeBase* story = c.StoryPair(3);
+    QVERIFY(c.Select(story));
+    CopyEveryRow(c, Qt::Key_Right);
+    QVERIFY(c.ViewIndex(story).isValid());
+
+    // (Story 3 goes from above Story 4 as the click lands: its index is
+    // looked up again.)
+    const QModelIndex next = c.ViewIndex(c.StoryPair(4));
+    QTest::mouseClick(c.TreeView()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      c.TreeView()->visualRect(next).center());
+    QVERIFY(c.TreeView()->selectionModel()->isSelected(c.ViewIndex(c.StoryPair(4))));
+    QVERIFY(!c.ViewIndex(story).isValid());
+    QVERIFY(c.ViewIndex(c.StoryPair(4)).isValid());
+}
+
+// A copied row shows the other side's text and takes its height; after a save
+// the rebuilt rows are measured again.
+void TestExplorer::rowsAreMeasuredAfterCopyAndSave()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(c.StoryPair(3)));
+    QTableView* table = c.DiffTable();
+    QVERIFY(RowsFitTheirContents(table));
+    CopyEveryRow(c, Qt::Key_Left);
+    QVERIFY(RowsFitTheirContents(table));
+    ClickSave(c);
+    QVERIFY(RowsFitTheirContents(table));
+}
+
+void TestExplorer::titleAndHeadersNameTheProjects()
+{
+    Comparison& c = *mComparison;
+    const QString title = c.Explorer().windowTitle();
+    QVERIFY2(title.contains(kLeftSample) && title.contains(kRightSample), qPrintable(title));
+    QVERIFY(title.indexOf(kLeftSample) < title.indexOf(kRightSample));
+
+    QVERIFY(c.Select(c.StoryPair(3)));
+    QHeaderView* header = c.DiffTable()->horizontalHeader();
+    const QString left = header->model()->headerData(0, Qt::Horizontal).toString();
+    const QString right = header->model()->headerData(1, Qt::Horizontal).toString();
+    QCOMPARE(left, QStringLiteral("LHS %1: Story 3").arg(kLeftSample));
+    QCOMPARE(right, QStringLiteral("RHS %1: Story 3").arg(kRightSample));
+}
+
+// The status bar counts the differing items of the whole comparison and the
+// selected pair's changes, and says which one is current.
+void TestExplorer::statusBarCountsDifferencesAndPlace()
+{
+    Comparison& c = *mComparison;
+    auto* whole = Child<QLabel>(c.Explorer(), "mComparisonStatus");
+    auto* selected = Child<QLabel>(c.Explorer(), "mSelectionStatus");
+    QVERIFY(whole->isVisible());
+    const ProjectTree::Rollup all = c.Tree().RollupOf(c.Tree().Root()->Child(0));
+    QVERIFY(all.Total() > 10);
+    QVERIFY2(whole->text().startsWith(QStringLiteral("%1 differing items").arg(all.Total())),
+             qPrintable(whole->text()));
+
+    QVERIFY(c.Select(c.StoryPair(3)));
+    DiffModel* model = c.ShownDiffModel();
+    const QList<int> changes = ChangeRows(*model);
+    QVERIFY(changes.size() >= 2);
+    QCOMPARE(selected->text(), QStringLiteral("Story 3 | Story 3: %1 differences").arg(changes.size()));
+    c.ClickRow(changes.at(1));
+    QCOMPARE(selected->text(),
+             QStringLiteral("Story 3 | Story 3: %1 differences, difference 2 of %1").arg(changes.size()));
+
+    // A copied row is no longer counted, here or in the whole comparison
+    // once the pair is resolved.
+    CopyEveryRow(c, Qt::Key_Left);
+    QCOMPARE(selected->text(), QStringLiteral("Story 3 | Story 3: 0 differences"));
+    QVERIFY2(whole->text().startsWith(QStringLiteral("%1 differing items").arg(all.Total() - 1)),
+             qPrintable(whole->text()));
+}
+
+void TestExplorer::copyAllIsOneStepAfterTheCount_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QString>("side");
+    QTest::addColumn<QString>("step");
+    QTest::newRow("all left") << Qt::Key_Left << "LHS"
+                              << "Copy All Left";
+    QTest::newRow("all right") << Qt::Key_Right << "RHS"
+                               << "Copy All Right";
+}
+
+// Alt+Shift+Left/Right asks with the count first, then copies every change
+// row as one step: one Undo takes them all back, and Save writes them.
+void TestExplorer::copyAllIsOneStepAfterTheCount()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(QString, side);
+    QFETCH(QString, step);
+    Comparison& c = *mComparison;
+    ProjectTreeNode<Story>* story = c.StoryPair(3);
+    QVERIFY(c.Select(story));
+    DiffModel* model = c.ShownDiffModel();
+    const int changes = ChangeRows(*model).size();
+    QVERIFY(changes >= 2);
+
+    QString question;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            question = box->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+    QTest::keyClick(c.DiffTable(), key, Qt::AltModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(!question.isEmpty());
+    QCOMPARE(question,
+             QStringLiteral("Copy %1 differences of Story 3 | Story 3 to the %2?").arg(changes).arg(side));
+    QVERIFY(ChangeRows(*model).isEmpty());
+    QCOMPARE(model->UndoStack()->count(), 1);
+    QCOMPARE(c.Action("actionUndo")->text(), QStringLiteral("Undo ") + step);
+    QCOMPARE(c.Explorer().IsLeftDirty(), key == Qt::Key_Left);
+    QCOMPARE(c.Explorer().IsRightDirty(), key == Qt::Key_Right);
+    QVERIFY(!c.Action("actionCopyAllLeft")->isEnabled());
+
+    // Back in the window once the question is gone.
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QCOMPARE(ChangeRows(*model).size(), changes);
+    QVERIFY(!c.Explorer().IsDirty());
+    QTest::keySequence(&c.Explorer(), QKeySequence::Redo);
+    ClickSave(c);
+    QCOMPARE(story->mLeft.ToString(), story->mRight.ToString());
+    QCOMPARE(story->NodeType(), Identical);
+}
+
+void TestExplorer::copyAllCancelledChangesNothing()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(c.StoryPair(4)));
+    DiffModel* model = c.ShownDiffModel();
+    const QList<int> changes = ChangeRows(*model);
+    bool asked = false;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            asked = true;
+            box->button(QMessageBox::Cancel)->click();
+        });
+    QToolBar* toolBar = Child<QToolBar>(c.Explorer(), "mToolBar");
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionCopyAllRight")), Qt::LeftButton);
+    QTRY_VERIFY(asked);
+    QCOMPARE(ChangeRows(*model), changes);
+    QCOMPARE(model->UndoStack()->count(), 0);
+}
+
+// The toolbar toggle hides identical items at once and is the same option as
+// the Settings dialog's "show identical items".
+void TestExplorer::onlyDifferencesToggleIsTheViewOption()
+{
+    Comparison& c = *mComparison;
+    c.TreeView()->expandAll();
+    QAction* only = c.Action("actionShowOnlyDifferences");
+    QVERIFY(only && !only->isChecked());
+    QVERIFY(VisibleLeafTypes(c).contains(Identical));
+
+    QToolBar* toolBar = Child<QToolBar>(c.Explorer(), "mToolBar");
+    QTest::mouseClick(toolBar->widgetForAction(only), Qt::LeftButton);
+    QVERIFY(only->isChecked());
+    QCOMPARE(TestSettings().value(QStringLiteral("prefs/ViewOptions")).toInt(), 11);
+    QVERIFY(!VisibleLeafTypes(c).contains(Identical));
+    QVERIFY(VisibleLeafTypes(c).contains(HasEdits));
+
+    // Settings shows it unchecked; checking it there clears the toggle.
+    bool shownChecked = true;
+    WhenModal<Settings>(
+        [&](Settings* settings)
+        {
+            Child<QTabWidget>(*settings, "mSettingsTab")->setCurrentIndex(0);
+            auto* identical = Child<QCheckBox>(*settings, "showIdenticalCheck");
+            shownChecked = identical->isChecked();
+            QTest::mouseClick(identical, Qt::LeftButton, Qt::NoModifier, identical->rect().center());
+            auto* ok = Child<QPushButton>(*settings, "okButton");
+            QTest::mouseClick(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
+        });
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionSettings")), Qt::LeftButton);
+    QVERIFY(!shownChecked);
+    QVERIFY(!only->isChecked());
+    QCOMPARE(TestSettings().value(QStringLiteral("prefs/ViewOptions")).toInt(), 15);
+    QVERIFY(VisibleLeafTypes(c).contains(Identical));
+}
+
+// A box whose name alone changed is edited; its first row is its name, which
+// is copied and saved like any other property.
+void TestExplorer::renamedBoxDiffersAndItsNameIsCopied()
+{
+    Comparison& c = *mComparison;
+    auto* box =
+        dynamic_cast<ProjectTreeNode<Box>*>(Named(c, QStringLiteral("Editorial(Text) | Leader(Text)")));
+    QVERIFY(box);
+    QCOMPARE(box->NodeType(), HasEdits);
+    QVERIFY(c.Select(box));
+    DiffModel* model = c.ShownDiffModel();
+    QVERIFY(model->HasVerticalHeader());
+    QCOMPARE(model->headerData(0, Qt::Vertical).toString(), QStringLiteral("Name"));
+    for (int row = 0; row < model->rowCount(); ++row)
+        QVERIFY2(!model->headerData(row, Qt::Vertical).toString().isEmpty(),
+                 qPrintable(QString::number(row)));
+    QCOMPARE(ChangeRows(*model), QList<int>{0});
+    QCOMPARE(model->data(model->index(0, 0)).toString().trimmed(), QStringLiteral("Editorial"));
+    QCOMPARE(model->data(model->index(0, 1)).toString().trimmed(), QStringLiteral("Leader"));
+
+    c.ClickRow(0);
+    PressAlt(c.DiffTable(), Qt::Key_Right);
+    ClickSave(c);
+    QCOMPARE(box->NodeType(), Identical);
+    QCOMPARE(box->Data(0).toString(), QStringLiteral("Editorial(Text) | Editorial(Text)"));
+    QVERIFY(XT::gProject->IsProjectModified(c.Right()));
+    QVERIFY(!XT::gProject->IsProjectModified(c.Left()));
 }
 
 QTEST_MAIN(TestExplorer)

@@ -101,6 +101,7 @@ private slots:
     void equalityAndAppliedRowsAreUnstyled_data();
     void equalityAndAppliedRowsAreUnstyled();
     void selectedCellIsHighlighted();
+    void selectedChangesStayReadable();
     void lineBreaks_data();
     void lineBreaks();
     void textIsNeverElided();
@@ -150,7 +151,8 @@ void TestPatchItemDelegate::changeRowColours()
     TextItem leftItem(left), rightItem(right);
     DiffModel model(leftItem, rightItem);
     model.CompleteDiff();
-    QCOMPARE(model.rowCount(), 1);
+    // The change, then the unchanged " word" after it as a row of its own.
+    QCOMPARE(model.rowCount(), left.endsWith(QLatin1String(" word")) ? 2 : 1);
     const QModelIndex cell = model.index(0, column);
     QVERIFY(!model.IsEquality(cell));
 
@@ -207,6 +209,36 @@ void TestPatchItemDelegate::selectedCellIsHighlighted()
     QVERIFY(Count(image, kHighlightColour) > 0);
     QCOMPARE(Count(image, kTextColour), 0);
     QVERIFY(Count(image, Qt::black) > 0);
+}
+
+// On the selection colour the change and equality colours would barely read:
+// a selected change row draws all its text in the highlighted-text colour and
+// underlines what changed.
+void TestPatchItemDelegate::selectedChangesStayReadable()
+{
+    TextItem left(QStringLiteral("Keep THIS word"));
+    TextItem right(QStringLiteral("Keep word"));
+    DiffModel model(left, right);
+    model.CompleteDiff();
+    QVERIFY(!model.IsEquality(model.index(0, 0)));
+    QVERIFY(PatchItemDelegate::Contrast(kChangeColour, kHighlightColour) < 4.5);
+
+    QStyleOptionViewItem option = Option(QSize(400, 40));
+    option.state |= QStyle::State_Selected;
+    const QImage selected = Paint(model.index(0, 0), option);
+    QCOMPARE(Count(selected, kChangeColour), 0);
+    QCOMPARE(Count(selected, kEqualityColour), 0);
+    QVERIFY(Count(selected, Qt::black) > 0);
+
+    // The same text selected without changes: the underline is the
+    // difference.
+    QStandardItemModel plain(1, 1);
+    plain.setData(plain.index(0, 0), model.index(0, 0).data());
+    const QImage unmarked = Paint(plain.index(0, 0), option);
+    QVERIFY2(
+        Count(selected, Qt::black) > Count(unmarked, Qt::black) + 20,
+        qPrintable(
+            QStringLiteral("%1 against %2").arg(Count(selected, Qt::black)).arg(Count(unmarked, Qt::black))));
 }
 
 void TestPatchItemDelegate::lineBreaks_data()

@@ -8,11 +8,15 @@
 #include "PluginSession.h"
 #include "PreviewModel.h"
 #include "ProjectTree.h"
+#include "SpreadPreview.h"
 #include "UiTestSupport.h"
 #include "XImageLoader.h"
 #include "XTCalls.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QDir>
 #include <QMutexLocker>
 #include <QPixmap>
@@ -89,6 +93,10 @@ private slots:
     void colourSwatches_data();
     void colourSwatches();
     void otherItemsShowNothing();
+    void spreadPreviewMarksTheBoxAndTheDifferences_data();
+    void spreadPreviewMarksTheBoxAndTheDifferences();
+    void onlyOneSideHasTheSpread();
+    void storyPreviewAtAReadableSize();
     void deletingALoadingModelWaitsForItsRenderings();
     void reselectingWhileLoadingStartsNothing();
     void eventsAreDroppedOnlyWhileARenderingRuns();
@@ -242,6 +250,10 @@ void TestPreviews::otherItemsShowNothing()
         auto* asset = dynamic_cast<ProjectTreeNode<Asset>*>(node);
         if (asset && asset->mLeft.Kind() == XT::kColorAssetKind)
             continue;
+        // Spreads, pages and boxes show their spread.
+        if (dynamic_cast<ProjectTreeNode<Spread>*>(node) || dynamic_cast<ProjectTreeNode<Page>*>(node) ||
+            dynamic_cast<ProjectTreeNode<Box>*>(node))
+            continue;
         PreviewModel model(*node);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         for (int column = 0; column < 2; ++column)
@@ -253,7 +265,124 @@ void TestPreviews::otherItemsShowNothing()
         QCOMPARE(changed.count(), 0);
         ++checked;
     }
-    QVERIFY(checked > 50);
+    QVERIFY(checked > 20);
+}
+
+void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences_data()
+{
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QStringList>("differing");
+    QTest::addColumn<QStringList>("unchanged");
+    // On the cover spread of Layout 1, and on its second spread.
+    QTest::newRow("edited box") << "Cover photo" << QStringList{"Cover lines"} << QStringList{"Masthead"};
+    QTest::newRow("identical box") << "Masthead" << QStringList{"Cover photo", "Cover lines"}
+                                   << QStringList{};
+    QTest::newRow("renamed box") << "Editorial" << QStringList{} << QStringList{"Editorial continued"};
+}
+
+// Selecting a box shows, on each side, the spread that holds it drawn to
+// scale: the box in the selection colour, the boxes that differ in the
+// difference colour, the others plain.
+void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences()
+{
+    QFETCH(QString, selected);
+    QFETCH(QStringList, differing);
+    QFETCH(QStringList, unchanged);
+    Comparison& c = *mComparison;
+    auto boxPair = [&](const QString& name)
+    {
+        return dynamic_cast<ProjectTreeNode<Box>*>(c.Find(
+            [&](ProjectTreeNodeBase& node)
+            {
+                auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(&node);
+                return pair && pair->mLeft.IsValid() &&
+                       pair->mLeft.Name().startsWith(name + QLatin1Char('('));
+            }));
+    };
+    ProjectTreeNode<Box>* pair = boxPair(selected);
+    QVERIFY(pair);
+    QVERIFY(c.Select(pair));
+    PreviewModel* model = c.ShownPreviewModel();
+    QVERIFY(model);
+    for (int column = 0; column < 2; ++column)
+    {
+        const QImage picture = Picture(*model, column).value<QImage>();
+        QVERIFY(!picture.isNull());
+        const Box& box = column == 0 ? pair->mLeft : pair->mRight;
+        const SpreadPreview spread = SpreadPreview::OfBox(box.BoxRef());
+        QVERIFY(spread.IsValid());
+        QCOMPARE(picture.width(), SpreadPreview::kWidth);
+        // To scale: the picture has the spread's proportions.
+        QVERIFY(qAbs(picture.height() - 16 -
+                     spread.Bounds().height() * (picture.width() - 16) / spread.Bounds().width()) <= 1.5);
+        auto colourAt = [&](const QString& name)
+        {
+            ProjectTreeNode<Box>* other = boxPair(name);
+            const Box& side = column == 0 ? other->mLeft : other->mRight;
+            XTFixedRect bounds{};
+            XT::gBox->GetBoxBounds(side.BoxRef(), 1, 16, &bounds);
+            const QPointF centre((bounds.left + bounds.right) / 2.0 / XT::kFixedOne,
+                                 (bounds.top + bounds.bottom) / 2.0 / XT::kFixedOne);
+            return picture.pixelColor(spread.ToPicture(centre).toPoint());
+        };
+        QCOMPARE(colourAt(selected), SpreadPreview::SelectedColour());
+        for (const QString& name : differing)
+            QVERIFY2(colourAt(name) == SpreadPreview::DifferingColour(), qPrintable(name));
+        for (const QString& name : unchanged)
+            QVERIFY2(colourAt(name) == SpreadPreview::BoxColour(), qPrintable(name));
+    }
+}
+
+// A spread only the right has: the left shows nothing, the right its
+// pages, and on them its boxes, all of them differing.
+void TestPreviews::onlyOneSideHasTheSpread()
+{
+    Comparison& c = *mComparison;
+    auto* pair = dynamic_cast<ProjectTreeNode<Spread>*>(
+        c.Find([](ProjectTreeNodeBase& node)
+               { return node.Data(0).toString() == QLatin1String("Missing Spread | Letters 4"); }));
+    QVERIFY(pair);
+    PreviewModel model(*pair);
+    QVERIFY(!Picture(model, 0).isValid());
+    const QImage right = Picture(model, 1).value<QImage>();
+    QVERIFY(!right.isNull());
+    const SpreadPreview spread = SpreadPreview::OfSpread(pair->mRight.SpreadBox());
+    QCOMPARE(spread.PageCount(), 2);
+    // Below the boxes, on each page; then the middle of the box "Letters".
+    QCOMPARE(right.pixelColor(spread.ToPicture({300, 780}).toPoint()), SpreadPreview::PageColour());
+    QCOMPARE(right.pixelColor(spread.ToPicture({900, 780}).toPoint()), SpreadPreview::PageColour());
+    QCOMPARE(right.pixelColor(spread.ToPicture({300, 400}).toPoint()), SpreadPreview::DifferingColour());
+}
+
+// A story's rendering is drawn at its own size by default, where its text
+// reads, and the table scrolls to it; "Fit width" fits it to its column.
+void TestPreviews::storyPreviewAtAReadableSize()
+{
+    Comparison& c = *mComparison;
+    c.Explorer().resize(900, 600);
+    QVERIFY(c.Select(c.StoryPair(3)));
+    PreviewModel* model = c.ShownPreviewModel();
+    QTRY_VERIFY(Loaded(*model));
+    QTableView* table = c.PreviewTable();
+    const QImage picture = Picture(*model, 0).value<QImage>();
+    QVERIFY(picture.width() > table->viewport()->width() / 2);
+    QTRY_VERIFY(table->horizontalHeader()->sectionSize(0) >= picture.width());
+    QVERIFY(table->rowHeight(0) >= picture.height());
+    QVERIFY(table->horizontalScrollBar()->maximum() > 0);
+
+    auto* zoom = c.Explorer().findChild<QComboBox*>(QStringLiteral("mPreviewZoom"));
+    QVERIFY(zoom);
+    QCOMPARE(zoom->currentText(), QStringLiteral("100%"));
+    zoom->setCurrentIndex(zoom->findText(QStringLiteral("Fit width")));
+    QHeaderView* header = table->horizontalHeader();
+    QTRY_COMPARE(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
+    QTRY_COMPARE(table->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(table->rowHeight(0) < picture.height());
+
+    zoom->setCurrentIndex(zoom->findText(QStringLiteral("200%")));
+    QTRY_VERIFY(table->rowHeight(0) >= 2 * picture.height());
+    QCOMPARE(TestSettings().value(QStringLiteral("prefs/PreviewZoom")).toInt(), 200);
+    zoom->setCurrentIndex(zoom->findText(QStringLiteral("100%")));
 }
 
 void TestPreviews::deletingALoadingModelWaitsForItsRenderings()

@@ -1,7 +1,9 @@
 // Writes screenshots of the explorer on the sample projects, and of the
 // settings dialog, to the build folder (see the README), so that anyone can
 // look at the windows without a display. Each picture is checked to be there
-// and to be more than a blank window.
+// and to be more than a blank window, and to show what it is taken for: the
+// roll-up counts of the tree, the spread preview with its marked boxes, a
+// change in hidden text and the status bar.
 
 #include "CorvaneExplorer.h"
 #include "DiffModel.h"
@@ -11,11 +13,14 @@
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "Settings.h"
+#include "SpreadPreview.h"
+#include "TreeItemDelegate.h"
 #include "UiTestSupport.h"
 
 #include <QDir>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -46,6 +51,22 @@ void Shoot(QWidget& widget, const QString& name)
     const QString path = QDir(QStringLiteral(CORVANE_SCREENSHOT_DIR)).filePath(name);
     QVERIFY2(image.save(path), qPrintable(path));
     qInfo("wrote %s", qPrintable(path));
+}
+
+// How many pixels of the widget's picture have that colour.
+int Pixels(QWidget& widget, const QColor& colour)
+{
+    const QImage image = widget.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == colour ? 1 : 0;
+    return count;
+}
+
+QString SelectionStatus(const Comparison& comparison)
+{
+    return comparison.Explorer().findChild<QLabel*>(QStringLiteral("mSelectionStatus"))->text();
 }
 
 } // namespace
@@ -87,16 +108,44 @@ void TestScreenshots::explorer()
     // The whole tree with its status icons.
     c.TreeView()->expandAll();
     c.TreeView()->setFixedWidth(330);
+    // The containers' counts of what differs below them.
+    QTest::qWait(50);
+    QVERIFY(Pixels(*c.TreeView()->viewport(), TreeItemDelegate::BadgeColor()) > 100);
     Shoot(c.Explorer(), QStringLiteral("explorer-tree.png"));
 
-    // A story pair: styled change rows, both previews.
+    // A story pair: styled change rows, both previews, the current change
+    // counted in the status bar.
     ProjectTreeNodeBase* story = c.StoryPair(3);
     QVERIFY(c.Select(story));
     PreviewModel* preview = c.ShownPreviewModel();
     QTRY_VERIFY(!preview->IsLoading(0) && !preview->IsLoading(1));
     QVERIFY(!preview->data(preview->index(0, 0), Qt::DecorationRole).isNull());
-    c.ClickRow(0);
+    DiffModel* rows = c.ShownDiffModel();
+    int change = 0;
+    while (change < rows->rowCount() && rows->IsEquality(rows->index(change, 0)))
+        ++change;
+    c.ClickRow(change);
+    QVERIFY2(SelectionStatus(c).contains(QStringLiteral("difference 1 of")), qPrintable(SelectionStatus(c)));
     Shoot(c.Explorer(), QStringLiteral("explorer-story.png"));
+
+    // A change inside hidden text: its units tinted, its tooltip quoting
+    // both sides.
+    ProjectTreeNodeBase* hidden = c.Find(
+        [&](ProjectTreeNodeBase& node)
+        {
+            auto* pair = dynamic_cast<ProjectTreeNode<Story>*>(&node);
+            return pair && pair->NodeType() == HasEdits && pair->mLeft.HiddenRuns().size() > 0;
+        });
+    QVERIFY(hidden);
+    QVERIFY(c.Select(hidden));
+    rows = c.ShownDiffModel();
+    int hiddenRow = 0;
+    while (hiddenRow < rows->rowCount() && !rows->index(hiddenRow, 0).data(Qt::ToolTipRole).isValid())
+        ++hiddenRow;
+    QVERIFY(hiddenRow < rows->rowCount());
+    QVERIFY(!rows->IsEquality(rows->index(hiddenRow, 0)));
+    c.ClickRow(hiddenRow);
+    Shoot(c.Explorer(), QStringLiteral("explorer-hidden-text.png"));
 
     // A box pair: one property per row, named in the vertical header.
     ProjectTreeNodeBase* box = c.Find(
@@ -109,6 +158,11 @@ void TestScreenshots::explorer()
     QVERIFY(c.Select(box));
     QVERIFY(c.ShownDiffModel()->HasVerticalHeader());
     QVERIFY(c.DiffTable()->verticalHeader()->isVisible());
+    // The spread preview, the box and the boxes that differ marked.
+    QTest::qWait(50);
+    QVERIFY(Pixels(*c.PreviewTable()->viewport(), SpreadPreview::SelectedColour()) > 100);
+    QVERIFY(Pixels(*c.PreviewTable()->viewport(), SpreadPreview::DifferingColour()) > 100);
+    QVERIFY(SelectionStatus(c).contains(QStringLiteral("differences")));
     Shoot(c.Explorer(), QStringLiteral("explorer-box.png"));
 }
 

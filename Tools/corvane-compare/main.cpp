@@ -26,7 +26,9 @@ const char kUsage[] = "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
                       "\n"
                       "Compares two project files and prints the comparison tree: the two files,\n"
                       "then one line per item with its status (= identical, ~ edited, < only\n"
-                      "left, > only right), and the number of items that differ.\n"
+                      "left, > only right), and the number of items that differ. An item that\n"
+                      "holds differing items ends with their counts in brackets: [~2 <1 >3] is\n"
+                      "2 edited, 1 only left and 3 only right below it.\n"
                       "\n"
                       "  --rows   also print the patch table rows of every edited item\n"
                       "  --all    also list identical items and empty folders\n"
@@ -63,6 +65,7 @@ QString OneLine(QString text)
 struct Report
 {
     QTextStream& out;
+    const ProjectTree& tree;
     bool rows;
     bool all;
     int differences = 0;
@@ -89,11 +92,14 @@ struct Report
         const int type = node.NodeType();
         if (depth > 0 && (type == OnlyInLeft || type == OnlyInRight || type == HasEdits))
             ++differences;
+        // The project pair's counts are the last line's.
+        const QString rollup = depth > 0 ? ProjectTree::RollupText(tree.RollupOf(&node)) : QString();
+        const QString counts = rollup.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(rollup);
         if (depth == 0)
             out << node.Data(0).toString() << '\n';
         else
             out << QString(depth * 2, QLatin1Char(' ')) << Mark(type) << ' ' << node.Data(0).toString()
-                << '\n';
+                << counts << '\n';
         if (rows && depth > 0 && type == HasEdits)
             PrintRows(node, depth + 1);
         for (int i = 0; i < node.ChildCount(); ++i)
@@ -169,7 +175,7 @@ int main(int argc, char** argv)
         ProjectTree tree(projects[0], projects[1]);
         QTextStream out(stdout);
         out.setCodec("UTF-8");
-        Report report{out, rows, all};
+        Report report{out, tree, rows, all};
         report.Print(*tree.Root()->Child(0), 0);
         differences = report.differences;
         out << (differences ? QStringLiteral("%1 differences\n").arg(differences)

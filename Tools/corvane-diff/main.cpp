@@ -194,7 +194,8 @@ int main(int argc, char* argv[])
     {
         out << "    (unchanged end in no row) " << shown(left.mid(end1)) << "\n";
     }
-    out << QStringLiteral("%1 rows, %2 with changes; left %3 units, right %4 units\n")
+    out << (rows.size() == 1 ? QStringLiteral("%1 row, %2 with changes; left %3 units, right %4 units\n")
+                             : QStringLiteral("%1 rows, %2 with changes; left %3 units, right %4 units\n"))
                .arg(rows.size())
                .arg(changed)
                .arg(left.length())

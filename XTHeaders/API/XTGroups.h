@@ -96,6 +96,8 @@ extern "C"
         XTError (*SetBoxRecord)(const XTBoxRecord* record, XTBoxRef box, int32_t flags, int32_t options);
         void (*DisposeBoxRecord)(XTBoxRecord* record, int32_t flags);
         XTError (*GetBoxBounds)(XTBoxRef box, int32_t flags, int32_t precision, XTFixedRect* bounds);
+        // Renames the box; its number, not its name, is its identity.
+        XTError (*SetBoxName)(XTBoxRef box, HostString name);
     };
 
     // Box properties are named by label number; every value fits 32 bits

@@ -1,0 +1,158 @@
+#include "SpreadPreview.h"
+
+#include "XTCalls.h"
+
+#include <QPainter>
+
+#include <cstring>
+
+namespace
+{
+
+constexpr int kMargin = 8;
+
+QRectF ToPoints(const XTFixedRect& rect)
+{
+    const auto points = [](Fixed value) { return qreal(value) / XT::kFixedOne; };
+    return QRectF(QPointF(points(rect.left), points(rect.top)),
+                  QPointF(points(rect.right), points(rect.bottom)));
+}
+
+// The normal page numbers of a spread.
+QVector<int16_t> PagesOf(DocRef layout, int16_t index)
+{
+    QVector<int16_t> pages;
+    if (XTHandle handle = XT::gSpread->GetSpreadPages(layout, index))
+    {
+        const int64_t count = XT::gPlatform->GetHandleSize(handle) / int64_t(sizeof(int16_t));
+        for (int64_t i = 0; i < count; ++i)
+        {
+            int16_t page = 0;
+            std::memcpy(&page, *handle + i * int64_t(sizeof(int16_t)), sizeof page);
+            pages << page;
+        }
+        XT::gPlatform->DisposeHandle(handle);
+    }
+    return pages;
+}
+
+} // namespace
+
+SpreadPreview SpreadPreview::OfBox(XTBoxRef box)
+{
+    SpreadPreview preview;
+    if (box == XT::kNoBox)
+        return preview;
+    const DocRef layout = XT::gBox->GetBoxDocument(box);
+    const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
+    for (int16_t i = 1; i <= count; ++i)
+    {
+        const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, i);
+        for (XTBoxRef b = XT::gBox->GetFirstBox(spread, 0); b != XT::kNoBox; b = XT::gBox->GetNextBox(b, 0))
+            if (b == box)
+            {
+                preview.Read(spread);
+                preview.Select(XT::gBox->GetBoxNumber(box, 0));
+                return preview;
+            }
+    }
+    return preview;
+}
+
+SpreadPreview SpreadPreview::OfSpread(XTBoxRef spreadBox)
+{
+    SpreadPreview preview;
+    if (spreadBox != XT::kNoBox)
+        preview.Read(spreadBox);
+    return preview;
+}
+
+SpreadPreview SpreadPreview::OfPage(DocRef layout, long page)
+{
+    SpreadPreview preview;
+    if (layout == XT::kNoDoc)
+        return preview;
+    const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
+    for (int16_t i = 1; i <= count; ++i)
+        if (PagesOf(layout, i).contains(int16_t(page)))
+        {
+            preview.Read(XT::gSpread->GetSpreadBox(layout, i));
+            break;
+        }
+    return preview;
+}
+
+void SpreadPreview::Read(XTBoxRef spreadBox)
+{
+    XTFixedRect bounds{};
+    if (XT::gBox->GetBoxBounds(spreadBox, 1, 16, &bounds) != 0)
+        return;
+    mBounds = ToPoints(bounds);
+    const DocRef layout = XT::gBox->GetBoxDocument(spreadBox);
+    const int16_t index =
+        int16_t(XT::gSpread->GetSpreadNumber(spreadBox) - XT::gSpread->GetMasterSpreadCount(layout));
+    mPages = qMax(1, PagesOf(layout, index).size());
+    for (XTBoxRef box = XT::gBox->GetFirstBox(spreadBox, 0); box != XT::kNoBox;
+         box = XT::gBox->GetNextBox(box, 0))
+    {
+        XTFixedRect rect{};
+        if (XT::gBox->GetBoxBounds(box, 1, 16, &rect) == 0)
+            mBoxes.append({ToPoints(rect), XT::gBox->GetBoxNumber(box, 0)});
+    }
+}
+
+double SpreadPreview::Scale() const
+{
+    if (!IsValid())
+        return 1;
+    return (kWidth - 2 * kMargin) / mBounds.width();
+}
+
+QPointF SpreadPreview::ToPicture(const QPointF& point) const
+{
+    const double scale = Scale();
+    return QPointF(kMargin + (point.x() - mBounds.left()) * scale,
+                   kMargin + (point.y() - mBounds.top()) * scale);
+}
+
+// Boxes are drawn in stacking order, so a box covers those below it as it
+// does on the page; the selected one is outlined again on top of all.
+QImage SpreadPreview::Draw() const
+{
+    if (!IsValid())
+        return QImage();
+    const double scale = Scale();
+    const int height = int(mBounds.height() * scale) + 2 * kMargin;
+    QImage picture(kWidth, height, QImage::Format_RGB32);
+    picture.fill(QColor(0xB8, 0xB8, 0xB8));
+    QPainter painter(&picture);
+    const auto map = [&](const QRectF& rect)
+    { return QRectF(ToPicture(rect.topLeft()), ToPicture(rect.bottomRight())); };
+
+    const QRectF spread = map(mBounds);
+    const double pageWidth = spread.width() / mPages;
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(PageColour());
+    for (int page = 0; page < mPages; ++page)
+        painter.drawRect(QRectF(spread.left() + page * pageWidth, spread.top(), pageWidth, spread.height()));
+
+    QRectF selected;
+    for (const Item& box : mBoxes)
+    {
+        const QRectF rect = map(box.mBounds);
+        const bool differs = mDiffering.contains(box.mNumber);
+        QColor fill = box.mNumber == mSelected ? SelectedColour() : differs ? DifferingColour() : BoxColour();
+        painter.setBrush(fill);
+        painter.setPen(QPen(fill.darker(160), 1));
+        painter.drawRect(rect);
+        if (box.mNumber == mSelected)
+            selected = rect;
+    }
+    if (selected.isValid())
+    {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(SelectedColour().darker(170), 3));
+        painter.drawRect(selected);
+    }
+    return picture;
+}

@@ -1,0 +1,75 @@
+#include "TreeItemDelegate.h"
+
+#include "ProjectTree.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace
+{
+
+constexpr int kPadding = 4;
+constexpr int kMargin = 2;
+
+QString BadgeText(const QModelIndex& index)
+{
+    return index.data(ProjectTree::RollupTextRole).toString();
+}
+
+} // namespace
+
+TreeItemDelegate::TreeItemDelegate(QObject* parent) : QStyledItemDelegate(parent)
+{
+}
+
+QColor TreeItemDelegate::BadgeColor()
+{
+    return QColor(0xF4, 0xD0, 0x6F);
+}
+
+QRect TreeItemDelegate::BadgeRect(const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    const QString text = BadgeText(index);
+    if (text.isEmpty())
+        return QRect();
+    const QFontMetrics metrics(option.font);
+    const int width = metrics.horizontalAdvance(text) + 2 * kPadding;
+    // At most the whole cell: a badge wider than the tree is cut, not moved.
+    const int left = qMax(option.rect.left(), option.rect.right() - kMargin - width + 1);
+    return QRect(left, option.rect.top() + kMargin, option.rect.right() - kMargin - left + 1,
+                 option.rect.height() - 2 * kMargin);
+}
+
+void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const
+{
+    const QRect badge = BadgeRect(option, index);
+    if (badge.isEmpty())
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem rest(option);
+    rest.rect.setRight(badge.left() - kMargin - 1);
+    if (rest.rect.width() > 0)
+        QStyledItemDelegate::paint(painter, rest, index);
+
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(BadgeColor());
+    painter->drawRoundedRect(badge, 4, 4);
+    painter->setPen(Qt::black);
+    painter->setFont(option.font);
+    painter->drawText(badge, Qt::AlignCenter, BadgeText(index));
+    painter->restore();
+}
+
+QSize TreeItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QString text = BadgeText(index);
+    if (!text.isEmpty())
+        size.rwidth() += QFontMetrics(option.font).horizontalAdvance(text) + 2 * kPadding + 2 * kMargin;
+    return size;
+}
