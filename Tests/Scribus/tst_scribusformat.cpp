@@ -313,6 +313,53 @@ private slots:
                  qPrintable(all));
     }
 
+    // Given a model that no Scribus document was read into (the JSON sample),
+    // when it is saved in the Scribus format, then it reads back with the same
+    // pages, boxes, visible story text and colours of its first layout.
+    void newDocumentFromModel()
+    {
+        const QString source = QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) +
+                               QStringLiteral("/Samples/harbour-gazette-v1.xprj");
+        Project project;
+        QString error;
+        QVERIFY2(formatOf(source).load(source, project, &error), qPrintable(error));
+        const QString path = mDir.filePath(QStringLiteral("from-model.sla"));
+        QVERIFY2(ScribusProjectFormat().save(project, path, &error), qPrintable(error));
+        Project reread;
+        QVERIFY2(formatOf(path).load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.mLayouts[0].pageCount(), project.mLayouts[0].pageCount());
+        QStringList names, rereadNames;
+        for (const Spread& spread : project.mLayouts[0].mSpreads)
+            for (const Box& box : spread.mBoxes)
+                names << box.mName + QLatin1Char('/') + QString::number(box.mKind);
+        for (const Spread& spread : reread.mLayouts[0].mSpreads)
+            for (const Box& box : spread.mBoxes)
+                rereadNames << box.mName + QLatin1Char('/') + QString::number(box.mKind);
+        names.sort();
+        rereadNames.sort();
+        QCOMPARE(rereadNames, names);
+        QStringList texts, rereadTexts;
+        for (const Story& story : project.mStories)
+            if (!story.mBoxes.empty() && story.mBoxes.front().mLayout == project.mLayouts[0].mNumber)
+            {
+                // A Scribus document holds one layout, and hidden text has no
+                // element to be written as: the visible text of the first
+                // layout's stories.
+                QString visible = story.mText;
+                for (auto run = story.mRuns.rbegin(); run != story.mRuns.rend(); ++run)
+                    visible.remove(run->mOffset, run->end() - run->mOffset);
+                texts << visible;
+            }
+        // Text boxes without a story read back with an empty one.
+        for (const Story& story : reread.mStories)
+            if (!story.mText.isEmpty())
+                rereadTexts << story.mText;
+        texts.sort();
+        rereadTexts.sort();
+        QCOMPARE(rereadTexts, texts);
+        QCOMPARE(reread.mAssets[XT::kColorAssetKind - 1], project.mAssets[XT::kColorAssetKind - 1]);
+    }
+
 private:
     static QString SamplePath()
     {
