@@ -8,16 +8,6 @@
 #include <QIcon>
 #include <QStringList>
 
-namespace
-{
-
-bool Differs(int type)
-{
-    return type == HasEdits || type == OnlyInLeft || type == OnlyInRight;
-}
-
-} // namespace
-
 ProjectTree::ProjectTree(long lhsProject, long rhsProject)
     : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical))
 {
