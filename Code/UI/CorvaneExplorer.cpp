@@ -60,28 +60,33 @@ public:
     static void Acquire()
     {
         if (sUsers++ == 0)
+        {
+            sInstance = new QxpNativeEventFilter;
             if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-                dispatcher->installNativeEventFilter(Instance());
+                dispatcher->installNativeEventFilter(sInstance);
+        }
     }
 
+    // The filter lives exactly while an explorer runs its loop, so it is
+    // removed and deleted while the dispatcher still exists: nothing is left
+    // for the process's exit or the module's unloading.
     static void Release()
     {
         if (--sUsers == 0)
+        {
             if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-                dispatcher->removeNativeEventFilter(Instance());
+                dispatcher->removeNativeEventFilter(sInstance);
+            delete sInstance;
+            sInstance = nullptr;
+        }
     }
 
 private:
-    // Never destroyed: its destructor would reach for a dispatcher at exit.
-    static QxpNativeEventFilter* Instance()
-    {
-        static auto* sInstance = new QxpNativeEventFilter;
-        return sInstance;
-    }
-
     static int sUsers;
+    static QxpNativeEventFilter* sInstance;
 };
 
+QxpNativeEventFilter* QxpNativeEventFilter::sInstance = nullptr;
 int QxpNativeEventFilter::sUsers = 0;
 
 // Every column shares the width. The form's last-section stretch is
