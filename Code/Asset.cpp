@@ -49,8 +49,14 @@ bool Asset::IsValid() const
 RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Asset*>(&other);
-    if (!source || !source->IsValid())
-        return RefuseAll(patches, QStringLiteral("the other side has none to copy"));
+    if (!source || (!source->IsValid() && !IsValid()))
+        return RefuseAll(patches, QStringLiteral("neither side has the asset"));
+    if (!source->IsValid())
+    {
+        // The other side lacks it: it goes from this one.
+        const XTError error = XT::gAssets->DeleteAsset(mSpace, int32_t(mKind), mUid);
+        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
+    }
     XTAssetCopyContext context = nullptr;
     XTError error = XT::gAssets->BeginAssetCopy(source->mSpace, mSpace, kCopyMode, &context);
     AssetUID uid = mUid;

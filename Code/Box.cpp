@@ -1,5 +1,6 @@
 #include "Box.h"
 
+#include "Placement.h"
 #include "PluginString.h"
 #include "XTCalls.h"
 
@@ -62,7 +63,7 @@ const Row kFlagRows[] = {
 };
 
 constexpr int kFirstKindRow = 1 + 4 + int(std::size(kCommonRows)); // 11
-constexpr int kMissingRows = 26;
+constexpr int kMissingRows = 27;
 
 // Vertical alignment codes and their labels.
 int AlignmentLabel(int32_t code)
@@ -103,7 +104,7 @@ QString KindWord(int16_t content)
 
 } // namespace
 
-Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
+Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBoxRef(box)), mProject(project)
 {
     if (mBox == XT::kNoBox)
         return;
@@ -138,6 +139,7 @@ Box::Box(long box) : NameValueDict<QString>(13), mBox(XTBoxRef(box))
         AddRows(kPictureRows, std::size(kPictureRows));
     }
     AddRows(kFlagRows, std::size(kFlagRows));
+    Add(PluginLabel(108), XT::ToQString(XT::gBoxFields->GetBoxColor(mBox)));
 
     // Last, after the rows every box shares: the picture's file is shown and
     // compared, never copied.
@@ -232,11 +234,26 @@ bool Box::CanApply(int row) const
     return row < copyable;
 }
 
+bool Box::CanTakeWhole() const
+{
+    return IsValid() || mProject != XT::kNoProject;
+}
+
 RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Box*>(&other);
-    if (!source || !IsValid() || !source->IsValid())
-        return RefuseAll(patches, QStringLiteral("a box missing on one side cannot be copied"));
+    if (!source || (!IsValid() && !source->IsValid()))
+        return RefuseAll(patches, QStringLiteral("neither side has the box"));
+    if (!IsValid())
+    {
+        QString reason;
+        return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
+    }
+    if (!source->IsValid())
+    {
+        const XTError error = Remove();
+        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
+    }
 
     const bool isText = XT::gBox->IsTextBox(mBox);
     const bool isPicture = !isText && XT::gBox->IsPictureBox(mBox);
@@ -294,12 +311,51 @@ RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch
         {
             error = ApplyRow(kFlagRows[key - flagRow], *source, value);
         }
+        else if (key == flagRow + int(std::size(kFlagRows)))
+        {
+            error = ApplyColor(*source, value);
+        }
         if (error == 0)
             Update(size_t(key), value);
         else
             refused[key] = XT::ErrorText(error);
     }
     return refused;
+}
+
+// A colour this box's project lacks comes from the source's project first,
+// as the host brings a box's colour along when it copies the box.
+XTError Box::ApplyColor(const Box& source, const QString& name)
+{
+    XT::HostStringHolder holder(name);
+    XTError error = XT::gBoxFields->SetBoxColor(mBox, holder.Get());
+    if (error != XT::kErrNotFound)
+        return error;
+    const AssetSpaceRef from =
+        XT::gAssets->GetAssetSpace(Placement::ProjectOf(XT::gBox->GetBoxDocument(source.mBox)));
+    const AssetSpaceRef to = XT::gAssets->GetAssetSpace(Placement::ProjectOf(XT::gBox->GetBoxDocument(mBox)));
+    AssetIteratorRef iterator = nullptr;
+    AssetUID uid = XT::kNoAsset;
+    if (XT::gAssets->NewAssetIterator(from, XT::kColorAssetKind, &iterator) == 0)
+    {
+        for (AssetUID candidate = XT::gAssets->GetIteratorAsset(iterator); candidate != XT::kNoAsset;
+             candidate = XT::gAssets->NextAsset(iterator) == 0 ? XT::gAssets->GetIteratorAsset(iterator)
+                                                               : XT::kNoAsset)
+            if (XT::ToQString(XT::gAssets->GetAssetName(from, XT::kColorAssetKind, candidate)) == name)
+            {
+                uid = candidate;
+                break;
+            }
+        XT::gAssets->DisposeAssetIterator(iterator);
+    }
+    if (uid == XT::kNoAsset)
+        return error;
+    XTAssetCopyContext context = nullptr;
+    AssetUID copied = XT::kNoAsset;
+    error = XT::gAssets->BeginAssetCopy(from, to, 4, &context);
+    if (error == 0)
+        error = XT::gAssets->CopyAsset(from, to, XT::kColorAssetKind, uid, &copied, context);
+    return error != 0 ? error : XT::gBoxFields->SetBoxColor(mBox, holder.Get());
 }
 
 XTError Box::ApplyRow(const Row& row, const Box& source, const QString& value)
@@ -351,4 +407,59 @@ XTError Box::ApplyRow(const Row& row, const Box& source, const QString& value)
     if (row.source == Source::PictureProperty)
         return XT::gPicture->SetPictureProperty(XT::gPicture->GetBoxPicture(mBox), row.property, number);
     return XT::gBoxFields->SetBoxProperty(mBox, row.property, number);
+}
+
+// The box goes onto the layout of the source's layout number, onto the spread
+// of the source's spread index, and keeps its number (the host keeps it where
+// it is free), so that it pairs with its original. A box of that number may
+// be here already: brought by its spread, layout or story copied before it
+// (then it is this side's box now), or a box of another kind, which the copy
+// replaces.
+bool Box::CreateFrom(const Box& source, QString* reason)
+{
+    const DocRef sourceLayout = XT::gBox->GetBoxDocument(source.mBox);
+    const int32_t layoutNumber = XT::gProject->GetLayoutIndex(sourceLayout);
+    const DocRef layout = Placement::LayoutNumbered(mProject, layoutNumber);
+    if (layout == XT::kNoDoc)
+    {
+        *reason = QStringLiteral("this side has no layout %1: copy the layout first").arg(layoutNumber);
+        return false;
+    }
+    const int32_t number = XT::gBox->GetBoxNumber(source.mBox, 0);
+    if (const XTBoxRef present = Placement::BoxNumbered(layout, number))
+    {
+        if (XT::gBox->GetBoxContentType(present) == XT::gBox->GetBoxContentType(source.mBox))
+        {
+            *this = Box(long(present), mProject);
+            return true;
+        }
+        if (const XTError error = XT::gBox->DeleteBox(present))
+        {
+            *reason = XT::ErrorText(error);
+            return false;
+        }
+    }
+    const int16_t spread = Placement::SpreadHolding(sourceLayout, source.mBox);
+    if (spread < 1 || spread > XT::gSpread->GetSpreadCount(layout, 0))
+    {
+        *reason = QStringLiteral("this side's layout has no spread %1: copy the spread first").arg(spread);
+        return false;
+    }
+    const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceLayout, source.mBox, layout,
+                                                      XT::gSpread->GetSpreadBox(layout, spread));
+    if (box == XT::kNoBox)
+    {
+        *reason = QStringLiteral("the host refused to copy the box");
+        return false;
+    }
+    *this = Box(long(box), mProject);
+    return true;
+}
+
+// A box already removed with its spread or layout is gone as asked.
+XTError Box::Remove()
+{
+    if (XT::gBox->GetBoxDocument(mBox) == XT::kNoDoc)
+        return XT::kNoErr;
+    return XT::gBox->DeleteBox(mBox);
 }

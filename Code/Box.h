@@ -8,18 +8,22 @@
 #include <memory>
 
 // A box on a spread, described by its property rows: geometry and general
-// settings, then text or picture settings by kind, then two flags. A chosen
+// settings, then text or picture settings by kind, then two flags and the
+// background colour. A chosen
 // row of the other side's box is applied through the matching host setter.
 class Box : public Corvable, public NameValueDict<QString>
 {
 public:
-    explicit Box(long box);
+    // A box of a project, or (kNoBox) the empty side of a pair in `project`,
+    // where copying the other side's box creates it.
+    explicit Box(long box, XTProjectId project = XT::kNoProject);
     Box(const Box& other) = default;
 
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
+    bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
@@ -51,9 +55,15 @@ public:
 
 private:
     void AddRows(const Row* rows, size_t count);
+    // Copies the other side's box into this project, where it stands in its
+    // own; false with the reason when it cannot.
+    bool CreateFrom(const Box& source, QString* reason);
+    XTError Remove();
     XTError ApplyRow(const Row& row, const Box& source, const QString& value);
+    XTError ApplyColor(const Box& source, const QString& name);
 
     XTBoxRef mBox;
+    XTProjectId mProject;
     std::shared_ptr<std::array<Fixed, 4>> mInsets;
     Fixed mOriginV = 0;
     Fixed mOriginH = 0;

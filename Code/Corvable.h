@@ -24,6 +24,10 @@ public:
     virtual bool IsValid() const = 0;
     // Whether the difference in that row may be applied.
     virtual bool CanApply(int row) const;
+    // Whether this side can take the other side's item whole where only one
+    // side has it: be created from it when this side lacks it, or be removed
+    // when the other side lacks it. Such a pair copies every row alike.
+    virtual bool CanTakeWhole() const { return false; }
     // Makes this side take the other side's content for the given rows (keyed
     // by patch table row). A row the host refuses does not stop the others.
     [[nodiscard]] virtual RefusedRows ApplyPatches(Corvable& other,

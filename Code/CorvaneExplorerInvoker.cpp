@@ -129,6 +129,8 @@ void CorvaneExplorerInvoker::Invoke()
     connect(explorer.get(), &CorvaneExplorer::openInvoked, invoker.get(), &CorvaneExplorerInvoker::Open);
     connect(explorer.get(), qOverload<QCloseEvent*>(&CorvaneExplorer::closeInvoked), invoker.get(),
             &CorvaneExplorerInvoker::Close);
+    connect(explorer.get(), &CorvaneExplorer::sidesSwapped, invoker.get(),
+            &CorvaneExplorerInvoker::SwapSides);
 
     // Save ends the window with result 1. When the host refuses to save, the
     // user has been told; the window comes back so the changes are not lost.
@@ -152,6 +154,12 @@ void CorvaneExplorerInvoker::Invoke()
     invoker.reset();
     progress.reset();
     picker.reset();
+}
+
+void CorvaneExplorerInvoker::SwapSides()
+{
+    std::swap(mLHSProject, mRHSProject);
+    std::swap(mLHSPath, mRHSPath);
 }
 
 void CorvaneExplorerInvoker::Open()

@@ -34,6 +34,8 @@ public slots:
     void Open();
     void Save();
     void Close(QCloseEvent* eventP);
+    // The window swapped its sides: LHS and RHS trade projects and paths.
+    void SwapSides();
 
 private:
     // Saves one project; tells the user and answers false when the host

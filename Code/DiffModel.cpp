@@ -307,6 +307,8 @@ bool DiffModel::CanApply(const QModelIndex& index) const
     if (!index.isValid() || index.row() < 0 || index.column() < 0 || index.model() != this ||
         index.row() >= mPatches.size())
         return false;
+    if (mLeft->IsValid() != mRight->IsValid() && mLeft->CanTakeWhole() && mRight->CanTakeWhole())
+        return true;
     return mLeft->CanApply(index.row()) && mRight->CanApply(index.row());
 }
 
@@ -382,6 +384,11 @@ QStringList DiffModel::Save()
     if (mUndoStack->isClean())
         return QStringList();
 
+    // An item only one side has is made or removed whole: a refusal is one
+    // line for the item, not one per row.
+    const bool whole =
+        mLeft->IsValid() != mRight->IsValid() && mLeft->CanTakeWhole() && mRight->CanTakeWhole();
+    const QString item = mLeft->IsValid() ? mLeft->Name() : mRight->Name();
     std::map<int, TextDiff::UnitPatch*> toRight;
     std::map<int, TextDiff::UnitPatch*> toLeft;
     CollectDirtyPatches(toRight, true);
@@ -411,10 +418,19 @@ QStringList DiffModel::Save()
     mUndoStack->setClean();
 
     QStringList messages;
-    const QString item = mLeft->IsValid() ? mLeft->Name() : mRight->Name();
     for (const auto* refused : {&refusedLeft, &refusedRight})
         for (const auto& entry : *refused)
         {
+            if (whole)
+            {
+                const QString line =
+                    QStringLiteral("%1 to the %2: %3")
+                        .arg(item, refused == &refusedLeft ? QStringLiteral("LHS") : QStringLiteral("RHS"),
+                             entry.second);
+                if (!messages.contains(line))
+                    messages << line;
+                continue;
+            }
             const QString row = mHasVerticalHeader ? headerData(entry.first, Qt::Vertical).toString()
                                                    : QStringLiteral("row %1").arg(entry.first + 1);
             messages << QStringLiteral("%1, %2 to the %3: %4")

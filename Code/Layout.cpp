@@ -1,5 +1,6 @@
 #include "Layout.h"
 
+#include "Placement.h"
 #include "PluginString.h"
 #include "XTCalls.h"
 
@@ -25,7 +26,7 @@ int TypeLabel(XTFourCC type)
 
 } // namespace
 
-Layout::Layout(DocRef doc) : NameValueDict<QString>(13), mDoc(doc)
+Layout::Layout(DocRef doc, XTProjectId project) : NameValueDict<QString>(13), mDoc(doc), mProject(project)
 {
     if (mDoc == XT::kNoDoc)
         return;
@@ -54,12 +55,55 @@ bool Layout::IsValid() const
     return mDoc != XT::kNoDoc;
 }
 
-bool Layout::CanApply(int) const
+bool Layout::CanApply(int row) const
 {
-    return false;
+    // The name; the type is the host's to choose.
+    return IsValid() && row == 0;
 }
 
-RefusedRows Layout::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& patches)
+bool Layout::CanTakeWhole() const
 {
-    return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
+    return IsValid() || mProject != XT::kNoProject;
+}
+
+RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+{
+    auto* source = dynamic_cast<Layout*>(&other);
+    if (!source || (!IsValid() && !source->IsValid()))
+        return RefuseAll(patches, QStringLiteral("neither side has the layout"));
+    if (!IsValid())
+    {
+        // Already here when an earlier copy brought it.
+        const int32_t number = XT::gProject->GetLayoutIndex(source->mDoc);
+        DocRef doc = Placement::LayoutNumbered(mProject, number);
+        if (doc == XT::kNoDoc)
+            doc = XT::gProject->CopyLayout(source->mDoc, mProject);
+        if (doc == XT::kNoDoc)
+            return RefuseAll(patches, QStringLiteral("the host refused to copy the layout"));
+        *this = Layout(doc, mProject);
+        return RefusedRows();
+    }
+    if (!source->IsValid())
+    {
+        if (Placement::ProjectOf(mDoc) == XT::kNoProject)
+            return RefusedRows();
+        const XTError error = XT::gProject->DeleteLayout(mDoc);
+        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
+    }
+    RefusedRows refused;
+    for (const auto& entry : patches)
+    {
+        if (entry.first != 0 || source->Count() == 0)
+        {
+            refused[entry.first] = QStringLiteral("this row cannot be copied");
+            continue;
+        }
+        const QString name = source->Value(0);
+        XT::HostStringHolder holder(name);
+        if (const XTError error = XT::gProject->SetLayoutName(mDoc, holder.Get()))
+            refused[entry.first] = XT::ErrorText(error);
+        else
+            Update(0, name);
+    }
+    return refused;
 }

@@ -4,22 +4,27 @@
 #include "NameValueDict.h"
 #include "XTTypes.h"
 
-// A layout: its name and type. Never merged.
+// A layout: its name and type. The name can be copied; a layout only one
+// side has can be copied whole to the other, or removed.
 class Layout : public Corvable, public NameValueDict<QString>
 {
 public:
-    explicit Layout(DocRef doc);
+    // A layout of `project`, or (kNoDoc) the empty side of a pair there.
+    Layout(DocRef doc, XTProjectId project);
     Layout(const Layout& other) = default;
 
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
+    bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
     DocRef Doc() const { return mDoc; }
+    XTProjectId ProjectId() const { return mProject; }
 
 private:
     DocRef mDoc;
+    XTProjectId mProject;
 };

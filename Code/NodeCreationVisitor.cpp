@@ -108,8 +108,8 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
             const int32_t rightKey = hasRight ? XT::gProject->GetLayoutIndex((*r)->Doc()) : 0;
             const bool takeLeft = hasLeft && (!hasRight || leftKey <= rightKey);
             const bool takeRight = hasRight && (!hasLeft || rightKey <= leftKey);
-            auto* pair = AddPair(*layouts, ::Layout(takeLeft ? (*l)->Doc() : XT::kNoDoc),
-                                 ::Layout(takeRight ? (*r)->Doc() : XT::kNoDoc));
+            auto* pair = AddPair(*layouts, ::Layout(takeLeft ? (*l)->Doc() : XT::kNoDoc, lhs),
+                                 ::Layout(takeRight ? (*r)->Doc() : XT::kNoDoc, rhs));
             Visit(*pair);
             if (takeLeft)
                 ++*l;
@@ -167,6 +167,8 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
 void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
 {
     std::map<long, ::Box> leftBoxes, rightBoxes;
+    const XTProjectId lhs = node.mLeft.ProjectId();
+    const XTProjectId rhs = node.mRight.ProjectId();
 
     // Spreads pair by position; the boxes of every spread collect into one
     // map per side, so a box pairs with itself whatever spread it moved to.
@@ -178,22 +180,24 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
     {
         const bool hasLeft = *l != *lEnd;
         const bool hasRight = *r != *rEnd;
-        auto* pair = AddPair(node, ::Spread(hasLeft ? (*l)->SpreadBox() : XT::kNoBox, (*l)->Index()),
-                             ::Spread(hasRight ? (*r)->SpreadBox() : XT::kNoBox, (*r)->Index()));
+        auto* pair = AddPair(node, ::Spread(hasLeft ? (*l)->SpreadBox() : XT::kNoBox, (*l)->Index(), lhs),
+                             ::Spread(hasRight ? (*r)->SpreadBox() : XT::kNoBox, (*r)->Index(), rhs));
         Visit(*pair);
 
-        auto collect = [](XTBoxRef spreadBox, int16_t index, std::map<long, ::Box>& boxes)
+        auto collect =
+            [](XTBoxRef spreadBox, int16_t index, std::map<long, ::Box>& boxes, XTProjectId project)
         {
             ::QXPCursor::Spread<::QXPCursor::Box<NullType>> spread(spreadBox, index);
             auto it = spread.Begin();
             auto end = spread.End();
             for (; *it != *end; ++*it)
-                boxes.insert_or_assign(XT::gBox->GetBoxNumber((*it)->BoxRef(), 0), ::Box((*it)->BoxRef()));
+                boxes.insert_or_assign(XT::gBox->GetBoxNumber((*it)->BoxRef(), 0),
+                                       ::Box((*it)->BoxRef(), project));
         };
         if (hasLeft)
-            collect((*l)->SpreadBox(), (*l)->Index(), leftBoxes);
+            collect((*l)->SpreadBox(), (*l)->Index(), leftBoxes, lhs);
         if (hasRight)
-            collect((*r)->SpreadBox(), (*r)->Index(), rightBoxes);
+            collect((*r)->SpreadBox(), (*r)->Index(), rightBoxes, rhs);
         if (hasLeft)
             ++*l;
         if (hasRight)
@@ -201,19 +205,21 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
     }
 
     PlaceholderNode* boxes = AddFolder(node, kBoxesFolder);
-    const ::Box none(XT::kNoBox);
+    const ::Box leftNone(XT::kNoBox, lhs);
+    const ::Box rightNone(XT::kNoBox, rhs);
     KeyedMerge(leftBoxes, rightBoxes,
                [&](const ::Box* a, const ::Box* b)
                {
                    if (a && b &&
                        XT::gBox->GetBoxContentType(a->BoxRef()) != XT::gBox->GetBoxContentType(b->BoxRef()))
                    {
-                       // A number that changed kind is two different boxes.
-                       Visit(*AddPair(*boxes, *a, none));
-                       Visit(*AddPair(*boxes, none, *b));
+                       // A number that changed kind is two different boxes;
+                       // copying either replaces the other.
+                       Visit(*AddPair(*boxes, *a, rightNone));
+                       Visit(*AddPair(*boxes, leftNone, *b));
                        return;
                    }
-                   Visit(*AddPair(*boxes, a ? *a : none, b ? *b : none));
+                   Visit(*AddPair(*boxes, a ? *a : leftNone, b ? *b : rightNone));
                });
 }
 
@@ -224,12 +230,19 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Spread>& node) const
         right(node.mRight.SpreadBox(), int16_t(node.mRight.Index()));
     auto l = left.Begin(), lEnd = left.End();
     auto r = right.Begin(), rEnd = right.End();
+    int16_t position = 0;
     while (*l != *lEnd || *r != *rEnd)
     {
         const bool hasLeft = *l != *lEnd;
         const bool hasRight = *r != *rEnd;
-        Visit(*AddPair(node, hasLeft ? ::Page((*l)->Doc(), (*l)->Number()) : ::Page(XT::kNoDoc, -1),
-                       hasRight ? ::Page((*r)->Doc(), (*r)->Number()) : ::Page(XT::kNoDoc, -1)));
+        ++position;
+        const XTBoxRef leftSpread = node.mLeft.SpreadBox();
+        const XTBoxRef rightSpread = node.mRight.SpreadBox();
+        Visit(*AddPair(node,
+                       hasLeft ? ::Page((*l)->Doc(), (*l)->Number(), leftSpread, position)
+                               : ::Page(XT::kNoDoc, -1, leftSpread, position),
+                       hasRight ? ::Page((*r)->Doc(), (*r)->Number(), rightSpread, position)
+                                : ::Page(XT::kNoDoc, -1, rightSpread, position)));
         if (hasLeft)
             ++*l;
         if (hasRight)

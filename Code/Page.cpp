@@ -1,9 +1,11 @@
 #include "Page.h"
 
+#include "Placement.h"
 #include "PluginString.h"
 #include "XTCalls.h"
 
-Page::Page(DocRef doc, long number) : NameValueDict<QString>(13), mDoc(doc), mNumber(number)
+Page::Page(DocRef doc, long number, XTBoxRef spreadBox, int16_t position)
+    : NameValueDict<QString>(13), mDoc(doc), mNumber(number), mSpreadBox(spreadBox), mPosition(position)
 {
     if (!IsValid())
         return;
@@ -32,10 +34,40 @@ bool Page::IsValid() const
 
 bool Page::CanApply(int) const
 {
-    return false;
+    return IsValid() && mSpreadBox != XT::kNoBox;
 }
 
-RefusedRows Page::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& patches)
+bool Page::CanTakeWhole() const
 {
-    return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
+    return mSpreadBox != XT::kNoBox && mPosition > 0;
+}
+
+// Pages only one side has are always the last of their spread (pages pair by
+// place), so a copy or removal whose place has moved with an earlier one of
+// the same spread takes the nearest place that still exists: whatever the
+// order, copying or removing all of them gives the other side's pages.
+RefusedRows Page::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
+{
+    auto* source = dynamic_cast<Page*>(&other);
+    if (!source || (!IsValid() && !source->IsValid()) || mSpreadBox == XT::kNoBox)
+        return RefuseAll(patches, QStringLiteral("this side has no spread to hold the page"));
+    const DocRef layout = XT::gBox->GetBoxDocument(mSpreadBox);
+    const int16_t spread =
+        int16_t(XT::gSpread->GetSpreadNumber(mSpreadBox) - XT::gSpread->GetMasterSpreadCount(layout));
+    const int16_t count = int16_t(Placement::PagesOf(layout, spread).size());
+    XTError error = XT::kNoErr;
+    const QString label = source->IsValid() ? source->Value(0) : QString();
+    XT::HostStringHolder holder(label);
+    if (!IsValid())
+        error =
+            XT::gSpread->InsertPage(mSpreadBox, qMin<int16_t>(mPosition, int16_t(count + 1)), holder.Get());
+    else if (!source->IsValid())
+        error = XT::gSpread->DeletePage(mSpreadBox, qMin<int16_t>(mPosition, count));
+    else
+        error = XT::gSpread->SetPageLabel(mSpreadBox, mPosition, holder.Get());
+    if (error != 0)
+        return RefuseAll(patches, XT::ErrorText(error));
+    if (IsValid() && source->IsValid())
+        Update(0, label);
+    return RefusedRows();
 }

@@ -4,17 +4,23 @@
 #include "NameValueDict.h"
 #include "XTTypes.h"
 
-// A page: its label. Never merged.
+// A page: its label. Pages pair by their place on their spreads; a page only
+// one side has can be copied to the other (onto the spread of the same
+// index, which that side must have) or removed.
 class Page : public Corvable, public NameValueDict<QString>
 {
 public:
-    Page(DocRef doc, long number);
+    // Page `number` of a layout, at `position` (from 1) on the spread whose
+    // box is `spreadBox`; kNoDoc for the empty side of a pair, where the
+    // spread box (if that side has the spread) is where a copy goes.
+    Page(DocRef doc, long number, XTBoxRef spreadBox = XT::kNoBox, int16_t position = 0);
     Page(const Page& other) = default;
 
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
+    bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
@@ -24,4 +30,6 @@ public:
 private:
     DocRef mDoc;
     long mNumber;
+    XTBoxRef mSpreadBox;
+    int16_t mPosition;
 };

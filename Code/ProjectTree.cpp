@@ -9,15 +9,67 @@
 #include <QStringList>
 
 ProjectTree::ProjectTree(long lhsProject, long rhsProject)
-    : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical))
+    : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical)),
+      mLeftProject(lhsProject), mRightProject(rhsProject)
+{
+    Build();
+    UpdateRollups(false);
+}
+
+void ProjectTree::Build()
 {
     // Most measures repeat from box to box: one text each for the whole build.
     const XT::FixedTextMemo measures;
-    auto* projects = new ProjectTreeNode<Project>(Project(lhsProject), Project(rhsProject), Identical);
+    auto* projects = new ProjectTreeNode<Project>(Project(mLeftProject), Project(mRightProject), Identical);
     Root()->AddChild(projects);
     NodeCreationVisitor().Create(*projects);
     (void)NodeDifferVisitor(Fast).Diff(*projects);
+}
+
+void ProjectTree::Rebuild(long lhsProject, long rhsProject)
+{
+    beginResetModel();
+    delete mRoot;
+    mRoot = new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical);
+    mLeftProject = lhsProject;
+    mRightProject = rhsProject;
+    mPending.clear();
+    mRollups.clear();
+    mShownTypes.clear();
+    Build();
     UpdateRollups(false);
+    endResetModel();
+}
+
+QStringList ProjectTree::PathOf(const ProjectTreeNodeBase* node)
+{
+    QStringList path;
+    for (; node && node->mParent; node = dynamic_cast<const ProjectTreeNodeBase*>(node->mParent))
+        path.prepend(const_cast<ProjectTreeNodeBase*>(node)->Data(0).toString());
+    return path;
+}
+
+QModelIndex ProjectTree::IndexOf(const ProjectTreeNodeBase* node) const
+{
+    if (!node || node == Root() || !node->mParent)
+        return QModelIndex();
+    return createIndex(node->Row(), 0, const_cast<ProjectTreeNodeBase*>(node));
+}
+
+ProjectTreeNodeBase* ProjectTree::NodeAt(const QStringList& path) const
+{
+    ProjectTreeNodeBase* node = Root();
+    for (const QString& label : path)
+    {
+        ProjectTreeNodeBase* next = nullptr;
+        for (int i = 0; i < node->ChildCount() && !next; ++i)
+            if (node->Child(i)->Data(0).toString() == label)
+                next = node->Child(i);
+        if (!next)
+            break;
+        node = next;
+    }
+    return node;
 }
 
 ProjectTree::~ProjectTree() = default;

@@ -40,6 +40,19 @@ public:
     // Marks every pair again from the documents' current contents; pending
     // statuses are dropped (the documents now hold what was copied).
     void RefreshNodeTypes();
+    // Builds the whole tree anew from the documents as they are now, with
+    // `lhsProject` on the left: after items were copied or removed (pairs
+    // change), or to swap the sides. Every node of the old tree is gone, so
+    // the views are reset.
+    void Rebuild(long lhsProject, long rhsProject);
+    long LeftProject() const { return mLeftProject; }
+    long RightProject() const { return mRightProject; }
+    // The labels from the project pair down to a node, for finding "the
+    // same" node again after a rebuild; and that node, or its nearest
+    // ancestor that still exists.
+    static QStringList PathOf(const ProjectTreeNodeBase* node);
+    ProjectTreeNodeBase* NodeAt(const QStringList& path) const;
+    QModelIndex IndexOf(const ProjectTreeNodeBase* node) const;
 
     // What a pair will be once its copied rows are saved; 0 drops the
     // pending status.
@@ -85,6 +98,11 @@ public:
     static QString IconPath(int type, bool hasChildren);
 
 private:
+    void Build();
+
+    long mLeftProject;
+    long mRightProject;
+
     // Counts every node again and tells the views of each node whose shown
     // status or roll-up changed.
     void UpdateRollups(bool announce);

@@ -1,5 +1,6 @@
 #include "Spread.h"
 
+#include "Placement.h"
 #include "PluginString.h"
 #include "XTCalls.h"
 
@@ -16,8 +17,8 @@ constexpr int32_t kBoundFormats[4] = {XT::kFormatHorizontal, XT::kFormatHorizont
 
 } // namespace
 
-Spread::Spread(long spreadBox, long index)
-    : NameValueDict<QString>(13), mSpreadBox(XTBoxRef(spreadBox)), mDoc(XT::kNoDoc),
+Spread::Spread(long spreadBox, long index, XTProjectId project)
+    : NameValueDict<QString>(13), mSpreadBox(XTBoxRef(spreadBox)), mProject(project), mDoc(XT::kNoDoc),
       mIndex(index), mBounds{0, 0, 0, 0}
 {
     mDoc = XT::gBox->GetBoxDocument(mSpreadBox);
@@ -52,16 +53,31 @@ bool Spread::IsValid() const
     return mSpreadBox != XT::kNoBox;
 }
 
-bool Spread::CanApply(int) const
+bool Spread::CanApply(int row) const
 {
-    return false;
+    return IsValid() && row >= 0 && row < kPropertyCount;
+}
+
+bool Spread::CanTakeWhole() const
+{
+    return IsValid() || mProject != XT::kNoProject;
 }
 
 RefusedRows Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Spread*>(&other);
-    if (!source || !IsValid() || !source->IsValid())
-        return RefuseAll(patches, QStringLiteral("a spread missing on one side cannot be copied"));
+    if (!source || (!IsValid() && !source->IsValid()))
+        return RefuseAll(patches, QStringLiteral("neither side has the spread"));
+    if (!IsValid())
+    {
+        QString reason;
+        return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
+    }
+    if (!source->IsValid())
+    {
+        const XTError error = Remove();
+        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
+    }
     const int16_t spread = int16_t(mIndex);
     RefusedRows refused;
     for (const auto& entry : patches)
@@ -102,4 +118,59 @@ RefusedRows Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
             refused[key] = XT::ErrorText(error);
     }
     return refused;
+}
+
+QString Spread::Contents() const
+{
+    QString contents;
+    const int16_t masters = XT::gSpread->GetMasterPageCount(mDoc);
+    for (int16_t page : Placement::PagesOf(mDoc, int16_t(mIndex)))
+        contents +=
+            XT::ToQString(XT::gSpread->GetPageLabel(mDoc, int16_t(masters + page))) + QLatin1Char('\n');
+    for (XTBoxRef b = XT::gBox->GetFirstBox(mSpreadBox, 0); b != XT::kNoBox; b = XT::gBox->GetNextBox(b, 0))
+        contents += QString::number(XT::gBox->GetBoxNumber(b, 0)) + QLatin1Char(' ');
+    return contents;
+}
+
+// The spread goes into the layout of the source's layout number at the
+// source's index (after the last where this layout has fewer), with its pages
+// and boxes. The same spread may be here already, brought by its layout
+// copied before it: then it is this side's spread now.
+bool Spread::CreateFrom(const Spread& source, QString* reason)
+{
+    const int32_t layoutNumber = XT::gProject->GetLayoutIndex(source.mDoc);
+    const DocRef layout = Placement::LayoutNumbered(mProject, layoutNumber);
+    if (layout == XT::kNoDoc)
+    {
+        *reason = QStringLiteral("this side has no layout %1: copy the layout first").arg(layoutNumber);
+        return false;
+    }
+    const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
+    const int16_t index = int16_t(source.mIndex);
+    if (index <= count)
+    {
+        const Spread present(long(XT::gSpread->GetSpreadBox(layout, index)), index, mProject);
+        if (present.Contents() == source.Contents() && present.ToString() == source.ToString())
+        {
+            *this = present;
+            return true;
+        }
+    }
+    const XTBoxRef spread =
+        XT::gSpread->CopySpread(source.mDoc, index, layout, qMin<int16_t>(index, count + 1));
+    if (spread == XT::kNoBox)
+    {
+        *reason = QStringLiteral("the host refused to copy the spread");
+        return false;
+    }
+    *this = Spread(long(spread), qMin<int16_t>(index, count + 1), mProject);
+    return true;
+}
+
+// A spread already removed with its layout is gone as asked.
+XTError Spread::Remove()
+{
+    if (XT::gBox->GetBoxDocument(mSpreadBox) == XT::kNoDoc)
+        return XT::kNoErr;
+    return XT::gSpread->DeleteSpread(mSpreadBox);
 }

@@ -8,13 +8,16 @@
 class Spread : public Corvable, public NameValueDict<QString>
 {
 public:
-    Spread(long spreadBox, long index);
+    // A spread of a project, or (kNoBox) the empty side of a pair in
+    // `project`, where copying the other side's spread creates it.
+    Spread(long spreadBox, long index, XTProjectId project = XT::kNoProject);
     Spread(const Spread& other) = default;
 
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
     bool CanApply(int row) const override;
+    bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     using NameValueDict<QString>::Name;
@@ -22,7 +25,14 @@ public:
     long Index() const { return mIndex; }
 
 private:
+    bool CreateFrom(const Spread& source, QString* reason);
+    XTError Remove();
+    // The page labels and box numbers on the spread: what makes two spreads
+    // at one index the same spread.
+    QString Contents() const;
+
     XTBoxRef mSpreadBox;
+    XTProjectId mProject;
     DocRef mDoc;
     long mIndex;
     Fixed mBounds[4];

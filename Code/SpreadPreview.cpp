@@ -1,5 +1,7 @@
 #include "SpreadPreview.h"
 
+#include "Placement.h"
+
 #include "XTCalls.h"
 
 #include <QPainter>
@@ -16,24 +18,6 @@ QRectF ToPoints(const XTFixedRect& rect)
     const auto points = [](Fixed value) { return qreal(value) / XT::kFixedOne; };
     return QRectF(QPointF(points(rect.left), points(rect.top)),
                   QPointF(points(rect.right), points(rect.bottom)));
-}
-
-// The normal page numbers of a spread.
-QVector<int16_t> PagesOf(DocRef layout, int16_t index)
-{
-    QVector<int16_t> pages;
-    if (XTHandle handle = XT::gSpread->GetSpreadPages(layout, index))
-    {
-        const int64_t count = XT::gPlatform->GetHandleSize(handle) / int64_t(sizeof(int16_t));
-        for (int64_t i = 0; i < count; ++i)
-        {
-            int16_t page = 0;
-            std::memcpy(&page, *handle + i * int64_t(sizeof(int16_t)), sizeof page);
-            pages << page;
-        }
-        XT::gPlatform->DisposeHandle(handle);
-    }
-    return pages;
 }
 
 } // namespace
@@ -74,7 +58,7 @@ SpreadPreview SpreadPreview::OfPage(DocRef layout, long page)
         return preview;
     const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
     for (int16_t i = 1; i <= count; ++i)
-        if (PagesOf(layout, i).contains(int16_t(page)))
+        if (Placement::PagesOf(layout, i).contains(int16_t(page)))
         {
             preview.Read(XT::gSpread->GetSpreadBox(layout, i));
             break;
@@ -91,7 +75,7 @@ void SpreadPreview::Read(XTBoxRef spreadBox)
     const DocRef layout = XT::gBox->GetBoxDocument(spreadBox);
     const int16_t index =
         int16_t(XT::gSpread->GetSpreadNumber(spreadBox) - XT::gSpread->GetMasterSpreadCount(layout));
-    mPages = qMax(1, PagesOf(layout, index).size());
+    mPages = qMax(1, Placement::PagesOf(layout, index).size());
     for (XTBoxRef box = XT::gBox->GetFirstBox(spreadBox, 0); box != XT::kNoBox;
          box = XT::gBox->GetNextBox(box, 0))
     {

@@ -2,6 +2,7 @@
 
 #include "PluginString.h"
 #include "PreserveOffset.h"
+#include "Placement.h"
 #include "XTCalls.h"
 
 #include <algorithm>
@@ -199,6 +200,10 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
     if (!mText)
         return CreateFrom(*source) ? RefusedRows()
                                    : RefuseAll(rows, QStringLiteral("the story's box could not be copied"));
+    // Gone with the last box it ran through, removed before this story's
+    // turn came: nothing is left to empty.
+    if (!source->mText && XT::gText->GetStoryNumber(mText) < 0)
+        return RefusedRows();
 
     OffsetParams offsets;
     for (auto& entry : rows)
@@ -242,68 +247,55 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
         if (error != 0)
             refused[entry.first] = XT::ErrorText(error);
     }
+    // A story the other side lacks, emptied, goes: its boxes stay, empty.
+    if (!source->mText && refused.empty() && XT::gText->CountTextChars(mText, 0, 0) == 0)
+    {
+        if (const XTError error = XT::gText->DeleteStory(mText))
+            for (const auto& entry : rows)
+                refused[entry.first] = XT::ErrorText(error);
+    }
     return refused;
 }
 
-namespace
-{
-
-// The layout of `project` whose layout number is `number`; kNoDoc when there
-// is none.
-DocRef LayoutNumbered(XTProjectId project, int32_t number)
-{
-    for (int32_t i = 0;; ++i)
-    {
-        const DocRef layout = XT::gProject->GetLayout(project, i);
-        if (layout == XT::kNoDoc || XT::gProject->GetLayoutIndex(layout) == number)
-            return layout;
-    }
-}
-
-// The normal spread (counted from 1) that holds `box` in `layout`; 0 when
-// none does.
-int16_t SpreadHolding(DocRef layout, XTBoxRef box)
-{
-    const int16_t count = XT::gSpread->GetSpreadCount(layout, 0);
-    for (int16_t i = 1; i <= count; ++i)
-    {
-        const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, i);
-        for (XTBoxRef b = XT::gBox->GetFirstBox(spread, 0); b != XT::kNoBox; b = XT::gBox->GetNextBox(b, 0))
-            if (b == box)
-                return i;
-    }
-    return 0;
-}
-
-} // namespace
-
-// Makes the missing story by copying the other story's first box into this
-// project where the box stands in its own: the layout of the same number and
-// the spread of the same index, so that the new box pairs with its original
-// (the host keeps the box's number where it is free). Where this project has
-// no such layout or spread, the first one takes the box.
+// Makes the missing story. Where this project already has it (it came with
+// a box, spread or layout copied before it), that story is this side's now.
+// Else the story is copied into the boxes of its chain that this project
+// has; where it has none of them, the story's first box is copied where it
+// stands in its own project: the layout of the same number and the spread
+// of the same index (the first of each where this project lacks them), so
+// that the new box pairs with its original.
 bool Story::CreateFrom(Story& other)
 {
-    long sourceBox = XT::kNoBox;
-    const XTDocNumber number = other.GetUsage(&sourceBox);
-    const DocRef sourceDoc = XT::gDoc->DocumentRefFromNumber(number);
-    if (sourceDoc == XT::kNoDoc || sourceBox == XT::kNoBox || mProject == XT::kNoProject)
+    if (mProject == XT::kNoProject || !other.mText)
         return false;
-    DocRef layout = LayoutNumbered(mProject, XT::gProject->GetLayoutIndex(sourceDoc));
-    if (layout == XT::kNoDoc)
-        layout = XT::gProject->GetLayout(mProject, 0);
-    if (layout == XT::kNoDoc)
-        return false;
-    int16_t spreadIndex = SpreadHolding(sourceDoc, XTBoxRef(sourceBox));
-    if (spreadIndex < 1 || spreadIndex > XT::gSpread->GetSpreadCount(layout, 0))
-        spreadIndex = 1;
-    const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, spreadIndex);
-    const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceDoc, XTBoxRef(sourceBox), layout, spread);
-    if (box == XT::kNoBox)
-        return false;
-    int32_t a = 0;
-    int32_t b = 0;
-    mText = XT::gText->GetTextSelection(box, &a, &b);
+    const int32_t number = XT::gText->GetStoryNumber(other.mText);
+    XTTextRef text = Placement::StoryNumbered(mProject, number);
+    if (!text)
+        text = XT::gText->CopyStory(other.mText, mProject);
+    if (!text)
+    {
+        long sourceBox = XT::kNoBox;
+        const XTDocNumber usage = other.GetUsage(&sourceBox);
+        const DocRef sourceDoc = XT::gDoc->DocumentRefFromNumber(usage);
+        if (sourceDoc == XT::kNoDoc || sourceBox == XT::kNoBox)
+            return false;
+        DocRef layout = Placement::LayoutNumbered(mProject, XT::gProject->GetLayoutIndex(sourceDoc));
+        if (layout == XT::kNoDoc)
+            layout = XT::gProject->GetLayout(mProject, 0);
+        if (layout == XT::kNoDoc)
+            return false;
+        int16_t spreadIndex = Placement::SpreadHolding(sourceDoc, XTBoxRef(sourceBox));
+        if (spreadIndex < 1 || spreadIndex > XT::gSpread->GetSpreadCount(layout, 0))
+            spreadIndex = 1;
+        const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, spreadIndex);
+        const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceDoc, XTBoxRef(sourceBox), layout, spread);
+        if (box == XT::kNoBox)
+            return false;
+        int32_t a = 0;
+        int32_t b = 0;
+        text = XT::gText->GetTextSelection(box, &a, &b);
+    }
+    mText = text;
     mHidden = HiddenTextHelper(mText);
     return mText != nullptr;
 }

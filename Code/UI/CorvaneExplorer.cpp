@@ -19,6 +19,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QPointer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,6 +30,8 @@
 #include <QSortFilterProxyModel>
 #include <QUndoGroup>
 #include <QUndoStack>
+
+#include <functional>
 
 namespace
 {
@@ -187,11 +190,13 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     mCopyAllLeft = new QAction(QIcon(QStringLiteral(":/CopyLeft.png")), tr("Copy All Left"), this);
     mCopyAllLeft->setObjectName(QStringLiteral("actionCopyAllLeft"));
     mCopyAllLeft->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left));
-    mCopyAllLeft->setToolTip(tr("Copy every difference of the pair to the LHS (Alt + Shift + Left)"));
+    mCopyAllLeft->setToolTip(
+        tr("Copy every difference of the selected item and all below it to the LHS (Alt + Shift + Left)"));
     mCopyAllRight = new QAction(QIcon(QStringLiteral(":/CopyRight.png")), tr("Copy All Right"), this);
     mCopyAllRight->setObjectName(QStringLiteral("actionCopyAllRight"));
     mCopyAllRight->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right));
-    mCopyAllRight->setToolTip(tr("Copy every difference of the pair to the RHS (Alt + Shift + Right)"));
+    mCopyAllRight->setToolTip(
+        tr("Copy every difference of the selected item and all below it to the RHS (Alt + Shift + Right)"));
     for (QAction* action : {mCopyAllRight, mCopyAllLeft})
     {
         action->setEnabled(false);
@@ -200,6 +205,23 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     }
     connect(mCopyAllLeft, &QAction::triggered, this, &CorvaneExplorer::CopyAllLeft);
     connect(mCopyAllRight, &QAction::triggered, this, &CorvaneExplorer::CopyAllRight);
+    mContainerStack = new QUndoStack(this);
+    mUndoGroup->addStack(mContainerStack);
+
+    mRescan = new QAction(tr("Rescan"), this);
+    mRescan->setObjectName(QStringLiteral("actionRescan"));
+    mRescan->setShortcut(QKeySequence::Refresh);
+    mRescan->setToolTip(tr("Compare again from the documents as they are now (F5)"));
+    mSwap = new QAction(tr("Swap Sides"), this);
+    mSwap->setObjectName(QStringLiteral("actionSwapSides"));
+    mSwap->setToolTip(tr("Show the LHS project on the right and the RHS project on the left"));
+    for (QAction* action : {mRescan, mSwap})
+    {
+        mUi->menuEdit->addAction(action);
+        mUi->mToolBar->addAction(action);
+    }
+    connect(mRescan, &QAction::triggered, this, &CorvaneExplorer::Rescan);
+    connect(mSwap, &QAction::triggered, this, &CorvaneExplorer::SwapSides);
 
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
@@ -291,6 +313,26 @@ ProjectTreeNodeBase* CorvaneExplorer::NodeOf(const QModelIndex& proxyIndex) cons
     return static_cast<ProjectTreeNodeBase*>(source.internalPointer());
 }
 
+DiffModel* CorvaneExplorer::ModelOf(ProjectTreeNodeBase* node)
+{
+    if (!node)
+        return nullptr;
+    if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
+        return model;
+    DiffModel* model = NodeDifferVisitor(Complete).Diff(*node);
+    if (!model)
+        return nullptr;
+    mDiffModels.insert(node->mId, model);
+    mModelNodes.insert(model, node);
+    model->SetColumnTitles(
+        QStringLiteral("LHS %1: %2").arg(ProjectName(0), model->headerData(0, Qt::Horizontal).toString()),
+        QStringLiteral("RHS %1: %2").arg(ProjectName(1), model->headerData(1, Qt::Horizontal).toString()));
+    // Copies, undos and redos all move the stack's index.
+    connect(model->UndoStack(), &QUndoStack::indexChanged, this,
+            [this, model]() { UpdatePendingStatus(model); });
+    return model;
+}
+
 DiffModel* CorvaneExplorer::ShownDiffModel() const
 {
     return qobject_cast<DiffModel*>(mUi->mDiffTable->model());
@@ -310,33 +352,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
         if ((node = NodeOf(index)))
             break;
 
-    NodeDifferVisitor visitor(Complete);
-
     if (DiffModel* shown = ShownDiffModel())
         disconnect(shown->UndoStack(), &QUndoStack::cleanChanged, this, &CorvaneExplorer::DirtinessChanged);
 
-    DiffModel* model = nullptr;
-    if (node)
-    {
-        model = mDiffModels.value(node->mId, nullptr);
-        if (!model)
-        {
-            model = visitor.Diff(*node);
-            if (model)
-            {
-                mDiffModels.insert(node->mId, model);
-                mModelNodes.insert(model, node);
-                model->SetColumnTitles(
-                    QStringLiteral("LHS %1: %2")
-                        .arg(ProjectName(0), model->headerData(0, Qt::Horizontal).toString()),
-                    QStringLiteral("RHS %1: %2")
-                        .arg(ProjectName(1), model->headerData(1, Qt::Horizontal).toString()));
-                // Copies, undos and redos all move the stack's index.
-                connect(model->UndoStack(), &QUndoStack::indexChanged, this,
-                        [this, model]() { UpdatePendingStatus(model); });
-            }
-        }
-    }
+    DiffModel* model = ModelOf(node);
     KeepShown(node);
 
     mUndoGroup->setActiveStack(nullptr);
@@ -352,6 +371,11 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
         mUndoGroup->addStack(model->UndoStack());
         mUndoGroup->setActiveStack(model->UndoStack());
         connect(model->UndoStack(), &QUndoStack::cleanChanged, this, &CorvaneExplorer::DirtinessChanged);
+    }
+    else if (node)
+    {
+        // A folder: what undo takes back is its last Copy All.
+        mUndoGroup->setActiveStack(mContainerStack);
     }
     connect(mUi->mDiffTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &CorvaneExplorer::UpdateActions);
@@ -593,43 +617,147 @@ QList<int> CorvaneExplorer::CopyableRows(const DiffModel& model)
     return rows;
 }
 
+namespace
+{
+
+// Copy All below a container: one command on the window's own stack over the
+// copies it pushed onto each pair's stack, so that one undo takes them all
+// back. A pair whose stack moved on since (its copies undone or added to on
+// its own) is left as it is.
+class CopyBelowCommand : public QUndoCommand
+{
+public:
+    CopyBelowCommand(const QString& text, QList<QPair<QPointer<DiffModel>, QList<int>>> rows,
+                     ApplyDirection direction)
+        : mRows(std::move(rows)), mDirection(direction)
+    {
+        setText(text);
+    }
+
+    void redo() override
+    {
+        for (int i = 0; i < mRows.size(); ++i)
+        {
+            DiffModel* model = mRows[i].first;
+            if (!model)
+                continue;
+            QUndoStack* stack = model->UndoStack();
+            if (mIndexes.size() <= i)
+            {
+                stack->beginMacro(text());
+                for (int row : mRows[i].second)
+                    stack->push(new ApplyCommand(model, model->index(row, 0), mDirection, nullptr));
+                stack->endMacro();
+                mIndexes << stack->index();
+            }
+            else if (stack->index() == mIndexes[i] - 1)
+                stack->redo();
+        }
+    }
+
+    void undo() override
+    {
+        for (int i = 0; i < mRows.size() && i < mIndexes.size(); ++i)
+            if (DiffModel* model = mRows[i].first; model && model->UndoStack()->index() == mIndexes[i])
+                model->UndoStack()->undo();
+    }
+
+private:
+    QList<QPair<QPointer<DiffModel>, QList<int>>> mRows;
+    ApplyDirection mDirection;
+    QList<int> mIndexes;
+};
+
+} // namespace
+
 void CorvaneExplorer::UpdateCopyAll()
 {
+    // A pair with copyable rows, or any item with differences below it.
+    const ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex());
     const DiffModel* model = ShownDiffModel();
-    const bool any = model && !CopyableRows(*model).isEmpty();
+    bool any = model && !CopyableRows(*model).isEmpty();
+    if (!any && node)
+        if (ProjectTree* tree = Tree())
+            any = tree->RollupOf(node).Total() > 0;
     mCopyAllLeft->setEnabled(any);
     mCopyAllRight->setEnabled(any);
 }
 
 void CorvaneExplorer::CopyAll(ApplyDirection direction)
 {
-    DiffModel* model = ShownDiffModel();
-    if (!model)
+    if (ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex()))
+        CopyAllBelow(node, direction);
+}
+
+void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection direction)
+{
+    ProjectTree* tree = Tree();
+    if (!tree)
         return;
-    const QList<int> rows = CopyableRows(*model);
+    // The differing pairs at and below the item, in the tree's order. A
+    // layout or spread only one side has is copied or removed whole, with
+    // what is on it: what lies below it is not counted again.
+    QList<QPair<QPointer<DiffModel>, QList<int>>> rows;
+    int count = 0;
+    std::function<void(ProjectTreeNodeBase*)> collect = [&](ProjectTreeNodeBase* node)
+    {
+        const int type = tree->ShownType(node);
+        bool whole = false;
+        if (type == HasEdits || type == OnlyInLeft || type == OnlyInRight || tree->IsPending(node))
+            if (DiffModel* model = ModelOf(node))
+            {
+                const QList<int> copyable = CopyableRows(*model);
+                if (!copyable.isEmpty())
+                {
+                    rows.append({model, copyable});
+                    count += copyable.size();
+                    whole = type != HasEdits && node->HasChildren();
+                }
+            }
+        if (!whole)
+            for (int i = 0; i < node->ChildCount(); ++i)
+                collect(node->Child(i));
+    };
+    collect(top);
     if (rows.isEmpty())
         return;
-    const QString item =
-        mModelNodes.contains(model) ? mModelNodes.value(model)->Data(0).toString() : QString();
+
+    const QString item = top->Data(0).toString();
     const QString side = direction == Left ? QStringLiteral("LHS") : QStringLiteral("RHS");
-    QMessageBox ask(
-        QMessageBox::Question, QStringLiteral("CorvaneXT"),
-        rows.size() == 1
-            ? QStringLiteral("Copy 1 difference of %1 to the %2?").arg(item, side)
-            : QStringLiteral("Copy %1 differences of %2 to the %3?").arg(rows.size()).arg(item, side),
-        QMessageBox::Yes | QMessageBox::Cancel, this);
+    QString question =
+        count == 1 ? QStringLiteral("Copy 1 difference of %1 to the %2?").arg(item, side)
+                   : QStringLiteral("Copy %1 differences of %2 to the %3?").arg(count).arg(item, side);
+    if (rows.size() > 1)
+        question = QStringLiteral("Copy %1 differences in %2 items of %3 to the %4?")
+                       .arg(count)
+                       .arg(rows.size())
+                       .arg(item, side);
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("CorvaneXT"), question,
+                    QMessageBox::Yes | QMessageBox::Cancel, this);
     ask.setObjectName(QStringLiteral("mCopyAllQuestion"));
     ask.setInformativeText(QStringLiteral("One step: Undo takes all of them back."));
     ask.setDefaultButton(QMessageBox::Yes);
     if (ask.exec() != QMessageBox::Yes)
         return;
-    QUndoStack* stack = model->UndoStack();
-    stack->beginMacro(direction == Left ? tr("Copy All Left") : tr("Copy All Right"));
-    for (int row : rows)
-        stack->push(new ApplyCommand(model, model->index(row, 0), direction, nullptr));
-    stack->endMacro();
+
+    const QString text = direction == Left ? tr("Copy All Left") : tr("Copy All Right");
+    if (rows.size() == 1)
+    {
+        DiffModel* model = rows.first().first;
+        QUndoStack* stack = model->UndoStack();
+        stack->beginMacro(text);
+        for (int row : rows.first().second)
+            stack->push(new ApplyCommand(model, model->index(row, 0), direction, nullptr));
+        stack->endMacro();
+    }
+    else
+    {
+        mContainerStack->push(new CopyBelowCommand(text, rows, direction));
+        mUndoGroup->setActiveStack(mContainerStack);
+    }
     mUi->mDiffTable->clearSelection();
     UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
+    UpdateSaveButton();
 }
 
 void CorvaneExplorer::CopyAllLeft()
@@ -732,16 +860,11 @@ void CorvaneExplorer::ApplyModels()
         wrote = wrote || model->HasAppliedRows(Left) || model->HasAppliedRows(Right);
         refused << model->Save();
     }
+    // Copies may have made or removed whole items, so the pairs themselves
+    // change: the comparison is built anew.
     if (wrote)
-    {
-        ResetModels();
         if (ProjectTree* tree = Tree())
-            tree->RefreshNodeTypes();
-        mUi->mExplorer->viewport()->update();
-        mUi->mDiffTable->resizeRowsToContents();
-        // The shown model's rows were rebuilt: there is no current row any more.
-        UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
-    }
+            Reload(tree->LeftProject(), tree->RightProject());
     UpdateSaveButton();
     if (!refused.isEmpty())
     {
@@ -759,6 +882,91 @@ void CorvaneExplorer::ApplyModels()
         box.setDetailedText(refused.join(QLatin1Char('\n')));
         box.exec();
     }
+}
+
+void CorvaneExplorer::Reload(long lhsProject, long rhsProject)
+{
+    ProjectTree* tree = Tree();
+    if (!tree)
+        return;
+    const QStringList path = ProjectTree::PathOf(NodeOf(mUi->mExplorer->currentIndex()));
+    // Nothing may point into the old tree once it is gone: the tables, the
+    // models and previews of its nodes, the copies on the window's stack.
+    mUi->mExplorer->selectionModel()->clear();
+    mUndoGroup->setActiveStack(nullptr);
+    mContainerStack->clear();
+    ClearPreviewCache();
+    ClearModels();
+    tree->Rebuild(lhsProject, rhsProject);
+    if (!ProjectName(0).isEmpty())
+        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    mUi->mExplorer->expandToDepth(1);
+
+    ProjectTreeNodeBase* node = tree->NodeAt(path);
+    if (node && node != tree->Root())
+    {
+        QModelIndex index = tree->IndexOf(node);
+        if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
+            index = proxy->mapFromSource(index);
+        if (index.isValid())
+        {
+            mUi->mExplorer->scrollTo(index);
+            mUi->mExplorer->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        }
+    }
+    UpdateSaveButton();
+    UpdateStatusBar();
+}
+
+bool CorvaneExplorer::SettlePendingCopies(const QString& action)
+{
+    int pending = 0;
+    for (const DiffModel* model : qAsConst(mDiffModels))
+        if (model->HasAppliedRows(Left) || model->HasAppliedRows(Right))
+            ++pending;
+    if (pending == 0)
+        return true;
+    QMessageBox ask(QMessageBox::Question, QStringLiteral("CorvaneXT"),
+                    pending == 1 ? QStringLiteral("1 item has copies that are not saved.")
+                                 : QStringLiteral("%1 items have copies that are not saved.").arg(pending),
+                    QMessageBox::Cancel, this);
+    ask.setObjectName(QStringLiteral("mPendingCopiesQuestion"));
+    ask.setInformativeText(
+        QStringLiteral("Keep them for %1? They are written into the documents, which stay unsaved until "
+                       "Save. Or drop them.")
+            .arg(action));
+    QPushButton* keep = ask.addButton(QStringLiteral("Keep Copies"), QMessageBox::AcceptRole);
+    QPushButton* drop = ask.addButton(QStringLiteral("Drop Copies"), QMessageBox::DestructiveRole);
+    ask.setDefaultButton(keep);
+    ask.exec();
+    if (ask.clickedButton() == drop)
+        return true;
+    if (ask.clickedButton() != keep)
+        return false;
+    const bool wasLeft = IsLeftDirty();
+    const bool wasRight = IsRightDirty();
+    ApplyModels();
+    // Written, not saved: the host holds them now.
+    SetUnsavedInHost(mUnsavedLeft || wasLeft, mUnsavedRight || wasRight);
+    return true;
+}
+
+void CorvaneExplorer::Rescan()
+{
+    ProjectTree* tree = Tree();
+    if (!tree || !SettlePendingCopies(QStringLiteral("the new comparison")))
+        return;
+    Reload(tree->LeftProject(), tree->RightProject());
+}
+
+void CorvaneExplorer::SwapSides()
+{
+    ProjectTree* tree = Tree();
+    if (!tree || !SettlePendingCopies(QStringLiteral("the swapped comparison")))
+        return;
+    std::swap(mUnsavedLeft, mUnsavedRight);
+    Reload(tree->RightProject(), tree->LeftProject());
+    emit sidesSwapped();
 }
 
 void CorvaneExplorer::ResetModels()

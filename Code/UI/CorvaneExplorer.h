@@ -49,6 +49,10 @@ public:
     // What the host holds of this comparison and has not saved yet: rows
     // already written into the documents. The invoker tells after each save.
     void SetUnsavedInHost(bool left, bool right);
+    // Builds the comparison anew from the documents as they are now, with
+    // `lhsProject` on the left, and shows the same item again where it still
+    // exists. Copies not written yet are dropped: callers write or ask first.
+    void Reload(long lhsProject, long rhsProject);
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -60,6 +64,8 @@ signals:
     void closeInvoked(QCloseEvent* eventP);
     void closeInvoked();
     void dirty(bool);
+    // The two sides changed places: LHS is the former RHS.
+    void sidesSwapped();
     void finished(int result);
     void accepted();
     void rejected();
@@ -90,6 +96,12 @@ private slots:
     void CompareWords(bool words);
     void SetPreviewZoom(int choice);
     void CopyAllRight();
+    // Compares again from the documents, keeping copies not saved yet (they
+    // are written into the documents first) or dropping them, as the user
+    // chooses.
+    void Rescan();
+    // The left project goes right and the right one left.
+    void SwapSides();
     void UpdateActions(QModelIndex selected, QModelIndex deselected);
     void DirtinessChanged(bool clean);
     void RefreshNavigation();
@@ -116,6 +128,15 @@ private:
     void CopyAll(ApplyDirection direction);
     // The change rows of a model that can be copied.
     static QList<int> CopyableRows(const DiffModel& model);
+    // The patch table of a node, made on first use and kept until the
+    // comparison is rebuilt; null for a node that has none (a folder).
+    DiffModel* ModelOf(ProjectTreeNodeBase* node);
+    // Copies every difference below a container (and its own), one undo
+    // step on the container's stack; see CopyAll.
+    void CopyAllBelow(ProjectTreeNodeBase* node, ApplyDirection direction);
+    // Whether copies are marked that are not written into the documents;
+    // asks whether to write or drop them first. False: the user cancelled.
+    bool SettlePendingCopies(const QString& action);
     void UpdateCopyAll();
     // The toolbar toggle from the stored view options.
     void ReadViewOptions();
@@ -149,6 +170,10 @@ private:
     QComboBox* mPreviewZoom = nullptr;
     QAction* mCopyAllLeft = nullptr;
     QAction* mCopyAllRight = nullptr;
+    QAction* mRescan = nullptr;
+    QAction* mSwap = nullptr;
+    // Copies of every difference below a container, one command each.
+    QUndoStack* mContainerStack = nullptr;
     QLabel* mComparisonStatus = nullptr;
     QLabel* mSelectionStatus = nullptr;
     bool mUnsavedLeft = false;

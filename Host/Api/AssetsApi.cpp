@@ -183,9 +183,34 @@ XTColorList GetColorList(AssetSpaceRef space)
     return project ? project->mColorList : nullptr;
 }
 
+XTError DeleteAsset(AssetSpaceRef space, int32_t kind, AssetUID uid)
+{
+    if (HostState::refuses("DeleteAsset"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    OpenProject* project = state ? state->projectOfSpace(space) : nullptr;
+    if (!project || !validKind(kind))
+        return XT::kErrParam;
+    const int index = project->assetIndex(kind, uid);
+    if (index < 0)
+        return builtInIndex(kind, uid) >= 0 ? XT::kErrRefused : XT::kErrNotFound;
+    std::vector<Asset>& assets = project->mModel.mAssets[size_t(kind - 1)];
+    if (kind == XT::kColorAssetKind)
+        for (const Layout& layout : project->mModel.mLayouts)
+            for (const Spread& spread : layout.mSpreads)
+                for (const Box& box : spread.mBoxes)
+                    if (box.mColor == assets[size_t(index)].mName)
+                        return XT::kErrRefused;
+    assets.erase(assets.begin() + index);
+    std::vector<AssetUID>& uids = project->mAssetUids[size_t(kind - 1)];
+    uids.erase(uids.begin() + index);
+    project->mModified = true;
+    return XT::kNoErr;
+}
+
 const XTAssetsTable sTable = {
-    GetAssetSpace, NewAssetIterator,    NextAsset,      GetIteratorAsset, DisposeAssetIterator,
-    GetAssetName,  GetAssetDescription, BeginAssetCopy, CopyAsset,        GetColorList};
+    GetAssetSpace,       NewAssetIterator, NextAsset, GetIteratorAsset, DisposeAssetIterator, GetAssetName,
+    GetAssetDescription, BeginAssetCopy,   CopyAsset, GetColorList,     DeleteAsset};
 
 } // namespace
 

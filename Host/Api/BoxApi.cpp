@@ -187,10 +187,18 @@ XTError SetBoxName(XTBoxRef box, HostString name)
     return XT::kNoErr;
 }
 
-const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,    GetBoxName,     GetBoxNumber,
-                           GetFirstBox,   GetNextBox,       GetBoxDocument, GetBoxContentType,
-                           IsPictureBox,  IsTextBox,        MoveBox,        GetBoxRecord,
-                           SetBoxRecord,  DisposeBoxRecord, GetBoxBounds,   SetBoxName};
+XTError DeleteBox(XTBoxRef box)
+{
+    if (HostState::refuses("DeleteBox"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    return state && state->removeBox(box) ? XT::kNoErr : XT::kErrParam;
+}
+
+const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,  GetBoxName,        GetBoxNumber,     GetFirstBox,
+                           GetNextBox,    GetBoxDocument, GetBoxContentType, IsPictureBox,     IsTextBox,
+                           MoveBox,       GetBoxRecord,   SetBoxRecord,      DisposeBoxRecord, GetBoxBounds,
+                           SetBoxName,    DeleteBox};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "HostState.h"
 
 #include "Model/BoxProperties.h"
+#include "Model/BuiltInColors.h"
 
 #include <algorithm>
 
@@ -98,8 +99,34 @@ XTError SetInsetSetting(XTBoxRef box, int32_t setting)
     return XT::kNoErr;
 }
 
-const XTBoxFieldsTable sTable = {GetBoxProperty, SetBoxProperty,  GetTextInsets,
-                                 SetTextInsets,  GetInsetSetting, SetInsetSetting};
+HostString GetBoxColor(XTBoxRef box)
+{
+    const Box* b = boxOf(box);
+    return b ? hostString(b->mColor) : nullptr;
+}
+
+XTError SetBoxColor(XTBoxRef box, HostString name)
+{
+    if (HostState::refuses("SetBoxColor"))
+        return XT::kErrRefused;
+    OpenProject* project = nullptr;
+    Box* b = boxOf(box, &project);
+    if (!b)
+        return XT::kErrParam;
+    const QString color = stringOf(name);
+    if (!color.isEmpty() && builtInColorIndex(color) < 0 &&
+        !project->mModel.findAsset(XT::kColorAssetKind, color))
+        return XT::kErrNotFound;
+    if (b->mColor != color)
+    {
+        b->mColor = color;
+        project->mModified = true;
+    }
+    return XT::kNoErr;
+}
+
+const XTBoxFieldsTable sTable = {GetBoxProperty,  SetBoxProperty,  GetTextInsets, SetTextInsets,
+                                 GetInsetSetting, SetInsetSetting, GetBoxColor,   SetBoxColor};
 
 } // namespace
 

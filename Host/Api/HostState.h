@@ -94,6 +94,36 @@ public:
     // Registers a box appended to a spread, and a story appended to a project.
     XTBoxRef registerBox(OpenProject& project, int layout, int spread);
     XTTextRef registerStory(OpenProject& project);
+    // Structural edits (HostStructure.cpp). The model and the references
+    // change together: a removed part's references are forgotten, so calls
+    // with them find nothing; every other part's references keep naming the
+    // same part at its new position. Nothing is renumbered.
+    //
+    // Copies a box (and the story it shows) from `from` onto spread `spread`
+    // of layout `layout` of `to`, appended. The box keeps its number where the
+    // layout has it free, else takes one that neither layout uses. A story
+    // the destination has under the same number takes the new box into its
+    // chain where the source's chain has it; else the story is copied under
+    // its number where free (else one neither project uses) and runs
+    // through every box of the source's chain the destination has. A box
+    // colour the destination lacks is copied with the box.
+    XTBoxRef copyBox(const BoxLocation& from, OpenProject& to, int layout, int spread);
+    // Inserts a copy of spread `spread` of layout `layout` of `from`, with
+    // its pages and boxes, as spread `at` (0-based) of layout `toLayout`.
+    XTBoxRef copySpread(OpenProject& from, int layout, int spread, OpenProject& to, int toLayout, int at);
+    // Inserts a copy of a layout with everything on it, under its number
+    // (which the destination must not use), in layout-number order.
+    DocRef copyLayout(OpenProject& from, int layout, OpenProject& to);
+    // Removes a box; its story loses it (and stays, in no box, if that was
+    // its last).
+    bool removeBox(XTBoxRef box);
+    bool removeSpread(XTBoxRef spreadBox);
+    bool removeLayout(DocRef doc);
+    void removeStory(OpenProject& project, int story);
+    // Makes `story` of `to` run through the boxes of `chain` that `to` has,
+    // in that order; each leaves the story it showed before.
+    void linkStory(OpenProject& to, int story, const std::vector<BoxLink>& chain);
+
     XTPicture pictureOf(XTBoxRef box);
     XTBoxRef boxOfPicture(XTPicture picture);
 
@@ -144,6 +174,11 @@ public:
 
 private:
     void registerRefs(OpenProject& project);
+    void forgetBox(XTBoxRef box);
+    void unlinkBox(OpenProject& project, XTBoxRef box);
+    void renumberSpreadRefs(OpenProject& project, int layout, int fromSpread);
+    void renumberLayoutRefs(OpenProject& project, int fromLayout);
+    XTBoxRef boxNumbered(OpenProject& project, int32_t layoutNumber, int32_t boxNumber) const;
 
     static HostState* sCurrent;
 

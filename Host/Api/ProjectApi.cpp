@@ -1,4 +1,5 @@
 #include "ApiTables.h"
+#include "DocHit.h"
 #include "HostState.h"
 
 #include "Format/ProjectFormat.h"
@@ -155,10 +156,45 @@ HostString GetOpenError()
     return state->newString(state->mLastOpenError);
 }
 
-const XTProjectTable sTable = {GetProjectPath,  GetLayoutCount, GetLayout,           GetLayoutName,
-                               GetLayoutType,   GetLayoutIndex, OpenProjectFile,     IsProjectModified,
-                               SaveProject,     CloseProject,   GetOpenProjectCount, GetOpenProject,
-                               GetProjectFiles, GetOpenError};
+DocRef CopyLayout(DocRef source, XTProjectId destination)
+{
+    if (HostState::refuses("CopyLayout"))
+        return XT::kNoDoc;
+    const DocHit from = findDoc(source);
+    OpenProject* to = from ? from.mState->project(destination) : nullptr;
+    if (!to || to == from.mProject)
+        return XT::kNoDoc;
+    return from.mState->copyLayout(*from.mProject, from.mLayout, *to);
+}
+
+XTError DeleteLayout(DocRef doc)
+{
+    if (HostState::refuses("DeleteLayout"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    return state && state->removeLayout(doc) ? XT::kNoErr : XT::kErrParam;
+}
+
+XTError SetLayoutName(DocRef doc, HostString name)
+{
+    if (HostState::refuses("SetLayoutName"))
+        return XT::kErrRefused;
+    const DocHit hit = findDoc(doc);
+    if (!hit)
+        return XT::kErrParam;
+    const QString text = stringOf(name);
+    if (hit.layout().mName != text)
+    {
+        hit.layout().mName = text;
+        hit.mProject->mModified = true;
+    }
+    return XT::kNoErr;
+}
+
+const XTProjectTable sTable = {
+    GetProjectPath,  GetLayoutCount,    GetLayout,   GetLayoutName, GetLayoutType,       GetLayoutIndex,
+    OpenProjectFile, IsProjectModified, SaveProject, CloseProject,  GetOpenProjectCount, GetOpenProject,
+    GetProjectFiles, GetOpenError,      CopyLayout,  DeleteLayout,  SetLayoutName};
 
 } // namespace
 

@@ -57,15 +57,10 @@ XTHandle GetSpreadPages(DocRef doc, int16_t index)
     return pages;
 }
 
-int32_t freeNumber(int32_t wanted, const std::vector<int32_t>& used)
-{
-    if (std::find(used.begin(), used.end(), wanted) == used.end())
-        return wanted;
-    return used.empty() ? 1 : *std::max_element(used.begin(), used.end()) + 1;
-}
-
 XTBoxRef CopyBoxToSpread(DocRef source, XTBoxRef box, DocRef destination, XTBoxRef spreadBox)
 {
+    if (HostState::refuses("CopyBoxToSpread"))
+        return XT::kNoBox;
     HostState* state = HostState::current();
     const BoxLocation* from = state ? state->findBox(box) : nullptr;
     const BoxLocation* to = state ? state->findBox(spreadBox) : nullptr;
@@ -74,51 +69,74 @@ XTBoxRef CopyBoxToSpread(DocRef source, XTBoxRef box, DocRef destination, XTBoxR
         return XT::kNoBox;
     if (from->layoutRefs().mDoc != source || to->layoutRefs().mDoc != destination)
         return XT::kNoBox;
+    const BoxLocation origin = *from;
+    return state->copyBox(origin, *target.mProject, target.mLayout, to->mSpread);
+}
 
-    // Copy what is needed first: appending below may move the source.
-    Box copy = *from->box();
-    OpenProject* fromProject = from->mProject;
-    auto storyIt = fromProject->mBoxStories.find(box);
-    const bool hasStory = storyIt != fromProject->mBoxStories.end();
-    Story story = hasStory ? fromProject->mModel.mStories[storyIt->second] : Story();
-    OpenProject& project = *target.mProject;
-    const int layoutIndex = target.mLayout;
-    const int spreadIndex = to->mSpread;
+XTBoxRef CopySpread(DocRef source, int16_t index, DocRef destination, int16_t at)
+{
+    if (HostState::refuses("CopySpread"))
+        return XT::kNoBox;
+    const DocHit from = findDoc(source);
+    const DocHit to = findDoc(destination);
+    if (!from || !to || from.mProject == to.mProject || index < 1 ||
+        index > int(from.layout().mSpreads.size()) || at < 1)
+        return XT::kNoBox;
+    return from.mState->copySpread(*from.mProject, from.mLayout, index - 1, *to.mProject, to.mLayout, at - 1);
+}
 
-    // Keep the box's and the story's numbers where they are free, so that the
-    // copy pairs with its original across the two projects. Where a number is
-    // taken, the copy gets one that neither project uses, so that it pairs
-    // with no other box or story of either.
-    Layout& layout = project.mModel.mLayouts[layoutIndex];
-    std::vector<int32_t> boxNumbers;
-    for (const Spread& spread : layout.mSpreads)
-        for (const Box& b : spread.mBoxes)
-            boxNumbers.push_back(b.mNumber);
-    if (std::find(boxNumbers.begin(), boxNumbers.end(), copy.mNumber) != boxNumbers.end())
-        for (const Spread& spread : from->layout().mSpreads)
-            for (const Box& b : spread.mBoxes)
-                boxNumbers.push_back(b.mNumber);
-    copy.mNumber = freeNumber(copy.mNumber, boxNumbers);
-    layout.mSpreads[spreadIndex].mBoxes.push_back(copy);
-    const XTBoxRef newBox = state->registerBox(project, layoutIndex, spreadIndex);
+XTError DeleteSpread(XTBoxRef spreadBox)
+{
+    if (HostState::refuses("DeleteSpread"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    return state && state->removeSpread(spreadBox) ? XT::kNoErr : XT::kErrParam;
+}
 
-    if (hasStory)
+// Page p (counted from 1) of the spread, as a position in its label list.
+XTError InsertPage(XTBoxRef spreadBox, int16_t at, HostString label)
+{
+    if (HostState::refuses("InsertPage"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    const BoxLocation* location = state ? state->findBox(spreadBox) : nullptr;
+    if (!location || !location->isSpreadBox() || at < 1 || at > location->spread().mPages.size() + 1)
+        return XT::kErrParam;
+    location->spread().mPages.insert(at - 1, stringOf(label));
+    location->mProject->mModified = true;
+    return XT::kNoErr;
+}
+
+XTError DeletePage(XTBoxRef spreadBox, int16_t at)
+{
+    if (HostState::refuses("DeletePage"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    const BoxLocation* location = state ? state->findBox(spreadBox) : nullptr;
+    // A spread keeps at least one page.
+    if (!location || !location->isSpreadBox() || at < 1 || at > location->spread().mPages.size() ||
+        location->spread().mPages.size() < 2)
+        return XT::kErrParam;
+    location->spread().mPages.removeAt(at - 1);
+    location->mProject->mModified = true;
+    return XT::kNoErr;
+}
+
+XTError SetPageLabel(XTBoxRef spreadBox, int16_t at, HostString label)
+{
+    if (HostState::refuses("SetPageLabel"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    const BoxLocation* location = state ? state->findBox(spreadBox) : nullptr;
+    if (!location || !location->isSpreadBox() || at < 1 || at > location->spread().mPages.size())
+        return XT::kErrParam;
+    const QString text = stringOf(label);
+    if (location->spread().mPages.at(at - 1) != text)
     {
-        std::vector<int32_t> storyNumbers;
-        for (const Story& s : project.mModel.mStories)
-            storyNumbers.push_back(s.mNumber);
-        if (std::find(storyNumbers.begin(), storyNumbers.end(), story.mNumber) != storyNumbers.end())
-            for (const Story& s : fromProject->mModel.mStories)
-                storyNumbers.push_back(s.mNumber);
-        story.mNumber = freeNumber(story.mNumber, storyNumbers);
-        story.mBoxes = {{layout.mNumber, copy.mNumber}};
-        project.mModel.mStories.push_back(std::move(story));
-        state->registerStory(project);
-        project.mBoxStories[newBox] = int(project.mModel.mStories.size()) - 1;
-        project.mStoryBoxes.back() = {newBox};
+        location->spread().mPages[at - 1] = text;
+        location->mProject->mModified = true;
     }
-    project.mModified = true;
-    return newBox;
+    return XT::kNoErr;
 }
 
 HostString GetPageLabel(DocRef doc, int16_t page)
@@ -152,7 +170,9 @@ int16_t GetMasterPageCount(DocRef doc)
 }
 
 const XTSpreadTable sTable = {GetSpreadCount,  GetSpreadBox, GetSpreadNumber,      GetSpreadPages,
-                              CopyBoxToSpread, GetPageLabel, GetMasterSpreadCount, GetMasterPageCount};
+                              CopyBoxToSpread, GetPageLabel, GetMasterSpreadCount, GetMasterPageCount,
+                              CopySpread,      DeleteSpread, InsertPage,           DeletePage,
+                              SetPageLabel};
 
 } // namespace
 

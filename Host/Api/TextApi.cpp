@@ -170,10 +170,48 @@ XTError AdjustOffsetForHidden(XTTextRef text, int32_t* offset, int32_t flags)
     return XT::kNoErr;
 }
 
-const XTTextTable sTable = {GetStoryNumber,     GetStoryBoxes,        CountTextChars,  GetTextChars,
-                            GetTextSelection,   SetTextSelection,     DeleteTextRange, CopyTextRange,
-                            GetFirstStoryEntry, GetStoryText,         GetNextStory,    FindHiddenRun,
-                            GetHiddenRunLength, AdjustOffsetForHidden};
+XTTextRef CopyStory(XTTextRef source, XTProjectId destination)
+{
+    if (HostState::refuses("CopyStory"))
+        return nullptr;
+    HostState* state = HostState::current();
+    const TextLocation* from = locate(source);
+    OpenProject* to = state ? state->project(destination) : nullptr;
+    if (!from || !to || to == from->mProject || to->mModel.findStory(from->story().mNumber))
+        return nullptr;
+    const Story story = from->story();
+    to->mModel.mStories.push_back(story);
+    to->mModel.mStories.back().mBoxes.clear();
+    const XTTextRef text = state->registerStory(*to);
+    const int number = story.mNumber;
+    state->linkStory(*to, int(to->mModel.mStories.size()) - 1, story.mBoxes);
+    const Story* created = to->mModel.findStory(number);
+    if (created && created->mBoxes.empty() && !story.mBoxes.empty())
+    {
+        // None of its boxes is here: the story is not made at all.
+        state->removeStory(*to, int(created - to->mModel.mStories.data()));
+        return nullptr;
+    }
+    to->mModified = true;
+    return text;
+}
+
+XTError DeleteStory(XTTextRef text)
+{
+    if (HostState::refuses("DeleteStory"))
+        return XT::kErrRefused;
+    const TextLocation* location = locate(text);
+    if (!location)
+        return XT::kErrParam;
+    OpenProject& project = *location->mProject;
+    HostState::current()->removeStory(project, location->mStory);
+    return XT::kNoErr;
+}
+
+const XTTextTable sTable = {GetStoryNumber,     GetStoryBoxes,         CountTextChars,  GetTextChars,
+                            GetTextSelection,   SetTextSelection,      DeleteTextRange, CopyTextRange,
+                            GetFirstStoryEntry, GetStoryText,          GetNextStory,    FindHiddenRun,
+                            GetHiddenRunLength, AdjustOffsetForHidden, CopyStory,       DeleteStory};
 
 } // namespace
 

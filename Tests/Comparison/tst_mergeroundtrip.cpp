@@ -59,15 +59,6 @@ std::vector<PairNode> ApplicablePairs(ProjectTree& tree)
     return pairs;
 }
 
-// Whether a pair node is the same on both sides; a box's picture path (row
-// 0) is never applied, so it is left out.
-bool Same(ProjectTreeNodeBase* node)
-{
-    if (auto* box = dynamic_cast<ProjectTreeNode<Box>*>(node))
-        return box->mLeft.ToString().section(QChar(13), 1) == box->mRight.ToString().section(QChar(13), 1);
-    return node->NodeType() == Identical;
-}
-
 // Every node of the tree as "path/text" (the text names both sides) with its
 // status.
 std::map<QString, int> Statuses(ProjectTree& tree)
@@ -108,71 +99,99 @@ private slots:
     }
     void cleanup() { mSession.reset(); }
 
-    void copyEverythingLeft_data() { Inputs(); }
-    // Given every applicable change row applied to the left and saved, when
-    // the left project is saved by the host and read again, then every pair
-    // on both sides is the same, and pairs created on the left pair up.
-    void copyEverythingLeft()
+    void copyEverything_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("right");
+        QTest::addColumn<int>("direction");
+        for (int direction : {int(Left), int(Right)})
+        {
+            const char* to = direction == Left ? "to the left" : "to the right";
+            QTest::newRow(qPrintable(QStringLiteral("samples, %1").arg(to)))
+                << SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj"))
+                << SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")) << direction;
+            QTest::newRow(qPrintable(QStringLiteral("structure, %1").arg(to)))
+                << QStringLiteral("structure") << QString() << direction;
+            for (uint32_t seed : {3u, 4u, 5u})
+                QTest::newRow(qPrintable(QStringLiteral("generated, seed %1, %2").arg(seed).arg(to)))
+                    << QStringLiteral("gen:%1").arg(seed) << QString() << direction;
+        }
+    }
+    // Given every copyable change row of every differing pair copied one way
+    // (items only one side has made or removed whole) and written in the
+    // tree's order, when the destination is saved, read again and compared,
+    // then the two projects are identical and the source is untouched.
+    void copyEverything()
     {
         QFETCH(QString, left);
         QFETCH(QString, right);
+        QFETCH(int, direction);
         const Files files = Copies(left, right);
         const HostApi& api = mSession->Api();
-        XTProjectId lhs = mSession->Session().Open(files.mLeft);
+        XTProjectId projects[2] = {mSession->Session().Open(files.mLeft),
+                                   mSession->Session().Open(files.mRight)};
+        QVERIFY(projects[0] != XT::kNoProject && projects[1] != XT::kNoProject);
+        const int destination = direction == Left ? 0 : 1;
+        const QString sourceBytes = Bytes(destination == 0 ? files.mRight : files.mLeft);
+
+        int marked = 0;
+        {
+            ProjectTree tree(projects[0], projects[1]);
+            QVERIFY(tree.RollupOf(tree.Root()->Child(0)).Total() > 0);
+            std::vector<std::unique_ptr<DiffModel>> models =
+                MarkEverything(tree, ApplyDirection(direction), &marked);
+            QStringList refused;
+            for (const auto& model : models)
+                refused << model->Save();
+            QVERIFY2(refused.isEmpty(), qPrintable(refused.join(QLatin1Char('\n'))));
+        }
+        QVERIFY(marked > 0);
+        QVERIFY(api.mProject->IsProjectModified(projects[destination]));
+        QVERIFY(!api.mProject->IsProjectModified(projects[1 - destination]));
+        QCOMPARE(api.mProject->SaveProject(projects[destination], 0, 0), XT::kNoErr);
+        QCOMPARE(api.mProject->CloseProject(projects[destination], 1), XT::kNoErr);
+        projects[destination] = mSession->Session().Open(destination == 0 ? files.mLeft : files.mRight);
+        QVERIFY2(projects[destination] != XT::kNoProject, "the merged project does not load again");
+
+        ProjectTree reread(projects[0], projects[1]);
+        QStringList differing;
+        for (const auto& entry : Statuses(reread))
+            if (entry.second != Identical && entry.second != Folder &&
+                entry.first.count(QLatin1Char('/')) > 1)
+                differing << entry.first;
+        QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QLatin1Char('\n'))));
+        QCOMPARE(Bytes(destination == 0 ? files.mRight : files.mLeft), sourceBytes);
+    }
+
+    // Given a copy of a missing layout that the host refuses, when the
+    // merge is written, then the layout is reported once with the reason,
+    // the items on it as having nowhere to go, the other pairs are written,
+    // and the refused layout is still missing.
+    void refusedStructureCopyIsReported()
+    {
+        const Files files = Copies(QStringLiteral("structure"), QString());
+        const XTProjectId lhs = mSession->Session().Open(files.mLeft);
         const XTProjectId rhs = mSession->Session().Open(files.mRight);
         QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
-
-        QSet<QString> before;
-        int applied = 0, different = 0;
+        mSession->Host().refuseEdit(QStringLiteral("CopyLayout"));
+        QStringList refused;
         {
             ProjectTree tree(lhs, rhs);
-            std::vector<std::unique_ptr<DiffModel>> models;
-            for (const PairNode& pair : ApplicablePairs(tree))
-            {
-                different += Same(pair.mNode) ? 0 : 1;
-                if (pair.mBothSides || !dynamic_cast<ProjectTreeNode<Box>*>(pair.mNode))
-                    before.insert(pair.mKey);
-                std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(*pair.mNode));
-                for (int row = 0; row < model->rowCount(); ++row)
-                {
-                    const QModelIndex index = model->index(row, 0);
-                    if (model->IsEquality(index) || !model->CanApply(index))
-                        continue;
-                    model->UndoStack()->push(new ApplyCommand(model.get(), index, Left));
-                    ++applied;
-                }
-                models.push_back(std::move(model));
-            }
-            // Copying the missing side of an item only on the left would
-            // delete it, which no row does: the host is not asked, and the
-            // user is told.
-            for (const auto& model : models)
-                for (const QString& refused : model->Save())
-                    QVERIFY2(refused.endsWith(QStringLiteral("to the LHS: the other side has none to copy")),
-                             qPrintable(refused));
+            int marked = 0;
+            for (const auto& model : MarkEverything(tree, Right, &marked))
+                refused << model->Save();
         }
-        QVERIFY(different > 0);
-        QVERIFY(applied > 0);
-        QVERIFY(api.mProject->IsProjectModified(lhs));
-        QVERIFY(!api.mProject->IsProjectModified(rhs));
-        QCOMPARE(api.mProject->SaveProject(lhs, 0, 0), XT::kNoErr);
-        QCOMPARE(api.mProject->CloseProject(lhs, 1), XT::kNoErr);
-        lhs = mSession->Session().Open(files.mLeft);
-        QVERIFY(lhs != XT::kNoProject);
-
-        ProjectTree reread(lhs, rhs);
-        QStringList differing;
-        int checked = 0;
-        for (const PairNode& pair : ApplicablePairs(reread))
-        {
-            if (!pair.mBothSides || !before.contains(pair.mKey))
-                continue;
-            ++checked;
-            if (!Same(pair.mNode))
-                differing << pair.mKey;
-        }
-        QVERIFY2(differing.isEmpty(), qPrintable(differing.join(QStringLiteral(", "))));
-        QVERIFY(checked > 5);
+        // One line for the layout, and one for each item on it, which has
+        // nowhere to go.
+        QCOMPARE(refused.value(0),
+                 QStringLiteral("Layout 2 to the RHS: the host refused to copy the layout"));
+        QCOMPARE(refused.size(), 3);
+        for (const QString& line : refused.mid(1))
+            QVERIFY2(line.endsWith(QStringLiteral("this side has no layout 2: copy the layout first")),
+                     qPrintable(line));
+        QCOMPARE(mSession->LayoutNumbered(rhs, 2), XT::kNoDoc);
+        // Everything else went in: the spread of layout 1 did.
+        QCOMPARE(mSession->Api().mSpread->GetSpreadCount(mSession->LayoutNumbered(rhs, 1), 0), int16_t(2));
     }
 
     // Given the stories that only the right side has, copied to the left and
@@ -231,7 +250,8 @@ private slots:
         if (find(QStringLiteral("Layout 1 | Layout 1/Boxes/Letters(Text) | Letters(Text)")) < 0)
             wrong << QStringLiteral("the box of story 7 does not pair with its original");
         for (const auto& entry : before)
-            if (entry.second == Identical && (after.count(entry.first) == 0 || after.at(entry.first) != Identical))
+            if (entry.second == Identical &&
+                (after.count(entry.first) == 0 || after.at(entry.first) != Identical))
                 wrong << entry.first + QStringLiteral(" became different");
         // No item pairs with another item than its original: a pair of two
         // names is one that was there before.
@@ -300,6 +320,100 @@ private slots:
     }
 
 private:
+    static QString Bytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().toBase64()) : QString();
+    }
+
+    // The differing pairs of a tree in its order, each with every copyable
+    // change row marked one way: what a merge of everything does.
+    static std::vector<std::unique_ptr<DiffModel>> MarkEverything(ProjectTree& tree, ApplyDirection direction,
+                                                                  int* marked)
+    {
+        std::vector<std::unique_ptr<DiffModel>> models;
+        std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
+        {
+            const int type = node->NodeType();
+            if (type == HasEdits || type == OnlyInLeft || type == OnlyInRight)
+                if (std::unique_ptr<DiffModel> model{NodeDifferVisitor(Complete).Diff(*node)})
+                {
+                    for (int row = 0; row < model->rowCount(); ++row)
+                    {
+                        const QModelIndex index = model->index(row, 0);
+                        if (model->IsEquality(index) || !model->CanApply(index))
+                            continue;
+                        model->UndoStack()->push(new ApplyCommand(model.get(), index, direction));
+                        ++*marked;
+                    }
+                    models.push_back(std::move(model));
+                }
+            for (int i = 0; i < node->ChildCount(); ++i)
+                walk(node->Child(i));
+        };
+        walk(tree.Root()->Child(0));
+        return models;
+    }
+
+    // Two projects that differ in structure: a layout, a spread and pages
+    // only one side has, a box number whose kind changed, a story that runs
+    // through two boxes on one side and one on the other, a box whose colour
+    // only its side has, a renamed layout.
+    static std::pair<XTHost::Project, XTHost::Project> StructurePair()
+    {
+        using XTHost::BoxLink;
+        XTHost::Project left;
+        XTHost::Box tinted = makeBox(2, QStringLiteral("Photo"), XT::kContentPicture, 300, 40, 560, 300);
+        tinted.mColor = QStringLiteral("Sea");
+        tinted.mPicturePath = QStringLiteral("harbour.png");
+        left.mLayouts.push_back(makeLayout(
+            1, QStringLiteral("Print"),
+            {makeSpread({QStringLiteral("1"), QStringLiteral("2")},
+                        {makeBox(1, QStringLiteral("Lead"), XT::kContentText, 40, 40, 280, 300), tinted}),
+             makeSpread({QStringLiteral("3")},
+                        {makeBox(3, QStringLiteral("Lead, continued"), XT::kContentText, 40, 40, 280, 300),
+                         makeBox(4, QStringLiteral("Notice"), XT::kContentText, 300, 40, 560, 300)})}));
+        left.mLayouts.push_back(makeLayout(
+            2, QStringLiteral("Web"),
+            {makeSpread({QStringLiteral("Home")},
+                        {makeBox(7, QStringLiteral("Teaser"), XT::kContentText, 10, 10, 300, 200)})}));
+        XTHost::Story lead;
+        lead.mNumber = 1;
+        lead.appendVisible(QStringLiteral("The harbour opens at dawn.\rBoats leave at nine."));
+        lead.mBoxes = {BoxLink{1, 1}, BoxLink{1, 3}};
+        XTHost::Story notice;
+        notice.mNumber = 2;
+        notice.appendVisible(QStringLiteral("Notice to mariners."));
+        notice.mBoxes = {BoxLink{1, 4}};
+        XTHost::Story teaser;
+        teaser.mNumber = 3;
+        teaser.appendVisible(QStringLiteral("Read the gazette online."));
+        teaser.mBoxes = {BoxLink{2, 7}};
+        left.mStories = {lead, notice, teaser};
+        left.mAssets[XT::kColorAssetKind - 1].push_back(makeColor(QStringLiteral("Sea"), 10, 80, 160));
+
+        XTHost::Project right;
+        right.mLayouts.push_back(makeLayout(
+            1, QStringLiteral("Print edition"),
+            {makeSpread(
+                {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("2a")},
+                {makeBox(1, QStringLiteral("Lead"), XT::kContentText, 40, 40, 280, 320),
+                 makeBox(2, QStringLiteral("Photo caption"), XT::kContentText, 300, 40, 560, 300)})}));
+        right.mLayouts.push_back(
+            makeLayout(3, QStringLiteral("Tablet"), {makeSpread({QStringLiteral("T1")})}));
+        XTHost::Story shortLead;
+        shortLead.mNumber = 1;
+        shortLead.appendVisible(QStringLiteral("The harbour opens at six."));
+        shortLead.mBoxes = {BoxLink{1, 1}};
+        XTHost::Story caption;
+        caption.mNumber = 5;
+        caption.appendVisible(QStringLiteral("The east pier."));
+        caption.mBoxes = {BoxLink{1, 2}};
+        right.mStories = {shortLead, caption};
+        right.mAssets[XT::kColorAssetKind - 1].push_back(makeColor(QStringLiteral("Sand"), 200, 180, 120));
+        return {left, right};
+    }
+
     void Inputs()
     {
         QTest::addColumn<QString>("left");
@@ -316,7 +430,15 @@ private:
     {
         Files files{mSession->TempPath(QStringLiteral("left.xprj")),
                     mSession->TempPath(QStringLiteral("right.xprj"))};
-        if (left.startsWith(QLatin1String("gen:")))
+        if (left == QLatin1String("structure"))
+        {
+            const auto pair = StructurePair();
+            QString error;
+            if (!XTHost::JsonProjectFormat().save(pair.first, files.mLeft, &error) ||
+                !XTHost::JsonProjectFormat().save(pair.second, files.mRight, &error))
+                qWarning("%s", qPrintable(error));
+        }
+        else if (left.startsWith(QLatin1String("gen:")))
         {
             XTHost::GeneratorOptions options;
             options.mSeed = left.mid(4).toUInt();

@@ -32,11 +32,11 @@ QString Lines(const QStringList& values)
 }
 
 // The row labels of a box of each kind: its name first, a picture's file last.
-const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57,
-                                58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81};
-const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68, 69,
-                                   70, 71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 105};
-const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81};
+const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
+                                59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81, 108};
+const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68,  69, 70,
+                                   71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 108, 105};
+const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81, 108};
 
 // Left: smallProject with layouts of every type, a picture box with a value
 // per property, and a nameless user box.
@@ -160,14 +160,16 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, layoutName);
         QFETCH(int, typeLabel);
-        const Layout layout(number < 0 ? XT::kNoDoc : mSession->LayoutNumbered(mLeft, number));
+        const Layout layout(number < 0 ? XT::kNoDoc : mSession->LayoutNumbered(mLeft, number), mLeft);
         QCOMPARE(layout.Name(), number < 0 ? PluginString(94) : name);
         QCOMPARE(layout.ToString(), number < 0 ? QString() : Lines({layoutName, PluginString(typeLabel)}));
         QCOMPARE(layout.IsValid(), number >= 0);
         QCOMPARE(layout.Count(), size_t(number < 0 ? 0 : 2));
         if (number > 0)
             QCOMPARE(layout.Name(1), PluginString(90));
-        QVERIFY(!layout.CanApply(0));
+        // The name can be copied, the type cannot.
+        QCOMPARE(layout.CanApply(0), number >= 0);
+        QVERIFY(!layout.CanApply(1));
     }
 
     void spreads()
@@ -182,7 +184,8 @@ private slots:
         QCOMPARE(first.Name(0), PluginString(96));
         QCOMPARE(first.Name(5), PluginString(60));
         QVERIFY(first.IsValid());
-        QVERIFY(!first.CanApply(1));
+        QVERIFY(first.CanApply(5));
+        QVERIFY(!first.CanApply(6));
 
         const DocRef web = mSession->LayoutNumbered(mLeft, 2);
         QCOMPARE(Spread(api.mSpread->GetSpreadBox(web, 1), 1).Name(), QStringLiteral("Home spread 1"));
@@ -327,7 +330,8 @@ private slots:
                                         PluginString(85),
                                         no,
                                         no,
-                                        no}));
+                                        no,
+                                        "Sky"}));
         QCOMPARE(box.Value(8), QStringLiteral("0"));
         QVERIFY(box.Value(15).endsWith(QStringLiteral(" pt")));
     }
@@ -337,7 +341,7 @@ private slots:
         const Box box(mSession->Api().boxNumbered(mLeft, 1, 3));
         const QString no = PluginString(83);
         QCOMPARE(box.Value(0), QStringLiteral("Photo"));
-        QVERIFY(box.Value(25).endsWith(QStringLiteral("images/photo.png")));
+        QVERIFY(box.Value(26).endsWith(QStringLiteral("images/photo.png")));
         // Row 14 is the down scale, property 71, which the project leaves at 100%.
         QCOMPARE(box.ToString().section(kCR, 8, 24) + kCR,
                  Lines({"-3", Measure(pt(100), 101), Measure(pt(100), 101), Measure(pt(1), 115),
@@ -350,7 +354,7 @@ private slots:
     {
         const Box missing(XT::kNoBox);
         QCOMPARE(missing.Name(), PluginString(84));
-        QCOMPARE(missing.ToString(), QString(26, kCR));
+        QCOMPARE(missing.ToString(), QString(27, kCR));
         QVERIFY(!missing.IsValid());
         QVERIFY(!missing.CanApply(1));
         QCOMPARE(missing.Count(), size_t(0));
@@ -438,7 +442,7 @@ private slots:
     void applyBoxNothing_data()
     {
         QTest::addColumn<QList<int>>("keys");
-        QTest::newRow("past the last row") << QList<int>{24, 25, 1000};
+        QTest::newRow("past the last row") << QList<int>{25, 26, 1000};
         QTest::newRow("negative") << QList<int>{-1};
     }
     void applyBoxNothing()

@@ -43,6 +43,14 @@ extern "C"
         // Why the last OpenProjectFile gave no project (a message naming the file
         // and the place), or 0.
         HostString (*GetOpenError)();
+        // Copies a layout of another project into `destination`, with its
+        // spreads, pages and boxes (each as CopySpread copies it), under its
+        // layout number; kNoDoc when the destination has a layout of that
+        // number.
+        DocRef (*CopyLayout)(DocRef source, XTProjectId destination);
+        // Removes a layout with everything on it.
+        XTError (*DeleteLayout)(DocRef doc);
+        XTError (*SetLayoutName)(DocRef doc, HostString name);
     };
 
     // Spreads, pages and masters. Normal spreads count from 1; a spread box's
@@ -56,11 +64,29 @@ extern "C"
         // disposes it. 0 when the spread does not exist.
         XTHandle (*GetSpreadPages)(DocRef doc, int16_t index);
         // Copies a box, with its story when it shows one, onto a spread of another
-        // layout; returns the new box or kNoBox.
+        // layout; returns the new box or kNoBox. The box keeps its number where
+        // the layout has it free, else takes one neither layout uses. A story the
+        // destination has under the same number takes the box into its chain
+        // where the source's chain has it; else the story is copied (its number
+        // kept where free, else one neither project uses) and runs through each
+        // box of the source's chain that the destination has. A box colour the
+        // destination lacks comes with the box.
         XTBoxRef (*CopyBoxToSpread)(DocRef source, XTBoxRef box, DocRef destination, XTBoxRef spreadBox);
         HostString (*GetPageLabel)(DocRef doc, int16_t page);
         int16_t (*GetMasterSpreadCount)(DocRef doc);
         int16_t (*GetMasterPageCount)(DocRef doc);
+        // Inserts a copy of normal spread `index` of a layout of another
+        // project, with its pages and boxes (each as CopyBoxToSpread copies
+        // it), as normal spread `at` of `destination` (past the last: last);
+        // returns the new spread box or kNoBox.
+        XTBoxRef (*CopySpread)(DocRef source, int16_t index, DocRef destination, int16_t at);
+        // Removes a spread with every box on it (each as DeleteBox removes it).
+        XTError (*DeleteSpread)(XTBoxRef spreadBox);
+        // A spread's pages by position on it, counted from 1. A spread keeps at
+        // least one page: deleting its last is refused.
+        XTError (*InsertPage)(XTBoxRef spreadBox, int16_t at, HostString label);
+        XTError (*DeletePage)(XTBoxRef spreadBox, int16_t at);
+        XTError (*SetPageLabel)(XTBoxRef spreadBox, int16_t at, HostString label);
     };
 
     struct XTDocTable
@@ -98,6 +124,10 @@ extern "C"
         XTError (*GetBoxBounds)(XTBoxRef box, int32_t flags, int32_t precision, XTFixedRect* bounds);
         // Renames the box; its number, not its name, is its identity.
         XTError (*SetBoxName)(XTBoxRef box, HostString name);
+        // Removes a box (not a spread's own box). Its story loses it from its
+        // chain (a story left in no box stays, in no box). No other box or
+        // story is renumbered, and references to the box find nothing after.
+        XTError (*DeleteBox)(XTBoxRef box);
     };
 
     // Box properties are named by label number; every value fits 32 bits
@@ -110,6 +140,11 @@ extern "C"
         XTError (*SetTextInsets)(XTBoxRef box, const Fixed insets[4]);
         int32_t (*GetInsetSetting)(XTBoxRef box);
         XTError (*SetInsetSetting)(XTBoxRef box, int32_t setting);
+        // The box's background colour by name; empty for none. Setting a name
+        // that is neither built in nor a colour of the box's project is
+        // refused (kErrNotFound).
+        HostString (*GetBoxColor)(XTBoxRef box);
+        XTError (*SetBoxColor)(XTBoxRef box, HostString name);
     };
 
     struct XTPictureTable
@@ -154,6 +189,15 @@ extern "C"
         int32_t (*GetHiddenRunLength)(XTTextRef text, int32_t position);
         // Moves an offset inside a hidden run to the run's end.
         XTError (*AdjustOffsetForHidden)(XTTextRef text, int32_t* offset, int32_t flags);
+        // Copies a story of another project into `destination` under its
+        // number, running through the destination's boxes that have the
+        // numbers of the source's chain (each leaves the story it showed);
+        // 0 when the destination has a story of that number, or none of those
+        // boxes while the source runs through some (a story in no box is
+        // copied in no box).
+        XTTextRef (*CopyStory)(XTTextRef source, XTProjectId destination);
+        // Removes a story; the boxes it ran through stay, empty.
+        XTError (*DeleteStory)(XTTextRef text);
     };
 
     struct XTAssetsTable
@@ -173,6 +217,9 @@ extern "C"
         XTError (*CopyAsset)(AssetSpaceRef source, AssetSpaceRef destination, int32_t kind,
                              AssetUID sourceUid, AssetUID* uid, XTAssetCopyContext context);
         XTColorList (*GetColorList)(AssetSpaceRef space);
+        // Removes an asset. A colour that a box of the project names is in use
+        // and is not removed (kErrRefused); nor is a built-in colour.
+        XTError (*DeleteAsset)(AssetSpaceRef space, int32_t kind, AssetUID uid);
     };
 
     struct XTColorsTable
