@@ -80,7 +80,8 @@ struct Walk
         item.mKind = KindOf(node);
         item.mStatus = depth > 0 ? node.NodeType() : (mTree.RollupOf(&node).Total() ? HasEdits : Identical);
         item.mRollup = mTree.RollupOf(&node);
-        if (depth > 0 && (item.mStatus == OnlyInLeft || item.mStatus == OnlyInRight || item.mStatus == HasEdits))
+        if (depth > 0 &&
+            (item.mStatus == OnlyInLeft || item.mStatus == OnlyInRight || item.mStatus == HasEdits))
             ++mReport.mDifferences;
         if (mRows && depth > 0 && item.mStatus == HasEdits)
         {

@@ -164,10 +164,10 @@ void HtmlReport::Write(const ComparisonReport& report, QTextStream& out) const
         const bool hasChildren = index + 1 < items.size() && items.at(index + 1).mDepth > item.mDepth;
         const bool hasRows = mRows && !item.mRows.isEmpty();
         const QString rollup = ProjectTree::RollupText(item.mRollup);
-        QString line = QStringLiteral("<span class=\"mark\">%1</span>%2")
-                           .arg(item.mDepth > 0 ? Escape(ComparisonReport::Mark(item.mStatus)).trimmed()
-                                                : QString(),
-                                Escape(item.mName));
+        QString line =
+            QStringLiteral("<span class=\"mark\">%1</span>%2")
+                .arg(item.mDepth > 0 ? Escape(ComparisonReport::Mark(item.mStatus)).trimmed() : QString(),
+                     Escape(item.mName));
         if (!rollup.isEmpty())
             line += QStringLiteral("<span class=\"counts\">[%1]</span>").arg(Escape(rollup));
         const QString classes =
@@ -183,8 +183,8 @@ void HtmlReport::Write(const ComparisonReport& report, QTextStream& out) const
         if (!hasRows)
             continue;
         const QStringList names = item.mName.split(QStringLiteral(" | "));
-        out << "<table class=\"rows\">\n<tr><th class=\"n\">row</th><th>LHS: "
-            << Escape(names.value(0)) << "</th><th>RHS: " << Escape(names.value(1)) << "</th></tr>\n";
+        out << "<table class=\"rows\">\n<tr><th class=\"n\">row</th><th>LHS: " << Escape(names.value(0))
+            << "</th><th>RHS: " << Escape(names.value(1)) << "</th></tr>\n";
         for (const ReportRow& row : item.mRows)
         {
             out << "<tr class=\"change\"><td class=\"n\">" << row.mNumber;
@@ -200,7 +200,8 @@ void HtmlReport::Write(const ComparisonReport& report, QTextStream& out) const
         out << "</details>\n";
         open.removeLast();
     }
-    out << "<p>" << (report.mDifferences ? QStringLiteral("%1 differences").arg(report.mDifferences)
-                                         : QStringLiteral("identical"))
+    out << "<p>"
+        << (report.mDifferences ? QStringLiteral("%1 differences").arg(report.mDifferences)
+                                : QStringLiteral("identical"))
         << "</p>\n</body>\n</html>\n";
 }

@@ -106,8 +106,8 @@ void JsonReport::Write(const ComparisonReport& report, QTextStream& out) const
                 out << (firstRow ? "\n" : ",\n") << "      {\"row\": " << row.mNumber;
                 if (!row.mName.isEmpty())
                     out << ", \"name\": " << Quote(row.mName);
-                out << ",\n       \"left\": " << Cell(row.mSides[0]) << ",\n       \"right\": "
-                    << Cell(row.mSides[1]) << '}';
+                out << ",\n       \"left\": " << Cell(row.mSides[0])
+                    << ",\n       \"right\": " << Cell(row.mSides[1]) << '}';
                 firstRow = false;
             }
             out << (firstRow ? "]" : "\n    ]");

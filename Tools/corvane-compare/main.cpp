@@ -28,30 +28,29 @@
 namespace
 {
 
-const char kUsage[] =
-    "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
-    "\n"
-    "Compares two project files and prints the comparison tree: the two files,\n"
-    "then one line per item with its status (= identical, ~ edited, < only\n"
-    "left, > only right), and the number of items that differ. An item that\n"
-    "holds differing items ends with their counts in brackets: [~2 <1 >3] is\n"
-    "2 edited, 1 only left and 3 only right below it.\n"
-    "\n"
-    "  --format=FORMAT  text (the default), json or html\n"
-    "  --rows           also print the patch table rows of every edited item\n"
-    "  --all            also list identical items and empty folders\n"
-    "  --quiet, -q      no legend at the top of a text report\n"
-    "  --color[=WHEN]   mark changes in rows with colour: auto (on a terminal,\n"
-    "                   the default), always (--color alone) or never\n"
-    "  --output=FILE    write the report to FILE instead of the standard output\n"
-    "  --help           print this help\n"
-    "\n"
-    "The JSON report follows report.schema.json (\"schema\": 1). When LEFT and\n"
-    "RIGHT name the same file, the file is compared with itself: identical.\n"
-    "\n"
-    "Exit status: 0 when the projects are identical, 1 when they differ, 2 on\n"
-    "trouble: a wrong command line, a file that is missing, a folder or not a\n"
-    "project, an output that cannot be written.\n";
+const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
+                      "\n"
+                      "Compares two project files and prints the comparison tree: the two files,\n"
+                      "then one line per item with its status (= identical, ~ edited, < only\n"
+                      "left, > only right), and the number of items that differ. An item that\n"
+                      "holds differing items ends with their counts in brackets: [~2 <1 >3] is\n"
+                      "2 edited, 1 only left and 3 only right below it.\n"
+                      "\n"
+                      "  --format=FORMAT  text (the default), json or html\n"
+                      "  --rows           also print the patch table rows of every edited item\n"
+                      "  --all            also list identical items and empty folders\n"
+                      "  --quiet, -q      no legend at the top of a text report\n"
+                      "  --color[=WHEN]   mark changes in rows with colour: auto (on a terminal,\n"
+                      "                   the default), always (--color alone) or never\n"
+                      "  --output=FILE    write the report to FILE instead of the standard output\n"
+                      "  --help           print this help\n"
+                      "\n"
+                      "The JSON report follows report.schema.json (\"schema\": 1). When LEFT and\n"
+                      "RIGHT name the same file, the file is compared with itself: identical.\n"
+                      "\n"
+                      "Exit status: 0 when the projects are identical, 1 when they differ, 2 on\n"
+                      "trouble: a wrong command line, a file that is missing, a folder or not a\n"
+                      "project, an output that cannot be written.\n";
 
 enum class Format
 {
@@ -230,9 +229,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.mFiles.size() != 2)
-        return Refuse(QStringLiteral("expected two project files, LEFT and RIGHT, got %1")
-                          .arg(options.mFiles.size()),
-                      true);
+        return Refuse(
+            QStringLiteral("expected two project files, LEFT and RIGHT, got %1").arg(options.mFiles.size()),
+            true);
     for (const QString& file : qAsConst(options.mFiles))
     {
         const QString problem = CheckInput(file);
