@@ -89,7 +89,7 @@ QString HtmlReport::Escape(const QString& text)
 
 // A cell's text with its changes and hidden text in spans; line breaks as
 // <br/>, except the one that ends the cell, which shows only when it is a
-// change (as a pilcrow).
+// change. A paragraph end that is a change shows as a pilcrow.
 QString HtmlReport::Cell(const ReportCell& cell)
 {
     const QString& text = cell.mText;
@@ -118,9 +118,10 @@ QString HtmlReport::Cell(const ReportCell& cell)
             if (!IsBreak(c))
                 html += Escape(QString(c));
             else if (k == length - 1)
-                html += QChar(0xB6);
+                html += c == QLatin1Char('\r') ? QString(QChar(0xB6)) : QString();
             else
-                html += changed ? QStringLiteral("\u00B6<br/>") : QStringLiteral("<br/>");
+                html += changed && c == QLatin1Char('\r') ? QStringLiteral("\u00B6<br/>")
+                                                          : QStringLiteral("<br/>");
         }
         if (!classes.isEmpty())
             html += QLatin1String("</span>");

@@ -57,7 +57,8 @@ void TextReport::Write(const ComparisonReport& report, QTextStream& out) const
 
 // A cell on as many lines as it has: a line break inside it starts a new
 // line under the first; the break that ends a paragraph or a property value
-// is not shown unless it is itself a change (then as a pilcrow in the mark).
+// is not shown unless it is itself a change. A paragraph end that is a change
+// shows as a pilcrow in the mark.
 QString TextReport::Cell(const ReportCell& cell, int side, const QString& continuation) const
 {
     const QString& text = cell.mText;
@@ -91,7 +92,9 @@ QString TextReport::Cell(const ReportCell& cell, int side, const QString& contin
             result += c;
             continue;
         }
-        if (changed)
+        // A paragraph end that is a change is seen as one; a line feed only
+        // breaks a value's line.
+        if (changed && c == QLatin1Char('\r'))
             result += QChar(0xB6);
         if (i == length - 1)
             continue;
