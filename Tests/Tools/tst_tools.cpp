@@ -352,9 +352,18 @@ void tst_Tools::jsonReportFollowsSchema()
 void tst_Tools::jsonReportAgreesWithText_data()
 {
     QTest::addColumn<QStringList>("options");
-    QTest::newRow("differences") << QStringList{};
-    QTest::newRow("differences with rows") << QStringList{QStringLiteral("--rows")};
-    QTest::newRow("every item with rows") << QStringList{QStringLiteral("--rows"), QStringLiteral("--all")};
+    QTest::addColumn<QStringList>("files");
+    QTest::newRow("differences") << QStringList{} << SamplePair();
+    QTest::newRow("differences with rows") << QStringList{QStringLiteral("--rows")} << SamplePair();
+    QTest::newRow("every item with rows")
+        << QStringList{QStringLiteral("--rows"), QStringLiteral("--all")} << SamplePair();
+    const QStringList generated{mFolder.filePath(QStringLiteral("agree-l.xprj")),
+                                mFolder.filePath(QStringLiteral("agree-r.xprj"))};
+    Execute(QStringLiteral(XTGEN),
+            QStringList{QStringLiteral("--seed"), QStringLiteral("3"), QStringLiteral("--stories"),
+                        QStringLiteral("40"), QStringLiteral("--edit-rate"), QStringLiteral("0.3")} +
+                generated);
+    QTest::newRow("a generated pair with rows") << QStringList{QStringLiteral("--rows")} << generated;
 }
 
 // Item for item and row for row: the text report's lines, read back, are the
@@ -362,10 +371,11 @@ void tst_Tools::jsonReportAgreesWithText_data()
 void tst_Tools::jsonReportAgreesWithText()
 {
     QFETCH(QStringList, options);
-    const Run text = Execute(QStringLiteral(CORVANE_COMPARE),
-                             options + QStringList{QStringLiteral("--quiet")} + SamplePair());
+    QFETCH(QStringList, files);
+    const Run text =
+        Execute(QStringLiteral(CORVANE_COMPARE), options + QStringList{QStringLiteral("--quiet")} + files);
     const Run json = Execute(QStringLiteral(CORVANE_COMPARE),
-                             options + QStringList{QStringLiteral("--format=json")} + SamplePair());
+                             options + QStringList{QStringLiteral("--format=json")} + files);
     QCOMPARE(text.status, 1);
     QCOMPARE(json.status, 1);
     QJsonParseError error;
@@ -373,7 +383,7 @@ void tst_Tools::jsonReportAgreesWithText()
     QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
     QCOMPARE(report.value(QStringLiteral("schema")).toInt(), 1);
     QCOMPARE(report.value(QStringLiteral("left")).toObject().value(QStringLiteral("file")).toString(),
-             SamplePair()[0]);
+             files[0]);
 
     const QStringList lines = text.out.split(QLatin1Char('\n'));
     const QJsonArray items = report.value(QStringLiteral("items")).toArray();
