@@ -8,11 +8,13 @@ namespace
 
 constexpr int32_t kCopyMode = 4;
 
-// The description as compared: one line, whatever the host's text holds.
+// The description as compared: one property line, whatever the host's text
+// holds. A carriage return would end the line (and split the row), so the
+// host's line breaks become line feeds: kept for the reader, inside the row.
 QString Description(AssetSpaceRef space, long kind, AssetUID uid)
 {
     QString description = XT::ToQString(XT::gAssets->GetAssetDescription(space, int32_t(kind), uid, 0));
-    description.remove(QChar(13));
+    description.replace(QChar(13), QChar(10));
     return description;
 }
 

@@ -12,8 +12,14 @@
 // fresh corvane-compare process (wall time and its own peak memory) in turn
 // with diff -u of the same two files.
 //
+//
+// With --report, the machine-readable report on the 500-page pair: a fresh
+// corvane-compare --format json --rows process (wall time, its own peak
+// memory, the report's size) in turn with diff -u of the same two files.
+//
 //   bench_comparison [--runs N]
 //   bench_comparison --scale [--scale-all] [--runs N] [PAGES...]
+//   bench_comparison --report [--runs N]
 
 #include "DiffModel.h"
 #include "HostSession.h"
@@ -284,6 +290,72 @@ int Scale(const QStringList& args, int runs)
     return 0;
 }
 
+// corvane-compare --format json --rows beside diff -u, on the pair that the
+// tree case compares.
+int Report(int runs)
+{
+    QTemporaryDir dir;
+    const QString left = dir.filePath(QStringLiteral("left.xprj"));
+    const QString right = dir.filePath(QStringLiteral("right.xprj"));
+    QString error;
+    const XTHost::GeneratorOptions options = TreeOptions();
+    if (!XTHost::ProjectGenerator::writePair(options, left, right, &error))
+    {
+        std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+        return 1;
+    }
+    const QString compare = QStringLiteral(CORVANE_COMPARE);
+    const QString diff = QStandardPaths::findExecutable(QStringLiteral("diff"));
+    const QString report = dir.filePath(QStringLiteral("report.json"));
+    const QString patch = dir.filePath(QStringLiteral("diff.txt"));
+    std::vector<double> times, cpus, peaks, diffTimes, diffCpus, diffPeaks;
+    for (int run = 0; run < runs; ++run)
+    {
+        const Bench::Measured measured =
+            Bench::RunMeasured({compare, QStringLiteral("--format"), QStringLiteral("json"),
+                                QStringLiteral("--rows"), left, right},
+                               report);
+        if (measured.exitCode != 1)
+        {
+            std::fprintf(stderr, "bench_comparison: %s failed (exit %d)\n", qPrintable(compare),
+                         measured.exitCode);
+            return 1;
+        }
+        times.push_back(measured.ms / 1000);
+        cpus.push_back(measured.cpuMs / 1000);
+        peaks.push_back(measured.peakKb / 1024.0);
+        if (diff.isEmpty())
+            continue;
+        const Bench::Measured plain = Bench::RunMeasured({diff, QStringLiteral("-u"), left, right}, patch);
+        diffTimes.push_back(plain.ms / 1000);
+        diffCpus.push_back(plain.cpuMs / 1000);
+        diffPeaks.push_back(plain.peakKb / 1024.0);
+    }
+    const double time = Bench::Median(times);
+    const double diffTime = Bench::Median(diffTimes);
+    std::printf("report input: generated pair (seed %u, xtgen --layouts 2 --spreads 125 --pages 2 --boxes 20 "
+                "--stories 1000 --story-length 2000 --assets 111 --edit-rate 0.1), %.1f + %.1f MB\n",
+                options.mSeed, QFileInfo(left).size() / 1048576.0, QFileInfo(right).size() / 1048576.0);
+    std::printf("%d runs of each, alternating, each a fresh process; medians of wall time, cpu (user + "
+                "system) and its own peak memory (wait4)\n",
+                runs);
+    std::printf(
+        "corvane-compare --format json --rows: %.3f s (%s), cpu %.3f s, peak %.1f MB, report %.1f MB\n", time,
+        qPrintable(Bench::List(times, 3)), Bench::Median(cpus), Bench::Median(peaks),
+        QFileInfo(report).size() / 1048576.0);
+    if (diff.isEmpty())
+        return 0;
+    std::printf(
+        "diff -u:                              %.3f s (%s), cpu %.3f s, peak %.1f MB, output %.1f MB\n",
+        diffTime, qPrintable(Bench::List(diffTimes, 3)), Bench::Median(diffCpus), Bench::Median(diffPeaks),
+        QFileInfo(patch).size() / 1048576.0);
+    std::printf("ratios (corvane-compare over diff -u): time %.2f, cpu %.2f, peak memory %.2f\n",
+                diffTime > 0 ? time / diffTime : 0.0,
+                Bench::Median(diffCpus) > 0 ? Bench::Median(cpus) / Bench::Median(diffCpus) : 0.0,
+                Bench::Median(diffPeaks) > 0 ? Bench::Median(peaks) / Bench::Median(diffPeaks) : 0.0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -320,6 +392,8 @@ int main(int argc, char* argv[])
     }
     if (rest.contains(QStringLiteral("--scale")))
         return Scale(rest, runsAt >= 0 ? runs : 3);
+    if (rest.contains(QStringLiteral("--report")))
+        return Report(runsAt >= 0 ? runs : 5);
 
     QTemporaryDir dir;
     Inputs in{dir.filePath("left.xprj"), dir.filePath("right.xprj"), dir.filePath("story-left.xprj"),

@@ -218,8 +218,9 @@ private slots:
         const AssetSpaceRef space = mSession->Api().mAssets->GetAssetSpace(mLeft);
         const Asset body(space, 1, mSession->AssetNamed(mLeft, 1, QStringLiteral("Body")));
         QCOMPARE(body.Name(), QStringLiteral("Body"));
-        // The description's own line breaks are dropped: one line per asset.
-        QCOMPARE(body.ToString(), Lines({"Serif 10 ptleading 12 pt"}));
+        // One property line per asset: the description's own line breaks are
+        // kept as line feeds, which do not end it.
+        QCOMPARE(body.ToString(), Lines({"Serif 10 pt\nleading 12 pt"}));
         QVERIFY(body.IsValid());
         QVERIFY(body.CanApply(0));
 

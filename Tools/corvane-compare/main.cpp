@@ -1,28 +1,34 @@
-// corvane-compare: the comparison of two projects as a report, for scripts
-// and CI. The same plug-in code as the explorer, activated in a stand-in host
-// of its own: the comparison tree with every pair's status, and on request
-// the patch table rows of every edited pair.
+// corvane-compare: the comparison of two projects as a report, for people and
+// for scripts and CI. The same plug-in code as the explorer, activated in a
+// stand-in host of its own: the comparison tree with every pair's status, and
+// on request the patch table rows of every edited pair, written as text, JSON
+// or HTML.
 
-#include "DiffModel.h"
+#include "ComparisonReport.h"
+#include "HtmlReport.h"
+#include "JsonReport.h"
+#include "TextReport.h"
+
 #include "HostSession.h"
 #include "Main.h"
 #include "MainXT.h"
-#include "NodeDifferVisitor.h"
 #include "PluginHost.h"
 #include "ProjectTree.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
-#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
 
-const char kUsage[] = "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
+const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
                       "\n"
                       "Compares two project files and prints the comparison tree: the two files,\n"
                       "then one line per item with its status (= identical, ~ edited, < only\n"
@@ -30,158 +36,280 @@ const char kUsage[] = "usage: corvane-compare [--rows] [--all] LEFT RIGHT\n"
                       "holds differing items ends with their counts in brackets: [~2 <1 >3] is\n"
                       "2 edited, 1 only left and 3 only right below it.\n"
                       "\n"
-                      "  --rows   also print the patch table rows of every edited item\n"
-                      "  --all    also list identical items and empty folders\n"
+                      "  --format=FORMAT  text (the default), json or html\n"
+                      "  --rows           also print the patch table rows of every edited item\n"
+                      "  --all            also list identical items and empty folders\n"
+                      "  --quiet, -q      no legend at the top of a text report\n"
+                      "  --color[=WHEN]   mark changes in rows with colour: auto (on a terminal,\n"
+                      "                   the default), always (--color alone) or never\n"
+                      "  --output=FILE    write the report to FILE instead of the standard output\n"
+                      "  --help           print this help\n"
                       "\n"
-                      "Exit status: 0 when the projects are identical, 1 when they differ, 2 when\n"
-                      "a project cannot be opened or the command line is wrong.\n";
+                      "The JSON report follows report.schema.json (\"schema\": 1). When LEFT and\n"
+                      "RIGHT name the same file, the file is compared with itself: identical.\n"
+                      "\n"
+                      "Exit status: 0 when the projects are identical, 1 when they differ, 2 on\n"
+                      "trouble: a wrong command line, a file that is missing, a folder or not a\n"
+                      "project, an output that cannot be written.\n";
 
-QString Mark(int type)
+enum class Format
 {
-    switch (type)
-    {
-    case OnlyInLeft:
-        return QStringLiteral("<");
-    case OnlyInRight:
-        return QStringLiteral(">");
-    case Identical:
-        return QStringLiteral("=");
-    case HasEdits:
-        return QStringLiteral("~");
-    default:
-        return QStringLiteral(" ");
-    }
+    Text,
+    Json,
+    Html
+};
+
+struct Options
+{
+    Format mFormat = Format::Text;
+    bool mRows = false;
+    bool mAll = false;
+    bool mQuiet = false;
+    QString mColor = QStringLiteral("auto");
+    QString mOutput;
+    QStringList mFiles;
+    bool mHelp = false;
+};
+
+// Prints a refusal and gives the status that goes with it.
+int Refuse(const QString& message, bool withUsageHint = false)
+{
+    std::fprintf(stderr, "corvane-compare: %s\n", qPrintable(message));
+    if (withUsageHint)
+        std::fputs("Try 'corvane-compare --help'.\n", stderr);
+    return 2;
 }
 
-// A row's text on one line: paragraph ends shown as a pilcrow. Hidden text
-// comes written out and marked, never as invisible units.
-QString OneLine(QString text)
+// Reads the command line; an empty result is success, otherwise the message
+// of what is wrong, naming the option.
+QString Parse(const QStringList& arguments, Options& options)
 {
-    text.replace(QLatin1Char('\r'), QChar(0xB6));
-    text.replace(QLatin1Char('\n'), QChar(0xB6));
-    return text;
-}
-
-struct Report
-{
-    QTextStream& out;
-    const ProjectTree& tree;
-    bool rows;
-    bool all;
-    int differences = 0;
-
-    // Whether anything below (or at) this node is worth a line.
-    bool Shows(ProjectTreeNodeBase& node) const
+    bool filesOnly = false;
+    for (int i = 0; i < arguments.size(); ++i)
     {
-        if (all)
-            return true;
-        if (node.NodeType() != Identical && node.NodeType() != Folder)
-            return true;
-        for (int i = 0; i < node.ChildCount(); ++i)
-            if (Shows(*node.Child(i)))
-                return true;
-        return false;
-    }
-
-    // The project pair's own text holds the two paths, which always differ:
-    // what counts is what lies below it.
-    void Print(ProjectTreeNodeBase& node, int depth)
-    {
-        if (depth > 0 && !Shows(node))
-            return;
-        const int type = node.NodeType();
-        if (depth > 0 && (type == OnlyInLeft || type == OnlyInRight || type == HasEdits))
-            ++differences;
-        // The project pair's counts are the last line's.
-        const QString rollup = depth > 0 ? ProjectTree::RollupText(tree.RollupOf(&node)) : QString();
-        const QString counts = rollup.isEmpty() ? QString() : QStringLiteral("  [%1]").arg(rollup);
-        if (depth == 0)
-            out << node.Data(0).toString() << '\n';
-        else
-            out << QString(depth * 2, QLatin1Char(' ')) << Mark(type) << ' ' << node.Data(0).toString()
-                << counts << '\n';
-        if (rows && depth > 0 && type == HasEdits)
-            PrintRows(node, depth + 1);
-        for (int i = 0; i < node.ChildCount(); ++i)
-            Print(*node.Child(i), depth + 1);
-    }
-
-    void PrintRows(ProjectTreeNodeBase& node, int depth)
-    {
-        std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(node));
-        if (!model)
-            return;
-        const QString indent(depth * 2 + 2, QLatin1Char(' '));
-        for (int row = 0; row < model->rowCount(); ++row)
+        const QString& argument = arguments.at(i);
+        if (filesOnly || argument == QLatin1String("-") || !argument.startsWith(QLatin1Char('-')))
         {
-            if (model->IsEquality(model->index(row, 0)))
-                continue;
-            const QString name = model->HasVerticalHeader()
-                                     ? model->headerData(row, Qt::Vertical).toString() + QStringLiteral(": ")
-                                     : QString();
-            out << indent << "row " << row << ' ' << name << '\n'
-                << indent << "  - " << OneLine(model->RevealedText(row, 0)) << '\n'
-                << indent << "  + " << OneLine(model->RevealedText(row, 1)) << '\n';
+            options.mFiles << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--"))
+        {
+            filesOnly = true;
+            continue;
+        }
+        const int equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals > 0 ? argument.left(equals) : argument;
+        const bool hasValue = equals > 0;
+        const QString inlineValue = hasValue ? argument.mid(equals + 1) : QString();
+        auto value = [&](QString& into) -> bool
+        {
+            if (hasValue)
+            {
+                into = inlineValue;
+                return true;
+            }
+            if (i + 1 >= arguments.size())
+                return false;
+            into = arguments.at(++i);
+            return true;
+        };
+        auto flag = [&](bool& into) -> QString
+        {
+            if (hasValue)
+                return QStringLiteral("option '%1' takes no value").arg(name);
+            into = true;
+            return QString();
+        };
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h"))
+        {
+            const QString error = flag(options.mHelp);
+            if (!error.isEmpty())
+                return error;
+        }
+        else if (name == QLatin1String("--rows") || name == QLatin1String("--all") ||
+                 name == QLatin1String("--quiet") || name == QLatin1String("-q"))
+        {
+            bool& into = name == QLatin1String("--rows")  ? options.mRows
+                         : name == QLatin1String("--all") ? options.mAll
+                                                          : options.mQuiet;
+            const QString error = flag(into);
+            if (!error.isEmpty())
+                return error;
+        }
+        else if (name == QLatin1String("--format"))
+        {
+            QString format;
+            if (!value(format))
+                return QStringLiteral("option '--format' needs a value: text, json or html");
+            if (format == QLatin1String("text"))
+                options.mFormat = Format::Text;
+            else if (format == QLatin1String("json"))
+                options.mFormat = Format::Json;
+            else if (format == QLatin1String("html"))
+                options.mFormat = Format::Html;
+            else
+                return QStringLiteral("option '--format': '%1' is not text, json or html").arg(format);
+        }
+        else if (name == QLatin1String("--color") || name == QLatin1String("--colour"))
+        {
+            // Alone it means always, as for diff and ls; the next argument is
+            // a file, not its value.
+            options.mColor = hasValue ? inlineValue : QStringLiteral("always");
+            if (options.mColor != QLatin1String("auto") && options.mColor != QLatin1String("always") &&
+                options.mColor != QLatin1String("never"))
+                return QStringLiteral("option '%1': '%2' is not auto, always or never")
+                    .arg(name, options.mColor);
+        }
+        else if (name == QLatin1String("--output") || name == QLatin1String("-o"))
+        {
+            if (!value(options.mOutput) || options.mOutput.isEmpty())
+                return QStringLiteral("option '%1' needs a file name").arg(name);
+        }
+        else
+        {
+            return QStringLiteral("unknown option '%1'").arg(name);
         }
     }
-};
+    return QString();
+}
+
+// Whether two paths name one file (the same path, a link, another spelling).
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat first = {};
+    struct stat second = {};
+    if (stat(QFile::encodeName(a).constData(), &first) != 0 ||
+        stat(QFile::encodeName(b).constData(), &second) != 0)
+        return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// What is wrong with a project argument before the host reads it; empty when
+// nothing is.
+QString CheckInput(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1: no such file").arg(path);
+    if (info.isDir())
+        return QStringLiteral("%1: is a folder, not a project file").arg(path);
+    return QString();
+}
+
+void Write(const Options& options, const ComparisonReport& report, QTextStream& out, bool color)
+{
+    switch (options.mFormat)
+    {
+    case Format::Text:
+        TextReport{options.mRows, options.mQuiet, color}.Write(report, out);
+        break;
+    case Format::Json:
+        JsonReport{options.mRows}.Write(report, out);
+        break;
+    case Format::Html:
+        HtmlReport{options.mRows}.Write(report, out);
+        break;
+    }
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
-    QStringList arguments = application.arguments().mid(1);
-    if (arguments.contains(QStringLiteral("--help")))
+    Options options;
+    const QString error = Parse(application.arguments().mid(1), options);
+    if (!error.isEmpty())
+        return Refuse(error, true);
+    if (options.mHelp)
     {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    const bool rows = arguments.removeAll(QStringLiteral("--rows")) > 0;
-    const bool all = arguments.removeAll(QStringLiteral("--all")) > 0;
-    if (arguments.size() != 2 || arguments.first().startsWith(QLatin1Char('-')))
+    if (options.mFiles.size() != 2)
+        return Refuse(
+            QStringLiteral("expected two project files, LEFT and RIGHT, got %1").arg(options.mFiles.size()),
+            true);
+    for (const QString& file : qAsConst(options.mFiles))
     {
-        std::fputs(kUsage, stderr);
-        return 2;
+        const QString problem = CheckInput(file);
+        if (!problem.isEmpty())
+            return Refuse(problem);
     }
+    if (!options.mOutput.isEmpty())
+    {
+        if (QFileInfo(options.mOutput).isDir())
+            return Refuse(QStringLiteral("%1: the output is a folder").arg(options.mOutput));
+        for (const QString& file : qAsConst(options.mFiles))
+            if (SameFile(options.mOutput, file))
+                return Refuse(QStringLiteral("%1: the output is also an input, which it would overwrite")
+                                  .arg(options.mOutput));
+    }
+    // A file compared with itself is identical, like "diff a a": the host
+    // opens it once and the tree pairs it with itself.
+    const bool itself = SameFile(options.mFiles[0], options.mFiles[1]);
 
     XTHost::HostSession host;
     XTHost::PluginHost plugin(host);
     if (qEnvironmentVariableIsEmpty("XTHOST_RESOURCES"))
         plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
-    const XTStatus setup = plugin.activate(&XTActivateCallback);
-    if (setup != 0)
-    {
-        std::fprintf(stderr, "corvane-compare: the plug-in's setup failed: %s\n",
-                     qPrintable(host.lastError()));
-        return 2;
-    }
+    if (plugin.activate(&XTActivateCallback) != 0)
+        return Refuse(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError()));
 
     XTProjectId projects[2];
     for (int side = 0; side < 2; ++side)
     {
-        QString error;
-        projects[side] = host.openProject(arguments.at(side), &error);
+        if (side == 1 && itself)
+        {
+            projects[1] = projects[0];
+            break;
+        }
+        QString openError;
+        projects[side] = host.openProject(options.mFiles.at(side), &openError);
         if (projects[side] == -1)
         {
-            std::fprintf(stderr, "corvane-compare: %s\n", qPrintable(error));
             MainXT::GetInstance()->Reset();
-            return 2;
+            return Refuse(openError);
         }
     }
 
+    const bool toTerminal = options.mOutput.isEmpty() && isatty(STDOUT_FILENO);
+    const bool color = options.mFormat == Format::Text && options.mRows &&
+                       (options.mColor == QLatin1String("always") ||
+                        (options.mColor == QLatin1String("auto") && toTerminal));
     int differences = 0;
+    int status = 0;
     {
         ProjectTree tree(projects[0], projects[1]);
-        QTextStream out(stdout);
-        out.setCodec("UTF-8");
-        Report report{out, tree, rows, all};
-        report.Print(*tree.Root()->Child(0), 0);
-        differences = report.differences;
-        out << (differences ? QStringLiteral("%1 differences\n").arg(differences)
-                            : QStringLiteral("identical\n"));
+        const ComparisonReport report =
+            ComparisonReport::Make(options.mFiles[0], options.mFiles[1], tree, options.mRows, options.mAll);
+        differences = report.mDifferences;
+        if (options.mOutput.isEmpty())
+        {
+            QTextStream out(stdout);
+            out.setCodec("UTF-8");
+            Write(options, report, out, color);
+        }
+        else
+        {
+            // Written whole or not at all: a failed run leaves no half report.
+            QSaveFile file(options.mOutput);
+            if (file.open(QIODevice::WriteOnly))
+            {
+                QTextStream out(&file);
+                out.setCodec("UTF-8");
+                Write(options, report, out, color);
+                out.flush();
+            }
+            if (!file.commit())
+                status = Refuse(QStringLiteral("%1: %2").arg(options.mOutput, file.errorString()));
+        }
     }
     plugin.deactivate();
     MainXT::GetInstance()->Reset();
+    if (status)
+        return status;
     return differences ? 1 : 0;
 }

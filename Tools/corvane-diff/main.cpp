@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -16,12 +17,63 @@ namespace
 
 const QChar sParagraphEnd(13);
 
-bool readText(const QString& path, QString& text, QString& error)
+// The offset of the first byte that is not part of well-formed UTF-8 (no
+// overlong forms, no surrogates, nothing past U+10FFFF), or -1.
+qsizetype invalidUtf8At(const QByteArray& bytes)
+{
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;)
+    {
+        const unsigned char lead = data[i];
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead < 0x80)
+            length = 1;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+        {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        }
+        else if (lead >= 0xF0 && lead <= 0xF4)
+        {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        }
+        else
+            return i;
+        for (int k = 1; k < length; ++k)
+        {
+            if (i + k >= size)
+                return i;
+            const unsigned char next = data[i + k];
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+                return i;
+        }
+        i += length;
+    }
+    return -1;
+}
+
+// Reads a UTF-8 text file; a folder, a file that holds a NUL byte (binary)
+// or one that is not UTF-8 is refused with the reason.
+bool readText(const QString& path, QString& text, QString& error, bool& unreadable)
 {
     QFile file(path);
+    unreadable = true;
     if (!file.exists())
     {
         error = QStringLiteral("no such file");
+        return false;
+    }
+    if (QFileInfo(path).isDir())
+    {
+        error = QStringLiteral("is a folder");
         return false;
     }
     if (!file.open(QIODevice::ReadOnly))
@@ -35,6 +87,19 @@ bool readText(const QString& path, QString& text, QString& error)
         error = file.errorString();
         return false;
     }
+    unreadable = false;
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+    {
+        error = QStringLiteral("is binary (a NUL byte at offset %1), not text").arg(nul);
+        return false;
+    }
+    const qsizetype invalid = invalidUtf8At(bytes);
+    if (invalid >= 0)
+    {
+        error = QStringLiteral("is not UTF-8 text (an invalid byte at offset %1)").arg(invalid);
+        return false;
+    }
     if (bytes.startsWith("\xEF\xBB\xBF"))
     {
         bytes.remove(0, 3);
@@ -43,7 +108,8 @@ bool readText(const QString& path, QString& text, QString& error)
     return true;
 }
 
-// Story text ends its paragraphs with a carriage return; a text file ends its lines with a line feed.
+// Story text ends its paragraphs with a carriage return; a text file ends its
+// lines with a line feed.
 QString toParagraphs(QString text)
 {
     text.replace(QLatin1String("\r\n"), QString(sParagraphEnd));
@@ -91,23 +157,30 @@ int main(int argc, char* argv[])
     err.setCodec("UTF-8");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Compares two UTF-8 text files and prints the rows of the patch table, computed as the "
-        "explorer computes them for a story: each line of the files is a paragraph, and each "
-        "row ends at a paragraph end. Deleted text is shown as [-text-], inserted text as "
-        "{+text+}; spans are in UTF-16 units, end excluded."));
+    parser.setApplicationDescription(
+        QStringLiteral("Compares two UTF-8 text files and prints the rows of the "
+                       "patch table, computed as the "
+                       "explorer computes them for a story: each line of the "
+                       "files is a paragraph, and each "
+                       "row ends at a paragraph end. Deleted text is shown as "
+                       "[-text-], inserted text as "
+                       "{+text+}; spans are in UTF-16 units, end excluded. Exit "
+                       "status: 0 when the texts are the "
+                       "same, 1 when they differ, 2 on trouble (a file that "
+                       "cannot be read or is not UTF-8 text, "
+                       "a wrong command line)."));
     parser.addPositionalArgument(QStringLiteral("LEFT"), QStringLiteral("The left (old) text file."));
     parser.addPositionalArgument(QStringLiteral("RIGHT"), QStringLiteral("The right (new) text file."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption linesOption(
-        QStringLiteral("lines"),
-        QStringLiteral("Compare as a property list, one row per line, as the explorer does for every item "
-                       "that is not a story."));
+        QStringLiteral("lines"), QStringLiteral("Compare as a property list, one row per line, as the "
+                                                "explorer does for every item "
+                                                "that is not a story."));
     const QCommandLineOption keepOption(
         QStringLiteral("keep-line-feeds"),
-        QStringLiteral(
-            "Leave line feeds as they are instead of reading them as paragraph ends; only carriage "
-            "returns then end paragraphs."));
+        QStringLiteral("Leave line feeds as they are instead of reading them as "
+                       "paragraph ends; only carriage "
+                       "returns then end paragraphs."));
     parser.addOption(linesOption);
     parser.addOption(keepOption);
 
@@ -129,19 +202,22 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    QString left;
-    QString right;
-    QString error;
-    if (!readText(paths[0], left, error))
+    QString texts[2];
+    for (int side = 0; side < 2; ++side)
     {
-        err << "corvane-diff: cannot read " << paths[0] << ": " << error << "\n";
-        return 1;
+        QString error;
+        bool unreadable = false;
+        if (!readText(paths[side], texts[side], error, unreadable))
+        {
+            if (unreadable)
+                err << "corvane-diff: cannot read " << paths[side] << ": " << error << "\n";
+            else
+                err << "corvane-diff: " << paths[side] << ' ' << error << "\n";
+            return 2;
+        }
     }
-    if (!readText(paths[1], right, error))
-    {
-        err << "corvane-diff: cannot read " << paths[1] << ": " << error << "\n";
-        return 1;
-    }
+    QString left = texts[0];
+    QString right = texts[1];
     if (!parser.isSet(keepOption))
     {
         left = toParagraphs(left);
@@ -161,7 +237,8 @@ int main(int argc, char* argv[])
     }
     const QList<UnitPatch> rows = engine.patch_make(left, diffs, perLine);
 
-    // A row shows the text from the end of the previous row to the end of its own span, as the table does.
+    // A row shows the text from the end of the previous row to the end of its own
+    // span, as the table does.
     int end1 = 0;
     int changed = 0;
     for (int r = 0; r < rows.size(); ++r)
@@ -195,10 +272,11 @@ int main(int argc, char* argv[])
         out << "    (unchanged end in no row) " << shown(left.mid(end1)) << "\n";
     }
     out << (rows.size() == 1 ? QStringLiteral("%1 row, %2 with changes; left %3 units, right %4 units\n")
-                             : QStringLiteral("%1 rows, %2 with changes; left %3 units, right %4 units\n"))
+                             : QStringLiteral("%1 rows, %2 with changes; left %3 units, right "
+                                              "%4 units\n"))
                .arg(rows.size())
                .arg(changed)
                .arg(left.length())
                .arg(right.length());
-    return 0;
+    return changed > 0 ? 1 : 0;
 }
