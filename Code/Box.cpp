@@ -352,3 +352,13 @@ XTError Box::ApplyRow(const Row& row, const Box& source, const QString& value)
         return XT::gPicture->SetPictureProperty(XT::gPicture->GetBoxPicture(mBox), row.property, number);
     return XT::gBoxFields->SetBoxProperty(mBox, row.property, number);
 }
+
+QJsonObject Box::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{
+        {QStringLiteral("kind"), QStringLiteral("box")},
+        {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(XT::gBox->GetBoxDocument(mBox)))},
+        {QStringLiteral("box"), int(XT::gBox->GetBoxNumber(mBox, 0))}};
+}

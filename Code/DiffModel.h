@@ -93,6 +93,9 @@ public:
     QStringList HiddenTexts(int row, int column) const;
 
     QUndoStack* UndoStack() const { return mUndoStack; }
+    // The two items compared.
+    const Corvable& LeftEntity() const { return *mLeft; }
+    const Corvable& RightEntity() const { return *mRight; }
     const QList<TextDiff::UnitPatch>& Patches() const { return mPatches; }
     const QString& LeftText() const { return mLeftText; }
     const QString& RightText() const { return mRightText; }

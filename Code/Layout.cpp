@@ -63,3 +63,11 @@ RefusedRows Layout::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>&
 {
     return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }
+
+QJsonObject Layout::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("layout")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))}};
+}

@@ -39,3 +39,12 @@ RefusedRows Page::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>& p
 {
     return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }
+
+QJsonObject Page::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("page")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
+                       {QStringLiteral("page"), int(mNumber)}};
+}

@@ -103,3 +103,12 @@ RefusedRows Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
     }
     return refused;
 }
+
+QJsonObject Spread::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("spread")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
+                       {QStringLiteral("spread"), int(mIndex)}};
+}

@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -200,6 +201,13 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     }
     connect(mCopyAllLeft, &QAction::triggered, this, &CorvaneExplorer::CopyAllLeft);
     connect(mCopyAllRight, &QAction::triggered, this, &CorvaneExplorer::CopyAllRight);
+
+    // The decisions written so far, as a log that corvane-merge replays.
+    QAction* saveLog = new QAction(tr("Save Merge Log..."), this);
+    saveLog->setObjectName(QStringLiteral("actionSaveMergeLog"));
+    saveLog->setToolTip(tr("Write every copy saved in this comparison to a merge log"));
+    mUi->menuFile->addAction(saveLog);
+    connect(saveLog, &QAction::triggered, this, &CorvaneExplorer::SaveMergeLog);
 
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
@@ -583,14 +591,7 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
 
 QList<int> CorvaneExplorer::CopyableRows(const DiffModel& model)
 {
-    QList<int> rows;
-    for (int row = 0; row < model.rowCount(); ++row)
-    {
-        const QModelIndex index = model.index(row, 0);
-        if (!model.IsEquality(index) && model.CanApply(index))
-            rows << row;
-    }
-    return rows;
+    return Merge::CopyableRows(model);
 }
 
 void CorvaneExplorer::UpdateCopyAll()
@@ -623,11 +624,7 @@ void CorvaneExplorer::CopyAll(ApplyDirection direction)
     ask.setDefaultButton(QMessageBox::Yes);
     if (ask.exec() != QMessageBox::Yes)
         return;
-    QUndoStack* stack = model->UndoStack();
-    stack->beginMacro(direction == Left ? tr("Copy All Left") : tr("Copy All Right"));
-    for (int row : rows)
-        stack->push(new ApplyCommand(model, model->index(row, 0), direction, nullptr));
-    stack->endMacro();
+    Merge::MarkRows(*model, rows, direction, direction == Left ? tr("Copy All Left") : tr("Copy All Right"));
     mUi->mDiffTable->clearSelection();
     UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
@@ -725,12 +722,24 @@ void CorvaneExplorer::UpdateSaveButton()
 // documents hold, whether or not the host saves them afterwards.
 void CorvaneExplorer::ApplyModels()
 {
-    QStringList refused;
-    bool wrote = false;
-    for (DiffModel* model : qAsConst(mDiffModels))
+    // In tree order, as corvane-merge writes them: the same copies give the
+    // same bytes.
+    std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> models;
+    if (ProjectTree* tree = Tree())
+        for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(*tree->Root()))
+            if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
+                models.emplace_back(node, model);
+    const Merge::Written written = Merge::Write(models);
+    const QStringList& refused = written.mRefused;
+    const bool wrote = written.mLeft || written.mRight;
+    mMergeDecisions << written.mDecisions;
+    if (!written.mDecisions.isEmpty() &&
+        AppSettings().value(QLatin1String(Settings::kMergeLogKey), false).toBool())
     {
-        wrote = wrote || model->HasAppliedRows(Left) || model->HasAppliedRows(Right);
-        refused << model->Save();
+        QString error;
+        if (!WriteMergeLog(AutomaticMergeLogPath(), &error))
+            QMessageBox::warning(this, QStringLiteral("CorvaneXT"),
+                                 QStringLiteral("The merge log could not be written: %1").arg(error));
     }
     if (wrote)
     {
@@ -759,6 +768,46 @@ void CorvaneExplorer::ApplyModels()
         box.setDetailedText(refused.join(QLatin1Char('\n')));
         box.exec();
     }
+}
+
+QString CorvaneExplorer::ProjectPath(int side) const
+{
+    ProjectTree* tree = Tree();
+    auto* projects = tree && tree->Root()->ChildCount() > 0
+                         ? dynamic_cast<ProjectTreeNode<Project>*>(tree->Root()->Child(0))
+                         : nullptr;
+    if (!projects)
+        return QString();
+    return side == 0 ? projects->mLeft.Value(0) : projects->mRight.Value(0);
+}
+
+bool CorvaneExplorer::WriteMergeLog(const QString& path, QString* error) const
+{
+    return Merge::SaveLog(path, Merge::LogJson(mMergeDecisions, ProjectPath(0), ProjectPath(1)), error);
+}
+
+QString CorvaneExplorer::AutomaticMergeLogPath() const
+{
+    return ProjectPath(1) + QStringLiteral(".mergelog.json");
+}
+
+void CorvaneExplorer::SaveMergeLog()
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Save Merge Log"), AutomaticMergeLogPath(),
+                                                tr("Merge logs (*.json)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!WriteMergeLog(path, &error))
+        QMessageBox::warning(this, QStringLiteral("CorvaneXT"),
+                             QStringLiteral("The merge log could not be written: %1").arg(error));
+    else
+        statusBar()->showMessage(QStringLiteral("%1 written to %2")
+                                     .arg(mMergeDecisions.size() == 1
+                                              ? QStringLiteral("1 decision")
+                                              : QStringLiteral("%1 decisions").arg(mMergeDecisions.size()),
+                                          path),
+                                 5000);
 }
 
 void CorvaneExplorer::ResetModels()

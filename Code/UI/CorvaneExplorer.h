@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffModel.h"
+#include "Merge.h"
 #include "PatchItemDelegate.h"
 
 #include <QCache>
@@ -49,6 +50,15 @@ public:
     // What the host holds of this comparison and has not saved yet: rows
     // already written into the documents. The invoker tells after each save.
     void SetUnsavedInHost(bool left, bool right);
+    // Every row this window has written into the documents, in the order of
+    // the saves and within one save in tree order.
+    const QList<Merge::Decision>& MergeDecisions() const { return mMergeDecisions; }
+    // The merge log of those decisions; false with a reason when it cannot
+    // be written.
+    bool WriteMergeLog(const QString& path, QString* error) const;
+    // Where a save writes the log when the setting asks for it: beside the
+    // RHS project, named after it.
+    QString AutomaticMergeLogPath() const;
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -134,6 +144,10 @@ private:
     // The status bar: differing items in the whole comparison, and the
     // selected pair's changes with the current one's place among them.
     void UpdateStatusBar();
+    // The project file of one side (0 LHS, 1 RHS).
+    QString ProjectPath(int side) const;
+    // File > Save Merge Log...
+    void SaveMergeLog();
 
     std::unique_ptr<Ui_CorvaneExplorer> mUi;
     PatchItemDelegate mDelegate;
@@ -153,4 +167,5 @@ private:
     QLabel* mSelectionStatus = nullptr;
     bool mUnsavedLeft = false;
     bool mUnsavedRight = false;
+    QList<Merge::Decision> mMergeDecisions;
 };
