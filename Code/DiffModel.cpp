@@ -377,7 +377,7 @@ void DiffModel::CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches
     }
 }
 
-QStringList DiffModel::Save()
+QStringList DiffModel::Save(std::vector<std::pair<int, ApplyDirection>>* refusedRows)
 {
     if (mUndoStack->isClean())
         return QStringList();
@@ -415,6 +415,8 @@ QStringList DiffModel::Save()
     for (const auto* refused : {&refusedLeft, &refusedRight})
         for (const auto& entry : *refused)
         {
+            if (refusedRows)
+                refusedRows->emplace_back(entry.first, refused == &refusedLeft ? Left : Right);
             const QString row = mHasVerticalHeader ? headerData(entry.first, Qt::Vertical).toString()
                                                    : QStringLiteral("row %1").arg(entry.first + 1);
             messages << QStringLiteral("%1, %2 to the %3: %4")

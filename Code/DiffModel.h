@@ -76,8 +76,9 @@ public:
     void CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches, bool right);
     // Writes the rows copied in either direction into the documents. What
     // the host refused, one line per row: the item, the row, the side it was
-    // copied to and the host's reason.
-    [[nodiscard]] QStringList Save();
+    // copied to and the host's reason. `refused`, when given, receives those
+    // rows by number and the way they were copied.
+    [[nodiscard]] QStringList Save(std::vector<std::pair<int, ApplyDirection>>* refused = nullptr);
 
     void StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const;
 

@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace Merge
 {
 
@@ -208,8 +210,13 @@ Written Write(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& mo
         const QList<Decision> decisions = MarkedDecisions(*model, *entry.first);
         written.mLeft = written.mLeft || model->HasAppliedRows(Left);
         written.mRight = written.mRight || model->HasAppliedRows(Right);
-        written.mRefused << model->Save();
-        written.mDecisions << decisions;
+        std::vector<std::pair<int, ApplyDirection>> refused;
+        written.mRefused << model->Save(&refused);
+        // A row the host refused changed nothing: it is no decision to log.
+        for (const Decision& decision : decisions)
+            if (std::find(refused.begin(), refused.end(),
+                          std::make_pair(decision.mRow - 1, decision.mDirection)) == refused.end())
+                written.mDecisions << decision;
     }
     return written;
 }

@@ -68,7 +68,7 @@ QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBas
 struct Written
 {
     QStringList mRefused;       // what the host refused, one line per row
-    QList<Decision> mDecisions; // every row written, in tree order
+    QList<Decision> mDecisions; // every row written (none the host refused), in tree order
     bool mLeft = false;         // whether the LHS document changed
     bool mRight = false;        // whether the RHS document changed
 };

@@ -420,7 +420,7 @@ int main(int argc, char** argv)
                     status = 2;
                 }
             }
-            const int rows = written.mDecisions.size() - written.mRefused.size();
+            const int rows = written.mDecisions.size();
             out << rows << (rows == 1 ? " row" : " rows") << " copied";
             out << (saved.isEmpty()
                         ? QStringLiteral("; nothing written")
