@@ -303,8 +303,10 @@ void tst_Merge::replayOnACopy()
     // refused and nothing conflicting.
     QCOMPARE(replay.status, 0);
     const int refused = merge.out.count(QStringLiteral("\n! refused: "));
-    QCOMPARE(merge.out.count(QRegularExpression(QStringLiteral("\\n    row "))), Decisions(log).size() + refused);
-    QVERIFY2(merge.out.contains(QStringLiteral("\n%1 row").arg(Decisions(log).size())), qPrintable(merge.out));
+    QCOMPARE(merge.out.count(QRegularExpression(QStringLiteral("\\n    row "))),
+             Decisions(log).size() + refused);
+    QVERIFY2(merge.out.contains(QStringLiteral("\n%1 row").arg(Decisions(log).size())),
+             qPrintable(merge.out));
 
     // Replayed once more on the merged pair, every decision is done already.
     const Run twice = Merge({QStringLiteral("--replay"), log, replayed[0], replayed[1]});
