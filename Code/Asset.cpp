@@ -3,6 +3,8 @@
 #include "PluginString.h"
 #include "XTCalls.h"
 
+#include <iterator>
+
 namespace
 {
 
@@ -93,4 +95,26 @@ bool Asset::operator<=(const Asset& other) const
     if (IsValid() && other.IsValid())
         return mName.compare(other.mName) <= 0;
     return Name().compare(other.Name()) <= 0;
+}
+
+QString Asset::KindName(long kind)
+{
+    // The keys of the project file's asset lists.
+    static const char* const kNames[] = {
+        "paragraphStyles", "characterStyles", "colours",     "hyphenations", "lists",
+        "dashesStripes",   "bulletStyles",    "numberings",  "tableStyles",  "gridStyles",
+        "calloutStyles",   "footnoteStyles",  "conditions",  "printStyles",  "outputStyles",
+        "trapPresets",     "layers",          "scriptStyles"};
+    if (kind < 1 || kind > long(std::size(kNames)))
+        return QString::number(kind);
+    return QLatin1String(kNames[kind - 1]);
+}
+
+QJsonObject Asset::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("asset")},
+                       {QStringLiteral("asset"), KindName(mKind)},
+                       {QStringLiteral("name"), mName}};
 }

@@ -15,6 +15,10 @@ public:
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
+    QJsonObject Identity() const override;
+    // The name of an asset kind (1 to 18) as the project file's lists have it:
+    // "colours", "paragraphStyles"...
+    static QString KindName(long kind);
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     // Assets pair up by name.

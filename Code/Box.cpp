@@ -462,4 +462,12 @@ XTError Box::Remove()
     if (XT::gBox->GetBoxDocument(mBox) == XT::kNoDoc)
         return XT::kNoErr;
     return XT::gBox->DeleteBox(mBox);
+QJsonObject Box::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{
+        {QStringLiteral("kind"), QStringLiteral("box")},
+        {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(XT::gBox->GetBoxDocument(mBox)))},
+        {QStringLiteral("box"), int(XT::gBox->GetBoxNumber(mBox, 0))}};
 }

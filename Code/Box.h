@@ -22,6 +22,7 @@ public:
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
+    QJsonObject Identity() const override;
     bool CanApply(int row) const override;
     bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;

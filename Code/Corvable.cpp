@@ -12,3 +12,8 @@ RefusedRows Corvable::RefuseAll(const std::map<int, TextDiff::UnitPatch*>& patch
         refused[entry.first] = reason;
     return refused;
 }
+
+QJsonObject Corvable::Identity() const
+{
+    return QJsonObject();
+}

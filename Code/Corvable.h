@@ -2,6 +2,7 @@
 
 #include "DiffEngine.h"
 
+#include <QJsonObject>
 #include <QString>
 
 #include <map>
@@ -22,6 +23,11 @@ public:
     virtual QString Name() const = 0;
     // Whether the item exists on this side.
     virtual bool IsValid() const = 0;
+    // What names the item in either project whatever its label says: its
+    // kind and the numbers or names the host keeps in the file (a layout's
+    // number and a box's, a story's number, an asset's kind and name). Empty
+    // for an item that does not exist on this side.
+    virtual QJsonObject Identity() const;
     // Whether the difference in that row may be applied.
     virtual bool CanApply(int row) const;
     // Whether this side can take the other side's item whole where only one

@@ -379,7 +379,7 @@ void DiffModel::CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches
     }
 }
 
-QStringList DiffModel::Save()
+QStringList DiffModel::Save(std::vector<std::pair<int, ApplyDirection>>* refusedRows)
 {
     if (mUndoStack->isClean())
         return QStringList();
@@ -421,6 +421,8 @@ QStringList DiffModel::Save()
     for (const auto* refused : {&refusedLeft, &refusedRight})
         for (const auto& entry : *refused)
         {
+            if (refusedRows)
+                refusedRows->emplace_back(entry.first, refused == &refusedLeft ? Left : Right);
             if (whole)
             {
                 const QString line =

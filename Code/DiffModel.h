@@ -76,8 +76,9 @@ public:
     void CollectDirtyPatches(std::map<int, TextDiff::UnitPatch*>& patches, bool right);
     // Writes the rows copied in either direction into the documents. What
     // the host refused, one line per row: the item, the row, the side it was
-    // copied to and the host's reason.
-    [[nodiscard]] QStringList Save();
+    // copied to and the host's reason. `refused`, when given, receives those
+    // rows by number and the way they were copied.
+    [[nodiscard]] QStringList Save(std::vector<std::pair<int, ApplyDirection>>* refused = nullptr);
 
     void StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const;
 
@@ -93,6 +94,9 @@ public:
     QStringList HiddenTexts(int row, int column) const;
 
     QUndoStack* UndoStack() const { return mUndoStack; }
+    // The two items compared.
+    const Corvable& LeftEntity() const { return *mLeft; }
+    const Corvable& RightEntity() const { return *mRight; }
     const QList<TextDiff::UnitPatch>& Patches() const { return mPatches; }
     const QString& LeftText() const { return mLeftText; }
     const QString& RightText() const { return mRightText; }

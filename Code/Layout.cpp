@@ -107,3 +107,11 @@ RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
     }
     return refused;
 }
+
+QJsonObject Layout::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("layout")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))}};
+}

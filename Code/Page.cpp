@@ -71,3 +71,12 @@ RefusedRows Page::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatc
         Update(0, label);
     return RefusedRows();
 }
+
+QJsonObject Page::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("page")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
+                       {QStringLiteral("page"), int(mNumber)}};
+}

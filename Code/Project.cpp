@@ -34,3 +34,10 @@ RefusedRows Project::ApplyPatches(Corvable&, std::map<int, TextDiff::UnitPatch*>
 {
     return RefuseAll(patches, QStringLiteral("this kind of item cannot be copied"));
 }
+
+QJsonObject Project::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("project")}};
+}

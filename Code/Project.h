@@ -14,6 +14,7 @@ public:
     QString ToString() const override;
     QString Name() const override;
     bool IsValid() const override;
+    QJsonObject Identity() const override;
     bool CanApply(int row) const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 

@@ -173,4 +173,11 @@ XTError Spread::Remove()
     if (XT::gBox->GetBoxDocument(mSpreadBox) == XT::kNoDoc)
         return XT::kNoErr;
     return XT::gSpread->DeleteSpread(mSpreadBox);
+QJsonObject Spread::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("spread")},
+                       {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
+                       {QStringLiteral("spread"), int(mIndex)}};
 }

@@ -299,3 +299,11 @@ bool Story::CreateFrom(Story& other)
     mHidden = HiddenTextHelper(mText);
     return mText != nullptr;
 }
+
+QJsonObject Story::Identity() const
+{
+    if (!IsValid())
+        return QJsonObject();
+    return QJsonObject{{QStringLiteral("kind"), QStringLiteral("story")},
+                       {QStringLiteral("story"), int(XT::gText->GetStoryNumber(mText))}};
+}

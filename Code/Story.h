@@ -22,6 +22,7 @@ public:
     std::map<long, long> HiddenRuns() const;
     QString Name() const override;
     bool IsValid() const override;
+    QJsonObject Identity() const override;
     bool CanApply(int row) const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows) override;
 

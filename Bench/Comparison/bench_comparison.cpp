@@ -12,6 +12,9 @@
 // fresh corvane-compare process (wall time and its own peak memory) in turn
 // with diff -u of the same two files.
 //
+// With --merge, a whole merge instead: corvane-merge --take left on the
+// 500-page pair (a fresh copy of the right file each run), in turn with
+// diff -u of the same two files.
 //
 // With --report, the machine-readable report on the 500-page pair: a fresh
 // corvane-compare --format json --rows process (wall time, its own peak
@@ -20,6 +23,7 @@
 //   bench_comparison [--runs N]
 //   bench_comparison --scale [--scale-all] [--runs N] [PAGES...]
 //   bench_comparison --report [--runs N]
+//   bench_comparison --merge [--runs N]
 
 #include "DiffModel.h"
 #include "HostSession.h"
@@ -356,6 +360,77 @@ int Report(int runs)
     return 0;
 }
 
+int MergeBench(int runs)
+{
+    const QString merge = QStringLiteral(CORVANE_MERGE);
+    const QString diff = QStandardPaths::findExecutable(QStringLiteral("diff"));
+    QTemporaryDir dir;
+    const QString left = dir.filePath(QStringLiteral("left.xprj"));
+    const QString right = dir.filePath(QStringLiteral("right.xprj"));
+    const QString merged = dir.filePath(QStringLiteral("merged.xprj"));
+    QString error;
+    if (!XTHost::ProjectGenerator::writePair(TreeOptions(), left, right, &error))
+    {
+        std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf(
+        "Merge: the 500-page pair (bench_host's project and its twin, edit rate 0.1), %d runs of each\n"
+        "side, alternating: %s --take left LEFT RIGHT (open both, tree, every copyable\n"
+        "row of every differing pair, write, save RIGHT) on a fresh copy of RIGHT, and diff -u LEFT "
+        "RIGHT;\neach a fresh process; medians of wall time, cpu (user + system) and peak memory "
+        "(wait4).\n\n",
+        runs, qPrintable(QFileInfo(merge).fileName()));
+    std::vector<double> times, cpus, peaks, diffTimes, diffCpus, diffPeaks;
+    int rows = -1;
+    for (int run = 0; run < runs; ++run)
+    {
+        QFile::remove(merged);
+        if (!QFile::copy(right, merged))
+        {
+            std::fprintf(stderr, "bench_comparison: cannot copy %s\n", qPrintable(right));
+            return 1;
+        }
+        const QString report = dir.filePath(QStringLiteral("merge.txt"));
+        const Bench::Measured measured = Bench::RunMeasured(
+            {merge, QStringLiteral("--take"), QStringLiteral("left"), left, merged}, report);
+        if (measured.exitCode != 0 && measured.exitCode != 1)
+        {
+            std::fprintf(stderr, "bench_comparison: %s failed (exit %d)\n", qPrintable(merge),
+                         measured.exitCode);
+            return 1;
+        }
+        QFile output(report);
+        if (output.open(QIODevice::ReadOnly))
+        {
+            const QList<QByteArray> lines = output.readAll().split('\n');
+            for (const QByteArray& line : lines)
+                if (line.contains(" copied"))
+                    rows = line.left(line.indexOf(' ')).toInt();
+        }
+        times.push_back(measured.ms / 1000);
+        cpus.push_back(measured.cpuMs / 1000);
+        peaks.push_back(measured.peakKb / 1024.0);
+        if (!diff.isEmpty())
+        {
+            const Bench::Measured plain = Bench::RunMeasured({diff, QStringLiteral("-u"), left, right},
+                                                             dir.filePath(QStringLiteral("diff.txt")));
+            diffTimes.push_back(plain.ms / 1000);
+            diffCpus.push_back(plain.cpuMs / 1000);
+            diffPeaks.push_back(plain.peakKb / 1024.0);
+        }
+    }
+    std::printf("files: %.1f MB + %.1f MB; rows copied: %d\n\n", QFileInfo(left).size() / 1048576.0,
+                QFileInfo(right).size() / 1048576.0, rows);
+    std::printf("%-22s %10s %10s %10s   %s\n", "", "median s", "cpu s", "peak MB", "wall times s");
+    std::printf("%-22s %10.3f %10.3f %10.1f   %s\n", "corvane-merge", Bench::Median(times),
+                Bench::Median(cpus), Bench::Median(peaks), qPrintable(Bench::List(times, 3)));
+    if (!diff.isEmpty())
+        std::printf("%-22s %10.3f %10.3f %10.1f   %s\n", "diff -u", Bench::Median(diffTimes),
+                    Bench::Median(diffCpus), Bench::Median(diffPeaks), qPrintable(Bench::List(diffTimes, 3)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -394,6 +469,8 @@ int main(int argc, char* argv[])
         return Scale(rest, runsAt >= 0 ? runs : 3);
     if (rest.contains(QStringLiteral("--report")))
         return Report(runsAt >= 0 ? runs : 5);
+    if (rest.contains(QStringLiteral("--merge")))
+        return MergeBench(runs);
 
     QTemporaryDir dir;
     Inputs in{dir.filePath("left.xprj"), dir.filePath("right.xprj"), dir.filePath("story-left.xprj"),

@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QPointer>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
@@ -222,6 +223,13 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     }
     connect(mRescan, &QAction::triggered, this, &CorvaneExplorer::Rescan);
     connect(mSwap, &QAction::triggered, this, &CorvaneExplorer::SwapSides);
+
+    // The decisions written so far, as a log that corvane-merge replays.
+    QAction* saveLog = new QAction(tr("Save Merge Log..."), this);
+    saveLog->setObjectName(QStringLiteral("actionSaveMergeLog"));
+    saveLog->setToolTip(tr("Write every copy saved in this comparison to a merge log"));
+    mUi->menuFile->addAction(saveLog);
+    connect(saveLog, &QAction::triggered, this, &CorvaneExplorer::SaveMergeLog);
 
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
@@ -607,14 +615,7 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
 
 QList<int> CorvaneExplorer::CopyableRows(const DiffModel& model)
 {
-    QList<int> rows;
-    for (int row = 0; row < model.rowCount(); ++row)
-    {
-        const QModelIndex index = model.index(row, 0);
-        if (!model.IsEquality(index) && model.CanApply(index))
-            rows << row;
-    }
-    return rows;
+    return Merge::CopyableRows(model);
 }
 
 namespace
@@ -644,10 +645,7 @@ public:
             QUndoStack* stack = model->UndoStack();
             if (mIndexes.size() <= i)
             {
-                stack->beginMacro(text());
-                for (int row : mRows[i].second)
-                    stack->push(new ApplyCommand(model, model->index(row, 0), mDirection, nullptr));
-                stack->endMacro();
+                Merge::MarkRows(*model, mRows[i].second, mDirection, text());
                 mIndexes << stack->index();
             }
             else if (stack->index() == mIndexes[i] - 1)
@@ -743,12 +741,7 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
     const QString text = direction == Left ? tr("Copy All Left") : tr("Copy All Right");
     if (rows.size() == 1)
     {
-        DiffModel* model = rows.first().first;
-        QUndoStack* stack = model->UndoStack();
-        stack->beginMacro(text);
-        for (int row : rows.first().second)
-            stack->push(new ApplyCommand(model, model->index(row, 0), direction, nullptr));
-        stack->endMacro();
+        Merge::MarkRows(*rows.first().first, rows.first().second, direction, text);
     }
     else
     {
@@ -853,12 +846,24 @@ void CorvaneExplorer::UpdateSaveButton()
 // documents hold, whether or not the host saves them afterwards.
 void CorvaneExplorer::ApplyModels()
 {
-    QStringList refused;
-    bool wrote = false;
-    for (DiffModel* model : qAsConst(mDiffModels))
+    // In tree order, as corvane-merge writes them: the same copies give the
+    // same bytes.
+    std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> models;
+    if (ProjectTree* tree = Tree())
+        for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(*tree->Root()))
+            if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
+                models.emplace_back(node, model);
+    const Merge::Written written = Merge::Write(models);
+    const QStringList& refused = written.mRefused;
+    const bool wrote = written.mLeft || written.mRight;
+    mMergeDecisions << written.mDecisions;
+    if (!written.mDecisions.isEmpty() &&
+        AppSettings().value(QLatin1String(Settings::kMergeLogKey), false).toBool())
     {
-        wrote = wrote || model->HasAppliedRows(Left) || model->HasAppliedRows(Right);
-        refused << model->Save();
+        QString error;
+        if (!WriteMergeLog(AutomaticMergeLogPath(), &error))
+            QMessageBox::warning(this, QStringLiteral("CorvaneXT"),
+                                 QStringLiteral("The merge log could not be written: %1").arg(error));
     }
     // Copies may have made or removed whole items, so the pairs themselves
     // change: the comparison is built anew.
@@ -965,8 +970,51 @@ void CorvaneExplorer::SwapSides()
     if (!tree || !SettlePendingCopies(QStringLiteral("the swapped comparison")))
         return;
     std::swap(mUnsavedLeft, mUnsavedRight);
+    // The decisions written so far name their sides: they turn with them.
+    for (Merge::Decision& decision : mMergeDecisions)
+        decision.mDirection = decision.mDirection == Left ? Right : Left;
     Reload(tree->RightProject(), tree->LeftProject());
     emit sidesSwapped();
+}
+
+QString CorvaneExplorer::ProjectPath(int side) const
+{
+    ProjectTree* tree = Tree();
+    auto* projects = tree && tree->Root()->ChildCount() > 0
+                         ? dynamic_cast<ProjectTreeNode<Project>*>(tree->Root()->Child(0))
+                         : nullptr;
+    if (!projects)
+        return QString();
+    return side == 0 ? projects->mLeft.Value(0) : projects->mRight.Value(0);
+}
+
+bool CorvaneExplorer::WriteMergeLog(const QString& path, QString* error) const
+{
+    return Merge::SaveLog(path, Merge::LogJson(mMergeDecisions, ProjectPath(0), ProjectPath(1)), error);
+}
+
+QString CorvaneExplorer::AutomaticMergeLogPath() const
+{
+    return ProjectPath(1) + QStringLiteral(".mergelog.json");
+}
+
+void CorvaneExplorer::SaveMergeLog()
+{
+    QString path = QFileDialog::getSaveFileName(this, tr("Save Merge Log"), AutomaticMergeLogPath(),
+                                                tr("Merge logs (*.json)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!WriteMergeLog(path, &error))
+        QMessageBox::warning(this, QStringLiteral("CorvaneXT"),
+                             QStringLiteral("The merge log could not be written: %1").arg(error));
+    else
+        statusBar()->showMessage(QStringLiteral("%1 written to %2")
+                                     .arg(mMergeDecisions.size() == 1
+                                              ? QStringLiteral("1 decision")
+                                              : QStringLiteral("%1 decisions").arg(mMergeDecisions.size()),
+                                          path),
+                                 5000);
 }
 
 void CorvaneExplorer::ResetModels()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffModel.h"
+#include "Merge.h"
 #include "PatchItemDelegate.h"
 
 #include <QCache>
@@ -53,6 +54,15 @@ public:
     // `lhsProject` on the left, and shows the same item again where it still
     // exists. Copies not written yet are dropped: callers write or ask first.
     void Reload(long lhsProject, long rhsProject);
+    // Every row this window has written into the documents, in the order of
+    // the saves and within one save in tree order.
+    const QList<Merge::Decision>& MergeDecisions() const { return mMergeDecisions; }
+    // The merge log of those decisions; false with a reason when it cannot
+    // be written.
+    bool WriteMergeLog(const QString& path, QString* error) const;
+    // Where a save writes the log when the setting asks for it: beside the
+    // RHS project, named after it.
+    QString AutomaticMergeLogPath() const;
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -155,6 +165,10 @@ private:
     // The status bar: differing items in the whole comparison, and the
     // selected pair's changes with the current one's place among them.
     void UpdateStatusBar();
+    // The project file of one side (0 LHS, 1 RHS).
+    QString ProjectPath(int side) const;
+    // File > Save Merge Log...
+    void SaveMergeLog();
 
     std::unique_ptr<Ui_CorvaneExplorer> mUi;
     PatchItemDelegate mDelegate;
@@ -178,4 +192,5 @@ private:
     QLabel* mSelectionStatus = nullptr;
     bool mUnsavedLeft = false;
     bool mUnsavedRight = false;
+    QList<Merge::Decision> mMergeDecisions;
 };

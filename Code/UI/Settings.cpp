@@ -64,6 +64,8 @@ Settings::Settings(QWidget* parent) : QDialog(parent), mUi(new Ui_SettingsClass)
     mUi->compareWordsCheck->setChecked(settings.value(QStringLiteral("StoryGranularity")).toString() !=
                                        QLatin1String("characters"));
     connect(mUi->compareWordsCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
+    mUi->writeMergeLogCheck->setChecked(settings.value(QStringLiteral("WriteMergeLog"), false).toBool());
+    connect(mUi->writeMergeLogCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
 }
 
 Settings::~Settings() = default;
@@ -94,6 +96,7 @@ void Settings::accept()
         settings.setValue(QStringLiteral("StoryGranularity"), mUi->compareWordsCheck->isChecked()
                                                                   ? QStringLiteral("words")
                                                                   : QStringLiteral("characters"));
+        settings.setValue(QStringLiteral("WriteMergeLog"), mUi->writeMergeLogCheck->isChecked());
     }
     QDialog::accept();
 }

@@ -65,6 +65,7 @@ private slots:
     void settingsDefaultsWithNothingStored();
     void viewOptionsRoundTrip_data();
     void viewOptionsRoundTrip();
+    void mergeLogSetting();
     void uncheckingIdenticalStores11();
     void defaultsThenCancelStoresNothing();
     void defaultsThenOkStoresTheDefaults();
@@ -108,7 +109,8 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         QVERIFY2(Child<QCheckBox>(dialog, name)->isChecked(), name);
 
     // Checking the boxes from the default bits counts as a change: OK stores
-    // all five values, story text compared by words among them.
+    // all six values, story text compared by words and no merge log among
+    // them.
     dialog.show();
     Click(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -118,6 +120,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         {QStringLiteral("prefs/Colors/diffFG"), QColor(Qt::darkRed)},
         {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::darkGreen)},
         {QStringLiteral("prefs/StoryGranularity"), QStringLiteral("words")},
+        {QStringLiteral("prefs/WriteMergeLog"), false},
     };
     const QVariantMap stored = StoredValues();
     QCOMPARE(stored.keys(), expected.keys());
@@ -153,6 +156,23 @@ void TestDialogs::viewOptionsRoundTrip()
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), mask);
     QCOMPARE(Store().value(QStringLiteral("prefs/Colors/diffFG")).value<QColor>(), QColor(Qt::blue));
     QCOMPARE(Store().contains(QStringLiteral("prefs/Colors/diffBG")), mask != 0);
+}
+
+// The merge log setting reads into its box and a click writes it back, as
+// the explorer reads it on every save.
+void TestDialogs::mergeLogSetting()
+{
+    for (const bool stored : {true, false})
+    {
+        Store().setValue(QLatin1String(Settings::kMergeLogKey), stored);
+        Settings dialog;
+        dialog.show();
+        Child<QTabWidget>(dialog, "mSettingsTab")->setCurrentIndex(0);
+        QCOMPARE(Child<QCheckBox>(dialog, "writeMergeLogCheck")->isChecked(), stored);
+        Click(dialog, "writeMergeLogCheck");
+        Click(dialog, "okButton");
+        QCOMPARE(Store().value(QLatin1String(Settings::kMergeLogKey)).toBool(), !stored);
+    }
 }
 
 void TestDialogs::uncheckingIdenticalStores11()
@@ -253,7 +273,7 @@ void TestDialogs::colourDialog()
 
     Click(dialog, "okButton");
     QCOMPARE(Store().value(key).value<QColor>(), expected);
-    QCOMPARE(StoredValues().size(), 5);
+    QCOMPARE(StoredValues().size(), 6);
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 0);
 }
 

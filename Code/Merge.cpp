@@ -1,0 +1,414 @@
+#include "Merge.h"
+
+#include "ApplyCommand.h"
+#include "NodeDifferVisitor.h"
+#include "ProjectTreeNode.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QUndoStack>
+
+#include <algorithm>
+
+namespace Merge
+{
+
+namespace
+{
+
+template <typename T>
+bool SidesAs(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right)
+{
+    auto* pair = dynamic_cast<const ProjectTreeNode<T>*>(&node);
+    if (!pair)
+        return false;
+    *left = &pair->mLeft;
+    *right = &pair->mRight;
+    return true;
+}
+
+// The two entities of a pair node; false for a folder or the root.
+bool Sides(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right)
+{
+    return SidesAs<::Project>(node, left, right) || SidesAs<::Layout>(node, left, right) ||
+           SidesAs<::Spread>(node, left, right) || SidesAs<::Page>(node, left, right) ||
+           SidesAs<::Box>(node, left, right) || SidesAs<::Story>(node, left, right) ||
+           SidesAs<::Asset>(node, left, right);
+}
+
+bool IsProjectPair(const TreeNode* node)
+{
+    return dynamic_cast<const ProjectTreeNode<::Project>*>(node) != nullptr;
+}
+
+// The nodes from below the project pair down to the node.
+std::vector<const ProjectTreeNodeBase*> Lineage(const ProjectTreeNodeBase& node)
+{
+    std::vector<const ProjectTreeNodeBase*> lineage;
+    for (const TreeNode* at = &node; at && !IsProjectPair(at); at = at->mParent)
+        if (auto* base = dynamic_cast<const ProjectTreeNodeBase*>(at); base && at->mParent)
+            lineage.insert(lineage.begin(), base);
+    return lineage;
+}
+
+const QString kBetween = QStringLiteral(" | ");
+
+void CollectPairs(ProjectTreeNodeBase& node, std::vector<ProjectTreeNodeBase*>& pairs)
+{
+    const Corvable* left = nullptr;
+    const Corvable* right = nullptr;
+    if (Sides(node, &left, &right))
+        pairs.push_back(&node);
+    for (int i = 0; i < node.ChildCount(); ++i)
+        CollectPairs(*node.Child(i), pairs);
+}
+
+QByteArray Key(const QJsonObject& identity)
+{
+    return QJsonDocument(identity).toJson(QJsonDocument::Compact);
+}
+
+QString RowLabel(const DiffModel& model, int row)
+{
+    return model.HasVerticalHeader() ? model.headerData(row, Qt::Vertical).toString() : QString();
+}
+
+QString DirectionName(ApplyDirection direction)
+{
+    return direction == Left ? QStringLiteral("left") : QStringLiteral("right");
+}
+
+} // namespace
+
+QList<int> CopyableRows(const DiffModel& model)
+{
+    QList<int> rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+    {
+        const QModelIndex index = model.index(row, 0);
+        if (!model.IsEquality(index) && model.CanApply(index))
+            rows << row;
+    }
+    return rows;
+}
+
+void MarkRows(DiffModel& model, const QList<int>& rows, ApplyDirection direction, const QString& stepText)
+{
+    if (rows.isEmpty())
+        return;
+    QUndoStack* stack = model.UndoStack();
+    stack->beginMacro(stepText);
+    for (int row : rows)
+        stack->push(new ApplyCommand(&model, model.index(row, 0), direction, nullptr));
+    stack->endMacro();
+}
+
+std::vector<ProjectTreeNodeBase*> PairsInTreeOrder(ProjectTreeNodeBase& node)
+{
+    std::vector<ProjectTreeNodeBase*> pairs;
+    CollectPairs(node, pairs);
+    return pairs;
+}
+
+QString PathOf(const ProjectTreeNodeBase& node)
+{
+    QStringList labels;
+    for (const ProjectTreeNodeBase* at : Lineage(node))
+        labels << at->Data(0).toString();
+    return labels.join(QLatin1Char('/'));
+}
+
+bool PathMatches(const ProjectTreeNodeBase& node, const QString& path)
+{
+    const std::vector<const ProjectTreeNodeBase*> lineage = Lineage(node);
+    const QStringList wanted = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (wanted.isEmpty() || size_t(wanted.size()) > lineage.size())
+        return false;
+    for (int i = 0; i < wanted.size(); ++i)
+    {
+        const QString label = lineage[size_t(i)]->Data(0).toString();
+        if (label == wanted.at(i))
+            continue;
+        // A pair is also named once when both sides have the same name.
+        const QStringList halves = label.split(kBetween);
+        if (halves.size() == 2 && halves.at(0) == halves.at(1) && halves.at(0) == wanted.at(i))
+            continue;
+        return false;
+    }
+    return true;
+}
+
+QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
+{
+    const Corvable* left = nullptr;
+    const Corvable* right = nullptr;
+    if (!Sides(node, &left, &right))
+        return QJsonObject();
+    return left->IsValid() ? left->Identity() : right->Identity();
+}
+
+QString KindOf(const ProjectTreeNodeBase& node)
+{
+    const Corvable* left = nullptr;
+    const Corvable* right = nullptr;
+    if (!Sides(node, &left, &right))
+        return QString();
+    if (dynamic_cast<const ::Project*>(left))
+        return QStringLiteral("project");
+    if (dynamic_cast<const ::Layout*>(left))
+        return QStringLiteral("layouts");
+    if (dynamic_cast<const ::Spread*>(left))
+        return QStringLiteral("spreads");
+    if (dynamic_cast<const ::Page*>(left))
+        return QStringLiteral("pages");
+    if (dynamic_cast<const ::Box*>(left))
+        return QStringLiteral("boxes");
+    if (dynamic_cast<const ::Story*>(left))
+        return QStringLiteral("stories");
+    if (auto* asset = dynamic_cast<const ::Asset*>(left))
+        return ::Asset::KindName(asset->Kind());
+    return QString();
+}
+
+QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBase& node)
+{
+    QList<Decision> decisions;
+    const QJsonObject item = IdentityOf(node);
+    const QString path = PathOf(node);
+    for (int row = 0; row < model.rowCount(); ++row)
+    {
+        const TextDiff::UnitPatch& patch = model.Patches().at(row);
+        for (ApplyDirection direction : {Right, Left})
+        {
+            if (!(direction == Right ? patch.appliedRight : patch.appliedLeft))
+                continue;
+            const int source = direction == Right ? 0 : 1;
+            Decision decision;
+            decision.mItem = item;
+            decision.mPath = path;
+            decision.mRow = row + 1;
+            decision.mLabel = RowLabel(model, row);
+            decision.mDirection = direction;
+            decision.mBefore = model.RevealedText(row, 1 - source);
+            decision.mAfter = model.RevealedText(row, source);
+            decisions << decision;
+        }
+    }
+    return decisions;
+}
+
+Written Write(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models)
+{
+    Written written;
+    for (const auto& entry : models)
+    {
+        DiffModel* model = entry.second;
+        // A model whose history is clean has nothing to write (Save skips it).
+        if (!model->IsDirty())
+            continue;
+        const QList<Decision> decisions = MarkedDecisions(*model, *entry.first);
+        written.mLeft = written.mLeft || model->HasAppliedRows(Left);
+        written.mRight = written.mRight || model->HasAppliedRows(Right);
+        std::vector<std::pair<int, ApplyDirection>> refused;
+        written.mRefused << model->Save(&refused);
+        // A row the host refused changed nothing: it is no decision to log.
+        for (const Decision& decision : decisions)
+            if (std::find(refused.begin(), refused.end(),
+                          std::make_pair(decision.mRow - 1, decision.mDirection)) == refused.end())
+                written.mDecisions << decision;
+    }
+    return written;
+}
+
+Models::Models(ProjectTreeNodeBase& root) : mPairs(PairsInTreeOrder(root))
+{
+}
+
+Models::~Models() = default;
+
+DiffModel* Models::Of(ProjectTreeNodeBase& node)
+{
+    std::unique_ptr<DiffModel>& model = mModels[&node];
+    if (!model)
+        model.reset(NodeDifferVisitor(Complete).Diff(node));
+    return model.get();
+}
+
+ProjectTreeNodeBase* Models::Find(const QJsonObject& identity)
+{
+    if (!mIndexed)
+    {
+        for (ProjectTreeNodeBase* node : mPairs)
+        {
+            const QJsonObject id = IdentityOf(*node);
+            if (!id.isEmpty())
+                mByIdentity.emplace(Key(id), node);
+        }
+        mIndexed = true;
+    }
+    const auto found = mByIdentity.find(Key(identity));
+    return found == mByIdentity.end() ? nullptr : found->second;
+}
+
+std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> Models::Made() const
+{
+    std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> models;
+    for (ProjectTreeNodeBase* node : mPairs)
+    {
+        const auto found = mModels.find(node);
+        if (found != mModels.end() && found->second)
+            models.emplace_back(node, found->second.get());
+    }
+    return models;
+}
+
+Written Models::Write()
+{
+    return Merge::Write(Made());
+}
+
+QByteArray LogJson(const QList<Decision>& decisions, const QString& leftPath, const QString& rightPath)
+{
+    QJsonArray list;
+    for (const Decision& decision : decisions)
+        list.append(QJsonObject{{QStringLiteral("item"), decision.mItem},
+                                {QStringLiteral("path"), decision.mPath},
+                                {QStringLiteral("row"), decision.mRow},
+                                {QStringLiteral("label"), decision.mLabel},
+                                {QStringLiteral("direction"), DirectionName(decision.mDirection)},
+                                {QStringLiteral("before"), decision.mBefore},
+                                {QStringLiteral("after"), decision.mAfter}});
+    const QJsonObject log{{QStringLiteral("schema"), kLogSchema},
+                          {QStringLiteral("left"), leftPath},
+                          {QStringLiteral("right"), rightPath},
+                          {QStringLiteral("decisions"), list}};
+    return QJsonDocument(log).toJson(QJsonDocument::Indented);
+}
+
+bool ReadLog(const QByteArray& json, QList<Decision>* decisions, QString* error)
+{
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
+    if (parse.error != QJsonParseError::NoError)
+    {
+        *error = QStringLiteral("not JSON (%1 at byte %2)").arg(parse.errorString()).arg(parse.offset);
+        return false;
+    }
+    const QJsonObject log = document.object();
+    if (!document.isObject() || !log.value(QStringLiteral("schema")).isDouble())
+    {
+        *error = QStringLiteral("no merge log: it has no \"schema\"");
+        return false;
+    }
+    if (log.value(QStringLiteral("schema")).toInt() != kLogSchema)
+    {
+        *error = QStringLiteral("a merge log of schema %1; this program reads schema %2")
+                     .arg(log.value(QStringLiteral("schema")).toDouble())
+                     .arg(kLogSchema);
+        return false;
+    }
+    if (!log.value(QStringLiteral("decisions")).isArray())
+    {
+        *error = QStringLiteral("\"decisions\" is missing or no array");
+        return false;
+    }
+    const QJsonArray list = log.value(QStringLiteral("decisions")).toArray();
+    decisions->clear();
+    for (int i = 0; i < list.size(); ++i)
+    {
+        const QJsonObject entry = list.at(i).toObject();
+        const QString direction = entry.value(QStringLiteral("direction")).toString();
+        const QJsonObject item = entry.value(QStringLiteral("item")).toObject();
+        const int row = entry.value(QStringLiteral("row")).toInt(0);
+        if (!list.at(i).isObject() || item.value(QStringLiteral("kind")).toString().isEmpty() || row < 1 ||
+            (direction != QLatin1String("left") && direction != QLatin1String("right")) ||
+            !entry.value(QStringLiteral("before")).isString() ||
+            !entry.value(QStringLiteral("after")).isString())
+        {
+            *error = QStringLiteral("decisions[%1] lacks an item with a kind, a row from 1, a direction "
+                                    "(\"left\" or \"right\") or the texts before and after")
+                         .arg(i);
+            return false;
+        }
+        Decision decision;
+        decision.mItem = item;
+        decision.mPath = entry.value(QStringLiteral("path")).toString();
+        decision.mRow = row;
+        decision.mLabel = entry.value(QStringLiteral("label")).toString();
+        decision.mDirection = direction == QLatin1String("left") ? Left : Right;
+        decision.mBefore = entry.value(QStringLiteral("before")).toString();
+        decision.mAfter = entry.value(QStringLiteral("after")).toString();
+        *decisions << decision;
+    }
+    return true;
+}
+
+bool SaveLog(const QString& path, const QByteArray& json, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
+    {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QList<Replayed> Replay(Models& models, const QList<Decision>& decisions)
+{
+    QList<Replayed> outcomes;
+    for (const Decision& decision : decisions)
+    {
+        ProjectTreeNodeBase* node = models.Find(decision.mItem);
+        DiffModel* model = node ? models.Of(*node) : nullptr;
+        if (!model)
+        {
+            outcomes << Replayed{decision, Outcome::Conflict,
+                                 QStringLiteral("the item is in neither project")};
+            continue;
+        }
+        const int source = decision.mDirection == Right ? 0 : 1;
+        const int destination = 1 - source;
+        // The row that still reads as it did; the same row number first, as
+        // the rows of an unchanged pair come in the same order.
+        int found = -1;
+        for (int pass = 0; pass < 2 && found < 0; ++pass)
+            for (int row = pass == 0 ? decision.mRow - 1 : 0; row < model->rowCount(); ++row)
+            {
+                const QModelIndex index = model->index(row, 0);
+                if (!model->IsEquality(index) && model->CanApply(index) &&
+                    RowLabel(*model, row) == decision.mLabel &&
+                    model->RevealedText(row, destination) == decision.mBefore &&
+                    model->RevealedText(row, source) == decision.mAfter)
+                {
+                    found = row;
+                    break;
+                }
+                if (pass == 0)
+                    break;
+            }
+        if (found >= 0)
+        {
+            MarkRows(*model, {found}, decision.mDirection, QStringLiteral("Replay"));
+            outcomes << Replayed{decision, Outcome::Applied, QString()};
+            continue;
+        }
+        // Done already: the item's two sides agree, or the property's row
+        // reads the decision's text on both sides.
+        bool already = model->LeftText() == model->RightText();
+        for (int row = 0; !already && !decision.mLabel.isEmpty() && row < model->rowCount(); ++row)
+            already = RowLabel(*model, row) == decision.mLabel &&
+                      model->RevealedText(row, 0) == decision.mAfter &&
+                      model->RevealedText(row, 1) == decision.mAfter;
+        if (already)
+            outcomes << Replayed{decision, Outcome::Already, QString()};
+        else
+            outcomes << Replayed{
+                decision, Outcome::Conflict,
+                QStringLiteral("the row no longer reads as it did when the decision was made")};
+    }
+    return outcomes;
+}
+
+} // namespace Merge

@@ -1,0 +1,134 @@
+#pragma once
+
+// Copying differences and writing them into the documents, with the record
+// of every decision: what the explorer's Save and corvane-merge share, so
+// that a merge in the window and one without a window write the same bytes.
+// QtCore only: no widget, no dialog.
+
+#include "DiffModel.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class ProjectTree;
+class ProjectTreeNodeBase;
+
+namespace Merge
+{
+
+// One merge decision: a row of one item's patch table copied one way.
+struct Decision
+{
+    QJsonObject mItem; // the item's identity (Corvable::Identity)
+    QString mPath;     // its place in the tree: the labels joined by "/"
+    int mRow = 0;      // the patch table row as the explorer numbers it, from 1
+    QString mLabel;    // the row's property name; empty for a story's rows
+    ApplyDirection mDirection = Right;
+    QString mBefore; // the destination's text of the row, hidden text written out
+    QString mAfter;  // the source's text of the row, which the destination takes
+};
+
+// The change rows of a model that may be copied.
+QList<int> CopyableRows(const DiffModel& model);
+
+// Marks the rows as copied one way, as one step that one Undo takes back.
+void MarkRows(DiffModel& model, const QList<int>& rows, ApplyDirection direction, const QString& stepText);
+
+// The pair nodes at and below a node, in the tree's order (the order the
+// explorer and corvane-compare list them).
+std::vector<ProjectTreeNodeBase*> PairsInTreeOrder(ProjectTreeNodeBase& node);
+
+// A node's place: the labels from below the project pair down to the node,
+// joined by "/" ("Stories/Story 3 | Story 3").
+QString PathOf(const ProjectTreeNodeBase& node);
+
+// Whether the node's path, in full or with each pair named once when both
+// sides have the same name ("Stories/Story 3"), is `path` or lies below it.
+bool PathMatches(const ProjectTreeNodeBase& node, const QString& path);
+
+// The identity of a pair's item, taken from the side that has it; empty for
+// a folder.
+QJsonObject IdentityOf(const ProjectTreeNodeBase& node);
+// The kind of item a pair holds: "project", "layouts", "spreads", "pages",
+// "boxes", "stories" or, for an asset, its kind's name ("colours"...); empty
+// for a folder.
+QString KindOf(const ProjectTreeNodeBase& node);
+
+// The rows marked to be copied in a model, as decisions, in row order.
+QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBase& node);
+
+struct Written
+{
+    QStringList mRefused;       // what the host refused, one line per row
+    QList<Decision> mDecisions; // every row written (none the host refused), in tree order
+    bool mLeft = false;         // whether the LHS document changed
+    bool mRight = false;        // whether the RHS document changed
+};
+
+// Writes the rows marked in the models into the documents, one model after
+// the other in the order given (the tree's order), and records them.
+Written Write(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models);
+
+// The models of a tree that the merge marks rows in, kept in tree order.
+class Models
+{
+public:
+    explicit Models(ProjectTreeNodeBase& root);
+    ~Models();
+    Models(const Models&) = delete;
+    Models& operator=(const Models&) = delete;
+
+    // The pair's model, made (complete diff) on first use.
+    DiffModel* Of(ProjectTreeNodeBase& node);
+    const std::vector<ProjectTreeNodeBase*>& Pairs() const { return mPairs; }
+    // The node whose item has this identity, or null.
+    ProjectTreeNodeBase* Find(const QJsonObject& identity);
+    // The models made so far, in tree order.
+    std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> Made() const;
+    // Writes what was marked, in tree order.
+    Written Write();
+
+private:
+    std::vector<ProjectTreeNodeBase*> mPairs;
+    std::map<ProjectTreeNodeBase*, std::unique_ptr<DiffModel>> mModels;
+    std::map<QByteArray, ProjectTreeNodeBase*> mByIdentity;
+    bool mIndexed = false;
+};
+
+// The merge log: a versioned JSON record of decisions.
+constexpr int kLogSchema = 1;
+QByteArray LogJson(const QList<Decision>& decisions, const QString& leftPath, const QString& rightPath);
+// False with a reason for a file that is no merge log of a schema this code
+// reads.
+bool ReadLog(const QByteArray& json, QList<Decision>* decisions, QString* error);
+// Writes the log atomically; false with a reason when it cannot.
+bool SaveLog(const QString& path, const QByteArray& json, QString* error);
+
+// What became of one logged decision replayed on a pair.
+enum class Outcome
+{
+    Applied, // marked to be copied
+    Already, // the destination already reads as the decision left it
+    Conflict // the item is gone, or its texts changed since: skipped
+};
+
+struct Replayed
+{
+    Decision mDecision;
+    Outcome mOutcome;
+    QString mWhy; // for a conflict
+};
+
+// Marks, in the models, the rows the decisions name, where the source and
+// the destination still read as they did when the decision was made.
+QList<Replayed> Replay(Models& models, const QList<Decision>& decisions);
+
+} // namespace Merge

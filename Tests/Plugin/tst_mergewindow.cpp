@@ -1,0 +1,217 @@
+// The same merge twice: once with corvane-merge, once in the comparison
+// window through the loaded module (Copy All on every item the command
+// copied, then Save), as a user does it. Both write the same bytes and the
+// same merge log: the one a save writes when the setting asks for it, and
+// the one File > Save Merge Log... writes.
+//
+// This program makes no application object of its own: the command does.
+
+#include "ComparisonDriver.h"
+#include "PluginSession.h"
+#include "Script.h"
+
+#include "HostSession.h"
+#include "PluginHost.h"
+#include "XTCalls.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QtTest>
+
+#include <dlfcn.h>
+#include <functional>
+
+namespace
+{
+
+std::function<void()> sOnApplication;
+
+void ApplicationMade()
+{
+    if (sOnApplication)
+        sOnApplication();
+}
+Q_COREAPP_STARTUP_FUNCTION(ApplicationMade)
+
+QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QJsonArray Decisions(const QString& log)
+{
+    return QJsonDocument::fromJson(Contents(log)).object().value(QStringLiteral("decisions")).toArray();
+}
+
+// The labels of the items a merge report lists as copied, in its order.
+QStringList CopiedItems(const QString& report)
+{
+    QStringList items;
+    for (const QString& line : report.split(QLatin1Char('\n')))
+        if (line.size() > 2 && QStringLiteral("~<>").contains(line.at(0)) && line.at(1) == QLatin1Char(' '))
+            items << line.mid(line.lastIndexOf(QLatin1Char('/')) + 1);
+    return items;
+}
+
+} // namespace
+
+class tst_MergeWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowAndCommandWriteTheSameBytes_data();
+    void windowAndCommandWriteTheSameBytes();
+};
+
+void tst_MergeWindow::windowAndCommandWriteTheSameBytes_data()
+{
+    QTest::addColumn<bool>("takeLeft");
+    QTest::newRow("take left") << true;
+    // The LHS takes three stories it lacks: created in the order written.
+    QTest::newRow("take right") << false;
+}
+
+void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
+{
+    QFETCH(bool, takeLeft);
+    QTemporaryDir folder;
+    QStringList command;
+    QStringList window;
+    for (const QString& name : {QStringLiteral("command"), QStringLiteral("window")})
+        for (const QString& side : {QStringLiteral("v1"), QStringLiteral("v2")})
+        {
+            const QString path = folder.filePath(QStringLiteral("%1-%2.xprj").arg(name, side));
+            QVERIFY(
+                QFile::copy(SourcePath(QStringLiteral("Samples/harbour-gazette-%1.xprj").arg(side)), path));
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+            (name == QLatin1String("command") ? command : window) << path;
+        }
+
+    const QString commandLog = folder.filePath(QStringLiteral("command.json"));
+    QProcess merge;
+    merge.start(QStringLiteral(CORVANE_MERGE),
+                {QStringLiteral("--take"), takeLeft ? QStringLiteral("left") : QStringLiteral("right"),
+                 QStringLiteral("--log"), commandLog, command[0], command[1]});
+    QVERIFY(merge.waitForFinished(60000));
+    const QString report = QString::fromUtf8(merge.readAllStandardOutput());
+    QVERIFY2(merge.exitCode() == 0 || merge.exitCode() == 1, qPrintable(merge.readAllStandardError()));
+    const QStringList items = CopiedItems(report);
+    QVERIFY(items.size() > 5);
+    const bool refusals = report.contains(QStringLiteral("! refused"));
+
+    QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"))
+        .setValue(QStringLiteral("prefs/WriteMergeLog"), true);
+    const QString menuLog = folder.filePath(QStringLiteral("menu.json"));
+
+    XTHost::HostSession host;
+    const QString modulePath = QStringLiteral(CORVANE_MODULE);
+    void* module = dlopen(QFile::encodeName(modulePath).constData(), RTLD_NOW | RTLD_LOCAL);
+    QVERIFY2(module, dlerror());
+    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(module, "XTActivateCallback"));
+    QVERIFY(entry);
+    auto plugin = std::make_unique<XTHost::PluginHost>(host);
+    plugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
+    plugin->setPreferencesFolder(folder.filePath(QStringLiteral("Preferences")));
+    QCOMPARE(plugin->activate(entry), XT::kNoErr);
+    plugin->addMenuItems();
+
+    std::unique_ptr<Script> script;
+    sOnApplication = [&]
+    {
+        script = std::make_unique<Script>(20000);
+        Driver::Pick(*script, window[0], window[1]);
+        for (const QString& item : items)
+        {
+            script->ThenPost(
+                QStringLiteral("copy all of %1").arg(item), [] { return Driver::Explorer() != nullptr; },
+                [&script, item, takeLeft]
+                {
+                    QWidget* explorer = Driver::Explorer();
+                    if (!Driver::SelectPair(explorer, item))
+                        return script->Fail(QStringLiteral("cannot select %1").arg(item));
+                    QAction* copy =
+                        explorer->findChild<QAction*>(takeLeft ? QStringLiteral("actionCopyAllRight")
+                                                               : QStringLiteral("actionCopyAllLeft"));
+                    if (!copy->isEnabled())
+                        return script->Fail(QStringLiteral("Copy All is off for %1").arg(item));
+                    copy->trigger();
+                });
+            script->Then(
+                QStringLiteral("say yes for %1").arg(item),
+                [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
+                [] {
+                    qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))
+                        ->button(QMessageBox::Yes)
+                        ->click();
+                });
+        }
+        // Save from the tool bar: the window stays open.
+        script->ThenPost(
+            QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
+            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
+        if (refusals)
+            script->Then(
+                QStringLiteral("see what the host refused"),
+                [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+                [] {
+                    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                        ->button(QMessageBox::Ok)
+                        ->click();
+                });
+        script->ThenPost(
+            QStringLiteral("File > Save Merge Log..."), [] { return Driver::Explorer() != nullptr; },
+            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSaveMergeLog"))->trigger(); });
+        script->Then(
+            QStringLiteral("name the log"),
+            [] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; },
+            [menuLog]
+            {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                dialog->selectFile(menuLog);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+        script->ThenPost(
+            QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
+            [] { Driver::Explorer()->close(); });
+        script->Start();
+    };
+    XTStatus status = -1;
+    QVERIFY(plugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+    sOnApplication = nullptr;
+    const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
+    const bool finished = script && script->Finished();
+    script.reset();
+    plugin->deactivate();
+    plugin.reset();
+    dlclose(module);
+    QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(status, XT::kNoErr);
+
+    QCOMPARE(Contents(window[0]), Contents(command[0]));
+    QCOMPARE(Contents(window[1]), Contents(command[1]));
+    const QJsonArray decisions = Decisions(commandLog);
+    QVERIFY(!decisions.isEmpty());
+    QCOMPARE(Decisions(window[1] + QStringLiteral(".mergelog.json")), decisions);
+    QCOMPARE(Decisions(menuLog), decisions);
+    QCOMPARE(QJsonDocument::fromJson(Contents(menuLog)).object().value(QStringLiteral("left")).toString(),
+             window[0]);
+}
+
+int main(int argc, char** argv)
+{
+    tst_MergeWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mergewindow.moc"

@@ -1,0 +1,444 @@
+// corvane-merge: a merge without a window, for scripts and CI. The same
+// plug-in code as the explorer, activated in a stand-in host of its own: the
+// comparison tree, one patch table per differing pair, every copyable row
+// marked one way, written into the documents in tree order as the explorer's
+// Save writes them, and the destination saved through the host.
+
+#include "DiffModel.h"
+#include "HostSession.h"
+#include "Main.h"
+#include "MainXT.h"
+#include "Merge.h"
+#include "PluginHost.h"
+#include "ProjectTree.h"
+#include "XTCalls.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+
+constexpr int32_t kSaveFlags = 0;
+constexpr int32_t kSaveOptions = 71;
+
+const char kUsage[] =
+    "usage: corvane-merge --take left|right [--only KIND|PATH]... [--log FILE] [--dry-run] LEFT RIGHT\n"
+    "       corvane-merge --replay LOG [--log FILE] [--dry-run] LEFT RIGHT\n"
+    "\n"
+    "Copies the differences of two project files one way and saves the project\n"
+    "that changed, as Copy All and Save in the comparison window do.\n"
+    "\n"
+    "  --take left    the RHS takes the LHS content: RIGHT is written\n"
+    "  --take right   the LHS takes the RHS content: LEFT is written\n"
+    "  --only WHAT    only these items: a kind (stories, boxes, layouts, spreads,\n"
+    "                 pages, assets, or an asset kind: colours, paragraphStyles...,\n"
+    "                 or its folder's name) or an item's path in the tree, the\n"
+    "                 labels joined by \"/\" as corvane-compare prints them\n"
+    "                 (\"Stories/Story 3\"); an item selects what lies below it.\n"
+    "                 Repeat it to select more.\n"
+    "  --log FILE     write the merge log (JSON) of every row copied\n"
+    "  --replay LOG   apply a merge log to this pair: a decision whose rows still\n"
+    "                 read as logged is applied, one whose text changed since is\n"
+    "                 a conflict and skipped\n"
+    "  --dry-run      print what would be copied; write nothing\n"
+    "\n"
+    "Exit status: 0 when everything asked was merged (or there was nothing to\n"
+    "do), 1 when something could not be copied, was refused or conflicted, 2 when\n"
+    "the command line is wrong, a file cannot be read or a project cannot be\n"
+    "saved; with 2 nothing is written.\n";
+
+// Trouble: the command cannot run as asked. Thrown before anything is
+// written; main reports it and exits with 2.
+struct Trouble
+{
+    explicit Trouble(QString message) : mMessage(std::move(message)) {}
+    QString mMessage;
+};
+
+int Fail(const Trouble& trouble)
+{
+    std::fprintf(stderr, "corvane-merge: %s\n", qPrintable(trouble.mMessage));
+    return 2;
+}
+
+QString OneLine(QString text)
+{
+    text.replace(QLatin1Char('\r'), QChar(0xB6));
+    text.replace(QLatin1Char('\n'), QChar(0xB6));
+    return text;
+}
+
+QString Side(ApplyDirection direction)
+{
+    return direction == Left ? QStringLiteral("LHS") : QStringLiteral("RHS");
+}
+
+struct Options
+{
+    QString take;
+    QStringList only;
+    QString log;
+    QString replay;
+    bool dryRun = false;
+    QStringList files;
+};
+
+Options Parse(const QStringList& arguments)
+{
+    Options options;
+    for (int i = 0; i < arguments.size(); ++i)
+    {
+        const QString& argument = arguments.at(i);
+        auto value = [&](const QString& name) -> QString
+        {
+            if (argument.startsWith(name + QLatin1Char('=')))
+                return argument.mid(name.size() + 1);
+            if (i + 1 >= arguments.size())
+                throw Trouble(QStringLiteral("%1 needs a value").arg(name));
+            return arguments.at(++i);
+        };
+        auto is = [&](const char* name) {
+            return argument == QLatin1String(name) ||
+                   argument.startsWith(QLatin1String(name) + QLatin1Char('='));
+        };
+        if (is("--take"))
+        {
+            if (!options.take.isEmpty())
+                throw Trouble(QStringLiteral("--take is given twice"));
+            options.take = value(QStringLiteral("--take"));
+            if (options.take != QLatin1String("left") && options.take != QLatin1String("right"))
+                throw Trouble(QStringLiteral("--take takes left or right, not \"%1\"").arg(options.take));
+        }
+        else if (is("--only"))
+            options.only << value(QStringLiteral("--only"));
+        else if (is("--log"))
+            options.log = value(QStringLiteral("--log"));
+        else if (is("--replay"))
+            options.replay = value(QStringLiteral("--replay"));
+        else if (argument == QLatin1String("--dry-run"))
+            options.dryRun = true;
+        else if (argument == QLatin1String("--"))
+        {
+            options.files << arguments.mid(i + 1);
+            break;
+        }
+        else if (argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
+            throw Trouble(
+                QStringLiteral("unknown option %1 (corvane-merge --help lists them)").arg(argument));
+        else
+            options.files << argument;
+    }
+    if (options.files.size() != 2)
+        throw Trouble(
+            QStringLiteral("name two project files, LEFT and RIGHT (%1 given)").arg(options.files.size()));
+    if (!options.replay.isEmpty())
+    {
+        if (!options.take.isEmpty())
+            throw Trouble(
+                QStringLiteral("--replay takes each decision's direction from the log: leave out --take"));
+        if (!options.only.isEmpty())
+            throw Trouble(QStringLiteral("--replay applies the whole log: leave out --only"));
+    }
+    else if (options.take.isEmpty())
+        throw Trouble(QStringLiteral("say which side's content to take: --take left or --take right"));
+
+    for (const QString& file : options.files)
+    {
+        const QFileInfo info(file);
+        if (!info.exists())
+            throw Trouble(QStringLiteral("%1: no such file").arg(file));
+        if (info.isDir())
+            throw Trouble(QStringLiteral("%1: is a directory, not a project file").arg(file));
+    }
+    const QString left = QFileInfo(options.files.at(0)).canonicalFilePath();
+    const QString right = QFileInfo(options.files.at(1)).canonicalFilePath();
+    if (left == right)
+        throw Trouble(
+            QStringLiteral("LEFT and RIGHT are the same file (%1): there is nothing to merge").arg(left));
+    if (!options.log.isEmpty())
+    {
+        const QFileInfo info(options.log);
+        if (info.isDir())
+            throw Trouble(QStringLiteral("--log %1: is a directory").arg(options.log));
+        if (!info.absoluteDir().exists())
+            throw Trouble(QStringLiteral("--log %1: its folder does not exist").arg(options.log));
+        const QString log = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+        if (log == left || log == right)
+            throw Trouble(QStringLiteral("--log %1: is one of the projects").arg(options.log));
+    }
+    return options;
+}
+
+// The names --only knows as kinds, lower case.
+bool IsKindName(const QString& value, const QSet<QString>& folders)
+{
+    static const QSet<QString> kinds{QStringLiteral("stories"), QStringLiteral("boxes"),
+                                     QStringLiteral("layouts"), QStringLiteral("spreads"),
+                                     QStringLiteral("pages"),   QStringLiteral("assets"),
+                                     QStringLiteral("colors")};
+    const QString lower = value.toLower();
+    if (kinds.contains(lower) || folders.contains(lower))
+        return true;
+    for (long kind = 1; kind <= 18; ++kind)
+        if (::Asset::KindName(kind).toLower() == lower)
+            return true;
+    return false;
+}
+
+// The label of the folder an asset pair lies in ("Colors"), lower case.
+QString AssetFolder(ProjectTreeNodeBase& node)
+{
+    auto* folder = dynamic_cast<ProjectTreeNodeBase*>(node.mParent);
+    return folder && dynamic_cast<PlaceholderNode*>(folder) ? folder->Data(0).toString().toLower()
+                                                            : QString();
+}
+
+bool KindMatches(ProjectTreeNodeBase& node, const QString& value)
+{
+    const QString kind = Merge::KindOf(node).toLower();
+    const QString wanted = value.toLower();
+    const bool asset = dynamic_cast<ProjectTreeNode<::Asset>*>(&node) != nullptr;
+    if (wanted == kind || (wanted == QLatin1String("colors") && kind == QLatin1String("colours")))
+        return true;
+    return asset && (wanted == QLatin1String("assets") || wanted == AssetFolder(node));
+}
+
+struct Report
+{
+    QTextStream& out;
+    ProjectTreeNodeBase* lastItem = nullptr;
+
+    void Item(ProjectTreeNodeBase& node, const QString& note)
+    {
+        if (lastItem == &node)
+            return;
+        lastItem = &node;
+        QString mark = QStringLiteral("~");
+        if (node.NodeType() == OnlyInLeft)
+            mark = QStringLiteral("<");
+        else if (node.NodeType() == OnlyInRight)
+            mark = QStringLiteral(">");
+        out << mark << ' ' << Merge::PathOf(node) << note << '\n';
+    }
+
+    void Row(const Merge::Decision& decision)
+    {
+        const QString label = decision.mLabel.isEmpty() ? QString() : QStringLiteral(" ") + decision.mLabel;
+        out << "    row " << decision.mRow << label << " to the " << Side(decision.mDirection) << '\n'
+            << "      - " << OneLine(decision.mBefore) << '\n'
+            << "      + " << OneLine(decision.mAfter) << '\n';
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = application.arguments().mid(1);
+    if (arguments.contains(QStringLiteral("--help")))
+    {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    Options options;
+    QList<Merge::Decision> logged;
+    try
+    {
+        options = Parse(arguments);
+    }
+    catch (const Trouble& trouble)
+    {
+        return Fail(trouble);
+    }
+    if (!options.replay.isEmpty())
+    {
+        QFile file(options.replay);
+        if (QFileInfo(options.replay).isDir() || !file.open(QIODevice::ReadOnly))
+            return Fail(Trouble(QStringLiteral("--replay %1: cannot be read (%2)")
+                                    .arg(options.replay, QFileInfo(options.replay).isDir()
+                                                             ? QStringLiteral("a directory")
+                                                             : file.errorString())));
+        QString error;
+        if (!Merge::ReadLog(file.readAll(), &logged, &error))
+            return Fail(Trouble(QStringLiteral("--replay %1: %2").arg(options.replay, error)));
+    }
+
+    XTHost::HostSession host;
+    XTHost::PluginHost plugin(host);
+    if (qEnvironmentVariableIsEmpty("XTHOST_RESOURCES"))
+        plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
+    if (plugin.activate(&XTActivateCallback) != 0)
+        return Fail(Trouble(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError())));
+
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    int status = 0;
+    try
+    {
+        XTProjectId projects[2];
+        for (int side = 0; side < 2; ++side)
+        {
+            QString error;
+            projects[side] = host.openProject(options.files.at(side), &error);
+            if (projects[side] == -1)
+                throw Trouble(error);
+        }
+
+        ProjectTree tree(projects[0], projects[1]);
+        ProjectTreeNodeBase& pair = *tree.Root()->Child(0);
+        Merge::Models models(pair);
+        Report report{out};
+        out << pair.Data(0).toString() << '\n';
+        int problems = 0;
+
+        if (!options.replay.isEmpty())
+        {
+            for (const Merge::Replayed& replayed : Merge::Replay(models, logged))
+            {
+                const Merge::Decision& decision = replayed.mDecision;
+                const QString label =
+                    decision.mLabel.isEmpty() ? QString() : QStringLiteral(" ") + decision.mLabel;
+                if (replayed.mOutcome == Merge::Outcome::Conflict)
+                {
+                    ++problems;
+                    out << "! conflict: " << decision.mPath << ", row " << decision.mRow << label
+                        << " to the " << Side(decision.mDirection) << ": " << replayed.mWhy << '\n';
+                }
+                else if (replayed.mOutcome == Merge::Outcome::Already)
+                    out << "= already: " << decision.mPath << ", row " << decision.mRow << label << '\n';
+            }
+        }
+        else
+        {
+            const ApplyDirection direction = options.take == QLatin1String("left") ? Right : Left;
+            // What --only names: kinds, or items by path, each of which must
+            // name something.
+            QSet<QString> folders;
+            for (ProjectTreeNodeBase* node : models.Pairs())
+                if (dynamic_cast<ProjectTreeNode<::Asset>*>(node))
+                    folders << AssetFolder(*node);
+            for (const QString& value : options.only)
+            {
+                if (IsKindName(value, folders))
+                    continue;
+                bool found = false;
+                for (ProjectTreeNodeBase* node : models.Pairs())
+                    found = found || Merge::PathMatches(*node, value);
+                if (!found)
+                    throw Trouble(
+                        QStringLiteral("--only %1: no kind and no item of the comparison has that name "
+                                       "(corvane-compare --all lists the items)")
+                            .arg(value));
+            }
+
+            for (ProjectTreeNodeBase* node : models.Pairs())
+            {
+                if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project"))
+                    continue;
+                bool selected = options.only.isEmpty();
+                for (const QString& value : options.only)
+                    selected = selected || (IsKindName(value, folders) ? KindMatches(*node, value)
+                                                                       : Merge::PathMatches(*node, value));
+                if (!selected)
+                    continue;
+                DiffModel* model = models.Of(*node);
+                if (!model)
+                    continue;
+                const QList<int> rows = Merge::CopyableRows(*model);
+                // A difference no row copy reaches stays as it is.
+                if (rows.size() < model->OpenChangeCount())
+                {
+                    ++problems;
+                    out << "! cannot copy: " << Merge::PathOf(*node) << " ("
+                        << (model->OpenChangeCount() - rows.size()) << " of " << model->OpenChangeCount()
+                        << " differences)\n";
+                }
+                Merge::MarkRows(*model, rows, direction,
+                                direction == Left ? QStringLiteral("Copy All Left")
+                                                  : QStringLiteral("Copy All Right"));
+            }
+        }
+
+        // What is marked, as the log will hold it.
+        QList<Merge::Decision> marked;
+        for (const auto& made : models.Made())
+            if (made.second->IsDirty())
+                for (const Merge::Decision& decision : Merge::MarkedDecisions(*made.second, *made.first))
+                {
+                    report.Item(*made.first, QString());
+                    report.Row(decision);
+                    marked << decision;
+                }
+
+        if (options.dryRun)
+            out << marked.size() << (marked.size() == 1 ? " row" : " rows")
+                << " would be copied; nothing written\n";
+        else
+        {
+            const Merge::Written written = models.Write();
+            for (const QString& refusal : written.mRefused)
+                out << "! refused: " << refusal << '\n';
+            problems += written.mRefused.size();
+            // Saved as the comparison window's run saves: only a project
+            // that changed, written to a new file renamed over the old one.
+            QStringList saved;
+            for (int side = 0; side < 2; ++side)
+            {
+                if (!XT::gProject->IsProjectModified(projects[side]))
+                    continue;
+                if (XT::gProject->SaveProject(projects[side], kSaveFlags, kSaveOptions) == 0)
+                {
+                    saved << (side == 0 ? QStringLiteral("LEFT") : QStringLiteral("RIGHT"));
+                    continue;
+                }
+                out.flush();
+                std::fprintf(stderr, "corvane-merge: %s could not be saved: %s\n",
+                             qPrintable(options.files.at(side)), qPrintable(host.lastError()));
+                status = 2;
+            }
+            if (status == 0 && !options.log.isEmpty())
+            {
+                QString error;
+                if (!Merge::SaveLog(options.log,
+                                    Merge::LogJson(written.mDecisions,
+                                                   QFileInfo(options.files.at(0)).absoluteFilePath(),
+                                                   QFileInfo(options.files.at(1)).absoluteFilePath()),
+                                    &error))
+                {
+                    out.flush();
+                    std::fprintf(stderr, "corvane-merge: the log could not be written: %s\n",
+                                 qPrintable(error));
+                    status = 2;
+                }
+            }
+            const int rows = written.mDecisions.size();
+            out << rows << (rows == 1 ? " row" : " rows") << " copied";
+            out << (saved.isEmpty()
+                        ? QStringLiteral("; nothing written")
+                        : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
+            out << '\n';
+        }
+        if (problems > 0)
+            out << problems << (problems == 1 ? " problem" : " problems") << '\n';
+        if (status == 0 && problems > 0)
+            status = 1;
+    }
+    catch (const Trouble& trouble)
+    {
+        out.flush();
+        status = Fail(trouble);
+    }
+    out.flush();
+    plugin.deactivate();
+    MainXT::GetInstance()->Reset();
+    return status;
+}
