@@ -462,6 +462,8 @@ XTError Box::Remove()
     if (XT::gBox->GetBoxDocument(mBox) == XT::kNoDoc)
         return XT::kNoErr;
     return XT::gBox->DeleteBox(mBox);
+}
+
 QJsonObject Box::Identity() const
 {
     if (!IsValid())
@@ -469,5 +471,7 @@ QJsonObject Box::Identity() const
     return QJsonObject{
         {QStringLiteral("kind"), QStringLiteral("box")},
         {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(XT::gBox->GetBoxDocument(mBox)))},
-        {QStringLiteral("box"), int(XT::gBox->GetBoxNumber(mBox, 0))}};
+        {QStringLiteral("box"), int(XT::gBox->GetBoxNumber(mBox, 0))},
+        // A number whose box changed kind names two items, one per side.
+        {QStringLiteral("content"), KindWord(XT::gBox->GetBoxContentType(mBox)).toLower()}};
 }

@@ -201,13 +201,20 @@ QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBas
 Written Write(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models)
 {
     Written written;
+    // Every decision is read before anything is written: a write may remove
+    // or make items that later pairs name (a spread with its boxes), and a
+    // decision records the item as the comparison showed it.
+    std::vector<QList<Decision>> marked;
     for (const auto& entry : models)
+        marked.push_back(entry.second->IsDirty() ? MarkedDecisions(*entry.second, *entry.first)
+                                                 : QList<Decision>());
+    for (size_t i = 0; i < models.size(); ++i)
     {
-        DiffModel* model = entry.second;
+        DiffModel* model = models[i].second;
         // A model whose history is clean has nothing to write (Save skips it).
         if (!model->IsDirty())
             continue;
-        const QList<Decision> decisions = MarkedDecisions(*model, *entry.first);
+        const QList<Decision>& decisions = marked[i];
         written.mLeft = written.mLeft || model->HasAppliedRows(Left);
         written.mRight = written.mRight || model->HasAppliedRows(Right);
         std::vector<std::pair<int, ApplyDirection>> refused;
@@ -364,8 +371,14 @@ QList<Replayed> Replay(Models& models, const QList<Decision>& decisions)
         DiffModel* model = node ? models.Of(*node) : nullptr;
         if (!model)
         {
-            outcomes << Replayed{decision, Outcome::Conflict,
-                                 QStringLiteral("the item is in neither project")};
+            // A decision that removed the item is done when neither project
+            // has it any more: its destination reads as the decision left it.
+            QString after = decision.mAfter;
+            after.remove(QChar(13));
+            outcomes << (after.trimmed().isEmpty()
+                             ? Replayed{decision, Outcome::Already, QString()}
+                             : Replayed{decision, Outcome::Conflict,
+                                        QStringLiteral("the item is in neither project")});
             continue;
         }
         const int source = decision.mDirection == Right ? 0 : 1;

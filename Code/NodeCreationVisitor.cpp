@@ -238,11 +238,13 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Spread>& node) const
         ++position;
         const XTBoxRef leftSpread = node.mLeft.SpreadBox();
         const XTBoxRef rightSpread = node.mRight.SpreadBox();
+        const XTProjectId lhs = node.mLeft.ProjectId();
+        const XTProjectId rhs = node.mRight.ProjectId();
         Visit(*AddPair(node,
-                       hasLeft ? ::Page((*l)->Doc(), (*l)->Number(), leftSpread, position)
-                               : ::Page(XT::kNoDoc, -1, leftSpread, position),
-                       hasRight ? ::Page((*r)->Doc(), (*r)->Number(), rightSpread, position)
-                                : ::Page(XT::kNoDoc, -1, rightSpread, position)));
+                       hasLeft ? ::Page((*l)->Doc(), (*l)->Number(), leftSpread, position, lhs)
+                               : ::Page(XT::kNoDoc, -1, leftSpread, position, lhs),
+                       hasRight ? ::Page((*r)->Doc(), (*r)->Number(), rightSpread, position, rhs)
+                                : ::Page(XT::kNoDoc, -1, rightSpread, position, rhs)));
         if (hasLeft)
             ++*l;
         if (hasRight)

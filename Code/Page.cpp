@@ -4,8 +4,9 @@
 #include "PluginString.h"
 #include "XTCalls.h"
 
-Page::Page(DocRef doc, long number, XTBoxRef spreadBox, int16_t position)
-    : NameValueDict<QString>(13), mDoc(doc), mNumber(number), mSpreadBox(spreadBox), mPosition(position)
+Page::Page(DocRef doc, long number, XTBoxRef spreadBox, int16_t position, XTProjectId project)
+    : NameValueDict<QString>(13), mDoc(doc), mNumber(number), mSpreadBox(spreadBox), mPosition(position),
+      mProject(project)
 {
     if (!IsValid())
         return;
@@ -39,7 +40,7 @@ bool Page::CanApply(int) const
 
 bool Page::CanTakeWhole() const
 {
-    return mSpreadBox != XT::kNoBox && mPosition > 0;
+    return mPosition > 0 && (mSpreadBox != XT::kNoBox || mProject != XT::kNoProject);
 }
 
 // Pages only one side has are always the last of their spread (pages pair by
@@ -49,8 +50,33 @@ bool Page::CanTakeWhole() const
 RefusedRows Page::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Page*>(&other);
-    if (!source || (!IsValid() && !source->IsValid()) || mSpreadBox == XT::kNoBox)
-        return RefuseAll(patches, QStringLiteral("this side has no spread to hold the page"));
+    if (!source || (!IsValid() && !source->IsValid()))
+        return RefuseAll(patches, QStringLiteral("neither side has the page"));
+    if (mSpreadBox == XT::kNoBox)
+    {
+        // This side had no spread for the page: it is here once the spread
+        // was copied with its pages, before its pages' turn came.
+        const int32_t layoutNumber = XT::gProject->GetLayoutIndex(source->mDoc);
+        const DocRef layout = Placement::LayoutNumbered(mProject, layoutNumber);
+        const int16_t spread = int16_t(XT::gSpread->GetSpreadNumber(source->mSpreadBox) -
+                                       XT::gSpread->GetMasterSpreadCount(source->mDoc));
+        if (layout != XT::kNoDoc && spread >= 1 && spread <= XT::gSpread->GetSpreadCount(layout, 0))
+        {
+            const QVector<int16_t> pages = Placement::PagesOf(layout, spread);
+            const int16_t masters = XT::gSpread->GetMasterPageCount(layout);
+            if (mPosition <= pages.size() &&
+                XT::ToQString(XT::gSpread->GetPageLabel(layout, int16_t(masters + pages[mPosition - 1]))) ==
+                    source->Value(0))
+                return RefusedRows();
+        }
+        return RefuseAll(patches,
+                         QStringLiteral("this side has no spread %1 in layout %2: copy the spread first")
+                             .arg(spread)
+                             .arg(layoutNumber));
+    }
+    // Gone already, with its spread.
+    if (XT::gBox->GetBoxDocument(mSpreadBox) == XT::kNoDoc)
+        return RefusedRows();
     const DocRef layout = XT::gBox->GetBoxDocument(mSpreadBox);
     const int16_t spread =
         int16_t(XT::gSpread->GetSpreadNumber(mSpreadBox) - XT::gSpread->GetMasterSpreadCount(layout));

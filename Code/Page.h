@@ -13,7 +13,8 @@ public:
     // Page `number` of a layout, at `position` (from 1) on the spread whose
     // box is `spreadBox`; kNoDoc for the empty side of a pair, where the
     // spread box (if that side has the spread) is where a copy goes.
-    Page(DocRef doc, long number, XTBoxRef spreadBox = XT::kNoBox, int16_t position = 0);
+    Page(DocRef doc, long number, XTBoxRef spreadBox = XT::kNoBox, int16_t position = 0,
+         XTProjectId project = XT::kNoProject);
     Page(const Page& other) = default;
 
     QString ToString() const override;
@@ -33,4 +34,5 @@ private:
     long mNumber;
     XTBoxRef mSpreadBox;
     int16_t mPosition;
+    XTProjectId mProject;
 };

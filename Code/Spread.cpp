@@ -173,6 +173,8 @@ XTError Spread::Remove()
     if (XT::gBox->GetBoxDocument(mSpreadBox) == XT::kNoDoc)
         return XT::kNoErr;
     return XT::gSpread->DeleteSpread(mSpreadBox);
+}
+
 QJsonObject Spread::Identity() const
 {
     if (!IsValid())

@@ -24,6 +24,7 @@ public:
     using NameValueDict<QString>::Name;
     XTBoxRef SpreadBox() const { return mSpreadBox; }
     long Index() const { return mIndex; }
+    XTProjectId ProjectId() const { return mProject; }
 
 private:
     bool CreateFrom(const Spread& source, QString* reason);
