@@ -59,6 +59,8 @@ RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
     {
         // The other side lacks it: it goes from this one.
         const XTError error = XT::gAssets->DeleteAsset(mSpace, int32_t(mKind), mUid);
+        if (error == XT::kErrRefused && mKind == XT::kColorAssetKind)
+            return RefuseAll(patches, QStringLiteral("a box of this project still has the colour"));
         return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
     }
     XTAssetCopyContext context = nullptr;

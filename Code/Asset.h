@@ -19,6 +19,9 @@ public:
     // The name of an asset kind (1 to 18) as the project file's lists have it:
     // "colours", "paragraphStyles"...
     static QString KindName(long kind);
+    // Made from the other side's where this side lacks it, removed where
+    // the other side lacks it.
+    bool CanTakeWhole() const override { return mSpace != nullptr; }
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;
 
     // Assets pair up by name.

@@ -894,7 +894,15 @@ void CorvaneExplorer::Reload(long lhsProject, long rhsProject)
     ProjectTree* tree = Tree();
     if (!tree)
         return;
-    const QStringList path = ProjectTree::PathOf(NodeOf(mUi->mExplorer->currentIndex()));
+    QStringList path = ProjectTree::PathOf(NodeOf(mUi->mExplorer->currentIndex()));
+    // With the sides swapped, a pair's label names them the other way round.
+    if (lhsProject == tree->RightProject() && rhsProject == tree->LeftProject())
+        for (QString& label : path)
+        {
+            const QStringList sides = label.split(QStringLiteral(" | "));
+            if (sides.size() == 2)
+                label = sides[1] + QStringLiteral(" | ") + sides[0];
+        }
     // Nothing may point into the old tree once it is gone: the tables, the
     // models and previews of its nodes, the copies on the window's stack.
     mUi->mExplorer->selectionModel()->clear();

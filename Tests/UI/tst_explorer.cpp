@@ -168,6 +168,10 @@ private slots:
     void onlyDifferencesToggleIsTheViewOption();
     void renamedBoxDiffersAndItsNameIsCopied();
     void statusBarCountsDifferencesAndPlace();
+    void copyAllOfAContainerIsOneStep();
+    void rescanKeepsOrDropsUnsavedCopies_data();
+    void rescanKeepsOrDropsUnsavedCopies();
+    void swapSidesTradesTheProjects();
 
 private:
     std::unique_ptr<PluginSession> mSession;
@@ -1066,6 +1070,128 @@ void TestExplorer::renamedBoxDiffersAndItsNameIsCopied()
     QCOMPARE(box->NodeType(), Identical);
     QVERIFY(XT::gProject->IsProjectModified(c.Right()));
     QVERIFY(!XT::gProject->IsProjectModified(c.Left()));
+}
+
+// Copy All on a folder copies every difference below it, items only one
+// side has included, after saying how many; one undo takes all of it back;
+// saved, what the host refused is reported and the rest is in the document.
+void TestExplorer::copyAllOfAContainerIsOneStep()
+{
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* colours = Named(c, QStringLiteral("Colors"));
+    QVERIFY(colours);
+    QVERIFY(c.Tree().RollupOf(colours).Total() >= 3);
+    QVERIFY(c.Select(colours));
+    QVERIFY(c.Action("actionCopyAllLeft")->isEnabled());
+    QString question;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            question = box->text();
+            box->button(QMessageBox::Yes)->click();
+        });
+    QTest::keyClick(c.TreeView(), Qt::Key_Left, Qt::AltModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(!question.isEmpty());
+    QVERIFY2(question.contains(QStringLiteral(" items of Colors to the LHS?")), qPrintable(question));
+    QCOMPARE(c.Tree().RollupOf(colours).Total(), 0);
+    QVERIFY(c.Explorer().IsLeftDirty());
+
+    // Back in the window once the question is gone.
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QVERIFY(c.Tree().RollupOf(colours).Total() >= 3);
+    QVERIFY(!c.Explorer().IsDirty());
+    QTest::keySequence(&c.Explorer(), QKeySequence::Redo);
+    QCOMPARE(c.Tree().RollupOf(colours).Total(), 0);
+
+    // The left's own colour cannot go while its advertisement box has it
+    // (the box is not below Colors): the save says so, and writes the rest.
+    QString warning;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            warning = box->informativeText();
+            box->button(QMessageBox::Ok)->click();
+        });
+    ClickSave(c);
+    QTRY_VERIFY(!warning.isEmpty());
+    QVERIFY2(warning.startsWith(
+                 QStringLiteral("Signal Red to the LHS: a box of this project still has the colour")),
+             qPrintable(warning));
+    colours = Named(c, QStringLiteral("Colors"));
+    QVERIFY(colours);
+    QCOMPARE(c.Tree().RollupOf(colours).Total(), 1);
+    QVERIFY(Named(c, QStringLiteral("Sea Foam | Sea Foam")));
+    QVERIFY(Named(c, QStringLiteral("Signal Red | Missing Asset")));
+}
+
+void TestExplorer::rescanKeepsOrDropsUnsavedCopies_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("keep") << "Keep Copies";
+    QTest::newRow("drop") << "Drop Copies";
+    QTest::newRow("cancel") << "Cancel";
+}
+// Rescan compares again from the documents. Copies not saved yet are
+// written into them first or dropped, as the user answers; cancelled, the
+// window stays as it was.
+void TestExplorer::rescanKeepsOrDropsUnsavedCopies()
+{
+    QFETCH(QString, answer);
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(c.StoryPair(3)));
+    CopyEveryRow(c, Qt::Key_Left);
+    const ProjectTreeNodeBase* before = c.StoryPair(3);
+    QString question;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            question = box->text();
+            for (QAbstractButton* button : box->buttons())
+                if (button->text() == answer)
+                    button->click();
+        });
+    QTest::keyClick(c.TreeView(), Qt::Key_F5);
+    QTRY_VERIFY(!question.isEmpty());
+    QCOMPARE(question, QStringLiteral("1 item has copies that are not saved."));
+
+    if (answer == QLatin1String("Cancel"))
+    {
+        QCOMPARE(c.StoryPair(3), before);
+        QVERIFY(c.Tree().IsPending(before));
+        return;
+    }
+    // A new comparison, on the same item.
+    ProjectTreeNode<Story>* story = c.StoryPair(3);
+    QVERIFY(c.TreeView()->selectionModel()->isSelected(c.ViewIndex(story)));
+    QVERIFY(!c.Tree().IsPending(story));
+    const bool kept = answer == QLatin1String("Keep Copies");
+    QCOMPARE(story->NodeType(), kept ? Identical : HasEdits);
+    // Kept copies are in the document, not saved: the window says so.
+    QCOMPARE(XT::gProject->IsProjectModified(c.Left()), kept);
+    QCOMPARE(c.Explorer().IsLeftDirty(), kept);
+    QCOMPARE(c.SaveButton()->isEnabled(), kept);
+}
+
+// Swap Sides shows the RHS project on the left: the title, the pairs and
+// the statuses turn with it, and the same item stays selected.
+void TestExplorer::swapSidesTradesTheProjects()
+{
+    Comparison& c = *mComparison;
+    const QString title = c.Explorer().windowTitle();
+    QVERIFY(title.startsWith(kLeftSample));
+    QVERIFY(c.Select(Named(c, QStringLiteral("Signal Red | Missing Asset"))));
+    c.Action("actionSwapSides")->trigger();
+    QVERIFY(c.Explorer().windowTitle().startsWith(kRightSample));
+    ProjectTreeNodeBase* swapped = Named(c, QStringLiteral("Missing Asset | Signal Red"));
+    QVERIFY(swapped);
+    QCOMPARE(swapped->NodeType(), OnlyInRight);
+    QVERIFY(c.TreeView()->selectionModel()->isSelected(c.ViewIndex(swapped)));
+    QCOMPARE(c.Tree().LeftProject(), long(c.Right()));
+    c.Action("actionSwapSides")->trigger();
+    QCOMPARE(c.Explorer().windowTitle(), title);
+    QVERIFY(Named(c, QStringLiteral("Signal Red | Missing Asset")));
 }
 
 QTEST_MAIN(TestExplorer)
