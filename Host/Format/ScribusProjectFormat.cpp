@@ -1046,6 +1046,8 @@ struct Kept
     std::vector<PageInfo> mPages; // the normal pages, in order
     std::vector<Path> mPagePaths;
     std::vector<Path> mObjects; // every page object in the order links count them
+    int mColumns = 1;           // pages a spread has, as the facing-pages setting groups them
+    int mFirstColumn = 0;       // the column of the first page
 };
 
 class Registry
@@ -1242,6 +1244,8 @@ struct Builder
         else if (document.has("FIRSTLEFT") && book == 1)
             first = document.attr("FIRSTLEFT") == QLatin1String("1") ? 0 : 1;
         first = std::max(0, std::min(first, perSpread - 1));
+        mKept.mColumns = perSpread;
+        mKept.mFirstColumn = first;
         for (size_t p = 0; p < mPages.size();)
         {
             const int count = layout.mSpreads.empty() ? perSpread - first : perSpread;
@@ -1659,6 +1663,49 @@ std::vector<int> pageShape(const Layout& layout)
     return shape;
 }
 
+// Why the pages of `layout` cannot be written into the document it was read
+// from, or empty when they can: spreads may be added at the end or removed
+// from it, as long as the document's facing-pages setting groups the pages
+// into those spreads again and every box it had stays on its spread.
+QString pagesProblem(const Kept& kept, const Layout& layout, const Layout& before)
+{
+    const std::vector<int> now = pageShape(layout), was = pageShape(before);
+    if (now == was)
+        return QString();
+    const QString changed =
+        QStringLiteral("it has %1 pages in %2 spreads where it was read with %3 in %4, and ")
+            .arg(layout.pageCount())
+            .arg(layout.mSpreads.size())
+            .arg(before.pageCount())
+            .arg(before.mSpreads.size());
+    if (kept.mOldFormat)
+        return changed + QStringLiteral("pages added or removed are not written in a format 1.2 document");
+    const QString notAtEnd =
+        changed + QStringLiteral("only spreads added at the end or removed from it are written");
+    if (!std::equal(now.begin(), now.begin() + std::min(now.size(), was.size()), was.begin()))
+        return notAtEnd;
+    std::vector<int> grouped;
+    for (int left = layout.pageCount(); left > 0;)
+    {
+        const int count = std::min(left, grouped.empty() ? kept.mColumns - kept.mFirstColumn : kept.mColumns);
+        grouped.push_back(count);
+        left -= count;
+    }
+    if (grouped != now)
+        return changed +
+               QStringLiteral("the document's facing-pages setting (%1 pages a spread) would group the "
+                              "pages otherwise")
+                   .arg(kept.mColumns);
+    const std::map<int32_t, int> spreadsNow = spreadsOfBoxes(layout);
+    for (const auto& entry : spreadsOfBoxes(before))
+    {
+        auto found = spreadsNow.find(entry.first);
+        if (found != spreadsNow.end() && found->second != entry.second)
+            return notAtEnd;
+    }
+    return QString();
+}
+
 // The item elements of a document in the order the reader counts them (and
 // the older formats' links refer to them by).
 void collectItems(XmlNode& parent, std::vector<XmlNode*>& out)
@@ -1692,13 +1739,9 @@ QString unwritableIn(const Kept& kept, const Project& project)
                        "its master pages changed (%1, read as %2), and master pages are not written")
                        .arg(layout->mMasterPages.join(QLatin1String(", ")),
                             before->mMasterPages.join(QLatin1String(", ")));
-    if (pageShape(*layout) != pageShape(*before))
-        reasons << QStringLiteral("it has %1 pages in %2 spreads where it was read with %3 in %4, and pages "
-                                  "or spreads added or removed are not written")
-                       .arg(layout->pageCount())
-                       .arg(layout->mSpreads.size())
-                       .arg(before->pageCount())
-                       .arg(before->mSpreads.size());
+    const QString pages = pagesProblem(kept, *layout, *before);
+    if (!pages.isEmpty())
+        reasons << pages;
     for (const Spread& spread : layout->mSpreads)
         for (const Box& box : spread.mBoxes)
         {
@@ -1900,6 +1943,89 @@ void writeCreated(const Kept& kept, const Project& project, XmlDocument& xml,
     }
 }
 
+// Adds the pages of spreads added at the end of the layout (each a copy of
+// the last page in its column, one spread's step further down) or drops
+// those of spreads removed from the end; returns where the pages now lie.
+std::vector<PageInfo> writePages(const Kept& kept, const Layout& layout, const Layout& before, XmlNode& root)
+{
+    std::vector<PageInfo> pages = kept.mPages;
+    const int oldCount = int(pages.size());
+    const int newCount = layout.pageCount();
+    if (newCount == oldCount || !pagesProblem(kept, layout, before).isEmpty() || kept.mPagePaths.empty())
+        return pages;
+    XmlNode& document = nodeAt(root, kept.mDocument);
+    if (newCount < oldCount)
+    {
+        for (int p = newCount; p < oldCount; ++p)
+            nodeAt(root, kept.mPagePaths[size_t(p)]).mDeleted = true;
+        pages.resize(size_t(newCount));
+    }
+    else
+    {
+        // Each existing page's column and the top of each spread.
+        std::vector<int> columns;
+        std::vector<double> tops;
+        for (size_t s = 0, p = 0; s < before.mSpreads.size(); ++s)
+        {
+            double top = 0;
+            for (int j = 0; j < before.mSpreads[s].mPages.size() && p < pages.size(); ++j, ++p)
+            {
+                columns.push_back(s == 0 ? kept.mFirstColumn + j : j);
+                top = j == 0 ? pages[p].mY : std::min(top, pages[p].mY);
+            }
+            tops.push_back(top);
+        }
+        const double step =
+            tops.size() >= 2 ? tops.back() - tops[tops.size() - 2] : pages.back().mHeight + 40;
+        XmlNode& lastPage = nodeAt(root, kept.mPagePaths.back());
+        const Path lastPath = kept.mPagePaths.back();
+        QString indent;
+        if (lastPath.back() > 0 && document.mChildren[size_t(lastPath.back() - 1)].mKind == XmlNode::Text)
+            indent = document.mChildren[size_t(lastPath.back() - 1)].mText;
+        for (size_t s = before.mSpreads.size(); s < layout.mSpreads.size(); ++s)
+            for (int j = 0; j < layout.mSpreads[s].mPages.size(); ++j)
+            {
+                const int column = s == 0 ? kept.mFirstColumn + j : j;
+                int reference = oldCount - 1;
+                for (int p = oldCount - 1; p >= 0; --p)
+                    if (columns[size_t(p)] == column)
+                    {
+                        reference = p;
+                        break;
+                    }
+                PageInfo info = pages[size_t(reference)];
+                info.mLabel = QString::number(pages.size() + 1);
+                const PageInfo& model = pages[size_t(reference)];
+                info.mY = tops.back() + step * double(s - (before.mSpreads.size() - 1)) +
+                          (model.mY - tops[size_t(model.mSpread)]);
+                info.mSpread = int(s);
+                XmlNode node = nodeAt(root, kept.mPagePaths[size_t(reference)]);
+                node.mInsertAfter.clear();
+                node.setAttr(QStringLiteral("PAGEXPOS"), numberText(info.mX));
+                node.setAttr(QStringLiteral("PAGEYPOS"), numberText(info.mY));
+                node.setAttr(QStringLiteral("NUM"), QString::number(pages.size()));
+                if (!indent.isEmpty())
+                {
+                    XmlNode space;
+                    space.mKind = XmlNode::Text;
+                    space.mText = indent;
+                    lastPage.mInsertAfter.push_back(std::move(space));
+                }
+                lastPage.mInsertAfter.push_back(std::move(node));
+                pages.push_back(info);
+            }
+    }
+    if (document.has("ANZPAGES"))
+        document.setAttr(QStringLiteral("ANZPAGES"), QString::number(newCount));
+    // The section that ran to the last page runs to the new last page.
+    for (XmlNode& child : document.mChildren)
+        if (child.isElement("Sections"))
+            for (XmlNode& section : child.mChildren)
+                if (section.isElement("Section") && int(section.number("To", -1)) == oldCount - 1)
+                    section.setAttr(QStringLiteral("To"), QString::number(newCount - 1));
+    return pages;
+}
+
 QByteArray serializeKept(const Kept& kept, const Project& project)
 {
     XmlDocument xml = kept.mXml;
@@ -1939,8 +2065,9 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
         for (const Path& path : deleted)
             nodeAt(root, path).mDeleted = true;
 
-        const double originX = kept.mOldFormat || kept.mPages.empty() ? 0 : kept.mPages.front().mX;
-        const double originY = kept.mOldFormat || kept.mPages.empty() ? 0 : kept.mPages.front().mY;
+        const std::vector<PageInfo> pages = writePages(kept, *layout, *before, root);
+        const double originX = kept.mOldFormat || pages.empty() ? 0 : pages.front().mX;
+        const double originY = kept.mOldFormat || pages.empty() ? 0 : pages.front().mY;
         int firstPage = 0;
         for (size_t s = 0; s < layout->mSpreads.size(); ++s)
         {
@@ -1956,12 +2083,11 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
                 // the page it names.
                 const double cx = x + fromFixed(box.mBounds.right - box.mBounds.left) / 2;
                 const double cy = y + fromFixed(box.mBounds.bottom - box.mBounds.top) / 2;
-                int page = std::min(firstPage, std::max(0, int(kept.mPages.size()) - 1));
+                int page = std::min(firstPage, std::max(0, int(pages.size()) - 1));
                 double nearest = -1;
-                for (int p = firstPage; p < firstPage + spread.mPages.size() && p < int(kept.mPages.size());
-                     ++p)
+                for (int p = firstPage; p < firstPage + spread.mPages.size() && p < int(pages.size()); ++p)
                 {
-                    const PageInfo& info = kept.mPages[size_t(p)];
+                    const PageInfo& info = pages[size_t(p)];
                     const double dx = std::max({0.0, info.mX - cx, cx - info.mX - info.mWidth});
                     const double dy = std::max({0.0, info.mY - cy, cy - info.mY - info.mHeight});
                     if (nearest < 0 || dx * dx + dy * dy < nearest)

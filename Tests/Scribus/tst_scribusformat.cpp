@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <set>
 #include <cmath>
 
 using namespace XTHost;
@@ -475,8 +476,8 @@ private slots:
                 seen[line.mid(2).section(QLatin1String(" type="), 0, 0)] = page + QLatin1Char(' ') + line;
         }
         QStringList newObjects;
-        for (const QString& name : {"Notice A", "Notice B", "Chart", "Marker", "Tide table"})
-            newObjects << seen.value(name);
+        for (const char* name : {"Notice A", "Notice B", "Chart", "Marker", "Tide table"})
+            newObjects << seen.value(QLatin1String(name));
         const QString all = newObjects.join(QLatin1Char('\n'));
         QVERIFY2(seen.value(QStringLiteral("Notice A"))
                      .startsWith(QLatin1String("1   Notice A type=4 pos=40.00,600.00 size=200.00,100.50")),
@@ -501,6 +502,109 @@ private slots:
         QVERIFY2(shown.join('\n').contains(QLatin1String("Boats moor at the east quay.")), qPrintable(all));
     }
 
+    void spreadsAtTheEnd_data()
+    {
+        QTest::addColumn<bool>("add");
+        QTest::newRow("spread added") << true;
+        QTest::newRow("spread removed") << false;
+    }
+    // Given the sample document (a right-hand first page, then a spread of
+    // two) with a spread added at the end holding a new frame, or its last
+    // spread removed with its boxes, when it is saved, then it reads back
+    // with those spreads, and Scribus shows the pages and the new frame on
+    // its page.
+    void spreadsAtTheEnd()
+    {
+        QFETCH(bool, add);
+        const QString path = mDir.filePath(QStringLiteral("spreads.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        QCOMPARE(layout.pageCount(), 3);
+        const QString late = QStringLiteral("Late notice");
+        if (add)
+        {
+            Spread spread = layout.mSpreads[1];
+            spread.mPages = QStringList{QStringLiteral("4"), QStringLiteral("5")};
+            spread.mBoxes.clear();
+            Box box;
+            box.mNumber = ScribusProjectFormat::numberForName(late);
+            box.mName = late;
+            box.mKind = XT::kContentText;
+            applyDefaultProperties(box);
+            // On the right page of the new spread: two spreads' steps
+            // (882 pt each) below the first page, which is a right page.
+            box.mBounds = {40 * XT::kFixedOne, (2 * 882 + 100) * XT::kFixedOne, 240 * XT::kFixedOne,
+                           (2 * 882 + 150) * XT::kFixedOne};
+            spread.mBoxes.push_back(box);
+            layout.mSpreads.push_back(spread);
+            Story story;
+            story.mNumber = box.mNumber;
+            story.appendVisible(QStringLiteral("The last ferry leaves at nine."));
+            story.mBoxes = {{layout.mNumber, box.mNumber}};
+            project.mStories.push_back(story);
+        }
+        else
+        {
+            std::set<int32_t> gone;
+            for (const Box& box : layout.mSpreads.back().mBoxes)
+                gone.insert(box.mNumber);
+            layout.mSpreads.pop_back();
+            // Stories lose those frames; a story left without one goes.
+            for (Story& story : project.mStories)
+                story.mBoxes.erase(std::remove_if(story.mBoxes.begin(), story.mBoxes.end(),
+                                                  [&](const BoxLink& link)
+                                                  { return gone.count(link.mBox) > 0; }),
+                                   story.mBoxes.end());
+            project.mStories.erase(std::remove_if(project.mStories.begin(), project.mStories.end(),
+                                                  [](const Story& story) { return story.mBoxes.empty(); }),
+                                   project.mStories.end());
+        }
+        QVERIFY2(format.save(project, path, &error), qPrintable(error));
+        Project reread;
+        QVERIFY2(format.load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.mLayouts[0].pageCount(), add ? 5 : 1);
+        QCOMPARE(int(reread.mLayouts[0].mSpreads.size()), add ? 3 : 1);
+        if (add)
+        {
+            const Box* box = reread.mLayouts[0].findBox(ScribusProjectFormat::numberForName(late));
+            QVERIFY(box);
+            QCOMPARE(reread.mLayouts[0].mSpreads[2].mBoxes.size(), size_t(1));
+            QCOMPARE(box->mBounds.top, (2 * 882 + 100) * XT::kFixedOne);
+        }
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown =
+            ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                .value(QFileInfo(path).fileName());
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        const QString all = shown.join(QLatin1Char('\n'));
+        QVERIFY2(shown.contains(add ? QStringLiteral("pages 5") : QStringLiteral("pages 1")),
+                 qPrintable(all));
+        if (add)
+        {
+            const int at = shown.indexOf(QStringLiteral("page 5 items 1"));
+            QVERIFY2(at >= 0, qPrintable(all));
+            QVERIFY2(shown.value(at + 1).startsWith(QLatin1String("  Late notice type=4 pos=40.00,100.00 "
+                                                                  "size=200.00,50.00")),
+                     qPrintable(all));
+            QVERIFY2(all.contains(QLatin1String("The last ferry leaves at nine.")), qPrintable(all));
+        }
+        else
+        {
+            QVERIFY2(shown.contains(QStringLiteral("page 1 items 5")), qPrintable(all));
+            // The story that ran on into the removed spread is whole in its
+            // first frame.
+            QVERIFY2(all.contains(QLatin1String("The fish market opens at five.")), qPrintable(all));
+        }
+    }
+
     void refusedSave_data()
     {
         QTest::addColumn<QString>("edit");
@@ -508,6 +612,8 @@ private slots:
         QTest::newRow("second layout") << "second layout" << QStringList{"one layout", "\"Web edition\""};
         QTest::newRow("master page added") << "master page" << QStringList{"master pages"};
         QTest::newRow("group added") << "group" << QStringList{"group", "\"Bundle\""};
+        QTest::newRow("spread inserted before the others")
+            << "spread first" << QStringList{"4 pages in 3 spreads", "at the end"};
     }
     // Given the sample document with an edit that a Scribus document cannot
     // hold, when it is saved, then the save is refused with a message naming
@@ -545,6 +651,12 @@ private slots:
             group.mKind = XT::kContentGroup;
             group.mBounds = {0, 0, 10 * XT::kFixedOne, 10 * XT::kFixedOne};
             project.mLayouts[0].mSpreads[0].mBoxes.push_back(group);
+        }
+        else if (edit == QLatin1String("spread first"))
+        {
+            Spread spread = project.mLayouts[0].mSpreads[0];
+            spread.mBoxes.clear();
+            project.mLayouts[0].mSpreads.insert(project.mLayouts[0].mSpreads.begin(), spread);
         }
         QVERIFY(!format.save(project, path, &error));
         QVERIFY2(error.startsWith(path + QLatin1String(": ")), qPrintable(error));
