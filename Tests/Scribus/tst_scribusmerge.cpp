@@ -323,7 +323,10 @@ private slots:
                             models.push_back(std::move(model));
                         });
             for (const auto& model : models)
-                model->Save();
+            {
+                const QStringList refused = model->Save();
+                QVERIFY2(refused.isEmpty(), qPrintable(refused.join(QLatin1Char('\n'))));
+            }
         }
         QVERIFY(applied > 0);
         QCOMPARE(api.mProject->SaveProject(lhs, 0, 0), XT::kNoErr);
