@@ -1680,6 +1680,8 @@ QString pagesProblem(const Kept& kept, const Layout& layout, const Layout& befor
             .arg(before.mSpreads.size());
     if (kept.mOldFormat)
         return changed + QStringLiteral("pages added or removed are not written in a format 1.2 document");
+    if (kept.mPagePaths.empty())
+        return changed + QStringLiteral("pages are not added to a document that has none to model them on");
     const QString notAtEnd =
         changed + QStringLiteral("only spreads added at the end or removed from it are written");
     if (!std::equal(now.begin(), now.begin() + std::min(now.size(), was.size()), was.begin()))
