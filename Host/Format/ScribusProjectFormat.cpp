@@ -1788,6 +1788,8 @@ void writeCreated(const Kept& kept, const Project& project, XmlDocument& xml,
     {
         for (auto& entry : created)
         {
+            if (size_t(entry.second) >= kept.mPagePaths.size())
+                continue; // no page to hold it: refused by unwritableIn() before a save
             const Path& page = kept.mPagePaths[size_t(entry.second)];
             XmlNode& parent = nodeAt(root, page);
             places.emplace_back(page, parent.mChildren.size());
