@@ -180,18 +180,20 @@ XTTextRef CopyStory(XTTextRef source, XTProjectId destination)
     if (!from || !to || to == from->mProject || to->mModel.findStory(from->story().mNumber))
         return nullptr;
     const Story story = from->story();
+    // A story that runs through boxes is made only where one of them is.
+    bool placed = story.mBoxes.empty();
+    for (const BoxLink& link : story.mBoxes)
+    {
+        const Layout* layout = to->mModel.findLayout(link.mLayout);
+        const Box* box = layout ? layout->findBox(link.mBox) : nullptr;
+        placed = placed || (box && box->isText());
+    }
+    if (!placed)
+        return nullptr;
     to->mModel.mStories.push_back(story);
     to->mModel.mStories.back().mBoxes.clear();
     const XTTextRef text = state->registerStory(*to);
-    const int number = story.mNumber;
     state->linkStory(*to, int(to->mModel.mStories.size()) - 1, story.mBoxes);
-    const Story* created = to->mModel.findStory(number);
-    if (created && created->mBoxes.empty() && !story.mBoxes.empty())
-    {
-        // None of its boxes is here: the story is not made at all.
-        state->removeStory(*to, int(created - to->mModel.mStories.data()));
-        return nullptr;
-    }
     to->mModified = true;
     return text;
 }

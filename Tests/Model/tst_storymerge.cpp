@@ -390,7 +390,6 @@ private slots:
     {
         QTest::addColumn<bool>("otherInBox");
         QTest::addColumn<bool>("targetHasLayout");
-        QTest::newRow("the other story is in no box") << false << true;
         QTest::newRow("the target has no layout") << true << false;
     }
     void createMissingStoryDoesNothing()
@@ -415,6 +414,27 @@ private slots:
         QVERIFY(!missing.IsValid());
         QCOMPARE(session.Api().mText->GetFirstStoryEntry(lhs), intptr_t(0));
         QVERIFY(!session.Api().mProject->IsProjectModified(lhs));
+    }
+
+    // A story that runs through no box on its side is copied the same way:
+    // it is made in no box here too.
+    void storyInNoBoxIsCopiedInNoBox()
+    {
+        ModelSession session;
+        QVERIFY(session.IsReady());
+        XTHost::Story story;
+        story.mNumber = 3;
+        story.appendVisible(QStringLiteral("only here"));
+        const XTProjectId lhs = session.OpenBuilt(StoryProject({}, true), QStringLiteral("l.xprj"));
+        const XTProjectId rhs = session.OpenBuilt(StoryProject({story}, false), QStringLiteral("r.xprj"));
+        Story missing{long(lhs)};
+        Story other(session.Api().storyNumbered(rhs, 3));
+        std::map<int, TextDiff::UnitPatch*> none;
+        QVERIFY(missing.ApplyPatches(other, none).empty());
+        QVERIFY(missing.IsValid());
+        QCOMPARE(missing.ToString(), other.ToString());
+        QVERIFY(session.HostStory(lhs, 3));
+        QVERIFY(session.HostStory(lhs, 3)->mBoxes.empty());
     }
 };
 
