@@ -1755,6 +1755,22 @@ QString unwritableIn(const Kept& kept, const Project& project)
                                           "objects in it")
                                .arg(quoted(box.mName));
         }
+    for (const Story& story : project.mStories)
+    {
+        const bool framed = std::any_of(story.mBoxes.begin(), story.mBoxes.end(),
+                                        [&](const BoxLink& link)
+                                        {
+                                            const Box* box = link.mLayout == layout->mNumber
+                                                                 ? layout->findBox(link.mBox)
+                                                                 : nullptr;
+                                            return box && box->isText();
+                                        });
+        if (!framed)
+            reasons << QStringLiteral("story %1 (%2) is in no text frame, and a Scribus document keeps text "
+                                      "only in frames")
+                           .arg(story.mNumber)
+                           .arg(quoted(story.mText.left(30).simplified()));
+    }
     if (kept.mOldFormat)
         for (const Story& story : project.mStories)
         {

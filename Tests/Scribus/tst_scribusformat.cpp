@@ -612,6 +612,7 @@ private slots:
         QTest::newRow("second layout") << "second layout" << QStringList{"one layout", "\"Web edition\""};
         QTest::newRow("master page added") << "master page" << QStringList{"master pages"};
         QTest::newRow("group added") << "group" << QStringList{"group", "\"Bundle\""};
+        QTest::newRow("story in no frame") << "frameless story" << QStringList{"no text frame", "\"High water"};
         QTest::newRow("spread inserted before the others")
             << "spread first" << QStringList{"4 pages in 3 spreads", "at the end"};
     }
@@ -657,6 +658,15 @@ private slots:
             Spread spread = project.mLayouts[0].mSpreads[0];
             spread.mBoxes.clear();
             project.mLayouts[0].mSpreads.insert(project.mLayouts[0].mSpreads.begin(), spread);
+        }
+        else if (edit == QLatin1String("frameless story"))
+        {
+            // The frame goes, its story stays.
+            for (Spread& spread : project.mLayouts[0].mSpreads)
+                spread.mBoxes.erase(std::remove_if(spread.mBoxes.begin(), spread.mBoxes.end(),
+                                                   [](const Box& box)
+                                                   { return box.mName == QLatin1String("Tide table"); }),
+                                    spread.mBoxes.end());
         }
         QVERIFY(!format.save(project, path, &error));
         QVERIFY2(error.startsWith(path + QLatin1String(": ")), qPrintable(error));
