@@ -99,19 +99,27 @@ void ProjectFormat::setSaveFaultHook(SaveFaultHook hook)
     FaultHook() = std::move(hook);
 }
 
+QString ProjectFormat::unwritable(const Project&) const
+{
+    return QString();
+}
+
 bool ProjectFormat::save(const Project& project, const QString& path, QString* error) const
 {
+    auto fail = [&](const QString& reason)
+    {
+        *error = QStringLiteral("%1: cannot save the project: %2").arg(path, reason);
+        return false;
+    };
+    const QString refusal = unwritable(project);
+    if (!refusal.isEmpty())
+        return fail(refusal);
     const QByteArray data = serialize(project);
     int stepNumber = 0;
     auto injected = [&stepNumber](SaveStep step)
     {
         ++stepNumber;
         return FaultHook() ? FaultHook()(step, stepNumber) : 0;
-    };
-    auto fail = [&](const QString& reason)
-    {
-        *error = QStringLiteral("%1: cannot save the project: %2").arg(path, reason);
-        return false;
     };
 
     QSaveFile file(path);

@@ -31,6 +31,10 @@ public:
     [[nodiscard]] virtual bool parse(const QByteArray& data, const QString& place, Project& project,
                                      QString* error) const = 0;
     virtual QByteArray serialize(const Project& project) const = 0;
+    // What of `project` this format cannot write, in words, or empty when it
+    // can write all of it. save() refuses such a project and leaves the file
+    // as it was rather than write it without that part.
+    virtual QString unwritable(const Project& project) const;
 
     // Loads a file: size limit, reading, parsing. On failure `project` is left
     // as it was and *error names the file and the place.

@@ -1025,16 +1025,29 @@ struct StoryOrigin
     std::shared_ptr<const XmlNode> mTrail;
 };
 
+struct PageInfo
+{
+    QString mLabel;
+    double mX = 0, mY = 0, mWidth = 0, mHeight = 0;
+    int mSpread = 0;
+};
+
 // A parsed document: its XML and the model as it was read from it.
 struct Kept
 {
     bool mCompressed = false;
+    bool mOldFormat = false;
     XmlDocument mXml;
     Project mModel;
     std::map<int32_t, Path> mBoxes; // by box number
     std::map<int32_t, StoryOrigin> mStories;
     std::map<std::pair<int32_t, QString>, Path> mAssets;
     Path mDocument;
+    std::vector<PageInfo> mPages; // the normal pages, in order
+    std::vector<Path> mPagePaths;
+    std::vector<Path> mObjects; // every page object in the order links count them
+    int mColumns = 1;           // pages a spread has, as the facing-pages setting groups them
+    int mFirstColumn = 0;       // the column of the first page
 };
 
 class Registry
@@ -1115,13 +1128,6 @@ const char* typeWord(int ptype)
         return "Item";
     }
 }
-
-struct PageInfo
-{
-    QString mLabel;
-    double mX = 0, mY = 0, mWidth = 0, mHeight = 0;
-    int mSpread = 0;
-};
 
 struct Builder
 {
@@ -1238,6 +1244,8 @@ struct Builder
         else if (document.has("FIRSTLEFT") && book == 1)
             first = document.attr("FIRSTLEFT") == QLatin1String("1") ? 0 : 1;
         first = std::max(0, std::min(first, perSpread - 1));
+        mKept.mColumns = perSpread;
+        mKept.mFirstColumn = first;
         for (size_t p = 0; p < mPages.size();)
         {
             const int count = layout.mSpreads.empty() ? perSpread - first : perSpread;
@@ -1262,6 +1270,12 @@ struct Builder
         }
         else
             collectObjects(mKept.mDocument, 0, false);
+
+        mKept.mOldFormat = mOldFormat;
+        mKept.mPages = mPages;
+        mKept.mPagePaths = pagePaths;
+        for (const Object& object : mObjects)
+            mKept.mObjects.push_back(object.mPath);
 
         // Box numbers from the names; then the boxes.
         countItems(mKept.mDocument);
@@ -1566,14 +1580,490 @@ void applyBox(XmlNode& node, const Box& before, const Box& box)
         node.setAttr(QStringLiteral("PFILE"), box.mPicturePath);
 }
 
+// A box's property, or its default where the box does not carry it.
+int32_t propertyOf(const Box& box, int32_t label)
+{
+    auto found = box.mProperties.find(label);
+    if (found != box.mProperties.end())
+        return found->second;
+    const PropertyInfo* info = findBoxProperty(label);
+    return info ? info->mDefault : 0;
+}
+
+// The element of a box that no element of a document describes: its values
+// in the attributes the reader takes them from, its outline a rectangle.
+// (x, y) is its corner on Scribus's canvas.
+XmlNode objectNode(const Box& box, double x, double y, int ownPage)
+{
+    XmlNode node;
+    node.mName = QStringLiteral("PAGEOBJECT");
+    auto set = [&](const char* name, double value) { node.setAttr(QLatin1String(name), numberText(value)); };
+    const double width = fromFixed(box.mBounds.right - box.mBounds.left);
+    const double height = fromFixed(box.mBounds.bottom - box.mBounds.top);
+    set("XPOS", x);
+    set("YPOS", y);
+    node.setAttr(QStringLiteral("OwnPage"), QString::number(ownPage));
+    node.setAttr(QStringLiteral("PTYPE"), box.isText()      ? QStringLiteral("4")
+                                          : box.isPicture() ? QStringLiteral("2")
+                                                            : QStringLiteral("6"));
+    set("WIDTH", width);
+    set("HEIGHT", height);
+    node.setAttr(QStringLiteral("FRTYPE"), QStringLiteral("0"));
+    node.setAttr(QStringLiteral("CLIPEDIT"), QStringLiteral("0"));
+    node.setAttr(QStringLiteral("ANNAME"), box.mName);
+    node.setAttr(QStringLiteral("PCOLOR"), box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
+    set("ROT", fromFixed(propertyOf(box, 51)));
+    if (propertyOf(box, 53) != 0)
+        set("RADRECT", fromFixed(propertyOf(box, 53)));
+    set("TransValue", 1.0 - fromFixed(propertyOf(box, 55)) / 100.0);
+    set("SHADE", fromFixed(propertyOf(box, 56)));
+    node.setAttr(QStringLiteral("PRINTABLE"),
+                 propertyOf(box, 80) ? QStringLiteral("0") : QStringLiteral("1"));
+    node.setAttr(QStringLiteral("LOCK"), propertyOf(box, 81) ? QStringLiteral("1") : QStringLiteral("0"));
+    if (box.isText())
+    {
+        node.setAttr(QStringLiteral("COLUMNS"), QString::number(std::max(1, propertyOf(box, 59))));
+        set("COLGAP", fromFixed(propertyOf(box, 60)));
+        const char* const insets[] = {"EXTRA", "TEXTRA", "REXTRA", "BEXTRA"};
+        for (size_t i = 0; i < 4; ++i)
+            set(insets[i], fromFixed(box.mInsets[i]));
+    }
+    if (box.isPicture())
+    {
+        node.setAttr(QStringLiteral("PFILE"), box.mPicturePath);
+        node.setAttr(QStringLiteral("LOCALSCX"), QStringLiteral("1"));
+        node.setAttr(QStringLiteral("LOCALSCY"), QStringLiteral("1"));
+    }
+    const QString outline =
+        QStringLiteral("M0 0 L%1 0 L%1 %2 L0 %2 L0 0 Z").arg(numberText(width), numberText(height));
+    node.setAttr(QStringLiteral("path"), outline);
+    node.setAttr(QStringLiteral("copath"), outline);
+    node.setAttr(QStringLiteral("NEXTITEM"), QStringLiteral("-1"));
+    node.setAttr(QStringLiteral("BACKITEM"), QStringLiteral("-1"));
+    return node;
+}
+
+// The spread index of every box of a layout, by box number.
+std::map<int32_t, int> spreadsOfBoxes(const Layout& layout)
+{
+    std::map<int32_t, int> spreads;
+    for (size_t s = 0; s < layout.mSpreads.size(); ++s)
+        for (const Box& box : layout.mSpreads[s].mBoxes)
+            spreads[box.mNumber] = int(s);
+    return spreads;
+}
+
+// The page counts of a layout's spreads: what a document's page list and
+// its facing-pages setting must give.
+std::vector<int> pageShape(const Layout& layout)
+{
+    std::vector<int> shape;
+    for (const Spread& spread : layout.mSpreads)
+        shape.push_back(spread.mPages.size());
+    return shape;
+}
+
+// Why the pages of `layout` cannot be written into the document it was read
+// from, or empty when they can: spreads may be added at the end or removed
+// from it, as long as the document's facing-pages setting groups the pages
+// into those spreads again and every box it had stays on its spread.
+QString pagesProblem(const Kept& kept, const Layout& layout, const Layout& before)
+{
+    const std::vector<int> now = pageShape(layout), was = pageShape(before);
+    if (now == was)
+        return QString();
+    const QString changed =
+        QStringLiteral("it has %1 pages in %2 spreads where it was read with %3 in %4, and ")
+            .arg(layout.pageCount())
+            .arg(layout.mSpreads.size())
+            .arg(before.pageCount())
+            .arg(before.mSpreads.size());
+    if (kept.mOldFormat)
+        return changed + QStringLiteral("pages added or removed are not written in a format 1.2 document");
+    if (kept.mPagePaths.empty())
+        return changed + QStringLiteral("pages are not added to a document that has none to model them on");
+    const QString notAtEnd =
+        changed + QStringLiteral("only spreads added at the end or removed from it are written");
+    if (!std::equal(now.begin(), now.begin() + std::min(now.size(), was.size()), was.begin()))
+        return notAtEnd;
+    std::vector<int> grouped;
+    for (int left = layout.pageCount(); left > 0;)
+    {
+        const int count = std::min(left, grouped.empty() ? kept.mColumns - kept.mFirstColumn : kept.mColumns);
+        grouped.push_back(count);
+        left -= count;
+    }
+    if (grouped != now)
+        return changed +
+               QStringLiteral("the document's facing-pages setting (%1 pages a spread) would group the "
+                              "pages otherwise")
+                   .arg(kept.mColumns);
+    const std::map<int32_t, int> spreadsNow = spreadsOfBoxes(layout);
+    for (const auto& entry : spreadsOfBoxes(before))
+    {
+        auto found = spreadsNow.find(entry.first);
+        if (found != spreadsNow.end() && found->second != entry.second)
+            return notAtEnd;
+    }
+    return QString();
+}
+
+// The item elements of a document in the order the reader counts them (and
+// the older formats' links refer to them by).
+void collectItems(XmlNode& parent, std::vector<XmlNode*>& out)
+{
+    for (XmlNode& child : parent.mChildren)
+        if (!child.mDeleted && child.isElement("PAGEOBJECT"))
+        {
+            out.push_back(&child);
+            collectItems(child, out);
+        }
+}
+
+QString quoted(const QString& name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+// What of `project` the document `kept` was read from cannot hold.
+QString unwritableIn(const Kept& kept, const Project& project)
+{
+    QStringList reasons;
+    const Layout* before = kept.mModel.mLayouts.empty() ? nullptr : &kept.mModel.mLayouts.front();
+    for (size_t l = 1; l < project.mLayouts.size(); ++l)
+        reasons << QStringLiteral("a Scribus document holds one layout, so layout %1 cannot be written in it")
+                       .arg(quoted(project.mLayouts[l].mName));
+    const Layout* layout = project.mLayouts.empty() ? nullptr : &project.mLayouts.front();
+    if (!layout || !before)
+        return reasons.join(QLatin1String("; "));
+    if (layout->mMasterPages != before->mMasterPages)
+        reasons << QStringLiteral(
+                       "its master pages changed (%1, read as %2), and master pages are not written")
+                       .arg(layout->mMasterPages.join(QLatin1String(", ")),
+                            before->mMasterPages.join(QLatin1String(", ")));
+    const QString pages = pagesProblem(kept, *layout, *before);
+    if (!pages.isEmpty())
+        reasons << pages;
+    for (const Spread& spread : layout->mSpreads)
+        for (const Box& box : spread.mBoxes)
+        {
+            if (box.mKind != XT::kContentGroup)
+                continue;
+            const Box* original = before->findBox(box.mNumber);
+            if (!original || original->mKind != XT::kContentGroup)
+                reasons << QStringLiteral("box %1 is a new group, and a group is not written without the "
+                                          "objects in it")
+                               .arg(quoted(box.mName));
+        }
+    for (const Story& story : project.mStories)
+    {
+        const bool framed = std::any_of(story.mBoxes.begin(), story.mBoxes.end(),
+                                        [&](const BoxLink& link)
+                                        {
+                                            const Box* box = link.mLayout == layout->mNumber
+                                                                 ? layout->findBox(link.mBox)
+                                                                 : nullptr;
+                                            return box && box->isText();
+                                        });
+        if (!framed)
+            reasons << QStringLiteral("story %1 (%2) is in no text frame, and a Scribus document keeps text "
+                                      "only in frames")
+                           .arg(story.mNumber)
+                           .arg(quoted(story.mText.left(30).simplified()));
+    }
+    if (kept.mOldFormat)
+        for (const Story& story : project.mStories)
+        {
+            const Story* original = kept.mModel.findStory(story.mNumber);
+            if (story.mBoxes.size() > 1 && (!original || original->mBoxes != story.mBoxes))
+            {
+                const Box* first = layout->findBox(story.mBoxes.front().mBox);
+                reasons << QStringLiteral("the story of box %1 runs through %2 frames, and a format 1.2 "
+                                          "document's linked frames are not written")
+                               .arg(quoted(first ? first->mName : QString::number(story.mNumber)))
+                               .arg(story.mBoxes.size());
+            }
+        }
+    return reasons.join(QLatin1String("; "));
+}
+
+// Puts the elements of new boxes into the document (after its last object;
+// in the older format, into their pages), then links and fills the frames
+// of the stories that are written whole.
+void writeCreated(const Kept& kept, const Project& project, XmlDocument& xml,
+                  std::vector<std::pair<XmlNode, int>>& created,
+                  const std::map<int32_t, size_t>& createdIndex, const std::vector<const Story*>& rewritten,
+                  const std::set<int32_t>& rewrittenNumbers)
+{
+    XmlNode& root = xml.mRoot;
+    XmlNode& document = nodeAt(root, kept.mDocument);
+    const Layout* layout = project.mLayouts.empty() ? nullptr : &project.mLayouts.front();
+    const bool version15 = formatVersion(root.attr("Version")) >= 105;
+    std::vector<std::pair<Path, size_t>> places; // parent, index within it
+    if (kept.mOldFormat)
+    {
+        for (auto& entry : created)
+        {
+            if (size_t(entry.second) >= kept.mPagePaths.size())
+                continue; // no page to hold it: refused by unwritableIn() before a save
+            const Path& page = kept.mPagePaths[size_t(entry.second)];
+            XmlNode& parent = nodeAt(root, page);
+            places.emplace_back(page, parent.mChildren.size());
+            parent.mChildren.push_back(std::move(entry.first));
+        }
+    }
+    else if (!created.empty())
+    {
+        int last = -1;
+        for (size_t i = 0; i < document.mChildren.size(); ++i)
+            if (document.mChildren[i].isElement("PAGEOBJECT"))
+                last = int(i);
+        if (last < 0)
+            for (size_t i = 0; i < document.mChildren.size(); ++i)
+                if (document.mChildren[i].isElement("PAGE"))
+                    last = int(i);
+        if (last < 0)
+            last = int(document.mChildren.size()) - 1;
+        QString indent;
+        if (last > 0 && document.mChildren[size_t(last - 1)].mKind == XmlNode::Text)
+            indent = document.mChildren[size_t(last - 1)].mText;
+        std::vector<XmlNode> inserted;
+        for (auto& entry : created)
+        {
+            if (!indent.isEmpty())
+            {
+                XmlNode space;
+                space.mKind = XmlNode::Text;
+                space.mText = indent;
+                inserted.push_back(std::move(space));
+            }
+            places.emplace_back(kept.mDocument, size_t(last + 1) + inserted.size());
+            inserted.push_back(std::move(entry.first));
+        }
+        document.mChildren.insert(document.mChildren.begin() + (last + 1),
+                                  std::make_move_iterator(inserted.begin()),
+                                  std::make_move_iterator(inserted.end()));
+    }
+    std::vector<XmlNode*> createdNodes;
+    for (const auto& place : places)
+        createdNodes.push_back(&nodeAt(root, place.first).mChildren[place.second]);
+
+    // The items in the order the reader counts them.
+    std::vector<XmlNode*> order;
+    if (kept.mOldFormat)
+        for (const Path& page : kept.mPagePaths)
+            collectItems(nodeAt(root, page), order);
+    else
+        collectItems(document, order);
+    std::map<const XmlNode*, int> position;
+    for (size_t i = 0; i < order.size(); ++i)
+        position[order[i]] = int(i);
+    // Links by item position (before 1.5) follow the objects that a deleted
+    // one moved up.
+    if (!version15 && !kept.mOldFormat)
+    {
+        std::vector<int> now;
+        for (const Path& path : kept.mObjects)
+        {
+            auto found = position.find(&nodeAt(root, path));
+            now.push_back(found == position.end() ? -1 : found->second);
+        }
+        for (XmlNode* node : order)
+            for (const char* name : {"NEXTITEM", "BACKITEM"})
+            {
+                bool ok = false;
+                const int was = node->attr(name).toInt(&ok);
+                if (ok && was >= 0 && was < int(now.size()) && now[size_t(was)] != was)
+                    node->setAttr(QLatin1String(name), QString::number(now[size_t(was)]));
+            }
+    }
+    if (!layout)
+        return;
+
+    auto nodeOf = [&](int32_t number) -> XmlNode*
+    {
+        auto made = createdIndex.find(number);
+        if (made != createdIndex.end())
+            return createdNodes[made->second];
+        auto found = kept.mBoxes.find(number);
+        if (found == kept.mBoxes.end() || !layout->findBox(number))
+            return nullptr;
+        XmlNode* node = &nodeAt(root, found->second);
+        return position.count(node) ? node : nullptr;
+    };
+    auto reference = [&](XmlNode* node)
+    { return version15 ? node->attr("ItemID") : QString::number(position.at(node)); };
+    // Frames of chains that changed or went are unlinked first.
+    for (const auto& entry : kept.mStories)
+    {
+        if (project.findStory(entry.first) && !rewrittenNumbers.count(entry.first))
+            continue;
+        for (const Path& path : entry.second.mFrames)
+        {
+            XmlNode* node = &nodeAt(root, path);
+            if (!position.count(node))
+                continue;
+            node->setAttr(QStringLiteral("NEXTITEM"), QStringLiteral("-1"));
+            node->setAttr(QStringLiteral("BACKITEM"), QStringLiteral("-1"));
+        }
+    }
+    bool paraElements = version15;
+    for (const auto& entry : kept.mStories)
+        paraElements = paraElements || entry.second.mParaElements;
+    for (const Story* story : rewritten)
+    {
+        std::vector<XmlNode*> frames;
+        for (const BoxLink& link : story->mBoxes)
+            if (link.mLayout == layout->mNumber)
+                if (XmlNode* node = nodeOf(link.mBox))
+                    if (std::find(frames.begin(), frames.end(), node) == frames.end())
+                        frames.push_back(node);
+        if (frames.empty())
+            continue;
+        for (size_t f = 0; f < frames.size(); ++f)
+        {
+            frames[f]->setAttr(QStringLiteral("NEXTITEM"),
+                               f + 1 < frames.size() ? reference(frames[f + 1]) : QStringLiteral("-1"));
+            frames[f]->setAttr(QStringLiteral("BACKITEM"),
+                               f > 0 ? reference(frames[f - 1]) : QStringLiteral("-1"));
+        }
+        auto found = kept.mStories.find(story->mNumber);
+        const StoryOrigin* origin = found == kept.mStories.end() ? nullptr : &found->second;
+        auto plainRun = std::make_shared<XmlNode>();
+        plainRun->mName = QStringLiteral("ITEXT");
+        plainRun->mAttributes.emplace_back(QStringLiteral("CH"), QString());
+        const std::vector<TextUnit> units =
+            rebuildUnits(origin ? origin->mUnits : std::vector<TextUnit>(), *story,
+                         origin ? origin->mFallbackRun : plainRun, origin ? origin->mTrail : nullptr,
+                         origin ? origin->mParaElements : paraElements);
+        for (size_t f = 0; f < frames.size(); ++f)
+        {
+            std::vector<XmlNode> elements = f == 0 ? unitsToElements(units) : std::vector<XmlNode>();
+            XmlNode& frame = *frames[f];
+            const bool hasStoryText =
+                std::any_of(frame.mChildren.begin(), frame.mChildren.end(),
+                            [](const XmlNode& child) { return child.isElement("StoryText"); });
+            if (!version15 || hasStoryText)
+            {
+                replaceText(textContainer(frame), std::move(elements));
+                continue;
+            }
+            // From 1.5 on a frame's text lives in StoryText, which ends with
+            // the last paragraph's style.
+            if (elements.empty())
+                continue;
+            XmlNode text;
+            text.mName = QStringLiteral("StoryText");
+            text.mChildren = std::move(elements);
+            XmlNode trail;
+            trail.mName = QStringLiteral("trail");
+            text.mChildren.push_back(origin && origin->mTrail ? *origin->mTrail : trail);
+            frame.mChildren.push_back(std::move(text));
+        }
+    }
+}
+
+// Adds the pages of spreads added at the end of the layout (each a copy of
+// the last page in its column, one spread's step further down) or drops
+// those of spreads removed from the end; returns where the pages now lie.
+std::vector<PageInfo> writePages(const Kept& kept, const Layout& layout, const Layout& before, XmlNode& root)
+{
+    std::vector<PageInfo> pages = kept.mPages;
+    const int oldCount = int(pages.size());
+    const int newCount = layout.pageCount();
+    if (newCount == oldCount || !pagesProblem(kept, layout, before).isEmpty() || kept.mPagePaths.empty())
+        return pages;
+    XmlNode& document = nodeAt(root, kept.mDocument);
+    if (newCount < oldCount)
+    {
+        for (int p = newCount; p < oldCount; ++p)
+            nodeAt(root, kept.mPagePaths[size_t(p)]).mDeleted = true;
+        pages.resize(size_t(newCount));
+    }
+    else
+    {
+        // Each existing page's column and the top of each spread.
+        std::vector<int> columns;
+        std::vector<double> tops;
+        for (size_t s = 0, p = 0; s < before.mSpreads.size(); ++s)
+        {
+            double top = 0;
+            for (int j = 0; j < before.mSpreads[s].mPages.size() && p < pages.size(); ++j, ++p)
+            {
+                columns.push_back(s == 0 ? kept.mFirstColumn + j : j);
+                top = j == 0 ? pages[p].mY : std::min(top, pages[p].mY);
+            }
+            tops.push_back(top);
+        }
+        const double step =
+            tops.size() >= 2 ? tops.back() - tops[tops.size() - 2] : pages.back().mHeight + 40;
+        XmlNode& lastPage = nodeAt(root, kept.mPagePaths.back());
+        const Path lastPath = kept.mPagePaths.back();
+        QString indent;
+        if (lastPath.back() > 0 && document.mChildren[size_t(lastPath.back() - 1)].mKind == XmlNode::Text)
+            indent = document.mChildren[size_t(lastPath.back() - 1)].mText;
+        for (size_t s = before.mSpreads.size(); s < layout.mSpreads.size(); ++s)
+            for (int j = 0; j < layout.mSpreads[s].mPages.size(); ++j)
+            {
+                const int column = s == 0 ? kept.mFirstColumn + j : j;
+                int reference = oldCount - 1;
+                for (int p = oldCount - 1; p >= 0; --p)
+                    if (columns[size_t(p)] == column)
+                    {
+                        reference = p;
+                        break;
+                    }
+                PageInfo info = pages[size_t(reference)];
+                info.mLabel = QString::number(pages.size() + 1);
+                const PageInfo& model = pages[size_t(reference)];
+                info.mY = tops.back() + step * double(s - (before.mSpreads.size() - 1)) +
+                          (model.mY - tops[size_t(model.mSpread)]);
+                info.mSpread = int(s);
+                XmlNode node = nodeAt(root, kept.mPagePaths[size_t(reference)]);
+                node.mInsertAfter.clear();
+                node.setAttr(QStringLiteral("PAGEXPOS"), numberText(info.mX));
+                node.setAttr(QStringLiteral("PAGEYPOS"), numberText(info.mY));
+                node.setAttr(QStringLiteral("NUM"), QString::number(pages.size()));
+                if (!indent.isEmpty())
+                {
+                    XmlNode space;
+                    space.mKind = XmlNode::Text;
+                    space.mText = indent;
+                    lastPage.mInsertAfter.push_back(std::move(space));
+                }
+                lastPage.mInsertAfter.push_back(std::move(node));
+                pages.push_back(info);
+            }
+    }
+    if (document.has("ANZPAGES"))
+        document.setAttr(QStringLiteral("ANZPAGES"), QString::number(newCount));
+    // The section that ran to the last page runs to the new last page.
+    for (XmlNode& child : document.mChildren)
+        if (child.isElement("Sections"))
+            for (XmlNode& section : child.mChildren)
+                if (section.isElement("Section") && int(section.number("To", -1)) == oldCount - 1)
+                    section.setAttr(QStringLiteral("To"), QString::number(newCount - 1));
+    return pages;
+}
+
 QByteArray serializeKept(const Kept& kept, const Project& project)
 {
     XmlDocument xml = kept.mXml;
     XmlNode& root = xml.mRoot;
+    XmlNode& document = nodeAt(root, kept.mDocument);
     const Layout* layout = project.mLayouts.empty() ? nullptr : &project.mLayouts.front();
     const Layout* before = kept.mModel.mLayouts.empty() ? nullptr : &kept.mModel.mLayouts.front();
+    const bool itemIds = formatVersion(root.attr("Version")) >= 105;
+    // Boxes that no element describes (new ones, and kept ones whose kind or
+    // spread changed: those lose their element and are written anew), in
+    // their layout's order.
+    std::vector<std::pair<XmlNode, int>> created; // the element, its page
+    std::map<int32_t, size_t> createdIndex;       // by box number
+    std::set<int32_t> replaced;
     if (layout && before)
     {
+        const std::map<int32_t, int> spreadsBefore = spreadsOfBoxes(*before);
+        const std::map<int32_t, int> spreadsNow = spreadsOfBoxes(*layout);
         std::vector<Path> deleted;
         for (const auto& entry : kept.mBoxes)
         {
@@ -1581,9 +2071,12 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
             const Box* now = layout->findBox(entry.first);
             if (!original)
                 continue;
-            if (!now)
+            if (!now || now->mKind != original->mKind ||
+                spreadsNow.at(entry.first) != spreadsBefore.at(entry.first))
             {
                 deleted.push_back(entry.second);
+                if (now)
+                    replaced.insert(entry.first);
                 continue;
             }
             if (*now != *original)
@@ -1591,12 +2084,74 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
         }
         for (const Path& path : deleted)
             nodeAt(root, path).mDeleted = true;
+
+        const std::vector<PageInfo> pages = writePages(kept, *layout, *before, root);
+        const double originX = kept.mOldFormat || pages.empty() ? 0 : pages.front().mX;
+        const double originY = kept.mOldFormat || pages.empty() ? 0 : pages.front().mY;
+        int firstPage = 0;
+        for (size_t s = 0; s < layout->mSpreads.size(); ++s)
+        {
+            const Spread& spread = layout->mSpreads[s];
+            for (const Box& box : spread.mBoxes)
+            {
+                if (kept.mBoxes.count(box.mNumber) && !replaced.count(box.mNumber))
+                    continue;
+                const double x = fromFixed(box.mBounds.left) + originX;
+                const double y = fromFixed(box.mBounds.top) + originY;
+                // Of the spread's pages, the one that holds the box's
+                // centre, else the nearest: Scribus lists an object with
+                // the page it names.
+                const double cx = x + fromFixed(box.mBounds.right - box.mBounds.left) / 2;
+                const double cy = y + fromFixed(box.mBounds.bottom - box.mBounds.top) / 2;
+                int page = std::min(firstPage, std::max(0, int(pages.size()) - 1));
+                double nearest = -1;
+                for (int p = firstPage; p < firstPage + spread.mPages.size() && p < int(pages.size()); ++p)
+                {
+                    const PageInfo& info = pages[size_t(p)];
+                    const double dx = std::max({0.0, info.mX - cx, cx - info.mX - info.mWidth});
+                    const double dy = std::max({0.0, info.mY - cy, cy - info.mY - info.mHeight});
+                    if (nearest < 0 || dx * dx + dy * dy < nearest)
+                    {
+                        nearest = dx * dx + dy * dy;
+                        page = p;
+                    }
+                }
+                createdIndex[box.mNumber] = created.size();
+                created.emplace_back(objectNode(box, x, y, page), page);
+            }
+            firstPage += spread.mPages.size();
+        }
+        if (itemIds)
+        {
+            qint64 next = 0;
+            for (const Path& path : kept.mObjects)
+                next = std::max(next, nodeAt(root, path).attr("ItemID").toLongLong() + 1);
+            for (auto& entry : created)
+                entry.first.setAttr(QStringLiteral("ItemID"), QString::number(next++));
+        }
     }
+
+    // Stories whose chain of frames is new or changed are written whole:
+    // their links, and their text in their first frame.
+    std::vector<const Story*> rewritten;
+    std::set<int32_t> rewrittenNumbers;
+    if (layout)
+        for (const Story& story : project.mStories)
+        {
+            const Story* original = kept.mModel.findStory(story.mNumber);
+            bool whole = !kept.mStories.count(story.mNumber) || !original || original->mBoxes != story.mBoxes;
+            for (const BoxLink& link : story.mBoxes)
+                whole = whole || createdIndex.count(link.mBox);
+            if (!whole)
+                continue;
+            rewritten.push_back(&story);
+            rewrittenNumbers.insert(story.mNumber);
+        }
     for (const auto& entry : kept.mStories)
     {
         const Story* original = kept.mModel.findStory(entry.first);
         const Story* now = project.findStory(entry.first);
-        if (!original || !now || now->mText == original->mText)
+        if (!original || !now || now->mText == original->mText || rewrittenNumbers.count(entry.first))
             continue;
         const StoryOrigin& origin = entry.second;
         const std::vector<TextUnit> units =
@@ -1607,7 +2162,6 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
     }
     // Assets: changed definitions rewritten, new ones added after the last
     // of their kind, removed ones dropped.
-    XmlNode& document = nodeAt(root, kept.mDocument);
     for (int32_t kind : {sParagraphStyleKind, sCharacterStyleKind, XT::kColorAssetKind, sLayerKind})
     {
         const char* nameAttribute = nameAttributeOf(kind);
@@ -1691,6 +2245,7 @@ QByteArray serializeKept(const Kept& kept, const Project& project)
             document.mChildren[size_t(last)].mInsertAfter.push_back(std::move(node));
         }
     }
+    writeCreated(kept, project, xml, created, createdIndex, rewritten, rewrittenNumbers);
     const QByteArray data = writeXml(xml);
     return kept.mCompressed ? gzip(data) : data;
 }
@@ -1767,29 +2322,12 @@ QByteArray serializeNew(const Project& project)
         }
         for (const Box& box : spread.mBoxes)
         {
-            XmlNode node;
-            node.mName = QStringLiteral("PAGEOBJECT");
             const int column = std::max(
                 0, std::min(int(fromFixed(box.mBounds.left) / width), int(spread.mPages.size()) - 1));
-            node.setAttr(QStringLiteral("ItemID"), QString::number(objects.size() + 1));
-            node.setAttr(QStringLiteral("OwnPage"), QString::number(pageNumber + column));
-            node.setAttr(QStringLiteral("PTYPE"), box.isText()      ? QStringLiteral("4")
-                                                  : box.isPicture() ? QStringLiteral("2")
-                                                                    : QStringLiteral("6"));
-            node.setAttr(QStringLiteral("XPOS"), numberText(100 + fromFixed(box.mBounds.left)));
-            node.setAttr(QStringLiteral("YPOS"), numberText(y + fromFixed(box.mBounds.top)));
-            node.setAttr(QStringLiteral("WIDTH"),
-                         numberText(fromFixed(box.mBounds.right - box.mBounds.left)));
-            node.setAttr(QStringLiteral("HEIGHT"),
-                         numberText(fromFixed(box.mBounds.bottom - box.mBounds.top)));
-            node.setAttr(QStringLiteral("ANNAME"), box.mName);
-            node.setAttr(QStringLiteral("PCOLOR"),
-                         box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
-            node.setAttr(QStringLiteral("FRTYPE"), QStringLiteral("0"));
-            node.setAttr(QStringLiteral("NEXTITEM"), QStringLiteral("-1"));
-            node.setAttr(QStringLiteral("BACKITEM"), QStringLiteral("-1"));
-            if (box.isPicture())
-                node.setAttr(QStringLiteral("PFILE"), box.mPicturePath);
+            XmlNode node = objectNode(box, 100 + fromFixed(box.mBounds.left), y + fromFixed(box.mBounds.top),
+                                      pageNumber + column);
+            node.mAttributes.insert(node.mAttributes.begin(),
+                                    {QStringLiteral("ItemID"), QString::number(objects.size() + 1)});
             itemIds[box.mNumber] = int(objects.size());
             objects.push_back(std::move(node));
         }
@@ -1923,6 +2461,14 @@ bool ScribusProjectFormat::parse(const QByteArray& data, const QString& place, P
     registry().add(loaded.mLayouts.front().mName, kept);
     project = std::move(loaded);
     return true;
+}
+
+QString ScribusProjectFormat::unwritable(const Project& project) const
+{
+    if (!project.mLayouts.empty())
+        if (std::shared_ptr<const Kept> kept = registry().find(project.mLayouts.front().mName))
+            return unwritableIn(*kept, project);
+    return QString();
 }
 
 QByteArray ScribusProjectFormat::serialize(const Project& project) const

@@ -27,6 +27,9 @@ public:
     [[nodiscard]] bool parse(const QByteArray& data, const QString& place, Project& project,
                              QString* error) const override;
     QByteArray serialize(const Project& project) const override;
+    // A document read from a file holds one layout, the pages it was read
+    // with and its master pages; a group is written only with its members.
+    QString unwritable(const Project& project) const override;
 
     // The box number an object of that name gets: the same name gives the
     // same number in every document (collisions within one document move to

@@ -7,13 +7,17 @@
 
 #include "Format/ProjectFormat.h"
 #include "Format/ScribusProjectFormat.h"
+#include "Model/BoxProperties.h"
 #include "Model/Project.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <set>
+#include <cmath>
 
 using namespace XTHost;
 
@@ -311,6 +315,366 @@ private slots:
         QVERIFY2(all.contains(QStringLiteral("  Buoy type=6 pos=%1,")
                                   .arg(fromFixedText(buoyBefore.mBounds.left + 10 * XT::kFixedOne))),
                  qPrintable(all));
+    }
+
+    // Given the sample document with boxes added to its model that no element
+    // of it describes (two text frames on different spreads sharing a new
+    // story, a picture frame, a shape, and the text frame "Tide table"
+    // replaced by a shape of that name), when it is saved, then the saved
+    // document reads back with those boxes, their values, the story's text
+    // and chain, everything it had before is still there, and Scribus shows
+    // the new objects on their pages.
+    void newBoxesWritten()
+    {
+        const QString path = mDir.filePath(QStringLiteral("new-boxes.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        QCOMPARE(int(layout.mSpreads.size()), 2);
+        auto fixed = [](double points) { return Fixed(std::lround(points * XT::kFixedOne)); };
+        auto make =
+            [&](const QString& name, int16_t kind, double left, double top, double width, double height)
+        {
+            Box box;
+            box.mNumber = ScribusProjectFormat::numberForName(name);
+            box.mName = name;
+            box.mKind = kind;
+            applyDefaultProperties(box);
+            box.mBounds = {fixed(left), fixed(top), fixed(left + width), fixed(top + height)};
+            return box;
+        };
+        // Positions count from the first page's corner; the second spread's
+        // right page lies 882 pt below it.
+        Box first = make(QStringLiteral("Notice A"), XT::kContentText, 40, 600, 200, 100.5);
+        first.mInsets = {fixed(3), fixed(4), fixed(5), fixed(6)};
+        first.mProperties[59] = 2;
+        first.mProperties[60] = fixed(12);
+        Box second = make(QStringLiteral("Notice B"), XT::kContentText, 60, 882 + 400, 300, 80);
+        second.mColor = QStringLiteral("Sand");
+        Box picture = make(QStringLiteral("Chart"), XT::kContentPicture, 300, 600, 120, 90);
+        picture.mPicturePath = QStringLiteral("chart.png");
+        picture.mProperties[51] = fixed(15);
+        Box shape = make(QStringLiteral("Marker"), XT::kContentNone, 400, 700, 50, 25.25);
+        shape.mColor = QStringLiteral("Buoy Red");
+        shape.mProperties[55] = fixed(40);
+        shape.mProperties[56] = fixed(80);
+        shape.mProperties[81] = 1;
+        layout.mSpreads[0].mBoxes.push_back(first);
+        layout.mSpreads[0].mBoxes.push_back(picture);
+        layout.mSpreads[0].mBoxes.push_back(shape);
+        layout.mSpreads[1].mBoxes.push_back(second);
+        Story story;
+        story.mNumber = first.mNumber;
+        story.appendVisible(
+            QStringLiteral("Boats moor at the east quay.\rTickets\tat the kiosk & office <3>"));
+        story.mBoxes = {{layout.mNumber, first.mNumber}, {layout.mNumber, second.mNumber}};
+        project.mStories.push_back(story);
+        // A box whose kind changed: the text frame gives way to a shape.
+        Box* tide = nullptr;
+        for (Box& box : layout.mSpreads[1].mBoxes)
+            if (box.mName == QLatin1String("Tide table"))
+                tide = &box;
+        QVERIFY(tide);
+        tide->mKind = XT::kContentNone;
+        tide->mColor = QStringLiteral("Harbour Blue");
+        tide->mProperties.clear();
+        tide->mInsets = {0, 0, 0, 0};
+        applyDefaultProperties(*tide);
+        const Box tideNow = *tide;
+        project.mStories.erase(std::remove_if(project.mStories.begin(), project.mStories.end(),
+                                              [&](const Story& s) { return s.mNumber == tideNow.mNumber; }),
+                               project.mStories.end());
+
+        const QStringList before = ScribusTest::xmlContent(path);
+        QVERIFY2(format.save(project, path, &error), qPrintable(error));
+        const QStringList after = ScribusTest::xmlContent(path);
+        // Everything but the replaced frame's element (with its text) is
+        // still there.
+        QStringList kept = after;
+        bool inReplaced = false;
+        int depth = 0, replacedLines = 0;
+        for (const QString& line : before)
+        {
+            if (!inReplaced && line.startsWith(QLatin1String("<PAGEOBJECT")) &&
+                line.contains(QLatin1String("ANNAME=\"Tide table\"")))
+                inReplaced = true;
+            if (inReplaced)
+            {
+                ++replacedLines;
+                depth += line.startsWith(QLatin1String("</")) ? -1 : line.startsWith('<') ? 1 : 0;
+                inReplaced = depth > 0;
+                continue;
+            }
+            QVERIFY2(kept.removeOne(line), qPrintable(line));
+        }
+        QVERIFY(replacedLines > 3);
+        QVERIFY(!after.join('\n').contains(QLatin1String("ANNAME=\"Tide table\" LOCALSCX")));
+        Project reread;
+        QVERIFY2(format.load(path, reread, &error), qPrintable(error));
+        const Layout& read = reread.mLayouts[0];
+        auto spreadOf = [&](const QString& name)
+        {
+            for (size_t s = 0; s < read.mSpreads.size(); ++s)
+                for (const Box& box : read.mSpreads[s].mBoxes)
+                    if (box.mName == name)
+                        return int(s);
+            return -1;
+        };
+        for (const Box& box : {first, second, picture, shape, tideNow})
+        {
+            const Box* found = read.findBox(box.mNumber);
+            QVERIFY2(found, qPrintable(box.mName));
+            QCOMPARE(found->mName, box.mName);
+            QCOMPARE(found->mKind, box.mKind);
+            QCOMPARE(found->mBounds.left, box.mBounds.left);
+            QCOMPARE(found->mBounds.top, box.mBounds.top);
+            QCOMPARE(found->mBounds.right, box.mBounds.right);
+            QCOMPARE(found->mBounds.bottom, box.mBounds.bottom);
+            QCOMPARE(found->mColor, box.mColor);
+            QCOMPARE(found->mProperties, box.mProperties);
+            QCOMPARE(found->mInsets, box.mInsets);
+            QCOMPARE(found->mPicturePath, box.mPicturePath);
+        }
+        QCOMPARE(spreadOf(first.mName), 0);
+        QCOMPARE(spreadOf(second.mName), 1);
+        QCOMPARE(spreadOf(tideNow.mName), 1);
+        const Story* readStory = reread.findStory(first.mNumber);
+        QVERIFY(readStory);
+        QCOMPARE(readStory->mText, story.mText);
+        QCOMPARE(int(readStory->mBoxes.size()), 2);
+        QCOMPARE(readStory->mBoxes[1].mBox, second.mNumber);
+        QVERIFY(!reread.findStory(tideNow.mNumber));
+        // What was there before is as it was.
+        for (const Story& old : project.mStories)
+            if (old.mNumber != story.mNumber)
+                QCOMPARE(reread.findStory(old.mNumber)->mText, old.mText);
+        // Saved again unedited, the document stays as it is.
+        const QString again = mDir.filePath(QStringLiteral("new-boxes-again.sla"));
+        QVERIFY2(format.save(reread, again, &error), qPrintable(error));
+        QCOMPARE(ScribusTest::xmlContent(again), after);
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown =
+            ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                .value(QFileInfo(path).fileName());
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        // Each object on its page, at its place on that page: the first
+        // page's corner lies at (695, 20), the third page's at (695, 902).
+        QString page;
+        QMap<QString, QString> seen;
+        for (const QString& line : shown)
+        {
+            if (line.startsWith(QLatin1String("page ")))
+                page = line.section(QLatin1Char(' '), 1, 1);
+            else if (line.startsWith(QLatin1String("  ")))
+                seen[line.mid(2).section(QLatin1String(" type="), 0, 0)] = page + QLatin1Char(' ') + line;
+        }
+        QStringList newObjects;
+        for (const char* name : {"Notice A", "Notice B", "Chart", "Marker", "Tide table"})
+            newObjects << seen.value(QLatin1String(name));
+        const QString all = newObjects.join(QLatin1Char('\n'));
+        QVERIFY2(seen.value(QStringLiteral("Notice A"))
+                     .startsWith(QLatin1String("1   Notice A type=4 pos=40.00,600.00 size=200.00,100.50")),
+                 qPrintable(all));
+        QVERIFY2(seen.value(QStringLiteral("Notice B"))
+                     .startsWith(QLatin1String(
+                         "3   Notice B type=4 pos=60.00,400.00 size=300.00,80.00 rot=-0.00 fill=Sand")),
+                 qPrintable(all));
+        QVERIFY2(seen.value(QStringLiteral("Chart"))
+                     .startsWith(
+                         QLatin1String("1   Chart type=2 pos=300.00,600.00 size=120.00,90.00 rot=-15.00 ")),
+                 qPrintable(all));
+        QVERIFY2(seen.value(QStringLiteral("Marker"))
+                     .startsWith(QLatin1String(
+                         "1   Marker type=6 pos=400.00,700.00 size=50.00,25.25 rot=-0.00 fill=Buoy Red")),
+                 qPrintable(all));
+        QVERIFY2(seen.value(QStringLiteral("Tide table"))
+                     .startsWith(
+                         QLatin1String("3   Tide table type=6 pos=40.00,60.00 size=515.00,120.00 rot=-0.00 "
+                                       "fill=Harbour Blue")),
+                 qPrintable(all));
+        QVERIFY2(shown.join('\n').contains(QLatin1String("Boats moor at the east quay.")), qPrintable(all));
+    }
+
+    void spreadsAtTheEnd_data()
+    {
+        QTest::addColumn<bool>("add");
+        QTest::newRow("spread added") << true;
+        QTest::newRow("spread removed") << false;
+    }
+    // Given the sample document (a right-hand first page, then a spread of
+    // two) with a spread added at the end holding a new frame, or its last
+    // spread removed with its boxes, when it is saved, then it reads back
+    // with those spreads, and Scribus shows the pages and the new frame on
+    // its page.
+    void spreadsAtTheEnd()
+    {
+        QFETCH(bool, add);
+        const QString path = mDir.filePath(QStringLiteral("spreads.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        QCOMPARE(layout.pageCount(), 3);
+        const QString late = QStringLiteral("Late notice");
+        if (add)
+        {
+            Spread spread = layout.mSpreads[1];
+            spread.mPages = QStringList{QStringLiteral("4"), QStringLiteral("5")};
+            spread.mBoxes.clear();
+            Box box;
+            box.mNumber = ScribusProjectFormat::numberForName(late);
+            box.mName = late;
+            box.mKind = XT::kContentText;
+            applyDefaultProperties(box);
+            // On the right page of the new spread: two spreads' steps
+            // (882 pt each) below the first page, which is a right page.
+            box.mBounds = {40 * XT::kFixedOne, (2 * 882 + 100) * XT::kFixedOne, 240 * XT::kFixedOne,
+                           (2 * 882 + 150) * XT::kFixedOne};
+            spread.mBoxes.push_back(box);
+            layout.mSpreads.push_back(spread);
+            Story story;
+            story.mNumber = box.mNumber;
+            story.appendVisible(QStringLiteral("The last ferry leaves at nine."));
+            story.mBoxes = {{layout.mNumber, box.mNumber}};
+            project.mStories.push_back(story);
+        }
+        else
+        {
+            std::set<int32_t> gone;
+            for (const Box& box : layout.mSpreads.back().mBoxes)
+                gone.insert(box.mNumber);
+            layout.mSpreads.pop_back();
+            // Stories lose those frames; a story left without one goes.
+            for (Story& story : project.mStories)
+                story.mBoxes.erase(std::remove_if(story.mBoxes.begin(), story.mBoxes.end(),
+                                                  [&](const BoxLink& link)
+                                                  { return gone.count(link.mBox) > 0; }),
+                                   story.mBoxes.end());
+            project.mStories.erase(std::remove_if(project.mStories.begin(), project.mStories.end(),
+                                                  [](const Story& story) { return story.mBoxes.empty(); }),
+                                   project.mStories.end());
+        }
+        QVERIFY2(format.save(project, path, &error), qPrintable(error));
+        Project reread;
+        QVERIFY2(format.load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.mLayouts[0].pageCount(), add ? 5 : 1);
+        QCOMPARE(int(reread.mLayouts[0].mSpreads.size()), add ? 3 : 1);
+        if (add)
+        {
+            const Box* box = reread.mLayouts[0].findBox(ScribusProjectFormat::numberForName(late));
+            QVERIFY(box);
+            QCOMPARE(reread.mLayouts[0].mSpreads[2].mBoxes.size(), size_t(1));
+            QCOMPARE(box->mBounds.top, (2 * 882 + 100) * XT::kFixedOne);
+        }
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown =
+            ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                .value(QFileInfo(path).fileName());
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        const QString all = shown.join(QLatin1Char('\n'));
+        QVERIFY2(shown.contains(add ? QStringLiteral("pages 5") : QStringLiteral("pages 1")),
+                 qPrintable(all));
+        if (add)
+        {
+            const int at = shown.indexOf(QStringLiteral("page 5 items 1"));
+            QVERIFY2(at >= 0, qPrintable(all));
+            QVERIFY2(shown.value(at + 1).startsWith(QLatin1String("  Late notice type=4 pos=40.00,100.00 "
+                                                                  "size=200.00,50.00")),
+                     qPrintable(all));
+            QVERIFY2(all.contains(QLatin1String("The last ferry leaves at nine.")), qPrintable(all));
+        }
+        else
+        {
+            QVERIFY2(shown.contains(QStringLiteral("page 1 items 5")), qPrintable(all));
+            // The story that ran on into the removed spread is whole in its
+            // first frame.
+            QVERIFY2(all.contains(QLatin1String("The fish market opens at five.")), qPrintable(all));
+        }
+    }
+
+    void refusedSave_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::newRow("second layout") << "second layout" << QStringList{"one layout", "\"Web edition\""};
+        QTest::newRow("master page added") << "master page" << QStringList{"master pages"};
+        QTest::newRow("group added") << "group" << QStringList{"group", "\"Bundle\""};
+        QTest::newRow("story in no frame") << "frameless story" << QStringList{"no text frame", "\"High water"};
+        QTest::newRow("spread inserted before the others")
+            << "spread first" << QStringList{"4 pages in 3 spreads", "at the end"};
+    }
+    // Given the sample document with an edit that a Scribus document cannot
+    // hold, when it is saved, then the save is refused with a message naming
+    // the file and what cannot be written, and the file keeps its bytes.
+    void refusedSave()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QStringList, reasons);
+        const QString path = mDir.filePath(QStringLiteral("refused-save.sla"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        const QByteArray bytes = ScribusTest::readBytes(path);
+        const ProjectFormat& format = formatOf(path);
+        Project project;
+        QString error;
+        QVERIFY2(format.load(path, project, &error), qPrintable(error));
+        if (edit == QLatin1String("second layout"))
+        {
+            Layout web = project.mLayouts[0];
+            web.mNumber = 2;
+            web.mName = QStringLiteral("Web edition");
+            web.mType = XT::kLayoutWeb;
+            project.mLayouts.push_back(web);
+        }
+        else if (edit == QLatin1String("master page"))
+        {
+            project.mLayouts[0].mMasterPages << QStringLiteral("Extra");
+            project.mLayouts[0].mMasterSpreads += 1;
+        }
+        else if (edit == QLatin1String("group"))
+        {
+            Box group;
+            group.mNumber = ScribusProjectFormat::numberForName(QStringLiteral("Bundle"));
+            group.mName = QStringLiteral("Bundle");
+            group.mKind = XT::kContentGroup;
+            group.mBounds = {0, 0, 10 * XT::kFixedOne, 10 * XT::kFixedOne};
+            project.mLayouts[0].mSpreads[0].mBoxes.push_back(group);
+        }
+        else if (edit == QLatin1String("spread first"))
+        {
+            Spread spread = project.mLayouts[0].mSpreads[0];
+            spread.mBoxes.clear();
+            project.mLayouts[0].mSpreads.insert(project.mLayouts[0].mSpreads.begin(), spread);
+        }
+        else if (edit == QLatin1String("frameless story"))
+        {
+            // The frame goes, its story stays.
+            for (Spread& spread : project.mLayouts[0].mSpreads)
+                spread.mBoxes.erase(std::remove_if(spread.mBoxes.begin(), spread.mBoxes.end(),
+                                                   [](const Box& box)
+                                                   { return box.mName == QLatin1String("Tide table"); }),
+                                    spread.mBoxes.end());
+        }
+        QVERIFY(!format.save(project, path, &error));
+        QVERIFY2(error.startsWith(path + QLatin1String(": ")), qPrintable(error));
+        for (const QString& reason : reasons)
+            QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(ScribusTest::readBytes(path), bytes);
+        QCOMPARE(QDir(mDir.path()).entryList({QStringLiteral("refused-save*")}, QDir::Files),
+                 QStringList{QStringLiteral("refused-save.sla")});
     }
 
     // Given a model that no Scribus document was read into (the JSON sample),
