@@ -31,6 +31,13 @@ public:
     [[nodiscard]] virtual bool parse(const QByteArray& data, const QString& place, Project& project,
                                      QString* error) const = 0;
     virtual QByteArray serialize(const Project& project) const = 0;
+    // What load() calls with the bytes it read, which the format may release
+    // as soon as it no longer needs them; the same as parse() by default.
+    [[nodiscard]] virtual bool parseOwned(QByteArray&& data, const QString& place, Project& project,
+                                          QString* error) const
+    {
+        return parse(data, place, project, error);
+    }
 
     // Loads a file: size limit, reading, parsing. On failure `project` is left
     // as it was and *error names the file and the place.
