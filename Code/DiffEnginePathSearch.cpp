@@ -286,7 +286,7 @@ public:
     template <typename Expired> bool run(Result& result, Expired expired);
 
 private:
-    static constexpr int sMaxStride = 512;
+    static constexpr int sMaxStride = 1024;
 
     // A kept step of a front: its values on the diagonals low, low + 2, ..., in the pool from offset on.
     struct Kept
@@ -686,7 +686,7 @@ public:
         case End::OverBudget:
 #if defined(__GLIBC__)
             // The stored steps, freed in many small blocks, stay in the heap; give their pages back before
-            // the middle search takes a pool of the same budget, or the process would hold both.
+            // the middle search takes a pool of its own, or the process would hold both.
             malloc_trim(0);
 #endif
             break;
@@ -796,7 +796,7 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     const QChar* a = text1.constData();
     const QChar* b = text2.constData();
 
-    const qint64 budget = this->budget(len1, len2);
+    const qint64 budget = mEngine.Diff_FrontBudget;
     FrontMap map1;
     FrontMap map2;
     qint64 work = 0;
