@@ -159,8 +159,30 @@ enum class Characters
     StoryText
 };
 
+// Whether text holds nothing the rule refuses and no surrogate at all (pairs
+// are told from halves below): most text, passed in one tight loop.
+bool passes(const QString& text, Characters rule)
+{
+    for (const QChar c : text)
+    {
+        const ushort u = c.unicode();
+        if (u >= 0xD800 && u <= 0xDFFF)
+            return false;
+        if (rule == Characters::StoryText)
+        {
+            if (u == Story::sMarker)
+                return false;
+        }
+        else if (isControl(u) && (rule == Characters::Name || (u != '\t' && u != '\n' && u != '\r')))
+            return false;
+    }
+    return true;
+}
+
 void checkCharacters(const QString& text, const Place& place, Characters rule)
 {
+    if (passes(text, rule))
+        return;
     const QString what = rule == Characters::Name ? QStringLiteral("a name") : QStringLiteral("text");
     for (int i = 0; i < text.size(); ++i)
     {
@@ -552,10 +574,12 @@ Layout readLayout(const QJsonValue& value, const Place& place)
 
 void readStoryText(const QJsonValue& value, const Place& place, Story& story)
 {
+    // Each toString() converts the text anew from the parsed document: once per piece.
     if (value.isString())
     {
-        checkCharacters(value.toString(), place, Characters::StoryText);
-        story.appendVisible(value.toString());
+        const QString text = value.toString();
+        checkCharacters(text, place, Characters::StoryText);
+        story.appendVisible(text);
         return;
     }
     if (!value.isArray())
@@ -567,8 +591,9 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
         const QJsonValue piece = pieces.at(i);
         if (piece.isString())
         {
-            checkCharacters(piece.toString(), place.at(i), Characters::StoryText);
-            story.appendVisible(piece.toString());
+            const QString text = piece.toString();
+            checkCharacters(text, place.at(i), Characters::StoryText);
+            story.appendVisible(text);
             continue;
         }
         ObjectReader hidden(piece, place.at(i));
