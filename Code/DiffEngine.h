@@ -106,13 +106,14 @@ public:
     int Match_MaxBits = 32;
 
     // The path search keeps every step of its fronts, and so rebuilds its path directly, while they stay
-    // within this many bytes; past it, it keeps the last step of each front only, splits the problem where
-    // the fronts first overlap and searches both parts the same way, which gives a shortest edit script.
-    // Small enough that the process stays within a few MB of a plain file diff's.
+    // within this many bytes; past it, it runs both fronts again to their first overlap keeping only some of
+    // their steps, which gives a shortest edit script in bounded memory. Small enough that the process stays
+    // within a few MB of a plain file diff's.
     qint64 Diff_FrontBudget = 6LL * 1024 * 1024;
-    // A larger budget for larger texts, this many bytes per unit of both texts, up to 64 MB: a file diff's
-    // own tables grow with its input too, and a search that keeps its steps is the faster one.
-    short Diff_FrontBytesPerUnit = 24;
+    // What the search past that budget may keep: this many bytes per unit of both texts, up to 64 MB, and
+    // at least Diff_FrontBudget. Keeping more steps means searching less twice, but writing what is kept
+    // costs more than that saves on the texts measured (bench_diffengine), so by default it keeps no more.
+    short Diff_FrontBytesPerUnit = 0;
 
     DiffEngine() = default;
 

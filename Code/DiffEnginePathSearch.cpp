@@ -3,8 +3,14 @@
 
 #include <QElapsedTimer>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
+#include <memory>
 #include <vector>
 
 namespace TextDiff
@@ -115,34 +121,551 @@ inline bool reaches(const DiffEngine::FrontMap& other, int lastStep, int k, int 
     return step >= 0 && step >= std::abs(k) && other.step(step)[(k + step) / 2] >= lo;
 }
 
-// Appends an owned copy of units [from, from + count) of a text, joining it to the last diff when that has
-// the same operation. The texts of a split search are views into the caller's strings and must not leak
-// into the result.
-void appendOwned(QList<Diff>& diffs, Operation op, const QChar* from, int count)
+} // namespace
+
+namespace
+{
+
+struct PathRun
+{
+    Operation op;
+    int count;
+};
+
+using PathRuns = std::vector<PathRun>;
+
+void addRun(PathRuns& runs, Operation op, int count)
 {
     if (count <= 0)
     {
         return;
     }
-    if (!diffs.isEmpty() && diffs.last().operation == op)
+    if (!runs.empty() && runs.back().op == op)
     {
-        diffs.last().text.append(from, count);
+        runs.back().count += count;
     }
     else
     {
-        diffs.append(Diff(op, QString(from, count), false));
+        runs.push_back({op, count});
     }
+}
+
+// Turns runs of steps, in text order from (x, y), into diffs.
+QList<Diff> runsToDiffs(const PathRuns& runs, const QString& text1, const QString& text2, int x, int y)
+{
+    QList<Diff> diffs;
+    for (const PathRun& run : runs)
+    {
+        switch (run.op)
+        {
+        case DELETE:
+            appendDiff(diffs, DELETE, text1.mid(x, run.count));
+            x += run.count;
+            break;
+        case INSERT:
+            appendDiff(diffs, INSERT, text2.mid(y, run.count));
+            y += run.count;
+            break;
+        case EQUAL:
+            appendDiff(diffs, EQUAL, text1.mid(x, run.count));
+            x += run.count;
+            y += run.count;
+            break;
+        }
+    }
+    return diffs;
+}
+
+int commonPrefix(const QChar* a, int len1, const QChar* b, int len2)
+{
+    const int n = std::min(len1, len2);
+    int i = 0;
+    while (i < n && a[i] == b[i])
+    {
+        ++i;
+    }
+    return i;
+}
+
+int commonSuffix(const QChar* a, int len1, const QChar* b, int len2)
+{
+    const int n = std::min(len1, len2);
+    int i = 0;
+    while (i < n && a[len1 - 1 - i] == b[len2 - 1 - i])
+    {
+        ++i;
+    }
+    return i;
+}
+
+// The diagonals k = x - y that step d of a front covers: those within d of the front's first diagonal, of
+// the same parity as that diagonal plus d, and that cross the texts' rectangle at all (from -len2 to len1).
+struct StepRange
+{
+    int low;
+    int high;
+
+    bool holds(int k) const { return k >= low && k <= high; }
+};
+
+inline StepRange stepRange(int first, int d, int lowest, int highest)
+{
+    int low = first - d;
+    if (low < lowest)
+    {
+        low = lowest + ((lowest - low) & 1);
+    }
+    int high = first + d;
+    if (high > highest)
+    {
+        high = highest - ((high - highest) & 1);
+    }
+    return {low, high};
+}
+
+// The front values a step reads on a diagonal that the step before did not cover. With them the choice of
+// the further move needs no test for the ends of a step: the forward front takes the larger x of its two
+// neighbours (moving down from k + 1, or right from k - 1), the reverse front the smaller.
+constexpr int sNoForward = -1;
+constexpr int sNoReverse = std::numeric_limits<int>::max();
+
+inline int forwardEntry(int fromLeft, int fromAbove)
+{
+    return fromLeft < fromAbove ? fromAbove : fromLeft + 1;
+}
+
+inline int reverseEntry(int fromBelow, int fromRight)
+{
+    return fromBelow < fromRight ? fromBelow : fromRight - 1;
+}
+
+// The shortest edit script between two texts in memory that stays within a budget whatever the texts: a
+// forward front from the texts' start and a reverse front from their end advance one edit at a time, each
+// keeping its furthest point per diagonal in one array over all diagonals, until they first overlap on a
+// diagonal. At that overlap the forward front has used dF edits and the reverse one dB, and dF + dB is the
+// shortest count, because the fronts did not overlap one step earlier.
+//
+// Rebuilding the two halves of the path needs the fronts' earlier steps. The search keeps every s-th step of
+// each front, s doubling (and every other kept step dropped) whenever what it keeps passes the budget; a
+// path is rebuilt backwards from a kept step by searching again only the diagonals that can still reach the
+// path's next point, a triangle of s steps. So the whole search costs about as much as one run of both
+// fronts to their meeting, half of what splitting and searching both halves again costs. Only when s would
+// grow past sMaxStride, where that triangle itself would be large, does the search keep nothing, split at
+// the meeting and search both parts again.
+class MiddleSearch
+{
+public:
+    MiddleSearch(const QChar* a, int len1, const QChar* b, int len2, qint64 budgetBytes)
+        : mA(a), mB(b), mLen1(len1), mLen2(len2), mDelta(len1 - len2), mLowest(-len2), mHighest(len1),
+          mBudget(std::max<qint64>(budgetBytes / qint64(sizeof(int)), 0)),
+          mForwardStore(new int[size_t(len1) + size_t(len2) + 3]),
+          mReverseStore(new int[size_t(len1) + size_t(len2) + 3])
+    {
+        // Every step kept at once would be about a quarter of the square of the texts' length; the pool never
+        // needs more than that or the budget. Its pages are touched only as steps are kept.
+        const qint64 span = qint64(len1) + len2 + 2;
+        mPoolCapacity = std::min(mBudget, span * span / 2 + 2 * span);
+        mPool.reset(new int[size_t(mPoolCapacity)]);
+        // Diagonals -len2 - 1 to len1 + 1: the texts' own and a sentinel beyond each end.
+        mForward = mForwardStore.get() + len2 + 1;
+        mReverse = mReverseStore.get() + len2 + 1;
+    }
+
+    // What the search found: the forward and reverse halves of a shortest path, or, where it kept too little
+    // to rebuild them, a point on a shortest path at which to split.
+    struct Result
+    {
+        bool rebuilt = false;
+        PathRuns runs;
+        int splitX = 0;
+        int splitY = 0;
+        int splitEdits = 0;
+    };
+
+    // Runs the search on two texts that differ at both ends; false when the clock ran out first.
+    template <typename Expired> bool run(Result& result, Expired expired);
+
+private:
+    static constexpr int sMaxStride = 1024;
+
+    // A kept step of a front: its values on the diagonals low, low + 2, ..., in the pool from offset on.
+    struct Kept
+    {
+        bool forward;
+        int step;
+        int low;
+        int count;
+        qint64 offset;
+    };
+
+    void keep(bool forward, const int* front, int step, const StepRange& range);
+    void thin();
+    const Kept& keptBefore(bool forward, int t) const;
+    bool meet(bool forwardMoved, int d, int k, int entry, int x, Result& result);
+    // The edits of the forward front's path to point x on diagonal k of its step t, in reverse text order.
+    void walkForward(int t, int k, int x, PathRuns& runs) const;
+    // The edits of the reverse front's path from point x on diagonal k of its step t, in text order.
+    void walkReverse(int t, int k, int x, PathRuns& runs) const;
+    // Steps c to t - 1 of a front again, on the diagonals from which its step t's diagonal k can be reached.
+    void replay(bool forward, const Kept& from, int t, int k) const;
+
+    const QChar* mA;
+    const QChar* mB;
+    const int mLen1;
+    const int mLen2;
+    const int mDelta;
+    const int mLowest;
+    const int mHighest;
+    const qint64 mBudget;
+    std::unique_ptr<int[]> mForwardStore;
+    std::unique_ptr<int[]> mReverseStore;
+    int* mForward = nullptr;
+    int* mReverse = nullptr;
+    // The kept steps of both fronts in the order they were kept, their values one after the other in the
+    // pool, so that dropping steps only moves values down and the pool never holds more than the budget.
+    std::vector<Kept> mKept;
+    std::unique_ptr<int[]> mPool;
+    qint64 mPoolCapacity = 0;
+    qint64 mPoolUsed = 0;
+    int mStride = 1;
+    bool mKeeping = true;
+    // What replay computes: row j - c holds step j on every other diagonal of the replayed triangle.
+    mutable std::vector<int> mTable;
+    mutable int mTableWidth = 0;
+};
+
+template <typename Expired> bool MiddleSearch::run(Result& result, Expired expired)
+{
+    const bool odd = (mDelta & 1) != 0;
+    const QChar* a = mA;
+    const int len1 = mLen1;
+    const int len2 = mLen2;
+
+    // Step 0 of each front: the texts differ at both ends, so neither front moves along its first diagonal.
+    mForward[0] = 0;
+    mReverse[mDelta] = len1;
+    StepRange forwardRange{0, 0};
+    StepRange reverseRange{mDelta, mDelta};
+    keep(true, mForward, 0, forwardRange);
+    keep(false, mReverse, 0, reverseRange);
+
+    for (int d = 1;; ++d)
+    {
+        if (expired())
+        {
+            return false;
+        }
+
+        // Forward step d; with an odd delta it may meet the reverse front's step d - 1.
+        {
+            const StepRange range = stepRange(0, d, mLowest, mHighest);
+            int* front = mForward;
+            if (range.low - 1 < forwardRange.low)
+            {
+                front[range.low - 1] = sNoForward;
+            }
+            if (range.high + 1 > forwardRange.high)
+            {
+                front[range.high + 1] = sNoForward;
+            }
+            for (int k = range.low; k <= range.high; k += 2)
+            {
+                const int entry = forwardEntry(front[k - 1], front[k + 1]);
+                // b shifted so that the unit facing a[x] on this diagonal is bk[x].
+                const QChar* bk = mB - k;
+                const int end = std::min(len1, len2 + k);
+                int x = entry;
+                while (x < end && a[x] == bk[x])
+                {
+                    ++x;
+                }
+                front[k] = x;
+                if (odd && reverseRange.holds(k) && mReverse[k] <= x)
+                {
+                    return meet(true, d, k, entry, x, result);
+                }
+            }
+            forwardRange = range;
+            if (mKeeping && d % mStride == 0)
+            {
+                keep(true, front, d, range);
+            }
+        }
+
+        // Reverse step d; with an even delta it may meet the forward front's step d.
+        {
+            const StepRange range = stepRange(mDelta, d, mLowest, mHighest);
+            int* front = mReverse;
+            if (range.low - 1 < reverseRange.low)
+            {
+                front[range.low - 1] = sNoReverse;
+            }
+            if (range.high + 1 > reverseRange.high)
+            {
+                front[range.high + 1] = sNoReverse;
+            }
+            for (int k = range.low; k <= range.high; k += 2)
+            {
+                const int entry = reverseEntry(front[k - 1], front[k + 1]);
+                const QChar* bk = mB - k;
+                const int end = std::max(0, k);
+                int x = entry;
+                while (x > end && a[x - 1] == bk[x - 1])
+                {
+                    --x;
+                }
+                front[k] = x;
+                if (!odd && forwardRange.holds(k) && x <= mForward[k])
+                {
+                    return meet(false, d, k, entry, x, result);
+                }
+            }
+            reverseRange = range;
+            if (mKeeping && d % mStride == 0)
+            {
+                keep(false, front, d, range);
+            }
+        }
+    }
+}
+
+void MiddleSearch::keep(bool forward, const int* front, int step, const StepRange& range)
+{
+    const int count = (range.high - range.low) / 2 + 1;
+    while (mKeeping && mPoolUsed + count > mPoolCapacity)
+    {
+        thin();
+    }
+    if (!mKeeping || step % mStride != 0)
+    {
+        return;
+    }
+    int* values = mPool.get() + mPoolUsed;
+    for (int k = range.low, i = 0; k <= range.high; k += 2, ++i)
+    {
+        values[i] = front[k];
+    }
+    mKept.push_back({forward, step, range.low, count, mPoolUsed});
+    mPoolUsed += count;
+}
+
+void MiddleSearch::thin()
+{
+    mStride *= 2;
+    if (mStride > sMaxStride)
+    {
+        mKeeping = false;
+        mKept.clear();
+        mPool.reset();
+        mPoolUsed = 0;
+        return;
+    }
+    qint64 used = 0;
+    size_t kept = 0;
+    for (const Kept& k : mKept)
+    {
+        if (k.step % mStride == 0)
+        {
+            std::copy(mPool.get() + k.offset, mPool.get() + k.offset + k.count, mPool.get() + used);
+            mKept[kept++] = {k.forward, k.step, k.low, k.count, used};
+            used += k.count;
+        }
+    }
+    mKept.resize(kept);
+    mPoolUsed = used;
+}
+
+const MiddleSearch::Kept& MiddleSearch::keptBefore(bool forward, int t) const
+{
+    // Step 0 of each front is always kept.
+    auto kept = mKept.rbegin();
+    while (kept->forward != forward || kept->step > t - 1)
+    {
+        ++kept;
+    }
+    return *kept;
+}
+
+// The fronts overlap on diagonal k: the forward front's snake of this step runs from forwardEntry to
+// forwardEnd, the reverse one's from reverseEntry down to reverseEnd, and reverseEnd <= forwardEnd. A point
+// on both snakes lies on both paths, which together make a shortest path. Where the snakes do not share a
+// point, the forward front's furthest point still lies on a shortest path (along a diagonal the edits still
+// needed to reach the end never grow), and the search splits there.
+bool MiddleSearch::meet(bool forwardMoved, int d, int k, int entry, int x, Result& result)
+{
+    const int forwardStep = d;
+    const int reverseStep = forwardMoved ? d - 1 : d;
+    int forwardStart = 0;
+    int forwardEnd = 0;
+    int reverseStart = 0;
+    int reverseEnd = 0;
+    if (forwardMoved)
+    {
+        forwardStart = entry;
+        forwardEnd = x;
+        reverseStart = reverseStep == 0 ? mLen1 : reverseEntry(mReverse[k - 1], mReverse[k + 1]);
+        reverseEnd = mReverse[k];
+    }
+    else
+    {
+        forwardStart = forwardEntry(mForward[k - 1], mForward[k + 1]);
+        forwardEnd = mForward[k];
+        reverseStart = entry;
+        reverseEnd = x;
+    }
+    if (!mKeeping)
+    {
+        result.rebuilt = false;
+        result.splitX = forwardEnd;
+        result.splitY = forwardEnd - k;
+        result.splitEdits = forwardStep;
+        return true;
+    }
+    if (forwardStart <= reverseStart)
+    {
+        const int point = std::max(forwardStart, reverseEnd);
+        walkForward(forwardStep, k, point, result.runs);
+        std::reverse(result.runs.begin(), result.runs.end());
+        walkReverse(reverseStep, k, point, result.runs);
+        result.rebuilt = true;
+        return true;
+    }
+    // The forward half is rebuilt; the rest is searched again.
+    walkForward(forwardStep, k, forwardEnd, result.runs);
+    std::reverse(result.runs.begin(), result.runs.end());
+    result.rebuilt = false;
+    result.splitX = forwardEnd;
+    result.splitY = forwardEnd - k;
+    result.splitEdits = -1;
+    return true;
+}
+
+void MiddleSearch::replay(bool forward, const Kept& from, int t, int k) const
+{
+    // Row j - c holds step j on the diagonals k - (t - c) to k + (t - c) of its parity, diagonal q in column
+    // (q - left) / 2; a value the step does not have is the front's sentinel.
+    const int c = from.step;
+    const int n = t - c;
+    const int width = n + 2;
+    const int left = k - n - 1;
+    const int none = forward ? sNoForward : sNoReverse;
+    const int first = forward ? 0 : mDelta;
+    mTableWidth = width;
+    mTable.assign(size_t(n) * size_t(width), none);
+    {
+        const StepRange range = stepRange(first, c, mLowest, mHighest);
+        const int* values = mPool.get() + from.offset;
+        int* row = mTable.data();
+        for (int q = std::max(range.low, k - n); q <= std::min(range.high, k + n); q += 2)
+        {
+            row[(q - left) / 2] = values[(q - from.low) / 2];
+        }
+    }
+    const QChar* a = mA;
+    for (int j = c + 1; j < t; ++j)
+    {
+        const StepRange range = stepRange(first, j, mLowest, mHighest);
+        const int reach = t - j;
+        const int* previous = mTable.data() + size_t(j - 1 - c) * size_t(width);
+        int* row = mTable.data() + size_t(j - c) * size_t(width);
+        for (int q = std::max(range.low, k - reach); q <= std::min(range.high, k + reach); q += 2)
+        {
+            const QChar* bq = mB - q;
+            const int fromLow = previous[(q - 1 - left) / 2];
+            const int fromHigh = previous[(q + 1 - left) / 2];
+            int x = 0;
+            if (forward)
+            {
+                x = forwardEntry(fromLow, fromHigh);
+                const int end = std::min(mLen1, mLen2 + q);
+                while (x < end && a[x] == bq[x])
+                {
+                    ++x;
+                }
+            }
+            else
+            {
+                x = reverseEntry(fromLow, fromHigh);
+                const int end = std::max(0, q);
+                while (x > end && a[x - 1] == bq[x - 1])
+                {
+                    --x;
+                }
+            }
+            row[(q - left) / 2] = x;
+        }
+    }
+}
+
+void MiddleSearch::walkForward(int t, int k, int x, PathRuns& runs) const
+{
+    while (t > 0)
+    {
+        const Kept& kept = keptBefore(true, t);
+        replay(true, kept, t, k);
+        const int c = kept.step;
+        const int left = k - (t - c) - 1;
+        for (; t > c; --t)
+        {
+            const int* previous = mTable.data() + size_t(t - 1 - c) * size_t(mTableWidth);
+            const int fromLeft = previous[(k - 1 - left) / 2];
+            const int fromAbove = previous[(k + 1 - left) / 2];
+            const int entry = forwardEntry(fromLeft, fromAbove);
+            addRun(runs, EQUAL, x - entry);
+            if (fromLeft < fromAbove)
+            {
+                addRun(runs, INSERT, 1);
+                ++k;
+                x = fromAbove;
+            }
+            else
+            {
+                addRun(runs, DELETE, 1);
+                --k;
+                x = fromLeft;
+            }
+        }
+    }
+    addRun(runs, EQUAL, x);
+}
+
+void MiddleSearch::walkReverse(int t, int k, int x, PathRuns& runs) const
+{
+    while (t > 0)
+    {
+        const Kept& kept = keptBefore(false, t);
+        replay(false, kept, t, k);
+        const int c = kept.step;
+        const int left = k - (t - c) - 1;
+        for (; t > c; --t)
+        {
+            const int* previous = mTable.data() + size_t(t - 1 - c) * size_t(mTableWidth);
+            const int fromBelow = previous[(k - 1 - left) / 2];
+            const int fromRight = previous[(k + 1 - left) / 2];
+            const int entry = reverseEntry(fromBelow, fromRight);
+            addRun(runs, EQUAL, entry - x);
+            if (fromBelow < fromRight)
+            {
+                addRun(runs, INSERT, 1);
+                --k;
+                x = fromBelow;
+            }
+            else
+            {
+                addRun(runs, DELETE, 1);
+                ++k;
+                x = fromRight;
+            }
+        }
+    }
+    addRun(runs, EQUAL, mLen1 - x);
 }
 
 } // namespace
 
-// One path search of diff_map, with the settings and clock of that call. Both fronts run as the stored
-// search does; while their steps fit the budget a meeting gives the whole path. Past the budget only the last
-// step of each front is kept, and the first overlap of the fronts on a diagonal splits the texts in two: the
-// forward front reached that point with dF edits, and along a diagonal the edits still needed to reach the
-// end never grow, so the rest takes at most the reverse front's dB; dF + dB is the shortest count because
-// the fronts did not overlap one step earlier. Each part is searched again the same way, keeping only the
-// last steps, so the result is a shortest edit script in memory linear in the texts.
+// One path search of diff_map, with the settings and clock of that call. It runs the search that keeps
+// every step of both fronts while those stay within the budget, and past it the middle search above, which
+// keeps a bounded share of its steps and always finds a shortest path.
 class DiffEngine::PathSearch
 {
 public:
@@ -156,28 +679,27 @@ public:
     QList<Diff> map(const QString& text1, const QString& text2)
     {
         QList<Diff> path;
-        Split split;
-        End end = search(text1, text2, true, path, split);
-        if (end == End::Restart)
+        switch (search(text1, text2, path))
         {
-            end = search(text1, text2, false, path, split);
-        }
-        if (end == End::Path)
-        {
+        case End::Path:
             return path;
+        case End::OverBudget:
+#if defined(__GLIBC__)
+            // The stored steps, freed in many small blocks, stay in the heap; give their pages back before
+            // the middle search takes a pool of its own, or the process would hold both.
+            malloc_trim(0);
+#endif
+            break;
+        case End::TimedOut:
+        case End::NoPath:
+            return QList<Diff>();
         }
-        if (end != End::Split)
+        PathRuns runs;
+        if (!solve(text1.constData(), text1.length(), text2.constData(), text2.length(), runs))
         {
             return QList<Diff>();
         }
-        QList<Diff> diffs;
-        if (!solve(text1.constData(), split.x, text2.constData(), split.y, diffs) ||
-            !solve(text1.constData() + split.x, text1.length() - split.x, text2.constData() + split.y,
-                   text2.length() - split.y, diffs))
-        {
-            return QList<Diff>();
-        }
-        return diffs;
+        return runsToDiffs(runs, text1, text2, 0, 0);
     }
 
 private:
@@ -186,27 +708,28 @@ private:
     enum class End
     {
         Path,
-        Split,
-        // The stored steps show an overlap that the stored search did not take: search again from the start
-        // with the last steps only.
-        Restart,
+        OverBudget,
         TimedOut,
         NoPath
     };
 
-    struct Split
+    bool expired() const
     {
-        int x = 0;
-        int y = 0;
-    };
+        return mLimitMs >= 0 && mClock.elapsed() > mLimitMs;
+    }
 
-    bool expired() const { return mLimitMs >= 0 && mClock.elapsed() > mLimitMs; }
+    qint64 budget(int len1, int len2) const
+    {
+        const qint64 scaled =
+            std::min(qint64(mEngine.Diff_FrontBytesPerUnit) * (qint64(len1) + len2), sMaxScaledBudget);
+        return std::max(mEngine.Diff_FrontBudget, scaled);
+    }
 
-    // A part of a split search: trims what both texts share at their ends, then searches the rest.
-    bool solve(const QChar* a, int len1, const QChar* b, int len2, QList<Diff>& diffs)
+    // The shortest edit script of two texts, as runs appended in text order; false on a time-out.
+    bool solve(const QChar* a, int len1, const QChar* b, int len2, PathRuns& runs)
     {
         const int prefix = commonPrefix(a, len1, b, len2);
-        appendOwned(diffs, EQUAL, a, prefix);
+        addRun(runs, EQUAL, prefix);
         a += prefix;
         b += prefix;
         len1 -= prefix;
@@ -216,123 +739,52 @@ private:
         len2 -= suffix;
         if (len1 == 0 || len2 == 0)
         {
-            appendOwned(diffs, DELETE, a, len1);
-            appendOwned(diffs, INSERT, b, len2);
+            addRun(runs, DELETE, len1);
+            addRun(runs, INSERT, len2);
         }
         else
         {
-            const QString text1 = QString::fromRawData(a, len1);
-            const QString text2 = QString::fromRawData(b, len2);
-            // The parts keep only the last steps: a meeting of stored fronts is not always on a shortest
-            // path, a first overlap is. Below the dual threshold the forward front alone runs, stored, and
-            // the first path to reach the end is a shortest one.
-            QList<Diff> path;
-            Split split;
-            switch (search(text1, text2, false, path, split))
+            // The search and what it keeps go before the parts are searched.
+            MiddleSearch::Result found;
+            if (!MiddleSearch(a, len1, b, len2, budget(len1, len2))
+                     .run(found, [this]() { return expired(); }))
             {
-            case End::Path:
-                for (const Diff& diff : qAsConst(path))
+                return false;
+            }
+            if (found.rebuilt)
+            {
+                runs.insert(runs.end(), found.runs.begin(), found.runs.end());
+            }
+            else
+            {
+                if (found.splitEdits < 0)
                 {
-                    appendOwned(diffs, diff.operation, diff.text.constData(), diff.text.length());
+                    runs.insert(runs.end(), found.runs.begin(), found.runs.end());
                 }
-                break;
-            case End::Split:
-                if (!solve(a, split.x, b, split.y, diffs) ||
-                    !solve(a + split.x, len1 - split.x, b + split.y, len2 - split.y, diffs))
+                else if (!solve(a, found.splitX, b, found.splitY, runs))
                 {
                     return false;
                 }
-                break;
-            case End::NoPath:
-                // Nothing in common: replacing all is the shortest script.
-                appendOwned(diffs, DELETE, a, len1);
-                appendOwned(diffs, INSERT, b, len2);
-                break;
-            case End::Restart:
-            case End::TimedOut:
-                return false;
+                if (!solve(a + found.splitX, len1 - found.splitX, b + found.splitY, len2 - found.splitY,
+                           runs))
+                {
+                    return false;
+                }
             }
         }
-        appendOwned(diffs, EQUAL, a + len1, suffix);
+        addRun(runs, EQUAL, suffix);
         return true;
     }
 
-    static int commonPrefix(const QChar* a, int len1, const QChar* b, int len2)
-    {
-        const int n = std::min(len1, len2);
-        int i = 0;
-        while (i < n && a[i] == b[i])
-        {
-            ++i;
-        }
-        return i;
-    }
-
-    static int commonSuffix(const QChar* a, int len1, const QChar* b, int len2)
-    {
-        const int n = std::min(len1, len2);
-        int i = 0;
-        while (i < n && a[len1 - 1 - i] == b[len2 - 1 - i])
-        {
-            ++i;
-        }
-        return i;
-    }
-
-    // Whether the fronts, as stored up to step d - 1, already overlap on a diagonal: forward step s against
-    // reverse step s - 1 when the total length is odd, reverse step s against forward step s when it is
-    // even. An overlap on a diagonal persists two steps later, so the last two steps tell.
-    static bool overlapsSoFar(const FrontMap& map1, const FrontMap& map2, int d, int len1, int delta,
-                              bool front)
-    {
-        for (int s = std::max(d - 2, 1); s <= d - 1; ++s)
-        {
-            for (int k = -s; k <= s; k += 2)
-            {
-                const int other = delta - k;
-                if (front)
-                {
-                    if (std::abs(other) <= s - 1 && map1.furthest(s, k) + map2.furthest(s - 1, other) >= len1)
-                    {
-                        return true;
-                    }
-                }
-                else if (std::abs(other) <= s && map2.furthest(s, k) + map1.furthest(s, other) >= len1)
-                {
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
-
-    static int* stepBuffer(std::vector<int>& buffer, int d)
-    {
-        if (buffer.size() < size_t(d + 1))
-        {
-            buffer.resize(size_t(2 * (d + 1)));
-        }
-        return buffer.data();
-    }
-
-    End search(const QString& text1, const QString& text2, bool storeSteps, QList<Diff>& path, Split& split);
-    // The search with the last step of each front only, from step firstStep, the fronts' steps
-    // firstStep - 1 being in mForward and mReverse. Ends with a split (or on the clock).
-    End bisect(const QChar* a, int len1, const QChar* b, int len2, int firstStep, Split& split);
+    End search(const QString& text1, const QString& text2, QList<Diff>& path);
 
     DiffEngine& mEngine;
     QElapsedTimer mClock;
     qint64 mLimitMs = -1;
-    // The last and the next step of each front once the search keeps no more than those; shared by the
-    // searches of all parts, which run one after the other.
-    std::vector<int> mForward;
-    std::vector<int> mForwardNext;
-    std::vector<int> mReverse;
-    std::vector<int> mReverseNext;
 };
 
 DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1, const QString& text2,
-                                                           bool storeSteps, QList<Diff>& path, Split& split)
+                                                           QList<Diff>& path)
 {
     const int len1 = text1.length();
     const int len2 = text2.length();
@@ -344,14 +796,7 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     const QChar* a = text1.constData();
     const QChar* b = text2.constData();
 
-    // A split needs both fronts; a search below the dual threshold is small enough to store whole.
-    if (doubleEnd && !storeSteps)
-    {
-        return bisect(a, len1, b, len2, 0, split);
-    }
-    const qint64 scaled =
-        std::min(qint64(mEngine.Diff_FrontBytesPerUnit) * (qint64(len1) + len2), sMaxScaledBudget);
-    const qint64 budget = std::max(mEngine.Diff_FrontBudget, scaled);
+    const qint64 budget = mEngine.Diff_FrontBudget;
     FrontMap map1;
     FrontMap map2;
     qint64 work = 0;
@@ -368,15 +813,7 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
         if (doubleEnd && d >= 2 &&
             map1.storedBytes() + map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 > budget)
         {
-            if (overlapsSoFar(map1, map2, d, len1, delta, front))
-            {
-                return End::Restart;
-            }
-            std::copy(map1.step(d - 1), map1.step(d - 1) + d, stepBuffer(mForward, d - 1));
-            std::copy(map2.step(d - 1), map2.step(d - 1) + d, stepBuffer(mReverse, d - 1));
-            map1 = FrontMap();
-            map2 = FrontMap();
-            return bisect(a, len1, b, len2, d, split);
+            return End::OverBudget;
         }
 
         // Forward front.
@@ -483,143 +920,10 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     return End::NoPath;
 }
 
-DiffEngine::PathSearch::End DiffEngine::PathSearch::bisect(const QChar* a, int len1, const QChar* b, int len2,
-                                                           int firstStep, Split& split)
-{
-    const bool front = (len1 + len2) % 2 == 1;
-    const int delta = len1 - len2;
-    for (int d = firstStep;; ++d)
-    {
-        if (expired())
-        {
-            return End::TimedOut;
-        }
-
-        // Forward front from its step d - 1; with an odd total it meets the reverse front's step d - 1.
-        {
-            int* next = stepBuffer(mForwardNext, d);
-            const int* previous = mForward.data();
-            const int* other = mReverse.data();
-            // Diagonals whose reverse counterpart delta - k lies within that step.
-            const int lowMeet = front ? delta - (d - 1) : 1;
-            const int highMeet = front ? delta + (d - 1) : 0;
-            for (int k = -d, index = 0; k <= d; k += 2, ++index)
-            {
-                // The further of the two moves onto diagonal k; on a tie both reach the same point, and only
-                // the point matters here.
-                const int x0 = d == 0    ? 0
-                               : k == -d ? previous[index]
-                               : k == d  ? previous[index - 1] + 1
-                                         : std::max(previous[index - 1] + 1, previous[index]);
-                int x = x0;
-                int y = x - k;
-                const int room = std::min(len1 - x, len2 - y);
-                int run = 0;
-                while (run < room && a[x + run] == b[y + run])
-                {
-                    ++run;
-                }
-                x += run;
-                if (k >= lowMeet && k <= highMeet && x + other[(delta - k + d - 1) / 2] >= len1)
-                {
-                    split = {x, x - k};
-                    return End::Split;
-                }
-                next[index] = x;
-            }
-            mForward.swap(mForwardNext);
-        }
-
-        // Reverse front, x and y counted from the ends; with an even total it meets the forward step d.
-        {
-            int* next = stepBuffer(mReverseNext, d);
-            const int* previous = mReverse.data();
-            const int* other = mForward.data();
-            const int lowMeet = front ? 1 : delta - d;
-            const int highMeet = front ? 0 : delta + d;
-            const QChar* endA = a + len1 - 1;
-            const QChar* endB = b + len2 - 1;
-            for (int k = -d, index = 0; k <= d; k += 2, ++index)
-            {
-                const int x0 = d == 0    ? 0
-                               : k == -d ? previous[index]
-                               : k == d  ? previous[index - 1] + 1
-                                         : std::max(previous[index - 1] + 1, previous[index]);
-                int x = x0;
-                int y = x - k;
-                const int room = std::min(len1 - x, len2 - y);
-                int run = 0;
-                while (run < room && endA[-x - run] == endB[-y - run])
-                {
-                    ++run;
-                }
-                x += run;
-                if (k >= lowMeet && k <= highMeet && x + other[(delta - k + d) / 2] >= len1)
-                {
-                    split = {len1 - x, len2 - (x - k)};
-                    return End::Split;
-                }
-                next[index] = x;
-            }
-            mReverse.swap(mReverseNext);
-        }
-    }
-}
-
 QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)
 {
     return PathSearch(*this).map(text1, text2);
 }
-
-namespace
-{
-
-struct PathRun
-{
-    Operation op;
-    int count;
-};
-
-void addStep(std::vector<PathRun>& runs, Operation op)
-{
-    if (!runs.empty() && runs.back().op == op)
-    {
-        ++runs.back().count;
-    }
-    else
-    {
-        runs.push_back({op, 1});
-    }
-}
-
-// Turns runs of steps, in text order from (x, y), into diffs.
-QList<Diff> runsToDiffs(const std::vector<PathRun>& runs, const QString& text1, const QString& text2, int x,
-                        int y)
-{
-    QList<Diff> diffs;
-    for (const PathRun& run : runs)
-    {
-        switch (run.op)
-        {
-        case DELETE:
-            appendDiff(diffs, DELETE, text1.mid(x, run.count));
-            x += run.count;
-            break;
-        case INSERT:
-            appendDiff(diffs, INSERT, text2.mid(y, run.count));
-            y += run.count;
-            break;
-        case EQUAL:
-            appendDiff(diffs, EQUAL, text1.mid(x, run.count));
-            x += run.count;
-            y += run.count;
-            break;
-        }
-    }
-    return diffs;
-}
-
-} // namespace
 
 QList<Diff> DiffEngine::diff_path1(const FrontMap& v_map, const QString& text1, const QString& text2)
 {
@@ -633,13 +937,13 @@ QList<Diff> DiffEngine::diff_path1(const FrontMap& v_map, const QString& text1, 
             if (v_map.contains(d, x - 1, y))
             {
                 --x;
-                addStep(runs, DELETE);
+                addRun(runs, DELETE, 1);
                 break;
             }
             if (v_map.contains(d, x, y - 1))
             {
                 --y;
-                addStep(runs, INSERT);
+                addRun(runs, INSERT, 1);
                 break;
             }
             --x;
@@ -648,7 +952,7 @@ QList<Diff> DiffEngine::diff_path1(const FrontMap& v_map, const QString& text1, 
             {
                 throw "No diagonal.  Can't happen. (diff_path1)";
             }
-            addStep(runs, EQUAL);
+            addRun(runs, EQUAL, 1);
         }
     }
     std::reverse(runs.begin(), runs.end());
@@ -669,13 +973,13 @@ QList<Diff> DiffEngine::diff_path2(const FrontMap& v_map, const QString& text1, 
             if (v_map.contains(d, x - 1, y))
             {
                 --x;
-                addStep(runs, DELETE);
+                addRun(runs, DELETE, 1);
                 break;
             }
             if (v_map.contains(d, x, y - 1))
             {
                 --y;
-                addStep(runs, INSERT);
+                addRun(runs, INSERT, 1);
                 break;
             }
             --x;
@@ -684,7 +988,7 @@ QList<Diff> DiffEngine::diff_path2(const FrontMap& v_map, const QString& text1, 
             {
                 throw "No diagonal.  Can't happen. (diff_path2)";
             }
-            addStep(runs, EQUAL);
+            addRun(runs, EQUAL, 1);
         }
     }
     return runsToDiffs(runs, text1, text2, 0, 0);

@@ -33,7 +33,7 @@ class NodeDifferVisitor;
 class ProjectTreeNodeBase : public CompositeTreeNode
 {
 public:
-    ProjectTreeNodeBase() : mId(QUuid::createUuid()) {}
+    ProjectTreeNodeBase() : mId(NewId()) {}
     ~ProjectTreeNodeBase() override = default;
 
     virtual QVariant Data(int column) const = 0;
@@ -49,6 +49,13 @@ public:
     virtual int Row() const;
 
     const QUuid mId;
+
+private:
+    // A random (version 4) id. QUuid::createUuid() asks the system's source
+    // of randomness for every id, microseconds each, and a large comparison
+    // has hundreds of thousands of nodes; these come from a generator seeded
+    // once from it.
+    static QUuid NewId();
 };
 
 // A pair of entities of one kind, left and right, with the pair's status.

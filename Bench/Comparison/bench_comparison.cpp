@@ -231,7 +231,7 @@ int Scale(const QStringList& args, int runs)
         "--boxes 20\n--stories 2*PAGES --story-length 2000 --assets 111 --edit-rate 0.1 --seed 1), "
         "%d runs of each\nside, alternating: %s LEFT RIGHT (open both, tree, Fast pass, report, "
         "tear-down) and diff -u\nLEFT RIGHT, each a fresh process; medians of wall time and of "
-        "its own peak memory (wait4); cpu: user + system time of the process.\n\n",
+        "its own peak memory (VmHWM at its exit); cpu: user + system time of the process.\n\n",
         runs, qPrintable(QFileInfo(compare).fileName()));
     std::printf("%7s %9s %10s %8s %9s %10s %8s %9s %8s %7s %8s %8s\n", "pages", "file MB", "compare s",
                 "cpu s", "peak MB", "diff -u s", "cpu s", "diff MB", "time x", "cpu x", "mem/file", "growth");

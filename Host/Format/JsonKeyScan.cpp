@@ -1,5 +1,6 @@
 #include "JsonKeyScan.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct Key
     int mStart;
     int mLength;
     bool mEscaped;
+    // Of the raw bytes: keys without escapes whose hashes differ differ.
+    uint32_t mHash;
 };
 
 struct Frame
@@ -45,23 +48,55 @@ int hexDigit(char c)
 }
 
 // Moves pos past the string whose opening quote it is at; false when the
-// string does not end.
+// string does not end. Story texts make up most of a file: the closing quote
+// is looked for with memchr, and a quote is escaped when an odd number of
+// backslashes stands before it.
 bool skipString(const char* data, int size, int& pos, bool* escaped)
+{
+    const int start = pos + 1;
+    int from = start;
+    while (true)
+    {
+        const void* quote = std::memchr(data + from, '"', size_t(size - from));
+        if (!quote)
+            return false;
+        const int at = int(static_cast<const char*>(quote) - data);
+        int backslashes = 0;
+        while (at - backslashes - 1 >= start && data[at - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0)
+        {
+            *escaped = std::memchr(data + start, '\\', size_t(at - start)) != nullptr;
+            pos = at + 1;
+            return true;
+        }
+        from = at + 1;
+    }
+}
+
+// skipString for a key, which also hashes the key's raw bytes (FNV-1a).
+bool skipKey(const char* data, int size, int& pos, bool* escaped, uint32_t* hash)
 {
     ++pos;
     *escaped = false;
+    uint32_t h = 2166136261u;
     while (pos < size && data[pos] != '"')
     {
         if (data[pos] == '\\')
         {
             *escaped = true;
+            h = (h ^ uchar(data[pos])) * 16777619u;
             ++pos;
+            if (pos >= size)
+                break;
         }
+        h = (h ^ uchar(data[pos])) * 16777619u;
         ++pos;
     }
     if (pos >= size)
         return false;
     ++pos;
+    *hash = h;
     return true;
 }
 
@@ -146,7 +181,7 @@ bool sameBytes(const char* data, const Key& a, const Key& b)
 bool sameKey(const char* data, const Key& a, const Key& b)
 {
     if (!a.mEscaped && !b.mEscaped)
-        return sameBytes(data, a, b);
+        return a.mHash == b.mHash && sameBytes(data, a, b);
     QString first;
     QString second;
     // A key that cannot be decoded makes the parser refuse the file anyway.
@@ -192,7 +227,22 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
     // Raw bytes: this runs over every file before it is parsed.
     const char* text = data.constData();
     const int size = data.size();
-    std::vector<Frame> stack;
+    // Frames are kept when popped, so that the key lists of deeper objects keep
+    // their room from one object to the next; depth counts the frames in use.
+    std::vector<Frame> frames;
+    size_t depth = 0;
+    auto push = [&](bool object)
+    {
+        if (depth == frames.size())
+            frames.push_back({object, {}, 0});
+        else
+        {
+            frames[depth].mObject = object;
+            frames[depth].mKeys.clear();
+            frames[depth].mIndex = 0;
+        }
+        ++depth;
+    };
     Want want = Want::Value;
     // QJsonDocument skips a byte order mark.
     int pos = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
@@ -211,14 +261,14 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             if (want == Want::ValueOrClose && c == ']')
             {
                 ++pos;
-                stack.pop_back();
+                --depth;
             }
             else if (c == '{' || c == '[')
             {
-                if (stack.size() >= sMaxDepth)
+                if (depth >= sMaxDepth)
                     return false;
                 ++pos;
-                stack.push_back({c == '{', {}, 0});
+                push(c == '{');
                 want = c == '{' ? Want::KeyOrClose : Want::ValueOrClose;
                 continue;
             }
@@ -237,7 +287,7 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             }
             else
                 return false;
-            if (stack.empty())
+            if (depth == 0)
                 return false; // one value read: the rest is the parser's
             want = Want::CommaOrClose;
             break;
@@ -247,8 +297,8 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             if (want == Want::KeyOrClose && c == '}')
             {
                 ++pos;
-                stack.pop_back();
-                if (stack.empty())
+                --depth;
+                if (depth == 0)
                     return false;
                 want = Want::CommaOrClose;
                 break;
@@ -256,16 +306,18 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             if (c != '"')
                 return false;
             const int keyOffset = pos;
-            if (!skipString(text, size, pos, &escaped))
+            uint32_t hash = 0;
+            if (!skipKey(text, size, pos, &escaped, &hash))
                 return false;
-            const Key key{keyOffset + 1, pos - keyOffset - 2, escaped};
-            Frame& frame = stack.back();
+            const Key key{keyOffset + 1, pos - keyOffset - 2, escaped, hash};
+            Frame& frame = frames[depth - 1];
             for (const Key& other : frame.mKeys)
             {
                 if (sameKey(text, other, key))
                 {
                     decodeKey(text, key, &found->mKey);
-                    found->mPlace = placeOf(text, stack);
+                    frames.resize(depth);
+                    found->mPlace = placeOf(text, frames);
                     found->mOffset = keyOffset;
                     return true;
                 }
@@ -282,7 +334,7 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             break;
         case Want::CommaOrClose:
         {
-            Frame& frame = stack.back();
+            Frame& frame = frames[depth - 1];
             ++pos;
             if (c == ',')
             {
@@ -291,8 +343,8 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
             }
             else if (c == (frame.mObject ? '}' : ']'))
             {
-                stack.pop_back();
-                if (stack.empty())
+                --depth;
+                if (depth == 0)
                     return false;
             }
             else

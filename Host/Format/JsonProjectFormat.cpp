@@ -159,8 +159,30 @@ enum class Characters
     StoryText
 };
 
+// Whether text holds nothing the rule refuses and no surrogate at all (pairs
+// are told from halves below): most text, passed in one tight loop.
+bool passes(const QString& text, Characters rule)
+{
+    for (const QChar c : text)
+    {
+        const ushort u = c.unicode();
+        if (u >= 0xD800 && u <= 0xDFFF)
+            return false;
+        if (rule == Characters::StoryText)
+        {
+            if (u == Story::sMarker)
+                return false;
+        }
+        else if (isControl(u) && (rule == Characters::Name || (u != '\t' && u != '\n' && u != '\r')))
+            return false;
+    }
+    return true;
+}
+
 void checkCharacters(const QString& text, const Place& place, Characters rule)
 {
+    if (passes(text, rule))
+        return;
     const QString what = rule == Characters::Name ? QStringLiteral("a name") : QStringLiteral("text");
     for (int i = 0; i < text.size(); ++i)
     {
@@ -214,13 +236,21 @@ public:
     // Call after reading every member.
     void finish(std::initializer_list<const char*> known) const
     {
+        // Keys are unique: when every key of the object is a known one, the
+        // object has no other, and no key needs to be made a string.
+        int present = 0;
+        for (const char* key : known)
+            present += mObject.contains(QLatin1String(key)) ? 1 : 0;
+        if (present == mObject.size())
+            return;
         for (auto it = mObject.begin(); it != mObject.end(); ++it)
         {
+            const QString name = it.key();
             bool found = false;
             for (const char* key : known)
-                found = found || it.key() == QLatin1String(key);
+                found = found || name == QLatin1String(key);
             if (!found)
-                fail(mPlace, QStringLiteral("unknown key %1").arg(quoted(it.key())));
+                fail(mPlace, QStringLiteral("unknown key %1").arg(quoted(name)));
         }
     }
 
@@ -332,19 +362,23 @@ QStringList readStrings(const QJsonArray& array, const Place& place)
 }
 
 void readProperties(const QJsonValue& value, const Place& place, const std::vector<PropertyInfo>& table,
-                    const Box& box, std::map<int32_t, int32_t>& properties)
+                    const Box& box, PropertyMap& properties)
 {
     ObjectReader reader(value, place);
     std::vector<const char*> known;
+    known.reserve(table.size());
+    properties.reserve(table.size());
+    int present = 0;
     for (const PropertyInfo& info : table)
     {
         if (!info.appliesTo(box))
             continue;
         known.push_back(info.mKey);
         int32_t result = info.mDefault;
-        if (reader.has(info.mKey))
+        const QJsonValue v = reader.value(info.mKey, false);
+        if (!v.isUndefined())
         {
-            const QJsonValue v = reader.value(info.mKey);
+            ++present;
             const Place here = place.child(info.mKey);
             switch (info.mKind)
             {
@@ -375,15 +409,19 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
         properties[info.mLabel] = result;
     }
     // Keys that belong to another kind of box are as wrong as unknown ones.
+    // Keys are unique: when every key is a known one there is no other.
     const QJsonObject object = value.toObject();
+    if (present == object.size())
+        return;
     for (auto it = object.begin(); it != object.end(); ++it)
     {
+        const QString name = it.key();
         bool found = false;
         for (const char* key : known)
-            found = found || it.key() == QLatin1String(key);
+            found = found || name == QLatin1String(key);
         if (!found)
             fail(place, QStringLiteral("no property %1 for a box of kind %2")
-                            .arg(quoted(it.key()), QLatin1String(kindName(box.mKind))));
+                            .arg(quoted(name), QLatin1String(kindName(box.mKind))));
     }
 }
 
@@ -536,10 +574,12 @@ Layout readLayout(const QJsonValue& value, const Place& place)
 
 void readStoryText(const QJsonValue& value, const Place& place, Story& story)
 {
+    // Each toString() converts the text anew from the parsed document: once per piece.
     if (value.isString())
     {
-        checkCharacters(value.toString(), place, Characters::StoryText);
-        story.appendVisible(value.toString());
+        const QString text = value.toString();
+        checkCharacters(text, place, Characters::StoryText);
+        story.appendVisible(text);
         return;
     }
     if (!value.isArray())
@@ -551,8 +591,9 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
         const QJsonValue piece = pieces.at(i);
         if (piece.isString())
         {
-            checkCharacters(piece.toString(), place.at(i), Characters::StoryText);
-            story.appendVisible(piece.toString());
+            const QString text = piece.toString();
+            checkCharacters(text, place.at(i), Characters::StoryText);
+            story.appendVisible(text);
             continue;
         }
         ObjectReader hidden(piece, place.at(i));
@@ -742,7 +783,7 @@ QString lineAndColumn(const QByteArray& data, int offset)
 }
 
 JsonNode writeProperties(const std::vector<PropertyInfo>& table, const Box& box,
-                         const std::map<int32_t, int32_t>& properties)
+                         const PropertyMap& properties)
 {
     JsonNode node = JsonNode::object();
     for (const PropertyInfo& info : table)
@@ -833,8 +874,11 @@ bool JsonProjectFormat::recognise(const QByteArray& head, XTFourCC* fileType) co
     return true;
 }
 
-bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Project& project,
-                              QString* error) const
+namespace
+{
+
+bool parseJson(const QByteArray& data, QByteArray* release, const QString& place, Project& project,
+               QString* error)
 {
     RepeatedKey repeated;
     if (findRepeatedKey(data, &repeated))
@@ -852,6 +896,9 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
                      .arg(place, lineAndColumn(data, parseError.offset), parseError.errorString());
         return false;
     }
+    // From here on messages name places in the document, not offsets.
+    if (release)
+        *release = QByteArray();
     try
     {
         const Place root{nullptr, nullptr, -1};
@@ -861,9 +908,10 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
         if (reader.string("format") != QLatin1String(sFormatMarker))
             fail(root.child("format"), QStringLiteral("not a project file of this host"));
         const qint64 version = reader.integer("version", 1, std::numeric_limits<int32_t>::max());
-        if (version > sVersion)
-            fail(root.child("version"),
-                 QStringLiteral("version %1 is newer than this host reads (%2)").arg(version).arg(sVersion));
+        if (version > JsonProjectFormat::sVersion)
+            fail(root.child("version"), QStringLiteral("version %1 is newer than this host reads (%2)")
+                                            .arg(version)
+                                            .arg(JsonProjectFormat::sVersion));
         Project loaded;
         const QString type = reader.string("fileType");
         if (type == QLatin1String("XPRJ"))
@@ -909,6 +957,21 @@ bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Proj
                      : QStringLiteral("%1: %2: %3").arg(place, escaped(e.mPlace, false), message);
         return false;
     }
+}
+
+} // namespace
+
+bool JsonProjectFormat::parse(const QByteArray& data, const QString& place, Project& project,
+                              QString* error) const
+{
+    return parseJson(data, nullptr, place, project, error);
+}
+
+bool JsonProjectFormat::parseOwned(QByteArray&& data, const QString& place, Project& project,
+                                   QString* error) const
+{
+    QByteArray owned = std::move(data);
+    return parseJson(owned, &owned, place, project, error);
 }
 
 QByteArray JsonProjectFormat::serialize(const Project& project) const

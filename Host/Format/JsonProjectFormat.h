@@ -16,6 +16,10 @@ public:
     bool recognise(const QByteArray& head, XTFourCC* fileType) const override;
     [[nodiscard]] bool parse(const QByteArray& data, const QString& place, Project& project,
                              QString* error) const override;
+    // Releases the bytes once they are parsed, before the project is built
+    // from them: of a large file they are a good part of the memory.
+    [[nodiscard]] bool parseOwned(QByteArray&& data, const QString& place, Project& project,
+                                  QString* error) const override;
     QByteArray serialize(const Project& project) const override;
 };
 

@@ -62,7 +62,7 @@ bool ProjectFormat::load(const QString& path, Project& project, QString* error) 
         data.append(piece, int(count));
     }
     Project loaded;
-    if (!parse(data, path, loaded, error))
+    if (!parseOwned(std::move(data), path, loaded, error))
         return false;
     project = std::move(loaded);
     return true;

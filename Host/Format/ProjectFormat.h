@@ -35,6 +35,13 @@ public:
     // can write all of it. save() refuses such a project and leaves the file
     // as it was rather than write it without that part.
     virtual QString unwritable(const Project& project) const;
+    // What load() calls with the bytes it read, which the format may release
+    // as soon as it no longer needs them; the same as parse() by default.
+    [[nodiscard]] virtual bool parseOwned(QByteArray&& data, const QString& place, Project& project,
+                                          QString* error) const
+    {
+        return parse(data, place, project, error);
+    }
 
     // Loads a file: size limit, reading, parsing. On failure `project` is left
     // as it was and *error names the file and the place.

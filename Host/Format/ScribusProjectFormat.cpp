@@ -1544,7 +1544,7 @@ void applyBox(XmlNode& node, const Box& before, const Box& box)
         set("HEIGHT", fromFixed(height));
     if (box.mColor != before.mColor)
         node.setAttr(QStringLiteral("PCOLOR"), box.mColor.isEmpty() ? QStringLiteral("None") : box.mColor);
-    auto property = [&](const std::map<int32_t, int32_t>& map, int32_t label)
+    auto property = [&](const PropertyMap& map, int32_t label)
     {
         auto found = map.find(label);
         return found == map.end() ? 0 : found->second;

@@ -400,6 +400,11 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("a repeated key written with an unknown escape")
         << edit("\"text\": \"Welcome\"", "\"te\\xt\": \"Welcome\", \"text\": \"Hi\"")
         << "stories[1]: the key \"text\" is repeated";
+    // The scan finds a string's end by its quote: an escaped quote inside does not end it, a quote after an
+    // escaped backslash does.
+    QTest::newRow("a repeated key after escaped quotes and backslashes")
+        << edit("\"text\": \"Welcome\"", "\"text\": \"We\\\"l\\\\\\\"co\\\\\", \"text\": \"Hi\"")
+        << "stories[1]: the key \"text\" is repeated";
     QTest::newRow("a repeated key after a byte order mark")
         << "\xEF\xBB\xBF" + edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
         << "xprj: the key \"layouts\" is repeated";
