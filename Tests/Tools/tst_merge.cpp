@@ -2,6 +2,8 @@
 // new comparison, a merge log recorded on one pair and replayed on another,
 // the selection of items, and the refusals, each of which writes nothing.
 
+#include "ToolRun.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -18,25 +20,6 @@
 namespace
 {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run Execute(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 Run Merge(const QStringList& arguments)
 {

@@ -1,6 +1,8 @@
 // The command-line tools as a script uses them: their output, their exit
 // status and their messages.
 
+#include "ToolRun.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -16,25 +18,6 @@
 namespace
 {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run Execute(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QString Sample(const QString& name)
 {
