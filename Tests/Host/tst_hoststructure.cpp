@@ -8,6 +8,7 @@
 
 #include <QtTest>
 
+#include <cstring>
 #include <set>
 
 class tst_HostStructure : public QObject
@@ -30,6 +31,8 @@ private slots:
     void refusedGeometryChangesChangeNothing();
     void copyBoxToSpreadCopiesItsStory();
     void findBoxFollowsEditsInPlace();
+    void removalsKeepEveryOtherReference();
+    void copiedLayoutJoinsItsStoryAndSaves();
 
 private:
     DocRef layoutNumbered(int32_t number) const;
@@ -394,6 +397,90 @@ void tst_HostStructure::findBoxFollowsEditsInPlace()
     const XTHost::Layout copy = layout;
     QCOMPARE(copy.findBox(9), &copy.mSpreads[1].mBoxes.front());
     QCOMPARE(layout.findBox(9), &layout.mSpreads[1].mBoxes.front());
+}
+
+// Removing a box, a spread and a layout forgets their references and keeps
+// every other one naming the same part, wherever it now stands; a story
+// that loses its boxes stays.
+void tst_HostStructure::removalsKeepEveryOtherReference()
+{
+    const XTBoxRef headline = mApi.boxNumbered(mProject, 1, 10);
+    const XTBoxRef photo = mApi.boxNumbered(mProject, 1, 3);
+    const XTBoxRef body = mApi.boxNumbered(mProject, 1, 5);
+    const XTBoxRef banner = mApi.boxNumbered(mProject, 2, 1);
+    const DocRef print = layoutNumbered(1);
+    const DocRef web = layoutNumbered(2);
+    const XTBoxRef first = mApi.mSpread->GetSpreadBox(print, 1);
+    const XTBoxRef second = mApi.mSpread->GetSpreadBox(print, 2);
+    const XTTextRef four = mApi.storyNumbered(mProject, 4);
+    QVERIFY(headline && photo && body && banner && first && second && four);
+
+    QCOMPARE(mApi.mBox->DeleteBox(first), XT::kErrParam); // a spread's own box
+    QCOMPARE(mApi.mBox->DeleteBox(headline), XT::kNoErr);
+    QVERIFY(mApi.mProject->IsProjectModified(mProject));
+    QCOMPARE(mApi.mBox->GetBoxNumber(headline, 0), 0);
+    QCOMPARE(mApi.mBox->GetBoxDocument(headline), XT::kNoDoc);
+    QCOMPARE(mApi.mBox->DeleteBox(headline), XT::kErrParam);
+    QCOMPARE(mApi.mBox->GetBoxNumber(photo, 0), 3);
+    QCOMPARE(mApi.mBox->GetFirstBox(first, 0), photo);
+    QCOMPARE(mApi.mText->GetStoryNumber(four), 4);
+
+    QCOMPARE(mApi.mSpread->DeleteSpread(first), XT::kNoErr);
+    QCOMPARE(mApi.mBox->GetBoxDocument(photo), XT::kNoDoc);
+    QCOMPARE(mApi.mSpread->GetSpreadCount(print, 0), int16_t(1));
+    QCOMPARE(mApi.mSpread->GetSpreadBox(print, 1), second);
+    QCOMPARE(mApi.mBox->GetFirstBox(second, 0), body);
+    QCOMPARE(mApi.mBox->GetBoxNumber(body, 0), 5);
+
+    QCOMPARE(mApi.mProject->DeleteLayout(print), XT::kNoErr);
+    QCOMPARE(mApi.mBox->GetBoxDocument(body), XT::kNoDoc);
+    QCOMPARE(mApi.mProject->GetLayoutIndex(web), 2);
+    QCOMPARE(mApi.mBox->GetBoxDocument(banner), web);
+    QCOMPARE(mApi.mBox->GetBoxNumber(banner, 0), 1);
+    QCOMPARE(mApi.mText->GetStoryNumber(four), 4); // in no box now
+    QCOMPARE(mApi.mText->DeleteStory(four), XT::kNoErr);
+    QCOMPARE(mApi.mText->GetStoryNumber(four), -1);
+    QVERIFY(mApi.storyNumbered(mProject, 9));
+}
+
+// A layout copied into a project that lacks it keeps its number and its
+// boxes' numbers, takes its place in layout order, and its text boxes join
+// the story of the same number there; the project saves and loads again.
+void tst_HostStructure::copiedLayoutJoinsItsStoryAndSaves()
+{
+    const QString path = writeProject(*mDir, QStringLiteral("other.xprj"), smallProject());
+    const XTProjectId other = mApi.open(path);
+    QVERIFY(other != XT::kNoProject);
+    const DocRef print = layoutNumbered(1);
+    const DocRef otherPrint = mApi.mProject->GetLayout(other, 0); // layouts come in ascending number
+    QCOMPARE(mApi.mProject->GetLayoutIndex(otherPrint), 1);
+    QCOMPARE(mApi.mProject->CopyLayout(print, other), XT::kNoDoc); // its number is taken there
+    QCOMPARE(mApi.mProject->DeleteLayout(otherPrint), XT::kNoErr);
+
+    const DocRef copy = mApi.mProject->CopyLayout(print, other);
+    QVERIFY(copy != XT::kNoDoc);
+    QCOMPARE(mApi.mProject->GetLayout(other, 0), copy);
+    QCOMPARE(mApi.mProject->GetLayoutIndex(copy), 1);
+    for (int32_t number : {10, 3, 7, 5})
+        QVERIFY2(mApi.boxNumbered(other, 1, number), qPrintable(QString::number(number)));
+    // Story 4 stayed in no box when its layout went; the copy's boxes 10 and
+    // 5 take it again, in its chain's order.
+    const XTTextRef four = mApi.storyNumbered(other, 4);
+    QVERIFY(four);
+    XTHandle boxes = mApi.mPlatform->NewHandle(0);
+    QCOMPARE(mApi.mText->GetStoryBoxes(four, 0, boxes), XT::kNoErr);
+    QCOMPARE(mApi.mPlatform->GetHandleSize(boxes), int64_t(8));
+    XTBoxRef chain[2] = {XT::kNoBox, XT::kNoBox};
+    std::memcpy(chain, *boxes, 8);
+    mApi.mPlatform->DisposeHandle(boxes);
+    QCOMPARE(chain[0], mApi.boxNumbered(other, 1, 10));
+    QCOMPARE(chain[1], mApi.boxNumbered(other, 1, 5));
+
+    QCOMPARE(mApi.mProject->SaveProject(other, 0, 0), XT::kNoErr);
+    QCOMPARE(mApi.mProject->CloseProject(other, 1), XT::kNoErr);
+    const XTProjectId reopened = mApi.open(path);
+    QVERIFY2(reopened != XT::kNoProject, qPrintable(mSession->lastError()));
+    QVERIFY(mApi.boxNumbered(reopened, 1, 5));
 }
 
 QTEST_GUILESS_MAIN(tst_HostStructure)
