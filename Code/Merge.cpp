@@ -93,6 +93,23 @@ QList<int> CopyableRows(const DiffModel& model)
     return rows;
 }
 
+bool TakenWhole(const ProjectTreeNodeBase& node, const DiffModel& model)
+{
+    const int type = node.NodeType();
+    // Whether its rows can be copied at all, marked already or not.
+    return (type == OnlyInLeft || type == OnlyInRight) &&
+           const_cast<ProjectTreeNodeBase&>(node).HasChildren() && model.rowCount() > 0 &&
+           model.CanApply(model.index(0, 0));
+}
+
+bool Below(const ProjectTreeNodeBase& node, const QSet<const ProjectTreeNodeBase*>& whole)
+{
+    for (const TreeNode* parent = node.mParent; parent; parent = parent->mParent)
+        if (whole.contains(dynamic_cast<const ProjectTreeNodeBase*>(parent)))
+            return true;
+    return false;
+}
+
 void MarkRows(DiffModel& model, const QList<int>& rows, ApplyDirection direction, const QString& stepText)
 {
     if (rows.isEmpty())

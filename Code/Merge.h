@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,13 @@ struct Decision
 
 // The change rows of a model that may be copied.
 QList<int> CopyableRows(const DiffModel& model);
+
+// Whether copying the pair copies or removes what lies below it too: a
+// layout or spread only one side has. A merge marks nothing below such a
+// pair again.
+bool TakenWhole(const ProjectTreeNodeBase& node, const DiffModel& model);
+// Whether a pair lies below one of `whole`.
+bool Below(const ProjectTreeNodeBase& node, const QSet<const ProjectTreeNodeBase*>& whole);
 
 // Marks the rows as copied one way, as one step that one Undo takes back.
 void MarkRows(DiffModel& model, const QList<int>& rows, ApplyDirection direction, const QString& stepText);

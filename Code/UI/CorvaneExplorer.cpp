@@ -709,7 +709,7 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
                 {
                     rows.append({model, copyable});
                     count += copyable.size();
-                    whole = type != HasEdits && node->HasChildren();
+                    whole = Merge::TakenWhole(*node, *model);
                 }
             }
         if (!whole)

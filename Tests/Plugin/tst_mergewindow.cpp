@@ -1,6 +1,6 @@
 // The same merge twice: once with corvane-merge, once in the comparison
 // window through the loaded module (Copy All on every item the command
-// copied, then Save), as a user does it. Both write the same bytes and the
+// copied, or once on the project pair, then Save), as a user does it. Both write the same bytes and the
 // same merge log: the one a save writes when the setting asks for it, and
 // the one File > Save Merge Log... writes.
 //
@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -77,14 +78,20 @@ private slots:
 void tst_MergeWindow::windowAndCommandWriteTheSameBytes_data()
 {
     QTest::addColumn<bool>("takeLeft");
-    QTest::newRow("take left") << true;
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("take left, item by item") << true << false;
     // The LHS takes three stories it lacks: created in the order written.
-    QTest::newRow("take right") << false;
+    QTest::newRow("take right, item by item") << false << false;
+    // One Copy All on the project pair: everything, items only one side has
+    // included.
+    QTest::newRow("take left, the whole project") << true << true;
+    QTest::newRow("take right, the whole project") << false << true;
 }
 
 void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
 {
     QFETCH(bool, takeLeft);
+    QFETCH(bool, whole);
     QTemporaryDir folder;
     QStringList command;
     QStringList window;
@@ -131,7 +138,11 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
     {
         script = std::make_unique<Script>(20000);
         Driver::Pick(*script, window[0], window[1]);
-        for (const QString& item : items)
+        const QStringList targets = whole
+                                        ? QStringList{QFileInfo(window[0]).fileName() +
+                                                      QStringLiteral(" | ") + QFileInfo(window[1]).fileName()}
+                                        : items;
+        for (const QString& item : targets)
         {
             script->ThenPost(
                 QStringLiteral("copy all of %1").arg(item), [] { return Driver::Explorer() != nullptr; },
@@ -202,7 +213,14 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
     QCOMPARE(Contents(window[1]), Contents(command[1]));
     const QJsonArray decisions = Decisions(commandLog);
     QVERIFY(!decisions.isEmpty());
-    QCOMPARE(Decisions(window[1] + QStringLiteral(".mergelog.json")), decisions);
+    const QJsonArray saved = Decisions(window[1] + QStringLiteral(".mergelog.json"));
+    for (int i = 0; i < qMin(saved.size(), decisions.size()); ++i)
+        QVERIFY2(saved[i] == decisions[i],
+                 qPrintable(QStringLiteral("decision %1: the window's %2, the command's %3")
+                                .arg(i)
+                                .arg(QString::fromUtf8(QJsonDocument(saved[i].toObject()).toJson()),
+                                     QString::fromUtf8(QJsonDocument(decisions[i].toObject()).toJson()))));
+    QCOMPARE(saved.size(), decisions.size());
     QCOMPARE(Decisions(menuLog), decisions);
     QCOMPARE(QJsonDocument::fromJson(Contents(menuLog)).object().value(QStringLiteral("left")).toString(),
              window[0]);

@@ -340,9 +340,13 @@ int main(int argc, char** argv)
                             .arg(value));
             }
 
+            // What a layout or spread copied whole brings along is not
+            // marked again, as Copy All in the window does not.
+            QSet<const ProjectTreeNodeBase*> whole;
             for (ProjectTreeNodeBase* node : models.Pairs())
             {
-                if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project"))
+                if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project") ||
+                    Merge::Below(*node, whole))
                     continue;
                 bool selected = options.only.isEmpty();
                 for (const QString& value : options.only)
@@ -365,6 +369,8 @@ int main(int argc, char** argv)
                 Merge::MarkRows(*model, rows, direction,
                                 direction == Left ? QStringLiteral("Copy All Left")
                                                   : QStringLiteral("Copy All Right"));
+                if (Merge::TakenWhole(*node, *model))
+                    whole << node;
             }
         }
 
