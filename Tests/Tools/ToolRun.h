@@ -1,7 +1,10 @@
 #pragma once
 
-// Running a command-line tool from a test: its exit status and what it wrote.
+// Running a command-line tool from a test (its exit status and what it
+// wrote), and the files it reads and writes.
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -24,4 +27,23 @@ inline Run Execute(const QString& program, const QStringList& arguments, int tim
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// A file of the repository's sample folder.
+inline QString Sample(const QString& name)
+{
+    return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
+}
+
+inline QByteArray Contents(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

@@ -20,28 +20,9 @@
 namespace
 {
 
-
 Run Merge(const QStringList& arguments)
 {
     return Execute(QStringLiteral(CORVANE_MERGE), arguments);
-}
-
-QString Sample(const QString& name)
-{
-    return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
-}
-
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-bool Write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The items of a corvane-compare report (--all off) by their path in the
@@ -289,7 +270,7 @@ void tst_Merge::replayFindsTheChangedStory()
         QCOMPARE(bytes.count(edit.first), 1);
         bytes.replace(edit.first, edit.second);
     }
-    QVERIFY(Write(next[1], bytes));
+    QVERIFY(WriteFile(next[1], bytes));
 
     int storyDecisions = 0;
     for (const QJsonValue& decision : Decisions(log))
@@ -483,12 +464,12 @@ void tst_Merge::refusals()
              Sample(QStringLiteral("harbour-gazette-v2.xprj")));
     QDir(mFolder.path()).mkpath(QStringLiteral("folder"));
     const QString log = mFolder.filePath(QStringLiteral("log.json"));
-    QVERIFY(Write(log, "this is no project\n"));
+    QVERIFY(WriteFile(log, "this is no project\n"));
     const QString newer = mFolder.filePath(QStringLiteral("newer.json"));
-    QVERIFY(Write(newer, "{\"schema\": 2, \"decisions\": []}"));
+    QVERIFY(WriteFile(newer, "{\"schema\": 2, \"decisions\": []}"));
     const QString broken = mFolder.filePath(QStringLiteral("broken.json"));
-    QVERIFY(
-        Write(broken, "{\"schema\": 1, \"decisions\": [{\"item\": {\"kind\": \"story\", \"story\": 3}}]}"));
+    QVERIFY(WriteFile(broken,
+                      "{\"schema\": 1, \"decisions\": [{\"item\": {\"kind\": \"story\", \"story\": 3}}]}"));
     const QString newLog = mFolder.filePath(QStringLiteral("none/log.json"));
     const QMap<QString, QString> names{
         {QStringLiteral("LEFT"), files[0]},

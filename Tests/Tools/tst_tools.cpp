@@ -18,25 +18,6 @@
 namespace
 {
 
-
-QString Sample(const QString& name)
-{
-    return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
-}
-
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QStringList SamplePair()
 {
     return {Sample(QStringLiteral("harbour-gazette-v1.xprj")),
