@@ -1,14 +1,13 @@
 #include "JsonProjectFormat.h"
 
 #include "JsonKeyScan.h"
+#include "JsonTree.h"
 #include "JsonWriter.h"
 #include "Model/BoxProperties.h"
 #include "Model/BuiltInColors.h"
 #include "Model/Project.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -20,6 +19,10 @@ namespace XTHost
 
 namespace
 {
+
+using JsonValue = JsonTree::Value;
+using JsonObject = JsonTree::Object;
+using JsonArray = JsonTree::Array;
 
 const char* const sFormatMarker = "corvane-project";
 
@@ -200,23 +203,23 @@ void checkCharacters(const QString& text, const Place& place, Characters rule)
     }
 }
 
-QString typeName(const QJsonValue& value)
+QString typeName(const JsonValue& value)
 {
     switch (value.type())
     {
-    case QJsonValue::Null:
+    case JsonTree::Type::Null:
         return QStringLiteral("null");
-    case QJsonValue::Bool:
+    case JsonTree::Type::Bool:
         return QStringLiteral("a boolean");
-    case QJsonValue::Double:
+    case JsonTree::Type::Number:
         return QStringLiteral("a number");
-    case QJsonValue::String:
+    case JsonTree::Type::String:
         return QStringLiteral("a string");
-    case QJsonValue::Array:
+    case JsonTree::Type::Array:
         return QStringLiteral("an array");
-    case QJsonValue::Object:
+    case JsonTree::Type::Object:
         return QStringLiteral("an object");
-    case QJsonValue::Undefined:
+    case JsonTree::Type::Undefined:
         break;
     }
     return QStringLiteral("nothing");
@@ -226,7 +229,7 @@ QString typeName(const QJsonValue& value)
 class ObjectReader
 {
 public:
-    ObjectReader(const QJsonValue& value, const Place& place) : mPlace(place)
+    ObjectReader(const JsonValue& value, const Place& place) : mPlace(place)
     {
         if (!value.isObject())
             fail(place, QStringLiteral("expected an object, found %1").arg(typeName(value)));
@@ -240,12 +243,12 @@ public:
         // object has no other, and no key needs to be made a string.
         int present = 0;
         for (const char* key : known)
-            present += mObject.contains(QLatin1String(key)) ? 1 : 0;
+            present += mObject.contains(key) ? 1 : 0;
         if (present == mObject.size())
             return;
-        for (auto it = mObject.begin(); it != mObject.end(); ++it)
+        for (int i = 0; i < mObject.size(); ++i)
         {
-            const QString name = it.key();
+            const QString name = mObject.keyAt(i);
             bool found = false;
             for (const char* key : known)
                 found = found || name == QLatin1String(key);
@@ -254,11 +257,11 @@ public:
         }
     }
 
-    bool has(const char* key) const { return mObject.contains(QLatin1String(key)); }
+    bool has(const char* key) const { return mObject.contains(key); }
 
-    QJsonValue value(const char* key, bool required = true) const
+    JsonValue value(const char* key, bool required = true) const
     {
-        const QJsonValue value = mObject.value(QLatin1String(key));
+        const JsonValue value = mObject.value(key);
         if (required && value.isUndefined())
             fail(mPlace, QStringLiteral("the key \"%1\" is missing").arg(QLatin1String(key)));
         return value;
@@ -266,7 +269,7 @@ public:
 
     QString string(const char* key, bool required = true, const QString& fallback = QString()) const
     {
-        const QJsonValue v = value(key, required);
+        const JsonValue v = value(key, required);
         if (v.isUndefined())
             return fallback;
         if (!v.isString())
@@ -283,7 +286,7 @@ public:
 
     qint64 integer(const char* key, qint64 min, qint64 max, bool required = true, qint64 fallback = 0) const
     {
-        const QJsonValue v = value(key, required);
+        const JsonValue v = value(key, required);
         if (v.isUndefined())
             return fallback;
         return readInteger(v, mPlace.child(key), min, max);
@@ -291,7 +294,7 @@ public:
 
     Fixed fixed(const char* key, bool required = true, Fixed fallback = 0) const
     {
-        const QJsonValue v = value(key, required);
+        const JsonValue v = value(key, required);
         if (v.isUndefined())
             return fallback;
         return readFixed(v, mPlace.child(key));
@@ -299,7 +302,7 @@ public:
 
     bool boolean(const char* key, bool required = true, bool fallback = false) const
     {
-        const QJsonValue v = value(key, required);
+        const JsonValue v = value(key, required);
         if (v.isUndefined())
             return fallback;
         if (!v.isBool())
@@ -307,17 +310,17 @@ public:
         return v.toBool();
     }
 
-    QJsonArray array(const char* key, bool required = true) const
+    JsonArray array(const char* key, bool required = true) const
     {
-        const QJsonValue v = value(key, required);
+        const JsonValue v = value(key, required);
         if (v.isUndefined())
-            return QJsonArray();
+            return JsonArray();
         if (!v.isArray())
             fail(mPlace.child(key), QStringLiteral("expected an array, found %1").arg(typeName(v)));
         return v.toArray();
     }
 
-    static qint64 readInteger(const QJsonValue& v, const Place& place, qint64 min, qint64 max)
+    static qint64 readInteger(const JsonValue& v, const Place& place, qint64 min, qint64 max)
     {
         if (!v.isDouble())
             fail(place, QStringLiteral("expected a whole number, found %1").arg(typeName(v)));
@@ -329,7 +332,7 @@ public:
         return qint64(d);
     }
 
-    static Fixed readFixed(const QJsonValue& v, const Place& place)
+    static Fixed readFixed(const JsonValue& v, const Place& place)
     {
         if (!v.isDouble())
             fail(place, QStringLiteral("expected a number, found %1").arg(typeName(v)));
@@ -343,11 +346,11 @@ public:
     const Place& place() const { return mPlace; }
 
 private:
-    QJsonObject mObject;
+    JsonObject mObject;
     Place mPlace;
 };
 
-QStringList readStrings(const QJsonArray& array, const Place& place)
+QStringList readStrings(const JsonArray& array, const Place& place)
 {
     QStringList list;
     list.reserve(array.size());
@@ -361,7 +364,7 @@ QStringList readStrings(const QJsonArray& array, const Place& place)
     return list;
 }
 
-void readProperties(const QJsonValue& value, const Place& place, const std::vector<PropertyInfo>& table,
+void readProperties(const JsonValue& value, const Place& place, const std::vector<PropertyInfo>& table,
                     const Box& box, PropertyMap& properties)
 {
     ObjectReader reader(value, place);
@@ -375,7 +378,7 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
             continue;
         known.push_back(info.mKey);
         int32_t result = info.mDefault;
-        const QJsonValue v = reader.value(info.mKey, false);
+        const JsonValue v = reader.value(info.mKey, false);
         if (!v.isUndefined())
         {
             ++present;
@@ -410,12 +413,12 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
     }
     // Keys that belong to another kind of box are as wrong as unknown ones.
     // Keys are unique: when every key is a known one there is no other.
-    const QJsonObject object = value.toObject();
+    const JsonObject object = value.toObject();
     if (present == object.size())
         return;
-    for (auto it = object.begin(); it != object.end(); ++it)
+    for (int i = 0; i < object.size(); ++i)
     {
-        const QString name = it.key();
+        const QString name = object.keyAt(i);
         bool found = false;
         for (const char* key : known)
             found = found || name == QLatin1String(key);
@@ -425,7 +428,7 @@ void readProperties(const QJsonValue& value, const Place& place, const std::vect
     }
 }
 
-Box readBox(const QJsonValue& value, const Place& place)
+Box readBox(const JsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
     Box box;
@@ -469,7 +472,7 @@ Box readBox(const QJsonValue& value, const Place& place)
         if (!box.isText())
             fail(textPlace, QStringLiteral("only a text box has text settings"));
         ObjectReader text(reader.value("text"), textPlace);
-        const QJsonArray insets = text.array("insets", false);
+        const JsonArray insets = text.array("insets", false);
         if (text.has("insets"))
         {
             if (insets.size() != 4)
@@ -496,7 +499,7 @@ Box readBox(const QJsonValue& value, const Place& place)
     return box;
 }
 
-Spread readSpread(const QJsonValue& value, const Place& place)
+Spread readSpread(const JsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
     Spread spread;
@@ -519,7 +522,7 @@ Spread readSpread(const QJsonValue& value, const Place& place)
     spread.mColumns = int16_t(reader.integer("columns", 1, sMaxColumns, false, 1));
     spread.mGutter = reader.fixed("gutter", false);
     spread.mPages = readStrings(reader.array("pages", false), place.child("pages"));
-    const QJsonArray boxes = reader.array("boxes", false);
+    const JsonArray boxes = reader.array("boxes", false);
     spread.mBoxes.reserve(boxes.size());
     const Place boxesPlace = place.child("boxes");
     for (int i = 0; i < boxes.size(); ++i)
@@ -541,7 +544,7 @@ XTFourCC readFourCC(const ObjectReader& reader, const char* key)
            (XTFourCC(uint8_t(bytes[2])) << 8) | XTFourCC(uint8_t(bytes[3]));
 }
 
-Layout readLayout(const QJsonValue& value, const Place& place)
+Layout readLayout(const JsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
     Layout layout;
@@ -552,7 +555,7 @@ Layout readLayout(const QJsonValue& value, const Place& place)
     layout.mMasterPages = readStrings(reader.array("masterPages", false), place.child("masterPages"));
     if (layout.mMasterPages.size() > sMaxMasters)
         fail(place.child("masterPages"), QStringLiteral("more than %1 master pages").arg(sMaxMasters));
-    const QJsonArray spreads = reader.array("spreads");
+    const JsonArray spreads = reader.array("spreads");
     if (spreads.size() > sMaxSpreadsPerLayout)
         fail(place.child("spreads"), QStringLiteral("more than %1 spreads").arg(sMaxSpreadsPerLayout));
     const Place spreadsPlace = place.child("spreads");
@@ -572,7 +575,7 @@ Layout readLayout(const QJsonValue& value, const Place& place)
     return layout;
 }
 
-void readStoryText(const QJsonValue& value, const Place& place, Story& story)
+void readStoryText(const JsonValue& value, const Place& place, Story& story)
 {
     // Each toString() converts the text anew from the parsed document: once per piece.
     if (value.isString())
@@ -585,10 +588,10 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
     if (!value.isArray())
         fail(place,
              QStringLiteral("expected a string or an array of text pieces, found %1").arg(typeName(value)));
-    const QJsonArray pieces = value.toArray();
+    const JsonArray pieces = value.toArray();
     for (int i = 0; i < pieces.size(); ++i)
     {
-        const QJsonValue piece = pieces.at(i);
+        const JsonValue piece = pieces.at(i);
         if (piece.isString())
         {
             const QString text = piece.toString();
@@ -606,12 +609,12 @@ void readStoryText(const QJsonValue& value, const Place& place, Story& story)
         fail(place, QStringLiteral("the text is too long"));
 }
 
-Story readStory(const QJsonValue& value, const Place& place)
+Story readStory(const JsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
     Story story;
     story.mNumber = int32_t(reader.integer("number", 1, std::numeric_limits<int32_t>::max()));
-    const QJsonArray boxes = reader.array("boxes", false);
+    const JsonArray boxes = reader.array("boxes", false);
     const Place boxesPlace = place.child("boxes");
     for (int i = 0; i < boxes.size(); ++i)
     {
@@ -625,7 +628,7 @@ Story readStory(const QJsonValue& value, const Place& place)
     return story;
 }
 
-Asset readAsset(const QJsonValue& value, const Place& place, int kind)
+Asset readAsset(const JsonValue& value, const Place& place, int kind)
 {
     ObjectReader reader(value, place);
     Asset asset;
@@ -652,7 +655,7 @@ Asset readAsset(const QJsonValue& value, const Place& place, int kind)
                      .arg(quoted(asset.mName), QLatin1String(builtIn.mName)));
     const QString model = reader.string("model");
     const Place valuesPlace = place.child("values");
-    const QJsonArray values = reader.array("values");
+    const JsonArray values = reader.array("values");
     int count = 0;
     if (model == QLatin1String("RGB"))
     {
@@ -676,20 +679,22 @@ Asset readAsset(const QJsonValue& value, const Place& place, int kind)
     return asset;
 }
 
-void readAssets(const QJsonValue& value, const Place& place, Project& project)
+void readAssets(const JsonValue& value, const Place& place, Project& project)
 {
     ObjectReader reader(value, place);
-    const QJsonObject object = value.toObject();
-    for (auto it = object.begin(); it != object.end(); ++it)
+    const JsonObject object = value.toObject();
+    for (int k = 0; k < object.size(); ++k)
     {
-        const int kind = assetKindFromName(it.key());
-        const QByteArray key = it.key().toUtf8();
+        const QString name = object.keyAt(k);
+        const JsonValue list = object.valueAt(k);
+        const int kind = assetKindFromName(name);
+        const QByteArray key = name.toUtf8();
         const Place kindPlace = place.child(key.constData());
         if (kind == 0)
-            fail(place, QStringLiteral("%1 is no asset kind").arg(quoted(it.key())));
-        if (!it.value().isArray())
-            fail(kindPlace, QStringLiteral("expected an array, found %1").arg(typeName(it.value())));
-        const QJsonArray assets = it.value().toArray();
+            fail(place, QStringLiteral("%1 is no asset kind").arg(quoted(name)));
+        if (!list.isArray())
+            fail(kindPlace, QStringLiteral("expected an array, found %1").arg(typeName(list)));
+        const JsonArray assets = list.toArray();
         if (kind == XT::kColorAssetKind && assets.size() > sMaxColors)
             fail(kindPlace, QStringLiteral("more than %1 colours").arg(sMaxColors));
         std::set<QString> names;
@@ -880,31 +885,39 @@ namespace
 bool parseJson(const QByteArray& data, QByteArray* release, const QString& place, Project& project,
                QString* error)
 {
-    RepeatedKey repeated;
-    if (findRepeatedKey(data, &repeated))
+    // The tree reads what nearly every file holds; the rest, and every text
+    // it cannot take, QJsonDocument reads and refuses as it always has.
+    JsonTree tree;
+    if (!tree.read(data))
     {
-        const QString where = repeated.mPlace.isEmpty() ? QString() : escaped(repeated.mPlace, false) + ": ";
-        *error = QStringLiteral("%1: %2the key %3 is repeated (%4)")
-                     .arg(place, where, quoted(repeated.mKey), lineAndColumn(data, repeated.mOffset));
-        return false;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-    {
-        *error = QStringLiteral("%1: %2: %3")
-                     .arg(place, lineAndColumn(data, parseError.offset), parseError.errorString());
-        return false;
+        RepeatedKey repeated;
+        if (findRepeatedKey(data, &repeated))
+        {
+            const QString where =
+                repeated.mPlace.isEmpty() ? QString() : escaped(repeated.mPlace, false) + ": ";
+            *error = QStringLiteral("%1: %2the key %3 is repeated (%4)")
+                         .arg(place, where, quoted(repeated.mKey), lineAndColumn(data, repeated.mOffset));
+            return false;
+        }
+        QJsonParseError parseError;
+        const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+        if (parseError.error != QJsonParseError::NoError)
+        {
+            *error = QStringLiteral("%1: %2: %3")
+                         .arg(place, lineAndColumn(data, parseError.offset), parseError.errorString());
+            return false;
+        }
+        if (release)
+            *release = QByteArray();
+        tree.fromDocument(document);
     }
     // From here on messages name places in the document, not offsets.
-    if (release)
-        *release = QByteArray();
     try
     {
         const Place root{nullptr, nullptr, -1};
-        if (!document.isObject())
+        if (!tree.root().isObject())
             fail(root, QStringLiteral("a project file is a JSON object"));
-        ObjectReader reader(document.object(), root);
+        ObjectReader reader(tree.root(), root);
         if (reader.string("format") != QLatin1String(sFormatMarker))
             fail(root.child("format"), QStringLiteral("not a project file of this host"));
         const qint64 version = reader.integer("version", 1, std::numeric_limits<int32_t>::max());
@@ -922,7 +935,7 @@ bool parseJson(const QByteArray& data, QByteArray* release, const QString& place
             fail(root.child("fileType"),
                  QStringLiteral("%1 is no project file type (XPRJ, XPRT)").arg(quoted(type)));
 
-        const QJsonArray layouts = reader.array("layouts");
+        const JsonArray layouts = reader.array("layouts");
         const Place layoutsPlace = root.child("layouts");
         std::set<int32_t> layoutNumbers;
         for (int i = 0; i < layouts.size(); ++i)
@@ -933,7 +946,7 @@ bool parseJson(const QByteArray& data, QByteArray* release, const QString& place
                      QStringLiteral("layout number %1 is already used").arg(loaded.mLayouts.back().mNumber));
         }
 
-        const QJsonArray stories = reader.array("stories", false);
+        const JsonArray stories = reader.array("stories", false);
         const Place storiesPlace = root.child("stories");
         loaded.mStories.reserve(stories.size());
         for (int i = 0; i < stories.size(); ++i)
