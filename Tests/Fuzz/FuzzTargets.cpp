@@ -2,8 +2,15 @@
 
 #include "DiffEngine.h"
 #include "Format/JsonProjectFormat.h"
+#include "Format/JsonTree.h"
 #include "Model/Project.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace Fuzz
@@ -143,6 +150,70 @@ QString checkRows(DiffEngine& engine, const QString& a, const QString& b, const 
 }
 
 // UTF-8, or UTF-16 (native order) so that unpaired surrogates occur too.
+// Where the tree and Qt's reading of the same text part, as a path and the
+// two sides; empty when they agree everywhere.
+QString compare(const XTHost::JsonTree::Value& ours, const QJsonValue& qt, const QString& path)
+{
+    using Type = XTHost::JsonTree::Type;
+    const auto differ = [&](const QString& what) { return path + QStringLiteral(": ") + what; };
+    switch (qt.type())
+    {
+    case QJsonValue::Null:
+        return ours.type() == Type::Null ? QString() : differ(QStringLiteral("not null"));
+    case QJsonValue::Bool:
+        return ours.type() == Type::Bool && ours.toBool() == qt.toBool() ? QString() : differ(QStringLiteral("boolean"));
+    case QJsonValue::Double:
+    {
+        const double a = ours.toDouble();
+        const double b = qt.toDouble();
+        if (ours.type() != Type::Number || std::memcmp(&a, &b, sizeof a) != 0)
+            return differ(QStringLiteral("number %1 against %2").arg(a, 0, 'g', 17).arg(b, 0, 'g', 17));
+        return QString();
+    }
+    case QJsonValue::String:
+        return ours.type() == Type::String && ours.toString() == qt.toString() ? QString() : differ(QStringLiteral("string"));
+    case QJsonValue::Array:
+    {
+        const XTHost::JsonTree::Array array = ours.toArray();
+        const QJsonArray theirs = qt.toArray();
+        if (ours.type() != Type::Array || array.size() != theirs.size())
+            return differ(QStringLiteral("array"));
+        for (int i = 0; i < array.size(); ++i)
+        {
+            const QString inner = compare(array.at(i), theirs.at(i), path + QStringLiteral("[%1]").arg(i));
+            if (!inner.isEmpty())
+                return inner;
+        }
+        return QString();
+    }
+    case QJsonValue::Object:
+    {
+        const XTHost::JsonTree::Object object = ours.toObject();
+        const QJsonObject theirs = qt.toObject();
+        if (ours.type() != Type::Object || object.size() != theirs.size())
+            return differ(QStringLiteral("object"));
+        int i = 0;
+        for (auto it = theirs.begin(); it != theirs.end(); ++it, ++i)
+        {
+            if (object.keyAt(i) != it.key())
+                return differ(QStringLiteral("key %1 against %2").arg(object.keyAt(i), it.key()));
+            // Lookup takes the ASCII names the format's readers ask for.
+            const QByteArray name = it.key().toLatin1();
+            const bool asciiName = std::all_of(name.begin(), name.end(), [](char c) { return c > 0 && c < 0x7F; });
+            if (asciiName && QLatin1String(name) == it.key() && object.value(name.constData()).isUndefined())
+                return differ(QStringLiteral("key %1 not found").arg(it.key()));
+            const QString inner = compare(object.valueAt(i), it.value(), path + QLatin1Char('.') + it.key());
+            if (!inner.isEmpty())
+                return inner;
+        }
+        return QString();
+    }
+    case QJsonValue::Undefined:
+        break;
+    }
+    return ours.isUndefined() ? QString() : differ(QStringLiteral("not undefined"));
+}
+
 QString decode(const QByteArray& bytes, bool utf16)
 {
     if (!utf16)
@@ -281,6 +352,29 @@ QString deltaReader(const QByteArray& data)
         return QStringLiteral("the written delta reads back as other texts");
     if (engine.diff_toDelta(again) != written)
         return QStringLiteral("the delta writes as other text the second time");
+    return QString();
+}
+
+QString jsonTree(const QByteArray& data)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    XTHost::JsonTree tree;
+    if (tree.read(data))
+    {
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            return QStringLiteral("the tree takes a text QJsonDocument refuses: ") + error.errorString();
+        const QString difference = compare(tree.root(), document.object(), QStringLiteral("$"));
+        if (!difference.isEmpty())
+            return QStringLiteral("the tree reads the text otherwise: ") + difference;
+    }
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return QString();
+    XTHost::JsonTree copy;
+    copy.fromDocument(document);
+    const QString difference = compare(copy.root(), document.object(), QStringLiteral("$"));
+    if (!difference.isEmpty())
+        return QStringLiteral("the tree built from the document differs: ") + difference;
     return QString();
 }
 

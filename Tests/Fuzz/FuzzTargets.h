@@ -29,4 +29,9 @@ QString patchText(const QByteArray& data);
 // rebuilds the source text, and its diffs write and read back unchanged.
 QString deltaReader(const QByteArray& data);
 
+// Reads JSON with the host's fast reader; a text it takes must read the same
+// with QJsonDocument (same types, keys in the same order, the same strings,
+// numbers equal bit for bit), and so must the tree built from that document.
+QString jsonTree(const QByteArray& data);
+
 } // namespace Fuzz

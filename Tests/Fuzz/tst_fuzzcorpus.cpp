@@ -25,6 +25,7 @@ const Entry sTargets[] = {
     {"engine", &Fuzz::engineRoundTrip},
     {"patch", &Fuzz::patchText},
     {"delta", &Fuzz::deltaReader},
+    {"jsontree", &Fuzz::jsonTree},
 };
 
 } // namespace

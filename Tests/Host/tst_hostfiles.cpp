@@ -6,6 +6,7 @@
 
 #include "HostTestSupport.h"
 
+#include "Format/JsonTree.h"
 #include "ProjectGenerator.h"
 
 #include <QFile>
@@ -43,6 +44,8 @@ private slots:
     void saveAndReopenKeepTheModel();
     void unmodifiedProjectResavesByteForByte_data();
     void unmodifiedProjectResavesByteForByte();
+    void otherSpellingsReadAsTheSameProject_data();
+    void otherSpellingsReadAsTheSameProject();
     void aTemplateStaysATemplate();
     void failedSaveKeepsTheOldFile();
     void fileTypesAtAGlance_data();
@@ -152,6 +155,56 @@ void tst_HostFiles::unmodifiedProjectResavesByteForByte()
     QVERIFY2(project != XT::kNoProject, qPrintable(mSession->lastError()));
     QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
     QCOMPARE(readAll(path), original);
+}
+
+void tst_HostFiles::otherSpellingsReadAsTheSameProject_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<bool>("fastReader");
+    QTest::newRow("as the host writes it") << QByteArray() << QByteArray() << true;
+    QTest::newRow("escaped letter") << QByteArray("\"The Harbour") << QByteArray("\"The \\u0048arbour") << true;
+    QTest::newRow("byte order mark") << QByteArray("{") << QByteArray("\xEF\xBB\xBF{") << false;
+    QTest::newRow("exponent") << QByteArray("\"version\": 1,") << QByteArray("\"version\": 10e-1,") << false;
+    QTest::newRow("escaped key") << QByteArray("\"format\"") << QByteArray("\"\\u0066ormat\"") << false;
+    QTest::newRow("surrogate pair escape") << QByteArray("Gazette \xF0\x9F\x8C\x8A") << QByteArray("Gazette \\ud83c\\udf0a")
+                                           << false;
+}
+
+void tst_HostFiles::otherSpellingsReadAsTheSameProject()
+{
+    // Given the sample as the host writes it, and the same JSON spelled
+    // another way
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(bool, fastReader);
+    const QString samples = qEnvironmentVariable("CORVANE_SOURCE_DIR") + QStringLiteral("/Samples/");
+    QByteArray canonical = readAll(samples + QStringLiteral("harbour-gazette-v1.xprj"));
+    canonical.replace("\"The Harbour Gazette\"", "\"The Harbour Gazette \xF0\x9F\x8C\x8A\"");
+    QByteArray spelled = canonical;
+    if (!from.isEmpty())
+    {
+        const int at = spelled.indexOf(from);
+        QVERIFY(at >= 0);
+        spelled.replace(at, from.size(), to);
+    }
+    const QString canonicalPath = mDir->filePath(QStringLiteral("canonical.xprj"));
+    const QString spelledPath = mDir->filePath(QStringLiteral("spelled.xprj"));
+    QVERIFY(writeAll(canonicalPath, canonical) && writeAll(spelledPath, spelled));
+
+    // Then the fast reader takes only what it reads exactly as QJsonDocument
+    // does, the rest is left to QJsonDocument
+    XTHost::JsonTree tree;
+    QCOMPARE(tree.read(spelled), fastReader);
+
+    // and either way the file opens as the same project, and saves as the
+    // host writes it
+    const XTProjectId expected = mApi.open(canonicalPath);
+    const XTProjectId project = mApi.open(spelledPath);
+    QVERIFY2(expected != XT::kNoProject && project != XT::kNoProject, qPrintable(mSession->lastError()));
+    QVERIFY(*mSession->project(project) == *mSession->project(expected));
+    QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
+    QCOMPARE(readAll(spelledPath), canonical);
 }
 
 void tst_HostFiles::aTemplateStaysATemplate()
