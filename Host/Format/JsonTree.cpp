@@ -552,14 +552,21 @@ QString JsonTree::decode(const Node& node) const
     if (node.mFlags & Ascii)
         return QString::fromLatin1(text, int(node.mB));
     if (!(node.mFlags & Escaped))
-        return QString::fromUtf8(text, int(node.mB));
+        return QString::fromUtf8(text, int(node.mB)); // drops a leading U+FEFF, as QJsonDocument does
     // The reader let through only escapes it knows and no surrogate.
     QString out;
     out.reserve(int(node.mB));
     uint32_t plain = 0;
     uint32_t i = 0;
+    // QString::fromUtf8 drops a byte order mark at the start of its input;
+    // QJsonDocument keeps every U+FEFF of a string with escapes.
     const auto flush = [&]()
     {
+        while (i - plain >= 3 && std::memcmp(text + plain, "\xEF\xBB\xBF", 3) == 0)
+        {
+            out += QChar(0xFEFF);
+            plain += 3;
+        }
         if (i > plain)
             out += QString::fromUtf8(text + plain, int(i - plain));
     };

@@ -58,8 +58,9 @@ void appendEscaped(QByteArray& out, const QString& text)
         }
         // Control characters and unpaired surrogates are written as escapes:
         // UTF-8 cannot carry the latter, and the text must come back unit for
-        // unit.
-        if (unit < 0x20 || QChar::isSurrogate(unit))
+        // unit. So is a leading U+FEFF: QJsonDocument takes it for a byte
+        // order mark and drops it from a string without escapes.
+        if (unit < 0x20 || QChar::isSurrogate(unit) || (i == 0 && unit == 0xFEFF))
         {
             flush();
             out += "\\u" + QByteArray::number(unit, 16).rightJustified(4, '0');

@@ -46,6 +46,7 @@ private slots:
     void unmodifiedProjectResavesByteForByte();
     void otherSpellingsReadAsTheSameProject_data();
     void otherSpellingsReadAsTheSameProject();
+    void aLeadingZeroWidthNoBreakSpaceIsKept();
     void aTemplateStaysATemplate();
     void failedSaveKeepsTheOldFile();
     void fileTypesAtAGlance_data();
@@ -205,6 +206,39 @@ void tst_HostFiles::otherSpellingsReadAsTheSameProject()
     QVERIFY(*mSession->project(project) == *mSession->project(expected));
     QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
     QCOMPARE(readAll(spelledPath), canonical);
+}
+
+void tst_HostFiles::aLeadingZeroWidthNoBreakSpaceIsKept()
+{
+    // Given texts that begin with U+FEFF, which JSON readers take for a byte
+    // order mark, in a story (visible and hidden), a box name and an asset
+    const QString mark(QChar(0xFEFF));
+    XTHost::Project model = smallProject();
+    XTHost::Story& nine = model.mStories[1];
+    QCOMPARE(nine.mNumber, 9);
+    nine.mText.clear();
+    nine.appendVisible(mark + QStringLiteral("Welcome"));
+    nine.appendHidden(mark + QStringLiteral("aside"));
+    model.mLayouts[1].mSpreads[1].mBoxes[0].mName = mark + QStringLiteral("Body");
+    model.mAssets[16][0].mDescription = mark + mark + QStringLiteral("visible");
+    const QString path = writeProject(*mDir, QStringLiteral("marks.xprj"), model);
+
+    // When the host reads the file, and saves and reads it again
+    for (int round = 0; round < 2; ++round)
+    {
+        const XTProjectId project = mApi.open(path);
+        QVERIFY2(project != XT::kNoProject, qPrintable(mSession->lastError()));
+        const XTHost::Project& read = *mSession->project(project);
+
+        // Then every text is the one written, unit for unit
+        QCOMPARE(read.mStories.size(), size_t(3));
+        QVERIFY(read.mStories[1] == nine);
+        QCOMPARE(read.mLayouts.front().mNumber, 1); // the reader lists layouts by number
+        QCOMPARE(read.mLayouts.front().mSpreads[1].mBoxes[0].mName, mark + QStringLiteral("Body"));
+        QCOMPARE(read.mAssets[16][0].mDescription, mark + mark + QStringLiteral("visible"));
+        QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
+        QCOMPARE(mApi.mProject->CloseProject(project, 1), XT::kNoErr);
+    }
 }
 
 void tst_HostFiles::aTemplateStaysATemplate()
