@@ -277,7 +277,8 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
                 if (!skipString(text, size, pos, &escaped))
                     return false;
             }
-            else if (c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
+            // QJsonDocument reads ".5" as a number, too.
+            else if (c == '-' || c == '.' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
             {
                 while (pos < size &&
                        (text[pos] == '-' || text[pos] == '+' || text[pos] == '.' ||

@@ -492,6 +492,10 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("a repeated key after escaped quotes and backslashes")
         << edit("\"text\": \"Welcome\"", "\"text\": \"We\\\"l\\\\\\\"co\\\\\", \"text\": \"Hi\"")
         << "stories[1]: the key \"text\" is repeated";
+    // QJsonDocument also reads ".4e3" and "400." as numbers.
+    QTest::newRow("a repeated key after numbers without a whole or a fraction part")
+        << edit("{\"left\": 400, \"top\": 400,", "{\"left\": 400., \"top\": .4e3, \"top\": 400,")
+        << "the key \"top\" is repeated";
     QTest::newRow("a repeated key after a byte order mark")
         << "\xEF\xBB\xBF" + edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
         << "xprj: the key \"layouts\" is repeated";
