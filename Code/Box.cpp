@@ -108,6 +108,7 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
 {
     if (mBox == XT::kNoBox)
         return;
+    mDict.reserve(kMissingRows);
     mTrue = PluginLabel(82);
     mFalse = PluginLabel(83);
 

@@ -18,6 +18,9 @@ public:
     // where copying the other side's box creates it.
     explicit Box(long box, XTProjectId project = XT::kNoProject);
     Box(const Box& other) = default;
+    Box(Box&& other) = default;
+    Box& operator=(const Box& other) = default;
+    Box& operator=(Box&& other) = default;
 
     QString ToString() const override;
     QString Name() const override;

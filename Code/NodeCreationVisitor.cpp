@@ -8,6 +8,7 @@
 
 #include <map>
 #include <set>
+#include <type_traits>
 #include <utility>
 
 using namespace QXPCursor;
@@ -37,10 +38,27 @@ template <typename T> ProjectTreeNode<T>* AddPair(ProjectTreeNodeBase& parent, c
     return pair;
 }
 
+// Entities handed over as temporaries move into the pair.
+template <typename T, typename = std::enable_if_t<!std::is_reference_v<T> && !std::is_const_v<T>>>
+ProjectTreeNode<T>* AddPair(ProjectTreeNodeBase& parent, T&& left, T&& right)
+{
+    auto* pair = new ProjectTreeNode<T>(std::move(left), std::move(right), Identical);
+    parent.AddChild(pair);
+    return pair;
+}
+
+// An entity moved out of a map that is done with, or the empty side.
+template <typename T> T Take(T* entity, const T& none)
+{
+    if (entity)
+        return std::move(*entity);
+    return none;
+}
+
 // Pairs two maps ascending by key: equal keys pair up, the rest meet empty
-// entities. `add` receives (left or null, right or null).
-template <typename Key, typename T, typename Add>
-void KeyedMerge(const std::map<Key, T>& left, const std::map<Key, T>& right, Add add)
+// entities. `add` receives (left or null, right or null), pointers into the
+// maps, const where the maps are.
+template <typename Map, typename Add> void KeyedMerge(Map& left, Map& right, Add add)
 {
     auto l = left.begin();
     auto r = right.begin();
@@ -207,19 +225,20 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
     PlaceholderNode* boxes = AddFolder(node, kBoxesFolder);
     const ::Box leftNone(XT::kNoBox, lhs);
     const ::Box rightNone(XT::kNoBox, rhs);
+    // The boxes move from the maps into the tree.
     KeyedMerge(leftBoxes, rightBoxes,
-               [&](const ::Box* a, const ::Box* b)
+               [&](::Box* a, ::Box* b)
                {
                    if (a && b &&
                        XT::gBox->GetBoxContentType(a->BoxRef()) != XT::gBox->GetBoxContentType(b->BoxRef()))
                    {
                        // A number that changed kind is two different boxes;
                        // copying either replaces the other.
-                       Visit(*AddPair(*boxes, *a, rightNone));
-                       Visit(*AddPair(*boxes, leftNone, *b));
+                       Visit(*AddPair(*boxes, Take(a, leftNone), ::Box(rightNone)));
+                       Visit(*AddPair(*boxes, ::Box(leftNone), Take(b, rightNone)));
                        return;
                    }
-                   Visit(*AddPair(*boxes, a ? *a : leftNone, b ? *b : rightNone));
+                   Visit(*AddPair(*boxes, Take(a, leftNone), Take(b, rightNone)));
                });
 }
 

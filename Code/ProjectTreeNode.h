@@ -66,6 +66,10 @@ public:
         : mLeft(left), mRight(right), mType(type)
     {
     }
+    ProjectTreeNode(T&& left, T&& right, TreeNodeType type)
+        : mLeft(std::move(left)), mRight(std::move(right)), mType(type)
+    {
+    }
 
     QVariant Data(int) const override
     {
