@@ -21,12 +21,28 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
+
+// Builds with AddressSanitizer release everything before they exit, so that
+// its leak check still sees what a run leaves behind.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kReleaseAtExit = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kReleaseAtExit = true;
+#else
+constexpr bool kReleaseAtExit = false;
+#endif
+#else
+constexpr bool kReleaseAtExit = false;
+#endif
 
 const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
                       "\n"
@@ -281,10 +297,10 @@ int main(int argc, char** argv)
                         (options.mColor == QLatin1String("auto") && toTerminal));
     int differences = 0;
     int status = 0;
+    auto tree = std::make_unique<ProjectTree>(projects[0], projects[1]);
     {
-        ProjectTree tree(projects[0], projects[1]);
         const ComparisonReport report =
-            ComparisonReport::Make(options.mFiles[0], options.mFiles[1], tree, options.mRows, options.mAll);
+            ComparisonReport::Make(options.mFiles[0], options.mFiles[1], *tree, options.mRows, options.mAll);
         differences = report.mDifferences;
         if (options.mOutput.isEmpty())
         {
@@ -308,8 +324,16 @@ int main(int argc, char** argv)
         }
     }
     plugin.deactivate();
-    MainXT::GetInstance()->Reset();
-    if (status)
-        return status;
-    return differences ? 1 : 0;
+    const int code = status ? status : (differences ? 1 : 0);
+    if (kReleaseAtExit)
+    {
+        tree.reset();
+        MainXT::GetInstance()->Reset();
+        return code;
+    }
+    // Freeing the comparison and the two projects piece by piece takes a
+    // tenth of a large run, and the process ends here: the system takes the
+    // memory back at once.
+    std::fflush(stdout);
+    std::_Exit(code);
 }
