@@ -36,17 +36,6 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Moves pos past the string whose opening quote it is at; false when the
 // string does not end. Story texts make up most of a file: the closing quote
 // is looked for with memchr, and a quote is escaped when an odd number of

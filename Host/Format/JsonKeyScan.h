@@ -22,4 +22,16 @@ struct RepeatedKey
 // first syntax error or too deep a nesting: the parser then reports it.
 [[nodiscard]] bool findRepeatedKey(const QByteArray& data, RepeatedKey* found);
 
+// The value of a hexadecimal digit of a \u escape; -1 for another byte.
+inline int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace XTHost

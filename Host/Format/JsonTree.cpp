@@ -1,5 +1,7 @@
 #include "JsonTree.h"
 
+#include "JsonKeyScan.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,17 +49,6 @@ bool plainWord(const char* p)
     const uint64_t special = ((word - ones * 0x20) & ~word) | ((quote - ones) & ~quote) |
                              ((backslash - ones) & ~backslash) | word;
     return (special & highs) == 0;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 int compareBytes(const char* a, uint32_t aLength, const char* b, uint32_t bLength)
@@ -316,7 +307,7 @@ private:
             int unit = 0;
             for (uint32_t i = 2; i < 6; ++i)
             {
-                const int digit = hexValue(mData[mPos + i]);
+                const int digit = hexDigit(mData[mPos + i]);
                 if (digit < 0)
                     return false;
                 unit = unit * 16 + digit;
@@ -600,7 +591,7 @@ QString JsonTree::decode(const Node& node) const
         {
             int unit = 0;
             for (uint32_t d = 2; d < 6; ++d)
-                unit = unit * 16 + hexValue(text[i + d]);
+                unit = unit * 16 + hexDigit(text[i + d]);
             out += QChar(ushort(unit));
             i += 4;
             break;
