@@ -64,13 +64,16 @@ bool skipString(const char* data, int size, int& pos, bool* escaped)
 }
 
 // skipString for a key, which also hashes the key's raw bytes (FNV-1a).
-bool skipKey(const char* data, int size, int& pos, bool* escaped, uint32_t* hash)
+bool skipKey(const char* data, int size, int& pos, bool* escaped, bool* control, uint32_t* hash)
 {
     ++pos;
     *escaped = false;
+    *control = false;
     uint32_t h = 2166136261u;
     while (pos < size && data[pos] != '"')
     {
+        if (uchar(data[pos]) < 0x20)
+            *control = true;
         if (data[pos] == '\\')
         {
             *escaped = true;
@@ -97,7 +100,8 @@ bool decodeKey(const char* data, const Key& key, QString* text)
     QByteArray plain; // UTF-8 runs between escapes
     auto flush = [&]()
     {
-        const QString decoded = QString::fromUtf8(plain);
+        // With its size: from a QByteArray alone, fromUtf8 stops at a NUL.
+        const QString decoded = QString::fromUtf8(plain.constData(), plain.size());
         // Invalid UTF-8 would decode to replacement characters, and two
         // different keys could then look the same.
         if (decoded.toUtf8() != plain)
@@ -297,9 +301,21 @@ bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
                 return false;
             const int keyOffset = pos;
             uint32_t hash = 0;
-            if (!skipKey(text, size, pos, &escaped, &hash))
+            bool control = false;
+            if (!skipKey(text, size, pos, &escaped, &control, &hash))
                 return false;
             const Key key{keyOffset + 1, pos - keyOffset - 2, escaped, hash};
+            if (control)
+            {
+                // A key that does not decode is the parser's to refuse.
+                if (!decodeKey(text, key, &found->mKey))
+                    return false;
+                frames.resize(depth);
+                found->mPlace = placeOf(text, frames);
+                found->mOffset = keyOffset;
+                found->mRawControl = true;
+                return true;
+            }
             Frame& frame = frames[depth - 1];
             for (const Key& other : frame.mKeys)
             {

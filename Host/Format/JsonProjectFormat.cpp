@@ -895,8 +895,11 @@ bool parseJson(const QByteArray& data, QByteArray* release, const QString& place
         {
             const QString where =
                 repeated.mPlace.isEmpty() ? QString() : escaped(repeated.mPlace, false) + ": ";
-            *error = QStringLiteral("%1: %2the key %3 is repeated (%4)")
-                         .arg(place, where, quoted(repeated.mKey), lineAndColumn(data, repeated.mOffset));
+            const QString fault = repeated.mRawControl
+                                      ? QStringLiteral("holds a control character that is not escaped")
+                                      : QStringLiteral("is repeated");
+            *error = QStringLiteral("%1: %2the key %3 %4 (%5)")
+                         .arg(place, where, quoted(repeated.mKey), fault, lineAndColumn(data, repeated.mOffset));
             return false;
         }
         QJsonParseError parseError;

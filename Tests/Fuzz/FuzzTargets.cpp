@@ -358,13 +358,15 @@ QString deltaReader(const QByteArray& data)
 
 QString jsonTree(const QByteArray& data)
 {
-    // The tree refuses repeated keys, and the host never hands them to
-    // QJsonDocument, which leaks the values it drops.
+    // The tree refuses repeated keys and raw control characters in keys, and
+    // the host never hands them to QJsonDocument, which loses and leaks
+    // values of such keys.
     XTHost::RepeatedKey repeated;
     if (XTHost::findRepeatedKey(data, &repeated))
     {
         XTHost::JsonTree tree;
-        return tree.read(data) ? QStringLiteral("the tree takes a repeated key: ") + repeated.mKey : QString();
+        return tree.read(data) ? QStringLiteral("the tree takes a key the scan refuses: ") + repeated.mKey
+                               : QString();
     }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
