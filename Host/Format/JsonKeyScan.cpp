@@ -13,13 +13,13 @@ namespace
 // Deeper documents are refused by QJsonDocument anyway (its limit is 1024).
 constexpr size_t sMaxDepth = 1024;
 
-// A key as it stands in the file: most keys have no escapes and compare as
-// bytes; a key with escapes is decoded.
+// A key as it stands in the file: most keys compare as bytes; a key with
+// escapes, or one that begins with a byte order mark, is decoded.
 struct Key
 {
     int mStart;
     int mLength;
-    bool mEscaped;
+    bool mEscaped; // decoded to compare
     // Of the raw bytes: keys without escapes whose hashes differ differ.
     uint32_t mHash;
 };
@@ -70,10 +70,9 @@ bool skipKey(const char* data, int size, int& pos, bool* escaped, bool* control,
     *escaped = false;
     *control = false;
     uint32_t h = 2166136261u;
+    const int start = pos;
     while (pos < size && data[pos] != '"')
     {
-        if (uchar(data[pos]) < 0x20)
-            *control = true;
         if (data[pos] == '\\')
         {
             *escaped = true;
@@ -82,17 +81,24 @@ bool skipKey(const char* data, int size, int& pos, bool* escaped, bool* control,
             if (pos >= size)
                 break;
         }
+        if (uchar(data[pos]) < 0x20)
+            *control = true;
         h = (h ^ uchar(data[pos])) * 16777619u;
         ++pos;
     }
     if (pos >= size)
         return false;
+    // QJsonDocument drops a byte order mark that begins a key without
+    // escapes: such a key is the same as the one without it.
+    if (pos - start >= 3 && std::memcmp(data + start, "\xEF\xBB\xBF", 3) == 0)
+        *escaped = true;
     ++pos;
     *hash = h;
     return true;
 }
 
-// The text of a key; false on anything the JSON parser would refuse.
+// The text of a key as QJsonDocument reads it; false on anything it would
+// refuse.
 bool decodeKey(const char* data, const Key& key, QString* text)
 {
     const QByteArray raw = QByteArray::fromRawData(data + key.mStart, key.mLength);
@@ -100,11 +106,20 @@ bool decodeKey(const char* data, const Key& key, QString* text)
     QByteArray plain; // UTF-8 runs between escapes
     auto flush = [&]()
     {
+        // fromUtf8 would drop a byte order mark that begins a run; in a key
+        // with escapes QJsonDocument keeps every U+FEFF.
+        int from = 0;
+        while (plain.size() - from >= 3 && std::memcmp(plain.constData() + from, "\xEF\xBB\xBF", 3) == 0)
+        {
+            *text += QChar(0xFEFF);
+            from += 3;
+        }
         // With its size: from a QByteArray alone, fromUtf8 stops at a NUL.
-        const QString decoded = QString::fromUtf8(plain.constData(), plain.size());
+        const QByteArray rest = plain.mid(from);
+        const QString decoded = QString::fromUtf8(rest.constData(), rest.size());
         // Invalid UTF-8 would decode to replacement characters, and two
         // different keys could then look the same.
-        if (decoded.toUtf8() != plain)
+        if (decoded.toUtf8() != rest)
             return false;
         *text += decoded;
         plain.clear();
@@ -163,7 +178,13 @@ bool decodeKey(const char* data, const Key& key, QString* text)
             break;
         }
     }
-    return flush();
+    if (!flush())
+        return false;
+    // Without escapes, QJsonDocument reads the key as fromUtf8 does, which
+    // drops one leading byte order mark.
+    if (!raw.contains('\\') && text->startsWith(QChar(0xFEFF)))
+        text->remove(0, 1);
+    return true;
 }
 
 bool sameBytes(const char* data, const Key& a, const Key& b)

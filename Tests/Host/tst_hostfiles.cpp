@@ -500,6 +500,13 @@ void tst_HostFiles::malformedFilesAreRefused_data()
     QTest::newRow("a key with a raw NUL byte")
         << edit("\"text\": \"Welcome\"", "\"text\": \"Welcome\", \"te@xt\": \"Hi\"").replace('@', '\0')
         << "stories[1]: the key \"te\\u0000xt\" holds a control character that is not escaped";
+    // QJsonDocument drops a byte order mark that begins a key without escapes, and keeps one after an escape.
+    QTest::newRow("a repeated key, once with a byte order mark before it")
+        << edit("\"text\": \"Welcome\"", "\"\xEF\xBB\xBFtext\": \"Welcome\", \"text\": \"Hi\"")
+        << "stories[1]: the key \"text\" is repeated";
+    QTest::newRow("a repeated key with a byte order mark after an escape")
+        << edit("\"text\": \"Welcome\"", "\"\\u0074\xEF\xBB\xBF" "ext\": \"Welcome\", \"t\\ufeffext\": \"Hi\"")
+        << "stories[1]: the key \"t\xEF\xBB\xBF" "ext\" is repeated";
     QTest::newRow("a repeated key after a byte order mark")
         << "\xEF\xBB\xBF" + edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
         << "xprj: the key \"layouts\" is repeated";
