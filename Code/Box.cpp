@@ -4,6 +4,12 @@
 #include "PluginString.h"
 #include "XTCalls.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
 #include <iterator>
 
 namespace
@@ -63,7 +69,9 @@ const Row kFlagRows[] = {
 };
 
 constexpr int kFirstKindRow = 1 + 4 + int(std::size(kCommonRows)); // 11
-constexpr int kMissingRows = 27;
+// The rows of a picture box, the most a box has: the picture's file and its
+// content follow the stacking row.
+constexpr int kMissingRows = kFirstKindRow + int(std::size(kPictureRows)) + int(std::size(kFlagRows)) + 4;
 
 // Vertical alignment codes and their labels.
 int AlignmentLabel(int32_t code)
@@ -100,6 +108,33 @@ QString KindWord(int16_t content)
     default:
         return QString();
     }
+}
+
+// What a picture file holds, in short: a changed image behind the same
+// name shows as a different digest. Files are read once per size and time.
+QString PictureDigest(const QString& path)
+{
+    struct Known
+    {
+        qint64 mSize;
+        QDateTime mModified;
+        QString mDigest;
+    };
+    static QHash<QString, Known> sKnown;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return PluginLabel(113);
+    auto known = sKnown.find(path);
+    if (known != sKnown.end() && known->mSize == info.size() && known->mModified == info.lastModified())
+        return known->mDigest;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return PluginLabel(113);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    const QString digest = QStringLiteral("sha256 ") + QString::fromLatin1(hash.result().toHex().left(16));
+    sKnown.insert(path, {info.size(), info.lastModified(), digest});
+    return digest;
 }
 
 } // namespace
@@ -141,19 +176,39 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
     }
     AddRows(kFlagRows, std::size(kFlagRows));
     Add(PluginLabel(108), XT::ToQString(XT::gBoxFields->GetBoxColor(mBox)));
+    // Filled in once the comparison has paired both sides' boxes.
+    Add(PluginLabel(110), QString());
 
-    // Last, after the rows every box shares: the picture's file is shown and
-    // compared, never copied.
+    // Last, after the rows every box shares: the picture's file as the
+    // document refers to it (copied like any row), and a digest of the file
+    // it finds there, which tells a changed image behind the same name and
+    // is shown and compared, never copied.
     if (XT::gBox->IsPictureBox(mBox))
     {
+        const XTPicture picture = XT::gPicture->GetBoxPicture(mBox);
+        Add(PluginLabel(105), XT::ToQString(XT::gPicture->GetPictureReference(picture)));
         QString path;
-        if (XTFileSpec file = XT::gPicture->GetPictureFile(XT::gPicture->GetBoxPicture(mBox)))
+        if (XTFileSpec file = XT::gPicture->GetPictureFile(picture))
         {
             path = XT::ToQString(XT::gFiles->GetFilePath(file));
             XT::gFiles->DisposeFile(file);
         }
-        Add(PluginLabel(105), path);
+        Add(PluginLabel(109), path.isEmpty() ? QString() : PictureDigest(path));
     }
+}
+
+void Box::SetStacking(const QString& text, XTBoxRef ownBelow, XTBoxRef otherBelow)
+{
+    if (!IsValid())
+        return;
+    Update(size_t(StackingRow()), text);
+    mOwnBelow = ownBelow;
+    mOtherBelow = otherBelow;
+}
+
+int Box::StackingRow() const
+{
+    return int(Count()) - (XT::gBox->IsPictureBox(mBox) ? 3 : 1);
 }
 
 void Box::AddRows(const Row* rows, size_t count)
@@ -212,6 +267,8 @@ QString Box::Name() const
     if (!IsValid())
         return PluginString(84);
     QString name = XT::ToQString(XT::gBox->GetBoxName(mBox));
+    if (name.isEmpty())
+        name = XT::ToQString(XT::gBox->GetBoxDefaultName(mBox));
     if (name.isEmpty())
     {
         name = PluginString(23);
@@ -315,6 +372,15 @@ RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch
         else if (key == flagRow + int(std::size(kFlagRows)))
         {
             error = ApplyColor(*source, value);
+        }
+        else if (key == StackingRow())
+        {
+            error = XT::gBox->SetBoxStackedAbove(mBox, source->mOtherBelow);
+        }
+        else if (isPicture && key == StackingRow() + 1)
+        {
+            XT::HostStringHolder reference(value);
+            error = XT::gPicture->SetPictureReference(XT::gPicture->GetBoxPicture(mBox), reference.Get());
         }
         if (error == 0)
             Update(size_t(key), value);
@@ -453,8 +519,39 @@ bool Box::CreateFrom(const Box& source, QString* reason)
         *reason = QStringLiteral("the host refused to copy the box");
         return false;
     }
+    TakeStackingPlace(box, source, sourceLayout, layout);
+    const QString stacking = source.Value(size_t(source.StackingRow()));
     *this = Box(long(box), mProject);
+    Update(size_t(StackingRow()), stacking);
     return true;
+}
+
+// A new box takes the source's place in the stacking order: just above the
+// nearest box below the source that this side has by now (boxes made by
+// one copy after another find each other), else at the bottom.
+void Box::TakeStackingPlace(XTBoxRef box, const Box& source, DocRef sourceLayout, DocRef layout)
+{
+    std::vector<XTBoxRef> below;
+    const XTBoxRef spreadBox = XT::gSpread->GetSpreadBox(sourceLayout, Placement::SpreadHolding(sourceLayout, source.mBox));
+    for (XTBoxRef b = XT::gBox->GetFirstBox(spreadBox, 0); b != XT::kNoBox && b != source.mBox;
+         b = XT::gBox->GetNextBox(b, 0))
+        below.push_back(b);
+    for (auto b = below.rbegin(); b != below.rend(); ++b)
+    {
+        // The source's steady neighbour has its counterpart from the
+        // comparison; another box by its number, where its file keeps it.
+        XTBoxRef counterpart = XT::kNoBox;
+        if (*b == source.mOwnBelow)
+            counterpart = source.mOtherBelow;
+        else if (XT::ToQString(XT::gBox->GetBoxDefaultName(*b)).isEmpty())
+            counterpart = Placement::BoxNumbered(layout, XT::gBox->GetBoxNumber(*b, 0));
+        if (counterpart == XT::kNoBox || counterpart == box ||
+            XT::gBox->GetBoxContentType(counterpart) != XT::gBox->GetBoxContentType(*b))
+            continue;
+        if (XT::gBox->SetBoxStackedAbove(box, counterpart) == XT::kNoErr)
+            return;
+    }
+    XT::gBox->SetBoxStackedAbove(box, XT::kNoBox);
 }
 
 // A box already removed with its spread or layout is gone as asked.

@@ -33,6 +33,13 @@ public:
     using NameValueDict<QString>::Name;
     XTBoxRef BoxRef() const { return mBox; }
 
+    // The box's place in its spread's stacking order, as the comparison
+    // sees it once both sides are paired: the text of the Stacking row; the
+    // nearest box below it that keeps its place relative to the others on
+    // both sides (kNoBox for none), and that box's counterpart on the other
+    // side, above which the other side's box goes when it takes this row.
+    void SetStacking(const QString& text, XTBoxRef ownBelow, XTBoxRef otherBelow);
+
     // How a row's value is read, written and shown.
     enum class Kind
     {
@@ -65,6 +72,8 @@ private:
     XTError Remove();
     XTError ApplyRow(const Row& row, const Box& source, const QString& value);
     XTError ApplyColor(const Box& source, const QString& name);
+    int StackingRow() const;
+    static void TakeStackingPlace(XTBoxRef box, const Box& source, DocRef sourceLayout, DocRef layout);
 
     XTBoxRef mBox;
     XTProjectId mProject;
@@ -75,4 +84,6 @@ private:
     Fixed mWidth = 0;
     QString mTrue;
     QString mFalse;
+    XTBoxRef mOwnBelow = XT::kNoBox;
+    XTBoxRef mOtherBelow = XT::kNoBox;
 };

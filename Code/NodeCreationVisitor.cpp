@@ -1,11 +1,13 @@
 #include "NodeCreationVisitor.h"
 
+#include "BoxPairing.h"
 #include "LayoutIterator.h"
 #include "PluginString.h"
 #include "ProjectIterator.h"
 #include "SpreadIterator.h"
 #include "XTCalls.h"
 
+#include <cstring>
 #include <map>
 #include <set>
 #include <type_traits>
@@ -96,6 +98,175 @@ template <int N> std::set<::Asset> CollectAssets(long project)
     return assets;
 }
 
+// One side's boxes of a layout: by number where the file keeps it, else in
+// the document's order with what they are; and each spread's stacking order.
+struct LayoutBoxes
+{
+    std::map<long, ::Box> mNumbered;
+    std::vector<::Box> mUnnumbered;
+    std::vector<BoxPairing::Signature> mSignatures;
+    std::vector<std::vector<XTBoxRef>> mSpreads; // bottom first
+
+    void Collect(XTBoxRef spreadBox, int16_t index, XTProjectId project)
+    {
+        mSpreads.emplace_back();
+        ::QXPCursor::Spread<::QXPCursor::Box<NullType>> spread(spreadBox, index);
+        auto it = spread.Begin();
+        auto end = spread.End();
+        for (; *it != *end; ++*it)
+        {
+            const XTBoxRef box = (*it)->BoxRef();
+            mSpreads.back().push_back(box);
+            if (XT::ToQString(XT::gBox->GetBoxDefaultName(box)).isEmpty())
+            {
+                mNumbered.insert_or_assign(XT::gBox->GetBoxNumber(box, 0), ::Box(box, project));
+                continue;
+            }
+            BoxPairing::Signature signature;
+            signature.mKind = XT::gBox->GetBoxContentType(box);
+            signature.mSpread = int(mSpreads.size()) - 1;
+            XT::gBox->GetBoxBounds(box, 0, 0, &signature.mBounds);
+            if (XT::gBox->IsTextBox(box))
+            {
+                int32_t start = 0, end = 0;
+                if (XTTextRef text = XT::gText->GetTextSelection(box, &start, &end))
+                    signature.mContent = ::Story(text).UnmaskedText();
+            }
+            else if (XT::gBox->IsPictureBox(box))
+                signature.mContent = XT::ToQString(XT::gPicture->GetPictureReference(XT::gPicture->GetBoxPicture(box)));
+            mSignatures.push_back(std::move(signature));
+            mUnnumbered.emplace_back(box, project);
+        }
+    }
+};
+
+// Fills each box's Stacking row: the box just below it among the boxes that
+// keep their order relative to each other on both sides of its spread, so
+// that one box moved in the stack (or deleted) is one difference, not a
+// change for every box above it.
+void SetStacking(const std::vector<ProjectTreeNode<::Box>*>& pairs, const std::vector<std::vector<XTBoxRef>>& left,
+                 const std::vector<std::vector<XTBoxRef>>& right)
+{
+    std::unordered_map<XTBoxRef, int> leftPair, rightPair;
+    for (size_t p = 0; p < pairs.size(); ++p)
+    {
+        if (pairs[p]->mLeft.IsValid())
+            leftPair[pairs[p]->mLeft.BoxRef()] = int(p);
+        if (pairs[p]->mRight.IsValid())
+            rightPair[pairs[p]->mRight.BoxRef()] = int(p);
+    }
+    const QString bottom = PluginString(112);
+    const QString above = PluginString(111);
+    auto label = [&](int pair)
+    {
+        const ProjectTreeNode<::Box>& node = *pairs[size_t(pair)];
+        return above.arg(node.mLeft.IsValid() ? node.mLeft.Name() : node.mRight.Name());
+    };
+    const size_t spreads = std::max(left.size(), right.size());
+    for (size_t s = 0; s < spreads; ++s)
+    {
+        static const std::vector<XTBoxRef> sNone;
+        const std::vector<XTBoxRef>& l = s < left.size() ? left[s] : sNone;
+        const std::vector<XTBoxRef>& r = s < right.size() ? right[s] : sNone;
+        // The pairs with both boxes on this spread, in each side's order.
+        std::set<int> onBoth;
+        {
+            std::set<int> onLeft;
+            for (XTBoxRef box : l)
+                onLeft.insert(leftPair.at(box));
+            for (XTBoxRef box : r)
+                if (onLeft.count(rightPair.at(box)))
+                    onBoth.insert(rightPair.at(box));
+        }
+        std::vector<int> leftOrder, rightOrder;
+        for (XTBoxRef box : l)
+            if (onBoth.count(leftPair.at(box)))
+                leftOrder.push_back(leftPair.at(box));
+        for (XTBoxRef box : r)
+            if (onBoth.count(rightPair.at(box)))
+                rightOrder.push_back(rightPair.at(box));
+        const auto steady = BoxPairing::Steady(leftOrder, rightOrder);
+        std::set<int> steadyPairs;
+        for (size_t i = 0; i < leftOrder.size(); ++i)
+            if (steady.first[i])
+                steadyPairs.insert(leftOrder[i]);
+        auto fill = [&](const std::vector<XTBoxRef>& order, const std::unordered_map<XTBoxRef, int>& pairOf,
+                        bool leftSide)
+        {
+            int below = -1;
+            for (XTBoxRef box : order)
+            {
+                const int pair = pairOf.at(box);
+                ProjectTreeNode<::Box>& node = *pairs[size_t(pair)];
+                ::Box& self = leftSide ? node.mLeft : node.mRight;
+                if (below < 0)
+                    self.SetStacking(bottom, XT::kNoBox, XT::kNoBox);
+                else
+                {
+                    const ProjectTreeNode<::Box>& under = *pairs[size_t(below)];
+                    self.SetStacking(label(below), leftSide ? under.mLeft.BoxRef() : under.mRight.BoxRef(),
+                                     leftSide ? under.mRight.BoxRef() : under.mLeft.BoxRef());
+                }
+                if (steadyPairs.count(pair))
+                    below = pair;
+            }
+        };
+        fill(l, leftPair, true);
+        fill(r, rightPair, false);
+    }
+}
+
+// Stories pair by number, but for those whose number follows a first box
+// that the file numbers by its place: they pair as their first boxes did.
+void AddStories(ProjectTreeNodeBase& folder, XTProjectId lhs, XTProjectId rhs,
+                const std::unordered_map<XTBoxRef, XTBoxRef>& counterparts)
+{
+    struct Side
+    {
+        std::map<long, ::Story> mNumbered;
+        std::vector<std::pair<XTBoxRef, ::Story>> mByBox;
+    };
+    auto collect = [](XTProjectId project, Side& side)
+    {
+        ::QXPCursor::Project<::QXPCursor::Story<NullType>> stories(project);
+        for (auto it = stories.Begin(), end = stories.End(); *it != *end; ++*it)
+        {
+            ::Story story((*it)->Text());
+            long first = XT::kNoBox;
+            story.GetUsage(&first);
+            if (first != XT::kNoBox && !XT::ToQString(XT::gBox->GetBoxDefaultName(XTBoxRef(first))).isEmpty())
+                side.mByBox.emplace_back(XTBoxRef(first), std::move(story));
+            else
+                side.mNumbered.insert_or_assign(XT::gText->GetStoryNumber((*it)->Text()), std::move(story));
+        }
+    };
+    Side left, right;
+    collect(lhs, left);
+    collect(rhs, right);
+    KeyedMerge(left.mNumbered, right.mNumbered,
+               [&](const ::Story* a, const ::Story* b)
+               { AddPair(folder, a ? *a : ::Story(long(lhs)), b ? *b : ::Story(long(rhs))); });
+    std::unordered_map<XTBoxRef, size_t> rightByBox;
+    for (size_t i = 0; i < right.mByBox.size(); ++i)
+        rightByBox[right.mByBox[i].first] = i;
+    std::vector<bool> rightTaken(right.mByBox.size(), false);
+    for (auto& entry : left.mByBox)
+    {
+        auto counterpart = counterparts.find(entry.first);
+        auto found = counterpart == counterparts.end() ? rightByBox.end() : rightByBox.find(counterpart->second);
+        if (found != rightByBox.end() && !rightTaken[found->second])
+        {
+            rightTaken[found->second] = true;
+            AddPair(folder, entry.second, right.mByBox[found->second].second);
+        }
+        else
+            AddPair(folder, entry.second, ::Story(long(rhs)));
+    }
+    for (size_t i = 0; i < right.mByBox.size(); ++i)
+        if (!rightTaken[i])
+            AddPair(folder, ::Story(long(lhs)), right.mByBox[i].second);
+}
+
 } // namespace
 
 void NodeCreationVisitor::Create(ProjectTreeNodeBase& node) const
@@ -136,30 +307,7 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
         }
     }
 
-    // Stories, merged by story number.
-    PlaceholderNode* stories = AddFolder(node, kStoriesFolder);
-    {
-        std::map<long, ::Story> leftStories, rightStories;
-        ::QXPCursor::Project<::QXPCursor::Story<NullType>> left(lhs), right(rhs);
-        auto l = left.Begin(), lEnd = left.End();
-        auto r = right.Begin(), rEnd = right.End();
-        while (*l != *lEnd || *r != *rEnd)
-        {
-            if (*l != *lEnd)
-            {
-                leftStories.insert_or_assign(XT::gText->GetStoryNumber((*l)->Text()), ::Story((*l)->Text()));
-                ++*l;
-            }
-            if (*r != *rEnd)
-            {
-                rightStories.insert_or_assign(XT::gText->GetStoryNumber((*r)->Text()), ::Story((*r)->Text()));
-                ++*r;
-            }
-        }
-        KeyedMerge(leftStories, rightStories,
-                   [&](const ::Story* a, const ::Story* b)
-                   { AddPair(*stories, a ? *a : ::Story(long(lhs)), b ? *b : ::Story(long(rhs))); });
-    }
+    AddStories(*AddFolder(node, kStoriesFolder), lhs, rhs, mCounterparts);
 
     PlaceholderNode* assets = AddFolder(node, kAssetsFolder);
     AddAllAssets<Int2Type<1>>(*assets, lhs, rhs);
@@ -184,16 +332,16 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
 
 void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
 {
-    std::map<long, ::Box> leftBoxes, rightBoxes;
     const XTProjectId lhs = node.mLeft.ProjectId();
     const XTProjectId rhs = node.mRight.ProjectId();
+    LayoutBoxes left, right;
 
     // Spreads pair by position; the boxes of every spread collect into one
-    // map per side, so a box pairs with itself whatever spread it moved to.
-    ::QXPCursor::Layout<::QXPCursor::Spread<NullType>> left(node.mLeft.Doc(), -1),
-        right(node.mRight.Doc(), -1);
-    auto l = left.Begin(), lEnd = left.End();
-    auto r = right.Begin(), rEnd = right.End();
+    // list per side, so a box pairs with itself whatever spread it moved to.
+    ::QXPCursor::Layout<::QXPCursor::Spread<NullType>> leftSpreads(node.mLeft.Doc(), -1),
+        rightSpreads(node.mRight.Doc(), -1);
+    auto l = leftSpreads.Begin(), lEnd = leftSpreads.End();
+    auto r = rightSpreads.Begin(), rEnd = rightSpreads.End();
     while (*l != *lEnd || *r != *rEnd)
     {
         const bool hasLeft = *l != *lEnd;
@@ -201,21 +349,10 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
         auto* pair = AddPair(node, ::Spread(hasLeft ? (*l)->SpreadBox() : XT::kNoBox, (*l)->Index(), lhs),
                              ::Spread(hasRight ? (*r)->SpreadBox() : XT::kNoBox, (*r)->Index(), rhs));
         Visit(*pair);
-
-        auto collect =
-            [](XTBoxRef spreadBox, int16_t index, std::map<long, ::Box>& boxes, XTProjectId project)
-        {
-            ::QXPCursor::Spread<::QXPCursor::Box<NullType>> spread(spreadBox, index);
-            auto it = spread.Begin();
-            auto end = spread.End();
-            for (; *it != *end; ++*it)
-                boxes.insert_or_assign(XT::gBox->GetBoxNumber((*it)->BoxRef(), 0),
-                                       ::Box((*it)->BoxRef(), project));
-        };
         if (hasLeft)
-            collect((*l)->SpreadBox(), (*l)->Index(), leftBoxes, lhs);
+            left.Collect((*l)->SpreadBox(), (*l)->Index(), lhs);
         if (hasRight)
-            collect((*r)->SpreadBox(), (*r)->Index(), rightBoxes, rhs);
+            right.Collect((*r)->SpreadBox(), (*r)->Index(), rhs);
         if (hasLeft)
             ++*l;
         if (hasRight)
@@ -225,8 +362,16 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
     PlaceholderNode* boxes = AddFolder(node, kBoxesFolder);
     const ::Box leftNone(XT::kNoBox, lhs);
     const ::Box rightNone(XT::kNoBox, rhs);
-    // The boxes move from the maps into the tree.
-    KeyedMerge(leftBoxes, rightBoxes,
+    std::vector<ProjectTreeNode<::Box>*> pairs;
+    auto add = [&](::Box* a, ::Box* b)
+    {
+        auto* pair = AddPair(*boxes, Take(a, leftNone), Take(b, rightNone));
+        Visit(*pair);
+        pairs.push_back(pair);
+    };
+    // Boxes whose files keep their numbers pair by number; the boxes move
+    // from the maps into the tree.
+    KeyedMerge(left.mNumbered, right.mNumbered,
                [&](::Box* a, ::Box* b)
                {
                    if (a && b &&
@@ -234,12 +379,22 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
                    {
                        // A number that changed kind is two different boxes;
                        // copying either replaces the other.
-                       Visit(*AddPair(*boxes, Take(a, leftNone), ::Box(rightNone)));
-                       Visit(*AddPair(*boxes, ::Box(leftNone), Take(b, rightNone)));
+                       add(a, nullptr);
+                       add(nullptr, b);
                        return;
                    }
-                   Visit(*AddPair(*boxes, Take(a, leftNone), Take(b, rightNone)));
+                   add(a, b);
                });
+    // The others by what they are, in their documents' order.
+    for (const auto& match : BoxPairing::Align(left.mSignatures, right.mSignatures))
+    {
+        ::Box* a = match.first >= 0 ? &left.mUnnumbered[size_t(match.first)] : nullptr;
+        ::Box* b = match.second >= 0 ? &right.mUnnumbered[size_t(match.second)] : nullptr;
+        if (a && b)
+            mCounterparts[a->BoxRef()] = b->BoxRef();
+        add(a, b);
+    }
+    SetStacking(pairs, left.mSpreads, right.mSpreads);
 }
 
 void NodeCreationVisitor::Visit(ProjectTreeNode<::Spread>& node) const

@@ -3,6 +3,8 @@
 #include "NodeVisitor.h"
 #include "ProjectTreeNode.h"
 
+#include <unordered_map>
+
 // Grows the comparison tree below a project pair: walks both projects side by
 // side and pairs every item of the left with its counterpart on the right, or
 // with an empty entity when there is none.
@@ -22,6 +24,11 @@ public:
     void Visit(ProjectTreeNode<Story>& node) const override;
     void Visit(ProjectTreeNode<Asset>& node) const override;
     using NodeVisitor::Visit;
+
+private:
+    // Boxes whose numbers their files do not keep, paired by what they are:
+    // left box to right box, for pairing the stories they begin.
+    mutable std::unordered_map<XTBoxRef, XTBoxRef> mCounterparts;
 };
 
 // Adds the folder of asset kind N, with its pairs matched by name.

@@ -116,7 +116,23 @@ QString Story::Name() const
 {
     if (!IsValid())
         return PluginString(104);
-    return PluginString(19) + QLatin1Char(' ') + QString::number(XT::gText->GetStoryNumber(mText));
+    const QString frame = XT::ToQString(XT::gText->GetStoryDefaultName(mText));
+    if (frame.isEmpty())
+        return PluginString(19) + QLatin1Char(' ') + QString::number(XT::gText->GetStoryNumber(mText));
+    // A story its document names after its first frame shows that frame's
+    // name and its first words.
+    QString words = UnmaskedText().left(80);
+    for (QChar& c : words)
+        if (c.unicode() < 0x20 || c == QChar(0xFFFC) || c == QChar(0x2028) || c == QChar(0x2029) ||
+            c == QLatin1Char('/'))
+            c = QLatin1Char(' ');
+    words = words.simplified();
+    if (words.size() > 32)
+    {
+        const int space = words.lastIndexOf(QLatin1Char(' '), 32);
+        words = words.left(space > 12 ? space : 32) + QChar(0x2026);
+    }
+    return words.isEmpty() ? frame : frame + QStringLiteral(": ") + words;
 }
 
 bool Story::IsValid() const

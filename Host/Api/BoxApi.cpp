@@ -195,10 +195,26 @@ XTError DeleteBox(XTBoxRef box)
     return state && state->removeBox(box) ? XT::kNoErr : XT::kErrParam;
 }
 
-const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,  GetBoxName,        GetBoxNumber,     GetFirstBox,
-                           GetNextBox,    GetBoxDocument, GetBoxContentType, IsPictureBox,     IsTextBox,
-                           MoveBox,       GetBoxRecord,   SetBoxRecord,      DisposeBoxRecord, GetBoxBounds,
-                           SetBoxName,    DeleteBox};
+HostString GetBoxDefaultName(XTBoxRef box)
+{
+    const BoxLocation* location = locate(box);
+    if (!location || location->isSpreadBox())
+        return nullptr;
+    return hostString(location->box()->mDefaultName);
+}
+
+XTError SetBoxStackedAbove(XTBoxRef box, XTBoxRef below)
+{
+    if (HostState::refuses("SetBoxStackedAbove"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    return state && state->restackBox(box, below) ? XT::kNoErr : XT::kErrParam;
+}
+
+const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,    GetBoxName,        GetBoxNumber,     GetFirstBox,
+                           GetNextBox,    GetBoxDocument,   GetBoxContentType, IsPictureBox,     IsTextBox,
+                           MoveBox,       GetBoxRecord,     SetBoxRecord,      DisposeBoxRecord, GetBoxBounds,
+                           SetBoxName,    DeleteBox,        GetBoxDefaultName, SetBoxStackedAbove};
 
 } // namespace
 

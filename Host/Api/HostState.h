@@ -117,6 +117,9 @@ public:
     // Removes a box; its story loses it (and stays, in no box, if that was
     // its last).
     bool removeBox(XTBoxRef box);
+    // Moves a box in its spread's stacking order to just above `below` (a
+    // box of the same spread), or to the bottom for kNoBox.
+    bool restackBox(XTBoxRef box, XTBoxRef below);
     bool removeSpread(XTBoxRef spreadBox);
     bool removeLayout(DocRef doc);
     void removeStory(OpenProject& project, int story);

@@ -268,6 +268,36 @@ bool HostState::removeBox(XTBoxRef box)
     return true;
 }
 
+bool HostState::restackBox(XTBoxRef box, XTBoxRef below)
+{
+    auto it = mBoxes.find(box);
+    if (it == mBoxes.end() || it->second.isSpreadBox() || box == below)
+        return false;
+    const BoxLocation location = it->second;
+    int at = 0;
+    if (below != XT::kNoBox)
+    {
+        auto under = mBoxes.find(below);
+        if (under == mBoxes.end() || under->second.isSpreadBox() || under->second.mProject != location.mProject ||
+            under->second.mLayout != location.mLayout || under->second.mSpread != location.mSpread)
+            return false;
+        at = under->second.mBox + (under->second.mBox < location.mBox ? 1 : 0);
+    }
+    if (at == location.mBox)
+        return true;
+    std::vector<Box>& boxes = location.spread().mBoxes;
+    std::vector<XTBoxRef>& refs = location.layoutRefs().mSpreads[size_t(location.mSpread)].mBoxes;
+    Box moved = std::move(boxes[size_t(location.mBox)]);
+    boxes.erase(boxes.begin() + location.mBox);
+    boxes.insert(boxes.begin() + at, std::move(moved));
+    refs.erase(refs.begin() + location.mBox);
+    refs.insert(refs.begin() + at, box);
+    for (size_t b = 0; b < refs.size(); ++b)
+        mBoxes[refs[b]].mBox = int(b);
+    location.mProject->mModified = true;
+    return true;
+}
+
 bool HostState::removeSpread(XTBoxRef spreadBox)
 {
     auto it = mBoxes.find(spreadBox);

@@ -76,7 +76,35 @@ XTFileSpec GetPictureFile(XTPicture picture)
     return HostState::current()->mFiles.add({path});
 }
 
-const XTPictureTable sTable = {GetBoxPicture, GetPictureProperty, SetPictureProperty, GetPictureFile};
+HostString GetPictureReference(XTPicture picture)
+{
+    const Box* box = pictureBox(picture);
+    return box ? hostString(box->mPicturePath) : nullptr;
+}
+
+XTError SetPictureReference(XTPicture picture, HostString reference)
+{
+    if (HostState::refuses("SetPictureReference"))
+        return XT::kErrRefused;
+    OpenProject* project = nullptr;
+    Box* box = pictureBox(picture, &project);
+    if (!box)
+        return XT::kErrParam;
+    const QString path = stringOf(reference);
+    // A path holds no control character: no file could keep it.
+    for (QChar c : path)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            return XT::kErrParam;
+    if (box->mPicturePath != path)
+    {
+        box->mPicturePath = path;
+        project->mModified = true;
+    }
+    return XT::kNoErr;
+}
+
+const XTPictureTable sTable = {GetBoxPicture,  GetPictureProperty,  SetPictureProperty,
+                               GetPictureFile, GetPictureReference, SetPictureReference};
 
 } // namespace
 

@@ -210,10 +210,24 @@ XTError DeleteStory(XTTextRef text)
     return XT::kNoErr;
 }
 
-const XTTextTable sTable = {GetStoryNumber,     GetStoryBoxes,         CountTextChars,  GetTextChars,
-                            GetTextSelection,   SetTextSelection,      DeleteTextRange, CopyTextRange,
-                            GetFirstStoryEntry, GetStoryText,          GetNextStory,    FindHiddenRun,
-                            GetHiddenRunLength, AdjustOffsetForHidden, CopyStory,       DeleteStory};
+HostString GetStoryDefaultName(XTTextRef text)
+{
+    const TextLocation* location = locate(text);
+    if (!location || !location->story().mNamedByFrame || location->story().mBoxes.empty())
+        return nullptr;
+    const BoxLink& first = location->story().mBoxes.front();
+    const Layout* layout = location->mProject->mModel.findLayout(first.mLayout);
+    const Box* box = layout ? layout->findBox(first.mBox) : nullptr;
+    if (!box)
+        return nullptr;
+    return hostString(box->mName.isEmpty() ? box->mDefaultName : box->mName);
+}
+
+const XTTextTable sTable = {GetStoryNumber,     GetStoryBoxes,         CountTextChars,     GetTextChars,
+                            GetTextSelection,   SetTextSelection,      DeleteTextRange,    CopyTextRange,
+                            GetFirstStoryEntry, GetStoryText,          GetNextStory,       FindHiddenRun,
+                            GetHiddenRunLength, AdjustOffsetForHidden, CopyStory,          DeleteStory,
+                            GetStoryDefaultName};
 
 } // namespace
 

@@ -10,22 +10,21 @@ namespace XTHost
 // one layout; its pages, page objects, linked text frames, colours, styles
 // and layers map to the host's model (README.md, "Scribus documents").
 //
-// The model describes only part of a document. Everything else (unknown
-// elements and attributes in their order, the character formatting of text
-// runs, master items...) is kept from the parse beside the model and written
-// back with it: saving an unedited document writes the same XML content, and
-// an edit changes only the elements and attributes it touches. The kept
-// document travels with the layout's name string, which copies and moves of
-// the model share; a model that no parse made is written as a new document.
+// The model describes only part of a document. The document as read is the
+// project's source (Project::mSource, a Scribus/ScribusDocument), and the
+// origin of every box, story and asset read from it: saving writes the
+// document back with only what the model changed edited in it (an unedited
+// document is written byte for byte), and a part copied from another
+// Scribus document is written from its element there. A model that no
+// document was read for is written as a new document.
 class ScribusProjectFormat : public ProjectFormat
 {
 public:
-    // The newest format version this host reads, as major * 100 + minor.
-    static constexpr int sNewestVersion = 105;
-
     bool recognise(const QByteArray& head, XTFourCC* fileType) const override;
     [[nodiscard]] bool parse(const QByteArray& data, const QString& place, Project& project,
                              QString* error) const override;
+    [[nodiscard]] bool parseOwned(QByteArray&& data, const QString& place, Project& project,
+                                  QString* error) const override;
     QByteArray serialize(const Project& project) const override;
     // A document read from a file holds one layout, the pages it was read
     // with and its master pages; a group is written only with its members.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Origin.h"
 #include "XTTypes.h"
 
 #include <QString>
@@ -43,6 +44,7 @@ struct Asset
     QString mName;
     QString mDescription;
     ColorValue mColor;
+    Origin mOrigin;
 
     QString description() const;
 

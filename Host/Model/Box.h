@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Origin.h"
 #include "XTTypes.h"
 
 #include <QString>
@@ -72,7 +73,13 @@ private:
 struct Box
 {
     int32_t mNumber = 0;
-    QString mName;
+    QString mName; // its own name; empty when it has none
+    // The name the document's program shows for a box without a name of its
+    // own ("Text12"), which it derives from the box's place in the document.
+    // Such a box's number is no identity kept in the file: it changes when a
+    // box before it goes. Empty for a box whose number the file keeps.
+    QString mDefaultName;
+    Origin mOrigin;
     int16_t mKind = XT::kContentNone;
     XTFixedRect mBounds{0, 0, 0, 0}; // the origin is the top-left corner
     QString mColor;                  // background colour by name; empty: none

@@ -2,6 +2,7 @@
 
 #include "Asset.h"
 #include "Layout.h"
+#include "Origin.h"
 #include "Story.h"
 
 #include <array>
@@ -17,6 +18,8 @@ struct Project
     std::vector<Layout> mLayouts; // ascending layout number
     std::vector<Story> mStories;
     std::array<std::vector<Asset>, 18> mAssets; // index kind - 1, in file order
+    // The document the project was read from, where its format keeps one.
+    std::shared_ptr<const SourceDocument> mSource;
 
     const Layout* findLayout(int32_t number) const;
     const Story* findStory(int32_t number) const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Origin.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -53,6 +55,10 @@ public:
     QString mText;
     std::vector<HiddenRun> mRuns; // ascending, never overlapping
     std::vector<BoxLink> mBoxes;  // first box first
+    Origin mOrigin;               // the first frame it was read from
+    // Numbered after its first frame, as a Scribus document's stories are,
+    // and shown by that frame's name.
+    bool mNamedByFrame = false;
 
     int length() const { return mText.size(); }
 

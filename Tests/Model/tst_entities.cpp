@@ -31,12 +31,13 @@ QString Lines(const QStringList& values)
     return text;
 }
 
-// The row labels of a box of each kind: its name first, a picture's file last.
+// The row labels of a box of each kind: its name first, its stacking after
+// its colour, a picture's file and content last.
 const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
-                                59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81, 108};
-const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68,  69, 70,
-                                   71, 72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 108, 105};
-const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81, 108};
+                                59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81, 108, 110};
+const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68,  69,  70,  71,
+                                   72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 108, 110, 105, 109};
+const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81, 108, 110};
 
 // Left: smallProject with layouts of every type, a picture box with a value
 // per property, and a nameless user box.
@@ -297,9 +298,9 @@ private slots:
         QCOMPARE(int(box.Count()), labels.size());
         for (int row = 0; row < labels.size(); ++row)
             QCOMPARE(box.Name(size_t(row)), PluginString(labels[row]));
-        // Every row but a picture's file is copied.
+        // Every row but a picture's content is copied.
         for (int row = 0; row < labels.size(); ++row)
-            QCOMPARE(box.CanApply(row), labels[row] != 105);
+            QCOMPARE(box.CanApply(row), labels[row] != 109);
         QVERIFY(!box.CanApply(labels.size()));
         QCOMPARE(box.ToString().count(kCR), labels.size());
     }
@@ -332,7 +333,9 @@ private slots:
                                         no,
                                         no,
                                         no,
-                                        "Sky"}));
+                                        "Sky",
+                                        // Stacking is filled in by the comparison.
+                                        ""}));
         QCOMPARE(box.Value(8), QStringLiteral("0"));
         QVERIFY(box.Value(15).endsWith(QStringLiteral(" pt")));
     }
@@ -342,7 +345,10 @@ private slots:
         const Box box(mSession->Api().boxNumbered(mLeft, 1, 3));
         const QString no = PluginString(83);
         QCOMPARE(box.Value(0), QStringLiteral("Photo"));
-        QVERIFY(box.Value(26).endsWith(QStringLiteral("images/photo.png")));
+        // The picture as the project refers to it, and its file's content:
+        // there is no such file.
+        QCOMPARE(box.Value(27), QStringLiteral("images/photo.png"));
+        QCOMPARE(box.Value(28), PluginString(113));
         // Row 14 is the down scale, property 71, which the project leaves at 100%.
         QCOMPARE(box.ToString().section(kCR, 8, 24) + kCR,
                  Lines({"-3", Measure(pt(100), 101), Measure(pt(100), 101), Measure(pt(1), 115),
@@ -355,7 +361,7 @@ private slots:
     {
         const Box missing(XT::kNoBox);
         QCOMPARE(missing.Name(), PluginString(84));
-        QCOMPARE(missing.ToString(), QString(27, kCR));
+        QCOMPARE(missing.ToString(), QString(29, kCR));
         QVERIFY(!missing.IsValid());
         QVERIFY(!missing.CanApply(1));
         QCOMPARE(missing.Count(), size_t(0));
@@ -443,7 +449,7 @@ private slots:
     void applyBoxNothing_data()
     {
         QTest::addColumn<QList<int>>("keys");
-        QTest::newRow("past the last row") << QList<int>{25, 26, 1000};
+        QTest::newRow("past the last row") << QList<int>{26, 27, 1000};
         QTest::newRow("negative") << QList<int>{-1};
     }
     void applyBoxNothing()

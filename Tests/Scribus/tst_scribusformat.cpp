@@ -347,13 +347,13 @@ private slots:
             box.mBounds = {fixed(left), fixed(top), fixed(left + width), fixed(top + height)};
             return box;
         };
-        // Positions count from the first page's corner; the second spread's
-        // right page lies 882 pt below it.
+        // Positions count from the corner of their spread's left page; the
+        // second spread's right page lies 595 pt right of it.
         Box first = make(QStringLiteral("Notice A"), XT::kContentText, 40, 600, 200, 100.5);
         first.mInsets = {fixed(3), fixed(4), fixed(5), fixed(6)};
         first.mProperties[59] = 2;
         first.mProperties[60] = fixed(12);
-        Box second = make(QStringLiteral("Notice B"), XT::kContentText, 60, 882 + 400, 300, 80);
+        Box second = make(QStringLiteral("Notice B"), XT::kContentText, 595 + 60, 400, 300, 80);
         second.mColor = QStringLiteral("Sand");
         Box picture = make(QStringLiteral("Chart"), XT::kContentPicture, 300, 600, 120, 90);
         picture.mPicturePath = QStringLiteral("chart.png");
@@ -536,10 +536,10 @@ private slots:
             box.mName = late;
             box.mKind = XT::kContentText;
             applyDefaultProperties(box);
-            // On the right page of the new spread: two spreads' steps
-            // (882 pt each) below the first page, which is a right page.
-            box.mBounds = {40 * XT::kFixedOne, (2 * 882 + 100) * XT::kFixedOne, 240 * XT::kFixedOne,
-                           (2 * 882 + 150) * XT::kFixedOne};
+            // On the right page of the new spread, 595 pt right of its
+            // left page's corner.
+            box.mBounds = {(595 + 40) * XT::kFixedOne, 100 * XT::kFixedOne, (595 + 240) * XT::kFixedOne,
+                           150 * XT::kFixedOne};
             spread.mBoxes.push_back(box);
             layout.mSpreads.push_back(spread);
             Story story;
@@ -574,7 +574,7 @@ private slots:
             const Box* box = reread.mLayouts[0].findBox(ScribusProjectFormat::numberForName(late));
             QVERIFY(box);
             QCOMPARE(reread.mLayouts[0].mSpreads[2].mBoxes.size(), size_t(1));
-            QCOMPARE(box->mBounds.top, (2 * 882 + 100) * XT::kFixedOne);
+            QCOMPARE(box->mBounds.top, 100 * XT::kFixedOne);
         }
 
         if (ScribusTest::scribusProgram().isEmpty())

@@ -108,7 +108,8 @@ extern "C"
         HostString (*GetBoxName)(XTBoxRef box);
         // Unique within a layout and kept in the file.
         int32_t (*GetBoxNumber)(XTBoxRef box, int32_t flags);
-        // The boxes on a spread, in a stable order; kNoBox past the last.
+        // The boxes on a spread in their stacking order, bottom first; kNoBox
+        // past the last.
         XTBoxRef (*GetFirstBox)(XTBoxRef spreadBox, int32_t flags);
         XTBoxRef (*GetNextBox)(XTBoxRef box, int32_t flags);
         DocRef (*GetBoxDocument)(XTBoxRef box);
@@ -128,6 +129,17 @@ extern "C"
         // chain (a story left in no box stays, in no box). No other box or
         // story is renumbered, and references to the box find nothing after.
         XTError (*DeleteBox)(XTBoxRef box);
+        // The name the document's program shows for a box that has no name
+        // of its own (GetBoxName gives the box's own name, empty then), such
+        // as Scribus's "Text12": it follows the box's place in its document,
+        // and so does the box's number, which its file does not keep and
+        // which changes when a box before it goes. Empty for a box whose
+        // number the file keeps.
+        HostString (*GetBoxDefaultName)(XTBoxRef box);
+        // Moves a box in its spread's stacking order (the order GetFirstBox
+        // and GetNextBox give, bottom first) to just above `below`, a box of
+        // the same spread, or to the bottom for kNoBox.
+        XTError (*SetBoxStackedAbove)(XTBoxRef box, XTBoxRef below);
     };
 
     // Box properties are named by label number; every value fits 32 bits
@@ -155,6 +167,10 @@ extern "C"
         // A new file handle of the picture's file, or 0; the caller
         // disposes it.
         XTFileSpec (*GetPictureFile)(XTPicture picture);
+        // The picture's file as the document refers to it: relative to the
+        // document's folder where the document stores it so. Empty for none.
+        HostString (*GetPictureReference)(XTPicture picture);
+        XTError (*SetPictureReference)(XTPicture picture, HostString reference);
     };
 
     // Story text, selection, hidden text. Offsets and counts are UTF-16 units and
@@ -198,6 +214,10 @@ extern "C"
         XTTextRef (*CopyStory)(XTTextRef source, XTProjectId destination);
         // Removes a story; the boxes it ran through stay, empty.
         XTError (*DeleteStory)(XTTextRef text);
+        // The name of the box the story's document names it after (a
+        // Scribus document numbers a story after its first frame), as the
+        // box shows it; empty for a story whose number stands on its own.
+        HostString (*GetStoryDefaultName)(XTTextRef text);
     };
 
     struct XTAssetsTable
