@@ -9,7 +9,7 @@
 #   pages N
 #   page N items M
 #     NAME type=T pos=X,Y size=W,H rot=R fill=COLOUR line='COLOUR' linewidth=W layer='LAYER'
-#         [picture='FILE' digest=HEX|missing|none]
+#         [picture='FILE'|inline digest=HEX|missing|none]
 #         [text='...' runs=[(START,COUNT,'FONT',SIZE,'COLOUR'),...]]
 #   colour NAME (R, G, B)
 # (an object is one line; the bracketed fields only for image frames, type 2,
@@ -132,6 +132,10 @@ def picture_of(name):
             digest = hashlib.sha1(image.read()).hexdigest()[:12]
     except OSError:
         digest = "missing"
+    # An image kept inside the document is written to a new temporary file
+    # each time Scribus opens the document; only its bytes say which it is.
+    if os.path.basename(path).startswith("scribus_temp_"):
+        return "picture=inline digest=%s" % digest
     return "picture=%r digest=%s" % (path, digest)
 
 
