@@ -626,9 +626,9 @@ Book BookMaker::make()
         std::vector<Paragraph> paragraphs;
         paragraphs.push_back(
             heading("Heading", QStringLiteral("%1. %2").arg(chapterNumber).arg(title(2 + int(next(3))))));
-        paragraphs.push_back(paragraph("Body First", 160 + int(next(400)), true));
+        paragraphs.push_back(paragraph("Body First", 150 + int(next(390)), true));
         while (int(paragraphs.size()) < 6 * length)
-            paragraphs.push_back(paragraph("Body Text", 160 + int(next(400)), true));
+            paragraphs.push_back(paragraph("Body Text", 150 + int(next(390)), true));
         book.mStories[size_t(story)].mParagraphs = std::move(paragraphs);
 
         for (int page = first; page < first + length; ++page)
@@ -647,7 +647,7 @@ Book BookMaker::make()
             }
             book.mItems.push_back(body);
 
-            Item note = text(QStringLiteral("Note ") + label, page, 385, 60, 170, 300);
+            Item note = text(QStringLiteral("Note ") + label, page, 385, 60, 170, 340);
             note.mStyle = "Note";
             note.mFill = "Paper Tint";
             note.mInset = 6;
@@ -655,7 +655,7 @@ Book BookMaker::make()
             Story notes{"Note", {heading("Note Heading", title(2 + int(next(2))))}};
             while (notes.mParagraphs.size() < 6)
             {
-                const int length = 50 + int(next(120));
+                const int length = 40 + int(next(100));
                 const bool formatted = chance(0.5);
                 notes.mParagraphs.push_back(paragraph("Note", length, formatted));
             }
@@ -667,7 +667,7 @@ Book BookMaker::make()
             line.mName = QStringLiteral("Rule ") + label;
             line.mPage = page;
             line.mX = 385;
-            line.mY = 372;
+            line.mY = 412;
             line.mWidth = 170;
             line.mHeight = 1;
             line.mLine = "Rust";
@@ -679,9 +679,9 @@ Book BookMaker::make()
             figure.mName = QStringLiteral("Figure ") + label;
             figure.mPage = page;
             figure.mX = 385;
-            figure.mY = 384;
+            figure.mY = 424;
             figure.mWidth = 170;
-            figure.mHeight = 286;
+            figure.mHeight = 246;
             figure.mLayer = 1;
             figure.mPicture = QStringLiteral("images/ch%1/figure-%2.png")
                                   .arg(chapterNumber, 2, 10, QLatin1Char('0'))
@@ -1031,7 +1031,7 @@ void BookWriter::styles()
     mOut += sDefaultCharStyle;
     // clang-format off
     mOut +=
-        R"(        <CHARSTYLE CNAME="Body Face" FONT="DejaVu Serif Book" FONTSIZE="10" SCOLOR="Black"/>)" "\n"
+        R"(        <CHARSTYLE CNAME="Body Face" FONT="DejaVu Serif Book" FONTSIZE="11" SCOLOR="Black"/>)" "\n"
         R"(        <CHARSTYLE CNAME="Caption Label" FONT="DejaVu Sans Bold" FONTSIZE="8" FCOLOR="Rust")"
         R"( SCOLOR="Black"/>)" "\n"
         R"(        <CHARSTYLE CNAME="Emphasis" FONT="DejaVu Serif Italic" FEATURES="italic" SCOLOR="Black"/>)" "\n"
