@@ -113,20 +113,19 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    std::printf(
-        "Scribus documents against xmllint. Input: xtgen --scribus-book PAGES --seed %d LEFT.sla RIGHT.sla\n"
-        "(a Scribus 1.5 book, facing pages, 5 objects a page: 2 text frames of 6 paragraphs, an image "
-        "frame,\n"
-        "a shape, a line; RIGHT its second version: 6 text edits, a frame deleted, a shape moved and "
-        "resized,\n"
-        "a colour changed, a frame added). Runs: %d; in each, in turn, each a fresh process:\n"
-        "  compare: %s LEFT RIGHT\n"
-        "  merge:   %s --take right COPY RIGHT   (COPY a fresh copy of LEFT, which it rewrites)\n"
-        "  xmllint: %s --noout LEFT RIGHT\n"
-        "Medians of wall time (s), CPU time (user + system, s) and peak memory (the process's own VmHWM at "
-        "its exit,\nMB = 2^20 bytes). time x: compare's wall time over xmllint's (target <= %.0fx); "
-        "mem x: compare's peak\nmemory over the two files' size (target <= %.0fx).\n\n",
-        seed, runs, qPrintable(compare), qPrintable(merge), qPrintable(xmllint), sTimeTarget, sMemoryTarget);
+    std::printf("Scribus documents against xmllint, on generated book pairs:\n"
+                "  xtgen --scribus-book PAGES --seed %d LEFT.sla RIGHT.sla\n"
+                "(a Scribus 1.5 book; RIGHT its second version, whose changes are listed below the table).\n"
+                "Runs: %d; in each, in turn, each program a fresh process:\n"
+                "  compare: %s LEFT RIGHT\n"
+                "  xmllint: %s --noout LEFT RIGHT\n"
+                "  merge:   %s --take right COPY RIGHT\n"
+                "           (COPY a fresh copy of LEFT, which the merge rewrites)\n"
+                "Medians of wall time (s), CPU time (user + system, s) and peak memory (the process's own\n"
+                "VmHWM at its exit; MB = 2^20 bytes). time x: compare's wall time over xmllint's (target\n"
+                "<= %.0fx); mem x: compare's peak memory over the two files' size (target <= %.0fx).\n\n",
+                seed, runs, qPrintable(compare), qPrintable(xmllint), qPrintable(merge), sTimeTarget,
+                sMemoryTarget);
     char timeHeader[32], memoryHeader[32];
     std::snprintf(timeHeader, sizeof timeHeader, "time x (<=%.0f)", sTimeTarget);
     std::snprintf(memoryHeader, sizeof memoryHeader, "mem x (<=%.0f)", sMemoryTarget);
@@ -143,8 +142,9 @@ int main(int argc, char* argv[])
         const QString right = dir.filePath(QStringLiteral("right.sla"));
         const QString copy = dir.filePath(QStringLiteral("merged.sla"));
         QString error;
+        QStringList edits;
         if (!dir.isValid() ||
-            !XTHost::ScribusBookGenerator::writePair({pages, uint32_t(seed)}, left, right, nullptr, &error))
+            !XTHost::ScribusBookGenerator::writePair({pages, uint32_t(seed)}, left, right, &edits, &error))
         {
             std::fprintf(stderr, "bench_scribus: %s\n",
                          qPrintable(error.isEmpty() ? dir.errorString() : error));
@@ -215,7 +215,10 @@ int main(int argc, char* argv[])
                      .arg(linted.cpu() > 0 ? compared.cpu() / linted.cpu() : 0, 0, 'f', 2)
               << QStringLiteral("  merge:   \"%1\"; wall s %2")
                      .arg(QString::fromUtf8(lastLine(mergeReport)), Bench::List(merged.mSeconds, 3))
-              << QStringLiteral("  xmllint: wall s %1").arg(Bench::List(linted.mSeconds, 3));
+              << QStringLiteral("  xmllint: wall s %1").arg(Bench::List(linted.mSeconds, 3))
+              << QStringLiteral("  RIGHT's changes:");
+        for (const QString& edit : edits)
+            notes << QStringLiteral("    ") + edit;
     }
     std::printf("\n");
     for (const QString& note : notes)
