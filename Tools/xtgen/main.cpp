@@ -1,7 +1,9 @@
 // xtgen: writes a pair of project files, a project and its changed twin, from
-// sizes, a seed and an edit rate. The same arguments give the same files.
+// sizes, a seed and an edit rate; or, with --scribus-book, a Scribus book and
+// its second version. The same arguments give the same files.
 
 #include "ProjectGenerator.h"
+#include "ScribusBookGenerator.h"
 
 #include "Format/JsonProjectFormat.h"
 #include "Model/Project.h"
@@ -36,8 +38,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Writes a project and its changed twin. With --canonical, rewrites one project file in the "
-        "form the host saves it."));
+        "Writes a project and its changed twin. With --scribus-book, writes a Scribus 1.5 book of that "
+        "many pages and its second version instead (only --seed applies), and prints what the second "
+        "version changed. With --canonical, rewrites one project file in the form the host saves it."));
     parser.addHelpOption();
     const QList<QCommandLineOption> options = {
         {QStringLiteral("layouts"), QStringLiteral("Layouts (2)."), QStringLiteral("n")},
@@ -53,6 +56,9 @@ int main(int argc, char* argv[])
          QStringLiteral("r")},
         {QStringLiteral("canonical"), QStringLiteral("Rewrite FILE in canonical form and stop."),
          QStringLiteral("file")},
+        {QStringLiteral("scribus-book"),
+         QStringLiteral("Write a Scribus book of n pages (1 to 100000) and its second version."),
+         QStringLiteral("n")},
     };
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("left"), QStringLiteral("Project file to write."));
@@ -70,6 +76,32 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
             return 1;
         }
+        return 0;
+    }
+
+    if (parser.isSet(QStringLiteral("scribus-book")))
+    {
+        XTHost::ScribusBookOptions book;
+        int seed = 1;
+        if (!readInt(parser, QStringLiteral("scribus-book"), 1, 100000, &book.mPages) ||
+            !readInt(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
+            return 2;
+        book.mSeed = uint32_t(seed);
+        const QStringList files = parser.positionalArguments();
+        if (files.size() != 2)
+        {
+            std::fprintf(stderr, "xtgen: give the two files to write (see --help)\n");
+            return 2;
+        }
+        QStringList edits;
+        QString error;
+        if (!XTHost::ScribusBookGenerator::writePair(book, files[0], files[1], &edits, &error))
+        {
+            std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
+            return 1;
+        }
+        for (const QString& edit : edits)
+            std::printf("%s\n", qPrintable(edit));
         return 0;
     }
 
