@@ -143,7 +143,10 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
 {
     if (mBox == XT::kNoBox)
         return;
-    mDict.reserve(kMissingRows);
+    const bool text = XT::gBox->IsTextBox(mBox);
+    const bool picture = !text && XT::gBox->IsPictureBox(mBox);
+    mDict.reserve(size_t(kFirstKindRow) + (text ? std::size(kTextRows) : 0) +
+                  (picture ? std::size(kPictureRows) + 2 : 0) + std::size(kFlagRows) + 2);
     mTrue = PluginLabel(82);
     mFalse = PluginLabel(83);
 

@@ -79,7 +79,6 @@ bool ScribusProjectFormat::parseOwned(QByteArray&& data, const QString& place, P
             *error = QStringLiteral("%1: %2").arg(place, message);
             return false;
         }
-        data.clear();
     }
     else if (data.size() > ScribusDocument::sMaxSize)
     {
@@ -90,7 +89,7 @@ bool ScribusProjectFormat::parseOwned(QByteArray&& data, const QString& place, P
     }
     else
         xml = std::move(data);
-    if (!ScribusDocument::read(std::move(xml), compressed, project, &message))
+    if (!ScribusDocument::read(std::move(xml), compressed ? std::move(data) : QByteArray(), project, &message))
     {
         *error = QStringLiteral("%1: %2").arg(place, message);
         return false;

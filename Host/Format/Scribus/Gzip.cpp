@@ -97,10 +97,10 @@ QByteArray inflateHead(const QByteArray& data, int limit)
     return out;
 }
 
-QByteArray deflate(const QByteArray& data)
+QByteArray deflate(const QByteArray& data, int level)
 {
     z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    deflateInit2(&stream, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     QByteArray out;
     out.resize(int(deflateBound(&stream, uLong(data.size()))));
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));

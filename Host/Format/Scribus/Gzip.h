@@ -21,7 +21,8 @@ bool inflate(const QByteArray& data, qint64 limit, QByteArray* out, QString* err
 // file by its head, which a short read may cut.
 QByteArray inflateHead(const QByteArray& data, int limit);
 
-QByteArray deflate(const QByteArray& data);
+// Compresses with zlib's level, from 1 (fastest) to 9 (smallest).
+QByteArray deflate(const QByteArray& data, int level = 6);
 
 } // namespace Gzip
 

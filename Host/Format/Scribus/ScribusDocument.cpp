@@ -1,5 +1,7 @@
 #include "ScribusDocument.h"
 
+#include "Gzip.h"
+
 #include "Model/BoxProperties.h"
 
 #include <algorithm>
@@ -113,6 +115,26 @@ int32_t clampedProperty(int32_t label, int32_t value)
 
 } // namespace
 
+const XmlIndex& ScribusDocument::xml() const
+{
+    std::lock_guard<std::mutex> lock(mPackMutex);
+    if (!mPacked.isEmpty() && mXml.bytes().isEmpty())
+    {
+        QByteArray bytes;
+        QString error;
+        // The packed bytes are this process's own: they inflate.
+        Gzip::inflate(mPacked, sMaxSize, &bytes, &error);
+        mXml.restoreBytes(std::move(bytes));
+    }
+    return mXml;
+}
+
+void ScribusDocument::pack(QByteArray file)
+{
+    mPacked = file.isEmpty() ? Gzip::deflate(mXml.bytes(), 1) : std::move(file);
+    mXml.releaseBytes();
+}
+
 void ScribusDocument::spreadOrigin(int spread, double* x, double* y) const
 {
     *x = *y = 0;
@@ -142,7 +164,7 @@ const std::vector<uint32_t>* ScribusDocument::storyFrames(uint32_t firstFrame) c
 
 Box ScribusDocument::readBox(uint32_t element, int spread) const
 {
-    const XmlTag tag(mXml, element);
+    const XmlTag tag(xml(), element);
     const int ptype = tag.integer("PTYPE", 0);
     Box box;
     box.mKind = ptype == 4    ? XT::kContentText
@@ -193,7 +215,7 @@ uint32_t ScribusDocument::assetElement(int32_t kind, const QString& name) const
 
 Asset ScribusDocument::readAsset(int32_t kind, uint32_t element) const
 {
-    const XmlTag tag(mXml, element);
+    const XmlTag tag(xml(), element);
     Asset asset;
     asset.mKind = kind;
     const char* nameAttribute = ScribusAssets::nameAttributeOf(kind);
@@ -207,13 +229,13 @@ Asset ScribusDocument::readAsset(int32_t kind, uint32_t element) const
     // child elements as XML, so that it is a complete definition.
     QStringList lines;
     for (const XmlIndex::Attribute& attribute : tag.all())
-        if (!mXml.nameIs(attribute, nameAttribute))
-            lines << QString::fromUtf8(mXml.data() + attribute.mName, int(attribute.mNameLength)) +
-                         QLatin1Char('=') + mXml.value(attribute);
-    for (uint32_t c = mXml.element(element).mFirstChild; c != XmlIndex::sNone; c = mXml.element(c).mNextSibling)
+        if (!xml().nameIs(attribute, nameAttribute))
+            lines << QString::fromUtf8(xml().data() + attribute.mName, int(attribute.mNameLength)) +
+                         QLatin1Char('=') + xml().value(attribute);
+    for (uint32_t c = xml().element(element).mFirstChild; c != XmlIndex::sNone; c = xml().element(c).mNextSibling)
     {
-        const XmlIndex::Element& child = mXml.element(c);
-        lines << QString::fromUtf8(mXml.data() + child.mStart, int(child.mEnd - child.mStart));
+        const XmlIndex::Element& child = xml().element(c);
+        lines << QString::fromUtf8(xml().data() + child.mStart, int(child.mEnd - child.mStart));
     }
     asset.mDescription = lines.join(QLatin1Char('\r'));
     return asset;
@@ -223,7 +245,7 @@ QString ScribusDocument::layerName(int number) const
 {
     for (const auto& entry : mAssets)
         if (entry.first.first == ScribusAssets::sLayer &&
-            XmlTag(mXml, entry.second).integer("NUMMER", -1) == number)
+            XmlTag(xml(), entry.second).integer("NUMMER", -1) == number)
             return entry.first.second;
     return QString();
 }
@@ -231,7 +253,7 @@ QString ScribusDocument::layerName(int number) const
 int ScribusDocument::layerNumber(const QString& name) const
 {
     const uint32_t element = assetElement(ScribusAssets::sLayer, name);
-    return element == XmlIndex::sNone ? -1 : XmlTag(mXml, element).integer("NUMMER", -1);
+    return element == XmlIndex::sNone ? -1 : XmlTag(xml(), element).integer("NUMMER", -1);
 }
 
 } // namespace XTHost

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -46,10 +47,14 @@ public:
     // Reads a document (inflated already). False with *error naming the
     // place (line and column, or the element and attribute) when the
     // document is refused.
-    [[nodiscard]] static std::shared_ptr<ScribusDocument> read(QByteArray xml, bool compressed, Project& project,
+    // `file` is what the document was inflated from (empty when it was not
+    // compressed): it is kept as the document's packed bytes.
+    [[nodiscard]] static std::shared_ptr<ScribusDocument> read(QByteArray xml, QByteArray file, Project& project,
                                                                QString* error);
 
-    const XmlIndex& xml() const { return mXml; }
+    // The document's index with its bytes, which are unpacked first where
+    // they were packed away.
+    const XmlIndex& xml() const;
     bool isCompressed() const { return mCompressed; }
     // Format 1.2 (SCRIBUSUTF8): objects inside their pages, links by position.
     bool isOldFormat() const { return mOldFormat; }
@@ -89,7 +94,14 @@ public:
 private:
     friend class ScribusReader;
 
-    XmlIndex mXml;
+    // Once read, a document's bytes are needed only to write it or copy from
+    // it; they are kept packed (gzip) until then, since the model holds what
+    // a comparison reads and the document's text is there twice otherwise.
+    void pack(QByteArray file);
+
+    mutable XmlIndex mXml;
+    mutable QByteArray mPacked;
+    mutable std::mutex mPackMutex;
     bool mCompressed = false;
     bool mOldFormat = false;
     int mVersion = 0;

@@ -389,11 +389,11 @@ private:
     std::unordered_map<QString, int> mByItemId;
 };
 
-std::shared_ptr<ScribusDocument> ScribusDocument::read(QByteArray xml, bool compressed, Project& project,
+std::shared_ptr<ScribusDocument> ScribusDocument::read(QByteArray xml, QByteArray file, Project& project,
                                                        QString* error)
 {
     auto document = std::make_shared<ScribusDocument>();
-    document->mCompressed = compressed;
+    document->mCompressed = !file.isEmpty();
     if (!document->mXml.parse(std::move(xml), error))
         return nullptr;
     Project loaded;
@@ -406,6 +406,7 @@ std::shared_ptr<ScribusDocument> ScribusDocument::read(QByteArray xml, bool comp
         *error = refusal.mMessage;
         return nullptr;
     }
+    document->pack(std::move(file));
     loaded.mSource = document;
     project = std::move(loaded);
     return document;

@@ -1389,7 +1389,7 @@ QByteArray ScribusWriter::blankDocument(const Project& project)
         "\n</SCRIBUSUTF8NEW>\n";
     Project blank;
     QString error;
-    const std::shared_ptr<ScribusDocument> read = ScribusDocument::read(skeleton, false, blank, &error);
+    const std::shared_ptr<ScribusDocument> read = ScribusDocument::read(skeleton, QByteArray(), blank, &error);
     if (!read)
         return skeleton;
     Project model = project;

@@ -279,19 +279,21 @@ void read(const XmlIndex& xml, uint32_t frame, std::vector<TextUnit>& units)
 
 void toStory(const std::vector<TextUnit>& units, Story& story)
 {
-    QString visible;
-    for (const TextUnit& unit : units)
+    // One allocation of the text's own size: a large document's stories are
+    // most of what its model holds.
+    QString text(int(units.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (size_t i = 0; i < units.size(); ++i)
     {
-        if (unit.isHidden())
+        if (units[i].isHidden())
         {
-            story.appendVisible(visible);
-            visible.clear();
-            story.appendHidden(QString());
+            story.mRuns.push_back({int(i), 0});
+            out[i] = QChar(Story::sMarker);
         }
         else
-            visible += unit.mChar;
+            out[i] = units[i].mChar;
     }
-    story.appendVisible(visible);
+    story.mText = std::move(text);
 }
 
 Style styleOf(const XmlIndex& xml, const std::vector<uint32_t>& frames, const std::vector<TextUnit>& units)

@@ -54,6 +54,10 @@ public:
     [[nodiscard]] bool parse(QByteArray bytes, QString* error);
 
     const QByteArray& bytes() const { return mBytes; }
+    // Takes the bytes out (the index stays, and refers to them), and puts
+    // them back: for keeping a large document packed while nobody reads it.
+    QByteArray releaseBytes() { return std::move(mBytes); }
+    void restoreBytes(QByteArray bytes) { mBytes = std::move(bytes); }
     const char* data() const { return mBytes.constData(); }
     uint32_t root() const { return mRoot; }
     size_t elementCount() const { return mElements.size(); }
