@@ -69,9 +69,9 @@ const Row kFlagRows[] = {
 };
 
 constexpr int kFirstKindRow = 1 + 4 + int(std::size(kCommonRows)); // 11
-// The rows of a picture box, the most a box has: the picture's file and its
-// content follow the stacking row.
-constexpr int kMissingRows = kFirstKindRow + int(std::size(kPictureRows)) + int(std::size(kFlagRows)) + 4;
+// The rows of a picture box, the most a box has: its colour, spread and
+// stacking, then the picture's file and its content.
+constexpr int kMissingRows = kFirstKindRow + int(std::size(kPictureRows)) + int(std::size(kFlagRows)) + 5;
 
 // Vertical alignment codes and their labels.
 int AlignmentLabel(int32_t code)
@@ -146,7 +146,7 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
     const bool text = XT::gBox->IsTextBox(mBox);
     const bool picture = !text && XT::gBox->IsPictureBox(mBox);
     mDict.reserve(size_t(kFirstKindRow) + (text ? std::size(kTextRows) : 0) +
-                  (picture ? std::size(kPictureRows) + 2 : 0) + std::size(kFlagRows) + 2);
+                  (picture ? std::size(kPictureRows) + 2 : 0) + std::size(kFlagRows) + 3);
     mTrue = PluginLabel(82);
     mFalse = PluginLabel(83);
 
@@ -180,6 +180,7 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
     AddRows(kFlagRows, std::size(kFlagRows));
     Add(PluginLabel(108), XT::ToQString(XT::gBoxFields->GetBoxColor(mBox)));
     // Filled in once the comparison has paired both sides' boxes.
+    Add(PluginLabel(114), QString());
     Add(PluginLabel(110), QString());
 
     // Last, after the rows every box shares: the picture's file as the
@@ -200,11 +201,13 @@ Box::Box(long box, XTProjectId project) : NameValueDict<QString>(13), mBox(XTBox
     }
 }
 
-void Box::SetStacking(const QString& text, XTBoxRef ownBelow, XTBoxRef otherBelow)
+void Box::SetPlace(int16_t spread, const QString& stacking, XTBoxRef ownBelow, XTBoxRef otherBelow)
 {
     if (!IsValid())
         return;
-    Update(size_t(StackingRow()), text);
+    Update(size_t(StackingRow() - 1), spread > 0 ? QString::number(spread) : QString());
+    Update(size_t(StackingRow()), stacking);
+    mSpread = spread;
     mOwnBelow = ownBelow;
     mOtherBelow = otherBelow;
 }
@@ -376,6 +379,17 @@ RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch
         {
             error = ApplyColor(*source, value);
         }
+        else if (key == StackingRow() - 1)
+        {
+            // Onto the spread of the same place in the layout: the rows of
+            // its position count from that spread's corner.
+            const DocRef layout = XT::gBox->GetBoxDocument(mBox);
+            const XTBoxRef spreadBox = source->mSpread > 0 ? XT::gSpread->GetSpreadBox(layout, source->mSpread)
+                                                           : XT::kNoBox;
+            error = spreadBox == XT::kNoBox ? XT::kErrNotFound : XT::gBox->MoveBoxToSpread(mBox, spreadBox);
+            if (error == 0)
+                mSpread = source->mSpread;
+        }
         else if (key == StackingRow())
         {
             error = XT::gBox->SetBoxStackedAbove(mBox, source->mOtherBelow);
@@ -496,7 +510,9 @@ bool Box::CreateFrom(const Box& source, QString* reason)
         return false;
     }
     const int32_t number = XT::gBox->GetBoxNumber(source.mBox, 0);
-    if (const XTBoxRef present = Placement::BoxNumbered(layout, number))
+    // A number its file does not keep names no box here: the copy is new.
+    const bool kept = XT::ToQString(XT::gBox->GetBoxDefaultName(source.mBox)).isEmpty();
+    if (const XTBoxRef present = kept ? Placement::BoxNumbered(layout, number) : XT::kNoBox)
     {
         if (XT::gBox->GetBoxContentType(present) == XT::gBox->GetBoxContentType(source.mBox))
         {
@@ -523,9 +539,8 @@ bool Box::CreateFrom(const Box& source, QString* reason)
         return false;
     }
     TakeStackingPlace(box, source, sourceLayout, layout);
-    const QString stacking = source.Value(size_t(source.StackingRow()));
     *this = Box(long(box), mProject);
-    Update(size_t(StackingRow()), stacking);
+    SetPlace(spread, source.Value(size_t(source.StackingRow())), XT::kNoBox, XT::kNoBox);
     return true;
 }
 

@@ -33,12 +33,13 @@ public:
     using NameValueDict<QString>::Name;
     XTBoxRef BoxRef() const { return mBox; }
 
-    // The box's place in its spread's stacking order, as the comparison
-    // sees it once both sides are paired: the text of the Stacking row; the
+    // The box's place, as the comparison sees it once both sides are
+    // paired: the normal spread it is on (counted from 1), and its place in
+    // that spread's stacking order: the text of the Stacking row, the
     // nearest box below it that keeps its place relative to the others on
     // both sides (kNoBox for none), and that box's counterpart on the other
     // side, above which the other side's box goes when it takes this row.
-    void SetStacking(const QString& text, XTBoxRef ownBelow, XTBoxRef otherBelow);
+    void SetPlace(int16_t spread, const QString& stacking, XTBoxRef ownBelow, XTBoxRef otherBelow);
 
     // How a row's value is read, written and shown.
     enum class Kind
@@ -84,6 +85,7 @@ private:
     Fixed mWidth = 0;
     QString mTrue;
     QString mFalse;
+    int16_t mSpread = 0;
     XTBoxRef mOwnBelow = XT::kNoBox;
     XTBoxRef mOtherBelow = XT::kNoBox;
 };

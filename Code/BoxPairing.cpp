@@ -89,6 +89,7 @@ uint64_t Fingerprint(const Signature& s)
         hash *= 1099511628211ull;
     };
     mix(uint64_t(uint16_t(s.mKind)));
+    mix(uint64_t(qHash(s.mShape)));
     mix(uint64_t(uint32_t(s.mSpread)));
     mix(uint64_t(uint32_t(s.mBounds.left)));
     mix(uint64_t(uint32_t(s.mBounds.top)));
@@ -98,10 +99,11 @@ uint64_t Fingerprint(const Signature& s)
     return hash;
 }
 
-// How much two boxes of one kind share; 0 for boxes of different kinds.
+// How much two boxes of one kind share; 0 for boxes of different kinds (a
+// line is no polygon, though both are boxes without content).
 int Likeness(const Signature& a, const Signature& b)
 {
-    if (a.mKind != b.mKind)
+    if (a.mKind != b.mKind || a.mShape != b.mShape)
         return 0;
     int score = 1;
     if (a.mSpread == b.mSpread)
@@ -170,6 +172,46 @@ void PairGap(const std::vector<Signature>& left, const std::vector<Signature>& r
     }
 }
 
+// A box that went to another spread lies elsewhere in the other side's
+// order: the boxes left over are paired across the whole layout where they
+// share more than their spread would give.
+void PairMoved(const std::vector<Signature>& left, const std::vector<Signature>& right, std::vector<int>& leftPair)
+{
+    std::vector<bool> rightTaken(right.size(), false);
+    std::vector<int> lefts, rights;
+    for (size_t i = 0; i < left.size(); ++i)
+        if (leftPair[i] >= 0)
+            rightTaken[size_t(leftPair[i])] = true;
+        else
+            lefts.push_back(int(i));
+    for (size_t j = 0; j < right.size(); ++j)
+        if (!rightTaken[j])
+            rights.push_back(int(j));
+    if (lefts.empty() || rights.empty() || qint64(lefts.size()) * qint64(rights.size()) > 250000)
+        return;
+    struct Candidate
+    {
+        int mScore, mLeft, mRight;
+    };
+    std::vector<Candidate> candidates;
+    for (int i : lefts)
+        for (int j : rights)
+        {
+            const int score = Likeness(left[size_t(i)], right[size_t(j)]);
+            if (score > kLikeEnough)
+                candidates.push_back({score, i, j});
+        }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.mScore > b.mScore; });
+    for (const Candidate& candidate : candidates)
+    {
+        if (leftPair[size_t(candidate.mLeft)] >= 0 || rightTaken[size_t(candidate.mRight)])
+            continue;
+        leftPair[size_t(candidate.mLeft)] = candidate.mRight;
+        rightTaken[size_t(candidate.mRight)] = true;
+    }
+}
+
 } // namespace
 
 std::vector<std::pair<int, int>> Align(const std::vector<Signature>& left, const std::vector<Signature>& right)
@@ -191,6 +233,7 @@ std::vector<std::pair<int, int>> Align(const std::vector<Signature>& left, const
         r = anchor.second + 1;
     }
     PairGap(left, right, l, int(left.size()), r, int(right.size()), leftPair);
+    PairMoved(left, right, leftPair);
 
     // In order: each left box with its partner, right boxes without one
     // where they stand.

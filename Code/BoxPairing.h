@@ -19,13 +19,14 @@ namespace BoxPairing
 struct Signature
 {
     int16_t mKind = 0;
+    QString mShape; // the kind of object the document's program names it by ("Polyline" of "Polyline14")
     int mSpread = 0;
     XTFixedRect mBounds{0, 0, 0, 0};
     QString mContent; // a text box's story text, a picture box's file
 
     bool operator==(const Signature& other) const
     {
-        return mKind == other.mKind && mSpread == other.mSpread && mBounds.left == other.mBounds.left &&
+        return mKind == other.mKind && mShape == other.mShape && mSpread == other.mSpread && mBounds.left == other.mBounds.left &&
                mBounds.top == other.mBounds.top && mBounds.right == other.mBounds.right &&
                mBounds.bottom == other.mBounds.bottom && mContent == other.mContent;
     }

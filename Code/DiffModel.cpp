@@ -10,6 +10,8 @@
 #include <QColor>
 #include <QHash>
 #include <QSettings>
+
+#include <algorithm>
 #include <QTextCharFormat>
 #include <QUndoStack>
 
@@ -223,6 +225,15 @@ void DiffModel::Diff()
     }
     mPatches = engine.patch_make(mLeftText, diffs, mHasVerticalHeader);
     AddTailRows();
+    // An item only one side has differs even where it has no text (an
+    // empty story): one row stands for it, and copying it takes it whole.
+    if (mLeft->IsValid() != mRight->IsValid() &&
+        std::none_of(mPatches.begin(), mPatches.end(), [](const TextDiff::UnitPatch& p) { return p.isChange; }))
+    {
+        TextDiff::UnitPatch row(true);
+        row.patches << TextDiff::Patch();
+        mPatches.prepend(row);
+    }
 }
 
 // The rows end where the last change's row ends; the text after it is the

@@ -28,14 +28,6 @@ bool SidesAs(const ProjectTreeNodeBase& node, const Corvable** left, const Corva
     return true;
 }
 
-// The two entities of a pair node; false for a folder or the root.
-bool Sides(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right)
-{
-    return SidesAs<::Project>(node, left, right) || SidesAs<::Layout>(node, left, right) ||
-           SidesAs<::Spread>(node, left, right) || SidesAs<::Page>(node, left, right) ||
-           SidesAs<::Box>(node, left, right) || SidesAs<::Story>(node, left, right) ||
-           SidesAs<::Asset>(node, left, right);
-}
 
 bool IsProjectPair(const TreeNode* node)
 {
@@ -58,7 +50,7 @@ void CollectPairs(ProjectTreeNodeBase& node, std::vector<ProjectTreeNodeBase*>& 
 {
     const Corvable* left = nullptr;
     const Corvable* right = nullptr;
-    if (Sides(node, &left, &right))
+    if (SidesOf(node, &left, &right))
         pairs.push_back(&node);
     for (int i = 0; i < node.ChildCount(); ++i)
         CollectPairs(*node.Child(i), pairs);
@@ -80,6 +72,14 @@ QString DirectionName(ApplyDirection direction)
 }
 
 } // namespace
+
+bool SidesOf(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right)
+{
+    return SidesAs<::Project>(node, left, right) || SidesAs<::Layout>(node, left, right) ||
+           SidesAs<::Spread>(node, left, right) || SidesAs<::Page>(node, left, right) ||
+           SidesAs<::Box>(node, left, right) || SidesAs<::Story>(node, left, right) ||
+           SidesAs<::Asset>(node, left, right);
+}
 
 QList<int> CopyableRows(const DiffModel& model)
 {
@@ -160,7 +160,7 @@ QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
 {
     const Corvable* left = nullptr;
     const Corvable* right = nullptr;
-    if (!Sides(node, &left, &right))
+    if (!SidesOf(node, &left, &right))
         return QJsonObject();
     return left->IsValid() ? left->Identity() : right->Identity();
 }
@@ -169,7 +169,7 @@ QString KindOf(const ProjectTreeNodeBase& node)
 {
     const Corvable* left = nullptr;
     const Corvable* right = nullptr;
-    if (!Sides(node, &left, &right))
+    if (!SidesOf(node, &left, &right))
         return QString();
     if (dynamic_cast<const ::Project*>(left))
         return QStringLiteral("project");

@@ -5,6 +5,7 @@
 // that a merge in the window and one without a window write the same bytes.
 // QtCore only: no widget, no dialog.
 
+#include "Corvable.h"
 #include "DiffModel.h"
 
 #include <QByteArray>
@@ -110,6 +111,28 @@ private:
     std::map<QByteArray, ProjectTreeNodeBase*> mByIdentity;
     bool mIndexed = false;
 };
+
+// What a merge was asked to make equal: one item whose rows were marked.
+struct Asked
+{
+    QJsonObject mLeft; // the identities of its two sides; empty for a side that lacks it
+    QJsonObject mRight;
+    QString mPath;
+    bool mWhole = false;  // every difference of the item was marked
+    QStringList mLabels; // the property rows marked (a story's rows have no label)
+};
+// Read from the models before they are written.
+QList<Asked> AskedOf(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models);
+// After the written projects are saved and read again: in a comparison of
+// them, the items of `asked` that do not read as the merge left them (an
+// item copied whole that is not identical, a copied row that still
+// differs), one line each: its path, and the rows for an item copied in
+// part ("PATH (rows Name, Width)"). A side the merge did not write
+// finds its item by its own identity.
+QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked);
+
+// The two entities of a pair node; false for a folder or the root.
+bool SidesOf(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right);
 
 // The merge log: a versioned JSON record of decisions.
 constexpr int kLogSchema = 1;

@@ -117,13 +117,17 @@ struct LayoutBoxes
         {
             const XTBoxRef box = (*it)->BoxRef();
             mSpreads.back().push_back(box);
-            if (XT::ToQString(XT::gBox->GetBoxDefaultName(box)).isEmpty())
+            const QString defaultName = XT::ToQString(XT::gBox->GetBoxDefaultName(box));
+            if (defaultName.isEmpty())
             {
                 mNumbered.insert_or_assign(XT::gBox->GetBoxNumber(box, 0), ::Box(box, project));
                 continue;
             }
             BoxPairing::Signature signature;
             signature.mKind = XT::gBox->GetBoxContentType(box);
+            signature.mShape = defaultName;
+            while (!signature.mShape.isEmpty() && signature.mShape.back().isDigit())
+                signature.mShape.chop(1);
             signature.mSpread = int(mSpreads.size()) - 1;
             XT::gBox->GetBoxBounds(box, 0, 0, &signature.mBounds);
             if (XT::gBox->IsTextBox(box))
@@ -199,13 +203,14 @@ void SetStacking(const std::vector<ProjectTreeNode<::Box>*>& pairs, const std::v
                 const int pair = pairOf.at(box);
                 ProjectTreeNode<::Box>& node = *pairs[size_t(pair)];
                 ::Box& self = leftSide ? node.mLeft : node.mRight;
+                const int16_t spread = int16_t(s + 1);
                 if (below < 0)
-                    self.SetStacking(bottom, XT::kNoBox, XT::kNoBox);
+                    self.SetPlace(spread, bottom, XT::kNoBox, XT::kNoBox);
                 else
                 {
                     const ProjectTreeNode<::Box>& under = *pairs[size_t(below)];
-                    self.SetStacking(label(below), leftSide ? under.mLeft.BoxRef() : under.mRight.BoxRef(),
-                                     leftSide ? under.mRight.BoxRef() : under.mLeft.BoxRef());
+                    self.SetPlace(spread, label(below), leftSide ? under.mLeft.BoxRef() : under.mRight.BoxRef(),
+                                  leftSide ? under.mRight.BoxRef() : under.mLeft.BoxRef());
                 }
                 if (steadyPairs.count(pair))
                     below = pair;

@@ -211,10 +211,19 @@ XTError SetBoxStackedAbove(XTBoxRef box, XTBoxRef below)
     return state && state->restackBox(box, below) ? XT::kNoErr : XT::kErrParam;
 }
 
-const XTBoxTable sTable = {GetCurrentBox, SetCurrentBox,    GetBoxName,        GetBoxNumber,     GetFirstBox,
-                           GetNextBox,    GetBoxDocument,   GetBoxContentType, IsPictureBox,     IsTextBox,
-                           MoveBox,       GetBoxRecord,     SetBoxRecord,      DisposeBoxRecord, GetBoxBounds,
-                           SetBoxName,    DeleteBox,        GetBoxDefaultName, SetBoxStackedAbove};
+XTError MoveBoxToSpread(XTBoxRef box, XTBoxRef spreadBox)
+{
+    if (HostState::refuses("MoveBoxToSpread"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    return state && state->moveBoxToSpread(box, spreadBox) ? XT::kNoErr : XT::kErrParam;
+}
+
+const XTBoxTable sTable = {GetCurrentBox,   SetCurrentBox,    GetBoxName,        GetBoxNumber,     GetFirstBox,
+                           GetNextBox,      GetBoxDocument,   GetBoxContentType, IsPictureBox,     IsTextBox,
+                           MoveBox,         GetBoxRecord,     SetBoxRecord,      DisposeBoxRecord, GetBoxBounds,
+                           SetBoxName,      DeleteBox,        GetBoxDefaultName, SetBoxStackedAbove,
+                           MoveBoxToSpread};
 
 } // namespace
 

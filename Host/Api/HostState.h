@@ -120,6 +120,9 @@ public:
     // Moves a box in its spread's stacking order to just above `below` (a
     // box of the same spread), or to the bottom for kNoBox.
     bool restackBox(XTBoxRef box, XTBoxRef below);
+    // Moves a box onto another normal spread of its layout, on top; its
+    // reference, number and story stay.
+    bool moveBoxToSpread(XTBoxRef box, XTBoxRef spreadBox);
     bool removeSpread(XTBoxRef spreadBox);
     bool removeLayout(DocRef doc);
     void removeStory(OpenProject& project, int story);

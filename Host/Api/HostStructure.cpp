@@ -298,6 +298,34 @@ bool HostState::restackBox(XTBoxRef box, XTBoxRef below)
     return true;
 }
 
+bool HostState::moveBoxToSpread(XTBoxRef box, XTBoxRef spreadBox)
+{
+    auto it = mBoxes.find(box);
+    auto target = mBoxes.find(spreadBox);
+    if (it == mBoxes.end() || it->second.isSpreadBox() || target == mBoxes.end() ||
+        !target->second.isSpreadBox() || target->second.mProject != it->second.mProject ||
+        target->second.mLayout != it->second.mLayout)
+        return false;
+    const BoxLocation from = it->second;
+    const int to = target->second.mSpread;
+    if (to == from.mSpread)
+        return true;
+    Layout& layout = from.layout();
+    OpenProject::LayoutRefs& refs = from.layoutRefs();
+    Box moved = std::move(layout.mSpreads[size_t(from.mSpread)].mBoxes[size_t(from.mBox)]);
+    std::vector<Box>& boxes = layout.mSpreads[size_t(from.mSpread)].mBoxes;
+    boxes.erase(boxes.begin() + from.mBox);
+    std::vector<XTBoxRef>& fromRefs = refs.mSpreads[size_t(from.mSpread)].mBoxes;
+    fromRefs.erase(fromRefs.begin() + from.mBox);
+    for (size_t b = size_t(from.mBox); b < fromRefs.size(); ++b)
+        mBoxes[fromRefs[b]].mBox = int(b);
+    layout.mSpreads[size_t(to)].mBoxes.push_back(std::move(moved));
+    refs.mSpreads[size_t(to)].mBoxes.push_back(box);
+    mBoxes[box] = {from.mProject, from.mLayout, to, int(refs.mSpreads[size_t(to)].mBoxes.size()) - 1};
+    from.mProject->mModified = true;
+    return true;
+}
+
 bool HostState::removeSpread(XTBoxRef spreadBox)
 {
     auto it = mBoxes.find(spreadBox);

@@ -217,8 +217,8 @@ private slots:
         const QString box = PluginString(23), none = PluginString(84);
         const QStringList boxes =
             Matching(lines, QStringLiteral("^----[^-].*\\((Text|Picture)\\)|^----%1").arg(none));
-        const QStringList expected = {// Moved to another spread: still one pair.
-                                      QStringLiteral("----%1 4(Text) | %1 4(Text)@4").arg(box),
+        const QStringList expected = {// Moved to another spread: still one pair, edited.
+                                      QStringLiteral("----%1 4(Text) | %1 4(Text)@8").arg(box),
                                       // Text on the left, picture on the right: two boxes.
                                       QStringLiteral("----%1 6(Text) | %2@1").arg(box, none),
                                       QStringLiteral("----%2 | %1 6(Picture)@2").arg(box, none),

@@ -31,13 +31,13 @@ QString Lines(const QStringList& values)
     return text;
 }
 
-// The row labels of a box of each kind: its name first, its stacking after
-// its colour, a picture's file and content last.
-const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
-                                59, 60, 61, 62, 63, 64, 65, 66, 67, 80, 81, 108, 110};
+// The row labels of a box of each kind: its name first, its spread and
+// stacking after its colour, a picture's file and content last.
+const QList<int> kTextLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59,
+                                60, 61, 62, 63, 64, 65, 66, 67, 80, 81, 108, 114, 110};
 const QList<int> kPictureLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 68,  69,  70,  71,
-                                   72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 108, 110, 105, 109};
-const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81, 108, 110};
+                                   72, 73, 74, 75, 76, 77, 78, 79, 80, 81, 108, 114, 110, 105, 109};
+const QList<int> kOtherLabels = {89, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 80, 81, 108, 114, 110};
 
 // Left: smallProject with layouts of every type, a picture box with a value
 // per property, and a nameless user box.
@@ -334,7 +334,8 @@ private slots:
                                         no,
                                         no,
                                         "Sky",
-                                        // Stacking is filled in by the comparison.
+                                        // Spread and stacking are filled in by the comparison.
+                                        "",
                                         ""}));
         QCOMPARE(box.Value(8), QStringLiteral("0"));
         QVERIFY(box.Value(15).endsWith(QStringLiteral(" pt")));
@@ -347,8 +348,8 @@ private slots:
         QCOMPARE(box.Value(0), QStringLiteral("Photo"));
         // The picture as the project refers to it, and its file's content:
         // there is no such file.
-        QCOMPARE(box.Value(27), QStringLiteral("images/photo.png"));
-        QCOMPARE(box.Value(28), PluginString(113));
+        QCOMPARE(box.Value(28), QStringLiteral("images/photo.png"));
+        QCOMPARE(box.Value(29), PluginString(113));
         // Row 14 is the down scale, property 71, which the project leaves at 100%.
         QCOMPARE(box.ToString().section(kCR, 8, 24) + kCR,
                  Lines({"-3", Measure(pt(100), 101), Measure(pt(100), 101), Measure(pt(1), 115),
@@ -361,7 +362,7 @@ private slots:
     {
         const Box missing(XT::kNoBox);
         QCOMPARE(missing.Name(), PluginString(84));
-        QCOMPARE(missing.ToString(), QString(29, kCR));
+        QCOMPARE(missing.ToString(), QString(30, kCR));
         QVERIFY(!missing.IsValid());
         QVERIFY(!missing.CanApply(1));
         QCOMPARE(missing.Count(), size_t(0));
@@ -449,7 +450,7 @@ private slots:
     void applyBoxNothing_data()
     {
         QTest::addColumn<QList<int>>("keys");
-        QTest::newRow("past the last row") << QList<int>{26, 27, 1000};
+        QTest::newRow("past the last row") << QList<int>{27, 28, 1000};
         QTest::newRow("negative") << QList<int>{-1};
     }
     void applyBoxNothing()

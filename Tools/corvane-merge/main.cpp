@@ -50,8 +50,12 @@ const char kUsage[] =
     "                 a conflict and skipped\n"
     "  --dry-run      print what would be copied; write nothing\n"
     "\n"
+    "What was saved is read again and compared: an item the merge was to make\n"
+    "equal that still differs is named (\"! still differs\").\n"
+    "\n"
     "Exit status: 0 when everything asked was merged (or there was nothing to\n"
-    "do), 1 when something could not be copied, was refused or conflicted, 2 when\n"
+    "do), 1 when something could not be copied, was refused or conflicted, or\n"
+    "still differs once saved, 2 when\n"
     "the command line is wrong, a file cannot be read or a project cannot be\n"
     "saved; with 2 nothing is written.\n";
 
@@ -238,6 +242,23 @@ struct Report
     }
 };
 
+// Opens the saved projects again (a side not saved as it is open) and
+// names each item of `asked` that does not read as the merge left it.
+QStringList CheckSaved(XTHost::HostSession& host, XTProjectId (&projects)[2], const QStringList& files,
+                       const QList<Merge::Asked>& asked)
+{
+    for (int side = 0; side < 2; ++side)
+    {
+        XT::gProject->CloseProject(projects[side], 1);
+        QString error;
+        projects[side] = host.openProject(files.at(side), &error);
+        if (projects[side] == XT::kNoProject)
+            return {QStringLiteral("%1 cannot be read again: %2").arg(files.at(side), error)};
+    }
+    ProjectTree tree(projects[0], projects[1]);
+    return Merge::StillDiffering(*tree.Root()->Child(0), asked);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -390,6 +411,7 @@ int main(int argc, char** argv)
                 << " would be copied; nothing written\n";
         else
         {
+            const QList<Merge::Asked> asked = Merge::AskedOf(models.Made());
             const Merge::Written written = models.Write();
             for (const QString& refusal : written.mRefused)
                 out << "! refused: " << refusal << '\n';
@@ -432,6 +454,14 @@ int main(int argc, char** argv)
                         ? QStringLiteral("; nothing written")
                         : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
             out << '\n';
+            // What was written is read back and compared again: a merge that
+            // did not take is a problem, whatever the writes reported.
+            if (status == 0 && !saved.isEmpty())
+                for (const QString& line : CheckSaved(host, projects, options.files, asked))
+                {
+                    out << "! still differs: " << line << '\n';
+                    ++problems;
+                }
         }
         if (problems > 0)
             out << problems << (problems == 1 ? " problem" : " problems") << '\n';

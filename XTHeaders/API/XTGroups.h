@@ -140,6 +140,10 @@ extern "C"
         // and GetNextBox give, bottom first) to just above `below`, a box of
         // the same spread, or to the bottom for kNoBox.
         XTError (*SetBoxStackedAbove)(XTBoxRef box, XTBoxRef below);
+        // Moves a box onto another normal spread of its layout, at the same
+        // place relative to the spread's corner, on top of that spread's
+        // stacking order; it keeps its number and its story.
+        XTError (*MoveBoxToSpread)(XTBoxRef box, XTBoxRef spreadBox);
     };
 
     // Box properties are named by label number; every value fits 32 bits

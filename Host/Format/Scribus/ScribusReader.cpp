@@ -95,7 +95,15 @@ public:
         readAssets(project);
         Layout layout = mLayout;
         mDoc.mLayout = mLayout; // the layout as read keeps no boxes
-        for (size_t o = 0; o < mDoc.mObjects.size(); ++o)
+        // Boxes in the order Scribus stacks them: by their layer's level,
+        // then in the document's order.
+        const std::vector<int> levels = layerLevels();
+        std::vector<size_t> order(mDoc.mObjects.size());
+        for (size_t o = 0; o < order.size(); ++o)
+            order[o] = o;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return levels[a] < levels[b]; });
+        for (size_t o : order)
             if (mBoxes[o].mNumber != 0)
                 layout.mSpreads[size_t(mDoc.mObjects[o].mSpread)].mBoxes.push_back(std::move(mBoxes[o]));
         project.mLayouts.push_back(std::move(layout));
@@ -281,6 +289,27 @@ private:
             box.mOrigin = {mSelf, object.mElement};
             mBoxes[o] = std::move(box);
         }
+    }
+
+    // The level of each object's layer (LAYER names a layer by its NUMMER).
+    std::vector<int> layerLevels() const
+    {
+        std::unordered_map<int, int> levelOf;
+        for (uint32_t e = mXml.element(mDoc.mDocument).mFirstChild; e != XmlIndex::sNone;
+             e = mXml.element(e).mNextSibling)
+            if (mXml.isNamed(e, "LAYERS"))
+            {
+                const XmlTag tag(mXml, e);
+                levelOf.emplace(tag.integer("NUMMER", 0), tag.integer("LEVEL", 0));
+            }
+        std::vector<int> levels;
+        levels.reserve(mDoc.mObjects.size());
+        for (const ScribusDocument::Object& object : mDoc.mObjects)
+        {
+            auto found = levelOf.find(XmlTag(mXml, object.mElement).integer("LAYER", 0));
+            levels.push_back(found == levelOf.end() ? 0 : found->second);
+        }
+        return levels;
     }
 
     bool isTextFrame(size_t object) const

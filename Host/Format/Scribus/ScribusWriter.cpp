@@ -581,13 +581,20 @@ private:
             {
                 const ScribusDocument::Object* object =
                     box.mOrigin.isIn(&mDoc) ? mDoc.objectAt(box.mOrigin.mElement) : nullptr;
-                if (object && object->mSpread == int(s) && !claimed.count(object->mElement))
+                // An object stays where it stands in the document, also when
+                // it goes to another spread (but in a format 1.2 document,
+                // whose objects lie inside their pages).
+                const bool movable = object && object->mTopLevel && !mDoc.isOldFormat();
+                if (object && (object->mSpread == int(s) || movable) && object->mSpread >= 0 &&
+                    !claimed.count(object->mElement))
                 {
-                    const Box before = mDoc.readBox(object->mElement, object->mSpread);
+                    Box before = mDoc.readBox(object->mElement, object->mSpread);
                     if (before.mKind == box.mKind)
                     {
                         claimed.insert(object->mElement);
                         mKept[box.mNumber] = object->mElement;
+                        if (object->mSpread != int(s))
+                            moveToSpread(object->mElement, object->mSpread, int(s), box, before);
                         Box was = withIdentity(before, box);
                         was.mName = XmlTag(mXml, object->mElement).value("ANNAME");
                         applyBox(mEdit, object->mElement, was, box);
@@ -599,6 +606,21 @@ private:
         for (const ScribusDocument::Object& object : mDoc.objects())
             if (!claimed.count(object.mElement) && object.mSpread >= 0)
                 mEdit.remove(object.mElement);
+    }
+
+    // An object that goes to another spread: its page becomes the one of
+    // that spread that holds it, and `before` is told in that spread's
+    // coordinates, so that only a move on the canvas moves it.
+    void moveToSpread(uint32_t element, int from, int to, const Box& box, Box& before)
+    {
+        double fromX = 0, fromY = 0, toX = 0, toY = 0;
+        spreadOrigin(from, &fromX, &fromY);
+        spreadOrigin(to, &toX, &toY);
+        const Fixed dx = toFixed(fromX - toX), dy = toFixed(fromY - toY);
+        before.mBounds = {before.mBounds.left + dx, before.mBounds.top + dy, before.mBounds.right + dx,
+                          before.mBounds.bottom + dy};
+        const int page = pageOf(box, to, toX + fromFixed(box.mBounds.left), toY + fromFixed(box.mBounds.top));
+        mEdit.setAttribute(element, "OwnPage", QString::number(page));
     }
 
     static Box withIdentity(Box read, const Box& box)
@@ -633,12 +655,13 @@ private:
     }
 
     // Each spread's objects in the model's stacking order: the kept ones
-    // trade places among the places they hold.
+    // trade places among the places they hold, within their parent and
+    // their layer (Scribus stacks layers by their level first).
     void restack()
     {
         for (const Spread& spread : mLayout->mSpreads)
         {
-            std::map<uint32_t, std::vector<uint32_t>> byParent; // model order, by parent element
+            std::map<std::pair<uint32_t, int>, std::vector<uint32_t>> byPlace; // model order
             for (const Box& box : spread.mBoxes)
             {
                 auto kept = mKept.find(box.mNumber);
@@ -646,9 +669,10 @@ private:
                     continue;
                 const ScribusDocument::Object* object = mDoc.objectAt(kept->second);
                 if (object && object->mTopLevel)
-                    byParent[mXml.element(kept->second).mParent].push_back(kept->second);
+                    byPlace[{mXml.element(kept->second).mParent, XmlTag(mXml, kept->second).integer("LAYER", 0)}]
+                        .push_back(kept->second);
             }
-            for (auto& entry : byParent)
+            for (auto& entry : byPlace)
             {
                 std::vector<uint32_t> slots = entry.second;
                 std::sort(slots.begin(), slots.end()); // element indexes run in document order
