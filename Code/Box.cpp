@@ -294,8 +294,7 @@ bool Box::CanApply(int row) const
 {
     if (mBox == XT::kNoBox || row < 0)
         return false;
-    const int copyable = int(Count()) - (XT::gBox->IsPictureBox(mBox) ? 1 : 0);
-    return row < copyable;
+    return row < int(Count());
 }
 
 bool Box::CanTakeWhole() const
@@ -394,10 +393,20 @@ RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch
         {
             error = XT::gBox->SetBoxStackedAbove(mBox, source->mOtherBelow);
         }
-        else if (isPicture && key == StackingRow() + 1)
+        else if (isPicture && (key == StackingRow() + 1 || key == StackingRow() + 2))
         {
-            XT::HostStringHolder reference(value);
+            // The content follows the file the box refers to: taking the
+            // other side's content is taking its reference (where the two
+            // name the same file, nothing changes, and the content still
+            // differs after).
+            const int row = StackingRow() + 1;
+            XT::HostStringHolder reference(source->Value(size_t(row)));
             error = XT::gPicture->SetPictureReference(XT::gPicture->GetBoxPicture(mBox), reference.Get());
+            if (error == 0)
+            {
+                Update(size_t(row), source->Value(size_t(row)));
+                Update(size_t(row + 1), source->Value(size_t(row + 1)));
+            }
         }
         if (error == 0)
             Update(size_t(key), value);

@@ -197,6 +197,10 @@ void PairMoved(const std::vector<Signature>& left, const std::vector<Signature>&
     for (int i : lefts)
         for (int j : rights)
         {
+            // Boxes of one spread that met no partner between their anchors
+            // are different boxes.
+            if (left[size_t(i)].mSpread == right[size_t(j)].mSpread)
+                continue;
             const int score = Likeness(left[size_t(i)], right[size_t(j)]);
             if (score > kLikeEnough)
                 candidates.push_back({score, i, j});

@@ -298,9 +298,8 @@ private slots:
         QCOMPARE(int(box.Count()), labels.size());
         for (int row = 0; row < labels.size(); ++row)
             QCOMPARE(box.Name(size_t(row)), PluginString(labels[row]));
-        // Every row but a picture's content is copied.
         for (int row = 0; row < labels.size(); ++row)
-            QCOMPARE(box.CanApply(row), labels[row] != 109);
+            QVERIFY(box.CanApply(row));
         QVERIFY(!box.CanApply(labels.size()));
         QCOMPARE(box.ToString().count(kCR), labels.size());
     }

@@ -1,40 +1,37 @@
-// Second versions made by Scribus itself (edit-documents.py: a story's text,
-// a frame moved and resized, a colour changed, an object added and one
-// deleted), compared through the plug-in's comparison tree in an in-process
-// host, then merged into the original through the plug-in's models, saved by
-// the host, and read back by Scribus.
+// Second versions made by Scribus itself from Debian's templates
+// (edit-documents.py: a story's text, an unnamed object deleted from the
+// middle of the document so that Scribus renames those after it, a shape
+// duplicated, a frame moved and resized, a colour and a picture changed, an
+// object added): the comparison shows exactly those edits, a deletion as
+// one; corvane-merge --take right then leaves the pair identical, and
+// Scribus shows the merged document as it shows the second version.
 //
 // The regular run uses every eighth template; CORVANE_SCRIBUS_ALL=1 uses
-// every template (about ten minutes).
+// every template.
 
 #include "ModelTestSupport.h"
 #include "ScribusTestSupport.h"
 
-#include "ApplyCommand.h"
-#include "DiffModel.h"
-#include "Format/ScribusProjectFormat.h"
-#include "NodeDifferVisitor.h"
 #include "ProjectTree.h"
+
+#include "../Tools/ToolRun.h"
 
 #include <QRegularExpression>
 #include <QTest>
-#include <QUndoStack>
 
 #include <functional>
 
 namespace
 {
 
-// What edit-documents.py reports it did to one document.
+// What edit-documents.py reports it did to one document, as the pairs the
+// comparison must show: "box NAME", "story FIRST-FRAME", "asset NAME" with
+// their difference.
 struct Edits
 {
     QString mError;
     QString mStory;
-    QString mMoved;
-    QString mColour;
-    QString mAdded;
-    QString mDeleted;
-    int mDeletedKind = 0;
+    QStringList mExpected;
 };
 
 Edits readReport(const QString& path)
@@ -50,21 +47,32 @@ Edits readReport(const QString& path)
     {
         const QString word = line.section(QLatin1Char(' '), 0, 0);
         const QString rest = line.mid(word.size() + 1);
+        const QString first = rest.section(QLatin1String(" -> "), 0, 0);
+        const QString second = rest.section(QLatin1String(" -> "), 1);
         if (word == QLatin1String("error"))
             edits.mError = rest;
         else if (word == QLatin1String("story"))
+        {
             edits.mStory = rest;
-        else if (word == QLatin1String("moved"))
-            edits.mMoved = rest;
+            edits.mExpected << QStringLiteral("story %1: changed").arg(rest);
+        }
+        else if (word == QLatin1String("moved") || word == QLatin1String("picture"))
+            edits.mExpected << QStringLiteral("box %1: changed").arg(first);
         else if (word == QLatin1String("colour"))
-            edits.mColour = rest;
+            edits.mExpected << QStringLiteral("asset %1: changed").arg(rest);
         else if (word == QLatin1String("added"))
-            edits.mAdded = rest;
+            edits.mExpected << QStringLiteral("box %1: only right").arg(rest);
+        else if (word == QLatin1String("duplicated"))
+            edits.mExpected << QStringLiteral("box %1: only right").arg(second);
         else if (word == QLatin1String("deleted"))
         {
-            edits.mDeletedKind = rest.section(QLatin1Char(' '), 0, 0).toInt();
-            edits.mDeleted = rest.mid(rest.indexOf(QLatin1Char(' ')) + 1);
+            const QString name = rest.mid(rest.indexOf(QLatin1Char(' ')) + 1);
+            edits.mExpected << QStringLiteral("box %1: only left").arg(name);
+            if (rest.section(QLatin1Char(' '), 0, 0) == QLatin1String("4"))
+                edits.mExpected << QStringLiteral("story %1: only left").arg(name);
         }
+        // "renamed": Scribus's names for the objects after a deleted one;
+        // the comparison shows nothing for them.
     }
     return edits;
 }
@@ -75,69 +83,56 @@ QString boxName(const QString& shown)
     return shown.left(shown.lastIndexOf(QLatin1Char('(')));
 }
 
-QString storyName(const QString& firstFrame)
+QString storyKey(const Story& story)
 {
-    return QStringLiteral("Story %1").arg(XTHost::ScribusProjectFormat::numberForName(firstFrame));
+    long box = XT::kNoBox;
+    story.GetUsage(&box);
+    return QStringLiteral("story ") + (box == XT::kNoBox ? story.Name() : boxName(Box(box).Name()));
 }
 
-// Every box, story and asset pair of a comparison tree.
-void forEachPair(ProjectTree& tree,
-                 const std::function<void(const QString&, ProjectTreeNodeBase*, bool, bool)>& visit)
+// Every difference the comparison shows, as readReport spells them, and the
+// layout, spread and page pairs that differ.
+QStringList shownDifferences(ProjectTree& tree, int* pairs)
 {
+    QStringList shown;
     std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
     {
         for (int i = 0; i < node->ChildCount(); ++i)
         {
             ProjectTreeNodeBase* child = node->Child(i);
-            if (auto* box = dynamic_cast<ProjectTreeNode<Box>*>(child))
-                visit(QStringLiteral("box ") +
-                          boxName(box->mLeft.IsValid() ? box->mLeft.Name() : box->mRight.Name()),
-                      child, box->mLeft.IsValid(), box->mRight.IsValid());
-            else if (auto* story = dynamic_cast<ProjectTreeNode<Story>*>(child))
-                visit(story->mLeft.IsValid() ? story->mLeft.Name() : story->mRight.Name(), child,
-                      story->mLeft.IsValid(), story->mRight.IsValid());
-            else if (auto* asset = dynamic_cast<ProjectTreeNode<Asset>*>(child))
-                visit(QStringLiteral("asset ") +
-                          (asset->mLeft.IsValid() ? asset->mLeft.Name() : asset->mRight.Name()),
-                      child, asset->mLeft.IsValid(), asset->mRight.IsValid());
-            else
-                walk(child);
-        }
-    };
-    walk(tree.Root());
-}
-
-// The layout, spread and page pairs of a comparison tree that are not the
-// same on both sides.
-QStringList differingStructure(ProjectTree& tree)
-{
-    QStringList differing;
-    std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
-    {
-        for (int i = 0; i < node->ChildCount(); ++i)
-        {
-            ProjectTreeNodeBase* child = node->Child(i);
-            const bool structure = dynamic_cast<ProjectTreeNode<Layout>*>(child) ||
-                                   dynamic_cast<ProjectTreeNode<Spread>*>(child) ||
-                                   dynamic_cast<ProjectTreeNode<Page>*>(child);
-            if (structure && child->NodeType() != Identical)
-                differing << child->Data(0).toString() + QLatin1String(": changed");
             walk(child);
+            QString key;
+            bool left = true, right = true;
+            if (auto* box = dynamic_cast<ProjectTreeNode<Box>*>(child))
+            {
+                left = box->mLeft.IsValid(), right = box->mRight.IsValid();
+                key = QLatin1String("box ") + boxName(left ? box->mLeft.Name() : box->mRight.Name());
+            }
+            else if (auto* story = dynamic_cast<ProjectTreeNode<Story>*>(child))
+            {
+                left = story->mLeft.IsValid(), right = story->mRight.IsValid();
+                key = storyKey(left ? story->mLeft : story->mRight);
+            }
+            else if (auto* asset = dynamic_cast<ProjectTreeNode<Asset>*>(child))
+            {
+                left = asset->mLeft.IsValid(), right = asset->mRight.IsValid();
+                key = QLatin1String("asset ") + (left ? asset->mLeft.Name() : asset->mRight.Name());
+            }
+            else if (dynamic_cast<ProjectTreeNode<Layout>*>(child) || dynamic_cast<ProjectTreeNode<Spread>*>(child) ||
+                     dynamic_cast<ProjectTreeNode<Page>*>(child))
+                key = child->Data(0).toString();
+            else
+                continue;
+            ++*pairs;
+            if (!left || !right)
+                shown << key + (left ? QLatin1String(": only left") : QLatin1String(": only right"));
+            else if (child->NodeType() != Identical)
+                shown << key + QLatin1String(": changed");
         }
     };
     walk(tree.Root());
-    return differing;
-}
-
-// A pair's difference as the comparison shows it: "changed", "only left",
-// "only right", or empty when the two sides are the same.
-QString differenceOf(ProjectTreeNodeBase* node, bool left, bool right)
-{
-    if (!left)
-        return QStringLiteral("only right");
-    if (!right)
-        return QStringLiteral("only left");
-    return node->NodeType() == Identical ? QString() : QStringLiteral("changed");
+    shown.sort();
+    return shown;
 }
 
 // Whether two Scribus prints say the same, numbers within `tolerance`: the
@@ -166,6 +161,38 @@ bool samePrint(const QStringList& left, const QStringList& right, double toleran
     return true;
 }
 
+// A small PNG of one colour, written without a picture library.
+QByteArray png(uchar red)
+{
+    auto chunk = [](const QByteArray& type, const QByteArray& data)
+    {
+        QByteArray out;
+        QDataStream(&out, QIODevice::WriteOnly) << quint32(data.size());
+        out += type + data;
+        const uLong crc = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(out.constData() + 4),
+                                uInt(out.size() - 4));
+        QByteArray tail;
+        QDataStream(&tail, QIODevice::WriteOnly) << quint32(crc);
+        return out + tail;
+    };
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly) << quint32(8) << quint32(8) << quint8(8) << quint8(2) << quint8(0)
+                                               << quint8(0) << quint8(0);
+    QByteArray raw;
+    for (int y = 0; y < 8; ++y)
+    {
+        raw += char(0); // no filter
+        for (int x = 0; x < 8; ++x)
+            raw.append(char(red)).append(char(30)).append(char(30));
+    }
+    uLongf size = compressBound(uLong(raw.size()));
+    QByteArray packed(int(size), Qt::Uninitialized);
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(raw.constData()),
+             uLong(raw.size()));
+    packed.resize(int(size));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", packed) + chunk("IEND", {});
+}
+
 } // namespace
 
 class TestScribusMerge : public QObject
@@ -184,9 +211,12 @@ private slots:
         for (int i = 0; i < all.size(); ++i)
             if (everything || i % 8 == 0)
                 mTemplates << all[i];
+        const QString picture = mDir.filePath(QStringLiteral("replacement.png"));
+        QVERIFY(WriteFile(picture, png(200)));
         QProcessEnvironment environment;
         environment.insert(QStringLiteral("SCRIBUS_INPUTS"), mTemplates.join(QLatin1Char(':')));
         environment.insert(QStringLiteral("SCRIBUS_OUTDIR"), mDir.path());
+        environment.insert(QStringLiteral("SCRIBUS_PICTURE"), picture);
         QString log;
         QCOMPARE(ScribusTest::runScribus(ScribusTest::scriptPath(QStringLiteral("edit-documents.py")),
                                          environment, &log),
@@ -200,161 +230,7 @@ private slots:
     }
     void cleanup() { mSession.reset(); }
 
-    void secondVersion_data() { Rows(); }
-    // Given a document and its second version made by Scribus, when the
-    // plug-in compares them, then it shows exactly the edits the script
-    // made: the story, the moved frame and the colour changed, the added
-    // object only on the right, the deleted one (and its story) only on the
-    // left, and nothing else: no other box, story or asset, no layout, spread
-    // or page.
-    void secondVersion()
-    {
-        QFETCH(int, index);
-        const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(index)));
-        QVERIFY2(edits.mError.isEmpty(), qPrintable(edits.mError));
-        const XTProjectId lhs =
-            mSession->Session().Open(mDir.filePath(QStringLiteral("original-%1.sla").arg(index)));
-        const XTProjectId rhs =
-            mSession->Session().Open(mDir.filePath(QStringLiteral("edited-%1.sla").arg(index)));
-        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
-
-        QStringList expected;
-        if (!edits.mStory.isEmpty())
-            expected << storyName(edits.mStory) + QLatin1String(": changed");
-        if (!edits.mMoved.isEmpty())
-            expected << QLatin1String("box ") + edits.mMoved + QLatin1String(": changed");
-        if (!edits.mColour.isEmpty())
-            expected << QLatin1String("asset ") + edits.mColour + QLatin1String(": changed");
-        expected << QLatin1String("box ") + edits.mAdded + QLatin1String(": only right");
-        if (!edits.mDeleted.isEmpty())
-        {
-            expected << QLatin1String("box ") + edits.mDeleted + QLatin1String(": only left");
-            if (edits.mDeletedKind == 4)
-                expected << storyName(edits.mDeleted) + QLatin1String(": only left");
-        }
-        QStringList shown;
-        int pairs = 0;
-        ProjectTree tree(lhs, rhs);
-        forEachPair(tree,
-                    [&](const QString& key, ProjectTreeNodeBase* node, bool left, bool right)
-                    {
-                        ++pairs;
-                        const QString difference = differenceOf(node, left, right);
-                        if (!difference.isEmpty())
-                            shown << key + QLatin1String(": ") + difference;
-                    });
-        shown << differingStructure(tree);
-        expected.sort();
-        shown.sort();
-        QVERIFY2(shown == expected, qPrintable(QStringLiteral("shown:\n  %1\nexpected:\n  %2")
-                                                   .arg(shown.join(QLatin1String("\n  ")),
-                                                        expected.join(QLatin1String("\n  ")))));
-        QVERIFY(pairs > expected.size());
-    }
-
-    // Given the committed sample pair (made by scripts/make-scribus-sample),
-    // when the plug-in compares it, then it shows the edits the sample
-    // script made and nothing else.
-    void samplePair()
-    {
-        const QString dir =
-            QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) + QStringLiteral("/Samples/scribus/");
-        const XTProjectId lhs = mSession->Session().Open(dir + QStringLiteral("harbour-notice-v1.sla"));
-        const XTProjectId rhs = mSession->Session().Open(dir + QStringLiteral("harbour-notice-v2.sla"));
-        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
-        ProjectTree tree(lhs, rhs);
-        QStringList shown = differingStructure(tree);
-        forEachPair(tree,
-                    [&](const QString& key, ProjectTreeNodeBase* node, bool left, bool right)
-                    {
-                        const QString difference = differenceOf(node, left, right);
-                        if (!difference.isEmpty())
-                            shown << key + QLatin1String(": ") + difference;
-                    });
-        QStringList expected = {storyName(QStringLiteral("Body 1")) + QLatin1String(": changed"),
-                                storyName(QStringLiteral("Footer")) + QLatin1String(": changed"),
-                                storyName(QStringLiteral("Tide table")) + QLatin1String(": only left"),
-                                storyName(QStringLiteral("Ferry times")) + QLatin1String(": only right"),
-                                QStringLiteral("box Buoy: changed"),
-                                QStringLiteral("box Tide table: only left"),
-                                QStringLiteral("box Ferry times: only right"),
-                                QStringLiteral("asset Harbour Blue: changed")};
-        expected.sort();
-        shown.sort();
-        QCOMPARE(shown, expected);
-    }
-
-    void merge_data() { Rows(); }
-    // Given every difference copied from the second version into the
-    // original through the plug-in's models (the added object copied whole,
-    // the deleted one removed) and saved by the host, when Scribus reads the
-    // merged document, then it shows the same pages, objects, text and
-    // colours as the second version: the added object where Scribus put it,
-    // and no deleted one.
-    void merge()
-    {
-        QFETCH(int, index);
-        const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(index)));
-        QVERIFY2(edits.mError.isEmpty(), qPrintable(edits.mError));
-        const QString left = mSession->TempPath(QStringLiteral("merged-%1.sla").arg(index));
-        const QString right = mSession->TempPath(QStringLiteral("edited-%1.sla").arg(index));
-        QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("original-%1.sla").arg(index)), left));
-        QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("edited-%1.sla").arg(index)), right));
-        const HostApi& api = mSession->Api();
-        const XTProjectId lhs = mSession->Session().Open(left);
-        const XTProjectId rhs = mSession->Session().Open(right);
-        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
-        int applied = 0;
-        {
-            ProjectTree tree(lhs, rhs);
-            std::vector<std::unique_ptr<DiffModel>> models;
-            forEachPair(tree,
-                        [&](const QString&, ProjectTreeNodeBase* node, bool, bool)
-                        {
-                            std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(*node));
-                            for (int row = 0; row < model->rowCount(); ++row)
-                            {
-                                const QModelIndex cell = model->index(row, 0);
-                                if (model->IsEquality(cell) || !model->CanApply(cell))
-                                    continue;
-                                model->UndoStack()->push(new ApplyCommand(model.get(), cell, Left));
-                                ++applied;
-                            }
-                            models.push_back(std::move(model));
-                        });
-            for (const auto& model : models)
-            {
-                const QStringList refused = model->Save();
-                QVERIFY2(refused.isEmpty(), qPrintable(refused.join(QLatin1Char('\n'))));
-            }
-        }
-        QVERIFY(applied > 0);
-        QCOMPARE(api.mProject->SaveProject(lhs, 0, 0), XT::kNoErr);
-        QCOMPARE(api.mProject->CloseProject(lhs, 1), XT::kNoErr);
-
-        QString log;
-        const QMap<QString, QStringList> shown = ScribusTest::printDocuments(
-            {left, right}, mSession->TempPath(QStringLiteral("printed.txt")), &log);
-        const QStringList merged = shown.value(QFileInfo(left).fileName());
-        const QStringList edited = shown.value(QFileInfo(right).fileName());
-        QVERIFY2(!merged.isEmpty() && !edited.isEmpty(), qPrintable(log));
-        auto hasItem = [](const QStringList& lines, const QString& name)
-        {
-            return std::any_of(
-                lines.begin(), lines.end(),
-                [&](const QString& line)
-                { return line.startsWith(QLatin1String("  ") + name + QLatin1String(" type=")); });
-        };
-        QVERIFY(hasItem(edited, edits.mAdded));
-        QVERIFY2(hasItem(merged, edits.mAdded), qPrintable(merged.join(QLatin1Char('\n'))));
-        if (!edits.mDeleted.isEmpty())
-            QVERIFY(!hasItem(merged, edits.mDeleted));
-        QString difference;
-        QVERIFY2(samePrint(merged, edited, 0.011, &difference), qPrintable(difference));
-    }
-
-private:
-    void Rows()
+    void secondVersion_data()
     {
         if (mTemplates.isEmpty())
             QSKIP("scribus, scribus-template or scribus-data is not installed (scripts/setup installs them)");
@@ -362,9 +238,107 @@ private:
         for (int i = 0; i < mTemplates.size(); ++i)
             QTest::newRow(qPrintable(ScribusTest::rowName(mTemplates[i]))) << i;
     }
+    // Given a document and its second version made by Scribus, when the
+    // plug-in compares them, then it shows exactly the edits the script
+    // made, and nothing for the objects Scribus renamed.
+    void secondVersion()
+    {
+        QFETCH(int, index);
+        const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(index)));
+        QVERIFY2(edits.mError.isEmpty(), qPrintable(edits.mError));
+        const XTProjectId lhs = mSession->Session().Open(mDir.filePath(QStringLiteral("original-%1.sla").arg(index)));
+        const XTProjectId rhs = mSession->Session().Open(mDir.filePath(QStringLiteral("edited-%1.sla").arg(index)));
+        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
+        ProjectTree tree(lhs, rhs);
+        int pairs = 0;
+        const QStringList shown = shownDifferences(tree, &pairs);
+        QStringList expected = edits.mExpected;
+        expected.sort();
+        QVERIFY2(shown == expected, qPrintable(QStringLiteral("shown:\n  %1\nexpected:\n  %2")
+                                                   .arg(shown.join(QLatin1String("\n  ")),
+                                                        expected.join(QLatin1String("\n  ")))));
+        QVERIFY(pairs > expected.size());
+    }
 
+    // Given each original and its second version, when corvane-merge takes
+    // the second version's side, then it saves the original, finds it
+    // identical when it reads it back, and so does corvane-compare; and
+    // Scribus shows the merged document as it shows the second version
+    // (but for the formatting of text the edit inserted, which takes its
+    // neighbours' here).
+    void mergeTakesTheSecondVersion()
+    {
+        if (mTemplates.isEmpty())
+            QSKIP("scribus, scribus-template or scribus-data is not installed (scripts/setup installs them)");
+        QStringList printed;
+        QStringList failures;
+        for (int i = 0; i < mTemplates.size(); ++i)
+        {
+            const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(i)));
+            const QString left = mDir.filePath(QStringLiteral("merged-%1.sla").arg(i));
+            const QString right = mDir.filePath(QStringLiteral("second-%1.sla").arg(i));
+            QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("original-%1.sla").arg(i)), left));
+            QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("edited-%1.sla").arg(i)), right));
+            const Run merge = Execute(QStringLiteral(CORVANE_MERGE), {QStringLiteral("--take"), QStringLiteral("right"), left, right});
+            const Run compare = Execute(QStringLiteral(CORVANE_COMPARE), {QStringLiteral("-q"), left, right});
+            if (merge.status != 0 || compare.status != 0)
+            {
+                QStringList problems;
+                for (const QString& line : merge.out.split(QLatin1Char('\n')))
+                    if (line.startsWith(QLatin1Char('!')))
+                        problems << line;
+                failures << QStringLiteral("%1: merge %2, compare %3:\n%4%5\n%6")
+                                .arg(ScribusTest::rowName(mTemplates[i]))
+                                .arg(merge.status)
+                                .arg(compare.status)
+                                .arg(problems.join(QLatin1Char('\n')), merge.err, compare.out.right(600));
+            }
+            printed << left << right;
+            mEditedStory << edits.mStory;
+        }
+        QString log;
+        const QMap<QString, QStringList> shown =
+            ScribusTest::printDocuments(printed, mDir.filePath(QStringLiteral("printed.txt")), &log);
+        QVERIFY2(!shown.isEmpty(), qPrintable(log));
+        for (int i = 0; i < mTemplates.size(); ++i)
+        {
+            QStringList merged = shown.value(QFileInfo(printed[2 * i]).fileName());
+            QStringList second = shown.value(QFileInfo(printed[2 * i + 1]).fileName());
+            for (QStringList* lines : {&merged, &second})
+                for (QString& line : *lines)
+                    if (!mEditedStory[i].isEmpty() && line.startsWith(QLatin1String("  ") + mEditedStory[i] + " type=4"))
+                        line = line.left(line.indexOf(QLatin1String(" runs=")));
+            QString difference;
+            if (merged.isEmpty() || !samePrint(merged, second, 0.011, &difference))
+                failures << ScribusTest::rowName(mTemplates[i]) + QLatin1String(": Scribus shows ") +
+                                (merged.isEmpty() ? QStringLiteral("nothing") : difference);
+        }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+    }
+
+    // Given the committed sample pair (made by scripts/make-scribus-sample),
+    // when the plug-in compares it, then it shows the edits the sample
+    // script made and nothing else.
+    void samplePair()
+    {
+        const XTProjectId lhs = mSession->Session().Open(Sample(QStringLiteral("scribus/harbour-notice-v1.sla")));
+        const XTProjectId rhs = mSession->Session().Open(Sample(QStringLiteral("scribus/harbour-notice-v2.sla")));
+        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
+        ProjectTree tree(lhs, rhs);
+        int pairs = 0;
+        const QStringList shown = shownDifferences(tree, &pairs);
+        QStringList expected = {QStringLiteral("story Body 1: changed"),      QStringLiteral("story Footer: changed"),
+                                QStringLiteral("story Tide table: only left"), QStringLiteral("story Ferry times: only right"),
+                                QStringLiteral("box Buoy: changed"),           QStringLiteral("box Tide table: only left"),
+                                QStringLiteral("box Ferry times: only right"), QStringLiteral("asset Harbour Blue: changed")};
+        expected.sort();
+        QCOMPARE(shown, expected);
+    }
+
+private:
     QTemporaryDir mDir;
     QStringList mTemplates;
+    QStringList mEditedStory;
     std::unique_ptr<ModelSession> mSession;
 };
 
