@@ -21,6 +21,22 @@ double fromFixed(Fixed value)
     return double(value) / XT::kFixedOne;
 }
 
+void rotatedCentre(double x, double y, double width, double height, double rotation, double* cx, double* cy)
+{
+    const double angle = rotation * M_PI / 180.0;
+    const double c = std::cos(angle), s = std::sin(angle);
+    double left = x, right = x, top = y, bottom = y;
+    for (const auto& corner : {std::make_pair(width, 0.0), std::make_pair(width, height), std::make_pair(0.0, height)})
+    {
+        const double px = x + corner.first * c - corner.second * s;
+        const double py = y + corner.first * s + corner.second * c;
+        left = std::min(left, px), right = std::max(right, px);
+        top = std::min(top, py), bottom = std::max(bottom, py);
+    }
+    *cx = (left + right) / 2;
+    *cy = (top + bottom) / 2;
+}
+
 QString numberText(double value)
 {
     return QString::number(value, 'g', 12);

@@ -129,6 +129,11 @@ const char* nameAttributeOf(int32_t kind);
 int32_t kindOf(const XmlIndex& xml, uint32_t element);
 } // namespace ScribusAssets
 
+// The centre of an object's bounding box on the canvas, turned by its
+// rotation (degrees) about its corner (x, y): Scribus counts an object to the
+// page that holds this point, whatever page its file names.
+void rotatedCentre(double x, double y, double width, double height, double rotation, double* cx, double* cy);
+
 // Numbers in the host's 16.16 fixed point and as Scribus writes them.
 Fixed toFixed(double value);
 double fromFixed(Fixed value);

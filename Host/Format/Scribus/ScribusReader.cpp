@@ -230,7 +230,7 @@ private:
         {
             if (!mXml.isNamed(e, "PAGEOBJECT"))
                 continue;
-            const int ownPage = pageKnown ? page : XmlTag(mXml, e).integer("OwnPage", 0);
+            const int ownPage = pageKnown ? page : pageHolding(e);
             ScribusDocument::Object object;
             object.mElement = e;
             object.mTopLevel = topLevel;
@@ -242,6 +242,24 @@ private:
             mDoc.mObjects.push_back(object);
             collectObjects(e, ownPage, true, false);
         }
+    }
+
+    // The page Scribus shows an object on: the one that holds the centre of
+    // its bounding box, else the one its file names (which Scribus does not
+    // always bring up to date when it saves).
+    int pageHolding(uint32_t element) const
+    {
+        const XmlTag tag(mXml, element);
+        double cx = 0, cy = 0;
+        rotatedCentre(tag.number("XPOS"), tag.number("YPOS"), tag.number("WIDTH"), tag.number("HEIGHT"),
+                      tag.number("ROT"), &cx, &cy);
+        for (size_t p = 0; p < mDoc.mPages.size(); ++p)
+        {
+            const ScribusDocument::Page& page = mDoc.mPages[p];
+            if (cx >= page.mX && cx <= page.mX + page.mWidth && cy >= page.mY && cy <= page.mY + page.mHeight)
+                return int(p);
+        }
+        return tag.integer("OwnPage", 0);
     }
 
     // Every item element in document order: Scribus numbers the names it

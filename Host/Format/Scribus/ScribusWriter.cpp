@@ -546,12 +546,14 @@ private:
             }
     }
 
-    // Of a spread's pages, the one that holds the box's centre, else the
-    // nearest: Scribus lists an object with the page it names.
+    // Of a spread's pages, the one that holds the centre of the box's
+    // bounding box, else the nearest: the page Scribus shows it on, which
+    // the file names too.
     int pageOf(const Box& box, int spread, double x, double y) const
     {
-        const double cx = x + fromFixed(box.mBounds.right - box.mBounds.left) / 2;
-        const double cy = y + fromFixed(box.mBounds.bottom - box.mBounds.top) / 2;
+        double cx = 0, cy = 0;
+        rotatedCentre(x, y, fromFixed(box.mBounds.right - box.mBounds.left),
+                      fromFixed(box.mBounds.bottom - box.mBounds.top), fromFixed(propertyOf(box, 51)), &cx, &cy);
         int page = -1;
         double nearest = -1;
         for (size_t p = 0; p < mPages.size(); ++p)
