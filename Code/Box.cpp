@@ -544,7 +544,7 @@ bool Box::CreateFrom(const Box& source, QString* reason)
                                                       XT::gSpread->GetSpreadBox(layout, spread));
     if (box == XT::kNoBox)
     {
-        *reason = QStringLiteral("the host refused to copy the box");
+        *reason = (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the box") : QStringLiteral("the host refused to copy the box: ") + XT::RefusalReason());
         return false;
     }
     TakeStackingPlace(box, source, sourceLayout, layout);

@@ -79,7 +79,7 @@ RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
         if (doc == XT::kNoDoc)
             doc = XT::gProject->CopyLayout(source->mDoc, mProject);
         if (doc == XT::kNoDoc)
-            return RefuseAll(patches, QStringLiteral("the host refused to copy the layout"));
+            return RefuseAll(patches, (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the layout") : QStringLiteral("the host refused to copy the layout: ") + XT::RefusalReason()));
         *this = Layout(doc, mProject);
         return RefusedRows();
     }

@@ -160,7 +160,7 @@ bool Spread::CreateFrom(const Spread& source, QString* reason)
         XT::gSpread->CopySpread(source.mDoc, index, layout, qMin<int16_t>(index, count + 1));
     if (spread == XT::kNoBox)
     {
-        *reason = QStringLiteral("the host refused to copy the spread");
+        *reason = (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the spread") : QStringLiteral("the host refused to copy the spread: ") + XT::RefusalReason());
         return false;
     }
     *this = Spread(long(spread), qMin<int16_t>(index, count + 1), mProject);

@@ -1,6 +1,8 @@
 #include "ApiTables.h"
 #include "HostState.h"
 
+#include "Format/ProjectFormat.h"
+
 #include "Model/BuiltInColors.h"
 
 namespace XTHost
@@ -152,6 +154,16 @@ XTError CopyAsset(AssetSpaceRef source, AssetSpaceRef destination, int32_t kind,
     if (index < 0)
         return builtInIndex(kind, sourceUid) >= 0 ? XT::kErrRefused : XT::kErrNotFound;
     const Asset asset = from->mModel.mAssets[kind - 1][index];
+    state->mRefusal.clear();
+    if (to->mFormat)
+    {
+        const QString reason = to->mFormat->cannotHold(asset);
+        if (!reason.isEmpty())
+        {
+            state->mRefusal = reason;
+            return XT::kErrRefused;
+        }
+    }
 
     std::vector<Asset>& assets = to->mModel.mAssets[kind - 1];
     for (size_t i = 0; i < assets.size(); ++i)

@@ -172,6 +172,7 @@ public:
     int32_t mGroupVersion = XT::kGroupVersion;
     xtsetuprec mSetupRecord{};
     QString mLastError;     // of the last open or save
+    QString mRefusal;       // why the last edit refused for a reason of its own was refused
     QString mLastOpenError; // of the last open
 
     std::map<std::pair<XTFourCC, XTFourCC>, std::pair<AEEventHandlerProc, intptr_t>> mEventHandlers;

@@ -5,6 +5,8 @@
 #include "Model/BuiltInColors.h"
 #include "HostState.h"
 
+#include "Format/ProjectFormat.h"
+
 #include <algorithm>
 
 namespace XTHost
@@ -47,6 +49,24 @@ void bringColor(const OpenProject& from, OpenProject& to, const QString& name)
         return;
     to.mModel.mAssets[XT::kColorAssetKind - 1].push_back(*color);
     to.mAssetUids[XT::kColorAssetKind - 1].push_back(to.mNextUid[XT::kColorAssetKind - 1]++);
+}
+
+// Why `to`'s file format cannot hold these boxes of `from` (a name, or the
+// colour that would come with one), or empty.
+QString cannotCopy(const OpenProject& from, const OpenProject& to, const std::vector<const Box*>& boxes)
+{
+    if (!to.mFormat)
+        return QString();
+    for (const Box* box : boxes)
+    {
+        QString reason = to.mFormat->cannotHold(*box);
+        if (reason.isEmpty() && !box->mColor.isEmpty() && !to.mModel.findAsset(XT::kColorAssetKind, box->mColor))
+            if (const Asset* color = from.mModel.findAsset(XT::kColorAssetKind, box->mColor))
+                reason = to.mFormat->cannotHold(*color);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    return QString();
 }
 
 } // namespace
@@ -130,6 +150,9 @@ XTBoxRef HostState::copyBox(const BoxLocation& from, OpenProject& to, int layout
     // Copy what is needed first: appending below may move the source.
     Box copy = *from.box();
     OpenProject& fromProject = *from.mProject;
+    mRefusal = cannotCopy(fromProject, to, {&copy});
+    if (!mRefusal.isEmpty())
+        return XT::kNoBox;
     const XTBoxRef sourceRef = fromProject.mLayoutRefs[size_t(from.mLayout)]
                                    .mSpreads[size_t(from.mSpread)]
                                    .mBoxes[size_t(from.mBox)];
@@ -185,6 +208,12 @@ XTBoxRef HostState::copySpread(OpenProject& from, int layout, int spread, OpenPr
     const Spread source = from.mModel.mLayouts[size_t(layout)].mSpreads[size_t(spread)];
     const std::vector<XTBoxRef> sourceBoxes =
         from.mLayoutRefs[size_t(layout)].mSpreads[size_t(spread)].mBoxes;
+    std::vector<const Box*> boxes;
+    for (const Box& box : source.mBoxes)
+        boxes.push_back(&box);
+    mRefusal = cannotCopy(from, to, boxes);
+    if (!mRefusal.isEmpty())
+        return XT::kNoBox;
     std::vector<Spread>& spreads = to.mModel.mLayouts[size_t(toLayout)].mSpreads;
     at = std::clamp(at, 0, int(spreads.size()));
 
@@ -209,6 +238,13 @@ DocRef HostState::copyLayout(OpenProject& from, int layoutIndex, OpenProject& to
 {
     const Layout& source = from.mModel.mLayouts[size_t(layoutIndex)];
     if (to.mModel.findLayout(source.mNumber))
+        return XT::kNoDoc;
+    std::vector<const Box*> boxes;
+    for (const Spread& spread : source.mSpreads)
+        for (const Box& box : spread.mBoxes)
+            boxes.push_back(&box);
+    mRefusal = cannotCopy(from, to, boxes);
+    if (!mRefusal.isEmpty())
         return XT::kNoDoc;
     Layout empty = source;
     empty.mSpreads.clear();

@@ -156,6 +156,14 @@ HostString GetOpenError()
     return state->newString(state->mLastOpenError);
 }
 
+HostString GetRefusalReason()
+{
+    HostState* state = HostState::current();
+    if (!state || state->mRefusal.isEmpty())
+        return nullptr;
+    return state->newString(state->mRefusal);
+}
+
 DocRef CopyLayout(DocRef source, XTProjectId destination)
 {
     if (HostState::refuses("CopyLayout"))
@@ -194,7 +202,7 @@ XTError SetLayoutName(DocRef doc, HostString name)
 const XTProjectTable sTable = {
     GetProjectPath,  GetLayoutCount,    GetLayout,   GetLayoutName, GetLayoutType,       GetLayoutIndex,
     OpenProjectFile, IsProjectModified, SaveProject, CloseProject,  GetOpenProjectCount, GetOpenProject,
-    GetProjectFiles, GetOpenError,      CopyLayout,  DeleteLayout,  SetLayoutName};
+    GetProjectFiles, GetOpenError,      CopyLayout,  DeleteLayout,  SetLayoutName, GetRefusalReason};
 
 } // namespace
 

@@ -990,6 +990,35 @@ bool JsonProjectFormat::parseOwned(QByteArray&& data, const QString& place, Proj
     return parseJson(owned, &owned, place, project, error);
 }
 
+QString JsonProjectFormat::cannotHold(const Asset& asset) const
+{
+    // The reader's rules, for a value that another format read.
+    const QString name = quoted(asset.mName);
+    if (asset.mName.isEmpty())
+        return QStringLiteral("an asset needs a name");
+    if (!passes(asset.mName, Characters::Name))
+        return QStringLiteral("the asset name %1 holds a control character or half of a surrogate pair").arg(name);
+    if (asset.mName.front().isSpace() || asset.mName.back().isSpace())
+        return QStringLiteral("the asset name %1 begins or ends with white space").arg(name);
+    if (!passes(asset.mDescription, Characters::Description))
+        return QStringLiteral("the description of %1 holds a control character").arg(name);
+    if (asset.mKind == XT::kColorAssetKind)
+        for (const BuiltInColor& builtIn : sBuiltInColors)
+            if (asset.mName.compare(QLatin1String(builtIn.mName), Qt::CaseInsensitive) == 0)
+                return QStringLiteral("the colour name %1 is the built-in colour \"%2\" or differs from it only in case")
+                    .arg(name, QLatin1String(builtIn.mName));
+    return QString();
+}
+
+QString JsonProjectFormat::cannotHold(const Box& box) const
+{
+    if (!passes(box.mName, Characters::Name))
+        return QStringLiteral("the box name %1 holds a control character").arg(quoted(box.mName));
+    if (!passes(box.mPicturePath, Characters::Name))
+        return QStringLiteral("the picture path %1 holds a control character").arg(quoted(box.mPicturePath));
+    return QString();
+}
+
 QByteArray JsonProjectFormat::serialize(const Project& project) const
 {
     JsonNode root = JsonNode::object();

@@ -21,6 +21,8 @@ public:
     [[nodiscard]] bool parseOwned(QByteArray&& data, const QString& place, Project& project,
                                   QString* error) const override;
     QByteArray serialize(const Project& project) const override;
+    QString cannotHold(const Asset& asset) const override;
+    QString cannotHold(const Box& box) const override;
 };
 
 } // namespace XTHost

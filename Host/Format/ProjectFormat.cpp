@@ -104,6 +104,16 @@ QString ProjectFormat::unwritable(const Project&) const
     return QString();
 }
 
+QString ProjectFormat::cannotHold(const Asset&) const
+{
+    return QString();
+}
+
+QString ProjectFormat::cannotHold(const Box&) const
+{
+    return QString();
+}
+
 bool ProjectFormat::save(const Project& project, const QString& path, QString* error) const
 {
     auto fail = [&](const QString& reason)

@@ -10,6 +10,8 @@
 namespace XTHost
 {
 
+struct Asset;
+struct Box;
 struct Project;
 
 // Reads and writes one kind of project file. The document store knows formats
@@ -35,6 +37,12 @@ public:
     // can write all of it. save() refuses such a project and leaves the file
     // as it was rather than write it without that part.
     virtual QString unwritable(const Project& project) const;
+    // Why a file of this format cannot hold an asset or a box that another
+    // format read (a name it refuses), or empty: a copy of it into a project
+    // of this format is refused with that reason, before anything is
+    // written, rather than saved into a file that would not open again.
+    virtual QString cannotHold(const Asset& asset) const;
+    virtual QString cannotHold(const Box& box) const;
     // What load() calls with the bytes it read, which the format may release
     // as soon as it no longer needs them; the same as parse() by default.
     [[nodiscard]] virtual bool parseOwned(QByteArray&& data, const QString& place, Project& project,

@@ -51,6 +51,9 @@ extern "C"
         // Removes a layout with everything on it.
         XTError (*DeleteLayout)(DocRef doc);
         XTError (*SetLayoutName)(DocRef doc, HostString name);
+        // Why the host refused the last edit it refused with a reason of its
+        // own (a copy the destination's file format cannot hold), or 0.
+        HostString (*GetRefusalReason)();
     };
 
     // Spreads, pages and masters. Normal spreads count from 1; a spread box's

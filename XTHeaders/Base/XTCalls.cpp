@@ -184,12 +184,22 @@ HostStringHolder::~HostStringHolder()
         gStrings->ReleaseHostString(mString);
 }
 
+QString RefusalReason()
+{
+    return gProject && gProject->GetRefusalReason ? ToQString(gProject->GetRefusalReason()) : QString();
+}
+
 QString ErrorText(XTError error)
 {
     switch (error)
     {
     case kErrRefused:
-        return QStringLiteral("the host refused the change (error %1)").arg(error);
+    {
+        // The host's own reason, where it gave one.
+        const QString reason = RefusalReason();
+        return reason.isEmpty() ? QStringLiteral("the host refused the change (error %1)").arg(error)
+                                : QStringLiteral("the host refused the change: %1").arg(reason);
+    }
     case kErrNotFound:
         return QStringLiteral("the host could not find the item (error %1)").arg(error);
     case kErrParam:

@@ -60,6 +60,8 @@ QString ToQString(HostString string, bool release = true);
 // A new host string of a text; the caller releases it.
 HostString FromQString(const QString& text);
 
+// The host's reason for the last edit it refused with one, or empty.
+QString RefusalReason();
 // What a host error code means, for a message to the user.
 QString ErrorText(XTError error);
 

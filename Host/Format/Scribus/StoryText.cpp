@@ -261,8 +261,10 @@ void read(const XmlIndex& xml, uint32_t frame, std::vector<TextUnit>& units)
                     unit.mChar = QChar(u'\r');
                 else
                 {
+                    // A control character, and U+FFFC (the host's mark of
+                    // hidden text), are hidden text of the model.
                     unit.mChar = c;
-                    if (isControl(c))
+                    if (isControl(c) || c == QChar(Story::sMarker))
                         unit.mKind = TextUnit::HiddenInRun;
                 }
                 units.push_back(unit);
