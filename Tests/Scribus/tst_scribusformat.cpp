@@ -5,6 +5,7 @@
 
 #include "ScribusTestSupport.h"
 
+#include "Format/JsonProjectFormat.h"
 #include "Format/ProjectFormat.h"
 #include "Format/ScribusProjectFormat.h"
 #include "Model/BoxProperties.h"
@@ -29,6 +30,45 @@ const ProjectFormat& formatOf(const QString& path)
     QFile file(path);
     file.open(QIODevice::ReadOnly);
     return ProjectFormat::forHead(file.read(ProjectFormat::sHeadSize));
+}
+
+// gzip of `head`, `unit` `count` times, then `tail`, made piece by piece:
+// a document that inflates to far more than the test holds at once.
+QByteArray gzipRepeated(const QByteArray& head, const QByteArray& unit, qint64 count, const QByteArray& tail)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 1, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out;
+    char buffer[65536];
+    auto feed = [&](const QByteArray& data, int flush)
+    {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+        stream.avail_in = uInt(data.size());
+        do
+        {
+            stream.next_out = reinterpret_cast<Bytef*>(buffer);
+            stream.avail_out = sizeof buffer;
+            deflate(&stream, flush);
+            out.append(buffer, int(sizeof buffer - stream.avail_out));
+        } while (stream.avail_out == 0);
+    };
+    feed(head, Z_NO_FLUSH);
+    const qint64 perPiece = std::max<qint64>(1, (1 << 20) / unit.size());
+    const QByteArray piece = unit.repeated(int(perPiece));
+    for (qint64 done = 0; done < count; done += perPiece)
+        feed(done + perPiece <= count ? piece : unit.repeated(int(count - done)), Z_NO_FLUSH);
+    feed(tail, Z_FINISH);
+    deflateEnd(&stream);
+    return out;
+}
+
+// The smallest document the host reads, with `objects` on its one page.
+QByteArray smallDocument(const QByteArray& objects, const QByteArray& version = "1.5.8")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SCRIBUSUTF8NEW Version=\"" + version +
+           "\">\n<DOCUMENT ANZPAGES=\"1\" PAGEWIDTH=\"595\" PAGEHEIGHT=\"842\" BOOK=\"0\">\n"
+           "<PAGE PAGEXPOS=\"100\" PAGEYPOS=\"20\" PAGEWIDTH=\"595\" PAGEHEIGHT=\"842\" NUM=\"0\"/>\n" +
+           objects + "\n</DOCUMENT>\n</SCRIBUSUTF8NEW>\n";
 }
 
 } // namespace
@@ -146,6 +186,47 @@ private slots:
                                      << QByteArray(
                                             "<?xml version=\"1.0\"?>\n<SCRIBUSUTF8NEW Version=\"1.5.8\"/>\n")
                                      << "no DOCUMENT";
+        // Damaged documents: each refused with its reason, none read to the
+        // end of the memory or the stack.
+        QTest::newRow("a version past 32 bits") << "huge-version.sla" << smallDocument("", "4294967296.0")
+                                                << "4294967296.0 is newer";
+        QTest::newRow("groups nested 100,000 deep")
+            << "nested.sla"
+            << smallDocument(QByteArray("<PAGEOBJECT PTYPE=\"12\">").repeated(100000) +
+                             QByteArray("</PAGEOBJECT>").repeated(100000))
+            << "nested deeper than 256";
+        QTest::newRow("an attribute name that is no XML name")
+            << "bad-name.sla" << smallDocument("<PAGEOBJECT PTYPE=\"6\" 9LIVES=\"1\"/>") << "not an XML name";
+        QTest::newRow("a repeated attribute")
+            << "repeated.sla" << smallDocument("<PAGEOBJECT PTYPE=\"6\" XPOS=\"1\" XPOS=\"2\"/>")
+            << "XPOS is repeated";
+        QTest::newRow("invalid UTF-8 on line 5")
+            << "utf8.sla" << smallDocument("<PAGEOBJECT PTYPE=\"6\" ANNAME=\"caf\xe9\"/>") << "line 5, column";
+        QTest::newRow("an unknown entity")
+            << "entity.sla" << smallDocument("<PAGEOBJECT PTYPE=\"6\" ANNAME=\"&nbsp;\"/>") << "&nbsp;";
+        QTest::newRow("text frames linked in a circle")
+            << "circle.sla"
+            << smallDocument("<PAGEOBJECT ItemID=\"1\" PTYPE=\"4\" ANNAME=\"Body 1\" NEXTITEM=\"2\"/>\n"
+                             "<PAGEOBJECT ItemID=\"2\" PTYPE=\"4\" ANNAME=\"Body 2\" NEXTITEM=\"1\"/>")
+            << "\"Body 1\" and \"Body 2\" link to each other in a circle";
+        const QString text = QString::fromUtf8(smallDocument(""));
+        QTest::newRow("UTF-16") << "utf16.sla"
+                                << QByteArray("\xff\xfe") +
+                                       QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2)
+                                << "UTF-16";
+        QTest::newRow("compressed, cut after 5 bytes") << "short.sla.gz" << compressed.left(5) << "ends early";
+        QTest::newRow("a second compressed document")
+            << "two.sla.gz" << compressed + compressed << "a second compressed document follows";
+        QTest::newRow("bytes after the compressed document")
+            << "trailing.sla.gz" << compressed + "junk" << "4 bytes follow the compressed document";
+        QTest::newRow("300 MiB of spaces in 300 KiB")
+            << "spaces.sla.gz" << gzipRepeated(smallDocument("").left(200), " ", qint64(300) << 20, "")
+            << "larger than 256 MiB uncompressed";
+        QTest::newRow("2,100,000 empty elements")
+            << "elements.sla.gz"
+            << gzipRepeated(smallDocument("").left(smallDocument("").indexOf("</DOCUMENT>")), "<a/>", 2100000,
+                            "</DOCUMENT></SCRIBUSUTF8NEW>")
+            << "more than 2000000 elements";
     }
     // Given a damaged or unsupported document, when the host opens it, then
     // it is refused with a message naming the file and the place, and the
@@ -178,7 +259,142 @@ private slots:
                 }());
     }
 
-    // Given the sample document with character formatting inside its
+    void otherSpellingsRead_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        const QByteArray xml = ScribusTest::readBytes(SamplePath());
+        const int root = xml.indexOf("<SCRIBUSUTF8NEW");
+        QTest::newRow("a byte order mark") << QByteArray("\xEF\xBB\xBF") + xml;
+        QTest::newRow("a document type and a comment")
+            << xml.left(root) + "<!DOCTYPE SCRIBUSUTF8NEW [ <!ELEMENT x ANY> ]>\n<!-- a note -->\n" + xml.mid(root);
+        QTest::newRow("Windows line ends") << QByteArray(xml).replace("\n", "\r\n");
+    }
+    // Given the sample spelled another way that XML allows, when the host
+    // reads it, then it reads the same model, and saves it unedited byte
+    // for byte.
+    void otherSpellingsRead()
+    {
+        QFETCH(QByteArray, data);
+        const QString path = mDir.filePath(QStringLiteral("spelled.sla"));
+        QVERIFY(WriteTo(path, data));
+        Project plain, spelled;
+        QString error;
+        QVERIFY2(formatOf(SamplePath()).load(SamplePath(), plain, &error), qPrintable(error));
+        QVERIFY2(formatOf(path).load(path, spelled, &error), qPrintable(error));
+        QVERIFY(spelled == plain);
+        QVERIFY2(formatOf(path).save(spelled, path, &error), qPrintable(error));
+        QCOMPARE(ScribusTest::readBytes(path), data);
+    }
+
+    void nothingLost_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("compressed");
+        QTest::addColumn<QStringList>("changed"); // the lines of XML content the edit may change
+        for (bool compressed : {false, true})
+        {
+            const char* suffix = compressed ? ", compressed" : "";
+            QTest::newRow(qPrintable(QStringLiteral("title%1").arg(QLatin1String(suffix))))
+                << "title" << compressed << QStringList{"<DOCUMENT "};
+            QTest::newRow(qPrintable(QStringLiteral("last layer renamed%1").arg(QLatin1String(suffix))))
+                << "layer" << compressed << QStringList{"<LAYERS ", "</LAYERS"};
+            QTest::newRow(qPrintable(QStringLiteral("last paragraph style renamed%1").arg(QLatin1String(suffix))))
+                << "style" << compressed << QStringList{"<STYLE ", "</STYLE"};
+        }
+        QTest::newRow("private-use characters beside a colour edit")
+            << "private use" << false << QStringList{"<COLOR NAME=\"Harbour Blue\""};
+    }
+    // Given the sample with one thing of its model changed (its title, the
+    // name of its last layer or paragraph style, a colour where an attribute
+    // holds the private-use characters U+F705 and U+F725), when it is saved,
+    // then only the XML that holds that thing changes, a compressed document
+    // stays compressed, and the document reads back with the change.
+    void nothingLost()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, compressed);
+        QFETCH(QStringList, changed);
+        QByteArray xml = ScribusTest::readBytes(SamplePath());
+        if (edit == QLatin1String("private use"))
+            xml.replace(" COMMENTS=\"", " COMMENTS=\"\xEF\x9C\x85 and \xEF\x9C\xA5 ");
+        const QString path = mDir.filePath(compressed ? QStringLiteral("kept.sla.gz") : QStringLiteral("kept.sla"));
+        QVERIFY(WriteTo(path, compressed ? ScribusTest::gzipBytes(xml) : xml));
+        Project project;
+        QString error;
+        QVERIFY2(formatOf(path).load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        auto renameLast = [&](int32_t kind)
+        {
+            std::vector<Asset>& assets = project.mAssets[size_t(kind - 1)];
+            if (assets.empty())
+                return QString();
+            assets.back().mName += QStringLiteral(" (renamed)");
+            return assets.back().mName;
+        };
+        QString renamed;
+        const bool renaming = edit == QLatin1String("layer") || edit == QLatin1String("style");
+        if (edit == QLatin1String("title"))
+            layout.mName = renamed = QStringLiteral("Harbour notice, summer");
+        else if (edit == QLatin1String("layer"))
+            renamed = renameLast(17);
+        else if (edit == QLatin1String("style"))
+            renamed = renameLast(1);
+        else
+        {
+            for (Asset& colour : project.mAssets[XT::kColorAssetKind - 1])
+                if (colour.mName == QLatin1String("Harbour Blue"))
+                    colour.mColor.mValues = {1, 2, 3, 0};
+        }
+        QVERIFY(!renaming || !renamed.isEmpty());
+        const QStringList before = ScribusTest::xmlContent(path);
+        QVERIFY2(formatOf(path).save(project, path, &error), qPrintable(error));
+        QCOMPARE(ScribusTest::isGzipFile(path), compressed);
+        QString readError;
+        const QStringList after = ScribusTest::xmlContent(path, &readError);
+        QVERIFY2(readError.isEmpty(), qPrintable(readError));
+        auto touched = [&](const QString& line)
+        { return std::any_of(changed.begin(), changed.end(), [&](const QString& c) { return line.startsWith(c); }); };
+        QStringList lost = before, added = after;
+        for (const QString& line : before)
+            if (added.removeOne(line))
+                lost.removeOne(line);
+        for (const QString& line : lost + added)
+            QVERIFY2(touched(line), qPrintable(line));
+        QVERIFY(!added.isEmpty());
+        Project reread;
+        QVERIFY2(formatOf(path).load(path, reread, &error), qPrintable(error));
+        QVERIFY(reread == project);
+        if (!renamed.isEmpty())
+            QVERIFY(after.join(QLatin1Char('\n')).contains(renamed));
+    }
+
+    // Given the sample with a frame whose transparency is -100 (an opacity
+    // of 10100%) and a colour named "black ", when the host reads it, then
+    // the opacity is the most a box has, and the host's own format refuses
+    // the colour with its reason, as it refuses a copy of it.
+    void valuesAnotherFormatRefuses()
+    {
+        QByteArray xml = ScribusTest::readBytes(SamplePath());
+        xml.replace("<COLOR NAME=\"Blue\"", "<COLOR NAME=\"black \"");
+        const int frame = xml.indexOf("<PAGEOBJECT ");
+        xml.insert(frame + 12, "TransValue=\"-100\" ");
+        const QString path = mDir.filePath(QStringLiteral("values.sla"));
+        QVERIFY(WriteTo(path, xml));
+        Project project;
+        QString error;
+        QVERIFY2(formatOf(path).load(path, project, &error), qPrintable(error));
+        for (const Spread& spread : project.mLayouts[0].mSpreads)
+            for (const Box& box : spread.mBoxes)
+                QVERIFY(box.mProperties.find(55)->second <= 100 * XT::kFixedOne);
+        const Asset* black = project.findAsset(XT::kColorAssetKind, QStringLiteral("black "));
+        QVERIFY(black);
+        const QString reason = JsonProjectFormat().cannotHold(*black);
+        QVERIFY2(reason.contains(QLatin1String("\"black \"")), qPrintable(reason));
+        QVERIFY(JsonProjectFormat().cannotHold(project.mAssets[XT::kColorAssetKind - 1].front()).isEmpty() ||
+                project.mAssets[XT::kColorAssetKind - 1].front().mName == QLatin1String("black "));
+    }
+
+    // Given the sample with character formatting inside its
     // paragraphs, when its model is edited (text inserted inside a bold run
     // and a red run, a shape moved and resized, a colour redefined, a frame
     // removed) and saved, then only the touched elements and attributes
@@ -725,6 +941,11 @@ private slots:
     }
 
 private:
+    static bool WriteTo(const QString& path, const QByteArray& data)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+    }
     static QString SamplePath()
     {
         return QString::fromLocal8Bit(qgetenv("CORVANE_SOURCE_DIR")) +
