@@ -41,6 +41,13 @@ public:
     // side, above which the other side's box goes when it takes this row.
     void SetPlace(int16_t spread, const QString& stacking, XTBoxRef ownBelow, XTBoxRef otherBelow);
 
+    // Copies the other side's box (with the story it shows) into this
+    // empty side's project, where it stands in its own: the same layout
+    // number and spread, its number kept where its file keeps it (a box of
+    // that number and another kind is replaced); false with the reason when
+    // it cannot.
+    bool CreateFrom(const Box& source, QString* reason);
+
     // How a row's value is read, written and shown.
     enum class Kind
     {
@@ -67,9 +74,6 @@ public:
 
 private:
     void AddRows(const Row* rows, size_t count);
-    // Copies the other side's box into this project, where it stands in its
-    // own; false with the reason when it cannot.
-    bool CreateFrom(const Box& source, QString* reason);
     XTError Remove();
     XTError ApplyRow(const Row& row, const Box& source, const QString& value);
     XTError ApplyColor(const Box& source, const QString& name);

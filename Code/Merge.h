@@ -120,9 +120,13 @@ struct Asked
     QString mPath;
     bool mWhole = false;  // every difference of the item was marked
     QStringList mLabels; // the property rows marked (a story's rows have no label)
+    int mRows = 0;       // the rows marked
 };
-// Read from the models before they are written.
+// Read from the models before they are written, and kept to what was
+// written: a row the host refused is reported as refused, not again as
+// differing.
 QList<Asked> AskedOf(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models);
+QList<Asked> WrittenOf(const QList<Asked>& asked, const QList<Decision>& written);
 // After the written projects are saved and read again: in a comparison of
 // them, the items of `asked` that do not read as the merge left them (an
 // item copied whole that is not identical, a copied row that still

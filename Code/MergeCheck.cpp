@@ -55,6 +55,7 @@ QList<Asked> AskedOf(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel
             const bool copied = patch.appliedLeft || patch.appliedRight;
             any = any || copied;
             item.mWhole = item.mWhole && copied;
+            item.mRows += copied ? 1 : 0;
             const QString label = LabelOf(model, row);
             if (copied && !label.isEmpty())
                 item.mLabels << label;
@@ -63,6 +64,32 @@ QList<Asked> AskedOf(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel
             asked << item;
     }
     return asked;
+}
+
+QList<Asked> WrittenOf(const QList<Asked>& asked, const QList<Decision>& written)
+{
+    QList<Asked> kept;
+    for (Asked item : asked)
+    {
+        QStringList labels;
+        int rows = 0;
+        for (const Decision& decision : written)
+            if (decision.mPath == item.mPath)
+            {
+                ++rows;
+                labels << decision.mLabel;
+            }
+        if (rows == 0)
+            continue;
+        item.mWhole = item.mWhole && rows == item.mRows;
+        QStringList labelsWritten;
+        for (const QString& label : item.mLabels)
+            if (labels.contains(label))
+                labelsWritten << label;
+        item.mLabels = labelsWritten;
+        kept << item;
+    }
+    return kept;
 }
 
 QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)

@@ -1,5 +1,7 @@
 #include "Story.h"
 
+#include "Box.h"
+
 #include "PluginString.h"
 #include "PreserveOffset.h"
 #include "Placement.h"
@@ -214,8 +216,10 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
     if (!source || (!mText && !source->mText))
         return RefuseAll(rows, QStringLiteral("the other side has none to copy"));
     if (!mText)
-        return CreateFrom(*source) ? RefusedRows()
-                                   : RefuseAll(rows, QStringLiteral("the story's box could not be copied"));
+    {
+        QString reason;
+        return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(rows, reason);
+    }
     // Gone with the last box it ran through, removed before this story's
     // turn came: nothing is left to empty.
     if (!source->mText && XT::gText->GetStoryNumber(mText) < 0)
@@ -280,8 +284,9 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
 // stands in its own project: the layout of the same number and the spread
 // of the same index (the first of each where this project lacks them), so
 // that the new box pairs with its original.
-bool Story::CreateFrom(Story& other)
+bool Story::CreateFrom(Story& other, QString* reason)
 {
+    *reason = QStringLiteral("the story's box could not be copied");
     if (mProject == XT::kNoProject || !other.mText)
         return false;
     const int32_t number = XT::gText->GetStoryNumber(other.mText);
@@ -290,26 +295,21 @@ bool Story::CreateFrom(Story& other)
         text = XT::gText->CopyStory(other.mText, mProject);
     if (!text)
     {
+        // The story comes with its first box, which goes where a copy of
+        // that box goes: under its layout number and on its spread, keeping
+        // its number. Put elsewhere, it would pair with nothing and leave
+        // its counterpart unpaired.
         long sourceBox = XT::kNoBox;
-        const XTDocNumber usage = other.GetUsage(&sourceBox);
-        const DocRef sourceDoc = XT::gDoc->DocumentRefFromNumber(usage);
-        if (sourceDoc == XT::kNoDoc || sourceBox == XT::kNoBox)
+        other.GetUsage(&sourceBox);
+        if (sourceBox == XT::kNoBox)
             return false;
-        DocRef layout = Placement::LayoutNumbered(mProject, XT::gProject->GetLayoutIndex(sourceDoc));
-        if (layout == XT::kNoDoc)
-            layout = XT::gProject->GetLayout(mProject, 0);
-        if (layout == XT::kNoDoc)
-            return false;
-        int16_t spreadIndex = Placement::SpreadHolding(sourceDoc, XTBoxRef(sourceBox));
-        if (spreadIndex < 1 || spreadIndex > XT::gSpread->GetSpreadCount(layout, 0))
-            spreadIndex = 1;
-        const XTBoxRef spread = XT::gSpread->GetSpreadBox(layout, spreadIndex);
-        const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceDoc, XTBoxRef(sourceBox), layout, spread);
-        if (box == XT::kNoBox)
+        const ::Box source(sourceBox, other.ProjectId());
+        ::Box made(XT::kNoBox, mProject);
+        if (!made.CreateFrom(source, reason))
             return false;
         int32_t a = 0;
         int32_t b = 0;
-        text = XT::gText->GetTextSelection(box, &a, &b);
+        text = XT::gText->GetTextSelection(made.BoxRef(), &a, &b);
     }
     mText = text;
     mHidden = HiddenTextHelper(mText);

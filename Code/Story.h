@@ -42,7 +42,7 @@ public:
     XTProjectId ProjectId() const { return mProject; }
 
 private:
-    bool CreateFrom(Story& other);
+    bool CreateFrom(Story& other, QString* reason);
 
     XTTextRef mText;
     XTProjectId mProject;
