@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include <memory>
+#include <tuple>
 
 QStringList CorvaneExplorerInvoker::sOpenedProjects;
 
@@ -143,6 +144,7 @@ void CorvaneExplorerInvoker::Invoke()
     }
     explorer->ClearPreviewCache();
 
+    invoker->CheckSaved();
     XT::gProject->CloseProject(invoker->mLHSProject, kCloseWithoutSaving);
     XT::gProject->CloseProject(invoker->mRHSProject, kCloseWithoutSaving);
     sOpenedProjects.removeOne(lhsPath);
@@ -181,12 +183,63 @@ bool CorvaneExplorerInvoker::SaveProject(XTProjectId project, const QString& pat
 
 void CorvaneExplorerInvoker::Save()
 {
+    bool saved = true;
     if (XT::gProject->IsProjectModified(mLHSProject))
-        SaveProject(mLHSProject, mLHSPath);
+    {
+        const bool left = SaveProject(mLHSProject, mLHSPath);
+        mSavedLeft = mSavedLeft || left;
+        saved = saved && left;
+    }
     if (XT::gProject->IsProjectModified(mRHSProject))
-        SaveProject(mRHSProject, mRHSPath);
+    {
+        const bool right = SaveProject(mRHSProject, mRHSPath);
+        mSavedRight = mSavedRight || right;
+        saved = saved && right;
+    }
     if (auto* explorer = qobject_cast<CorvaneExplorer*>(sender()))
+    {
         TellUnsaved(*explorer);
+        if (saved)
+            mSavedAsked << explorer->TakeAsked();
+    }
+}
+
+void CorvaneExplorerInvoker::CheckSaved()
+{
+    if (mSavedAsked.isEmpty())
+        return;
+    // A saved side is read again; the other is compared as it is open, as
+    // the merge compared it.
+    QStringList differing;
+    for (auto [project, path, saved] : {std::make_tuple(&mLHSProject, mLHSPath, mSavedLeft),
+                                        std::make_tuple(&mRHSProject, mRHSPath, mSavedRight)})
+    {
+        if (!saved || !differing.isEmpty())
+            continue;
+        XT::gProject->CloseProject(*project, kCloseWithoutSaving);
+        *project = OpenProject(path);
+        if (*project == XT::kNoProject)
+            differing << QStringLiteral("%1 cannot be read again: %2")
+                             .arg(path, XT::ToQString(XT::gProject->GetOpenError()));
+    }
+    if (differing.isEmpty())
+    {
+        ProjectTree tree(mLHSProject, mRHSProject);
+        differing = Merge::StillDiffering(*tree.Root()->Child(0), mSavedAsked);
+    }
+    mSavedAsked.clear();
+    if (differing.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("CorvaneXT"),
+                    differing.size() == 1
+                        ? QStringLiteral("1 item does not read back as it was copied.")
+                        : QStringLiteral("%1 items do not read back as they were copied.").arg(differing.size()),
+                    QMessageBox::Ok);
+    box.setInformativeText(QStringLiteral("The saved projects were read again and compared:\n") +
+                           QStringList(differing.mid(0, 12)).join(QLatin1Char('\n')) +
+                           (differing.size() > 12 ? QStringLiteral("\n(%1 more)").arg(differing.size() - 12) : QString()));
+    box.setDetailedText(differing.join(QLatin1Char('\n')));
+    box.exec();
 }
 
 void CorvaneExplorerInvoker::TellUnsaved(CorvaneExplorer& explorer) const

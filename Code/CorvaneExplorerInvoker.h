@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Merge.h"
+
 #include "XTTypes.h"
 
 #include <QObject>
@@ -43,6 +45,10 @@ private:
     bool SaveProject(XTProjectId project, const QString& path);
     // Tells the window which project holds written rows that are not saved.
     void TellUnsaved(CorvaneExplorer& explorer) const;
+    // Once the window is done: opens what was saved again, compares it,
+    // and tells the user of each item that does not read as the merge left
+    // it.
+    void CheckSaved();
 
     QString mLHSPath;
     QString mRHSPath;
@@ -52,6 +58,10 @@ private:
     bool mSaved = true;
     // Why the host could not open a project, as it said right after the open.
     QString mOpenError;
+    // What the saved copies were to make equal, and the sides saved.
+    QList<Merge::Asked> mSavedAsked;
+    bool mSavedLeft = false;
+    bool mSavedRight = false;
 
     static QStringList sOpenedProjects;
 };

@@ -853,10 +853,12 @@ void CorvaneExplorer::ApplyModels()
         for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(*tree->Root()))
             if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
                 models.emplace_back(node, model);
+    const QList<Merge::Asked> asked = Merge::AskedOf(models);
     const Merge::Written written = Merge::Write(models);
     const QStringList& refused = written.mRefused;
     const bool wrote = written.mLeft || written.mRight;
     mMergeDecisions << written.mDecisions;
+    mAsked << Merge::WrittenOf(asked, written.mDecisions);
     if (!written.mDecisions.isEmpty() &&
         AppSettings().value(QLatin1String(Settings::kMergeLogKey), false).toBool())
     {
@@ -981,6 +983,8 @@ void CorvaneExplorer::SwapSides()
     // The decisions written so far name their sides: they turn with them.
     for (Merge::Decision& decision : mMergeDecisions)
         decision.mDirection = decision.mDirection == Left ? Right : Left;
+    for (Merge::Asked& asked : mAsked)
+        std::swap(asked.mLeft, asked.mRight);
     Reload(tree->RightProject(), tree->LeftProject());
     emit sidesSwapped();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "DiffModel.h"
 #include "Merge.h"
 #include "PatchItemDelegate.h"
@@ -57,6 +59,9 @@ public:
     // Every row this window has written into the documents, in the order of
     // the saves and within one save in tree order.
     const QList<Merge::Decision>& MergeDecisions() const { return mMergeDecisions; }
+    // What the copies written so far were to make equal, for checking once
+    // they are saved; taken, it is forgotten.
+    QList<Merge::Asked> TakeAsked() { return std::exchange(mAsked, {}); }
     // The merge log of those decisions; false with a reason when it cannot
     // be written.
     bool WriteMergeLog(const QString& path, QString* error) const;
@@ -193,4 +198,5 @@ private:
     bool mUnsavedLeft = false;
     bool mUnsavedRight = false;
     QList<Merge::Decision> mMergeDecisions;
+    QList<Merge::Asked> mAsked;
 };

@@ -15,6 +15,7 @@
 #include "XTCalls.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -73,6 +74,7 @@ class tst_MergeWindow : public QObject
 private slots:
     void windowAndCommandWriteTheSameBytes_data();
     void windowAndCommandWriteTheSameBytes();
+    void saveSaysWhatDidNotTake();
 };
 
 void tst_MergeWindow::windowAndCommandWriteTheSameBytes_data()
@@ -224,6 +226,85 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
     QCOMPARE(Decisions(menuLog), decisions);
     QCOMPARE(QJsonDocument::fromJson(Contents(menuLog)).object().value(QStringLiteral("left")).toString(),
              window[0]);
+}
+
+// Given a project and its copy in another folder whose image behind the
+// same reference differs, when the window copies everything from the right
+// and saves, then once it closes it reads the projects again and says which
+// items do not read back as copied: the boxes that show the image.
+void tst_MergeWindow::saveSaysWhatDidNotTake()
+{
+    QTemporaryDir folder;
+    QStringList files;
+    for (const QString& side : {QStringLiteral("a"), QStringLiteral("b")})
+    {
+        QDir(folder.path()).mkpath(side + QStringLiteral("/images"));
+        files << folder.filePath(side + QStringLiteral("/gazette.xprj"));
+        QVERIFY(QFile::copy(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")), files.last()));
+        QFile::setPermissions(files.last(), QFile::ReadOwner | QFile::WriteOwner);
+        QFile image(folder.filePath(side + QStringLiteral("/images/harbour-at-dawn.jpg")));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.write(side.toUtf8());
+    }
+    XTHost::HostSession host;
+    void* module = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
+    QVERIFY2(module, dlerror());
+    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(module, "XTActivateCallback"));
+    auto plugin = std::make_unique<XTHost::PluginHost>(host);
+    plugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
+    plugin->setPreferencesFolder(folder.filePath(QStringLiteral("Preferences")));
+    QCOMPARE(plugin->activate(entry), XT::kNoErr);
+    plugin->addMenuItems();
+
+    std::unique_ptr<Script> script;
+    QString told;
+    sOnApplication = [&]
+    {
+        script = std::make_unique<Script>(20000);
+        Driver::Pick(*script, files[0], files[1]);
+        const QString project = QStringLiteral("gazette.xprj | gazette.xprj");
+        script->ThenPost(
+            QStringLiteral("copy all from the right"), [] { return Driver::Explorer() != nullptr; },
+            [&script, project]
+            {
+                QWidget* explorer = Driver::Explorer();
+                if (!Driver::SelectPair(explorer, project))
+                    return script->Fail(QStringLiteral("cannot select the project"));
+                explorer->findChild<QAction*>(QStringLiteral("actionCopyAllLeft"))->trigger();
+            });
+        script->Then(
+            QStringLiteral("say yes"), [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
+            [] { qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))->button(QMessageBox::Yes)->click(); });
+        script->ThenPost(
+            QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
+            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
+        script->ThenPost(
+            QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
+            [] { Driver::Explorer()->close(); });
+        script->Then(
+            QStringLiteral("read what did not take"),
+            [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+            [&told]
+            {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                told = box->text() + QLatin1Char('\n') + box->detailedText();
+                box->button(QMessageBox::Ok)->click();
+            });
+        script->Start();
+    };
+    XTStatus status = -1;
+    QVERIFY(plugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+    sOnApplication = nullptr;
+    const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
+    const bool finished = script && script->Finished();
+    script.reset();
+    plugin->deactivate();
+    plugin.reset();
+    dlclose(module);
+    QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
+    QVERIFY2(told.startsWith(QStringLiteral("2 items do not read back as they were copied.")), qPrintable(told));
+    QVERIFY2(told.contains(QStringLiteral("Boxes/Cover photo(Picture)")), qPrintable(told));
+    QVERIFY2(told.contains(QStringLiteral("Boxes/Thumbnail(Picture)")), qPrintable(told));
 }
 
 int main(int argc, char** argv)

@@ -91,6 +91,7 @@ private slots:
     void dryRunWritesNothing();
     void refusals_data();
     void refusals();
+    void picturesAsTheyAreReferred();
 
 private:
     // A fresh copy of a pair in the test's folder.
@@ -510,6 +511,36 @@ void tst_Merge::refusals()
     }
     QCOMPARE(QDir(mFolder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);
     QVERIFY(!QFile::exists(newLog));
+}
+
+// Given a project and a copy of it in another folder, each beside an image
+// its pictures refer to relative to it: when the images are alike, the two
+// compare identical (a picture is its reference as stored, and what the file
+// holds); when one differs, the boxes that show it differ in their picture's
+// content, which no copy of the reference can make equal, and the merge that
+// tries says so once it has read back what it saved.
+void tst_Merge::picturesAsTheyAreReferred()
+{
+    QStringList files;
+    for (const QString& side : {QStringLiteral("a"), QStringLiteral("b")})
+    {
+        QDir(mFolder.path()).mkpath(side + QStringLiteral("/images"));
+        files << mFolder.filePath(side + QStringLiteral("/gazette.xprj"));
+        QFile::remove(files.last());
+        QVERIFY(QFile::copy(Sample(QStringLiteral("harbour-gazette-v1.xprj")), files.last()));
+        QFile::setPermissions(files.last(), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(WriteFile(mFolder.filePath(side + QStringLiteral("/images/harbour-at-dawn.jpg")), "dawn"));
+    }
+    QCOMPARE(Execute(QStringLiteral(CORVANE_COMPARE), files).status, 0);
+
+    QVERIFY(WriteFile(mFolder.filePath(QStringLiteral("b/images/harbour-at-dawn.jpg")), "dusk"));
+    const Run compare = Execute(QStringLiteral(CORVANE_COMPARE), QStringList{QStringLiteral("--rows")} + files);
+    QCOMPARE(compare.status, 1);
+    QVERIFY2(compare.out.contains(QStringLiteral("Picture Content")), qPrintable(compare.out));
+    const Run merge = Merge({QStringLiteral("--take"), QStringLiteral("right"), files[0], files[1]});
+    QVERIFY2(merge.status == 1, qPrintable(merge.out + merge.err));
+    QVERIFY2(merge.out.contains(QStringLiteral("! still differs: Layout/Layout 1 | Layout 1/Boxes/Cover photo")),
+             qPrintable(merge.out));
 }
 
 QTEST_GUILESS_MAIN(tst_Merge)

@@ -245,10 +245,12 @@ struct Report
 // Opens the saved projects again (a side not saved as it is open) and
 // names each item of `asked` that does not read as the merge left it.
 QStringList CheckSaved(XTHost::HostSession& host, XTProjectId (&projects)[2], const QStringList& files,
-                       const QList<Merge::Asked>& asked)
+                       const bool (&saved)[2], const QList<Merge::Asked>& asked)
 {
     for (int side = 0; side < 2; ++side)
     {
+        if (!saved[side])
+            continue;
         XT::gProject->CloseProject(projects[side], 1);
         QString error;
         projects[side] = host.openProject(files.at(side), &error);
@@ -419,6 +421,7 @@ int main(int argc, char** argv)
             // Saved as the comparison window's run saves: only a project
             // that changed, written to a new file renamed over the old one.
             QStringList saved;
+            bool savedSide[2] = {false, false};
             for (int side = 0; side < 2; ++side)
             {
                 if (!XT::gProject->IsProjectModified(projects[side]))
@@ -426,6 +429,7 @@ int main(int argc, char** argv)
                 if (XT::gProject->SaveProject(projects[side], kSaveFlags, kSaveOptions) == 0)
                 {
                     saved << (side == 0 ? QStringLiteral("LEFT") : QStringLiteral("RIGHT"));
+                    savedSide[side] = true;
                     continue;
                 }
                 out.flush();
@@ -454,11 +458,12 @@ int main(int argc, char** argv)
                         ? QStringLiteral("; nothing written")
                         : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
             out << '\n';
-            // What was written is read back and compared again: a merge that
-            // did not take is a problem, whatever the writes reported.
-            if (status == 0 && !saved.isEmpty())
-                for (const QString& line :
-                     CheckSaved(host, projects, options.files, Merge::WrittenOf(asked, written.mDecisions)))
+            // What was written is read back and compared again (what changed
+            // nothing is compared as it is): a merge that did not take is a
+            // problem, whatever the writes reported.
+            if (status == 0)
+                for (const QString& line : CheckSaved(host, projects, options.files, savedSide,
+                                                      Merge::WrittenOf(asked, written.mDecisions)))
                 {
                     out << "! still differs: " << line << '\n';
                     ++problems;
