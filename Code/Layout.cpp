@@ -47,6 +47,11 @@ QString Layout::Name() const
 {
     if (!IsValid())
         return PluginString(94);
+    // Its name where it has one ("Print edition", a Scribus document's
+    // title); its number is its identity either way.
+    const QString name = XT::ToQString(XT::gProject->GetLayoutName(mDoc));
+    if (!name.isEmpty())
+        return name;
     return PluginString(22) + QLatin1Char(' ') + QString::number(XT::gProject->GetLayoutIndex(mDoc));
 }
 

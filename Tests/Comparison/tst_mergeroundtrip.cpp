@@ -185,7 +185,7 @@ private slots:
         // the spread's page, its box, the story in the box), which has
         // nowhere to go.
         QCOMPARE(refused.value(0),
-                 QStringLiteral("Layout 2 to the RHS: the host refused to copy the layout"));
+                 QStringLiteral("Web to the RHS: the host refused to copy the layout"));
         QVERIFY2(refused.size() == 5, qPrintable(refused.join(QLatin1Char('\n'))));
         for (const QString& line : refused.mid(1))
             QVERIFY2(line.contains(QStringLiteral("this side has no ")) &&
@@ -255,7 +255,7 @@ private slots:
             if (find(QStringLiteral("/Stories/%1 | %1").arg(name)) != Identical)
                 wrong << name + QStringLiteral(" is not identical");
         // Story 6's box takes number 6, the picture's on the left.
-        if (find(QStringLiteral("Layout 1 | Layout 1/Boxes/Portrait caption(Text) | Portrait caption(Text)")) !=
+        if (find(QStringLiteral("Print edition | Print edition/Boxes/Portrait caption(Text) | Portrait caption(Text)")) !=
             Identical)
             wrong << QStringLiteral("the box of story 6 does not pair with its original");
         for (const auto& entry : before)

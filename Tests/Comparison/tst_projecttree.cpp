@@ -186,8 +186,8 @@ private slots:
         const QStringList lines = Describe(*mTree);
         const QString missing = PluginString(94);
         QCOMPARE(Matching(lines, QStringLiteral("^--[^-].*@")).first(),
-                 QStringLiteral("--Layout 1 | Layout 1@4"));
-        const int at = lines.indexOf(QStringLiteral("--%1 | Layout 2@2").arg(missing));
+                 QStringLiteral("--Print | Print@4"));
+        const int at = lines.indexOf(QStringLiteral("--%1 | Web@2").arg(missing));
         QVERIFY(at > 0);
         // Everything below it is on the right only; its boxes folder is a folder.
         int below = 0;

@@ -162,7 +162,8 @@ private slots:
         QFETCH(QString, layoutName);
         QFETCH(int, typeLabel);
         const Layout layout(number < 0 ? XT::kNoDoc : mSession->LayoutNumbered(mLeft, number), mLeft);
-        QCOMPARE(layout.Name(), number < 0 ? PluginString(94) : name);
+        // A layout shows its name.
+        QCOMPARE(layout.Name(), number < 0 ? PluginString(94) : layoutName);
         QCOMPARE(layout.ToString(), number < 0 ? QString() : Lines({layoutName, PluginString(typeLabel)}));
         QCOMPARE(layout.IsValid(), number >= 0);
         QCOMPARE(layout.Count(), size_t(number < 0 ? 0 : 2));

@@ -322,9 +322,9 @@ void tst_Merge::onlyTheChosenItems_data()
                                          << QStringList{QStringLiteral("Stories/Story 3 | Story 3")} << 0;
     QTest::newRow("a story by its full label and a box")
         << QStringList{QStringLiteral("Stories/Story 4 | Story 4"),
-                       QStringLiteral("Layout/Layout 1/Boxes/Cover lines(Text)")}
+                       QStringLiteral("Layout/Print edition/Boxes/Cover lines(Text)")}
         << QStringList{QStringLiteral(
-                           "Layout/Layout 1 | Layout 1/Boxes/Cover lines(Text) | Cover lines(Text)"),
+                           "Layout/Print edition | Print edition/Boxes/Cover lines(Text) | Cover lines(Text)"),
                        QStringLiteral("Stories/Story 4 | Story 4")}
         << 0;
     QTest::newRow("paragraph styles")
@@ -539,7 +539,7 @@ void tst_Merge::picturesAsTheyAreReferred()
     QVERIFY2(compare.out.contains(QStringLiteral("Picture Content")), qPrintable(compare.out));
     const Run merge = Merge({QStringLiteral("--take"), QStringLiteral("right"), files[0], files[1]});
     QVERIFY2(merge.status == 1, qPrintable(merge.out + merge.err));
-    QVERIFY2(merge.out.contains(QStringLiteral("! still differs: Layout/Layout 1 | Layout 1/Boxes/Cover photo")),
+    QVERIFY2(merge.out.contains(QStringLiteral("! still differs: Layout/Print edition | Print edition/Boxes/Cover photo")),
              qPrintable(merge.out));
 }
 

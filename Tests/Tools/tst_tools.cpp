@@ -90,9 +90,9 @@ void tst_Tools::compareReportsTheSamples()
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QVERIFY(!lines.isEmpty());
     QCOMPARE(lines.first(), QStringLiteral("harbour-gazette-v1.xprj | harbour-gazette-v2.xprj"));
-    QVERIFY(lines.contains(QStringLiteral("    > Missing Layout | Layout 3  [>3]")));
+    QVERIFY(lines.contains(QStringLiteral("    > Missing Layout | Tablet feature  [>3]")));
     // A container ends with the counts of the differing items below it.
-    QVERIFY(lines.contains(QStringLiteral("    = Layout 1 | Layout 1  [~5 <1 >6]")));
+    QVERIFY(lines.contains(QStringLiteral("    = Print edition | Print edition  [~5 <1 >6]")));
     QVERIFY(lines.contains(QStringLiteral("      Colors  [~2 <1 >1]")));
     QVERIFY(lines.contains(QStringLiteral("    ~ Story 3 | Story 3")));
     // The last line counts the items marked as differing.
@@ -192,7 +192,7 @@ void tst_Tools::textReport_data()
         << QStringList{QStringLiteral("legend")};
     QTest::newRow("roll-up counts") << QStringList{QStringLiteral("-q")}
                                     << QStringList{QStringLiteral(
-                                                       "\n    = Layout 1 | Layout 1  [~5 <1 >6]\n"),
+                                                       "\n    = Print edition | Print edition  [~5 <1 >6]\n"),
                                                    QStringLiteral("\n      Colors  [~2 <1 >1]\n")}
                                     << QStringList{};
     // A property value that changes is one token, marked whole; its end is no

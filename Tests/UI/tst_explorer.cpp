@@ -755,9 +755,9 @@ void TestExplorer::rollupCountsWhatLiesBelow_data()
     // lost its colour), one box only the left has and three only the right
     // has.
     QTest::newRow("layout with differing spreads and boxes")
-        << "Layout 1 | Layout 1" << int(Identical) << 5 << 1 << 6;
-    QTest::newRow("layout with one edited box") << "Layout 2 | Layout 2" << int(Identical) << 1 << 0 << 0;
-    QTest::newRow("one-sided layout") << "Missing Layout | Layout 3" << int(OnlyInRight) << 0 << 0 << 3;
+        << "Print edition | Print edition" << int(Identical) << 5 << 1 << 6;
+    QTest::newRow("layout with one edited box") << "Web teaser | Web teaser" << int(Identical) << 1 << 0 << 0;
+    QTest::newRow("one-sided layout") << "Missing Layout | Tablet feature" << int(OnlyInRight) << 0 << 0 << 3;
     QTest::newRow("stories folder") << "Stories" << int(Folder) << 2 << 0 << 3;
     QTest::newRow("asset kind") << "Colors" << int(Folder) << 2 << 1 << 1;
     QTest::newRow("identical spread") << "Cover 1 | Cover 1" << int(Identical) << 0 << 0 << 0;
@@ -801,7 +801,7 @@ void TestExplorer::rollupBadgeStaysInANarrowTree()
     QTreeView* tree = c.TreeView();
     tree->setFixedWidth(140);
     QTest::qWait(20);
-    const QModelIndex index = c.ViewIndex(Named(c, QStringLiteral("Layout 1 | Layout 1")));
+    const QModelIndex index = c.ViewIndex(Named(c, QStringLiteral("Print edition | Print edition")));
     QVERIFY(index.isValid());
     const QRect row = tree->visualRect(index);
     QVERIFY(row.isValid());
