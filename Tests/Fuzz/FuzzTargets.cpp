@@ -4,6 +4,7 @@
 #include "Format/JsonKeyScan.h"
 #include "Format/JsonProjectFormat.h"
 #include "Format/JsonTree.h"
+#include "Format/ScribusProjectFormat.h"
 #include "Model/Project.h"
 
 #include <QJsonArray>
@@ -386,6 +387,51 @@ QString jsonTree(const QByteArray& data)
     const QString difference = compare(copy.root(), document.object(), QStringLiteral("$"));
     if (!difference.isEmpty())
         return QStringLiteral("the tree built from the document differs: ") + difference;
+    return QString();
+}
+
+QString scribusLoader(const QByteArray& data)
+{
+    const XTHost::ScribusProjectFormat format;
+    XTHost::Project project;
+    QString error;
+    if (!format.parse(data, QStringLiteral("input.sla"), project, &error))
+    {
+        if (!error.startsWith(QStringLiteral("input.sla: ")) || error.size() <= 11)
+            return QStringLiteral("the refusal does not name the file: ") + error;
+        return unprintable(error);
+    }
+    const bool compressed = data.size() >= 2 && uchar(data[0]) == 0x1f && uchar(data[1]) == 0x8b;
+    const QByteArray saved = format.serialize(project);
+    if (!compressed && saved != data)
+        return QStringLiteral("saving the unedited document gives other bytes");
+    XTHost::Project reloaded;
+    if (!format.parse(saved, QStringLiteral("saved.sla"), reloaded, &error))
+        return QStringLiteral("the saved document does not load: ") + error;
+    if (!(reloaded == project))
+        return QStringLiteral("the saved document loads as another model");
+    // An edit writes a document that reads back with it: the title, and the
+    // first box moved by a point.
+    XTHost::Layout& layout = project.mLayouts.front();
+    layout.mName += QStringLiteral(" (edited)");
+    for (XTHost::Spread& spread : layout.mSpreads)
+        if (!spread.mBoxes.empty())
+        {
+            XTHost::Box& box = spread.mBoxes.front();
+            if (box.mBounds.right < std::numeric_limits<Fixed>::max() - XT::kFixedOne)
+            {
+                box.mBounds.left += XT::kFixedOne;
+                box.mBounds.right += XT::kFixedOne;
+            }
+            break;
+        }
+    if (!format.unwritable(project).isEmpty())
+        return QString();
+    XTHost::Project edited;
+    if (!format.parse(format.serialize(project), QStringLiteral("edited.sla"), edited, &error))
+        return QStringLiteral("the edited document does not load: ") + error;
+    if (edited.mLayouts.front().mName != layout.mName)
+        return QStringLiteral("the edited title does not read back");
     return QString();
 }
 

@@ -34,4 +34,10 @@ QString deltaReader(const QByteArray& data);
 // numbers equal bit for bit), and so must the tree built from that document.
 QString jsonTree(const QByteArray& data);
 
+// Reads a Scribus document; an accepted one saves unedited as the same bytes
+// (the same XML, for a compressed one), reloads as the same model, and with
+// its title and first box edited writes a document that reads back with the
+// title; a refusal names the file and prints whole.
+QString scribusLoader(const QByteArray& data);
+
 } // namespace Fuzz

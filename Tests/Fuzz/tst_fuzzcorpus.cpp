@@ -26,6 +26,7 @@ const Entry sTargets[] = {
     {"patch", &Fuzz::patchText},
     {"delta", &Fuzz::deltaReader},
     {"jsontree", &Fuzz::jsonTree},
+    {"scribus", &Fuzz::scribusLoader},
 };
 
 } // namespace
