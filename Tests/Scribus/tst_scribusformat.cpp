@@ -12,6 +12,7 @@
 #include "Model/Project.h"
 
 #include <QDir>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -366,6 +367,68 @@ private slots:
         QVERIFY(reread == project);
         if (!renamed.isEmpty())
             QVERIFY(after.join(QLatin1Char('\n')).contains(renamed));
+    }
+
+    // Given a document with a shape (an outline of its own, a line colour)
+    // and a text frame (runs in another font, a page number, a character
+    // style) that the sample lacks, when both are copied into the sample's
+    // model and saved, then the sample holds the source's elements (the
+    // outline, the line colour, the runs, the page number), with a fresh
+    // ItemID each, and the colour and style they name; Scribus shows them so.
+    void copiesAreTheSourceObjects()
+    {
+        const QByteArray source = smallDocument(
+            "<COLOR NAME=\"Deep Sea\" SPACE=\"RGB\" R=\"0\" G=\"40\" B=\"80\"/>\n"
+            "<CHARSTYLE CNAME=\"Emphasis\" FONT=\"DejaVu Sans Bold\"/>\n"
+            "<PAGEOBJECT ItemID=\"7\" PTYPE=\"6\" ANNAME=\"Wave\" XPOS=\"150\" YPOS=\"100\" WIDTH=\"100\" "
+            "HEIGHT=\"50\" OwnPage=\"0\" PCOLOR=\"None\" PCOLOR2=\"Deep Sea\" PWIDTH=\"3\" "
+            "path=\"M0 50 C25 0 75 0 100 50 Z\" copath=\"M0 50 C25 0 75 0 100 50 Z\"/>\n"
+            "<PAGEOBJECT ItemID=\"8\" PTYPE=\"4\" ANNAME=\"Notice\" XPOS=\"150\" YPOS=\"200\" WIDTH=\"200\" "
+            "HEIGHT=\"80\" OwnPage=\"0\" NEXTITEM=\"-1\" BACKITEM=\"-1\"><StoryText><DefaultStyle/>"
+            "<ITEXT FONT=\"DejaVu Serif Book\" CH=\"Tides on page \"/><var name=\"pgno\"/>"
+            "<ITEXT CPARENT=\"Emphasis\" CH=\" today\"/><trail/></StoryText></PAGEOBJECT>");
+        const QString sourcePath = mDir.filePath(QStringLiteral("source.sla"));
+        const QString path = mDir.filePath(QStringLiteral("copied.sla"));
+        QVERIFY(WriteTo(sourcePath, source));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(SamplePath(), path));
+        Project from, project;
+        QString error;
+        QVERIFY2(formatOf(sourcePath).load(sourcePath, from, &error), qPrintable(error));
+        QVERIFY2(formatOf(path).load(path, project, &error), qPrintable(error));
+        Layout& layout = project.mLayouts[0];
+        for (const Box& box : from.mLayouts[0].mSpreads[0].mBoxes)
+            layout.mSpreads[0].mBoxes.push_back(box);
+        Story story = from.mStories.front();
+        story.mBoxes = {{layout.mNumber, story.mBoxes.front().mBox}};
+        project.mStories.push_back(story);
+        QVERIFY2(formatOf(path).save(project, path, &error), qPrintable(error));
+
+        const QString xml = QString::fromUtf8(ScribusTest::readBytes(path));
+        QVERIFY(xml.contains(QLatin1String("path=\"M0 50 C25 0 75 0 100 50 Z\"")));
+        QVERIFY(xml.contains(QLatin1String("PCOLOR2=\"Deep Sea\"")));
+        QVERIFY(xml.contains(QLatin1String("<COLOR NAME=\"Deep Sea\"")));
+        QVERIFY(xml.contains(QLatin1String("<CHARSTYLE CNAME=\"Emphasis\"")));
+        QVERIFY(xml.contains(QLatin1String("<ITEXT FONT=\"DejaVu Serif Book\" CH=\"Tides on page \"/><var name=\"pgno\"/>")));
+        const QRegularExpression itemId(QStringLiteral("ItemID=\"(\\d+)\""));
+        QStringList ids;
+        for (auto match = itemId.globalMatch(xml); match.hasNext();)
+            ids << match.next().captured(1);
+        QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), ids.size());
+        Project reread;
+        QVERIFY2(formatOf(path).load(path, reread, &error), qPrintable(error));
+        QCOMPARE(reread.findStory(story.mNumber)->mText, story.mText);
+
+        if (ScribusTest::scribusProgram().isEmpty())
+            QSKIP("scribus is not installed (scripts/setup installs it)");
+        QString log;
+        const QStringList shown = ScribusTest::printDocuments({path}, mDir.filePath(QStringLiteral("printed.txt")), &log)
+                                      .value(QFileInfo(path).fileName());
+        const QString all = shown.join(QLatin1Char('\n'));
+        QVERIFY2(all.contains(QLatin1String("Wave type=6")) && all.contains(QLatin1String("line='Deep Sea' linewidth=3.00")),
+                 qPrintable(all));
+        QVERIFY2(all.contains(QLatin1String("'DejaVu Serif Book'")) && all.contains(QLatin1String("'DejaVu Sans Bold'")),
+                 qPrintable(all));
     }
 
     // Given the sample with a frame whose transparency is -100 (an opacity

@@ -432,8 +432,13 @@ public:
             for (const ScribusDocument::Object& object : mDoc.objects())
                 if (object.mTopLevel)
                     mEdit.remove(object.mElement);
+        // The new elements first: the colours and styles they name come
+        // with them, among the assets.
+        std::vector<QByteArray> created;
+        for (Created& made : mCreated)
+            created.push_back(createdXml(made));
         writeAssets();
-        insertCreated();
+        insertCreated(created);
         return mEdit.write();
     }
 
@@ -1160,7 +1165,7 @@ private:
 
     // The new elements go after the document's last object (in 1.2, into
     // their pages).
-    void insertCreated()
+    void insertCreated(const std::vector<QByteArray>& elements)
     {
         uint32_t anchor = XmlIndex::sNone;
         for (const ScribusDocument::Object& object : mDoc.objects())
@@ -1169,9 +1174,10 @@ private:
         if (anchor == XmlIndex::sNone)
             for (const ScribusDocument::Page& page : mDoc.pages())
                 anchor = page.mElement;
-        for (Created& made : mCreated)
+        for (size_t i = 0; i < mCreated.size(); ++i)
         {
-            const QByteArray xml = createdXml(made);
+            const Created& made = mCreated[i];
+            const QByteArray& xml = elements[i];
             if (mDoc.isOldFormat())
             {
                 if (size_t(made.mPage) < mDoc.pages().size())
