@@ -182,7 +182,7 @@ private slots:
         QTest::newRow("truncated") << "truncated.sla" << xml.left(xml.size() / 2) << "line ";
         QTest::newRow("truncated, compressed")
             << "truncated.sla.gz" << compressed.left(compressed.size() / 2) << "ends early";
-        QTest::newRow("newer format version") << "newer.sla" << newer << "1.7.0 is newer";
+        QTest::newRow("newer format version") << "newer.sla" << newer << "\"1.7.0\" is newer";
         QTest::newRow("no document") << "empty.sla"
                                      << QByteArray(
                                             "<?xml version=\"1.0\"?>\n<SCRIBUSUTF8NEW Version=\"1.5.8\"/>\n")
@@ -190,7 +190,7 @@ private slots:
         // Damaged documents: each refused with its reason, none read to the
         // end of the memory or the stack.
         QTest::newRow("a version past 32 bits") << "huge-version.sla" << smallDocument("", "4294967296.0")
-                                                << "4294967296.0 is newer";
+                                                << "\"4294967296.0\" is newer";
         QTest::newRow("groups nested 100,000 deep")
             << "nested.sla"
             << smallDocument(QByteArray("<PAGEOBJECT PTYPE=\"12\">").repeated(100000) +

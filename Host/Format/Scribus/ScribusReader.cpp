@@ -70,7 +70,7 @@ const char* typeWord(int ptype)
 
 QString quoted(const QString& text)
 {
-    return QLatin1Char('"') + text.left(60) + QLatin1Char('"');
+    return printable(text);
 }
 
 } // namespace
@@ -129,7 +129,7 @@ private:
         mDoc.mVersion = formatVersion(version);
         if (mDoc.mVersion > ScribusDocument::sNewestVersion)
             refuse(root, QStringLiteral("attribute Version: format version %1 is newer than this host reads (1.5)")
-                             .arg(version.left(40)));
+                             .arg(quoted(version)));
         mDoc.mDocument = mXml.child(root, "DOCUMENT");
         if (mDoc.mDocument == XmlIndex::sNone)
             refuse(root, QStringLiteral("no DOCUMENT element"));

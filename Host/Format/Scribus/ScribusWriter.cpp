@@ -26,7 +26,7 @@ namespace
 
 QString quoted(const QString& name)
 {
-    return QLatin1Char('"') + name + QLatin1Char('"');
+    return printable(name);
 }
 
 // Documents of one generation share their object and text elements: 1.2,

@@ -251,7 +251,7 @@ private:
         const QByteArray encoding = text.mid(open + 1, close - open - 1).toLower();
         if (close < 0 || (encoding != "utf-8" && encoding != "utf8"))
             fail(start, QStringLiteral("the document is encoded in %1; only UTF-8 documents are read")
-                            .arg(QString::fromLatin1(text.mid(open + 1, close - open - 1).left(40))));
+                            .arg(printable(QString::fromLatin1(text.mid(open + 1, close - open - 1)))));
     }
 
     void documentType()
@@ -555,6 +555,20 @@ private:
 };
 
 } // namespace
+
+QString printable(const QString& value)
+{
+    QString out = QStringLiteral("\"");
+    for (QChar c : value.left(60))
+    {
+        const ushort u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || c.isSurrogate())
+            out += QStringLiteral("\\u%1").arg(u, 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + (value.size() > 60 ? QStringLiteral("\"...") : QStringLiteral("\""));
+}
 
 bool XmlIndex::parse(QByteArray bytes, QString* error)
 {

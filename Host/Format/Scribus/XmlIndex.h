@@ -9,6 +9,10 @@
 namespace XTHost
 {
 
+// A value from a document as a message shows it: between quotes, control
+// characters escaped ("\u0005"), cut after 60 characters.
+QString printable(const QString& value);
+
 // An XML document held as its own bytes with a flat index of its elements:
 // nothing is copied out of the bytes until a reader asks for it, so a large
 // document costs little more than its size, and an element nobody edits can
