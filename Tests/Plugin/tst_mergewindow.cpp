@@ -65,6 +65,38 @@ QStringList CopiedItems(const QString& report)
     return items;
 }
 
+// The plug-in module loaded and activated in a host of this process, as
+// xthost does it; unloaded when it goes.
+struct LoadedPlugin
+{
+    explicit LoadedPlugin(const QString& preferences)
+    {
+        mModule = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!mModule)
+            return;
+        auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mModule, "XTActivateCallback"));
+        mPlugin = std::make_unique<XTHost::PluginHost>(mHost);
+        mPlugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
+        mPlugin->setPreferencesFolder(preferences);
+        mActive = entry && mPlugin->activate(entry) == XT::kNoErr;
+        if (mActive)
+            mPlugin->addMenuItems();
+    }
+    ~LoadedPlugin()
+    {
+        if (mActive)
+            mPlugin->deactivate();
+        mPlugin.reset();
+        if (mModule)
+            dlclose(mModule);
+    }
+
+    XTHost::HostSession mHost;
+    void* mModule = nullptr;
+    std::unique_ptr<XTHost::PluginHost> mPlugin;
+    bool mActive = false;
+};
+
 } // namespace
 
 class tst_MergeWindow : public QObject
@@ -123,17 +155,8 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
         .setValue(QStringLiteral("prefs/WriteMergeLog"), true);
     const QString menuLog = folder.filePath(QStringLiteral("menu.json"));
 
-    XTHost::HostSession host;
-    const QString modulePath = QStringLiteral(CORVANE_MODULE);
-    void* module = dlopen(QFile::encodeName(modulePath).constData(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(module, dlerror());
-    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(module, "XTActivateCallback"));
-    QVERIFY(entry);
-    auto plugin = std::make_unique<XTHost::PluginHost>(host);
-    plugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
-    plugin->setPreferencesFolder(folder.filePath(QStringLiteral("Preferences")));
-    QCOMPARE(plugin->activate(entry), XT::kNoErr);
-    plugin->addMenuItems();
+    auto plugin = std::make_unique<LoadedPlugin>(folder.filePath(QStringLiteral("Preferences")));
+    QVERIFY2(plugin->mActive, dlerror());
 
     std::unique_ptr<Script> script;
     sOnApplication = [&]
@@ -200,14 +223,12 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
         script->Start();
     };
     XTStatus status = -1;
-    QVERIFY(plugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+    QVERIFY(plugin->mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
     sOnApplication = nullptr;
     const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
     const bool finished = script && script->Finished();
     script.reset();
-    plugin->deactivate();
     plugin.reset();
-    dlclose(module);
     QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
     QCOMPARE(status, XT::kNoErr);
 
@@ -246,15 +267,8 @@ void tst_MergeWindow::saveSaysWhatDidNotTake()
         QVERIFY(image.open(QIODevice::WriteOnly));
         image.write(side.toUtf8());
     }
-    XTHost::HostSession host;
-    void* module = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(module, dlerror());
-    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(module, "XTActivateCallback"));
-    auto plugin = std::make_unique<XTHost::PluginHost>(host);
-    plugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
-    plugin->setPreferencesFolder(folder.filePath(QStringLiteral("Preferences")));
-    QCOMPARE(plugin->activate(entry), XT::kNoErr);
-    plugin->addMenuItems();
+    auto plugin = std::make_unique<LoadedPlugin>(folder.filePath(QStringLiteral("Preferences")));
+    QVERIFY2(plugin->mActive, dlerror());
 
     std::unique_ptr<Script> script;
     QString told;
@@ -293,14 +307,12 @@ void tst_MergeWindow::saveSaysWhatDidNotTake()
         script->Start();
     };
     XTStatus status = -1;
-    QVERIFY(plugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+    QVERIFY(plugin->mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
     sOnApplication = nullptr;
     const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
     const bool finished = script && script->Finished();
     script.reset();
-    plugin->deactivate();
     plugin.reset();
-    dlclose(module);
     QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
     QVERIFY2(told.startsWith(QStringLiteral("2 items do not read back as they were copied.")), qPrintable(told));
     QVERIFY2(told.contains(QStringLiteral("Boxes/Cover photo(Picture)")), qPrintable(told));
