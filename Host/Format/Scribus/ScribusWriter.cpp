@@ -855,11 +855,17 @@ private:
             if (asRead.mText != story.mText || asRead.mRuns != story.mRuns)
                 writeText(story, frames);
         }
-        // Kept frames that were linked and are no longer in the chain they
-        // were read in lose their links.
+        // Kept frames that were in a chain as read and are no longer in it
+        // lose their links. A link that led nowhere as read is left as it is.
+        std::unordered_set<uint32_t> chained;
+        for (const ScribusDocument::Object& object : mDoc.objects())
+            if (const std::vector<uint32_t>* frames = mDoc.storyFrames(object.mElement))
+                if (frames->size() > 1)
+                    chained.insert(frames->begin(), frames->end());
         for (const ScribusDocument::Object& object : mDoc.objects())
         {
-            if (mEdit.isRemoved(object.mElement) || linkedNow.count(object.mNumber) || !mKept.count(object.mNumber))
+            if (mEdit.isRemoved(object.mElement) || linkedNow.count(object.mNumber) ||
+                !mKept.count(object.mNumber) || !chained.count(object.mElement))
                 continue;
             const XmlTag tag(mXml, object.mElement);
             for (const char* name : {"NEXTITEM", "BACKITEM"})
