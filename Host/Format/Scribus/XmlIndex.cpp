@@ -790,8 +790,19 @@ double XmlTag::number(const char* name, double fallback) const
         const double value = mIndex->value(*attribute).trimmed().toDouble(&ok);
         return ok && std::isfinite(value) ? value : fallback;
     }
+    // A copy: trimming a QByteArray over raw data would move the document's
+    // own bytes.
+    const char* begin = data;
+    const char* end = data + attribute->mValueLength;
+    while (begin < end && (*begin == ' ' || *begin == '\t' || *begin == '\n' || *begin == '\r'))
+        ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r'))
+        --end;
+    char text[65];
+    std::memcpy(text, begin, size_t(end - begin));
+    text[end - begin] = '\0';
     bool ok = false;
-    const double value = QByteArray::fromRawData(data, int(attribute->mValueLength)).trimmed().toDouble(&ok);
+    const double value = QByteArray::fromRawData(text, int(end - begin)).toDouble(&ok);
     return ok && std::isfinite(value) ? value : fallback;
 }
 
