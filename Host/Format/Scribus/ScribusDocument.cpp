@@ -246,7 +246,7 @@ Asset ScribusDocument::readAsset(int32_t kind, uint32_t element) const
     QStringList lines;
     for (const XmlIndex::Attribute& attribute : tag.all())
         if (!xml().nameIs(attribute, nameAttribute))
-            lines << QString::fromUtf8(xml().data() + attribute.mName, int(attribute.mNameLength)) +
+            lines << XmlIndex::utf8(xml().data() + attribute.mName, attribute.mNameLength) +
                          QLatin1Char('=') + xml().value(attribute);
     for (uint32_t c = xml().element(element).mFirstChild; c != XmlIndex::sNone; c = xml().element(c).mNextSibling)
     {

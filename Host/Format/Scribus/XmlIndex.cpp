@@ -685,6 +685,18 @@ QString XmlIndex::text(uint32_t from, uint32_t to) const
     return decode(data() + from, to - from, false);
 }
 
+QString XmlIndex::utf8(const char* data, uint32_t length)
+{
+    QString out;
+    while (length >= 3 && uchar(data[0]) == 0xEF && uchar(data[1]) == 0xBB && uchar(data[2]) == 0xBF)
+    {
+        out += QChar(0xFEFF);
+        data += 3;
+        length -= 3;
+    }
+    return out.isEmpty() ? QString::fromUtf8(data, int(length)) : out + QString::fromUtf8(data, int(length));
+}
+
 QString XmlIndex::decode(const char* data, uint32_t length, bool attribute)
 {
     bool plain = true;
@@ -694,14 +706,14 @@ QString XmlIndex::decode(const char* data, uint32_t length, bool attribute)
         plain = c != '&' && c != '\r' && !(attribute && (c == '\n' || c == '\t'));
     }
     if (plain)
-        return QString::fromUtf8(data, int(length));
+        return utf8(data, length);
     QString out;
     out.reserve(int(length));
     uint32_t run = 0; // start of the bytes not yet decoded
     auto flush = [&](uint32_t to)
     {
         if (to > run)
-            out += QString::fromUtf8(data + run, int(to - run));
+            out += utf8(data + run, to - run);
     };
     for (uint32_t i = 0; i < length;)
     {

@@ -87,6 +87,9 @@ public:
 
     // Line and column (from 1) of an offset, for messages.
     void position(uint32_t offset, int* line, int* column) const;
+    // UTF-8 bytes as text, a U+FEFF at their start kept (QString::fromUtf8
+    // takes it for a byte order mark and drops it).
+    static QString utf8(const char* data, uint32_t length);
     // Decodes XML attribute or character data; `attribute` normalises white
     // space as an attribute value is. The bytes were checked by parse().
     static QString decode(const char* data, uint32_t length, bool attribute);
