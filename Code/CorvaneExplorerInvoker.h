@@ -1,24 +1,25 @@
 #pragma once
 
-#include "Merge.h"
-
 #include "XTTypes.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
-class CorvaneExplorer;
+#include <memory>
+
+class ComparisonSession;
 class QCloseEvent;
 
-// One comparison: opens the two projects in the host, runs the explorer over
-// them, saves and asks about unsaved changes when the window asks, and closes
-// the projects at the end.
+// One comparison run from the project picker to the closing of both
+// projects: it owns the comparison session, runs the explorer over it, saves
+// when the window asks and asks about unsaved changes when it closes.
 class CorvaneExplorerInvoker : public QObject
 {
     Q_OBJECT
 
 public:
+    // Opens both projects; Session().IsOpen() tells whether they opened.
     CorvaneExplorerInvoker(const QString& lhsPath, const QString& rhsPath);
     ~CorvaneExplorerInvoker() override;
 
@@ -29,43 +30,36 @@ public:
     // Whether a running comparison has this project open.
     static bool IsInvoked(const QString& path);
 
-    XTProjectId LHSProject() const { return mLHSProject; }
-    XTProjectId RHSProject() const { return mRHSProject; }
+    ComparisonSession& Session() const { return *mSession; }
+    XTProjectId LHSProject() const;
+    XTProjectId RHSProject() const;
 
 public slots:
     void Open();
-    void Save();
+    // Saves each project that holds changes; tells the user of a refusal
+    // and answers false then.
+    bool Save();
     void Close(QCloseEvent* eventP);
-    // The window swapped its sides: LHS and RHS trade projects and paths.
-    void SwapSides();
 
 private:
-    // Saves one project; tells the user and answers false when the host
-    // refuses.
-    bool SaveProject(XTProjectId project, const QString& path);
-    // Tells the window which project holds written rows that are not saved.
-    void TellUnsaved(CorvaneExplorer& explorer) const;
-    // Once the window is done: opens what was saved again, compares it,
-    // and tells the user of each item that does not read as the merge left
-    // it.
+    // The picker until the user picks two projects that open, or cancels
+    // (null).
+    static std::unique_ptr<CorvaneExplorerInvoker> Pick();
+    // The explorer over the open comparison, until it closes.
+    void Run();
+    bool SaveSide(int side);
+    // Once the window is done: opens what was saved again, compares it, and
+    // tells the user of each item that does not read as the merge left it.
     void CheckSaved();
 
-    QString mLHSPath;
-    QString mRHSPath;
-    XTProjectId mLHSProject;
-    XTProjectId mRHSProject;
-    // Whether every save asked of this comparison went through.
-    bool mSaved = true;
-    // Why the host could not open a project, as it said right after the open.
-    QString mOpenError;
-    // What the saved copies were to make equal, and the sides saved.
-    QList<Merge::Asked> mSavedAsked;
-    bool mSavedLeft = false;
-    bool mSavedRight = false;
+    std::unique_ptr<ComparisonSession> mSession;
+    // The paths this comparison holds in the list of running ones.
+    QStringList mListed;
+    // Whether a save asked of this comparison was refused.
+    bool mRefused = false;
+    // Whether a Save went through, so that what it wrote is checked at the
+    // end, also when it changed no document.
+    bool mChecked = false;
 
     static QStringList sOpenedProjects;
 };
-
-// Opens a project file in the host; -1 when the path is empty or the host
-// cannot open it.
-XTProjectId OpenProject(QString& path);

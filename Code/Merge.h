@@ -38,6 +38,9 @@ struct Decision
     QString mAfter;  // the source's text of the row, which the destination takes
 };
 
+// A row's property name; empty for a story's rows, which have none.
+QString RowLabel(const DiffModel& model, int row);
+
 // The change rows of a model that may be copied.
 QList<int> CopyableRows(const DiffModel& model);
 
@@ -95,8 +98,11 @@ public:
     Models(const Models&) = delete;
     Models& operator=(const Models&) = delete;
 
-    // The pair's model, made (complete diff) on first use.
-    DiffModel* Of(ProjectTreeNodeBase& node);
+    // The pair's model, made (complete diff) on first use; `made` tells
+    // whether this call made it.
+    DiffModel* Of(ProjectTreeNodeBase& node, bool* made = nullptr);
+    // The pair a model belongs to; null for none of these models.
+    ProjectTreeNodeBase* NodeOf(const DiffModel* model) const;
     const std::vector<ProjectTreeNodeBase*>& Pairs() const { return mPairs; }
     // The node whose item has this identity, or null.
     ProjectTreeNodeBase* Find(const QJsonObject& identity);
@@ -108,6 +114,7 @@ public:
 private:
     std::vector<ProjectTreeNodeBase*> mPairs;
     std::map<ProjectTreeNodeBase*, std::unique_ptr<DiffModel>> mModels;
+    std::map<const DiffModel*, ProjectTreeNodeBase*> mNodes;
     std::map<QByteArray, ProjectTreeNodeBase*> mByIdentity;
     bool mIndexed = false;
 };
@@ -137,33 +144,5 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
 
 // The two entities of a pair node; false for a folder or the root.
 bool SidesOf(const ProjectTreeNodeBase& node, const Corvable** left, const Corvable** right);
-
-// The merge log: a versioned JSON record of decisions.
-constexpr int kLogSchema = 1;
-QByteArray LogJson(const QList<Decision>& decisions, const QString& leftPath, const QString& rightPath);
-// False with a reason for a file that is no merge log of a schema this code
-// reads.
-bool ReadLog(const QByteArray& json, QList<Decision>* decisions, QString* error);
-// Writes the log atomically; false with a reason when it cannot.
-bool SaveLog(const QString& path, const QByteArray& json, QString* error);
-
-// What became of one logged decision replayed on a pair.
-enum class Outcome
-{
-    Applied, // marked to be copied
-    Already, // the destination already reads as the decision left it
-    Conflict // the item is gone, or its texts changed since: skipped
-};
-
-struct Replayed
-{
-    Decision mDecision;
-    Outcome mOutcome;
-    QString mWhy; // for a conflict
-};
-
-// Marks, in the models, the rows the decisions name, where the source and
-// the destination still read as they did when the decision was made.
-QList<Replayed> Replay(Models& models, const QList<Decision>& decisions);
 
 } // namespace Merge

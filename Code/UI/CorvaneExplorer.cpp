@@ -4,9 +4,10 @@
 
 #include "AboutDialog.h"
 #include "ApplyCommand.h"
+#include "ComparisonSession.h"
 #include "CorvaneResources.h"
 #include "DiffModel.h"
-#include "NodeDifferVisitor.h"
+#include "MergeLog.h"
 #include "PreviewItemDelegate.h"
 #include "PreviewModel.h"
 #include "ProjectTree.h"
@@ -105,8 +106,9 @@ void StretchColumns(QTableView* table)
 
 } // namespace
 
-CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
-    : QMainWindow(parent), mUi(new Ui_CorvaneExplorer), mResult(0), mPreviewCache(100), mUndoGroup(nullptr)
+CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel& model, QWidget* parent)
+    : QMainWindow(parent), mSession(session), mUi(new Ui_CorvaneExplorer), mResult(0), mPreviewCache(100),
+      mUndoGroup(nullptr)
 {
     InitCorvaneResources();
     mUi->setupUi(this);
@@ -130,7 +132,21 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     connect(&model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar);
 
     restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
+    mSession.SetModelHook([this](ProjectTreeNodeBase&, DiffModel& model) { TakeModel(model); });
+    SetUpTables();
+    SetUpUndo();
+    SetUpViewActions();
+    SetUpCopyAllActions();
+    SetUpComparisonActions();
+    SetUpMenus();
 
+    emit dirty(false);
+    mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
+    UpdateStatusBar();
+}
+
+void CorvaneExplorer::SetUpTables()
+{
     mUi->mDiffTable->setItemDelegate(&mDelegate);
     mPreviewDelegate = new PreviewItemDelegate(this);
     mUi->mPreviewTable->setItemDelegate(mPreviewDelegate);
@@ -143,7 +159,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     mUi->mDiffTable->installEventFilter(this);
     mUi->mExplorer->installEventFilter(this);
     installEventFilter(this);
+}
 
+void CorvaneExplorer::SetUpUndo()
+{
     mUndoGroup = new QUndoGroup(this);
     QAction* undo = mUndoGroup->createUndoAction(this, QString());
     QAction* redo = mUndoGroup->createRedoAction(this, QString());
@@ -157,7 +176,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     mUi->menuEdit->addAction(redo);
     mUi->mToolBar->addAction(undo);
     mUi->mToolBar->addAction(redo);
+}
 
+void CorvaneExplorer::SetUpViewActions()
+{
     mOnlyDifferences =
         new QAction(QIcon(QStringLiteral(":/FolderHasEdits.png")), tr("Show Only Differences"), this);
     mOnlyDifferences->setObjectName(QStringLiteral("actionShowOnlyDifferences"));
@@ -187,7 +209,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     ReadViewOptions();
     connect(mOnlyDifferences, &QAction::toggled, this, &CorvaneExplorer::ShowOnlyDifferences);
     connect(mWords, &QAction::toggled, this, &CorvaneExplorer::CompareWords);
+}
 
+void CorvaneExplorer::SetUpCopyAllActions()
+{
     mCopyAllLeft = new QAction(QIcon(QStringLiteral(":/CopyLeft.png")), tr("Copy All Left"), this);
     mCopyAllLeft->setObjectName(QStringLiteral("actionCopyAllLeft"));
     mCopyAllLeft->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left));
@@ -208,7 +233,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     connect(mCopyAllRight, &QAction::triggered, this, &CorvaneExplorer::CopyAllRight);
     mContainerStack = new QUndoStack(this);
     mUndoGroup->addStack(mContainerStack);
+}
 
+void CorvaneExplorer::SetUpComparisonActions()
+{
     mRescan = new QAction(tr("Rescan"), this);
     mRescan->setObjectName(QStringLiteral("actionRescan"));
     mRescan->setShortcut(QKeySequence::Refresh);
@@ -223,7 +251,10 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     }
     connect(mRescan, &QAction::triggered, this, &CorvaneExplorer::Rescan);
     connect(mSwap, &QAction::triggered, this, &CorvaneExplorer::SwapSides);
+}
 
+void CorvaneExplorer::SetUpMenus()
+{
     // The decisions written so far, as a log that corvane-merge replays.
     QAction* saveLog = new QAction(tr("Save Merge Log..."), this);
     saveLog->setObjectName(QStringLiteral("actionSaveMergeLog"));
@@ -238,10 +269,6 @@ CorvaneExplorer::CorvaneExplorer(QAbstractItemModel& model, QWidget* parent)
     about->setObjectName(QStringLiteral("actionAbout"));
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, &CorvaneExplorer::about);
-
-    emit dirty(false);
-    mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
-    UpdateStatusBar();
 }
 
 QString CorvaneExplorer::ProjectName(int side) const
@@ -284,8 +311,8 @@ void CorvaneExplorer::UpdateStatusBar()
             if (current.isValid() && row <= current.row())
                 place = total;
         }
-    const QString item =
-        mModelNodes.contains(model) ? mModelNodes.value(model)->Data(0).toString() : QString();
+    const ProjectTreeNodeBase* node = mSession.NodeOf(model);
+    const QString item = node ? node->Data(0).toString() : QString();
     QString text = total == 1 ? QStringLiteral("%1: 1 difference").arg(item)
                               : QStringLiteral("%1: %2 differences").arg(item).arg(total);
     if (current.isValid() && total > 0 && !model->IsEquality(current))
@@ -295,6 +322,7 @@ void CorvaneExplorer::UpdateStatusBar()
 
 CorvaneExplorer::~CorvaneExplorer()
 {
+    mSession.SetModelHook(nullptr);
     ClearModels();
     // The invoker clears the cache before it destroys the window; a window
     // destroyed otherwise must not leave the shown preview behind either.
@@ -303,10 +331,7 @@ CorvaneExplorer::~CorvaneExplorer()
 
 ProjectTree* CorvaneExplorer::Tree() const
 {
-    QAbstractItemModel* model = mUi->mExplorer->model();
-    if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(model))
-        model = proxy->sourceModel();
-    return qobject_cast<ProjectTree*>(model);
+    return &mSession.Tree();
 }
 
 ProjectTreeNodeBase* CorvaneExplorer::NodeOf(const QModelIndex& proxyIndex) const
@@ -323,22 +348,16 @@ ProjectTreeNodeBase* CorvaneExplorer::NodeOf(const QModelIndex& proxyIndex) cons
 
 DiffModel* CorvaneExplorer::ModelOf(ProjectTreeNodeBase* node)
 {
-    if (!node)
-        return nullptr;
-    if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
-        return model;
-    DiffModel* model = NodeDifferVisitor(Complete).Diff(*node);
-    if (!model)
-        return nullptr;
-    mDiffModels.insert(node->mId, model);
-    mModelNodes.insert(model, node);
-    model->SetColumnTitles(
-        QStringLiteral("LHS %1: %2").arg(ProjectName(0), model->headerData(0, Qt::Horizontal).toString()),
-        QStringLiteral("RHS %1: %2").arg(ProjectName(1), model->headerData(1, Qt::Horizontal).toString()));
+    return node ? mSession.ModelOf(*node) : nullptr;
+}
+
+void CorvaneExplorer::TakeModel(DiffModel& model)
+{
+    model.SetColumnTitles(
+        QStringLiteral("LHS %1: %2").arg(ProjectName(0), model.headerData(0, Qt::Horizontal).toString()),
+        QStringLiteral("RHS %1: %2").arg(ProjectName(1), model.headerData(1, Qt::Horizontal).toString()));
     // Copies, undos and redos all move the stack's index.
-    connect(model->UndoStack(), &QUndoStack::indexChanged, this,
-            [this, model]() { UpdatePendingStatus(model); });
-    return model;
+    connect(model.UndoStack(), &QUndoStack::indexChanged, this, [this, &model]() { UpdatePendingStatus(&model); });
 }
 
 DiffModel* CorvaneExplorer::ShownDiffModel() const
@@ -613,11 +632,6 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
     mUi->mDiffTable->clearSelection();
 }
 
-QList<int> CorvaneExplorer::CopyableRows(const DiffModel& model)
-{
-    return Merge::CopyableRows(model);
-}
-
 namespace
 {
 
@@ -673,7 +687,7 @@ void CorvaneExplorer::UpdateCopyAll()
     // A pair with copyable rows, or any item with differences below it.
     const ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex());
     const DiffModel* model = ShownDiffModel();
-    bool any = model && !CopyableRows(*model).isEmpty();
+    bool any = model && !Merge::CopyableRows(*model).isEmpty();
     if (!any && node)
         if (ProjectTree* tree = Tree())
             any = tree->RollupOf(node).Total() > 0;
@@ -689,34 +703,16 @@ void CorvaneExplorer::CopyAll(ApplyDirection direction)
 
 void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection direction)
 {
-    ProjectTree* tree = Tree();
-    if (!tree)
-        return;
-    // The differing pairs at and below the item, in the tree's order. A
-    // layout or spread only one side has is copied or removed whole, with
-    // what is on it: what lies below it is not counted again.
+    // The differing pairs at and below the item, in the tree's order, each
+    // with the window's own hooks on its model.
     QList<QPair<QPointer<DiffModel>, QList<int>>> rows;
     int count = 0;
-    std::function<void(ProjectTreeNodeBase*)> collect = [&](ProjectTreeNodeBase* node)
-    {
-        const int type = tree->ShownType(node);
-        bool whole = false;
-        if (type == HasEdits || type == OnlyInLeft || type == OnlyInRight || tree->IsPending(node))
-            if (DiffModel* model = ModelOf(node))
-            {
-                const QList<int> copyable = CopyableRows(*model);
-                if (!copyable.isEmpty())
-                {
-                    rows.append({model, copyable});
-                    count += copyable.size();
-                    whole = Merge::TakenWhole(*node, *model);
-                }
-            }
-        if (!whole)
-            for (int i = 0; i < node->ChildCount(); ++i)
-                collect(node->Child(i));
-    };
-    collect(top);
+    for (const Merge::Copy& copy : mSession.PlanCopyAll(*top).mCopies)
+        if (!copy.mRows.isEmpty())
+        {
+            rows.append({copy.mModel, copy.mRows});
+            count += copy.mRows.size();
+        }
     if (rows.isEmpty())
         return;
 
@@ -775,7 +771,7 @@ void CorvaneExplorer::ApplyRight()
 
 void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
 {
-    ProjectTreeNodeBase* node = mModelNodes.value(model, nullptr);
+    ProjectTreeNodeBase* node = mSession.NodeOf(model);
     ProjectTree* tree = Tree();
     if (!node || !tree)
         return;
@@ -796,41 +792,31 @@ void CorvaneExplorer::DirtinessChanged(bool)
     UpdateSaveButton();
 }
 
+// Rows already written into a document whose save the host refused, or
+// that are not saved yet, count as changes too.
 bool CorvaneExplorer::IsDirty() const
 {
-    if (mUnsavedLeft || mUnsavedRight)
-        return true;
-    for (const DiffModel* model : mDiffModels)
-        if (model->IsDirty())
-            return true;
-    return false;
+    return IsLeftDirty() || IsRightDirty();
 }
 
 bool CorvaneExplorer::IsLeftDirty() const
 {
-    if (mUnsavedLeft)
+    if (mSession.IsModified(ComparisonSession::LHS))
         return true;
-    for (const DiffModel* model : mDiffModels)
-        if (model->IsLeftDirty())
+    for (const auto& made : mSession.Models())
+        if (made.second->IsLeftDirty())
             return true;
     return false;
 }
 
 bool CorvaneExplorer::IsRightDirty() const
 {
-    if (mUnsavedRight)
+    if (mSession.IsModified(ComparisonSession::RHS))
         return true;
-    for (const DiffModel* model : mDiffModels)
-        if (model->IsRightDirty())
+    for (const auto& made : mSession.Models())
+        if (made.second->IsRightDirty())
             return true;
     return false;
-}
-
-void CorvaneExplorer::SetUnsavedInHost(bool left, bool right)
-{
-    mUnsavedLeft = left;
-    mUnsavedRight = right;
-    UpdateSaveButton();
 }
 
 void CorvaneExplorer::UpdateSaveButton()
@@ -846,59 +832,48 @@ void CorvaneExplorer::UpdateSaveButton()
 // documents hold, whether or not the host saves them afterwards.
 void CorvaneExplorer::ApplyModels()
 {
-    // In tree order, as corvane-merge writes them: the same copies give the
-    // same bytes.
-    std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>> models;
-    if (ProjectTree* tree = Tree())
-        for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(*tree->Root()))
-            if (DiffModel* model = mDiffModels.value(node->mId, nullptr))
-                models.emplace_back(node, model);
-    const QList<Merge::Asked> asked = Merge::AskedOf(models);
-    const Merge::Written written = Merge::Write(models);
-    const QStringList& refused = written.mRefused;
-    const bool wrote = written.mLeft || written.mRight;
-    mMergeDecisions << written.mDecisions;
-    mAsked << Merge::WrittenOf(asked, written.mDecisions);
+    const Merge::Written written = mSession.WriteMarked();
     if (!written.mDecisions.isEmpty() &&
         AppSettings().value(QLatin1String(Settings::kMergeLogKey), false).toBool())
     {
         QString error;
-        if (!WriteMergeLog(AutomaticMergeLogPath(), &error))
+        if (!WriteMergeLog(mSession.AutomaticLogPath(), &error))
             QMessageBox::warning(this, QStringLiteral("CorvaneXT"),
                                  QStringLiteral("The merge log could not be written: %1").arg(error));
     }
     // Copies may have made or removed whole items, so the pairs themselves
     // change: the comparison is built anew.
-    if (wrote)
-        if (ProjectTree* tree = Tree())
-            Reload(tree->LeftProject(), tree->RightProject());
+    if (written.mLeft || written.mRight)
+        Reload();
     UpdateSaveButton();
-    if (!refused.isEmpty())
-    {
-        QMessageBox box(
-            QMessageBox::Warning, QStringLiteral("CorvaneXT"),
-            refused.size() == 1
-                ? QStringLiteral("1 change could not be written into the projects.")
-                : QStringLiteral("%1 changes could not be written into the projects.").arg(refused.size()),
-            QMessageBox::Ok, this);
-        const int shown = qMin(refused.size(), 12);
-        QString list = QStringList(refused.mid(0, shown)).join(QLatin1Char('\n'));
-        if (shown < refused.size())
-            list += QStringLiteral("\n(%1 more)").arg(refused.size() - shown);
-        box.setInformativeText(list + QStringLiteral("\n\nThe items stay marked as different."));
-        box.setDetailedText(refused.join(QLatin1Char('\n')));
-        box.exec();
-    }
+    ReportRefused(written.mRefused);
 }
 
-void CorvaneExplorer::Reload(long lhsProject, long rhsProject)
+void CorvaneExplorer::ReportRefused(const QStringList& refused)
 {
-    ProjectTree* tree = Tree();
-    if (!tree)
+    if (refused.isEmpty())
         return;
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("CorvaneXT"),
+        refused.size() == 1
+            ? QStringLiteral("1 change could not be written into the projects.")
+            : QStringLiteral("%1 changes could not be written into the projects.").arg(refused.size()),
+        QMessageBox::Ok, this);
+    const int shown = qMin(refused.size(), 12);
+    QString list = QStringList(refused.mid(0, shown)).join(QLatin1Char('\n'));
+    if (shown < refused.size())
+        list += QStringLiteral("\n(%1 more)").arg(refused.size() - shown);
+    box.setInformativeText(list + QStringLiteral("\n\nThe items stay marked as different."));
+    box.setDetailedText(refused.join(QLatin1Char('\n')));
+    box.exec();
+}
+
+void CorvaneExplorer::Reload(bool swap)
+{
+    ProjectTree& tree = mSession.Tree();
     QStringList path = ProjectTree::PathOf(NodeOf(mUi->mExplorer->currentIndex()));
     // With the sides swapped, a pair's label names them the other way round.
-    if (lhsProject == tree->RightProject() && rhsProject == tree->LeftProject())
+    if (swap)
         for (QString& label : path)
         {
             const QStringList sides = label.split(QStringLiteral(" | "));
@@ -912,15 +887,15 @@ void CorvaneExplorer::Reload(long lhsProject, long rhsProject)
     mContainerStack->clear();
     ClearPreviewCache();
     ClearModels();
-    tree->Rebuild(lhsProject, rhsProject);
+    mSession.Rebuild(swap);
     if (!ProjectName(0).isEmpty())
         setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
     mUi->mExplorer->expandToDepth(1);
 
-    ProjectTreeNodeBase* node = tree->NodeAt(path);
-    if (node && node != tree->Root())
+    ProjectTreeNodeBase* node = tree.NodeAt(path);
+    if (node && node != tree.Root())
     {
-        QModelIndex index = tree->IndexOf(node);
+        QModelIndex index = tree.IndexOf(node);
         if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
             index = proxy->mapFromSource(index);
         if (index.isValid())
@@ -936,8 +911,8 @@ void CorvaneExplorer::Reload(long lhsProject, long rhsProject)
 bool CorvaneExplorer::SettlePendingCopies(const QString& action)
 {
     int pending = 0;
-    for (const DiffModel* model : qAsConst(mDiffModels))
-        if (model->HasAppliedRows(Left) || model->HasAppliedRows(Right))
+    for (const auto& made : mSession.Models())
+        if (made.second->HasAppliedRows(Left) || made.second->HasAppliedRows(Right))
             ++pending;
     if (pending == 0)
         return true;
@@ -958,61 +933,33 @@ bool CorvaneExplorer::SettlePendingCopies(const QString& action)
         return true;
     if (ask.clickedButton() != keep)
         return false;
-    const bool wasLeft = IsLeftDirty();
-    const bool wasRight = IsRightDirty();
-    ApplyModels();
     // Written, not saved: the host holds them now.
-    SetUnsavedInHost(mUnsavedLeft || wasLeft, mUnsavedRight || wasRight);
+    ApplyModels();
     return true;
 }
 
 void CorvaneExplorer::Rescan()
 {
-    ProjectTree* tree = Tree();
-    if (!tree || !SettlePendingCopies(QStringLiteral("the new comparison")))
-        return;
-    Reload(tree->LeftProject(), tree->RightProject());
+    if (SettlePendingCopies(QStringLiteral("the new comparison")))
+        Reload();
 }
 
 void CorvaneExplorer::SwapSides()
 {
-    ProjectTree* tree = Tree();
-    if (!tree || !SettlePendingCopies(QStringLiteral("the swapped comparison")))
+    if (!SettlePendingCopies(QStringLiteral("the swapped comparison")))
         return;
-    std::swap(mUnsavedLeft, mUnsavedRight);
-    // The decisions written so far name their sides: they turn with them.
-    for (Merge::Decision& decision : mMergeDecisions)
-        decision.mDirection = decision.mDirection == Left ? Right : Left;
-    for (Merge::Asked& asked : mAsked)
-        std::swap(asked.mLeft, asked.mRight);
-    Reload(tree->RightProject(), tree->LeftProject());
+    Reload(true);
     emit sidesSwapped();
-}
-
-QString CorvaneExplorer::ProjectPath(int side) const
-{
-    ProjectTree* tree = Tree();
-    auto* projects = tree && tree->Root()->ChildCount() > 0
-                         ? dynamic_cast<ProjectTreeNode<Project>*>(tree->Root()->Child(0))
-                         : nullptr;
-    if (!projects)
-        return QString();
-    return side == 0 ? projects->mLeft.Value(0) : projects->mRight.Value(0);
 }
 
 bool CorvaneExplorer::WriteMergeLog(const QString& path, QString* error) const
 {
-    return Merge::SaveLog(path, Merge::LogJson(mMergeDecisions, ProjectPath(0), ProjectPath(1)), error);
-}
-
-QString CorvaneExplorer::AutomaticMergeLogPath() const
-{
-    return ProjectPath(1) + QStringLiteral(".mergelog.json");
+    return Merge::SaveLog(path, mSession.LogJson(), error);
 }
 
 void CorvaneExplorer::SaveMergeLog()
 {
-    QString path = QFileDialog::getSaveFileName(this, tr("Save Merge Log"), AutomaticMergeLogPath(),
+    QString path = QFileDialog::getSaveFileName(this, tr("Save Merge Log"), mSession.AutomaticLogPath(),
                                                 tr("Merge logs (*.json)"));
     if (path.isEmpty())
         return;
@@ -1022,26 +969,26 @@ void CorvaneExplorer::SaveMergeLog()
                              QStringLiteral("The merge log could not be written: %1").arg(error));
     else
         statusBar()->showMessage(QStringLiteral("%1 written to %2")
-                                     .arg(mMergeDecisions.size() == 1
+                                     .arg(mSession.Decisions().size() == 1
                                               ? QStringLiteral("1 decision")
-                                              : QStringLiteral("%1 decisions").arg(mMergeDecisions.size()),
+                                              : QStringLiteral("%1 decisions").arg(mSession.Decisions().size()),
                                           path),
                                  5000);
 }
 
 void CorvaneExplorer::ResetModels()
 {
-    for (DiffModel* model : qAsConst(mDiffModels))
-        model->Reset();
+    for (const auto& made : mSession.Models())
+        made.second->Reset();
 }
 
+// The session drops the models when it builds the comparison anew; the
+// window lets go of them first.
 void CorvaneExplorer::ClearModels()
 {
     mUndoGroup->setActiveStack(nullptr);
-    const QMap<QUuid, DiffModel*> models = mDiffModels;
-    mDiffModels.clear();
-    mModelNodes.clear();
-    qDeleteAll(models);
+    for (const auto& made : mSession.Models())
+        mUndoGroup->removeStack(made.second->UndoStack());
 }
 
 void CorvaneExplorer::ClearPreviewCache()
@@ -1060,6 +1007,8 @@ void CorvaneExplorer::save()
 {
     ApplyModels();
     emit saveInvoked();
+    // What the host saved is no change any more; what it refused still is.
+    UpdateSaveButton();
 }
 
 void CorvaneExplorer::open()
@@ -1099,9 +1048,9 @@ void CorvaneExplorer::CompareWords(bool words)
 
 void CorvaneExplorer::RediffUntouchedModels()
 {
-    for (DiffModel* model : qAsConst(mDiffModels))
-        if (model->UndoStack()->count() == 0 && !model->HasVerticalHeader())
-            model->Reset();
+    for (const auto& made : mSession.Models())
+        if (made.second->UndoStack()->count() == 0 && !made.second->HasVerticalHeader())
+            made.second->Reset();
     UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <utility>
-
 #include "DiffModel.h"
 #include "Merge.h"
 #include "PatchItemDelegate.h"
@@ -16,6 +14,7 @@
 
 #include <memory>
 
+class ComparisonSession;
 class PreviewItemDelegate;
 class PreviewModel;
 class ProjectTree;
@@ -31,15 +30,16 @@ class Ui_CorvaneExplorer;
 
 // The window of one comparison: the comparison tree, the patch table of the
 // selected pair and the previews of its two sides. It runs modally in its own
-// event loop, like a dialog, and never calls the host: saving, opening
-// another comparison and closing are requested by signals.
+// event loop, like a dialog. Its comparison session holds the patch tables
+// and writes the copies; saving, opening another comparison and closing are
+// requested by signals of the one that owns the projects.
 class CorvaneExplorer : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    // `model` is the filter proxy over the comparison's ProjectTree.
-    explicit CorvaneExplorer(QAbstractItemModel& model, QWidget* parent = nullptr);
+    // `model` is the filter proxy over the session's ProjectTree.
+    CorvaneExplorer(ComparisonSession& session, QAbstractItemModel& model, QWidget* parent = nullptr);
     ~CorvaneExplorer() override;
 
     void ResetModels();
@@ -49,25 +49,13 @@ public:
     bool IsDirty() const;
     bool IsLeftDirty() const;
     bool IsRightDirty() const;
-    // What the host holds of this comparison and has not saved yet: rows
-    // already written into the documents. The invoker tells after each save.
-    void SetUnsavedInHost(bool left, bool right);
-    // Builds the comparison anew from the documents as they are now, with
-    // `lhsProject` on the left, and shows the same item again where it still
+    // Builds the comparison anew from the documents as they are now, the
+    // sides traded when `swap`, and shows the same item again where it still
     // exists. Copies not written yet are dropped: callers write or ask first.
-    void Reload(long lhsProject, long rhsProject);
-    // Every row this window has written into the documents, in the order of
-    // the saves and within one save in tree order.
-    const QList<Merge::Decision>& MergeDecisions() const { return mMergeDecisions; }
-    // What the copies written so far were to make equal, for checking once
-    // they are saved; taken, it is forgotten.
-    QList<Merge::Asked> TakeAsked() { return std::exchange(mAsked, {}); }
-    // The merge log of those decisions; false with a reason when it cannot
-    // be written.
+    void Reload(bool swap = false);
+    // The merge log of every row this window has written into the
+    // documents; false with a reason when it cannot be written.
     bool WriteMergeLog(const QString& path, QString* error) const;
-    // Where a save writes the log when the setting asks for it: beside the
-    // RHS project, named after it.
-    QString AutomaticMergeLogPath() const;
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -141,14 +129,24 @@ private:
     // Copies every change row of the selected pair one way, as one step on
     // its undo stack, once the user has seen how many.
     void CopyAll(ApplyDirection direction);
-    // The change rows of a model that can be copied.
-    static QList<int> CopyableRows(const DiffModel& model);
     // The patch table of a node, made on first use and kept until the
     // comparison is rebuilt; null for a node that has none (a folder).
     DiffModel* ModelOf(ProjectTreeNodeBase* node);
+    // A model the session made: its column titles and the window's hooks.
+    void TakeModel(DiffModel& model);
     // Copies every difference below a container (and its own), one undo
     // step on the container's stack; see CopyAll.
     void CopyAllBelow(ProjectTreeNodeBase* node, ApplyDirection direction);
+    // The construction's steps: the tables, undo and redo, the view
+    // toggles, Copy All, Rescan and Swap, the menus.
+    void SetUpTables();
+    void SetUpUndo();
+    void SetUpViewActions();
+    void SetUpCopyAllActions();
+    void SetUpComparisonActions();
+    void SetUpMenus();
+    // Tells of the rows the host refused to write.
+    void ReportRefused(const QStringList& refused);
     // Whether copies are marked that are not written into the documents;
     // asks whether to write or drop them first. False: the user cancelled.
     bool SettlePendingCopies(const QString& action);
@@ -170,19 +168,16 @@ private:
     // The status bar: differing items in the whole comparison, and the
     // selected pair's changes with the current one's place among them.
     void UpdateStatusBar();
-    // The project file of one side (0 LHS, 1 RHS).
-    QString ProjectPath(int side) const;
     // File > Save Merge Log...
     void SaveMergeLog();
 
+    ComparisonSession& mSession;
     std::unique_ptr<Ui_CorvaneExplorer> mUi;
     PatchItemDelegate mDelegate;
     QPointer<QEventLoop> mEventLoop;
     int mResult;
     QCache<QUuid, PreviewModel> mPreviewCache;
     QUndoGroup* mUndoGroup;
-    QMap<QUuid, DiffModel*> mDiffModels;
-    QHash<const DiffModel*, ProjectTreeNodeBase*> mModelNodes;
     QAction* mOnlyDifferences = nullptr;
     QAction* mWords = nullptr;
     PreviewItemDelegate* mPreviewDelegate = nullptr;
@@ -195,8 +190,4 @@ private:
     QUndoStack* mContainerStack = nullptr;
     QLabel* mComparisonStatus = nullptr;
     QLabel* mSelectionStatus = nullptr;
-    bool mUnsavedLeft = false;
-    bool mUnsavedRight = false;
-    QList<Merge::Decision> mMergeDecisions;
-    QList<Merge::Asked> mAsked;
 };

@@ -2,7 +2,6 @@
 
 #include "ui_ProjectPicker.h"
 
-#include "CorvaneExplorerInvoker.h"
 #include "XTCalls.h"
 
 #include <QComboBox>
@@ -238,7 +237,7 @@ bool ProjectPicker::Check(const QString& text, QString* message) const
             return false;
         }
     }
-    if (CorvaneExplorerInvoker::IsInvoked(text) || openInHost)
+    if ((mInUse && mInUse(text)) || openInHost)
     {
         *message = QStringLiteral("The selected file is already being compared or is open.");
         return false;

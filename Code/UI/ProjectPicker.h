@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -35,6 +36,10 @@ public:
     // A side's file the host refused to open: the side is marked invalid
     // with the message, and the file is not kept first in the history.
     void Refuse(ComboID id, const QString& message);
+
+    // Whether a running comparison has a file open: such a file is refused
+    // like one the host has open. None: no comparison is running.
+    void SetInUse(std::function<bool(const QString&)> inUse) { mInUse = std::move(inUse); }
 
     // The Browse dialog's file types: project files first.
     static QString BrowseFilter();
@@ -70,4 +75,5 @@ private:
     QStringList mRefused;
     // Paths the host failed to open in this session.
     QStringList mFailedOpen;
+    std::function<bool(const QString&)> mInUse;
 };

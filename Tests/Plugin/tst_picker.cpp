@@ -166,18 +166,21 @@ void tst_Picker::okNeedsBothSides()
     // uses files of its own.)
     const QString busyLeft = CopyFile(mProject, mFolder.filePath(QStringLiteral("busy-left.xprj")));
     const QString busyRight = CopyFile(mProject, mFolder.filePath(QStringLiteral("busy-right.xprj")));
+    picker.SetInUse(&CorvaneExplorerInvoker::IsInvoked);
     {
         CorvaneExplorerInvoker running(busyLeft, busyRight);
         QVERIFY(CorvaneExplorerInvoker::IsInvoked(busyRight));
         // Only the comparison's list holds them now, not the host.
         mSession->Host().closeProject(running.LHSProject());
         mSession->Host().closeProject(running.RHSProject());
+        picker.Combo(ProjectPicker::RHS)->setEditText(busyRight);
+        QCOMPARE(picker.Message(), kInUse);
+        QVERIFY(!OkButton(picker)->isEnabled());
+        // The check is case-sensitive.
+        QVERIFY(!CorvaneExplorerInvoker::IsInvoked(busyRight.toUpper()));
     }
-    picker.Combo(ProjectPicker::RHS)->setEditText(busyRight);
-    QCOMPARE(picker.Message(), kInUse);
-    QVERIFY(!OkButton(picker)->isEnabled());
-    // The check is case-sensitive.
-    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(busyRight.toUpper()));
+    // The comparison's end takes its files off the list.
+    QVERIFY(!CorvaneExplorerInvoker::IsInvoked(busyRight));
 }
 
 void tst_Picker::typingCharacterByCharacter()

@@ -1,5 +1,6 @@
 #include "ExplorerFixture.h"
 
+#include "ComparisonSession.h"
 #include "CorvaneExplorer.h"
 #include "DiffModel.h"
 #include "HostSession.h"
@@ -22,19 +23,18 @@ QString SamplePath(const QString& name)
 }
 
 Comparison::Comparison(XTHost::HostSession& host, const QString& lhsPath, const QString& rhsPath)
-    : mHost(host)
+    : mHost(host), mSession(std::make_unique<ComparisonSession>(lhsPath, rhsPath))
 {
-    mLeft = mHost.openProject(lhsPath);
-    mRight = mHost.openProject(rhsPath);
-    if (mLeft == XT::kNoProject || mRight == XT::kNoProject)
+    if (!mSession->IsOpen())
     {
-        qWarning("cannot open the projects: %s", qPrintable(mHost.lastError()));
+        qWarning("cannot open the projects: %s", qPrintable(mSession->OpenError()));
         return;
     }
-    mTree = std::make_unique<ProjectTree>(mLeft, mRight);
+    mLeft = mSession->Project(ComparisonSession::LHS);
+    mRight = mSession->Project(ComparisonSession::RHS);
     mProxy = std::make_unique<ProjectTreeProxy>();
-    mProxy->setSourceModel(mTree.get());
-    mExplorer = std::make_unique<CorvaneExplorer>(*mProxy, nullptr);
+    mProxy->setSourceModel(&mSession->Tree());
+    mExplorer = std::make_unique<CorvaneExplorer>(*mSession, *mProxy, nullptr);
     mExplorer->show();
     mExplorer->activateWindow();
     if (!QTest::qWaitForWindowActive(mExplorer.get()))
@@ -43,17 +43,18 @@ Comparison::Comparison(XTHost::HostSession& host, const QString& lhsPath, const 
 
 Comparison::~Comparison()
 {
-    // As the invoker ends a comparison: the window and its models go before
-    // the tree whose nodes they point into, then the projects close.
+    // As the invoker ends a comparison: the window goes before the session
+    // whose models and tree it shows, which closes the projects.
     if (mExplorer)
         mExplorer->ClearPreviewCache();
     mExplorer.reset();
     mProxy.reset();
-    mTree.reset();
-    if (mLeft != XT::kNoProject)
-        mHost.closeProject(mLeft);
-    if (mRight != XT::kNoProject)
-        mHost.closeProject(mRight);
+    mSession.reset();
+}
+
+ProjectTree& Comparison::Tree() const
+{
+    return mSession->Tree();
 }
 
 QTreeView* Comparison::TreeView() const
@@ -109,7 +110,7 @@ std::vector<ProjectTreeNodeBase*> Comparison::Nodes() const
             walk(node->Child(i));
         }
     };
-    walk(mTree->Root());
+    walk(Tree().Root());
     return nodes;
 }
 
@@ -148,12 +149,12 @@ ProjectTreeNode<Asset>* Comparison::ColourPair(const QString& name) const
 QModelIndex Comparison::ViewIndex(ProjectTreeNodeBase* node) const
 {
     std::vector<ProjectTreeNodeBase*> path;
-    for (ProjectTreeNodeBase* n = node; n && n != mTree->Root();
+    for (ProjectTreeNodeBase* n = node; n && n != Tree().Root();
          n = dynamic_cast<ProjectTreeNodeBase*>(n->mParent))
         path.insert(path.begin(), n);
     QModelIndex source;
     for (ProjectTreeNodeBase* n : path)
-        source = mTree->index(n->Row(), 0, source);
+        source = Tree().index(n->Row(), 0, source);
     const QModelIndex index = mProxy->mapFromSource(source);
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
         TreeView()->expand(parent);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class ComparisonSession;
 class CorvaneExplorer;
 class DiffModel;
 class PreviewModel;
@@ -45,7 +46,8 @@ public:
     XTProjectId Left() const { return mLeft; }
     XTProjectId Right() const { return mRight; }
 
-    ProjectTree& Tree() const { return *mTree; }
+    ProjectTree& Tree() const;
+    ComparisonSession& Session() const { return *mSession; }
     ProjectTreeProxy& Proxy() const { return *mProxy; }
     CorvaneExplorer& Explorer() const { return *mExplorer; }
 
@@ -79,7 +81,7 @@ private:
     XTHost::HostSession& mHost;
     XTProjectId mLeft = XT::kNoProject;
     XTProjectId mRight = XT::kNoProject;
-    std::unique_ptr<ProjectTree> mTree;
+    std::unique_ptr<ComparisonSession> mSession;
     std::unique_ptr<ProjectTreeProxy> mProxy;
     std::unique_ptr<CorvaneExplorer> mExplorer;
 };

@@ -638,7 +638,9 @@ void TestExplorer::saveWritesAppliedRowsAndRefreshes()
     QVERIFY(model);
     QVERIFY(ChangeRows(*model).isEmpty());
     QCOMPARE(model->UndoStack()->count(), 0);
-    QVERIFY(!c.SaveButton()->isEnabled());
+    // Nothing here saves what the window asked to save: the host holds the
+    // written rows unsaved, and Save stays on for them.
+    QVERIFY(c.SaveButton()->isEnabled());
     // Next and previous lead on to the other differing items.
     for (const char* name : {"actionCopyLeft", "actionCopyRight"})
         QVERIFY2(!c.Action(name)->isEnabled(), name);

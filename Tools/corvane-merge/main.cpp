@@ -4,14 +4,15 @@
 // marked one way, written into the documents in tree order as the explorer's
 // Save writes them, and the destination saved through the host.
 
+#include "ComparisonSession.h"
 #include "DiffModel.h"
 #include "HostSession.h"
 #include "Main.h"
 #include "MainXT.h"
 #include "Merge.h"
+#include "MergeLog.h"
 #include "PluginHost.h"
 #include "ProjectTree.h"
-#include "XTCalls.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,9 +26,6 @@
 
 namespace
 {
-
-constexpr int32_t kSaveFlags = 0;
-constexpr int32_t kSaveOptions = 71;
 
 const char kUsage[] =
     "usage: corvane-merge --take left|right [--only KIND|PATH]... [--log FILE] [--dry-run] LEFT RIGHT\n"
@@ -242,23 +240,191 @@ struct Report
     }
 };
 
-// Opens the saved projects again (a side not saved as it is open) and
-// names each item of `asked` that does not read as the merge left it.
-QStringList CheckSaved(XTHost::HostSession& host, XTProjectId (&projects)[2], const QStringList& files,
-                       const bool (&saved)[2], const QList<Merge::Asked>& asked)
+// Marks every copyable row of the pairs --only selects (all without it) one
+// way, as Copy All in the window does; the number of differences no copy
+// reaches.
+int MarkCopyAll(ComparisonSession& session, const Options& options, QTextStream& out)
 {
-    for (int side = 0; side < 2; ++side)
+    const std::vector<ProjectTreeNodeBase*> pairs = Merge::PairsInTreeOrder(session.ProjectPair());
+    // What --only names: kinds, or items by path, each of which must name
+    // something.
+    QSet<QString> folders;
+    for (ProjectTreeNodeBase* node : pairs)
+        if (dynamic_cast<ProjectTreeNode<::Asset>*>(node))
+            folders << AssetFolder(*node);
+    for (const QString& value : options.only)
     {
-        if (!saved[side])
+        if (IsKindName(value, folders))
             continue;
-        XT::gProject->CloseProject(projects[side], 1);
-        QString error;
-        projects[side] = host.openProject(files.at(side), &error);
-        if (projects[side] == XT::kNoProject)
-            return {QStringLiteral("%1 cannot be read again: %2").arg(files.at(side), error)};
+        bool found = false;
+        for (ProjectTreeNodeBase* node : pairs)
+            found = found || Merge::PathMatches(*node, value);
+        if (!found)
+            throw Trouble(QStringLiteral("--only %1: no kind and no item of the comparison has that name "
+                                         "(corvane-compare --all lists the items)")
+                              .arg(value));
     }
-    ProjectTree tree(projects[0], projects[1]);
-    return Merge::StillDiffering(*tree.Root()->Child(0), asked);
+    auto selected = [&](ProjectTreeNodeBase& node)
+    {
+        bool chosen = options.only.isEmpty();
+        for (const QString& value : options.only)
+            chosen = chosen || (IsKindName(value, folders) ? KindMatches(node, value)
+                                                           : Merge::PathMatches(node, value));
+        return chosen;
+    };
+    const ApplyDirection direction = options.take == QLatin1String("left") ? Right : Left;
+    int problems = 0;
+    for (const Merge::Copy& copy : session.PlanCopyAll(session.ProjectPair(), selected).mCopies)
+    {
+        const int changes = copy.mModel->OpenChangeCount();
+        // A difference no row copy reaches stays as it is.
+        if (copy.mUncopyable > 0)
+        {
+            ++problems;
+            out << "! cannot copy: " << Merge::PathOf(*copy.mNode) << " (" << copy.mUncopyable << " of "
+                << changes << " differences)\n";
+        }
+        Merge::MarkRows(*copy.mModel, copy.mRows, direction,
+                        direction == Left ? QStringLiteral("Copy All Left") : QStringLiteral("Copy All Right"));
+    }
+    return problems;
+}
+
+// Marks the rows a merge log names; the decisions that conflict.
+int MarkLogged(ComparisonSession& session, const QList<Merge::Decision>& logged, QTextStream& out)
+{
+    int problems = 0;
+    for (const Merge::Replayed& replayed : Merge::Replay(session.Made(), logged))
+    {
+        const Merge::Decision& decision = replayed.mDecision;
+        const QString label = decision.mLabel.isEmpty() ? QString() : QStringLiteral(" ") + decision.mLabel;
+        if (replayed.mOutcome == Merge::Outcome::Conflict)
+        {
+            ++problems;
+            out << "! conflict: " << decision.mPath << ", row " << decision.mRow << label << " to the "
+                << Side(decision.mDirection) << ": " << replayed.mWhy << '\n';
+        }
+        else if (replayed.mOutcome == Merge::Outcome::Already)
+            out << "= already: " << decision.mPath << ", row " << decision.mRow << label << '\n';
+    }
+    return problems;
+}
+
+// Lists what is marked, as the log will hold it; the number of rows.
+int ListMarked(ComparisonSession& session, QTextStream& out)
+{
+    Report report{out};
+    int rows = 0;
+    for (const auto& made : session.Models())
+        if (made.second->IsDirty())
+            for (const Merge::Decision& decision : Merge::MarkedDecisions(*made.second, *made.first))
+            {
+                report.Item(*made.first, QString());
+                report.Row(decision);
+                ++rows;
+            }
+    return rows;
+}
+
+// Writes what is marked, saves the projects that changed and the log, and
+// checks what was saved. The problems found; `status` becomes 2 when a
+// project or the log cannot be saved.
+int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Options& options,
+                 QTextStream& out, int& status)
+{
+    const Merge::Written written = session.WriteMarked();
+    for (const QString& refusal : written.mRefused)
+        out << "! refused: " << refusal << '\n';
+    int problems = written.mRefused.size();
+    // Saved as the comparison window's run saves: only a project that
+    // changed, written to a new file renamed over the old one.
+    QStringList saved;
+    for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
+    {
+        if (!session.IsModified(side))
+            continue;
+        if (session.Save(side))
+        {
+            saved << (side == 0 ? QStringLiteral("LEFT") : QStringLiteral("RIGHT"));
+            continue;
+        }
+        out.flush();
+        std::fprintf(stderr, "corvane-merge: %s could not be saved: %s\n", qPrintable(options.files.at(side)),
+                     qPrintable(host.lastError()));
+        status = 2;
+    }
+    if (status == 0 && !options.log.isEmpty())
+    {
+        QString error;
+        if (!Merge::SaveLog(options.log, session.LogJson(), &error))
+        {
+            out.flush();
+            std::fprintf(stderr, "corvane-merge: the log could not be written: %s\n", qPrintable(error));
+            status = 2;
+        }
+    }
+    const int rows = written.mDecisions.size();
+    out << rows << (rows == 1 ? " row" : " rows") << " copied";
+    out << (saved.isEmpty() ? QStringLiteral("; nothing written")
+                            : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
+    out << '\n';
+    // What was written is read back and compared again (what changed
+    // nothing is compared as it is): a merge that did not take is a
+    // problem, whatever the writes reported.
+    if (status == 0)
+        for (const QString& line : session.CheckSaved())
+        {
+            out << "! still differs: " << line << '\n';
+            ++problems;
+        }
+    return problems;
+}
+
+// The merge itself, once the plug-in is active: its exit status.
+int RunMerge(const Options& options, const QList<Merge::Decision>& logged, XTHost::HostSession& host)
+{
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    int status = 0;
+    try
+    {
+        ComparisonSession session(options.files.at(0), options.files.at(1));
+        if (!session.IsOpen())
+            throw Trouble(session.OpenError());
+        out << session.ProjectPair().Data(0).toString() << '\n';
+        int problems = options.replay.isEmpty() ? MarkCopyAll(session, options, out)
+                                                : MarkLogged(session, logged, out);
+        const int marked = ListMarked(session, out);
+        if (options.dryRun)
+            out << marked << (marked == 1 ? " row" : " rows") << " would be copied; nothing written\n";
+        else
+            problems += WriteAndSave(session, host, options, out, status);
+        if (problems > 0)
+            out << problems << (problems == 1 ? " problem" : " problems") << '\n';
+        if (status == 0 && problems > 0)
+            status = 1;
+    }
+    catch (const Trouble& trouble)
+    {
+        out.flush();
+        status = Fail(trouble);
+    }
+    out.flush();
+    return status;
+}
+
+// The decisions of the log --replay names.
+QList<Merge::Decision> ReadReplayed(const QString& path)
+{
+    QList<Merge::Decision> logged;
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        throw Trouble(QStringLiteral("--replay %1: cannot be read (%2)")
+                          .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a directory") : file.errorString()));
+    QString error;
+    if (!Merge::ReadLog(file.readAll(), &logged, &error))
+        throw Trouble(QStringLiteral("--replay %1: %2").arg(path, error));
+    return logged;
 }
 
 } // namespace
@@ -277,22 +443,12 @@ int main(int argc, char** argv)
     try
     {
         options = Parse(arguments);
+        if (!options.replay.isEmpty())
+            logged = ReadReplayed(options.replay);
     }
     catch (const Trouble& trouble)
     {
         return Fail(trouble);
-    }
-    if (!options.replay.isEmpty())
-    {
-        QFile file(options.replay);
-        if (QFileInfo(options.replay).isDir() || !file.open(QIODevice::ReadOnly))
-            return Fail(Trouble(QStringLiteral("--replay %1: cannot be read (%2)")
-                                    .arg(options.replay, QFileInfo(options.replay).isDir()
-                                                             ? QStringLiteral("a directory")
-                                                             : file.errorString())));
-        QString error;
-        if (!Merge::ReadLog(file.readAll(), &logged, &error))
-            return Fail(Trouble(QStringLiteral("--replay %1: %2").arg(options.replay, error)));
     }
 
     XTHost::HostSession host;
@@ -301,185 +457,7 @@ int main(int argc, char** argv)
         plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
     if (plugin.activate(&XTActivateCallback) != 0)
         return Fail(Trouble(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError())));
-
-    QTextStream out(stdout);
-    out.setCodec("UTF-8");
-    int status = 0;
-    try
-    {
-        XTProjectId projects[2];
-        for (int side = 0; side < 2; ++side)
-        {
-            QString error;
-            projects[side] = host.openProject(options.files.at(side), &error);
-            if (projects[side] == -1)
-                throw Trouble(error);
-        }
-
-        ProjectTree tree(projects[0], projects[1]);
-        ProjectTreeNodeBase& pair = *tree.Root()->Child(0);
-        Merge::Models models(pair);
-        Report report{out};
-        out << pair.Data(0).toString() << '\n';
-        int problems = 0;
-
-        if (!options.replay.isEmpty())
-        {
-            for (const Merge::Replayed& replayed : Merge::Replay(models, logged))
-            {
-                const Merge::Decision& decision = replayed.mDecision;
-                const QString label =
-                    decision.mLabel.isEmpty() ? QString() : QStringLiteral(" ") + decision.mLabel;
-                if (replayed.mOutcome == Merge::Outcome::Conflict)
-                {
-                    ++problems;
-                    out << "! conflict: " << decision.mPath << ", row " << decision.mRow << label
-                        << " to the " << Side(decision.mDirection) << ": " << replayed.mWhy << '\n';
-                }
-                else if (replayed.mOutcome == Merge::Outcome::Already)
-                    out << "= already: " << decision.mPath << ", row " << decision.mRow << label << '\n';
-            }
-        }
-        else
-        {
-            const ApplyDirection direction = options.take == QLatin1String("left") ? Right : Left;
-            // What --only names: kinds, or items by path, each of which must
-            // name something.
-            QSet<QString> folders;
-            for (ProjectTreeNodeBase* node : models.Pairs())
-                if (dynamic_cast<ProjectTreeNode<::Asset>*>(node))
-                    folders << AssetFolder(*node);
-            for (const QString& value : options.only)
-            {
-                if (IsKindName(value, folders))
-                    continue;
-                bool found = false;
-                for (ProjectTreeNodeBase* node : models.Pairs())
-                    found = found || Merge::PathMatches(*node, value);
-                if (!found)
-                    throw Trouble(
-                        QStringLiteral("--only %1: no kind and no item of the comparison has that name "
-                                       "(corvane-compare --all lists the items)")
-                            .arg(value));
-            }
-
-            // What a layout or spread copied whole brings along is not
-            // marked again, as Copy All in the window does not.
-            QSet<const ProjectTreeNodeBase*> whole;
-            for (ProjectTreeNodeBase* node : models.Pairs())
-            {
-                if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project") ||
-                    Merge::Below(*node, whole))
-                    continue;
-                bool selected = options.only.isEmpty();
-                for (const QString& value : options.only)
-                    selected = selected || (IsKindName(value, folders) ? KindMatches(*node, value)
-                                                                       : Merge::PathMatches(*node, value));
-                if (!selected)
-                    continue;
-                DiffModel* model = models.Of(*node);
-                if (!model)
-                    continue;
-                const QList<int> rows = Merge::CopyableRows(*model);
-                // A difference no row copy reaches stays as it is.
-                if (rows.size() < model->OpenChangeCount())
-                {
-                    ++problems;
-                    out << "! cannot copy: " << Merge::PathOf(*node) << " ("
-                        << (model->OpenChangeCount() - rows.size()) << " of " << model->OpenChangeCount()
-                        << " differences)\n";
-                }
-                Merge::MarkRows(*model, rows, direction,
-                                direction == Left ? QStringLiteral("Copy All Left")
-                                                  : QStringLiteral("Copy All Right"));
-                if (Merge::TakenWhole(*node, *model))
-                    whole << node;
-            }
-        }
-
-        // What is marked, as the log will hold it.
-        QList<Merge::Decision> marked;
-        for (const auto& made : models.Made())
-            if (made.second->IsDirty())
-                for (const Merge::Decision& decision : Merge::MarkedDecisions(*made.second, *made.first))
-                {
-                    report.Item(*made.first, QString());
-                    report.Row(decision);
-                    marked << decision;
-                }
-
-        if (options.dryRun)
-            out << marked.size() << (marked.size() == 1 ? " row" : " rows")
-                << " would be copied; nothing written\n";
-        else
-        {
-            const QList<Merge::Asked> asked = Merge::AskedOf(models.Made());
-            const Merge::Written written = models.Write();
-            for (const QString& refusal : written.mRefused)
-                out << "! refused: " << refusal << '\n';
-            problems += written.mRefused.size();
-            // Saved as the comparison window's run saves: only a project
-            // that changed, written to a new file renamed over the old one.
-            QStringList saved;
-            bool savedSide[2] = {false, false};
-            for (int side = 0; side < 2; ++side)
-            {
-                if (!XT::gProject->IsProjectModified(projects[side]))
-                    continue;
-                if (XT::gProject->SaveProject(projects[side], kSaveFlags, kSaveOptions) == 0)
-                {
-                    saved << (side == 0 ? QStringLiteral("LEFT") : QStringLiteral("RIGHT"));
-                    savedSide[side] = true;
-                    continue;
-                }
-                out.flush();
-                std::fprintf(stderr, "corvane-merge: %s could not be saved: %s\n",
-                             qPrintable(options.files.at(side)), qPrintable(host.lastError()));
-                status = 2;
-            }
-            if (status == 0 && !options.log.isEmpty())
-            {
-                QString error;
-                if (!Merge::SaveLog(options.log,
-                                    Merge::LogJson(written.mDecisions,
-                                                   QFileInfo(options.files.at(0)).absoluteFilePath(),
-                                                   QFileInfo(options.files.at(1)).absoluteFilePath()),
-                                    &error))
-                {
-                    out.flush();
-                    std::fprintf(stderr, "corvane-merge: the log could not be written: %s\n",
-                                 qPrintable(error));
-                    status = 2;
-                }
-            }
-            const int rows = written.mDecisions.size();
-            out << rows << (rows == 1 ? " row" : " rows") << " copied";
-            out << (saved.isEmpty()
-                        ? QStringLiteral("; nothing written")
-                        : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
-            out << '\n';
-            // What was written is read back and compared again (what changed
-            // nothing is compared as it is): a merge that did not take is a
-            // problem, whatever the writes reported.
-            if (status == 0)
-                for (const QString& line : CheckSaved(host, projects, options.files, savedSide,
-                                                      Merge::WrittenOf(asked, written.mDecisions)))
-                {
-                    out << "! still differs: " << line << '\n';
-                    ++problems;
-                }
-        }
-        if (problems > 0)
-            out << problems << (problems == 1 ? " problem" : " problems") << '\n';
-        if (status == 0 && problems > 0)
-            status = 1;
-    }
-    catch (const Trouble& trouble)
-    {
-        out.flush();
-        status = Fail(trouble);
-    }
-    out.flush();
+    const int status = RunMerge(options, logged, host);
     plugin.deactivate();
     MainXT::GetInstance()->Reset();
     return status;
