@@ -225,161 +225,234 @@ QString placeOf(const char* data, const std::vector<Frame>& stack)
     return place;
 }
 
+// What the scan reads next.
+enum class Want
+{
+    Value,
+    ValueOrClose, // after [
+    KeyOrClose,   // after {
+    Key,
+    Colon,
+    CommaOrClose
+};
+
+// Reads a JSON text token by token, keeping for each open object the keys it
+// has read, until a key repeats, a key holds a raw control character, or the
+// text ends or goes wrong.
+class KeyScanner
+{
+public:
+    KeyScanner(const QByteArray& data, RepeatedKey* found)
+        : mText(data.constData()), mSize(data.size()), mFound(found)
+    {
+        // QJsonDocument skips a byte order mark.
+        mPos = mSize >= 3 && std::memcmp(mText, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    }
+
+    bool scan();
+
+private:
+    enum class Step
+    {
+        Next,    // go on reading
+        Nothing, // stop: nothing found
+        Found
+    };
+
+    Step value(char c);
+    Step open(char c);
+    void skipScalar();
+    Step key(char c);
+    Step found(int offset);
+    Step colon(char c);
+    Step commaOrClose(char c);
+    void push(bool object);
+
+    // Raw bytes: this runs over every file before it is parsed.
+    const char* mText;
+    int mSize;
+    RepeatedKey* mFound;
+    int mPos = 0;
+    Want mWant = Want::Value;
+    // Frames are kept when popped, so that the key lists of deeper objects keep
+    // their room from one object to the next; depth counts the frames in use.
+    std::vector<Frame> mFrames;
+    size_t mDepth = 0;
+};
+
+bool KeyScanner::scan()
+{
+    while (true)
+    {
+        while (mPos < mSize && isSpace(mText[mPos]))
+            ++mPos;
+        if (mPos >= mSize)
+            return false;
+        const char c = mText[mPos];
+        Step step = Step::Nothing;
+        switch (mWant)
+        {
+        case Want::ValueOrClose:
+        case Want::Value:
+            step = value(c);
+            break;
+        case Want::KeyOrClose:
+        case Want::Key:
+            step = key(c);
+            break;
+        case Want::Colon:
+            step = colon(c);
+            break;
+        case Want::CommaOrClose:
+            step = commaOrClose(c);
+            break;
+        }
+        if (step != Step::Next)
+            return step == Step::Found;
+    }
+}
+
+KeyScanner::Step KeyScanner::value(char c)
+{
+    if (mWant == Want::ValueOrClose && c == ']')
+    {
+        ++mPos;
+        --mDepth;
+    }
+    else if (c == '{' || c == '[')
+        return open(c);
+    else if (c == '"')
+    {
+        bool escaped = false;
+        if (!skipString(mText, mSize, mPos, &escaped))
+            return Step::Nothing;
+    }
+    // QJsonDocument reads ".5" as a number, too.
+    else if (c == '-' || c == '.' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
+        skipScalar();
+    else
+        return Step::Nothing;
+    if (mDepth == 0)
+        return Step::Nothing; // one value read: the rest is the parser's
+    mWant = Want::CommaOrClose;
+    return Step::Next;
+}
+
+KeyScanner::Step KeyScanner::open(char c)
+{
+    if (mDepth >= sMaxDepth)
+        return Step::Nothing;
+    ++mPos;
+    push(c == '{');
+    mWant = c == '{' ? Want::KeyOrClose : Want::ValueOrClose;
+    return Step::Next;
+}
+
+// Moves past a number, true, false or null (or a misspelling of one, which
+// the parser refuses).
+void KeyScanner::skipScalar()
+{
+    while (mPos < mSize &&
+           (mText[mPos] == '-' || mText[mPos] == '+' || mText[mPos] == '.' ||
+            (mText[mPos] >= '0' && mText[mPos] <= '9') || (mText[mPos] >= 'a' && mText[mPos] <= 'z') ||
+            (mText[mPos] >= 'A' && mText[mPos] <= 'Z')))
+        ++mPos;
+}
+
+KeyScanner::Step KeyScanner::key(char c)
+{
+    if (mWant == Want::KeyOrClose && c == '}')
+    {
+        ++mPos;
+        --mDepth;
+        if (mDepth == 0)
+            return Step::Nothing;
+        mWant = Want::CommaOrClose;
+        return Step::Next;
+    }
+    if (c != '"')
+        return Step::Nothing;
+    const int keyOffset = mPos;
+    uint32_t hash = 0;
+    bool escaped = false;
+    bool control = false;
+    if (!skipKey(mText, mSize, mPos, &escaped, &control, &hash))
+        return Step::Nothing;
+    const Key key{keyOffset + 1, mPos - keyOffset - 2, escaped, hash};
+    if (control)
+    {
+        // A key that does not decode is the parser's to refuse.
+        if (!decodeKey(mText, key, &mFound->mKey))
+            return Step::Nothing;
+        mFound->mRawControl = true;
+        return found(keyOffset);
+    }
+    Frame& frame = mFrames[mDepth - 1];
+    for (const Key& other : frame.mKeys)
+    {
+        if (sameKey(mText, other, key))
+        {
+            decodeKey(mText, key, &mFound->mKey);
+            return found(keyOffset);
+        }
+    }
+    frame.mKeys.push_back(key);
+    mWant = Want::Colon;
+    return Step::Next;
+}
+
+// Completes the finding, whose key is read already, with its place.
+KeyScanner::Step KeyScanner::found(int offset)
+{
+    mFrames.resize(mDepth);
+    mFound->mPlace = placeOf(mText, mFrames);
+    mFound->mOffset = offset;
+    return Step::Found;
+}
+
+KeyScanner::Step KeyScanner::colon(char c)
+{
+    if (c != ':')
+        return Step::Nothing;
+    ++mPos;
+    mWant = Want::Value;
+    return Step::Next;
+}
+
+KeyScanner::Step KeyScanner::commaOrClose(char c)
+{
+    Frame& frame = mFrames[mDepth - 1];
+    ++mPos;
+    if (c == ',')
+    {
+        ++frame.mIndex;
+        mWant = frame.mObject ? Want::Key : Want::Value;
+        return Step::Next;
+    }
+    if (c != (frame.mObject ? '}' : ']'))
+        return Step::Nothing;
+    --mDepth;
+    return mDepth == 0 ? Step::Nothing : Step::Next;
+}
+
+void KeyScanner::push(bool object)
+{
+    if (mDepth == mFrames.size())
+        mFrames.push_back({object, {}, 0});
+    else
+    {
+        mFrames[mDepth].mObject = object;
+        mFrames[mDepth].mKeys.clear();
+        mFrames[mDepth].mIndex = 0;
+    }
+    ++mDepth;
+}
+
 } // namespace
 
 bool findRepeatedKey(const QByteArray& data, RepeatedKey* found)
 {
-    enum class Want
-    {
-        Value,
-        ValueOrClose, // after [
-        KeyOrClose,   // after {
-        Key,
-        Colon,
-        CommaOrClose
-    };
-    // Raw bytes: this runs over every file before it is parsed.
-    const char* text = data.constData();
-    const int size = data.size();
-    // Frames are kept when popped, so that the key lists of deeper objects keep
-    // their room from one object to the next; depth counts the frames in use.
-    std::vector<Frame> frames;
-    size_t depth = 0;
-    auto push = [&](bool object)
-    {
-        if (depth == frames.size())
-            frames.push_back({object, {}, 0});
-        else
-        {
-            frames[depth].mObject = object;
-            frames[depth].mKeys.clear();
-            frames[depth].mIndex = 0;
-        }
-        ++depth;
-    };
-    Want want = Want::Value;
-    // QJsonDocument skips a byte order mark.
-    int pos = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-    bool escaped = false;
-    while (true)
-    {
-        while (pos < size && isSpace(text[pos]))
-            ++pos;
-        if (pos >= size)
-            return false;
-        const char c = text[pos];
-        switch (want)
-        {
-        case Want::ValueOrClose:
-        case Want::Value:
-            if (want == Want::ValueOrClose && c == ']')
-            {
-                ++pos;
-                --depth;
-            }
-            else if (c == '{' || c == '[')
-            {
-                if (depth >= sMaxDepth)
-                    return false;
-                ++pos;
-                push(c == '{');
-                want = c == '{' ? Want::KeyOrClose : Want::ValueOrClose;
-                continue;
-            }
-            else if (c == '"')
-            {
-                if (!skipString(text, size, pos, &escaped))
-                    return false;
-            }
-            // QJsonDocument reads ".5" as a number, too.
-            else if (c == '-' || c == '.' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'))
-            {
-                while (pos < size &&
-                       (text[pos] == '-' || text[pos] == '+' || text[pos] == '.' ||
-                        (text[pos] >= '0' && text[pos] <= '9') || (text[pos] >= 'a' && text[pos] <= 'z') ||
-                        (text[pos] >= 'A' && text[pos] <= 'Z')))
-                    ++pos;
-            }
-            else
-                return false;
-            if (depth == 0)
-                return false; // one value read: the rest is the parser's
-            want = Want::CommaOrClose;
-            break;
-        case Want::KeyOrClose:
-        case Want::Key:
-        {
-            if (want == Want::KeyOrClose && c == '}')
-            {
-                ++pos;
-                --depth;
-                if (depth == 0)
-                    return false;
-                want = Want::CommaOrClose;
-                break;
-            }
-            if (c != '"')
-                return false;
-            const int keyOffset = pos;
-            uint32_t hash = 0;
-            bool control = false;
-            if (!skipKey(text, size, pos, &escaped, &control, &hash))
-                return false;
-            const Key key{keyOffset + 1, pos - keyOffset - 2, escaped, hash};
-            if (control)
-            {
-                // A key that does not decode is the parser's to refuse.
-                if (!decodeKey(text, key, &found->mKey))
-                    return false;
-                frames.resize(depth);
-                found->mPlace = placeOf(text, frames);
-                found->mOffset = keyOffset;
-                found->mRawControl = true;
-                return true;
-            }
-            Frame& frame = frames[depth - 1];
-            for (const Key& other : frame.mKeys)
-            {
-                if (sameKey(text, other, key))
-                {
-                    decodeKey(text, key, &found->mKey);
-                    frames.resize(depth);
-                    found->mPlace = placeOf(text, frames);
-                    found->mOffset = keyOffset;
-                    return true;
-                }
-            }
-            frame.mKeys.push_back(key);
-            want = Want::Colon;
-            break;
-        }
-        case Want::Colon:
-            if (c != ':')
-                return false;
-            ++pos;
-            want = Want::Value;
-            break;
-        case Want::CommaOrClose:
-        {
-            Frame& frame = frames[depth - 1];
-            ++pos;
-            if (c == ',')
-            {
-                ++frame.mIndex;
-                want = frame.mObject ? Want::Key : Want::Value;
-            }
-            else if (c == (frame.mObject ? '}' : ']'))
-            {
-                --depth;
-                if (depth == 0)
-                    return false;
-            }
-            else
-                return false;
-            break;
-        }
-        }
-    }
+    return KeyScanner(data, found).scan();
 }
 
 } // namespace XTHost

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -110,17 +111,20 @@ void ListMenu(const QList<XTHost::PluginHost::MenuEntry>& entries)
     std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+struct Options
 {
-    QString modulePath = ExecutableFolder() + QStringLiteral("/CorvaneXT.so");
-    QString resources;
-    QString preferences;
-    QStringList projects;
-    QString command;
-    bool list = false;
+    QString mModulePath = ExecutableFolder() + QStringLiteral("/CorvaneXT.so");
+    QString mResources;
+    QString mPreferences;
+    QStringList mProjects;
+    QString mCommand;
+    bool mList = false;
+};
 
+// Reads the command line into options; a value is the status to exit with at
+// once (after --help, or a wrong argument).
+std::optional<int> ParseArguments(int argc, char** argv, Options& options)
+{
     for (int i = 1; i < argc; ++i)
     {
         const QString argument = QString::fromLocal8Bit(argv[i]);
@@ -138,99 +142,144 @@ int main(int argc, char** argv)
             return 0;
         }
         else if (argument == QLatin1String("--list"))
-            list = true;
-        else if (argument == QLatin1String("--module") && value(&modulePath))
+            options.mList = true;
+        else if (argument == QLatin1String("--module") && value(&options.mModulePath))
             continue;
-        else if (argument == QLatin1String("--resources") && value(&resources))
+        else if (argument == QLatin1String("--resources") && value(&options.mResources))
             continue;
-        else if (argument == QLatin1String("--preferences") && value(&preferences))
+        else if (argument == QLatin1String("--preferences") && value(&options.mPreferences))
             continue;
-        else if (argument == QLatin1String("--run") && value(&command))
+        else if (argument == QLatin1String("--run") && value(&options.mCommand))
             continue;
         else if (argument == QLatin1String("--open") && value(&project))
-            projects << project;
+            options.mProjects << project;
         else
         {
             return Fail(
                 2, QStringLiteral("unexpected argument %1 (xthost --help tells the options)").arg(argument));
         }
     }
+    return std::nullopt;
+}
 
-    XTHost::HostSession session;
-    XTHost::PluginHost plugin(session);
-    plugin.setResourceFolder(resources.isEmpty()
-                                 ? QFileInfo(modulePath).absolutePath() + QStringLiteral("/Resources")
-                                 : resources);
-    if (!preferences.isEmpty())
-        plugin.setPreferencesFolder(preferences);
+// The plug-in's resources (beside the module unless given) and the host's
+// preferences folder (a per-user one unless given).
+void SetUpFolders(XTHost::PluginHost& plugin, const Options& options)
+{
+    const QString besideModule = QFileInfo(options.mModulePath).absolutePath() + QStringLiteral("/Resources");
+    plugin.setResourceFolder(options.mResources.isEmpty() ? besideModule : options.mResources);
+    if (!options.mPreferences.isEmpty())
+        plugin.setPreferencesFolder(options.mPreferences);
+}
 
+// 0 when every project opened, otherwise the status to exit with.
+int OpenProjects(XTHost::HostSession& session, const QStringList& projects)
+{
     for (const QString& path : projects)
     {
         QString error;
         if (session.openProject(path, &error) == -1)
             return Fail(1, error);
     }
+    return 0;
+}
 
-    int status = 0;
+// Loads the module and activates and sets up the plug-in from it; 0 when that
+// went well, otherwise the status to exit with.
+int LoadPlugin(Module& module, const QString& modulePath, XTHost::PluginHost& plugin,
+               const XTHost::HostSession& session)
+{
+    QString error;
+    if (!module.Load(modulePath, &error))
+        return Fail(1, error);
+
+    const XTStatus setup = plugin.activate(module.Entry());
+    if (setup != 0)
     {
-        Module module;
-        QString error;
-        if (!module.Load(modulePath, &error))
-            return Fail(1, error);
-
-        const XTStatus setup = plugin.activate(module.Entry());
-        if (setup != 0)
-        {
-            const QString reason = session.lastError();
-            return Fail(1, QStringLiteral("the plug-in's activation or setup failed (status 0x%1)%2")
-                               .arg(quint32(setup), 8, 16, QLatin1Char('0'))
-                               .arg(reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
-        }
-        plugin.addMenuItems();
-        const QList<XTHost::PluginHost::MenuEntry> entries = plugin.menuEntries();
-
-        if (list)
-        {
-            ListMenu(entries);
-        }
-        else if (!command.isEmpty() && !HasDisplay())
-        {
-            status =
-                Fail(1, QStringLiteral("no display for the plug-in's windows (DISPLAY and WAYLAND_DISPLAY "
-                                       "are unset); --list works without one, and QT_QPA_PLATFORM="
-                                       "offscreen runs the windows unseen"));
-        }
-        else if (!command.isEmpty())
-        {
-            XTStatus result = 0;
-            if (!plugin.runCommand(command, &result))
-            {
-                ListMenu(entries);
-                status = Fail(2, QStringLiteral("no menu item \"%1\"").arg(command));
-            }
-            else if (result != 0)
-            {
-                status = Fail(1, QStringLiteral("the command failed (status 0x%1)")
-                                     .arg(quint32(result), 8, 16, QLatin1Char('0')));
-            }
-        }
-        else
-        {
-            ListMenu(entries);
-            std::printf("Run which item (number, or q to quit)? ");
-            std::fflush(stdout);
-            std::string line;
-            if (std::getline(std::cin, line) && line != "q" && !line.empty())
-            {
-                bool ok = false;
-                const int choice = QString::fromStdString(line).trimmed().toInt(&ok);
-                if (!ok || choice < 1 || choice > entries.size())
-                    status = Fail(2, QStringLiteral("no item %1").arg(QString::fromStdString(line)));
-                else
-                    plugin.runCommand(entries.at(choice - 1).mId);
-            }
-        }
-        plugin.deactivate();
+        const QString reason = session.lastError();
+        return Fail(1, QStringLiteral("the plug-in's activation or setup failed (status 0x%1)%2")
+                           .arg(quint32(setup), 8, 16, QLatin1Char('0'))
+                           .arg(reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
     }
+    return 0;
+}
+
+int RunCommand(XTHost::PluginHost& plugin, const QList<XTHost::PluginHost::MenuEntry>& entries,
+               const QString& command)
+{
+    if (!HasDisplay())
+    {
+        return Fail(1, QStringLiteral("no display for the plug-in's windows (DISPLAY and WAYLAND_DISPLAY "
+                                      "are unset); --list works without one, and QT_QPA_PLATFORM="
+                                      "offscreen runs the windows unseen"));
+    }
+    XTStatus result = 0;
+    if (!plugin.runCommand(command, &result))
+    {
+        ListMenu(entries);
+        return Fail(2, QStringLiteral("no menu item \"%1\"").arg(command));
+    }
+    if (result != 0)
+    {
+        return Fail(
+            1,
+            QStringLiteral("the command failed (status 0x%1)").arg(quint32(result), 8, 16, QLatin1Char('0')));
+    }
+    return 0;
+}
+
+// Lists the menu items and runs the one the user picks, if any.
+int AskAndRun(XTHost::PluginHost& plugin, const QList<XTHost::PluginHost::MenuEntry>& entries)
+{
+    ListMenu(entries);
+    std::printf("Run which item (number, or q to quit)? ");
+    std::fflush(stdout);
+    std::string line;
+    if (!std::getline(std::cin, line) || line == "q" || line.empty())
+        return 0;
+    bool ok = false;
+    const int choice = QString::fromStdString(line).trimmed().toInt(&ok);
+    if (!ok || choice < 1 || choice > entries.size())
+        return Fail(2, QStringLiteral("no item %1").arg(QString::fromStdString(line)));
+    plugin.runCommand(entries.at(choice - 1).mId);
+    return 0;
+}
+
+// Adds the plug-in's menu items and does what the command line asks with
+// them: list them, run one, or ask which to run.
+int UseMenu(XTHost::PluginHost& plugin, const Options& options)
+{
+    plugin.addMenuItems();
+    const QList<XTHost::PluginHost::MenuEntry> entries = plugin.menuEntries();
+    if (options.mList)
+    {
+        ListMenu(entries);
+        return 0;
+    }
+    if (!options.mCommand.isEmpty())
+        return RunCommand(plugin, entries, options.mCommand);
+    return AskAndRun(plugin, entries);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (const std::optional<int> exitStatus = ParseArguments(argc, argv, options))
+        return *exitStatus;
+
+    XTHost::HostSession session;
+    XTHost::PluginHost plugin(session);
+    SetUpFolders(plugin, options);
+    if (const int status = OpenProjects(session, options.mProjects))
+        return status;
+
+    // Declared after the host: the module is unloaded while the host exists.
+    Module module;
+    if (const int status = LoadPlugin(module, options.mModulePath, plugin, session))
+        return status;
+    const int status = UseMenu(plugin, options);
+    plugin.deactivate();
     return status;
 }

@@ -230,20 +230,10 @@ void Write(const Options& options, const ComparisonReport& report, QTextStream& 
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Refuses a command line whose files will not do (not two, one missing or a
+// folder, an output over an input); 0 when they will.
+int CheckFiles(const Options& options)
 {
-    QCoreApplication application(argc, argv);
-    Options options;
-    const QString error = Parse(application.arguments().mid(1), options);
-    if (!error.isEmpty())
-        return Refuse(error, true);
-    if (options.mHelp)
-    {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     if (options.mFiles.size() != 2)
         return Refuse(
             QStringLiteral("expected two project files, LEFT and RIGHT, got %1").arg(options.mFiles.size()),
@@ -263,18 +253,15 @@ int main(int argc, char** argv)
                 return Refuse(QStringLiteral("%1: the output is also an input, which it would overwrite")
                                   .arg(options.mOutput));
     }
+    return 0;
+}
+
+// Opens LEFT and RIGHT in the host; 0 when both opened, otherwise the refusal.
+int OpenProjects(XTHost::HostSession& host, const QStringList& files, XTProjectId projects[2])
+{
     // A file compared with itself is identical, like "diff a a": the host
     // opens it once and the tree pairs it with itself.
-    const bool itself = SameFile(options.mFiles[0], options.mFiles[1]);
-
-    XTHost::HostSession host;
-    XTHost::PluginHost plugin(host);
-    if (qEnvironmentVariableIsEmpty("XTHOST_RESOURCES"))
-        plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
-    if (plugin.activate(&XTActivateCallback) != 0)
-        return Refuse(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError()));
-
-    XTProjectId projects[2];
+    const bool itself = SameFile(files[0], files[1]);
     for (int side = 0; side < 2; ++side)
     {
         if (side == 1 && itself)
@@ -283,48 +270,54 @@ int main(int argc, char** argv)
             break;
         }
         QString openError;
-        projects[side] = host.openProject(options.mFiles.at(side), &openError);
+        projects[side] = host.openProject(files.at(side), &openError);
         if (projects[side] == -1)
         {
             MainXT::GetInstance()->Reset();
             return Refuse(openError);
         }
     }
+    return 0;
+}
 
+// Whether a report marks changes in colour rather than with brackets.
+bool UseColor(const Options& options)
+{
     const bool toTerminal = options.mOutput.isEmpty() && isatty(STDOUT_FILENO);
-    const bool color = options.mFormat == Format::Text && options.mRows &&
-                       (options.mColor == QLatin1String("always") ||
-                        (options.mColor == QLatin1String("auto") && toTerminal));
-    int differences = 0;
-    int status = 0;
-    auto tree = std::make_unique<ProjectTree>(projects[0], projects[1]);
+    return options.mFormat == Format::Text && options.mRows &&
+           (options.mColor == QLatin1String("always") ||
+            (options.mColor == QLatin1String("auto") && toTerminal));
+}
+
+// Writes the report to the standard output or the output file; 0, or the
+// refusal when the file could not be written.
+int Output(const Options& options, const ComparisonReport& report, bool color)
+{
+    if (options.mOutput.isEmpty())
     {
-        const ComparisonReport report =
-            ComparisonReport::Make(options.mFiles[0], options.mFiles[1], *tree, options.mRows, options.mAll);
-        differences = report.mDifferences;
-        if (options.mOutput.isEmpty())
-        {
-            QTextStream out(stdout);
-            out.setCodec("UTF-8");
-            Write(options, report, out, color);
-        }
-        else
-        {
-            // Written whole or not at all: a failed run leaves no half report.
-            QSaveFile file(options.mOutput);
-            if (file.open(QIODevice::WriteOnly))
-            {
-                QTextStream out(&file);
-                out.setCodec("UTF-8");
-                Write(options, report, out, color);
-                out.flush();
-            }
-            if (!file.commit())
-                status = Refuse(QStringLiteral("%1: %2").arg(options.mOutput, file.errorString()));
-        }
+        QTextStream out(stdout);
+        out.setCodec("UTF-8");
+        Write(options, report, out, color);
+        return 0;
     }
-    plugin.deactivate();
-    const int code = status ? status : (differences ? 1 : 0);
+    // Written whole or not at all: a failed run leaves no half report.
+    QSaveFile file(options.mOutput);
+    if (file.open(QIODevice::WriteOnly))
+    {
+        QTextStream out(&file);
+        out.setCodec("UTF-8");
+        Write(options, report, out, color);
+        out.flush();
+    }
+    if (!file.commit())
+        return Refuse(QStringLiteral("%1: %2").arg(options.mOutput, file.errorString()));
+    return 0;
+}
+
+// Ends the run with its status. Only a build that checks for leaks frees the
+// comparison first.
+int Finish(int code, std::unique_ptr<ProjectTree> tree)
+{
     if (kReleaseAtExit)
     {
         tree.reset();
@@ -336,4 +329,45 @@ int main(int argc, char** argv)
     // memory back at once.
     std::fflush(stdout);
     std::_Exit(code);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    Options options;
+    const QString error = Parse(application.arguments().mid(1), options);
+    if (!error.isEmpty())
+        return Refuse(error, true);
+    if (options.mHelp)
+    {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (const int refused = CheckFiles(options))
+        return refused;
+
+    XTHost::HostSession host;
+    XTHost::PluginHost plugin(host);
+    if (qEnvironmentVariableIsEmpty("XTHOST_RESOURCES"))
+        plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
+    if (plugin.activate(&XTActivateCallback) != 0)
+        return Refuse(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError()));
+    XTProjectId projects[2];
+    if (const int refused = OpenProjects(host, options.mFiles, projects))
+        return refused;
+
+    const bool color = UseColor(options);
+    int differences = 0;
+    int status = 0;
+    auto tree = std::make_unique<ProjectTree>(projects[0], projects[1]);
+    {
+        const ComparisonReport report =
+            ComparisonReport::Make(options.mFiles[0], options.mFiles[1], *tree, options.mRows, options.mAll);
+        differences = report.mDifferences;
+        status = Output(options, report, color);
+    }
+    plugin.deactivate();
+    return Finish(status ? status : (differences ? 1 : 0), std::move(tree));
 }

@@ -408,6 +408,27 @@ private:
     QString title(int words);
     Item text(const QString& name, int page, double x, double y, double width, double height);
 
+    // The steps of make.
+    void addMasterPages(Book& book);
+    void addRunningHead(Book& book, const QString& name, int master, double x, const QString& words);
+    void addFolio(Book& book, const QString& name, int master, double x);
+    std::vector<std::pair<int, int>> chapters();
+    void addChapter(Book& book, int chapterNumber, int first, int length);
+    void addPage(Book& book, int chapterNumber, int first, int story, int page);
+    void addNote(Book& book, int page);
+
+    // The edits of the second version, each a step of edit.
+    QString replaceWord(Book& book);
+    QString addSentence(Book& book);
+    QString deleteWords(Book& book);
+    QString splitParagraph(Book& book);
+    QString replaceNoteWord(Book& book);
+    QString retitleChapter(Book& book);
+    QString deleteFigure(Book& book);
+    QString moveShape(Book& book);
+    QStringList redefineColour(Book& book);
+    QString addErratum(Book& book);
+
     // The page of an edit at a share of the book.
     int pageAt(double share) const { return std::min(mPages - 1, int(share * mPages)); }
     // The story a page's body frame belongs to, and the index of that frame's
@@ -529,12 +550,10 @@ Item BookMaker::text(const QString& name, int page, double x, double y, double w
     return item;
 }
 
-Book BookMaker::make()
+// Scribus's own colours of a new document and the book's.
+std::vector<Colour> bookColours()
 {
-    Book book;
-    book.mPages = mPages;
-    // Scribus's own colours of a new document and the book's.
-    book.mColours = {
+    return {
         {"Black", true, {0, 0, 0, 100}},
         {"Blue", false, {0, 0, 255}},
         {"Cool Black", true, {60, 0, 0, 100}},
@@ -557,169 +576,207 @@ Book BookMaker::make()
         {"Fog", true, {8, 4, 4, 0}},
         {"Harbour Teal", true, {90, 0, 40, 10}, true},
     };
+}
 
-    book.mMasters = {{"Normal Left", true}, {"Normal Right", false}, {"Chapter Opening", false}};
-    const QString bookTitle = QStringLiteral("A Year on the Northern Coast");
-    auto running = [&](const QString& name, int master, double x, const QString& words)
+// A line across a page or a master page.
+Item ruleItem(const QString& name, int page, double x, double y, double width, const QByteArray& colour,
+              double lineWidth)
+{
+    Item item;
+    item.mKind = Kind::Line;
+    item.mName = name;
+    item.mPage = page;
+    item.mX = x;
+    item.mY = y;
+    item.mWidth = width;
+    item.mHeight = 1;
+    item.mLine = colour;
+    item.mLineWidth = lineWidth;
+    return item;
+}
+
+// A picture frame, on the second layer, whose picture is named after its
+// chapter and page.
+Item figureItem(int chapterNumber, int page)
+{
+    Item item;
+    item.mKind = Kind::Image;
+    item.mName = QStringLiteral("Figure ") + QString::number(page + 1);
+    item.mPage = page;
+    item.mX = 385;
+    item.mY = 424;
+    item.mWidth = 170;
+    item.mHeight = 246;
+    item.mLayer = 1;
+    item.mPicture = QStringLiteral("images/ch%1/figure-%2.png")
+                        .arg(chapterNumber, 2, 10, QLatin1Char('0'))
+                        .arg(page + 1, 4, 10, QLatin1Char('0'));
+    return item;
+}
+
+// A panel across the foot of an odd page; on an even one a hexagon, or a
+// diamond on every fourth page.
+Item shapeItem(int page)
+{
+    Item item;
+    item.mPage = page;
+    item.mLine = "Black";
+    const QString label = QString::number(page + 1);
+    if (page % 2)
     {
-        Item head = text(name, master, x, 24, 515 - 40, 14);
-        head.mStyle = "Running Head";
-        head.mStory = int(book.mStories.size());
-        book.mStories.push_back(Story{"Running Head", {heading("Running Head", words)}});
-        book.mMasterItems.push_back(head);
-    };
-    auto folio = [&](const QString& name, int master, double x)
-    {
-        Item item = text(name, master, x, 804, 60, 14);
-        item.mStyle = "Running Head";
-        item.mStory = int(book.mStories.size());
-        Story story{"Running Head", {}};
-        story.mPageNumber = true;
-        book.mStories.push_back(story);
-        book.mMasterItems.push_back(item);
-    };
-    auto rule = [&](const QString& name, int master)
-    {
-        Item item;
-        item.mKind = Kind::Line;
-        item.mName = name;
-        item.mPage = master;
+        item.mKind = Kind::Rectangle;
+        item.mName = QStringLiteral("Panel ") + label;
         item.mX = 40;
-        item.mY = 42;
+        item.mY = 690;
         item.mWidth = 515;
-        item.mHeight = 1;
-        item.mLine = "Slate";
-        item.mLineWidth = 0.5;
-        book.mMasterItems.push_back(item);
-    };
-    running(QStringLiteral("Running Head Left"), 0, 40, bookTitle);
-    rule(QStringLiteral("Head Rule Left"), 0);
-    folio(QStringLiteral("Folio Left"), 0, 40);
-    running(QStringLiteral("Running Head Right"), 1, 80, QStringLiteral("M. Kerrow"));
-    rule(QStringLiteral("Head Rule Right"), 1);
-    folio(QStringLiteral("Folio Right"), 1, 495);
-    folio(QStringLiteral("Folio Chapter"), 2, 495);
-
-    // Chapters of an even number of pages, so that each opens on a right
-    // page; the last one ends with the book.
-    std::vector<std::pair<int, int>> chapters; // first page, page count
-    for (int page = 0; page < mPages;)
-    {
-        const int length = std::min(mPages - page, 2 * (4 + int(next(9))));
-        chapters.emplace_back(page, length);
-        page += length;
+        item.mHeight = 96;
+        item.mFill = "Fog";
     }
+    else
+    {
+        item.mKind = Kind::Polygon;
+        item.mName = QStringLiteral("Ornament ") + label;
+        item.mX = 270;
+        item.mY = 700;
+        item.mWidth = 56;
+        item.mHeight = 56;
+        item.mFill = page % 4 ? "Harbour Teal" : "Ochre";
+        if (page % 4)
+            item.mOutline = {{0.25, 0}, {0.75, 0}, {1, 0.5}, {0.75, 1}, {0.25, 1}, {0, 0.5}};
+        else
+            item.mOutline = {{0.5, 0}, {1, 0.5}, {0.5, 1}, {0, 0.5}};
+    }
+    return item;
+}
+
+Book BookMaker::make()
+{
+    Book book;
+    book.mPages = mPages;
+    book.mColours = bookColours();
+    addMasterPages(book);
+
+    const std::vector<std::pair<int, int>> bookChapters = chapters();
     book.mMasterOfPage.assign(size_t(mPages), 0);
     for (int page = 0; page < mPages; ++page)
         book.mMasterOfPage[size_t(page)] = (page + 1) % 2 ? 1 : 0;
-    for (const auto& chapter : chapters)
+    for (const auto& chapter : bookChapters)
         book.mMasterOfPage[size_t(chapter.first)] = 2;
 
     int chapterNumber = 0;
-    for (const auto& [first, length] : chapters)
-    {
-        ++chapterNumber;
-        // The chapter's text: six paragraphs for each of its frames, in the
-        // chain's first frame.
-        const int story = int(book.mStories.size());
-        book.mStories.push_back(Story{"Body Text", {}});
-        std::vector<Paragraph> paragraphs;
-        paragraphs.push_back(
-            heading("Heading", QStringLiteral("%1. %2").arg(chapterNumber).arg(title(2 + int(next(3))))));
-        paragraphs.push_back(paragraph("Body First", 150 + int(next(390)), true));
-        while (int(paragraphs.size()) < 6 * length)
-            paragraphs.push_back(paragraph("Body Text", 150 + int(next(390)), true));
-        book.mStories[size_t(story)].mParagraphs = std::move(paragraphs);
-
-        for (int page = first; page < first + length; ++page)
-        {
-            const QString label = QString::number(page + 1);
-            const size_t at = book.mItems.size();
-
-            Item body = text(QStringLiteral("Body ") + label, page, 40, 60, 330, 610);
-            body.mStyle = "Body Text";
-            if (page == first)
-                body.mStory = story;
-            else
-            {
-                body.mBack = int(at) - SlotCount;
-                book.mItems[at - SlotCount].mNext = int(at);
-            }
-            book.mItems.push_back(body);
-
-            Item note = text(QStringLiteral("Note ") + label, page, 385, 60, 170, 340);
-            note.mStyle = "Note";
-            note.mFill = "Paper Tint";
-            note.mInset = 6;
-            note.mStory = int(book.mStories.size());
-            Story notes{"Note", {heading("Note Heading", title(2 + int(next(2))))}};
-            while (notes.mParagraphs.size() < 6)
-            {
-                const int length = 40 + int(next(100));
-                const bool formatted = chance(0.5);
-                notes.mParagraphs.push_back(paragraph("Note", length, formatted));
-            }
-            book.mStories.push_back(notes);
-            book.mItems.push_back(note);
-
-            Item line;
-            line.mKind = Kind::Line;
-            line.mName = QStringLiteral("Rule ") + label;
-            line.mPage = page;
-            line.mX = 385;
-            line.mY = 412;
-            line.mWidth = 170;
-            line.mHeight = 1;
-            line.mLine = "Rust";
-            line.mLineWidth = 0.75;
-            book.mItems.push_back(line);
-
-            Item figure;
-            figure.mKind = Kind::Image;
-            figure.mName = QStringLiteral("Figure ") + label;
-            figure.mPage = page;
-            figure.mX = 385;
-            figure.mY = 424;
-            figure.mWidth = 170;
-            figure.mHeight = 246;
-            figure.mLayer = 1;
-            figure.mPicture = QStringLiteral("images/ch%1/figure-%2.png")
-                                  .arg(chapterNumber, 2, 10, QLatin1Char('0'))
-                                  .arg(page + 1, 4, 10, QLatin1Char('0'));
-            book.mItems.push_back(figure);
-
-            Item shape;
-            shape.mPage = page;
-            shape.mLine = "Black";
-            if (page % 2)
-            {
-                shape.mKind = Kind::Rectangle;
-                shape.mName = QStringLiteral("Panel ") + label;
-                shape.mX = 40;
-                shape.mY = 690;
-                shape.mWidth = 515;
-                shape.mHeight = 96;
-                shape.mFill = "Fog";
-            }
-            else
-            {
-                // A hexagon, or a diamond on every fourth page.
-                shape.mKind = Kind::Polygon;
-                shape.mName = QStringLiteral("Ornament ") + label;
-                shape.mX = 270;
-                shape.mY = 700;
-                shape.mWidth = 56;
-                shape.mHeight = 56;
-                shape.mFill = page % 4 ? "Harbour Teal" : "Ochre";
-                if (page % 4)
-                    shape.mOutline = {{0.25, 0}, {0.75, 0}, {1, 0.5}, {0.75, 1}, {0.25, 1}, {0, 0.5}};
-                else
-                    shape.mOutline = {{0.5, 0}, {1, 0.5}, {0.5, 1}, {0, 0.5}};
-            }
-            book.mItems.push_back(shape);
-        }
-    }
+    for (const auto& [first, length] : bookChapters)
+        addChapter(book, ++chapterNumber, first, length);
     return book;
+}
+
+// Left and right master pages with a running head, a rule under it and a
+// folio; the chapter opening has the folio alone.
+void BookMaker::addMasterPages(Book& book)
+{
+    book.mMasters = {{"Normal Left", true}, {"Normal Right", false}, {"Chapter Opening", false}};
+    const QString bookTitle = QStringLiteral("A Year on the Northern Coast");
+    addRunningHead(book, QStringLiteral("Running Head Left"), 0, 40, bookTitle);
+    book.mMasterItems.push_back(ruleItem(QStringLiteral("Head Rule Left"), 0, 40, 42, 515, "Slate", 0.5));
+    addFolio(book, QStringLiteral("Folio Left"), 0, 40);
+    addRunningHead(book, QStringLiteral("Running Head Right"), 1, 80, QStringLiteral("M. Kerrow"));
+    book.mMasterItems.push_back(ruleItem(QStringLiteral("Head Rule Right"), 1, 40, 42, 515, "Slate", 0.5));
+    addFolio(book, QStringLiteral("Folio Right"), 1, 495);
+    addFolio(book, QStringLiteral("Folio Chapter"), 2, 495);
+}
+
+void BookMaker::addRunningHead(Book& book, const QString& name, int master, double x, const QString& words)
+{
+    Item head = text(name, master, x, 24, 515 - 40, 14);
+    head.mStyle = "Running Head";
+    head.mStory = int(book.mStories.size());
+    book.mStories.push_back(Story{"Running Head", {heading("Running Head", words)}});
+    book.mMasterItems.push_back(head);
+}
+
+void BookMaker::addFolio(Book& book, const QString& name, int master, double x)
+{
+    Item item = text(name, master, x, 804, 60, 14);
+    item.mStyle = "Running Head";
+    item.mStory = int(book.mStories.size());
+    Story story{"Running Head", {}};
+    story.mPageNumber = true;
+    book.mStories.push_back(story);
+    book.mMasterItems.push_back(item);
+}
+
+// Chapters of an even number of pages, so that each opens on a right page;
+// the last one ends with the book. Each is its first page and page count.
+std::vector<std::pair<int, int>> BookMaker::chapters()
+{
+    std::vector<std::pair<int, int>> result;
+    for (int page = 0; page < mPages;)
+    {
+        const int length = std::min(mPages - page, 2 * (4 + int(next(9))));
+        result.emplace_back(page, length);
+        page += length;
+    }
+    return result;
+}
+
+void BookMaker::addChapter(Book& book, int chapterNumber, int first, int length)
+{
+    // The chapter's text: six paragraphs for each of its frames, in the
+    // chain's first frame.
+    const int story = int(book.mStories.size());
+    book.mStories.push_back(Story{"Body Text", {}});
+    std::vector<Paragraph> paragraphs;
+    paragraphs.push_back(
+        heading("Heading", QStringLiteral("%1. %2").arg(chapterNumber).arg(title(2 + int(next(3))))));
+    paragraphs.push_back(paragraph("Body First", 150 + int(next(390)), true));
+    while (int(paragraphs.size()) < 6 * length)
+        paragraphs.push_back(paragraph("Body Text", 150 + int(next(390)), true));
+    book.mStories[size_t(story)].mParagraphs = std::move(paragraphs);
+
+    for (int page = first; page < first + length; ++page)
+        addPage(book, chapterNumber, first, story, page);
+}
+
+// A page's five objects, in slot order: the body frame (the chapter's story
+// starts in the first page's, the others continue the chain), the note, its
+// rule, the figure and the shape.
+void BookMaker::addPage(Book& book, int chapterNumber, int first, int story, int page)
+{
+    const QString label = QString::number(page + 1);
+    const size_t at = book.mItems.size();
+
+    Item body = text(QStringLiteral("Body ") + label, page, 40, 60, 330, 610);
+    body.mStyle = "Body Text";
+    if (page == first)
+        body.mStory = story;
+    else
+    {
+        body.mBack = int(at) - SlotCount;
+        book.mItems[at - SlotCount].mNext = int(at);
+    }
+    book.mItems.push_back(body);
+
+    addNote(book, page);
+    book.mItems.push_back(ruleItem(QStringLiteral("Rule ") + label, page, 385, 412, 170, "Rust", 0.75));
+    book.mItems.push_back(figureItem(chapterNumber, page));
+    book.mItems.push_back(shapeItem(page));
+}
+
+void BookMaker::addNote(Book& book, int page)
+{
+    Item note = text(QStringLiteral("Note ") + QString::number(page + 1), page, 385, 60, 170, 340);
+    note.mStyle = "Note";
+    note.mFill = "Paper Tint";
+    note.mInset = 6;
+    note.mStory = int(book.mStories.size());
+    Story notes{"Note", {heading("Note Heading", title(2 + int(next(2))))}};
+    while (notes.mParagraphs.size() < 6)
+    {
+        const int length = 40 + int(next(100));
+        const bool formatted = chance(0.5);
+        notes.mParagraphs.push_back(paragraph("Note", length, formatted));
+    }
+    book.mStories.push_back(notes);
+    book.mItems.push_back(note);
 }
 
 std::pair<int, int> BookMaker::bodyText(const Book& book, int page) const
@@ -745,150 +802,176 @@ QString describe(const Book& book, int story)
 QStringList BookMaker::edit(Book& book)
 {
     QStringList edits;
-    auto storyOf = [&](int page) { return bodyText(book, page); };
+    edits << replaceWord(book);
+    edits << addSentence(book);
+    edits << deleteWords(book);
+    edits << splitParagraph(book);
+    edits << replaceNoteWord(book);
+    edits << retitleChapter(book);
+    edits << deleteFigure(book);
+    edits << moveShape(book);
+    edits << redefineColour(book);
+    edits << addErratum(book);
+    return edits;
+}
 
-    // A word replaced.
+Run& longestRun(Paragraph& paragraph)
+{
+    return *std::max_element(paragraph.mRuns.begin(), paragraph.mRuns.end(),
+                             [](const Run& a, const Run& b) { return a.mText.size() < b.mText.size(); });
+}
+
+// A word replaced.
+QString BookMaker::replaceWord(Book& book)
+{
+    const auto [story, first] = bodyText(book, pageAt(0.12));
+    Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 2)];
+    Run& run = longestRun(paragraph);
+    QStringList words = run.mText.split(QLatin1Char(' '));
+    // The first word from the middle on that is all small letters.
+    int at = words.size() / 2;
+    while (at + 1 < words.size() && !(words[at].at(0).isLower() && words[at].back().isLetter()))
+        ++at;
+    const QString old = words[at];
+    words[at] = old == QLatin1String("lighthouse") ? QStringLiteral("beacon") : QStringLiteral("lighthouse");
+    run.mText = words.join(QLatin1Char(' '));
+    return QStringLiteral("text: in %1, paragraph %2, \"%3\" replaced by \"%4\"")
+        .arg(describe(book, story))
+        .arg(first + 3)
+        .arg(old, words[at]);
+}
+
+// A sentence added at the end of a paragraph.
+QString BookMaker::addSentence(Book& book)
+{
+    const auto [story, first] = bodyText(book, pageAt(0.27));
+    Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 4)];
+    std::vector<QString> tokens;
+    sentence(tokens);
+    QStringList words;
+    for (const QString& token : tokens)
+        words << token;
+    if (paragraph.mRuns.back().mFormat != Format::Plain)
+        paragraph.mRuns.push_back(Run{QString(), Format::Plain});
+    paragraph.mRuns.back().mText += QLatin1Char(' ') + words.join(QLatin1Char(' '));
+    return QStringLiteral("text: in %1, paragraph %2, a sentence added at its end: \"%3\"")
+        .arg(describe(book, story))
+        .arg(first + 5)
+        .arg(words.join(QLatin1Char(' ')));
+}
+
+// Four words deleted from the middle of a paragraph's longest run.
+QString BookMaker::deleteWords(Book& book)
+{
+    const auto [story, first] = bodyText(book, pageAt(0.41));
+    Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 1)];
+    Run& run = longestRun(paragraph);
+    QStringList words = run.mText.split(QLatin1Char(' '));
+    const int at = std::max(0, words.size() / 2 - 2);
+    const QStringList gone = words.mid(at, 4);
+    words.erase(words.begin() + at, words.begin() + std::min(words.size(), at + 4));
+    run.mText = words.join(QLatin1Char(' '));
+    return QStringLiteral("text: in %1, paragraph %2, \"%3\" deleted")
+        .arg(describe(book, story))
+        .arg(first + 2)
+        .arg(gone.join(QLatin1Char(' ')));
+}
+
+// A paragraph split in two after its first sentence (or in the middle of its
+// longest run when it has one sentence).
+QString BookMaker::splitParagraph(Book& book)
+{
+    const auto [story, first] = bodyText(book, pageAt(0.56));
+    std::vector<Paragraph>& paragraphs = book.mStories[size_t(story)].mParagraphs;
+    const size_t index = size_t(first + 3);
+    Paragraph& paragraph = paragraphs[index];
+    size_t run = 0;
+    int at = -1;
+    for (size_t r = 0; r < paragraph.mRuns.size() && at < 0; ++r)
     {
-        const auto [story, first] = storyOf(pageAt(0.12));
-        Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 2)];
-        Run& run =
-            *std::max_element(paragraph.mRuns.begin(), paragraph.mRuns.end(),
-                              [](const Run& a, const Run& b) { return a.mText.size() < b.mText.size(); });
-        QStringList words = run.mText.split(QLatin1Char(' '));
-        // The first word from the middle on that is all small letters.
-        int at = words.size() / 2;
-        while (at + 1 < words.size() && !(words[at].at(0).isLower() && words[at].back().isLetter()))
-            ++at;
-        const QString old = words[at];
-        words[at] =
-            old == QLatin1String("lighthouse") ? QStringLiteral("beacon") : QStringLiteral("lighthouse");
-        run.mText = words.join(QLatin1Char(' '));
-        edits << QStringLiteral("text: in %1, paragraph %2, \"%3\" replaced by \"%4\"")
-                     .arg(describe(book, story))
-                     .arg(first + 3)
-                     .arg(old, words[at]);
-    }
-    // A sentence added at the end of a paragraph.
-    {
-        const auto [story, first] = storyOf(pageAt(0.27));
-        Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 4)];
-        std::vector<QString> tokens;
-        sentence(tokens);
-        QStringList words;
-        for (const QString& token : tokens)
-            words << token;
-        if (paragraph.mRuns.back().mFormat != Format::Plain)
-            paragraph.mRuns.push_back(Run{QString(), Format::Plain});
-        paragraph.mRuns.back().mText += QLatin1Char(' ') + words.join(QLatin1Char(' '));
-        edits << QStringLiteral("text: in %1, paragraph %2, a sentence added at its end: \"%3\"")
-                     .arg(describe(book, story))
-                     .arg(first + 5)
-                     .arg(words.join(QLatin1Char(' ')));
-    }
-    // Four words deleted from the middle of a paragraph's longest run.
-    {
-        const auto [story, first] = storyOf(pageAt(0.41));
-        Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[size_t(first + 1)];
-        Run& run =
-            *std::max_element(paragraph.mRuns.begin(), paragraph.mRuns.end(),
-                              [](const Run& a, const Run& b) { return a.mText.size() < b.mText.size(); });
-        QStringList words = run.mText.split(QLatin1Char(' '));
-        const int at = std::max(0, words.size() / 2 - 2);
-        const QStringList gone = words.mid(at, 4);
-        words.erase(words.begin() + at, words.begin() + std::min(words.size(), at + 4));
-        run.mText = words.join(QLatin1Char(' '));
-        edits << QStringLiteral("text: in %1, paragraph %2, \"%3\" deleted")
-                     .arg(describe(book, story))
-                     .arg(first + 2)
-                     .arg(gone.join(QLatin1Char(' ')));
-    }
-    // A paragraph split in two after its first sentence (or in the middle of
-    // its longest run when it has one sentence).
-    {
-        const auto [story, first] = storyOf(pageAt(0.56));
-        std::vector<Paragraph>& paragraphs = book.mStories[size_t(story)].mParagraphs;
-        const size_t index = size_t(first + 3);
-        Paragraph& paragraph = paragraphs[index];
-        size_t run = 0;
-        int at = -1;
-        for (size_t r = 0; r < paragraph.mRuns.size() && at < 0; ++r)
+        const int end = paragraph.mRuns[r].mText.indexOf(QLatin1String(". "));
+        if (end >= 0)
         {
-            const int end = paragraph.mRuns[r].mText.indexOf(QLatin1String(". "));
-            if (end >= 0)
-            {
-                run = r;
-                at = end + 2;
-            }
+            run = r;
+            at = end + 2;
         }
-        if (at < 0)
-        {
-            at = paragraph.mRuns[0].mText.indexOf(QLatin1Char(' '), paragraph.mRuns[0].mText.size() / 2) + 1;
-            run = 0;
-        }
-        Paragraph second;
-        second.mStyle = "Body Text";
-        second.mRuns.push_back(Run{paragraph.mRuns[run].mText.mid(at), paragraph.mRuns[run].mFormat});
-        second.mRuns.insert(second.mRuns.end(), paragraph.mRuns.begin() + long(run) + 1,
-                            paragraph.mRuns.end());
-        paragraph.mRuns.erase(paragraph.mRuns.begin() + long(run) + 1, paragraph.mRuns.end());
-        paragraph.mRuns[run].mText.truncate(at - 1);
-        if (second.mRuns.front().mText.isEmpty())
-            second.mRuns.erase(second.mRuns.begin());
-        const QString start = second.mRuns.front().mText.section(QLatin1Char(' '), 0, 3);
-        paragraphs.insert(paragraphs.begin() + long(index) + 1, second);
-        edits << QStringLiteral("text: in %1, paragraph %2 split in two before \"%3\"")
-                     .arg(describe(book, story))
-                     .arg(first + 4)
-                     .arg(start);
     }
-    // A word replaced in a note.
+    if (at < 0)
     {
-        const int page = pageAt(0.72);
-        const int story = book.mItems[size_t(page * SlotCount + NoteSlot)].mStory;
-        Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[2];
-        Run& run = paragraph.mRuns.front();
-        QStringList words = run.mText.split(QLatin1Char(' '));
-        const QString old = words[0];
-        words[0] = old == QLatin1String("Meanwhile") ? QStringLiteral("Later") : QStringLiteral("Meanwhile");
-        run.mText = words.join(QLatin1Char(' '));
-        edits << QStringLiteral("text: in %1, paragraph 3, \"%2\" replaced by \"%3\"")
-                     .arg(describe(book, story), old, words[0]);
+        at = paragraph.mRuns[0].mText.indexOf(QLatin1Char(' '), paragraph.mRuns[0].mText.size() / 2) + 1;
+        run = 0;
     }
-    // A chapter retitled.
-    {
-        const auto [story, first] = storyOf(pageAt(0.88));
-        Q_UNUSED(first);
-        Run& run = book.mStories[size_t(story)].mParagraphs[0].mRuns.front();
-        const QString old = run.mText;
-        run.mText = run.mText.section(QLatin1Char(' '), 0, 0) + QStringLiteral(" The Last Ferry");
-        edits << QStringLiteral("text: in %1, the heading \"%2\" now reads \"%3\"")
-                     .arg(describe(book, story), old, run.mText);
-    }
-    // A picture frame deleted.
-    {
-        Item& figure = book.mItems[size_t(pageAt(0.35) * SlotCount + FigureSlot)];
-        figure.mDeleted = true;
-        edits << QStringLiteral("deleted: image frame \"%1\" on page %2")
-                     .arg(figure.mName)
-                     .arg(figure.mPage + 1);
-    }
-    // A shape moved and made smaller.
-    {
-        Item& shape = book.mItems[size_t(pageAt(0.63) * SlotCount + ShapeSlot)];
-        shape.mX += 18;
-        shape.mY -= 12;
-        shape.mWidth = std::round(shape.mWidth * 0.8);
-        shape.mHeight = std::round(shape.mHeight * 0.8);
-        edits << QStringLiteral(
-                     "moved and resized: \"%1\" on page %2, now at %3,%4 pt on its page, %5 x %6 pt")
-                     .arg(shape.mName)
-                     .arg(shape.mPage + 1)
-                     .arg(shape.mX)
-                     .arg(shape.mY)
-                     .arg(shape.mWidth)
-                     .arg(shape.mHeight);
-    }
-    // A colour redefined.
+    Paragraph second;
+    second.mStyle = "Body Text";
+    second.mRuns.push_back(Run{paragraph.mRuns[run].mText.mid(at), paragraph.mRuns[run].mFormat});
+    second.mRuns.insert(second.mRuns.end(), paragraph.mRuns.begin() + long(run) + 1, paragraph.mRuns.end());
+    paragraph.mRuns.erase(paragraph.mRuns.begin() + long(run) + 1, paragraph.mRuns.end());
+    paragraph.mRuns[run].mText.truncate(at - 1);
+    if (second.mRuns.front().mText.isEmpty())
+        second.mRuns.erase(second.mRuns.begin());
+    const QString start = second.mRuns.front().mText.section(QLatin1Char(' '), 0, 3);
+    paragraphs.insert(paragraphs.begin() + long(index) + 1, second);
+    return QStringLiteral("text: in %1, paragraph %2 split in two before \"%3\"")
+        .arg(describe(book, story))
+        .arg(first + 4)
+        .arg(start);
+}
+
+// A word replaced in a note.
+QString BookMaker::replaceNoteWord(Book& book)
+{
+    const int page = pageAt(0.72);
+    const int story = book.mItems[size_t(page * SlotCount + NoteSlot)].mStory;
+    Paragraph& paragraph = book.mStories[size_t(story)].mParagraphs[2];
+    Run& run = paragraph.mRuns.front();
+    QStringList words = run.mText.split(QLatin1Char(' '));
+    const QString old = words[0];
+    words[0] = old == QLatin1String("Meanwhile") ? QStringLiteral("Later") : QStringLiteral("Meanwhile");
+    run.mText = words.join(QLatin1Char(' '));
+    return QStringLiteral("text: in %1, paragraph 3, \"%2\" replaced by \"%3\"")
+        .arg(describe(book, story), old, words[0]);
+}
+
+// A chapter retitled.
+QString BookMaker::retitleChapter(Book& book)
+{
+    const int story = bodyText(book, pageAt(0.88)).first;
+    Run& run = book.mStories[size_t(story)].mParagraphs[0].mRuns.front();
+    const QString old = run.mText;
+    run.mText = run.mText.section(QLatin1Char(' '), 0, 0) + QStringLiteral(" The Last Ferry");
+    return QStringLiteral("text: in %1, the heading \"%2\" now reads \"%3\"")
+        .arg(describe(book, story), old, run.mText);
+}
+
+// A picture frame deleted.
+QString BookMaker::deleteFigure(Book& book)
+{
+    Item& figure = book.mItems[size_t(pageAt(0.35) * SlotCount + FigureSlot)];
+    figure.mDeleted = true;
+    return QStringLiteral("deleted: image frame \"%1\" on page %2").arg(figure.mName).arg(figure.mPage + 1);
+}
+
+// A shape moved and made smaller.
+QString BookMaker::moveShape(Book& book)
+{
+    Item& shape = book.mItems[size_t(pageAt(0.63) * SlotCount + ShapeSlot)];
+    shape.mX += 18;
+    shape.mY -= 12;
+    shape.mWidth = std::round(shape.mWidth * 0.8);
+    shape.mHeight = std::round(shape.mHeight * 0.8);
+    return QStringLiteral("moved and resized: \"%1\" on page %2, now at %3,%4 pt on its page, %5 x %6 pt")
+        .arg(shape.mName)
+        .arg(shape.mPage + 1)
+        .arg(shape.mX)
+        .arg(shape.mY)
+        .arg(shape.mWidth)
+        .arg(shape.mHeight);
+}
+
+// A colour redefined.
+QStringList BookMaker::redefineColour(Book& book)
+{
+    QStringList edits;
     for (Colour& colour : book.mColours)
     {
         if (colour.mName != "Ochre")
@@ -896,21 +979,22 @@ QStringList BookMaker::edit(Book& book)
         colour.mValues = {0, 35, 90, 15};
         edits << QStringLiteral("colour: \"Ochre\" now CMYK 0, 35, 90, 15 (was 0, 25, 80, 10)");
     }
-    // A text frame added, last in the document as Scribus adds one.
-    {
-        const int page = pageAt(0.8);
-        Item erratum = text(QStringLiteral("Erratum %1").arg(page + 1), page, 40, 672, 330, 16);
-        erratum.mStyle = "Note";
-        erratum.mStory = int(book.mStories.size());
-        Story story{
-            "Note",
-            {heading("Note", QStringLiteral("Erratum: on page %1, for “south quay” read “north quay”.")
-                                 .arg(std::max(1, page - 2)))}};
-        book.mStories.push_back(story);
-        book.mItems.push_back(erratum);
-        edits << QStringLiteral("added: text frame \"%1\" on page %2").arg(erratum.mName).arg(page + 1);
-    }
     return edits;
+}
+
+// A text frame added, last in the document as Scribus adds one.
+QString BookMaker::addErratum(Book& book)
+{
+    const int page = pageAt(0.8);
+    Item erratum = text(QStringLiteral("Erratum %1").arg(page + 1), page, 40, 672, 330, 16);
+    erratum.mStyle = "Note";
+    erratum.mStory = int(book.mStories.size());
+    Story story{"Note",
+                {heading("Note", QStringLiteral("Erratum: on page %1, for “south quay” read “north quay”.")
+                                     .arg(std::max(1, page - 2)))}};
+    book.mStories.push_back(story);
+    book.mItems.push_back(erratum);
+    return QStringLiteral("added: text frame \"%1\" on page %2").arg(erratum.mName).arg(page + 1);
 }
 
 // Writes a book as Scribus 1.5.8 does.

@@ -31,12 +31,8 @@ bool readInt(const QCommandLineParser& parser, const QString& name, int min, int
     return true;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+void describeCommandLine(QCommandLineParser& parser)
 {
-    QCoreApplication app(argc, argv);
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes a project and its changed twin. With --scribus-book, writes a Scribus 1.5 book of that "
         "many pages and its second version instead (only --seed applies), and prints what the second "
@@ -63,81 +59,108 @@ int main(int argc, char* argv[])
     parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("left"), QStringLiteral("Project file to write."));
     parser.addPositionalArgument(QStringLiteral("right"), QStringLiteral("Its changed twin to write."));
-    parser.process(app);
+}
 
-    if (parser.isSet(QStringLiteral("canonical")))
+// The two files to write, from the positional arguments; false (and a
+// message) unless there are two.
+bool readFiles(const QCommandLineParser& parser, QStringList* files)
+{
+    *files = parser.positionalArguments();
+    if (files->size() != 2)
     {
-        const QString path = parser.value(QStringLiteral("canonical"));
-        const XTHost::JsonProjectFormat format;
-        XTHost::Project project;
-        QString error;
-        if (!format.load(path, project, &error) || !format.save(project, path, &error))
-        {
-            std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
-            return 1;
-        }
-        return 0;
+        std::fprintf(stderr, "xtgen: give the two files to write (see --help)\n");
+        return false;
     }
+    return true;
+}
 
-    if (parser.isSet(QStringLiteral("scribus-book")))
-    {
-        XTHost::ScribusBookOptions book;
-        int seed = 1;
-        if (!readInt(parser, QStringLiteral("scribus-book"), 1, 100000, &book.mPages) ||
-            !readInt(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
-            return 2;
-        book.mSeed = uint32_t(seed);
-        const QStringList files = parser.positionalArguments();
-        if (files.size() != 2)
-        {
-            std::fprintf(stderr, "xtgen: give the two files to write (see --help)\n");
-            return 2;
-        }
-        QStringList edits;
-        QString error;
-        if (!XTHost::ScribusBookGenerator::writePair(book, files[0], files[1], &edits, &error))
-        {
-            std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
-            return 1;
-        }
-        for (const QString& edit : edits)
-            std::printf("%s\n", qPrintable(edit));
-        return 0;
-    }
+int fail(const QString& error)
+{
+    std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
+    return 1;
+}
 
-    XTHost::GeneratorOptions generator;
+// Loads a project file and saves it over itself.
+int rewriteCanonical(const QString& path)
+{
+    const XTHost::JsonProjectFormat format;
+    XTHost::Project project;
+    QString error;
+    if (!format.load(path, project, &error) || !format.save(project, path, &error))
+        return fail(error);
+    return 0;
+}
+
+int writeScribusBook(const QCommandLineParser& parser)
+{
+    XTHost::ScribusBookOptions book;
     int seed = 1;
-    if (!readInt(parser, QStringLiteral("layouts"), 0, 1000, &generator.mLayouts) ||
-        !readInt(parser, QStringLiteral("spreads"), 0, 10000, &generator.mSpreadsPerLayout) ||
-        !readInt(parser, QStringLiteral("pages"), 1, 16, &generator.mPagesPerSpread) ||
-        !readInt(parser, QStringLiteral("boxes"), 0, 10000, &generator.mBoxesPerSpread) ||
-        !readInt(parser, QStringLiteral("stories"), 0, 1000000, &generator.mStories) ||
-        !readInt(parser, QStringLiteral("story-length"), 1, 10000000, &generator.mStoryLength) ||
-        !readInt(parser, QStringLiteral("assets"), 0, 1500, &generator.mAssetsPerKind) ||
+    if (!readInt(parser, QStringLiteral("scribus-book"), 1, 100000, &book.mPages) ||
         !readInt(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
         return 2;
-    generator.mSeed = uint32_t(seed);
+    book.mSeed = uint32_t(seed);
+    QStringList files;
+    if (!readFiles(parser, &files))
+        return 2;
+    QStringList edits;
+    QString error;
+    if (!XTHost::ScribusBookGenerator::writePair(book, files[0], files[1], &edits, &error))
+        return fail(error);
+    for (const QString& edit : edits)
+        std::printf("%s\n", qPrintable(edit));
+    return 0;
+}
+
+bool readGeneratorOptions(const QCommandLineParser& parser, XTHost::GeneratorOptions* generator)
+{
+    int seed = 1;
+    if (!readInt(parser, QStringLiteral("layouts"), 0, 1000, &generator->mLayouts) ||
+        !readInt(parser, QStringLiteral("spreads"), 0, 10000, &generator->mSpreadsPerLayout) ||
+        !readInt(parser, QStringLiteral("pages"), 1, 16, &generator->mPagesPerSpread) ||
+        !readInt(parser, QStringLiteral("boxes"), 0, 10000, &generator->mBoxesPerSpread) ||
+        !readInt(parser, QStringLiteral("stories"), 0, 1000000, &generator->mStories) ||
+        !readInt(parser, QStringLiteral("story-length"), 1, 10000000, &generator->mStoryLength) ||
+        !readInt(parser, QStringLiteral("assets"), 0, 1500, &generator->mAssetsPerKind) ||
+        !readInt(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
+        return false;
+    generator->mSeed = uint32_t(seed);
     if (parser.isSet(QStringLiteral("edit-rate")))
     {
         bool ok = false;
-        generator.mEditRate = parser.value(QStringLiteral("edit-rate")).toDouble(&ok);
-        if (!ok || generator.mEditRate < 0 || generator.mEditRate > 1)
+        generator->mEditRate = parser.value(QStringLiteral("edit-rate")).toDouble(&ok);
+        if (!ok || generator->mEditRate < 0 || generator->mEditRate > 1)
         {
             std::fprintf(stderr, "xtgen: --edit-rate wants a number from 0 to 1\n");
-            return 2;
+            return false;
         }
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() != 2)
-    {
-        std::fprintf(stderr, "xtgen: give the two files to write (see --help)\n");
+    return true;
+}
+
+int writeProjectPair(const QCommandLineParser& parser)
+{
+    XTHost::GeneratorOptions generator;
+    QStringList files;
+    if (!readGeneratorOptions(parser, &generator) || !readFiles(parser, &files))
         return 2;
-    }
     QString error;
     if (!XTHost::ProjectGenerator::writePair(generator, files[0], files[1], &error))
-    {
-        std::fprintf(stderr, "xtgen: %s\n", qPrintable(error));
-        return 1;
-    }
+        return fail(error);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);
+
+    if (parser.isSet(QStringLiteral("canonical")))
+        return rewriteCanonical(parser.value(QStringLiteral("canonical")));
+    if (parser.isSet(QStringLiteral("scribus-book")))
+        return writeScribusBook(parser);
+    return writeProjectPair(parser);
 }
