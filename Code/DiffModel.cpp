@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSettings>
 
+#include "UserSettings.h"
+
 #include <algorithm>
 #include <QTextCharFormat>
 #include <QUndoStack>
@@ -182,10 +184,7 @@ private:
 
 DiffModel::Granularity DiffModel::StoryGranularity()
 {
-    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-    return settings.value(QLatin1String(kGranularityKey)).toString() == QLatin1String("characters")
-               ? Characters
-               : Words;
+    return UserSettings::Get().CompareWords() ? Words : Characters;
 }
 
 QList<TextDiff::Diff> DiffModel::WordDiffs(TextDiff::DiffEngine& engine) const

@@ -2,10 +2,11 @@
 
 #include "ProjectTree.h"
 
-#include <QSettings>
+#include "UserSettings.h"
 
 ProjectTreeProxy::ProjectTreeProxy(QObject* parent) : QSortFilterProxyModel(parent)
 {
+    connect(&UserSettings::Get(), &UserSettings::viewOptionsChanged, this, &ProjectTreeProxy::invalidate);
 }
 
 void ProjectTreeProxy::KeepShown(const ProjectTreeNodeBase* node)
@@ -28,8 +29,7 @@ bool ProjectTreeProxy::filterAcceptsRow(int sourceRow, const QModelIndex& source
     const ProjectTreeNodeBase* node = tree->NodeOf(index);
     if (node->HasChildren() || node == mKept)
         return true;
-    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-    const int mask = settings.value(QStringLiteral("prefs/ViewOptions"), 15).toInt();
+    const int mask = UserSettings::Get().ViewOptions();
     // A pair whose copies make it identical leaves the view at once, not at
     // the next save.
     const int type = tree->ShownType(node);

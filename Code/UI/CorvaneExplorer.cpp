@@ -14,6 +14,7 @@
 #include "ProjectTreeProxy.h"
 #include "Settings.h"
 #include "TreeItemDelegate.h"
+#include "UserSettings.h"
 #include "XImageLoader.h"
 
 #include <QAbstractEventDispatcher>
@@ -28,7 +29,6 @@
 #include <QStatusBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QUndoGroup>
 #include <QUndoStack>
@@ -37,19 +37,6 @@
 
 namespace
 {
-
-const char* const kGeometryKey = "CorvaneExplorer/Geometry";
-// The statuses the tree shows, as a mask of TreeNodeType bits (the Settings
-// dialog's view options).
-const char* const kViewOptionsKey = "prefs/ViewOptions";
-// The zoom of story previews in percent; 0 fits them to their column.
-const char* const kPreviewZoomKey = "prefs/PreviewZoom";
-constexpr int kAllStatuses = OnlyInLeft | OnlyInRight | Identical | HasEdits;
-
-QSettings AppSettings()
-{
-    return QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-}
 
 // Hands the GUI thread's native events to CorvaneExplorer::QxpEventFilter.
 // Installed while at least one explorer runs its loop: explorers nest when
@@ -131,7 +118,10 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     // Copies, undos and saves change the counts in the tree.
     connect(&model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar);
 
-    restoreGeometry(AppSettings().value(QLatin1String(kGeometryKey)).toByteArray());
+    // Each window starts from the stored settings, which another process
+    // may have changed since.
+    UserSettings::Get().Reload();
+    restoreGeometry(UserSettings::Get().ExplorerGeometry());
     mSession.SetModelHook([this](ProjectTreeNodeBase&, DiffModel& model) { TakeModel(model); });
     SetUpTables();
     SetUpUndo();
@@ -194,7 +184,7 @@ void CorvaneExplorer::SetUpViewActions()
     for (int percent : {100, 150, 200})
         mPreviewZoom->addItem(QStringLiteral("%1%").arg(percent), percent);
     mUi->mToolBar->addWidget(mPreviewZoom);
-    const int zoom = AppSettings().value(QLatin1String(kPreviewZoomKey), 100).toInt();
+    const int zoom = UserSettings::Get().PreviewZoom();
     mPreviewZoom->setCurrentIndex(qMax(0, mPreviewZoom->findData(zoom)));
     mPreviewDelegate->SetZoom(mPreviewZoom->currentData().toInt() / 100.0);
     connect(mPreviewZoom, qOverload<int>(&QComboBox::currentIndexChanged), this,
@@ -209,6 +199,12 @@ void CorvaneExplorer::SetUpViewActions()
     ReadViewOptions();
     connect(mOnlyDifferences, &QAction::toggled, this, &CorvaneExplorer::ShowOnlyDifferences);
     connect(mWords, &QAction::toggled, this, &CorvaneExplorer::CompareWords);
+    // The settings change here, in the Settings dialog or in another window.
+    connect(&UserSettings::Get(), &UserSettings::viewOptionsChanged, this, &CorvaneExplorer::ReadViewOptions);
+    connect(&UserSettings::Get(), &UserSettings::granularityChanged, this,
+            &CorvaneExplorer::RediffUntouchedModels);
+    connect(&UserSettings::Get(), &UserSettings::coloursChanged, mUi->mDiffTable->viewport(),
+            qOverload<>(&QWidget::update));
 }
 
 void CorvaneExplorer::SetUpCopyAllActions()
@@ -834,7 +830,7 @@ void CorvaneExplorer::ApplyModels()
 {
     const Merge::Written written = mSession.WriteMarked();
     if (!written.mDecisions.isEmpty() &&
-        AppSettings().value(QLatin1String(Settings::kMergeLogKey), false).toBool())
+        UserSettings::Get().WriteMergeLog())
     {
         QString error;
         if (!WriteMergeLog(mSession.AutomaticLogPath(), &error))
@@ -1018,36 +1014,28 @@ void CorvaneExplorer::open()
 
 void CorvaneExplorer::prefs()
 {
+    // What the dialog changes reaches the views through UserSettings.
     Settings settings(this);
     settings.setModal(true);
-    const DiffModel::Granularity before = DiffModel::StoryGranularity();
-    if (settings.exec() != QDialog::Accepted)
-        return;
-    ReadViewOptions();
-    if (DiffModel::StoryGranularity() != before)
-        RediffUntouchedModels();
-    if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
-        proxy->invalidate();
+    settings.exec();
 }
 
 void CorvaneExplorer::ReadViewOptions()
 {
-    const int mask = AppSettings().value(QLatin1String(kViewOptionsKey), kAllStatuses).toInt();
     const QSignalBlocker quiet(mOnlyDifferences);
-    mOnlyDifferences->setChecked(!(mask & Identical));
+    mOnlyDifferences->setChecked(!(UserSettings::Get().ViewOptions() & Identical));
     const QSignalBlocker quietWords(mWords);
-    mWords->setChecked(DiffModel::StoryGranularity() == DiffModel::Words);
+    mWords->setChecked(UserSettings::Get().CompareWords());
 }
 
 void CorvaneExplorer::CompareWords(bool words)
 {
-    AppSettings().setValue(QLatin1String(DiffModel::kGranularityKey),
-                           words ? QStringLiteral("words") : QStringLiteral("characters"));
-    RediffUntouchedModels();
+    UserSettings::Get().SetCompareWords(words);
 }
 
 void CorvaneExplorer::RediffUntouchedModels()
 {
+    ReadViewOptions();
     for (const auto& made : mSession.Models())
         if (made.second->UndoStack()->count() == 0 && !made.second->HasVerticalHeader())
             made.second->Reset();
@@ -1056,19 +1044,14 @@ void CorvaneExplorer::RediffUntouchedModels()
 
 void CorvaneExplorer::ShowOnlyDifferences(bool only)
 {
-    QSettings settings = AppSettings();
-    int mask = settings.value(QLatin1String(kViewOptionsKey), kAllStatuses).toInt();
-    mask = only ? (mask & ~Identical) : (mask | Identical);
-    settings.setValue(QLatin1String(kViewOptionsKey), mask);
-    settings.sync();
-    if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
-        proxy->invalidate();
+    const int mask = UserSettings::Get().ViewOptions();
+    UserSettings::Get().SetViewOptions(only ? (mask & ~Identical) : (mask | Identical));
 }
 
 void CorvaneExplorer::SetPreviewZoom(int choice)
 {
     const int percent = mPreviewZoom->itemData(choice).toInt();
-    AppSettings().setValue(QLatin1String(kPreviewZoomKey), percent);
+    UserSettings::Get().SetPreviewZoom(percent);
     mPreviewDelegate->SetZoom(percent / 100.0);
     FitPreviewColumns();
     mUi->mPreviewTable->viewport()->update();
@@ -1135,7 +1118,7 @@ void CorvaneExplorer::done(int result)
     hide();
     mResult = result;
     close();
-    AppSettings().setValue(QLatin1String(kGeometryKey), saveGeometry());
+    UserSettings::Get().SetExplorerGeometry(saveGeometry());
     emit finished(result);
     if (result == 1)
         emit accepted();

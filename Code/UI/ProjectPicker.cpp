@@ -2,6 +2,7 @@
 
 #include "ui_ProjectPicker.h"
 
+#include "UserSettings.h"
 #include "XTCalls.h"
 
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QSettings>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -146,22 +146,15 @@ QString ProjectPicker::Message() const
 
 void ProjectPicker::ReadHistory(const QString& group, QComboBox* combo)
 {
-    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-    settings.beginGroup(group);
-    const int count = settings.value(QStringLiteral("count"), 0).toInt();
-    for (int i = 0; i < count; ++i)
-        combo->addItem(settings.value(QString::number(i)).toString());
-    settings.endGroup();
+    combo->addItems(UserSettings::Get().History(group));
 }
 
 void ProjectPicker::WriteHistory(const QString& group, const QComboBox* combo) const
 {
-    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-    settings.beginGroup(group);
-    settings.setValue(QStringLiteral("count"), combo->count());
+    QStringList files;
     for (int i = 0; i < combo->count(); ++i)
-        settings.setValue(QString::number(i), combo->itemText(i));
-    settings.endGroup();
+        files << combo->itemText(i);
+    UserSettings::Get().SetHistory(group, files);
 }
 
 void ProjectPicker::AddFile(QComboBox* combo, const QString& path)

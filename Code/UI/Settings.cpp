@@ -2,19 +2,16 @@
 
 #include "ui_Settings.h"
 
+#include "UserSettings.h"
+
 #include <QCheckBox>
 #include <QColorDialog>
-#include <QSettings>
 #include <QStyle>
 #include <QStyleFactory>
 
 namespace
 {
 
-const Qt::GlobalColor kDefaultDiffBG = Qt::lightGray;
-const Qt::GlobalColor kDefaultDiffFG = Qt::darkRed;
-const Qt::GlobalColor kDefaultEqualityFG = Qt::darkGreen;
-const int kDefaultViewOptions = 15;
 
 // The view-option bits, one per check box; the same bits as the node statuses.
 enum ViewOption
@@ -24,11 +21,6 @@ enum ViewOption
     kShowIdentical = 4,
     kShowDifferent = 8
 };
-
-QSettings AppSettings()
-{
-    return QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-}
 
 } // namespace
 
@@ -46,25 +38,20 @@ Settings::Settings(QWidget* parent) : QDialog(parent), mUi(new Ui_SettingsClass)
             button->setStyle(windows);
     }
 
-    QSettings settings = AppSettings();
-    settings.beginGroup(QStringLiteral("prefs"));
-    SetButtonColor(mUi->mPatchBGColor,
-                   settings.value(QStringLiteral("Colors/diffBG"), QColor(kDefaultDiffBG)).value<QColor>());
-    SetButtonColor(mUi->mPatchFGColor,
-                   settings.value(QStringLiteral("Colors/diffFG"), QColor(kDefaultDiffFG)).value<QColor>());
-    SetButtonColor(
-        mUi->mEqualityFGColor,
-        settings.value(QStringLiteral("Colors/equalityFG"), QColor(kDefaultEqualityFG)).value<QColor>());
+    UserSettings& settings = UserSettings::Get();
+    settings.Reload();
+    SetButtonColor(mUi->mPatchBGColor, settings.DifferenceBackground());
+    SetButtonColor(mUi->mPatchFGColor, settings.DifferenceForeground());
+    SetButtonColor(mUi->mEqualityFGColor, settings.EqualityForeground());
 
-    const int options = settings.value(QStringLiteral("ViewOptions"), kDefaultViewOptions).toInt();
+    const int options = settings.ViewOptions();
     mUi->showLeftUniqueCheck->setChecked(options & kShowLeftUnique);
     mUi->showRightUniqueCheck->setChecked(options & kShowRightUnique);
     mUi->showIdenticalCheck->setChecked(options & kShowIdentical);
     mUi->showDiffCheck->setChecked(options & kShowDifferent);
-    mUi->compareWordsCheck->setChecked(settings.value(QStringLiteral("StoryGranularity")).toString() !=
-                                       QLatin1String("characters"));
+    mUi->compareWordsCheck->setChecked(settings.CompareWords());
     connect(mUi->compareWordsCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
-    mUi->writeMergeLogCheck->setChecked(settings.value(QStringLiteral("WriteMergeLog"), false).toBool());
+    mUi->writeMergeLogCheck->setChecked(settings.WriteMergeLog());
     connect(mUi->writeMergeLogCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
 }
 
@@ -84,19 +71,13 @@ void Settings::accept()
         if (mUi->showDiffCheck->isChecked())
             options |= kShowDifferent;
 
-        QSettings settings = AppSettings();
-        settings.beginGroup(QStringLiteral("prefs"));
-        settings.setValue(QStringLiteral("Colors/diffBG"),
-                          mUi->mPatchBGColor->palette().color(QPalette::Button));
-        settings.setValue(QStringLiteral("Colors/diffFG"),
-                          mUi->mPatchFGColor->palette().color(QPalette::Button));
-        settings.setValue(QStringLiteral("Colors/equalityFG"),
-                          mUi->mEqualityFGColor->palette().color(QPalette::Button));
-        settings.setValue(QStringLiteral("ViewOptions"), options);
-        settings.setValue(QStringLiteral("StoryGranularity"), mUi->compareWordsCheck->isChecked()
-                                                                  ? QStringLiteral("words")
-                                                                  : QStringLiteral("characters"));
-        settings.setValue(QStringLiteral("WriteMergeLog"), mUi->writeMergeLogCheck->isChecked());
+        UserSettings& settings = UserSettings::Get();
+        settings.SetColours(mUi->mPatchBGColor->palette().color(QPalette::Button),
+                            mUi->mPatchFGColor->palette().color(QPalette::Button),
+                            mUi->mEqualityFGColor->palette().color(QPalette::Button));
+        settings.SetViewOptions(options);
+        settings.SetCompareWords(mUi->compareWordsCheck->isChecked());
+        settings.SetWriteMergeLog(mUi->writeMergeLogCheck->isChecked());
     }
     QDialog::accept();
 }
@@ -118,9 +99,9 @@ void Settings::SetEqualityFG()
 
 void Settings::Defaults()
 {
-    SetButtonColor(mUi->mPatchBGColor, kDefaultDiffBG);
-    SetButtonColor(mUi->mPatchFGColor, kDefaultDiffFG);
-    SetButtonColor(mUi->mEqualityFGColor, kDefaultEqualityFG);
+    SetButtonColor(mUi->mPatchBGColor, UserSettings::DefaultDifferenceBackground());
+    SetButtonColor(mUi->mPatchFGColor, UserSettings::DefaultDifferenceForeground());
+    SetButtonColor(mUi->mEqualityFGColor, UserSettings::DefaultEqualityForeground());
     mChanged = true;
 }
 

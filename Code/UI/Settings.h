@@ -20,9 +20,6 @@ public:
 
     void accept() override;
 
-    // Whether every save of a comparison writes its merge log (a bool).
-    static constexpr const char* kMergeLogKey = "prefs/WriteMergeLog";
-
 private slots:
     void SetDifferenceBG();
     void SetDifferenceFG();

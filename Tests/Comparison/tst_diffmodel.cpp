@@ -7,6 +7,8 @@
 #include "NameValueDict.h"
 
 #include <QAbstractItemModelTester>
+#include "UserSettings.h"
+
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -68,6 +70,7 @@ public:
 QString Settings(const QString& key, const QVariant& value)
 {
     QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT")).setValue(key, value);
+    UserSettings::Get().Reload();
     return key;
 }
 
@@ -103,7 +106,11 @@ class TestDiffModel : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT")).clear(); }
+    void init()
+    {
+        QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT")).clear();
+        UserSettings::Get().Reload();
+    }
 
     void storyRows()
     {

@@ -16,6 +16,8 @@
 #include <QAbstractItemModelTester>
 #include <QIcon>
 #include <QImage>
+#include "UserSettings.h"
+
 #include <QSettings>
 #include <QTest>
 #include <QUndoStack>
@@ -150,6 +152,7 @@ private slots:
     void init()
     {
         QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT")).clear();
+        UserSettings::Get().Reload();
         mSession = std::make_unique<ModelSession>();
         QVERIFY(mSession->IsReady());
         auto [left, right] = ShapeProjects();
@@ -321,6 +324,7 @@ private slots:
         if (mask.isValid())
             settings.setValue(QStringLiteral("prefs/ViewOptions"), mask);
         settings.sync();
+        UserSettings::Get().Reload();
         const int bits = mask.isValid() ? mask.toInt() : 15;
         ProjectTreeProxy proxy;
         proxy.setSourceModel(mTree.get());

@@ -164,14 +164,14 @@ void TestDialogs::mergeLogSetting()
 {
     for (const bool stored : {true, false})
     {
-        Store().setValue(QLatin1String(Settings::kMergeLogKey), stored);
+        Store().setValue(QStringLiteral("prefs/WriteMergeLog"), stored);
         Settings dialog;
         dialog.show();
         Child<QTabWidget>(dialog, "mSettingsTab")->setCurrentIndex(0);
         QCOMPARE(Child<QCheckBox>(dialog, "writeMergeLogCheck")->isChecked(), stored);
         Click(dialog, "writeMergeLogCheck");
         Click(dialog, "okButton");
-        QCOMPARE(Store().value(QLatin1String(Settings::kMergeLogKey)).toBool(), !stored);
+        QCOMPARE(Store().value(QStringLiteral("prefs/WriteMergeLog")).toBool(), !stored);
     }
 }
 

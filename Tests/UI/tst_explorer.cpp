@@ -5,6 +5,7 @@
 #include "CorvaneExplorer.h"
 #include "DiffModel.h"
 #include "ExplorerFixture.h"
+#include "UserSettings.h"
 #include "HostSession.h"
 #include "PluginSession.h"
 #include "PreviewModel.h"
@@ -855,9 +856,8 @@ void TestExplorer::statusFollowsCopiesUndoAndSave()
 // leaves the tree once the user moves on.
 void TestExplorer::filterFollowsCopiesOnceTheItemIsLeft()
 {
-    TestSettings().setValue(QStringLiteral("prefs/ViewOptions"), 11);
+    UserSettings::Get().SetViewOptions(11);
     Comparison& c = *mComparison;
-    c.Proxy().invalidate();
     ProjectTreeNodeBase* story = c.StoryPair(3);
     QVERIFY(c.Select(story));
     CopyEveryRow(c, Qt::Key_Right);

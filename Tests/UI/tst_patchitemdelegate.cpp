@@ -9,6 +9,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include "UserSettings.h"
+
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QTest>
@@ -114,6 +116,8 @@ void TestPatchItemDelegate::init()
     settings.setValue(QStringLiteral("prefs/Colors/diffFG"), kChangeColour);
     settings.setValue(QStringLiteral("prefs/Colors/equalityFG"), kEqualityColour);
     settings.setValue(QStringLiteral("prefs/Colors/diffBG"), QColor(Qt::white));
+    settings.sync();
+    UserSettings::Get().Reload();
 }
 
 void TestPatchItemDelegate::changeRowColours_data()
