@@ -18,6 +18,8 @@ public:
     void redo() override;
 
     ApplyDirection Direction() const { return mDirection; }
+    // Tells the copy's direction on the stack; no two copies merge.
+    int id() const override { return CopyCommandId(mDirection); }
 
 private:
     DiffModel* mModel;

@@ -1,6 +1,5 @@
 #include "DiffModel.h"
 
-#include "ApplyCommand.h"
 #include "Corvable.h"
 #include "NameValueDict.h"
 #include "PreserveOffset.h"
@@ -353,8 +352,8 @@ bool DiffModel::HasDirection(ApplyDirection direction) const
         const QUndoCommand* step = mUndoStack->command(i);
         for (int j = -1; j < step->childCount(); ++j)
         {
-            auto* command = dynamic_cast<const ApplyCommand*>(j < 0 ? step : step->child(j));
-            if (command && command->Direction() == direction)
+            const QUndoCommand* command = j < 0 ? step : step->child(j);
+            if (command->id() == CopyCommandId(direction))
                 return true;
         }
     }

@@ -19,6 +19,13 @@ enum ApplyDirection
     Right = 1 // the row's right side takes the left side's text
 };
 
+// The id (QUndoCommand::id) of a command that copies one row one way, by
+// which a model tells its copies on its undo stack.
+constexpr int CopyCommandId(ApplyDirection direction)
+{
+    return 0x43500 + int(direction);
+}
+
 // The patch table of one pair: the rows of the diff of the two entities'
 // texts, left text in column 0 and right text in column 1, with the rows the
 // user applied in either direction. Save writes the applied rows into the

@@ -125,9 +125,7 @@ void MainXT::SetLanguageID(short language)
 
 void MainXT::LabelsChanged()
 {
-    // Process-wide, so that no two states of any instance share a value.
-    static uint64_t sGenerations = 0;
-    mLabelsGeneration = ++sGenerations;
+    SetPluginStrings(mResourceSet);
 }
 
 void MainXT::Reset()

@@ -23,9 +23,6 @@ public:
     short LanguageID() const { return mLanguageId; }
     short ResourceFileNumber() const { return mResourceFileNumber; }
     XTResourceSet ResourceSet() const { return mResourceSet; }
-    // Changes whenever the labels may read differently: a new resource set,
-    // another language, a reset. Caches of labels compare it.
-    uint64_t LabelsGeneration() const { return mLabelsGeneration; }
     CorvaneMenu* Menu() const { return mMenu.get(); }
 
     // Undoes a setup: the menu (and its callbacks) and the resource set go,
@@ -44,9 +41,10 @@ private:
     short mLanguageId = 0;
     short mResourceFileNumber = -1;
     XTResourceSet mResourceSet = nullptr;
-    uint64_t mLabelsGeneration = 0;
     std::unique_ptr<CorvaneMenu> mMenu;
 
+    // Hands the labels' resource set to PluginString, whose label caches
+    // start again.
     void LabelsChanged();
 };
 

@@ -1,13 +1,28 @@
 #include "PluginString.h"
 
-#include "MainXT.h"
 #include "XTCalls.h"
 
 #include <QHash>
 
+namespace
+{
+
+XTResourceSet sResources = nullptr;
+// Changes whenever the labels may read differently: a new resource set,
+// another language, a reset.
+uint64_t sGeneration = 0;
+
+} // namespace
+
+void SetPluginStrings(XTResourceSet resources)
+{
+    sResources = resources;
+    ++sGeneration;
+}
+
 HostString LoadPluginHostString(int n)
 {
-    return XT::gStrings->LoadPluginString(kPluginStringList, n, MainXT::GetInstance()->ResourceSet());
+    return XT::gStrings->LoadPluginString(kPluginStringList, n, sResources);
 }
 
 QString PluginString(int n)
@@ -17,13 +32,12 @@ QString PluginString(int n)
 
 const QString& PluginLabel(int n)
 {
-    static uint64_t sGeneration = 0;
+    static uint64_t sCachedGeneration = 0;
     static QHash<int, QString> sLabels;
-    const uint64_t generation = MainXT::GetInstance()->LabelsGeneration();
-    if (generation != sGeneration)
+    if (sCachedGeneration != sGeneration)
     {
         sLabels.clear();
-        sGeneration = generation;
+        sCachedGeneration = sGeneration;
     }
     auto label = sLabels.find(n);
     if (label == sLabels.end())

@@ -7,6 +7,11 @@
 // The plug-in's labels: string n of list 20000 in its resource set.
 constexpr int32_t kPluginStringList = 20000;
 
+// Where the labels come from: the plug-in's resource set, handed over by its
+// setup whenever the set or the language changes (null: no labels). Label
+// caches start again.
+void SetPluginStrings(XTResourceSet resources);
+
 // Label n as a host string (0 when there is none); the caller releases it.
 HostString LoadPluginHostString(int n);
 

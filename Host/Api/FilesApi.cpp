@@ -1,7 +1,7 @@
 #include "ApiTables.h"
 #include "HostState.h"
 
-#include "Format/ProjectFormat.h"
+#include "Format/ProjectFormats.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,7 +100,7 @@ XTError GetFileInfo(XTFileSpec file, XTFileInfo* info)
         return XT::kErrNotFound;
     info->isDirectory = fileInfo.isDir();
     info->size = info->isDirectory ? 0 : fileInfo.size();
-    info->fileType = info->isDirectory ? 0 : ProjectFormat::fileTypeOf(spec->mPath);
+    info->fileType = info->isDirectory ? 0 : ProjectFormats::fileTypeOf(spec->mPath);
     return XT::kNoErr;
 }
 

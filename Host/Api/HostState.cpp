@@ -1,6 +1,6 @@
 #include "HostState.h"
 
-#include "Format/ProjectFormat.h"
+#include "Format/ProjectFormats.h"
 #include "Model/BuiltInColors.h"
 
 #include <QDir>
@@ -61,7 +61,7 @@ XTProjectId HostState::openProject(const QString& path, QString* error)
     if (file.open(QIODevice::ReadOnly))
         head = file.read(ProjectFormat::sHeadSize);
     Project model;
-    const ProjectFormat& format = ProjectFormat::forHead(head);
+    const ProjectFormat& format = ProjectFormats::forHead(head);
     if (!format.load(path, model, error))
         return XT::kNoProject;
     return addProject(info.absoluteFilePath(), std::move(model), &format)->mId;

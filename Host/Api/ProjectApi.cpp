@@ -2,7 +2,7 @@
 #include "DocHit.h"
 #include "HostState.h"
 
-#include "Format/ProjectFormat.h"
+#include "Format/ProjectFormats.h"
 
 #include <QFileInfo>
 
@@ -97,7 +97,7 @@ XTError SaveProject(XTProjectId id, int32_t flags, int32_t options)
         return XT::kErrNotFound;
     QString error;
     // A project is written back in the format it was read in.
-    const ProjectFormat& format = project->mFormat ? *project->mFormat : ProjectFormat::forHead(QByteArray());
+    const ProjectFormat& format = project->mFormat ? *project->mFormat : ProjectFormats::forHead(QByteArray());
     if (!format.save(project->mModel, project->mPath, &error))
     {
         state->mLastError = error;

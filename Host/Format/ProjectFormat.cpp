@@ -1,8 +1,6 @@
 #include "ProjectFormat.h"
 
-#include "JsonProjectFormat.h"
 #include "Model/Project.h"
-#include "ScribusProjectFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -183,30 +181,6 @@ bool ProjectFormat::save(const Project& project, const QString& path, QString* e
     if (!file.commit())
         return fail(ReasonOf(file, QStringLiteral("the new file could not replace the old one")));
     return true;
-}
-
-const ProjectFormat& ProjectFormat::forHead(const QByteArray& head)
-{
-    static const JsonProjectFormat sJson;
-    static const ScribusProjectFormat sScribus;
-    static const ProjectFormat* const sFormats[] = {&sJson, &sScribus};
-    XTFourCC type = 0;
-    for (const ProjectFormat* format : sFormats)
-        if (format->recognise(head, &type))
-            return *format;
-    return sJson;
-}
-
-XTFourCC ProjectFormat::fileTypeOf(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray head = file.read(sHeadSize);
-    XTFourCC type = 0;
-    if (!forHead(head).recognise(head, &type))
-        return 0;
-    return type;
 }
 
 } // namespace XTHost

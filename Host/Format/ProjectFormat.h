@@ -76,13 +76,6 @@ public:
     // first, as on a disk that fills up). Null, the default, injects nothing.
     using SaveFaultHook = std::function<int(SaveStep step, int number)>;
     static void setSaveFaultHook(SaveFaultHook hook);
-
-    // The format of a file judging by its first bytes; the JSON format when
-    // none recognises them, so that its parser explains what is wrong.
-    static const ProjectFormat& forHead(const QByteArray& head);
-    // XPRJ or XPRT from the first bytes of a file, without loading it; 0 when
-    // it is no project file or cannot be read.
-    static XTFourCC fileTypeOf(const QString& path);
 };
 
 } // namespace XTHost

@@ -17,7 +17,7 @@
 #include "ComparisonDriver.h"
 #include "PluginSession.h"
 
-#include "Format/ProjectFormat.h"
+#include "Format/ProjectFormats.h"
 #include "HostSession.h"
 #include "Model/Project.h"
 #include "PluginHost.h"
@@ -77,7 +77,7 @@ bool LoadFile(const QString& path, XTHost::Project& project, QString* error)
     }
     const QByteArray head = file.read(XTHost::ProjectFormat::sHeadSize);
     file.close();
-    return XTHost::ProjectFormat::forHead(head).load(path, project, error);
+    return XTHost::ProjectFormats::forHead(head).load(path, project, error);
 }
 
 // What the user did to one story pair since the window last compared it

@@ -6,7 +6,7 @@
 #include "ScribusTestSupport.h"
 
 #include "Format/JsonProjectFormat.h"
-#include "Format/ProjectFormat.h"
+#include "Format/ProjectFormats.h"
 #include "Format/ScribusProjectFormat.h"
 #include "Model/BoxProperties.h"
 #include "Model/Project.h"
@@ -30,7 +30,7 @@ const ProjectFormat& formatOf(const QString& path)
 {
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    return ProjectFormat::forHead(file.read(ProjectFormat::sHeadSize));
+    return ProjectFormats::forHead(file.read(ProjectFormat::sHeadSize));
 }
 
 // gzip of `head`, `unit` `count` times, then `tail`, made piece by piece:
@@ -99,7 +99,7 @@ private slots:
         const ProjectFormat& format = formatOf(path);
         QVERIFY(dynamic_cast<const ScribusProjectFormat*>(&format));
         XTFourCC type = 0;
-        QCOMPARE(ProjectFormat::fileTypeOf(path), XTFourCC(XT::kFileProject));
+        QCOMPARE(ProjectFormats::fileTypeOf(path), XTFourCC(XT::kFileProject));
         Project project;
         QString error;
         QVERIFY2(format.load(path, project, &error), qPrintable(error));
