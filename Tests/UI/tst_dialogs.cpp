@@ -64,7 +64,6 @@ private slots:
     void viewOptionsRoundTrip_data();
     void viewOptionsRoundTrip();
     void mergeLogSetting();
-    void uncheckingIdenticalStores11();
     void defaultsThenOkOrCancel_data();
     void defaultsThenOkOrCancel();
     void colourDialog_data();
@@ -170,17 +169,6 @@ void TestDialogs::mergeLogSetting()
         Click(dialog, "okButton");
         QCOMPARE(Store().value(QLatin1String(Settings::kMergeLogKey)).toBool(), !stored);
     }
-}
-
-void TestDialogs::uncheckingIdenticalStores11()
-{
-    Settings dialog;
-    dialog.show();
-    Child<QTabWidget>(dialog, "mSettingsTab")->setCurrentIndex(0);
-    Click(dialog, "showIdenticalCheck");
-    QVERIFY(!Child<QCheckBox>(dialog, "showIdenticalCheck")->isChecked());
-    Click(dialog, "okButton");
-    QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 11);
 }
 
 void TestDialogs::defaultsThenOkOrCancel_data()

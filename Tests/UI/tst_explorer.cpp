@@ -130,11 +130,11 @@ private slots:
     void previewCacheKeepsTheHundredMostRecent();
     void columnsShareTheTableWidth();
 
-    void arrowKeysDoNotMoveThePatchSelection();
     void altArrowsJumpBetweenChanges();
     void differencesFollowOneAnotherAcrossItems();
     void altDownInTheTreeIsNotTheNextRow();
     void copyActionsFollowTheCurrentRow();
+    void saveButtonFollowsEveryPair();
 
     void saveWritesAppliedRowsAndRefreshes();
 
@@ -150,7 +150,6 @@ private slots:
     void filterFollowsCopiesOnceTheItemIsLeft();
     void rowsAreMeasuredAfterCopyAndSave();
 
-    void titleAndHeadersNameTheProjects();
     void copyAllIsOneStepAfterTheCount_data();
     void copyAllIsOneStepAfterTheCount();
     void onlyDifferencesToggleIsTheViewOption();
@@ -319,20 +318,6 @@ void TestExplorer::columnsShareTheTableWidth()
     }
 }
 
-void TestExplorer::arrowKeysDoNotMoveThePatchSelection()
-{
-    Comparison& c = *mComparison;
-    QVERIFY(c.Select(c.StoryPair(3)));
-    QVERIFY(c.ShownDiffModel()->rowCount() >= 3);
-    c.ClickRow(1);
-    QCOMPARE(CurrentRow(c), 1);
-    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down})
-    {
-        QTest::keyClick(c.DiffTable(), key);
-        QCOMPARE(CurrentRow(c), 1);
-    }
-}
-
 // From every row, Alt+Down lands on the next row below that is not an
 // equality and Alt+Up on the previous one above; past the last (first) change
 // they go on to the next (previous) differing item of the tree.
@@ -443,6 +428,8 @@ void TestExplorer::altDownInTheTreeIsNotTheNextRow()
     QVERIFY(c.Action("actionPreviousDiff")->isEnabled());
 }
 
+// The current row is the clicked one (arrow keys do not move it), and the
+// copies apply to it when it is a change.
 void TestExplorer::copyActionsFollowTheCurrentRow()
 {
     Comparison& c = *mComparison;
@@ -455,6 +442,11 @@ void TestExplorer::copyActionsFollowTheCurrentRow()
     for (int row = 0; row < model->rowCount(); ++row)
     {
         c.ClickRow(row);
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up})
+        {
+            QTest::keyClick(c.DiffTable(), key);
+            QCOMPARE(CurrentRow(c), row);
+        }
         const bool change = !model->IsEquality(model->index(row, 0));
         QCOMPARE(left->isEnabled(), change);
         QCOMPARE(right->isEnabled(), change);
@@ -480,6 +472,29 @@ void TestExplorer::copyActionsFollowTheCurrentRow()
     c.ClickRow(row == 0 ? 1 : 0);
     c.ClickRow(row);
     QVERIFY(left->isEnabled() && right->isEnabled());
+}
+
+// The Save button and the dirty sides follow the copies of every pair, not
+// only of the one shown.
+void TestExplorer::saveButtonFollowsEveryPair()
+{
+    Comparison& c = *mComparison;
+    QPushButton* save = c.SaveButton();
+    QVERIFY(c.Select(c.StoryPair(3)));
+    c.ClickRow(ChangeRows(*c.ShownDiffModel()).first());
+    PressAlt(c.DiffTable(), Qt::Key_Left);
+    QVERIFY(c.Select(c.StoryPair(4)));
+    c.ClickRow(ChangeRows(*c.ShownDiffModel()).first());
+    PressAlt(c.DiffTable(), Qt::Key_Right);
+    QVERIFY(save->isEnabled() && c.Explorer().IsLeftDirty() && c.Explorer().IsRightDirty());
+    // Back to clean on this pair: the other pair still has an applied row.
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QVERIFY(save->isEnabled() && c.Explorer().IsLeftDirty() && !c.Explorer().IsRightDirty());
+    QVERIFY(c.Select(c.StoryPair(3)));
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QVERIFY(!save->isEnabled() && !c.Explorer().IsDirty());
+    QTest::keySequence(&c.Explorer(), QKeySequence::Redo);
+    QVERIFY(save->isEnabled());
 }
 
 // The Save action writes the applied rows into the documents, diffs the
@@ -738,21 +753,6 @@ void TestExplorer::rowsAreMeasuredAfterCopyAndSave()
     QVERIFY(RowsFitTheirContents(table));
     ClickSave(c);
     QVERIFY(RowsFitTheirContents(table));
-}
-
-void TestExplorer::titleAndHeadersNameTheProjects()
-{
-    Comparison& c = *mComparison;
-    const QString title = c.Explorer().windowTitle();
-    QVERIFY2(title.contains(kLeftSample) && title.contains(kRightSample), qPrintable(title));
-    QVERIFY(title.indexOf(kLeftSample) < title.indexOf(kRightSample));
-
-    QVERIFY(c.Select(c.StoryPair(3)));
-    QHeaderView* header = c.DiffTable()->horizontalHeader();
-    const QString left = header->model()->headerData(0, Qt::Horizontal).toString();
-    const QString right = header->model()->headerData(1, Qt::Horizontal).toString();
-    QCOMPARE(left, QStringLiteral("LHS %1: Story 3").arg(kLeftSample));
-    QCOMPARE(right, QStringLiteral("RHS %1: Story 3").arg(kRightSample));
 }
 
 // The status bar counts the differing items of the whole comparison and the
@@ -1024,13 +1024,22 @@ void TestExplorer::rescanKeepsOrDropsUnsavedCopies()
     QCOMPARE(c.SaveButton()->isEnabled(), kept);
 }
 
-// Swap Sides shows the RHS project on the left: the title, the pairs and
-// the statuses turn with it, and the same item stays selected.
+// The title and the patch table name the projects, LHS first; Swap Sides
+// shows the RHS project on the left: the title, the pairs and the statuses
+// turn with it, and the same item stays selected.
 void TestExplorer::swapSidesTradesTheProjects()
 {
     Comparison& c = *mComparison;
     const QString title = c.Explorer().windowTitle();
-    QVERIFY(title.startsWith(kLeftSample));
+    QVERIFY2(title.startsWith(kLeftSample) && title.indexOf(kRightSample) > kLeftSample.size(),
+             qPrintable(title));
+    // The patch table's headers name each side's project and item.
+    QVERIFY(c.Select(c.StoryPair(3)));
+    QAbstractItemModel* header = c.DiffTable()->horizontalHeader()->model();
+    QCOMPARE(header->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("LHS %1: Story 3").arg(kLeftSample));
+    QCOMPARE(header->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("RHS %1: Story 3").arg(kRightSample));
     QVERIFY(c.Select(Named(c, QStringLiteral("Signal Red | Missing Asset"))));
     c.Action("actionSwapSides")->trigger();
     QVERIFY(c.Explorer().windowTitle().startsWith(kRightSample));
