@@ -104,8 +104,6 @@ private slots:
     void cleanup();
 
     void readsTextWithHiddenRuns();
-    void adjustOffsetForHidden_data();
-    void adjustOffsetForHidden();
     void deleteTextRange_data();
     void deleteTextRange();
     void copyTextRangeCarriesHiddenRuns();
@@ -195,26 +193,6 @@ void tst_HostText::readsTextWithHiddenRuns()
     QCOMPARE(runs(mFour), (std::vector<std::pair<int32_t, int32_t>>{{19, 6}}));
     QCOMPARE(mApi.mText->GetHiddenRunLength(mFour, 20), 0); // not a run's start
     QVERIFY(runs(mNine).empty());
-}
-
-void tst_HostText::adjustOffsetForHidden_data()
-{
-    QTest::addColumn<int32_t>("offset");
-    QTest::addColumn<int32_t>("adjusted");
-    QTest::newRow("before the run") << 3 << 3;
-    QTest::newRow("at the marker") << 19 << 19;
-    QTest::newRow("just after the marker") << 20 << 26;
-    QTest::newRow("on the last hidden unit") << 25 << 26;
-    QTest::newRow("at the run's end") << 26 << 26;
-    QTest::newRow("at the text's end") << 36 << 36;
-}
-
-void tst_HostText::adjustOffsetForHidden()
-{
-    QFETCH(int32_t, offset);
-    QFETCH(int32_t, adjusted);
-    QCOMPARE(mApi.mText->AdjustOffsetForHidden(mFour, &offset, 0), XT::kNoErr);
-    QCOMPARE(offset, adjusted);
 }
 
 void tst_HostText::deleteTextRange_data()

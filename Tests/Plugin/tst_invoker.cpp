@@ -66,16 +66,15 @@ void tst_Invoker::cleanupTestCase()
     mSession.reset();
 }
 
+// A further comparison opened from a running one refuses that one's files;
+// once both end, their projects are closed. (A file the host itself has
+// open is refused too: tst_picker's okNeedsBothSides.)
 void tst_Invoker::furtherComparisonRefusesFilesInUse()
 {
     const QString lhs =
         Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("n1.xprj")));
     const QString rhs =
         Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n2.xprj")));
-    const QString other =
-        Copy(QStringLiteral("harbour-gazette-v2.xprj"), mFolder.filePath(QStringLiteral("n3.xprj")));
-    const XTProjectId openInHost = mSession->Open(other);
-    QVERIFY(openInHost != -1);
 
     QStringList messages;
     bool okWhileInUse = true;
@@ -95,8 +94,6 @@ void tst_Invoker::furtherComparisonRefusesFilesInUse()
             auto* line = picker->findChild<QLabel*>(QStringLiteral("mLabel"));
             QPushButton* ok = picker->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
                                   ->button(QDialogButtonBox::Ok);
-            right->setEditText(other);
-            messages << line->text();
             right->setEditText(lhs);
             left->setEditText(rhs);
             messages << line->text();
@@ -113,13 +110,12 @@ void tst_Invoker::furtherComparisonRefusesFilesInUse()
     QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
 
     const QString inUse = QStringLiteral("The selected file is already being compared or is open.");
-    QCOMPARE(messages, QStringList({inUse, inUse}));
+    QCOMPARE(messages, QStringList({inUse}));
     QVERIFY(!okWhileInUse);
     // Both projects of the comparison are closed, and free again.
     QVERIFY(!CorvaneExplorerInvoker::IsInvoked(lhs));
     QVERIFY(!CorvaneExplorerInvoker::IsInvoked(rhs));
-    QCOMPARE(XT::gProject->GetOpenProjectCount(), 1);
-    QVERIFY(mSession->Host().closeProject(openInHost));
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
 }
 
 void tst_Invoker::projectThatDoesNotOpenIsReported()

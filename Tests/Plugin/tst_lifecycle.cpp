@@ -409,9 +409,7 @@ void tst_Lifecycle::xthostListsTheMenu_data()
 {
     QTest::addColumn<QByteArray>("stored");
     QTest::newRow("no record yet") << QByteArray();
-    QTest::newRow("72, 72, 1") << PaletteRecord(72, 72, 1);
     QTest::newRow("-20, 1000, 255") << PaletteRecord(-20, 1000, 255, 0x7f);
-    QTest::newRow("no position") << PaletteRecord(32767, 32767, 1);
 }
 
 // xthost loads the module, lists its menu and unloads it, twice: the first
