@@ -279,23 +279,6 @@ private slots:
         QVERIFY(!model.CanApply(other.index(0, 0)));
     }
 
-    void undoneLeftKeepsLeftDirty()
-    {
-        TextEntity left(QStringLiteral("a\rb\r"), QStringLiteral("L")), right(QStringLiteral("x\ry\r"), "R");
-        DiffModel model(left, right);
-        model.CompleteDiff();
-        model.UndoStack()->push(new ApplyCommand(&model, model.index(0, 0), Right));
-        model.UndoStack()->push(new ApplyCommand(&model, model.index(1, 0), Left));
-        model.UndoStack()->undo();
-        QVERIFY(model.IsLeftDirty());
-        QVERIFY(model.IsRightDirty());
-        QCOMPARE(model.Save(), QStringList());
-        QCOMPARE(right.mRecorder.mCalls, std::vector<std::set<int>>({{0}}));
-        QVERIFY(left.mRecorder.mCalls.empty());
-        QVERIFY(!model.IsLeftDirty());
-        QVERIFY(!model.IsDirty());
-    }
-
     // Random sequences of user actions against a plain reference: the row
     // flags, the displayed texts, the dirty states and what Save hands to
     // each side always agree with it.

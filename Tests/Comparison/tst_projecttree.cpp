@@ -4,10 +4,8 @@
 
 #include "ModelTestSupport.h"
 
-#include "ApplyCommand.h"
 #include "CorvaneResources.h"
 #include "DiffModel.h"
-#include "NodeDifferVisitor.h"
 #include "NodeVisitor.h"
 #include "PluginString.h"
 #include "ProjectTree.h"
@@ -349,26 +347,6 @@ private slots:
         QCOMPARE(Describe(proxy), expected);
         // The empty folders of asset kinds show only with bit 16.
         QCOMPARE(expected.contains("--" + PluginString(28) + "@16"), (bits & 16) != 0);
-    }
-
-    // After a merge is saved, a refresh marks the pairs anew.
-    void refresh()
-    {
-        const QString text = QStringLiteral("%1 8(Text) | %1 8(Text)").arg(PluginString(23));
-        const QModelIndexList found =
-            mTree->match(mTree->index(0, 0), Qt::DisplayRole, text, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        QCOMPARE(found.size(), 1);
-        ProjectTreeNodeBase* node = mTree->NodeOf(found.first());
-        QCOMPARE(node->NodeType(), HasEdits);
-        std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(*node));
-        for (int row = 0; row < model->rowCount(); ++row)
-            if (!model->IsEquality(model->index(row, 0)))
-                model->UndoStack()->push(new ApplyCommand(model.get(), model->index(row, 0), Left));
-        QCOMPARE(model->Save(), QStringList());
-        QCOMPARE(node->NodeType(), HasEdits);
-        mTree->RefreshNodeTypes();
-        QCOMPARE(node->NodeType(), Identical);
-        QVERIFY(!Describe(*mTree).contains(QStringLiteral("----") + text + QStringLiteral("@8")));
     }
 
 private:

@@ -98,6 +98,31 @@ struct HostApi : XTHost::HostTables
         return XT::kNoBox;
     }
 
+    // The assets of a kind, with their names, as the plug-in's cursor walks
+    // them: the first one once the iterator is made, then NextAsset.
+    std::vector<std::pair<AssetUID, QString>> assets(XTProjectId project, int32_t kind) const
+    {
+        std::vector<std::pair<AssetUID, QString>> found;
+        const AssetSpaceRef space = mAssets->GetAssetSpace(project);
+        AssetIteratorRef iterator = nullptr;
+        if (mAssets->NewAssetIterator(space, kind, &iterator) != XT::kNoErr)
+            return found;
+        for (AssetUID uid = mAssets->GetIteratorAsset(iterator); uid != XT::kNoAsset;
+             uid = mAssets->NextAsset(iterator) == XT::kNoErr ? mAssets->GetIteratorAsset(iterator)
+                                                              : XT::kNoAsset)
+            found.emplace_back(uid, take(mAssets->GetAssetName(space, kind, uid)));
+        mAssets->DisposeAssetIterator(iterator);
+        return found;
+    }
+
+    AssetUID assetNamed(XTProjectId project, int32_t kind, const QString& name) const
+    {
+        for (const auto& [uid, assetName] : assets(project, kind))
+            if (assetName == name)
+                return uid;
+        return XT::kNoAsset;
+    }
+
     XTTextRef storyNumbered(XTProjectId project, int32_t number) const
     {
         const intptr_t entry = mText->GetFirstStoryEntry(project);

@@ -1,10 +1,11 @@
-// Project files through the host's function tables: open, save, reopen and
-// compare; re-saving an unmodified project byte for byte; a failed save that
-// keeps the old file; file types at a glance; the open-project list; and
+// Project files through the host's function tables: re-saving an unmodified
+// project byte for byte; file types at a glance; the open-project list; and
 // every kind of malformed file, refused with a message that names the file
-// and the place, leaving the host as it was.
+// and the place, leaving the host as it was. Edits saved, reopened and
+// compared are tst_mergeroundtrip's; saves that fail are tst_savefaults'.
 
 #include "HostTestSupport.h"
+#include "TestFiles.h"
 
 #include "Format/JsonTree.h"
 #include "ProjectGenerator.h"
@@ -12,26 +13,6 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
-
-namespace
-{
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-} // namespace
 
 class tst_HostFiles : public QObject
 {
@@ -41,14 +22,12 @@ private slots:
     void init();
     void cleanup();
 
-    void saveAndReopenKeepTheModel();
     void unmodifiedProjectResavesByteForByte_data();
     void unmodifiedProjectResavesByteForByte();
     void otherSpellingsReadAsTheSameProject_data();
     void otherSpellingsReadAsTheSameProject();
     void aLeadingZeroWidthNoBreakSpaceIsKept();
     void aTemplateStaysATemplate();
-    void failedSaveKeepsTheOldFile();
     void fileTypesAtAGlance_data();
     void fileTypesAtAGlance();
     void openProjectList();
@@ -80,35 +59,6 @@ void tst_HostFiles::cleanup()
 {
     mSession.reset();
     mDir.reset();
-}
-
-void tst_HostFiles::saveAndReopenKeepTheModel()
-{
-    // Given edits of every sort
-    const XTBoxRef headline = mApi.boxNumbered(mProject, 1, 10);
-    XTTextRef four = mApi.storyNumbered(mProject, 4);
-    XTTextRef nine = mApi.storyNumbered(mProject, 9);
-    QCOMPARE(mApi.mBox->MoveBox(headline, pt(3), pt(-4.75), 1), XT::kNoErr);
-    QCOMPARE(mApi.mFields->SetBoxProperty(headline, 52, pt(7.125)), XT::kNoErr);
-    QCOMPARE(mApi.mText->DeleteTextRange(four, 0, 6, 0, 1), XT::kNoErr);
-    QCOMPARE(mApi.mText->CopyTextRange(four, 6, 30, nine, 3), XT::kNoErr);
-    QCOMPARE(mApi.mDoc->SetSpreadFixedValue(mApi.mProject->GetLayout(mProject, 0), 1, pt(0.1)), XT::kNoErr);
-    QVERIFY(mApi.mProject->IsProjectModified(mProject));
-    const XTHost::Project edited = *mSession->project(mProject);
-
-    // When saved and opened again
-    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
-    QVERIFY(!mApi.mProject->IsProjectModified(mProject));
-    const QByteArray saved = readAll(mPath);
-    QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
-    mProject = mApi.open(mPath);
-    QVERIFY(mProject != XT::kNoProject);
-
-    // Then the document is the one that was saved, and saves the same again
-    QVERIFY(*mSession->project(mProject) == edited);
-    QCOMPARE(mApi.storyText(mApi.storyNumbered(mProject, 9)).size(), 7 + 24);
-    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
-    QCOMPARE(readAll(mPath), saved);
 }
 
 void tst_HostFiles::unmodifiedProjectResavesByteForByte_data()
@@ -150,12 +100,12 @@ void tst_HostFiles::unmodifiedProjectResavesByteForByte()
         QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
         QCOMPARE(mApi.mProject->CloseProject(mProject, 1), XT::kNoErr);
     }
-    const QByteArray original = readAll(path);
+    const QByteArray original = ReadFile(path);
     QVERIFY(!original.isEmpty());
     XTProjectId project = mApi.open(path);
     QVERIFY2(project != XT::kNoProject, qPrintable(mSession->lastError()));
     QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
-    QCOMPARE(readAll(path), original);
+    QCOMPARE(ReadFile(path), original);
 }
 
 void tst_HostFiles::otherSpellingsReadAsTheSameProject_data()
@@ -164,12 +114,13 @@ void tst_HostFiles::otherSpellingsReadAsTheSameProject_data()
     QTest::addColumn<QByteArray>("to");
     QTest::addColumn<bool>("fastReader");
     QTest::newRow("as the host writes it") << QByteArray() << QByteArray() << true;
-    QTest::newRow("escaped letter") << QByteArray("\"The Harbour") << QByteArray("\"The \\u0048arbour") << true;
+    QTest::newRow("escaped letter") << QByteArray("\"The Harbour") << QByteArray("\"The \\u0048arbour")
+                                    << true;
     QTest::newRow("byte order mark") << QByteArray("{") << QByteArray("\xEF\xBB\xBF{") << false;
     QTest::newRow("exponent") << QByteArray("\"version\": 1,") << QByteArray("\"version\": 10e-1,") << false;
     QTest::newRow("escaped key") << QByteArray("\"format\"") << QByteArray("\"\\u0066ormat\"") << false;
-    QTest::newRow("surrogate pair escape") << QByteArray("Gazette \xF0\x9F\x8C\x8A") << QByteArray("Gazette \\ud83c\\udf0a")
-                                           << false;
+    QTest::newRow("surrogate pair escape")
+        << QByteArray("Gazette \xF0\x9F\x8C\x8A") << QByteArray("Gazette \\ud83c\\udf0a") << false;
 }
 
 void tst_HostFiles::otherSpellingsReadAsTheSameProject()
@@ -180,7 +131,7 @@ void tst_HostFiles::otherSpellingsReadAsTheSameProject()
     QFETCH(QByteArray, to);
     QFETCH(bool, fastReader);
     const QString samples = qEnvironmentVariable("CORVANE_SOURCE_DIR") + QStringLiteral("/Samples/");
-    QByteArray canonical = readAll(samples + QStringLiteral("harbour-gazette-v1.xprj"));
+    QByteArray canonical = ReadFile(samples + QStringLiteral("harbour-gazette-v1.xprj"));
     canonical.replace("\"The Harbour Gazette\"", "\"The Harbour Gazette \xF0\x9F\x8C\x8A\"");
     QByteArray spelled = canonical;
     if (!from.isEmpty())
@@ -191,7 +142,7 @@ void tst_HostFiles::otherSpellingsReadAsTheSameProject()
     }
     const QString canonicalPath = mDir->filePath(QStringLiteral("canonical.xprj"));
     const QString spelledPath = mDir->filePath(QStringLiteral("spelled.xprj"));
-    QVERIFY(writeAll(canonicalPath, canonical) && writeAll(spelledPath, spelled));
+    QVERIFY(WriteFile(canonicalPath, canonical) && WriteFile(spelledPath, spelled));
 
     // Then the fast reader takes only what it reads exactly as QJsonDocument
     // does, the rest is left to QJsonDocument
@@ -205,7 +156,7 @@ void tst_HostFiles::otherSpellingsReadAsTheSameProject()
     QVERIFY2(expected != XT::kNoProject && project != XT::kNoProject, qPrintable(mSession->lastError()));
     QVERIFY(*mSession->project(project) == *mSession->project(expected));
     QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
-    QCOMPARE(readAll(spelledPath), canonical);
+    QCOMPARE(ReadFile(spelledPath), canonical);
 }
 
 void tst_HostFiles::aLeadingZeroWidthNoBreakSpaceIsKept()
@@ -256,34 +207,6 @@ void tst_HostFiles::aTemplateStaysATemplate()
     QCOMPARE(info.fileType, XT::kFileTemplate);
 }
 
-void tst_HostFiles::failedSaveKeepsTheOldFile()
-{
-    // A file-size limit makes the write fail after the host has started it.
-    const QByteArray original = readAll(mPath);
-    XTTextRef nine = mApi.storyNumbered(mProject, 9);
-    for (int i = 0; i < 200; ++i)
-        QCOMPARE(mApi.mText->CopyTextRange(mApi.storyNumbered(mProject, 4), 0, 30, nine, 0), XT::kNoErr);
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit limited = saved;
-    limited.rlim_cur = rlim_t(original.size() + 100);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const XTError error = mApi.mProject->SaveProject(mProject, 0, 71);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QVERIFY(error != XT::kNoErr);
-    QCOMPARE(readAll(mPath), original);
-    QVERIFY(mApi.mProject->IsProjectModified(mProject));
-    QVERIFY(mSession->lastError().startsWith(mPath));
-    QCOMPARE(QDir(mDir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("small.xprj")});
-    // Once the disk allows it, the same save goes through.
-    QCOMPARE(mApi.mProject->SaveProject(mProject, 0, 71), XT::kNoErr);
-    QVERIFY(readAll(mPath).size() > original.size());
-}
-
 void tst_HostFiles::fileTypesAtAGlance_data()
 {
     QTest::addColumn<QByteArray>("content"); // "dir" for a folder, "missing" for no file
@@ -317,7 +240,7 @@ void tst_HostFiles::fileTypesAtAGlance()
     if (content == "dir")
         QVERIFY(QDir(mDir->path()).mkdir(QStringLiteral("probe")));
     else if (content != "missing")
-        QVERIFY(writeAll(path, content));
+        QVERIFY(WriteFile(path, content));
     XTFileSpec spec = mApi.file(path);
     XTFileInfo info{};
     QCOMPARE(int(mApi.mFiles->GetFileInfo(spec, &info)), status);
@@ -374,9 +297,9 @@ void tst_HostFiles::openProjectList()
     QCOMPARE(mApi.mProject->GetOpenProject(0), other);
     // Closing without saving leaves the file as it was.
     QCOMPARE(mApi.mBox->MoveBox(mApi.boxNumbered(other, 2, 1), pt(5), pt(5), 1), XT::kNoErr);
-    const QByteArray before = readAll(otherPath);
+    const QByteArray before = ReadFile(otherPath);
     QCOMPARE(mApi.mProject->CloseProject(other, 1), XT::kNoErr);
-    QCOMPARE(readAll(otherPath), before);
+    QCOMPARE(ReadFile(otherPath), before);
 }
 
 void tst_HostFiles::expectRefused(const QString& path, const QString& fragment)
@@ -505,8 +428,10 @@ void tst_HostFiles::malformedFilesAreRefused_data()
         << edit("\"text\": \"Welcome\"", "\"\xEF\xBB\xBFtext\": \"Welcome\", \"text\": \"Hi\"")
         << "stories[1]: the key \"text\" is repeated";
     QTest::newRow("a repeated key with a byte order mark after an escape")
-        << edit("\"text\": \"Welcome\"", "\"\\u0074\xEF\xBB\xBF" "ext\": \"Welcome\", \"t\\ufeffext\": \"Hi\"")
-        << "stories[1]: the key \"t\xEF\xBB\xBF" "ext\" is repeated";
+        << edit("\"text\": \"Welcome\"", "\"\\u0074\xEF\xBB\xBF"
+                                         "ext\": \"Welcome\", \"t\\ufeffext\": \"Hi\"")
+        << "stories[1]: the key \"t\xEF\xBB\xBF"
+           "ext\" is repeated";
     QTest::newRow("a repeated key after a byte order mark")
         << "\xEF\xBB\xBF" + edit("\"layouts\": [", "\"layouts\": [], \"layouts\": [")
         << "xprj: the key \"layouts\" is repeated";
@@ -567,7 +492,7 @@ void tst_HostFiles::malformedFilesAreRefused()
     QFETCH(QByteArray, content);
     QFETCH(QString, fragment);
     const QString path = mDir->filePath(QStringLiteral("bad.xprj"));
-    QVERIFY(writeAll(path, content));
+    QVERIFY(WriteFile(path, content));
     expectRefused(path, fragment);
 }
 

@@ -1,6 +1,9 @@
 // What the plug-in meets at setup: the setup record and its interface
-// version, groups by id and version, selectors, the callback registry, the
-// platform table; and the failures a test host can inject.
+// version, the callback registry, the platform table's handles and strings.
+// The groups by id and version, the selectors, and the failures a test host
+// can inject, are met by the plug-in's own setup in tst_lifecycle
+// (setupThroughEntryPoint, setupFailures); the quit handler set aside and
+// restored by its command in tst_command.
 
 #include "HostTestSupport.h"
 
@@ -42,11 +45,6 @@ XTStatus setupTime(void* record)
     return XT::kNoErr;
 }
 
-XTOSErr quitHandler(const void*, void*, intptr_t)
-{
-    return 0;
-}
-
 } // namespace
 
 class tst_HostSetup : public QObject
@@ -58,18 +56,12 @@ private slots:
     void cleanup();
 
     void setupRecordOffersTheInterface();
-    void everyGroupByIdAndVersion_data();
-    void everyGroupByIdAndVersion();
-    void injectedFailures();
-    void selectors_data();
-    void selectors();
     void callbacksByPriorityWithTheirData();
     void removingACallback();
     void aHandlerMayRemoveAnother();
     void resetForgetsEverything();
     void handles();
     void hostStrings();
-    void eventHandlers();
 
 private:
     std::unique_ptr<XTHost::HostSession> mSession;
@@ -97,99 +89,6 @@ void tst_HostSetup::setupRecordOffersTheInterface()
             setup->removeCallback && setup->installSetupCallback && setup->platform);
     HostApi api;
     QVERIFY(api.acquire(setup));
-}
-
-void tst_HostSetup::everyGroupByIdAndVersion_data()
-{
-    QTest::addColumn<uint32_t>("group");
-    QTest::newRow("strings") << uint32_t(XT::kGroupStrings);
-    QTest::newRow("project") << uint32_t(XT::kGroupProject);
-    QTest::newRow("spread") << uint32_t(XT::kGroupSpread);
-    QTest::newRow("doc") << uint32_t(XT::kGroupDoc);
-    QTest::newRow("box") << uint32_t(XT::kGroupBox);
-    QTest::newRow("box fields") << uint32_t(XT::kGroupBoxFields);
-    QTest::newRow("picture") << uint32_t(XT::kGroupPicture);
-    QTest::newRow("text") << uint32_t(XT::kGroupText);
-    QTest::newRow("assets") << uint32_t(XT::kGroupAssets);
-    QTest::newRow("colours") << uint32_t(XT::kGroupColors);
-    QTest::newRow("numbers") << uint32_t(XT::kGroupNumbers);
-    QTest::newRow("files") << uint32_t(XT::kGroupFiles);
-    QTest::newRow("platform") << uint32_t(XT::kGroupPlatform);
-    QTest::newRow("unicode") << uint32_t(XT::kGroupUnicode);
-    QTest::newRow("graphics") << uint32_t(XT::kGroupGraphics);
-    QTest::newRow("opentype") << uint32_t(XT::kGroupOpenType);
-}
-
-void tst_HostSetup::everyGroupByIdAndVersion()
-{
-    QFETCH(uint32_t, group);
-    const xtsetuprec* setup = mSession->setupRecord();
-    const void* table = nullptr;
-    QCOMPARE(setup->acquireGroup(group, XT::kGroupVersion, &table), XT::kNoErr);
-    QVERIFY(table);
-    QVERIFY(setup->acquireGroup(group, XT::kGroupVersion + 1, &table) != XT::kNoErr);
-    QVERIFY(!table);
-}
-
-void tst_HostSetup::injectedFailures()
-{
-    const xtsetuprec* setup = mSession->setupRecord();
-    const void* table = nullptr;
-    mSession->withholdGroup(XT::kGroupText);
-    QVERIFY(setup->acquireGroup(XT::kGroupText, XT::kGroupVersion, &table) != XT::kNoErr);
-    QCOMPARE(setup->acquireGroup(XT::kGroupBox, XT::kGroupVersion, &table), XT::kNoErr);
-    HostApi api;
-    QVERIFY(!api.acquire(setup));
-    mSession->withholdGroup(XT::kGroupText, false);
-    QVERIFY(api.acquire(setup));
-
-    mSession->offerGroupVersion(2);
-    QVERIFY(setup->acquireGroup(XT::kGroupBox, XT::kGroupVersion, &table) != XT::kNoErr);
-    QCOMPARE(setup->acquireGroup(XT::kGroupBox, 2, &table), XT::kNoErr);
-    mSession->offerGroupVersion(XT::kGroupVersion);
-
-    mSession->offerInterfaceVersion(4, 100);
-    QCOMPARE(setup->major, int16_t(4));
-    QCOMPARE(setup->minor, int16_t(100));
-
-    mSession->failSelector(XT::kSelGetBoxGeometry);
-    void* function = reinterpret_cast<void*>(1);
-    QVERIFY(setup->resolveSelector(XT::kSelGetBoxGeometry, &function) != XT::kNoErr);
-    QVERIFY(!function);
-    QVERIFY(!api.acquire(setup));
-    QCOMPARE(setup->resolveSelector(XT::kSelEditCopy, &function), XT::kNoErr);
-}
-
-void tst_HostSetup::selectors_data()
-{
-    QTest::addColumn<int32_t>("selector");
-    QTest::addColumn<bool>("resolves");
-    QTest::newRow("xecopy") << int32_t(XT::kSelEditCopy) << true;
-    QTest::newRow("XEPaste") << int32_t(XT::kSelEditPaste) << true;
-    QTest::newRow("document preferences") << int32_t(XT::kSelGetDocumentPreferences) << true;
-    QTest::newRow("box geometry") << int32_t(XT::kSelGetBoxGeometry) << true;
-    QTest::newRow("idle timer, get") << int32_t(XT::kSelGetAppIdleTimerEnable) << true;
-    QTest::newRow("idle timer, set") << int32_t(XT::kSelSetAppIdleTimerEnable) << true;
-    QTest::newRow("unknown") << 9999 << false;
-}
-
-void tst_HostSetup::selectors()
-{
-    QFETCH(int32_t, selector);
-    QFETCH(bool, resolves);
-    void* function = nullptr;
-    QCOMPARE(mSession->setupRecord()->resolveSelector(selector, &function) == XT::kNoErr, resolves);
-    QCOMPARE(function != nullptr, resolves);
-    if (selector == XT::kSelSetAppIdleTimerEnable)
-    {
-        void* get = nullptr;
-        mSession->setupRecord()->resolveSelector(XT::kSelGetAppIdleTimerEnable, &get);
-        auto getEnabled = reinterpret_cast<XTGetAppIdleTimerEnableProc>(get);
-        auto setEnabled = reinterpret_cast<XTSetAppIdleTimerEnableProc>(function);
-        QVERIFY(getEnabled());
-        setEnabled(false);
-        QVERIFY(!getEnabled());
-    }
 }
 
 void tst_HostSetup::callbacksByPriorityWithTheirData()
@@ -301,20 +200,6 @@ void tst_HostSetup::hostStrings()
     QVERIFY(empty);
     QCOMPARE(api.take(empty), QString(""));
     QVERIFY(!api.mStrings->HostStringFromUtf16(nullptr, 3));
-}
-
-void tst_HostSetup::eventHandlers()
-{
-    const XTPlatformTable* platform = mSession->setupRecord()->platform;
-    const XTFourCC core = XT::FourCC("aevt");
-    const XTFourCC quit = XT::FourCC("quit");
-    AEEventHandlerProc handler = nullptr;
-    intptr_t refcon = 0;
-    QVERIFY(platform->AEGetEventHandler(core, quit, &handler, &refcon, false) != 0);
-    QCOMPARE(platform->AEInstallEventHandler(core, quit, quitHandler, 42, false), XTOSErr(0));
-    QCOMPARE(platform->AEGetEventHandler(core, quit, &handler, &refcon, false), XTOSErr(0));
-    QVERIFY(handler == &quitHandler);
-    QCOMPARE(refcon, intptr_t(42));
 }
 
 QTEST_GUILESS_MAIN(tst_HostSetup)

@@ -1,6 +1,8 @@
 // Layouts, spreads, pages and boxes through the host's function tables: the
 // orders the plug-in's cursors rely on, the none values, and every edit of a
-// box's geometry and properties.
+// box's geometry and properties. (Layouts in ascending number and boxes in
+// stacking order, with their names and kinds, are tst_iterators' and
+// tst_entities'.)
 
 #include "HostTestSupport.h"
 
@@ -19,9 +21,7 @@ private slots:
     void init();
     void cleanup();
 
-    void layoutsInAscendingNumber();
     void spreadsPagesAndMasters();
-    void boxesOnASpread();
     void noneValuesForUnknownReferences_data();
     void noneValuesForUnknownReferences();
     void referencesOfAClosedProjectAreNone();
@@ -66,22 +66,6 @@ DocRef tst_HostStructure::layoutNumbered(int32_t number) const
     return XT::kNoDoc;
 }
 
-void tst_HostStructure::layoutsInAscendingNumber()
-{
-    // The file stores layout 2 first.
-    QCOMPARE(mApi.mProject->GetLayoutCount(mProject), 2);
-    const DocRef first = mApi.mProject->GetLayout(mProject, 0);
-    const DocRef second = mApi.mProject->GetLayout(mProject, 1);
-    QCOMPARE(mApi.mProject->GetLayoutIndex(first), 1);
-    QCOMPARE(mApi.take(mApi.mProject->GetLayoutName(first)), QStringLiteral("Print"));
-    QCOMPARE(mApi.mProject->GetLayoutType(first), XT::kLayoutPrint);
-    QCOMPARE(mApi.mProject->GetLayoutIndex(second), 2);
-    QCOMPARE(mApi.take(mApi.mProject->GetLayoutName(second)), QStringLiteral("Web"));
-    QCOMPARE(mApi.mProject->GetLayoutType(second), XT::kLayoutWeb);
-    QCOMPARE(mApi.mProject->GetLayout(mProject, 2), XT::kNoDoc);
-    QCOMPARE(mApi.mProject->GetLayout(mProject, -1), XT::kNoDoc);
-}
-
 void tst_HostStructure::spreadsPagesAndMasters()
 {
     const DocRef doc = layoutNumbered(1);
@@ -120,35 +104,6 @@ void tst_HostStructure::spreadsPagesAndMasters()
     QCOMPARE(mApi.take(mApi.mSpread->GetPageLabel(doc, 1)), QStringLiteral("A-Master"));
     QVERIFY(!mApi.mSpread->GetPageLabel(doc, int16_t(masters + 4)));
     QVERIFY(!mApi.mSpread->GetPageLabel(doc, 0));
-}
-
-void tst_HostStructure::boxesOnASpread()
-{
-    const DocRef doc = layoutNumbered(1);
-    const XTBoxRef spreadBox = mApi.mSpread->GetSpreadBox(doc, 1);
-    QCOMPARE(mApi.mBox->GetBoxContentType(spreadBox), int16_t(XT::kContentSpread));
-    QCOMPARE(mApi.mBox->GetBoxNumber(spreadBox, 0), 0);
-    QCOMPARE(mApi.take(mApi.mBox->GetBoxName(spreadBox)), QString(""));
-    QCOMPARE(mApi.take(mApi.mBox->GetBoxName(mApi.mSpread->GetSpreadBox(layoutNumbered(2), 1))),
-             QStringLiteral("Home spread"));
-
-    QList<int32_t> numbers;
-    QList<int16_t> kinds;
-    QStringList names;
-    for (XTBoxRef box : mApi.boxesOn(spreadBox))
-    {
-        numbers << mApi.mBox->GetBoxNumber(box, 0);
-        kinds << mApi.mBox->GetBoxContentType(box);
-        names << mApi.take(mApi.mBox->GetBoxName(box));
-        QCOMPARE(mApi.mBox->GetBoxDocument(box), doc);
-        QCOMPARE(mApi.mBox->IsTextBox(box), kinds.last() == XT::kContentText);
-        QCOMPARE(mApi.mBox->IsPictureBox(box), kinds.last() == XT::kContentPicture);
-    }
-    QCOMPARE(numbers, (QList<int32_t>{10, 3, 7}));
-    QCOMPARE(kinds, (QList<int16_t>{XT::kContentText, XT::kContentPicture, XT::kContentNone}));
-    QCOMPARE(names, (QStringList{QStringLiteral("Headline"), QStringLiteral("Photo"), QString("")}));
-    // The walk is stable.
-    QCOMPARE(mApi.boxesOn(spreadBox), mApi.boxesOn(spreadBox));
 }
 
 void tst_HostStructure::noneValuesForUnknownReferences_data()

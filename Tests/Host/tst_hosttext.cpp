@@ -2,6 +2,8 @@
 // every edit and the notifications it sends (read at the byte offsets the
 // plug-in reads), copy and paste through the host clipboard, and a random
 // walk of edits that must keep the text consistent and tracked offsets right.
+// (The stories in the host's order and the boxes they run through are
+// tst_iterators' and tst_entities'.)
 
 #include "HostTestSupport.h"
 
@@ -102,9 +104,6 @@ private slots:
     void cleanup();
 
     void readsTextWithHiddenRuns();
-    void storiesAndTheirBoxes();
-    void adjustOffsetForHidden_data();
-    void adjustOffsetForHidden();
     void deleteTextRange_data();
     void deleteTextRange();
     void copyTextRangeCarriesHiddenRuns();
@@ -194,42 +193,6 @@ void tst_HostText::readsTextWithHiddenRuns()
     QCOMPARE(runs(mFour), (std::vector<std::pair<int32_t, int32_t>>{{19, 6}}));
     QCOMPARE(mApi.mText->GetHiddenRunLength(mFour, 20), 0); // not a run's start
     QVERIFY(runs(mNine).empty());
-}
-
-void tst_HostText::storiesAndTheirBoxes()
-{
-    QList<int32_t> numbers;
-    const intptr_t entry = mApi.mText->GetFirstStoryEntry(mProject);
-    for (XTTextRef text = mApi.mText->GetStoryText(entry); text; text = mApi.mText->GetNextStory(text))
-        numbers << mApi.mText->GetStoryNumber(text);
-    QCOMPARE(numbers, (QList<int32_t>{4, 9, 2}));
-    QCOMPARE(mApi.storyBoxes(mFour),
-             (std::vector<XTBoxRef>{mApi.boxNumbered(mProject, 1, 10), mApi.boxNumbered(mProject, 1, 5)}));
-    QVERIFY(mApi.storyBoxes(mApi.storyNumbered(mProject, 2)).empty());
-    // Both boxes of the chain show the same text.
-    QCOMPARE(mApi.mText->GetTextSelection(mApi.boxNumbered(mProject, 1, 5), nullptr, nullptr), mFour);
-    QVERIFY(!mApi.mText->GetStoryText(12345));
-    QCOMPARE(mApi.mText->GetStoryBoxes(mFour, 0, nullptr), XT::kErrParam);
-}
-
-void tst_HostText::adjustOffsetForHidden_data()
-{
-    QTest::addColumn<int32_t>("offset");
-    QTest::addColumn<int32_t>("adjusted");
-    QTest::newRow("before the run") << 3 << 3;
-    QTest::newRow("at the marker") << 19 << 19;
-    QTest::newRow("just after the marker") << 20 << 26;
-    QTest::newRow("on the last hidden unit") << 25 << 26;
-    QTest::newRow("at the run's end") << 26 << 26;
-    QTest::newRow("at the text's end") << 36 << 36;
-}
-
-void tst_HostText::adjustOffsetForHidden()
-{
-    QFETCH(int32_t, offset);
-    QFETCH(int32_t, adjusted);
-    QCOMPARE(mApi.mText->AdjustOffsetForHidden(mFour, &offset, 0), XT::kNoErr);
-    QCOMPARE(offset, adjusted);
 }
 
 void tst_HostText::deleteTextRange_data()

@@ -11,6 +11,7 @@
 // the reason when neither is allowed.
 
 #include "HostTestSupport.h"
+#include "TestFiles.h"
 
 #include "Format/ProjectFormat.h"
 
@@ -37,18 +38,6 @@ constexpr qint64 kPage = 4096;
 // Copies of 400 characters of story 3 that make the saved file larger than
 // the sample it was read from.
 constexpr int kGrowth = 8;
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-bool writeAll(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush();
-}
 
 // The 15,144-byte sample project.
 QString samplePath()
@@ -117,7 +106,7 @@ void checkOutcome(XTError result, const OpenSample& sample, const QString& path,
     const QString message = sample.mSession->lastError();
     if (result == XT::kNoErr)
     {
-        QCOMPARE(readAll(path), sample.expected());
+        QCOMPARE(ReadFile(path), sample.expected());
         QVERIFY(!sample.mApi.mProject->IsProjectModified(sample.mProject));
         XTHost::Project reread;
         QString error;
@@ -131,7 +120,7 @@ void checkOutcome(XTError result, const OpenSample& sample, const QString& path,
     if (original.isNull()) // there was no file to keep
         QVERIFY(!QFileInfo(path).isFile());
     else
-        QCOMPARE(readAll(path), original);
+        QCOMPARE(ReadFile(path), original);
     QCOMPARE(sample.mApi.mProject->IsProjectModified(sample.mProject), sample.mModified);
     if (QFileInfo(folder).isDir())
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -149,7 +138,7 @@ bool fillTo(const QString& folder, qint64 free)
     const qint64 available = qint64(info.f_bavail) * qint64(info.f_frsize);
     if (available <= free)
         return available == free || free >= kTmpfsSize;
-    return writeAll(QDir(folder).filePath(QStringLiteral("filler")), QByteArray(int(available - free), 'x'));
+    return WriteFile(QDir(folder).filePath(QStringLiteral("filler")), QByteArray(int(available - free), 'x'));
 }
 
 // Uses up every inode of a file system.
@@ -353,8 +342,8 @@ void tst_SaveFaults::runCase(int kind, qint64 value, int growth, const QString& 
         mount.mPoint = QFile::encodeName(folder);
     }
     const QString path = QDir(folder).filePath(QStringLiteral("harbour-gazette-v1.xprj"));
-    const QByteArray sample = readAll(samplePath());
-    QVERIFY(writeAll(path, sample));
+    const QByteArray sample = ReadFile(samplePath());
+    QVERIFY(WriteFile(path, sample));
 
     OpenSample open;
     QVERIFY(open.open(path, growth));
@@ -416,7 +405,7 @@ void tst_SaveFaults::runCase(int kind, qint64 value, int growth, const QString& 
         break;
     }
 
-    const QByteArray original = QFileInfo(path).isFile() ? readAll(path) : QByteArray();
+    const QByteArray original = QFileInfo(path).isFile() ? ReadFile(path) : QByteArray();
     QVERIFY(!original.isEmpty() || kind == FolderInPlace || kind == FolderRemoved);
     const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     const XTError result = open.mApi.mProject->SaveProject(open.mProject, 0, 71);
@@ -427,8 +416,9 @@ void tst_SaveFaults::runCase(int kind, qint64 value, int growth, const QString& 
         QVERIFY2(result != XT::kNoErr, "the save cannot have succeeded");
     if (mustSucceed)
         QVERIFY2(result == XT::kNoErr, qPrintable(open.mSession->lastError()));
-    qDebug("%s", qPrintable(result == XT::kNoErr ? QStringLiteral("saved, %1 bytes").arg(readAll(path).size())
-                                                 : QStringLiteral("refused: ") + open.mSession->lastError()));
+    qDebug("%s",
+           qPrintable(result == XT::kNoErr ? QStringLiteral("saved, %1 bytes").arg(ReadFile(path).size())
+                                           : QStringLiteral("refused: ") + open.mSession->lastError()));
     if (kind == NoPermission)
         QFile::setPermissions(folder,
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -445,7 +435,7 @@ void tst_SaveFaults::injectedFaults_data()
     {
         QTemporaryDir scratch;
         const QString path = scratch.filePath(QStringLiteral("sample.xprj"));
-        QVERIFY(writeAll(path, readAll(samplePath())));
+        QVERIFY(WriteFile(path, ReadFile(samplePath())));
         QVector<ProjectFormat::SaveStep> steps;
         {
             HookGuard guard;
@@ -483,8 +473,8 @@ void tst_SaveFaults::injectedFaults()
     HookGuard guard;
     QTemporaryDir scratch;
     const QString path = scratch.filePath(QStringLiteral("harbour-gazette-v1.xprj"));
-    QVERIFY(writeAll(path, readAll(samplePath())));
-    const QByteArray original = readAll(path);
+    QVERIFY(WriteFile(path, ReadFile(samplePath())));
+    const QByteArray original = ReadFile(path);
     OpenSample open;
     QVERIFY(open.open(path, growth));
 
@@ -506,7 +496,7 @@ void tst_SaveFaults::injectedFaults()
 
     ProjectFormat::setSaveFaultHook(nullptr);
     QCOMPARE(open.mApi.mProject->SaveProject(open.mProject, 0, 71), XT::kNoErr);
-    QCOMPARE(readAll(path), open.expected());
+    QCOMPARE(ReadFile(path), open.expected());
 }
 
 QTEST_GUILESS_MAIN(tst_SaveFaults)

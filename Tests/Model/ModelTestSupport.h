@@ -108,18 +108,7 @@ public:
 
     AssetUID AssetNamed(XTProjectId project, int32_t kind, const QString& name) const
     {
-        const AssetSpaceRef space = mApi.mAssets->GetAssetSpace(project);
-        AssetIteratorRef iterator = nullptr;
-        AssetUID found = XT::kNoAsset;
-        if (mApi.mAssets->NewAssetIterator(space, kind, &iterator) != XT::kNoErr)
-            return found;
-        for (AssetUID uid = mApi.mAssets->GetIteratorAsset(iterator); uid != XT::kNoAsset;
-             uid = mApi.mAssets->NextAsset(iterator) == XT::kNoErr ? mApi.mAssets->GetIteratorAsset(iterator)
-                                                                   : XT::kNoAsset)
-            if (mApi.take(mApi.mAssets->GetAssetName(space, kind, uid)) == name)
-                found = uid;
-        mApi.mAssets->DisposeAssetIterator(iterator);
-        return found;
+        return mApi.assetNamed(project, kind, name);
     }
 
     // The host's document of an open project, as it holds it now.

@@ -1,5 +1,7 @@
 #include "ComparisonDriver.h"
 
+#include "PluginSession.h"
+
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
@@ -9,6 +11,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeView>
+
+#include <dlfcn.h>
 
 namespace Driver
 {
@@ -75,23 +79,6 @@ bool SelectPair(QWidget* explorer, const QString& text)
     return tree->currentIndex() == index;
 }
 
-QString FirstDifferentItem(QWidget* explorer, const QString& folder)
-{
-    auto* tree = explorer->findChild<QTreeView*>(QStringLiteral("mExplorer"));
-    tree->expandAll();
-    QAbstractItemModel* model = tree->model();
-    const QModelIndex parent = FindText(model, QModelIndex(), folder);
-    for (int row = 0; parent.isValid() && row < model->rowCount(parent); ++row)
-    {
-        const QModelIndex index = model->index(row, 0, parent);
-        // The tree's status role: 4 is identical.
-        const QVariant status = index.data(Qt::UserRole + 1);
-        if (status.isValid() && status.toInt() != 4)
-            return index.data().toString();
-    }
-    return QString();
-}
-
 QString CopyRow(QWidget* explorer, int nth, bool left)
 {
     auto* table = explorer->findChild<QTableView*>(QStringLiteral("mDiffTable"));
@@ -131,3 +118,40 @@ void Press(QWidget* explorer, int key)
 }
 
 } // namespace Driver
+
+LoadedPlugin::LoadedPlugin(const QString& module, const QString& preferences)
+{
+    mModule = dlopen(QFile::encodeName(module).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!mModule)
+        return;
+    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mModule, "XTActivateCallback"));
+    mPlugin = std::make_unique<XTHost::PluginHost>(mHost);
+    mPlugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
+    mPlugin->setPreferencesFolder(preferences);
+    mActive = entry && mPlugin->activate(entry) == XT::kNoErr;
+    if (mActive)
+        mPlugin->addMenuItems();
+}
+
+LoadedPlugin::~LoadedPlugin()
+{
+    if (mActive)
+        mPlugin->deactivate();
+    mPlugin.reset();
+    if (mModule)
+        dlclose(mModule);
+}
+
+std::function<void()> gOnApplication;
+
+namespace
+{
+
+void ApplicationMade()
+{
+    if (gOnApplication)
+        gOnApplication();
+}
+Q_COREAPP_STARTUP_FUNCTION(ApplicationMade)
+
+} // namespace

@@ -6,7 +6,13 @@
 
 #include "Script.h"
 
+#include "HostSession.h"
+#include "PluginHost.h"
+
 #include <QString>
+
+#include <functional>
+#include <memory>
 
 class QAbstractItemView;
 class QModelIndex;
@@ -24,10 +30,6 @@ QWidget* Explorer();
 // Selects the tree item whose text is `text` with a click.
 bool SelectPair(QWidget* explorer, const QString& text);
 
-// The text of the first item below the folder `folder` whose status is not
-// identical; empty when there is none.
-QString FirstDifferentItem(QWidget* explorer, const QString& folder);
-
 // Clicks the n-th row of the patch table that is a difference, then copies
 // it left or right with the keyboard shortcut. Empty when it did, else why
 // not.
@@ -37,3 +39,23 @@ QString CopyRow(QWidget* explorer, int nth, bool left);
 void Press(QWidget* explorer, int key);
 
 } // namespace Driver
+
+// The plug-in module loaded and activated in a host of this process, as
+// xthost does it, its menu items added; deactivated and unloaded when it
+// goes.
+struct LoadedPlugin
+{
+    LoadedPlugin(const QString& module, const QString& preferences);
+    ~LoadedPlugin();
+    LoadedPlugin(const LoadedPlugin&) = delete;
+    LoadedPlugin& operator=(const LoadedPlugin&) = delete;
+
+    XTHost::HostSession mHost;
+    void* mModule = nullptr;
+    std::unique_ptr<XTHost::PluginHost> mPlugin;
+    bool mActive = false;
+};
+
+// What runs as soon as the plug-in's command has made its application
+// object (a program that makes none of its own).
+extern std::function<void()> gOnApplication;

@@ -44,28 +44,11 @@
 namespace
 {
 
-std::function<void()> sOnApplication;
-
-void ApplicationMade()
-{
-    if (sOnApplication)
-        sOnApplication();
-}
-Q_COREAPP_STARTUP_FUNCTION(ApplicationMade)
-
 enum Side
 {
     L = 0,
     R = 1
 };
-
-XTHost::Story* FindStory(XTHost::Project& project, int32_t number)
-{
-    for (XTHost::Story& story : project.mStories)
-        if (story.mNumber == number)
-            return &story;
-    return nullptr;
-}
 
 bool LoadFile(const QString& path, XTHost::Project& project, QString* error)
 {
@@ -86,8 +69,7 @@ bool LoadFile(const QString& path, XTHost::Project& project, QString* error)
 struct PairState
 {
     bool mRead = false;
-    std::vector<std::pair<int, int>> mRows; // cell lengths, left and right
-    std::vector<bool> mIsDifference;
+    std::vector<std::pair<int, int>> mRows;    // cell lengths, left and right
     std::vector<std::pair<int, Side>> mDone;   // row, side that takes the copy
     std::vector<std::pair<int, Side>> mUndone; // redo order: last undone last
 };
@@ -122,8 +104,6 @@ public:
     const QString& Path(Side side) const { return mPath[side]; }
     const QString& Folder(Side side) const { return mFolder[side]; }
     QString Failure() const { return mFailure; }
-    bool Ended() const { return mEnded; }
-    const XTHost::Project& Expected(Side side) const { return mFile[side]; }
     const QStringList& Log() const { return mLog; }
     int Saves() const { return mSaves; }
     int RefusedSaves() const { return mRefusedSaves; }
@@ -156,7 +136,7 @@ public:
             return QString();
         for (const XTHost::Story& story : mFile[side].mStories)
         {
-            const XTHost::Story* saved = FindStory(onDisk, story.mNumber);
+            const XTHost::Story* saved = onDisk.findStory(story.mNumber);
             if (!saved || *saved != story)
                 return QStringLiteral("%1: story %2 is\n  %3\nexpected\n  %4")
                     .arg(mPath[side])
@@ -178,6 +158,19 @@ private:
     };
 
     void Note(const QString& what) { mLog << what; }
+
+    // What the user does next, run from the event loop, so that a dialog it
+    // opens does not hold up the polling; mActed says that it has run.
+    void Later(QObject* context, std::function<void()> act)
+    {
+        mActed = false;
+        QTimer::singleShot(0, context,
+                           [this, act]
+                           {
+                               mActed = true;
+                               act();
+                           });
+    }
 
     void Fail(const QString& why)
     {
@@ -275,8 +268,8 @@ private:
     // marks say, then the text after the last row.
     XTHost::Story Rebuilt(int32_t number, const PairState& pair, Side side) const
     {
-        const XTHost::Story* mine = FindStory(const_cast<XTHost::Project&>(mHost[side]), number);
-        const XTHost::Story* theirs = FindStory(const_cast<XTHost::Project&>(mHost[1 - side]), number);
+        const XTHost::Story* mine = mHost[side].findStory(number);
+        const XTHost::Story* theirs = mHost[1 - side].findStory(number);
         std::map<int, bool> taken;
         for (const auto& done : pair.mDone)
             if (done.second == side)
@@ -328,7 +321,8 @@ private:
                     any = any || done.second == side;
                 if (!any)
                     continue;
-                *FindStory(next[side], entry.first) = Rebuilt(entry.first, pair, side);
+                *const_cast<XTHost::Story*>(next[side].findStory(entry.first)) =
+                    Rebuilt(entry.first, pair, side);
                 mUnsaved[side] = true;
                 wrote = true;
             }
@@ -383,13 +377,9 @@ private:
         QAbstractItemModel* model = Table()->model();
         pair.mRead = true;
         pair.mRows.clear();
-        pair.mIsDifference.clear();
         for (int row = 0; model && row < model->rowCount(); ++row)
-        {
             pair.mRows.emplace_back(model->index(row, 0).data().toString().size(),
                                     model->index(row, 1).data().toString().size());
-            pair.mIsDifference.push_back(model->index(row, 0).data(Qt::BackgroundRole).isValid());
-        }
     }
 
     void RandomSelect()
@@ -503,45 +493,25 @@ private:
             return UndoRedo(true);
         if (choice < 65)
             return UndoRedo(false);
-        if (choice < 77)
-        {
-            // Save from the tool bar: the window stays.
-            MaybeBlock();
-            ApplyMarks();
-            SaveModified();
-            Note(QStringLiteral("save (tool bar)"));
-            mWait = Wait::SaveResult;
-            mEndsOnSuccess = false;
-            ++mSaves;
-            mActed = false;
-            QTimer::singleShot(0, window,
-                               [this, window]
-                               {
-                                   mActed = true;
-                                   window->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
-                               });
-            return;
-        }
         if (choice < 85)
         {
-            if (!save->isEnabled())
+            // Save from the tool bar keeps the window; the Save button ends
+            // the comparison when the host saves.
+            const bool button = choice >= 77;
+            if (button && !save->isEnabled())
                 return;
-            // The Save button ends the comparison when the host saves.
             MaybeBlock();
             ApplyMarks();
             SaveModified();
-            Note(QStringLiteral("save (button)"));
+            Note(button ? QStringLiteral("save (button)") : QStringLiteral("save (tool bar)"));
             mWait = Wait::SaveResult;
-            mEndsOnSuccess = true;
+            mEndsOnSuccess = button;
             ++mSaves;
-            mActed = false;
-            QTimer::singleShot(0, save,
-                               [this, save]
-                               {
-                                   mActed = true;
-                                   save->click();
-                               });
-            return;
+            return Later(window,
+                         [window, save, button] {
+                             button ? save->click()
+                                    : window->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+                         });
         }
         if (choice < 88)
         {
@@ -551,21 +521,14 @@ private:
             mEnded = true;
             QPushButton* cancel = window->findChild<QDialogButtonBox*>(QStringLiteral("mButtonBox"))
                                       ->button(QDialogButtonBox::Cancel);
-            QTimer::singleShot(0, cancel, [cancel] { cancel->click(); });
-            return;
+            return Later(cancel, [cancel] { cancel->click(); });
         }
         // Escape, or the window's own close.
         const bool escape = mRandom.bounded(2) == 0;
         Note(escape ? QStringLiteral("escape") : QStringLiteral("close the window"));
         mWait = Dirty() ? Wait::Question : Wait::CloseResult;
-        QTimer::singleShot(0, window,
-                           [window, escape]
-                           {
-                               if (escape)
-                                   Driver::Press(window, Qt::Key_Escape);
-                               else
-                                   window->close();
-                           });
+        Later(window,
+              [window, escape] { escape ? Driver::Press(window, Qt::Key_Escape) : void(window->close()); });
     }
 
     void Answer(QMessageBox* box)
@@ -574,6 +537,9 @@ private:
         QAbstractButton* saveRight = Button(box, QStringLiteral("Save RHS"));
         if (!saveLeft || !saveRight)
             return Fail(QStringLiteral("the question has no Save LHS / Save RHS"));
+        if (box->detailedText() !=
+            QStringLiteral("LHS Project: %1.\nRHS Project: %2.").arg(mPath[L], mPath[R]))
+            return Fail(QStringLiteral("the question names other projects: %1").arg(box->detailedText()));
         if (saveLeft->isEnabled() != (OnStack(L) || mUnsaved[L]) ||
             saveRight->isEnabled() != (OnStack(R) || mUnsaved[R]))
             return Fail(
@@ -620,13 +586,7 @@ private:
             mWait = Wait::SaveResult;
             mEndsOnSuccess = true;
         }
-        mActed = false;
-        QTimer::singleShot(0, button,
-                           [this, button]
-                           {
-                               mActed = true;
-                               button->click();
-                           });
+        Later(button, [button] { button->click(); });
     }
 
     // After a save: as many refusals as the blocked folder causes, then the
@@ -637,8 +597,11 @@ private:
             return;
         if (QMessageBox* box = Box())
         {
+            // The refusal names the project whose folder is blocked.
             if (box->icon() != QMessageBox::Warning ||
-                !box->text().contains(QStringLiteral("could not be saved")))
+                !box->text().contains(QStringLiteral("could not be saved")) ||
+                !((mBlocked[L] && box->text().contains(mPath[L])) ||
+                  (mBlocked[R] && box->text().contains(mPath[R]))))
                 return Fail(QStringLiteral("unexpected box: %1").arg(box->text()));
             ++mWarnings;
             if (mWarnings > mExpectedWarnings)
@@ -706,7 +669,7 @@ private:
                 if (!ok->isEnabled())
                     return Fail(QStringLiteral("the picker refused the files"));
                 mWait = Wait::Explorer;
-                QTimer::singleShot(0, ok, [ok] { ok->click(); });
+                Later(ok, [ok] { ok->click(); });
             }
             return;
         case Wait::Explorer:
@@ -784,9 +747,7 @@ private slots:
 
 private:
     QTemporaryDir mFolder;
-    std::unique_ptr<XTHost::HostSession> mHost;
-    std::unique_ptr<XTHost::PluginHost> mPlugin;
-    void* mModule = nullptr;
+    std::unique_ptr<LoadedPlugin> mPlugin;
     XTHost::Project mLeft;
     XTHost::Project mRight;
     std::vector<int32_t> mStories;
@@ -800,31 +761,19 @@ void tst_MergeSession::initTestCase()
     QVERIFY2(LoadFile(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")), mRight, &error),
              qPrintable(error));
     for (XTHost::Story& story : mLeft.mStories)
-        if (FindStory(mRight, story.mNumber))
+        if (mRight.findStory(story.mNumber))
             mStories.push_back(story.mNumber);
     QVERIFY(mStories.size() >= 3);
 
-    mHost = std::make_unique<XTHost::HostSession>();
-    mModule = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(mModule, dlerror());
-    auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mModule, "XTActivateCallback"));
-    QVERIFY(entry);
-    mPlugin = std::make_unique<XTHost::PluginHost>(*mHost);
-    mPlugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
-    mPlugin->setPreferencesFolder(mFolder.filePath(QStringLiteral("Preferences")));
-    QCOMPARE(mPlugin->activate(entry), XT::kNoErr);
-    mPlugin->addMenuItems();
+    mPlugin = std::make_unique<LoadedPlugin>(QStringLiteral(CORVANE_MODULE),
+                                             mFolder.filePath(QStringLiteral("Preferences")));
+    QVERIFY2(mPlugin->mActive, dlerror());
 }
 
 void tst_MergeSession::cleanupTestCase()
 {
-    sOnApplication = nullptr;
-    if (mPlugin)
-        mPlugin->deactivate();
+    gOnApplication = nullptr;
     mPlugin.reset();
-    mHost.reset();
-    if (mModule)
-        dlclose(mModule);
 }
 
 // Blocks of sequences, so that each test function stays well inside Qt
@@ -851,18 +800,14 @@ void tst_MergeSession::randomSessions()
 {
     QFETCH(quint32, first);
     QFETCH(int, count);
-    const QByteArray leftBytes = []
+    const auto read = [](const QString& name)
     {
-        QFile f(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
-    const QByteArray rightBytes = []
-    {
-        QFile f(SourcePath(QStringLiteral("Samples/harbour-gazette-v2.xprj")));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+        QFile file(SourcePath(QStringLiteral("Samples/") + name));
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    };
+    const QByteArray leftBytes = read(QStringLiteral("harbour-gazette-v1.xprj"));
+    const QByteArray rightBytes = read(QStringLiteral("harbour-gazette-v2.xprj"));
 
     int saves = 0;
     int refused = 0;
@@ -882,10 +827,10 @@ void tst_MergeSession::randomSessions()
         }
 
         Sequence* running = sequence.get();
-        sOnApplication = [running] { running->Start(); };
+        gOnApplication = [running] { running->Start(); };
         XTStatus status = -1;
-        QVERIFY(mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
-        sOnApplication = nullptr;
+        QVERIFY(mPlugin->mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
+        gOnApplication = nullptr;
         QCOMPARE(status, XT::kNoErr);
         sequence->CheckEnded();
         QVERIFY2(sequence->Failure().isEmpty(), qPrintable(sequence->Failure()));

@@ -9,6 +9,7 @@
 #include "ComparisonDriver.h"
 #include "PluginSession.h"
 #include "Script.h"
+#include "TestFiles.h"
 
 #include "HostSession.h"
 #include "PluginHost.h"
@@ -34,25 +35,9 @@
 namespace
 {
 
-std::function<void()> sOnApplication;
-
-void ApplicationMade()
-{
-    if (sOnApplication)
-        sOnApplication();
-}
-Q_COREAPP_STARTUP_FUNCTION(ApplicationMade)
-
-QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
 QJsonArray Decisions(const QString& log)
 {
-    return QJsonDocument::fromJson(Contents(log)).object().value(QStringLiteral("decisions")).toArray();
+    return QJsonDocument::fromJson(ReadFile(log)).object().value(QStringLiteral("decisions")).toArray();
 }
 
 // The labels of the items a merge report lists as copied, in its order.
@@ -65,37 +50,30 @@ QStringList CopiedItems(const QString& report)
     return items;
 }
 
-// The plug-in module loaded and activated in a host of this process, as
-// xthost does it; unloaded when it goes.
-struct LoadedPlugin
+// Runs the comparison command of the module, loaded for this run, with the
+// steps that `steps` gives a script once the command has made its
+// application object; empty when they all ran, else what went wrong.
+QString RunComparison(const QString& preferences, const std::function<void(Script&)>& steps)
 {
-    explicit LoadedPlugin(const QString& preferences)
+    LoadedPlugin plugin(QStringLiteral(CORVANE_MODULE), preferences);
+    if (!plugin.mActive)
+        return QStringLiteral("the module is not active: %1").arg(QString::fromLocal8Bit(dlerror()));
+    std::unique_ptr<Script> script;
+    gOnApplication = [&]
     {
-        mModule = dlopen(QFile::encodeName(QStringLiteral(CORVANE_MODULE)).constData(), RTLD_NOW | RTLD_LOCAL);
-        if (!mModule)
-            return;
-        auto entry = reinterpret_cast<XTHost::XTActivateProc>(dlsym(mModule, "XTActivateCallback"));
-        mPlugin = std::make_unique<XTHost::PluginHost>(mHost);
-        mPlugin->setResourceFolder(SourcePath(QStringLiteral("Resources")));
-        mPlugin->setPreferencesFolder(preferences);
-        mActive = entry && mPlugin->activate(entry) == XT::kNoErr;
-        if (mActive)
-            mPlugin->addMenuItems();
-    }
-    ~LoadedPlugin()
-    {
-        if (mActive)
-            mPlugin->deactivate();
-        mPlugin.reset();
-        if (mModule)
-            dlclose(mModule);
-    }
-
-    XTHost::HostSession mHost;
-    void* mModule = nullptr;
-    std::unique_ptr<XTHost::PluginHost> mPlugin;
-    bool mActive = false;
-};
+        script = std::make_unique<Script>(20000);
+        steps(*script);
+        script->Start();
+    };
+    XTStatus status = -1;
+    const bool ran = plugin.mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status);
+    gOnApplication = nullptr;
+    if (!ran || status != XT::kNoErr)
+        return QStringLiteral("the command did not run (status %1)").arg(status);
+    if (!script)
+        return QStringLiteral("no application object was made");
+    return script->Finished() ? script->Failure() : QStringLiteral("unfinished: ") + script->Failure();
+}
 
 } // namespace
 
@@ -155,85 +133,75 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
         .setValue(QStringLiteral("prefs/WriteMergeLog"), true);
     const QString menuLog = folder.filePath(QStringLiteral("menu.json"));
 
-    auto plugin = std::make_unique<LoadedPlugin>(folder.filePath(QStringLiteral("Preferences")));
-    QVERIFY2(plugin->mActive, dlerror());
-
-    std::unique_ptr<Script> script;
-    sOnApplication = [&]
-    {
-        script = std::make_unique<Script>(20000);
-        Driver::Pick(*script, window[0], window[1]);
-        const QStringList targets = whole
-                                        ? QStringList{QFileInfo(window[0]).fileName() +
-                                                      QStringLiteral(" | ") + QFileInfo(window[1]).fileName()}
-                                        : items;
-        for (const QString& item : targets)
+    const QString failure = RunComparison(
+        folder.filePath(QStringLiteral("Preferences")),
+        [&](Script& script)
         {
-            script->ThenPost(
-                QStringLiteral("copy all of %1").arg(item), [] { return Driver::Explorer() != nullptr; },
-                [&script, item, takeLeft]
-                {
-                    QWidget* explorer = Driver::Explorer();
-                    if (!Driver::SelectPair(explorer, item))
-                        return script->Fail(QStringLiteral("cannot select %1").arg(item));
-                    QAction* copy =
-                        explorer->findChild<QAction*>(takeLeft ? QStringLiteral("actionCopyAllRight")
-                                                               : QStringLiteral("actionCopyAllLeft"));
-                    if (!copy->isEnabled())
-                        return script->Fail(QStringLiteral("Copy All is off for %1").arg(item));
-                    copy->trigger();
-                });
-            script->Then(
-                QStringLiteral("say yes for %1").arg(item),
-                [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
-                [] {
-                    qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))
-                        ->button(QMessageBox::Yes)
-                        ->click();
-                });
-        }
-        // Save from the tool bar: the window stays open.
-        script->ThenPost(
-            QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
-            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
-        if (refusals)
-            script->Then(
-                QStringLiteral("see what the host refused"),
-                [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
-                [] {
-                    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
-                        ->button(QMessageBox::Ok)
-                        ->click();
-                });
-        script->ThenPost(
-            QStringLiteral("File > Save Merge Log..."), [] { return Driver::Explorer() != nullptr; },
-            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSaveMergeLog"))->trigger(); });
-        script->Then(
-            QStringLiteral("name the log"),
-            [] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; },
-            [menuLog]
+            Driver::Pick(script, window[0], window[1]);
+            const QStringList targets =
+                whole ? QStringList{QFileInfo(window[0]).fileName() + QStringLiteral(" | ") +
+                                    QFileInfo(window[1]).fileName()}
+                      : items;
+            for (const QString& item : targets)
             {
-                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-                dialog->selectFile(menuLog);
-                QMetaObject::invokeMethod(dialog, "accept");
-            });
-        script->ThenPost(
-            QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
-            [] { Driver::Explorer()->close(); });
-        script->Start();
-    };
-    XTStatus status = -1;
-    QVERIFY(plugin->mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
-    sOnApplication = nullptr;
-    const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
-    const bool finished = script && script->Finished();
-    script.reset();
-    plugin.reset();
-    QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
-    QCOMPARE(status, XT::kNoErr);
+                script.ThenPost(
+                    QStringLiteral("copy all of %1").arg(item), [] { return Driver::Explorer() != nullptr; },
+                    [&script, item, takeLeft]
+                    {
+                        QWidget* explorer = Driver::Explorer();
+                        if (!Driver::SelectPair(explorer, item))
+                            return script.Fail(QStringLiteral("cannot select %1").arg(item));
+                        QAction* copy =
+                            explorer->findChild<QAction*>(takeLeft ? QStringLiteral("actionCopyAllRight")
+                                                                   : QStringLiteral("actionCopyAllLeft"));
+                        if (!copy->isEnabled())
+                            return script.Fail(QStringLiteral("Copy All is off for %1").arg(item));
+                        copy->trigger();
+                    });
+                script.Then(
+                    QStringLiteral("say yes for %1").arg(item),
+                    [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
+                    [] {
+                        qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))
+                            ->button(QMessageBox::Yes)
+                            ->click();
+                    });
+            }
+            // Save from the tool bar: the window stays open.
+            script.ThenPost(
+                QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
+                [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
+            if (refusals)
+                script.Then(
+                    QStringLiteral("see what the host refused"),
+                    [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+                    [] {
+                        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+                            ->button(QMessageBox::Ok)
+                            ->click();
+                    });
+            script.ThenPost(
+                QStringLiteral("File > Save Merge Log..."), [] { return Driver::Explorer() != nullptr; },
+                [] {
+                    Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSaveMergeLog"))->trigger();
+                });
+            script.Then(
+                QStringLiteral("name the log"),
+                [] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr; },
+                [menuLog]
+                {
+                    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                    dialog->selectFile(menuLog);
+                    QMetaObject::invokeMethod(dialog, "accept");
+                });
+            script.ThenPost(
+                QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
+                [] { Driver::Explorer()->close(); });
+        });
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
-    QCOMPARE(Contents(window[0]), Contents(command[0]));
-    QCOMPARE(Contents(window[1]), Contents(command[1]));
+    QCOMPARE(ReadFile(window[0]), ReadFile(command[0]));
+    QCOMPARE(ReadFile(window[1]), ReadFile(command[1]));
     const QJsonArray decisions = Decisions(commandLog);
     QVERIFY(!decisions.isEmpty());
     const QJsonArray saved = Decisions(window[1] + QStringLiteral(".mergelog.json"));
@@ -245,7 +213,7 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
                                      QString::fromUtf8(QJsonDocument(decisions[i].toObject()).toJson()))));
     QCOMPARE(saved.size(), decisions.size());
     QCOMPARE(Decisions(menuLog), decisions);
-    QCOMPARE(QJsonDocument::fromJson(Contents(menuLog)).object().value(QStringLiteral("left")).toString(),
+    QCOMPARE(QJsonDocument::fromJson(ReadFile(menuLog)).object().value(QStringLiteral("left")).toString(),
              window[0]);
 }
 
@@ -267,54 +235,48 @@ void tst_MergeWindow::saveSaysWhatDidNotTake()
         QVERIFY(image.open(QIODevice::WriteOnly));
         image.write(side.toUtf8());
     }
-    auto plugin = std::make_unique<LoadedPlugin>(folder.filePath(QStringLiteral("Preferences")));
-    QVERIFY2(plugin->mActive, dlerror());
-
-    std::unique_ptr<Script> script;
     QString told;
-    sOnApplication = [&]
-    {
-        script = std::make_unique<Script>(20000);
-        Driver::Pick(*script, files[0], files[1]);
-        const QString project = QStringLiteral("gazette.xprj | gazette.xprj");
-        script->ThenPost(
-            QStringLiteral("copy all from the right"), [] { return Driver::Explorer() != nullptr; },
-            [&script, project]
-            {
-                QWidget* explorer = Driver::Explorer();
-                if (!Driver::SelectPair(explorer, project))
-                    return script->Fail(QStringLiteral("cannot select the project"));
-                explorer->findChild<QAction*>(QStringLiteral("actionCopyAllLeft"))->trigger();
-            });
-        script->Then(
-            QStringLiteral("say yes"), [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
-            [] { qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))->button(QMessageBox::Yes)->click(); });
-        script->ThenPost(
-            QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
-            [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
-        script->ThenPost(
-            QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
-            [] { Driver::Explorer()->close(); });
-        script->Then(
-            QStringLiteral("read what did not take"),
-            [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
-            [&told]
-            {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                told = box->text() + QLatin1Char('\n') + box->detailedText();
-                box->button(QMessageBox::Ok)->click();
-            });
-        script->Start();
-    };
-    XTStatus status = -1;
-    QVERIFY(plugin->mPlugin->runCommand(QStringLiteral("Compare Projects..."), &status));
-    sOnApplication = nullptr;
-    const QString failure = script ? script->Failure() : QStringLiteral("no application object was made");
-    const bool finished = script && script->Finished();
-    script.reset();
-    plugin.reset();
-    QVERIFY2(finished && failure.isEmpty(), qPrintable(failure));
-    QVERIFY2(told.startsWith(QStringLiteral("2 items do not read back as they were copied.")), qPrintable(told));
+    const QString failure = RunComparison(
+        folder.filePath(QStringLiteral("Preferences")),
+        [&](Script& script)
+        {
+            Driver::Pick(script, files[0], files[1]);
+            const QString project = QStringLiteral("gazette.xprj | gazette.xprj");
+            script.ThenPost(
+                QStringLiteral("copy all from the right"), [] { return Driver::Explorer() != nullptr; },
+                [&script, project]
+                {
+                    QWidget* explorer = Driver::Explorer();
+                    if (!Driver::SelectPair(explorer, project))
+                        return script.Fail(QStringLiteral("cannot select the project"));
+                    explorer->findChild<QAction*>(QStringLiteral("actionCopyAllLeft"))->trigger();
+                });
+            script.Then(
+                QStringLiteral("say yes"), [] { return Script::Modal("mCopyAllQuestion") != nullptr; },
+                [] {
+                    qobject_cast<QMessageBox*>(Script::Modal("mCopyAllQuestion"))
+                        ->button(QMessageBox::Yes)
+                        ->click();
+                });
+            script.ThenPost(
+                QStringLiteral("save"), [] { return Driver::Explorer() != nullptr; },
+                [] { Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger(); });
+            script.ThenPost(
+                QStringLiteral("close"), [] { return Driver::Explorer() != nullptr; },
+                [] { Driver::Explorer()->close(); });
+            script.Then(
+                QStringLiteral("read what did not take"),
+                [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr; },
+                [&told]
+                {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    told = box->text() + QLatin1Char('\n') + box->detailedText();
+                    box->button(QMessageBox::Ok)->click();
+                });
+        });
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY2(told.startsWith(QStringLiteral("2 items do not read back as they were copied.")),
+             qPrintable(told));
     QVERIFY2(told.contains(QStringLiteral("Boxes/Cover photo(Picture)")), qPrintable(told));
     QVERIFY2(told.contains(QStringLiteral("Boxes/Thumbnail(Picture)")), qPrintable(told));
 }

@@ -3,6 +3,8 @@
 // Running a command-line tool from a test (its exit status and what it
 // wrote), and the files it reads and writes.
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -33,17 +35,4 @@ inline Run Execute(const QString& program, const QStringList& arguments, int tim
 inline QString Sample(const QString& name)
 {
     return QDir(qEnvironmentVariable("CORVANE_SOURCE_DIR")).filePath(QStringLiteral("Samples/") + name);
-}
-
-inline QByteArray Contents(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-inline bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

@@ -70,7 +70,7 @@ QStringList ReportedItems(const QString& report, const QString& prefix)
 
 QJsonArray Decisions(const QString& log)
 {
-    return QJsonDocument::fromJson(Contents(log)).object().value(QStringLiteral("decisions")).toArray();
+    return QJsonDocument::fromJson(ReadFile(log)).object().value(QStringLiteral("decisions")).toArray();
 }
 
 } // namespace
@@ -161,8 +161,8 @@ void tst_Merge::mergeEverything()
     const QStringList files = Pair(QStringLiteral("all"), left, right);
     QCOMPARE(files.size(), 2);
     const int source = take == QLatin1String("left") ? 0 : 1;
-    const QByteArray sourceBytes = Contents(files[source]);
-    const QByteArray destinationBytes = Contents(files[1 - source]);
+    const QByteArray sourceBytes = ReadFile(files[source]);
+    const QByteArray destinationBytes = ReadFile(files[1 - source]);
 
     const Run before = Execute(QStringLiteral(CORVANE_COMPARE), files);
     QCOMPARE(before.status, 1);
@@ -175,8 +175,8 @@ void tst_Merge::mergeEverything()
     QVERIFY2(!merge.out.contains(QStringLiteral("! cannot copy: ")), qPrintable(merge.out));
     QVERIFY(!ReportedItems(merge.out, QStringLiteral("~ ")).isEmpty());
     // Only the destination is written, and only when something was copied.
-    QCOMPARE(Contents(files[source]), sourceBytes);
-    QVERIFY(Contents(files[1 - source]) != destinationBytes);
+    QCOMPARE(ReadFile(files[source]), sourceBytes);
+    QVERIFY(ReadFile(files[1 - source]) != destinationBytes);
 
     // The two projects are identical now.
     const Run after = Execute(QStringLiteral(CORVANE_COMPARE), files);
@@ -216,7 +216,7 @@ void tst_Merge::replayOnACopy()
     const Run merge =
         Merge({QStringLiteral("--take"), take, QStringLiteral("--log"), log, recorded[0], recorded[1]});
     QVERIFY2(merge.status != 2, qPrintable(merge.err));
-    const QJsonObject logged = QJsonDocument::fromJson(Contents(log)).object();
+    const QJsonObject logged = QJsonDocument::fromJson(ReadFile(log)).object();
     QCOMPARE(logged.value(QStringLiteral("schema")).toInt(), 1);
     QCOMPARE(logged.value(QStringLiteral("left")).toString(), QFileInfo(recorded[0]).absoluteFilePath());
     QVERIFY(!Decisions(log).isEmpty());
@@ -228,8 +228,8 @@ void tst_Merge::replayOnACopy()
         Merge({QStringLiteral("--replay"), log, QStringLiteral("--log"), again, replayed[0], replayed[1]});
     QVERIFY2(replay.status != 2, qPrintable(replay.err));
     QVERIFY2(!replay.out.contains(QStringLiteral("! conflict")), qPrintable(replay.out));
-    QCOMPARE(Contents(replayed[0]), Contents(recorded[0]));
-    QCOMPARE(Contents(replayed[1]), Contents(recorded[1]));
+    QCOMPARE(ReadFile(replayed[0]), ReadFile(recorded[0]));
+    QCOMPARE(ReadFile(replayed[1]), ReadFile(recorded[1]));
     QCOMPARE(Decisions(again), Decisions(log));
     // The log holds only what was written: a row the host refused changed
     // nothing and is no decision to replay. So the replay has nothing
@@ -244,7 +244,7 @@ void tst_Merge::replayOnACopy()
     // Replayed once more on the merged pair, every decision is done already.
     const Run twice = Merge({QStringLiteral("--replay"), log, replayed[0], replayed[1]});
     QVERIFY2(!twice.out.contains(QStringLiteral("! conflict")), qPrintable(twice.out));
-    QCOMPARE(Contents(replayed[1]), Contents(recorded[1]));
+    QCOMPARE(ReadFile(replayed[1]), ReadFile(recorded[1]));
 }
 
 // On a pair where one story changed since the log was made, exactly that
@@ -263,7 +263,7 @@ void tst_Merge::replayFindsTheChangedStory()
 
     // The next version of the RHS: story 3 edited in both of the paragraphs
     // the merge copied.
-    QByteArray bytes = Contents(next[1]);
+    QByteArray bytes = ReadFile(next[1]);
     for (const auto& edit :
          {std::make_pair(QByteArray("adds three crossings"), QByteArray("adds four crossings")),
           std::make_pair(QByteArray("to the editor."), QByteArray("to the office."))})
@@ -301,8 +301,8 @@ void tst_Merge::replayFindsTheChangedStory()
             expected.append(decision);
     QCOMPARE(Decisions(replayLog), expected);
     // Story 3 of the RHS kept its new text.
-    QVERIFY(Contents(next[1]).contains("adds four crossings"));
-    QVERIFY(Contents(next[1]).contains("to the office."));
+    QVERIFY(ReadFile(next[1]).contains("adds four crossings"));
+    QVERIFY(ReadFile(next[1]).contains("to the office."));
 }
 
 void tst_Merge::onlyTheChosenItems_data()
@@ -360,10 +360,10 @@ void tst_Merge::dryRunWritesNothing()
     const QStringList files = Pair(QStringLiteral("dry"), Sample(QStringLiteral("harbour-gazette-v1.xprj")),
                                    Sample(QStringLiteral("harbour-gazette-v2.xprj")));
     const QString log = mFolder.filePath(QStringLiteral("dry.json"));
-    const QByteArray right = Contents(files[1]);
+    const QByteArray right = ReadFile(files[1]);
     const Run dry = Merge({QStringLiteral("--take"), QStringLiteral("left"), QStringLiteral("--dry-run"),
                            QStringLiteral("--log"), log, files[0], files[1]});
-    QCOMPARE(Contents(files[1]), right);
+    QCOMPARE(ReadFile(files[1]), right);
     QVERIFY(!QFile::exists(log));
     QVERIFY2(dry.out.contains(QStringLiteral(" rows would be copied; nothing written")), qPrintable(dry.out));
 
@@ -494,7 +494,7 @@ void tst_Merge::refusals()
     QList<QDateTime> times;
     for (const QString& file : watched)
     {
-        bytes << Contents(file);
+        bytes << ReadFile(file);
         times << QFileInfo(file).lastModified();
     }
     const QStringList entries = QDir(mFolder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
@@ -506,7 +506,7 @@ void tst_Merge::refusals()
     QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
     for (int i = 0; i < watched.size(); ++i)
     {
-        QCOMPARE(Contents(watched[i]), bytes[i]);
+        QCOMPARE(ReadFile(watched[i]), bytes[i]);
         QCOMPARE(QFileInfo(watched[i]).lastModified(), times[i]);
     }
     QCOMPARE(QDir(mFolder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), entries);

@@ -59,7 +59,6 @@ class tst_Tools : public QObject
 
 private slots:
     void compareReportsTheSamples();
-    void compareIdenticalProjects();
     void compareWithItself_data();
     void compareWithItself();
     void textReport_data();
@@ -70,11 +69,9 @@ private slots:
     void htmlReportHoldsEveryChangedRow();
     void compareRefusals_data();
     void compareRefusals();
-    void refusalsPrintWhole();
     void generatorIsDeterministic();
     void generatorRefusesBadSizes();
     void diffPrintsRows();
-    void diffCountsASingleRow();
     void diffStatuses_data();
     void diffStatuses();
 
@@ -114,38 +111,33 @@ void tst_Tools::compareReportsTheSamples()
              qPrintable(run.out));
 }
 
-void tst_Tools::compareIdenticalProjects()
-{
-    // Two copies in one folder: picture paths resolve against the project's
-    // folder, so a copy elsewhere would show other picture files.
-    const QString original = mFolder.filePath(QStringLiteral("original.xprj"));
-    const QString copy = mFolder.filePath(QStringLiteral("copy.xprj"));
-    QVERIFY(QFile::copy(Sample(QStringLiteral("harbour-gazette-v1.xprj")), original));
-    QVERIFY(QFile::copy(Sample(QStringLiteral("harbour-gazette-v1.xprj")), copy));
-    const Run run = Execute(QStringLiteral(CORVANE_COMPARE), {QStringLiteral("--quiet"), original, copy});
-    QCOMPARE(run.err, QString());
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QStringLiteral("original.xprj | copy.xprj\nidentical\n"));
-}
-
 // Two names of one file compare the file with itself, as "diff a a" does:
-// identical, however the file is named.
+// identical, however the file is named; so do two copies of a file in one
+// folder (picture paths resolve against the project's folder, so a copy
+// elsewhere would show other picture files).
 void tst_Tools::compareWithItself_data()
 {
+    QTest::addColumn<QString>("original");
     QTest::addColumn<QString>("other");
     const QString original = Sample(QStringLiteral("harbour-gazette-v2.xprj"));
-    QTest::newRow("the same path") << original;
+    QTest::newRow("the same path") << original << original;
     QTest::newRow("another spelling")
+        << original
         << QFileInfo(original).absolutePath() + QStringLiteral("/../Samples/harbour-gazette-v2.xprj");
     const QString link = mFolder.filePath(QStringLiteral("link.xprj"));
     QFile::link(original, link);
-    QTest::newRow("a symbolic link") << link;
+    QTest::newRow("a symbolic link") << original << link;
+    const QString first = mFolder.filePath(QStringLiteral("original.xprj"));
+    const QString copy = mFolder.filePath(QStringLiteral("copy.xprj"));
+    QFile::copy(Sample(QStringLiteral("harbour-gazette-v1.xprj")), first);
+    QFile::copy(Sample(QStringLiteral("harbour-gazette-v1.xprj")), copy);
+    QTest::newRow("two copies") << first << copy;
 }
 
 void tst_Tools::compareWithItself()
 {
+    QFETCH(QString, original);
     QFETCH(QString, other);
-    const QString original = Sample(QStringLiteral("harbour-gazette-v2.xprj"));
     QVERIFY(QFileInfo::exists(other));
     for (const QString& format : {QStringLiteral("text"), QStringLiteral("json")})
     {
@@ -190,11 +182,6 @@ void tst_Tools::textReport_data()
         << QStringList{QStringLiteral("--quiet")}
         << QStringList{QStringLiteral("\\Aharbour-gazette-v1.xprj | harbour-gazette-v2.xprj\n")}
         << QStringList{QStringLiteral("legend")};
-    QTest::newRow("roll-up counts") << QStringList{QStringLiteral("-q")}
-                                    << QStringList{QStringLiteral(
-                                                       "\n    = Print edition | Print edition  [~5 <1 >6]\n"),
-                                                   QStringLiteral("\n      Colors  [~2 <1 >1]\n")}
-                                    << QStringList{};
     // A property value that changes is one token, marked whole; its end is no
     // pilcrow; an asset's description keeps its line break.
     QTest::newRow("property rows")
@@ -304,7 +291,7 @@ void tst_Tools::jsonReportFollowsSchema()
     QCOMPARE(run.out.count(QLatin1Char('\n')), reports.size());
 
     // The validator is not one that accepts anything.
-    QByteArray broken = Contents(reports.first());
+    QByteArray broken = ReadFile(reports.first());
     QVERIFY(broken.contains("\"status\": \"edited\""));
     broken.replace("\"status\": \"edited\"", "\"status\": \"changed\"");
     QVERIFY(WriteFile(reports.first(), broken));
@@ -448,7 +435,7 @@ void tst_Tools::htmlReportHoldsEveryChangedRow()
     QVector<QPair<Cell, Cell>> cells;
     int details = 0;
     int scripts = 0;
-    QXmlStreamReader reader(Contents(page));
+    QXmlStreamReader reader(ReadFile(page));
     Cell* cell = nullptr;
     QString cellClass;
     while (!reader.atEnd())
@@ -544,6 +531,16 @@ void tst_Tools::compareRefusals_data()
     QTest::newRow("output is a folder")
         << QStringList{QStringLiteral("-o"), mFolder.path(), sample, other}
         << QStringLiteral("corvane-compare: %1: the output is a folder\n").arg(mFolder.path());
+    // A message is printed with C string functions: control characters from
+    // the file are shown escaped, so a NUL does not cut the reason off.
+    const QString nul = mFolder.filePath(QStringLiteral("nul.xprj"));
+    WriteFile(nul,
+              ReadFile(sample).replace("\"type\": \"XDOC\"", "\"type\": \"\\u0000\\u0000\\u0000\\u0000\""));
+    QTest::newRow("NUL characters in the file")
+        << QStringList{nul, sample}
+        << QStringLiteral("corvane-compare: %1: layouts[0].type: \"\\u0000\\u0000\\u0000\\u0000\" is not a "
+                          "four-character code\n")
+               .arg(nul);
     QTest::newRow("output in a missing folder")
         << QStringList{QStringLiteral("--output=") + mFolder.filePath(QStringLiteral("none/report.txt")),
                        sample, other}
@@ -558,34 +555,13 @@ void tst_Tools::compareRefusals()
     QFETCH(QString, message);
     const QDir folder(mFolder.path());
     const QStringList before = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-    const QByteArray input = Contents(mFolder.filePath(QStringLiteral("refusal-input.xprj")));
+    const QByteArray input = ReadFile(mFolder.filePath(QStringLiteral("refusal-input.xprj")));
     const Run run = Execute(QStringLiteral(CORVANE_COMPARE), arguments);
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
     QCOMPARE(run.out, QString());
     QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), before);
-    QCOMPARE(Contents(mFolder.filePath(QStringLiteral("refusal-input.xprj"))), input);
-}
-
-// A message is printed with C string functions: control characters from the
-// file are shown escaped, so a NUL does not cut the reason off.
-void tst_Tools::refusalsPrintWhole()
-{
-    QFile sample(Sample(QStringLiteral("harbour-gazette-v1.xprj")));
-    QVERIFY(sample.open(QIODevice::ReadOnly));
-    QByteArray content = sample.readAll();
-    QVERIFY(content.contains("\"type\": \"XDOC\""));
-    content.replace("\"type\": \"XDOC\"", "\"type\": \"\\u0000\\u0000\\u0000\\u0000\"");
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("nul.xprj"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
-    const Run run = Execute(QStringLiteral(CORVANE_COMPARE), {path, sample.fileName()});
-    QCOMPARE(run.status, 2);
-    QVERIFY2(run.err.contains(QStringLiteral(
-                 "layouts[0].type: \"\\u0000\\u0000\\u0000\\u0000\" is not a four-character code\n")),
-             qPrintable(run.err));
+    QCOMPARE(ReadFile(mFolder.filePath(QStringLiteral("refusal-input.xprj"))), input);
 }
 
 void tst_Tools::generatorIsDeterministic()
@@ -605,10 +581,10 @@ void tst_Tools::generatorIsDeterministic()
     QCOMPARE(first.size(), 2);
     QCOMPARE(again.size(), 2);
     QCOMPARE(other.size(), 2);
-    QCOMPARE(Contents(first[0]), Contents(again[0]));
-    QCOMPARE(Contents(first[1]), Contents(again[1]));
-    QVERIFY(Contents(first[0]) != Contents(first[1]));
-    QVERIFY(Contents(first[0]) != Contents(other[0]));
+    QCOMPARE(ReadFile(first[0]), ReadFile(again[0]));
+    QCOMPARE(ReadFile(first[1]), ReadFile(again[1]));
+    QVERIFY(ReadFile(first[0]) != ReadFile(first[1]));
+    QVERIFY(ReadFile(first[0]) != ReadFile(other[0]));
 
     // The pair compares as a project and its changed twin.
     const Run run = Execute(QStringLiteral(CORVANE_COMPARE), first);
@@ -623,23 +599,6 @@ void tst_Tools::generatorRefusesBadSizes()
     QVERIFY(run.status != 0);
     QVERIFY2(run.err.contains(QStringLiteral("--edit-rate")), qPrintable(run.err));
     QVERIFY(!QFile::exists(mFolder.filePath(QStringLiteral("x.xprj"))));
-}
-
-// One row is "1 row", not "1 rows".
-void tst_Tools::diffCountsASingleRow()
-{
-    const QString left = mFolder.filePath(QStringLiteral("one-left.txt"));
-    const QString right = mFolder.filePath(QStringLiteral("one-right.txt"));
-    for (const auto& file :
-         {std::make_pair(left, QByteArray("harbour")), std::make_pair(right, QByteArray("quay"))})
-    {
-        QFile out(file.first);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(file.second);
-    }
-    const Run run = Execute(QStringLiteral(CORVANE_DIFF), {left, right});
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.out.contains(QStringLiteral("\n1 row, 1 with changes;")), qPrintable(run.out));
 }
 
 void tst_Tools::diffPrintsRows()
@@ -668,15 +627,11 @@ void tst_Tools::diffPrintsRows()
     QVERIFY(expectedRow > 2);
     QVERIFY(changes > 0);
     QVERIFY(run.out.contains(QStringLiteral("[-refuse-]{+woul+}")));
-
-    const Run missing = Execute(QStringLiteral(CORVANE_DIFF), {QStringLiteral("/nonexistent.txt"),
-                                                               Sample(QStringLiteral("text/right.txt"))});
-    QCOMPARE(missing.status, 2);
-    QVERIFY(missing.err.startsWith(QStringLiteral("corvane-diff: cannot read /nonexistent.txt")));
 }
 
 // The exit status of diff: 0 the same text, 1 different texts, 2 trouble;
-// binary input is trouble, refused with a message and no rows.
+// binary input is trouble, refused with a message and no rows. The message
+// of a text compared is in its summary (one row is "1 row", not "1 rows").
 void tst_Tools::diffStatuses_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -690,7 +645,7 @@ void tst_Tools::diffStatuses_data()
         WriteFile(path, bytes);
         return path;
     };
-    const QString copy = file(QStringLiteral("left-copy.txt"), Contents(left));
+    const QString copy = file(QStringLiteral("left-copy.txt"), ReadFile(left));
     const QString crlf = file(QStringLiteral("crlf.txt"), "harbour\r\nquay\r\n");
     const QString lf = file(QStringLiteral("lf.txt"), "harbour\nquay\n");
     const QString nul = file(QStringLiteral("nul.txt"), QByteArray("tide\0quay", 9));
@@ -707,6 +662,9 @@ void tst_Tools::diffStatuses_data()
     QTest::newRow("the same lines, other line ends") << QStringList{crlf, lf} << 0 << QString();
     QTest::newRow("two empty files") << QStringList{empty, empty} << 0 << QString();
     QTest::newRow("different texts") << QStringList{left, right} << 1 << QString();
+    QTest::newRow("one row") << QStringList{file(QStringLiteral("one-left.txt"), "harbour"),
+                                            file(QStringLiteral("one-right.txt"), "quay")}
+                             << 1 << QStringLiteral("\n1 row, 1 with changes;");
     QTest::newRow("UTF-8 with a byte order mark") << QStringList{utf8, lf} << 1 << QString();
     QTest::newRow("a missing file") << QStringList{left, QStringLiteral("/nonexistent.txt")} << 2
                                     << QStringLiteral(
@@ -760,6 +718,7 @@ void tst_Tools::diffStatuses()
     const QRegularExpressionMatch counts = summary.match(run.out);
     QVERIFY2(counts.hasMatch(), qPrintable(run.out));
     QCOMPARE(counts.captured(2).toInt() > 0, status == 1);
+    QVERIFY2(run.out.contains(message), qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(tst_Tools)

@@ -8,6 +8,8 @@
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
+#include "UiTestSupport.h"
+#include "XImageLoader.h"
 #include "XTCalls.h"
 
 #include <QAction>
@@ -16,6 +18,9 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeView>
+
+const QString kLeftSample = QStringLiteral("harbour-gazette-v1.xprj");
+const QString kRightSample = QStringLiteral("harbour-gazette-v2.xprj");
 
 QString SamplePath(const QString& name)
 {
@@ -179,4 +184,35 @@ void Comparison::ClickRow(int row, int column) const
     const QModelIndex index = table->model()->index(row, column);
     table->scrollTo(index);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, table->visualRect(index).center());
+}
+
+SampleComparisonTest::SampleComparisonTest() = default;
+
+SampleComparisonTest::~SampleComparisonTest() = default;
+
+void SampleComparisonTest::initTestCase()
+{
+    TestSettings().clear();
+    mSession = std::make_unique<PluginSession>();
+    QCOMPARE(mSession->SetupStatus(), XTStatus(0));
+}
+
+void SampleComparisonTest::init()
+{
+    TestSettings().clear();
+    mComparison =
+        std::make_unique<Comparison>(mSession->Host(), SamplePath(kLeftSample), SamplePath(kRightSample));
+    QVERIFY(mComparison->IsOpen());
+}
+
+void SampleComparisonTest::cleanup()
+{
+    mComparison.reset();
+    QVERIFY(!XImageLoader::WorkInProgress());
+}
+
+void SampleComparisonTest::cleanupTestCase()
+{
+    mComparison.reset();
+    mSession.reset();
 }

@@ -8,6 +8,7 @@
 #include "XTTypes.h"
 
 #include <QModelIndex>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -16,6 +17,7 @@
 class ComparisonSession;
 class CorvaneExplorer;
 class DiffModel;
+class PluginSession;
 class PreviewModel;
 class ProjectTree;
 class ProjectTreeProxy;
@@ -31,6 +33,10 @@ class HostSession;
 
 // The path of a bundled sample project.
 QString SamplePath(const QString& name);
+
+// The two sample projects that the explorer tests compare, left and right.
+extern const QString kLeftSample;
+extern const QString kRightSample;
 
 // One comparison: both projects open in the host, their tree, its filter and
 // a shown, active explorer window over it.
@@ -84,4 +90,27 @@ private:
     std::unique_ptr<ComparisonSession> mSession;
     std::unique_ptr<ProjectTreeProxy> mProxy;
     std::unique_ptr<CorvaneExplorer> mExplorer;
+};
+
+// What a test of the explorer on the samples starts from: the settings
+// cleared and the plug-in activated once; before each test function the
+// settings cleared again and a comparison of the two samples opened, closed
+// after it with no rendering left running.
+class SampleComparisonTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    SampleComparisonTest();
+    ~SampleComparisonTest() override;
+
+protected:
+    std::unique_ptr<PluginSession> mSession;
+    std::unique_ptr<Comparison> mComparison;
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
 };

@@ -30,9 +30,6 @@
 namespace
 {
 
-const QString kLeftSample = QStringLiteral("harbour-gazette-v1.xprj");
-const QString kRightSample = QStringLiteral("harbour-gazette-v2.xprj");
-
 QVariant Picture(const PreviewModel& model, int column)
 {
     return model.data(model.index(0, column), Qt::DecorationRole);
@@ -77,17 +74,12 @@ bool Loaded(const PreviewModel& model)
 
 } // namespace
 
-class TestPreviews : public QObject
+class TestPreviews : public SampleComparisonTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
 
-    void header();
     void storyPairRendersBothSides();
     void oneSidedStoryRendersOneSide();
     void colourSwatches_data();
@@ -100,49 +92,7 @@ private slots:
     void deletingALoadingModelWaitsForItsRenderings();
     void reselectingWhileLoadingStartsNothing();
     void eventsAreDroppedOnlyWhileARenderingRuns();
-
-private:
-    std::unique_ptr<PluginSession> mSession;
-    std::unique_ptr<Comparison> mComparison;
 };
-
-void TestPreviews::initTestCase()
-{
-    TestSettings().clear();
-    mSession = std::make_unique<PluginSession>();
-    QCOMPARE(mSession->SetupStatus(), XTStatus(0));
-}
-
-void TestPreviews::init()
-{
-    mComparison =
-        std::make_unique<Comparison>(mSession->Host(), SamplePath(kLeftSample), SamplePath(kRightSample));
-    QVERIFY(mComparison->IsOpen());
-}
-
-void TestPreviews::cleanup()
-{
-    mComparison.reset();
-    QVERIFY(!XImageLoader::WorkInProgress());
-}
-
-void TestPreviews::cleanupTestCase()
-{
-    mComparison.reset();
-    mSession.reset();
-}
-
-void TestPreviews::header()
-{
-    PreviewModel model(*mComparison->StoryPair(1));
-    QCOMPARE(model.rowCount(), 1);
-    QCOMPARE(model.columnCount(), 2);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("LHS Preview"));
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("RHS Preview"));
-    QVERIFY(!model.headerData(2, Qt::Horizontal).isValid());
-    QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
-    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::DecorationRole).isValid());
-}
 
 // Each side is rendered once, on its own worker thread, when the cell is
 // first asked for; the picture arrives with dataChanged for its cell, and the

@@ -33,9 +33,6 @@
 namespace
 {
 
-const QString kLeftSample = QStringLiteral("harbour-gazette-v1.xprj");
-const QString kRightSample = QStringLiteral("harbour-gazette-v2.xprj");
-
 // Saves the widget's picture and checks it shows more than a few colours.
 void Shoot(QWidget& widget, const QString& name)
 {
