@@ -8,7 +8,6 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QHash>
 #include <QSettings>
 
 #include <algorithm>
@@ -114,72 +113,6 @@ TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
     return leftText == rightText ? Identical : HasEdits;
 }
 
-namespace
-{
-
-// A word is a run of letters and digits (and the marks that go with them);
-// every other unit is a token of its own.
-bool IsWordUnit(QChar unit)
-{
-    return unit.isLetterOrNumber() || unit.isMark();
-}
-
-// Each distinct token as one code unit, outside the surrogates: the engine
-// then aligns whole tokens. Null when there are more distinct tokens than
-// units to stand for them.
-class Tokens
-{
-public:
-    QString Encode(const QString& text)
-    {
-        QString encoded;
-        encoded.reserve(text.size());
-        for (int i = 0; i < text.size();)
-        {
-            int end = i + 1;
-            if (IsWordUnit(text.at(i)))
-                while (end < text.size() && IsWordUnit(text.at(end)))
-                    ++end;
-            const QString token = text.mid(i, end - i);
-            int id = mIds.value(token, -1);
-            if (id < 0)
-            {
-                id = mTokens.size();
-                if (id >= kUnits)
-                    return QString();
-                mTokens << token;
-                mIds.insert(token, id);
-            }
-            encoded += Unit(id);
-            i = end;
-        }
-        return encoded;
-    }
-
-    QString Decode(const QString& encoded) const
-    {
-        QString text;
-        for (QChar unit : encoded)
-            text += mTokens.at(Id(unit));
-        return text;
-    }
-
-private:
-    // 1 to 0xD7FF, then 0xE000 to 0xFFFF.
-    static constexpr int kLow = 0xD7FF;
-    static constexpr int kUnits = kLow + 0x2000;
-    static QChar Unit(int id) { return QChar(ushort(id < kLow ? id + 1 : id - kLow + 0xE000)); }
-    static int Id(QChar unit)
-    {
-        return unit.unicode() < 0xE000 ? unit.unicode() - 1 : unit.unicode() - 0xE000 + kLow;
-    }
-
-    QStringList mTokens;
-    QHash<QString, int> mIds;
-};
-
-} // namespace
-
 DiffModel::Granularity DiffModel::StoryGranularity()
 {
     QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
@@ -188,42 +121,13 @@ DiffModel::Granularity DiffModel::StoryGranularity()
                : Words;
 }
 
-QList<TextDiff::Diff> DiffModel::WordDiffs(TextDiff::DiffEngine& engine) const
-{
-    Tokens tokens;
-    const QString left = tokens.Encode(mLeftText);
-    const QString right = left.isNull() ? QString() : tokens.Encode(mRightText);
-    if (left.isNull() || right.isNull())
-        return engine.diff_main(mLeftText, mRightText, false);
-    // No clean-up on tokens: an equality of one word between two changes is
-    // worth keeping, where one character between them is not.
-    QList<TextDiff::Diff> diffs = engine.diff_main(left, right, false);
-    // Not merged again: a merge would move the letters that a changed word
-    // shares with its replacement out of the change.
-    for (TextDiff::Diff& diff : diffs)
-        diff.text = tokens.Decode(diff.text);
-    return diffs;
-}
-
 void DiffModel::Diff()
 {
     TextDiff::DiffEngine engine;
-    QList<TextDiff::Diff> diffs;
-    if (mHasVerticalHeader)
-    {
-        diffs = engine.diff_main(mLeftText, mRightText, false);
-        engine.diff_cleanupSplit(diffs);
-    }
-    else if (StoryGranularity() == Words)
-    {
-        diffs = WordDiffs(engine);
-    }
-    else
-    {
-        diffs = engine.diff_main(mLeftText, mRightText, false);
-        engine.diff_cleanupEfficiency(diffs);
-    }
-    mPatches = engine.patch_make(mLeftText, diffs, mHasVerticalHeader);
+    // A property list is compared unit by unit, a row per property, whatever
+    // the setting for story text.
+    const Granularity granularity = mHasVerticalHeader ? Characters : StoryGranularity();
+    mPatches = engine.rows_make(mLeftText, mRightText, granularity, mHasVerticalHeader);
     AddTailRows();
     // An item only one side has differs even where it has no text (an
     // empty story): one row stands for it, and copying it takes it whole.

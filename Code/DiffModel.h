@@ -38,11 +38,9 @@ public:
 
     // How story text is compared: whole words (the default) or single
     // characters. Property lists always compare whole lines.
-    enum Granularity
-    {
-        Words,
-        Characters
-    };
+    using Granularity = TextDiff::Granularity;
+    static constexpr Granularity Words = Granularity::Words;
+    static constexpr Granularity Characters = Granularity::Characters;
     static constexpr const char* kGranularityKey = "prefs/StoryGranularity";
     static Granularity StoryGranularity();
 
@@ -113,7 +111,6 @@ private:
 
     void ReadTexts();
     void Diff();
-    QList<TextDiff::Diff> WordDiffs(TextDiff::DiffEngine& engine) const;
     void AddTailRows();
     bool IsEqualityRow(int row) const;
     int SpanEnd(int row, int column) const;
