@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffEngine.h"
+#include "PatchTextStyle.h"
 #include "ProjectTreeNode.h"
 
 #include <QAbstractTableModel>
@@ -78,12 +79,13 @@ public:
     // rows by number and the way they were copied.
     [[nodiscard]] QStringList Save(std::vector<std::pair<int, ApplyDirection>>* refused = nullptr);
 
+    // The format ranges of a cell's text (see PatchTextStyle).
     void StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const;
 
     // The character format property that marks a unit of hidden text.
-    static constexpr int kHiddenProperty = QTextFormat::UserProperty + 1;
+    static constexpr int kHiddenProperty = PatchTextStyle::kHiddenProperty;
     // The character format property that marks changed text.
-    static constexpr int kChangeProperty = QTextFormat::UserProperty + 2;
+    static constexpr int kChangeProperty = PatchTextStyle::kChangeProperty;
 
     // A cell's text with every hidden run in it written out in full, marked
     // as ⟦hidden: ...⟧, instead of as masked units.
@@ -116,9 +118,6 @@ private:
     int SpanEnd(int row, int column) const;
     int SpanStart(int row, int column) const { return row > 0 ? SpanEnd(row - 1, column) : 0; }
     const Side& SideOf(int column) const { return column == 0 ? mLeftSide : mRightSide; }
-    // Each hidden run that overlaps [start, end) of a side, clipped to it.
-    std::vector<std::pair<long, long>> RunsIn(int column, long start, long end) const;
-    void StyleHidden(int row, int column, QVector<QTextLayout::FormatRange>& ranges) const;
     QString CellText(int row, int column) const;
     bool HasDirection(ApplyDirection direction) const;
 
