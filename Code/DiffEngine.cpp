@@ -306,6 +306,30 @@ QList<Diff> DiffEngine::diff_main(const QString& text1, const QString& text2, bo
     return diffs;
 }
 
+namespace
+{
+
+// The diffs of two texts one of which holds the other: the longer text around the shorter one. False when
+// neither holds the other.
+bool containmentDiffs(const QString& text1, const QString& text2, QList<Diff>& diffs)
+{
+    const bool firstLonger = text1.length() > text2.length();
+    const QString& longtext = firstLonger ? text1 : text2;
+    const QString& shorttext = firstLonger ? text2 : text1;
+    const int i = findText(longtext, shorttext, 0);
+    if (i == -1)
+    {
+        return false;
+    }
+    const Operation op = firstLonger ? DELETE : INSERT;
+    appendDiff(diffs, op, longtext.left(i));
+    appendDiff(diffs, EQUAL, shorttext);
+    appendDiff(diffs, op, longtext.mid(i + shorttext.length()));
+    return true;
+}
+
+} // namespace
+
 QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklines)
 {
     QList<Diff> diffs;
@@ -319,19 +343,9 @@ QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklin
         appendDiff(diffs, DELETE, text1);
         return diffs;
     }
+    if (containmentDiffs(text1, text2, diffs))
     {
-        const bool firstLonger = text1.length() > text2.length();
-        const QString& longtext = firstLonger ? text1 : text2;
-        const QString& shorttext = firstLonger ? text2 : text1;
-        const int i = findText(longtext, shorttext, 0);
-        if (i != -1)
-        {
-            const Operation op = firstLonger ? DELETE : INSERT;
-            appendDiff(diffs, op, longtext.left(i));
-            appendDiff(diffs, EQUAL, shorttext);
-            appendDiff(diffs, op, longtext.mid(i + shorttext.length()));
-            return diffs;
-        }
+        return diffs;
     }
 
     const QStringList hm = diff_halfMatch(text1, text2);
@@ -369,47 +383,51 @@ QList<Diff> DiffEngine::diff_compute(QString text1, QString text2, bool checklin
     {
         diff_charsToLines(diffs, linearray);
         diff_cleanupSemantic(diffs);
-
-        // Re-diff every run of replaced lines character by character.
-        appendDiff(diffs, EQUAL, QString(QLatin1String("")));
-        int countDelete = 0;
-        int countInsert = 0;
-        QString textDelete;
-        QString textInsert;
-        for (int i = 0; i < diffs.size(); ++i)
-        {
-            switch (diffs[i].operation)
-            {
-            case INSERT:
-                ++countInsert;
-                textInsert += diffs[i].text;
-                break;
-            case DELETE:
-                ++countDelete;
-                textDelete += diffs[i].text;
-                break;
-            case EQUAL:
-                if (countDelete >= 1 && countInsert >= 1)
-                {
-                    const int first = i - countDelete - countInsert;
-                    diffs.erase(diffs.begin() + first, diffs.begin() + i);
-                    const QList<Diff> replacement = diff_main(textDelete, textInsert, false);
-                    for (int r = 0; r < replacement.size(); ++r)
-                    {
-                        diffs.insert(first + r, replacement[r]);
-                    }
-                    i = first + replacement.size();
-                }
-                countDelete = 0;
-                countInsert = 0;
-                textDelete.clear();
-                textInsert.clear();
-                break;
-            }
-        }
-        diffs.removeLast();
+        rediffReplacedLines(diffs);
     }
     return diffs;
+}
+
+void DiffEngine::rediffReplacedLines(QList<Diff>& diffs)
+{
+    // Re-diff every run of replaced lines character by character.
+    appendDiff(diffs, EQUAL, QString(QLatin1String("")));
+    int countDelete = 0;
+    int countInsert = 0;
+    QString textDelete;
+    QString textInsert;
+    for (int i = 0; i < diffs.size(); ++i)
+    {
+        switch (diffs[i].operation)
+        {
+        case INSERT:
+            ++countInsert;
+            textInsert += diffs[i].text;
+            break;
+        case DELETE:
+            ++countDelete;
+            textDelete += diffs[i].text;
+            break;
+        case EQUAL:
+            if (countDelete >= 1 && countInsert >= 1)
+            {
+                const int first = i - countDelete - countInsert;
+                diffs.erase(diffs.begin() + first, diffs.begin() + i);
+                const QList<Diff> replacement = diff_main(textDelete, textInsert, false);
+                for (int r = 0; r < replacement.size(); ++r)
+                {
+                    diffs.insert(first + r, replacement[r]);
+                }
+                i = first + replacement.size();
+            }
+            countDelete = 0;
+            countInsert = 0;
+            textDelete.clear();
+            textInsert.clear();
+            break;
+        }
+    }
+    diffs.removeLast();
 }
 
 QStringList DiffEngine::diff_halfMatch(const QString& text1, const QString& text2)

@@ -72,6 +72,14 @@ public:
 // Cuts an equality at carriage returns; the caller owns and deletes what lands in parts.
 bool SplitDiff(Diff& diff, Diff* (&parts)[2], bool atStart);
 
+// What the patch table aligns when it compares story text: single UTF-16 units, or whole words (a run of
+// letters, digits and their marks; every other unit is a word of its own).
+enum class Granularity
+{
+    Characters,
+    Words
+};
+
 class DiffEngine
 {
 public:
@@ -147,6 +155,21 @@ public:
     QString diff_toDelta(const QList<Diff>& diffs);
     QList<Diff> diff_fromDelta(const QString& text1, const QString& delta);
 
+    // The patch table's rows of two texts: rows_diff, rows_cleanup, then patch_make. Story text is
+    // compared at the granularity given; per line (a property list, one property a line) always unit by
+    // unit, with a row per line.
+    QList<UnitPatch> rows_make(const QString& left, const QString& right, Granularity granularity,
+                               bool perLine);
+    // rows_make's first step: the diffs of the two texts, before any clean-up.
+    QList<Diff> rows_diff(const QString& left, const QString& right, Granularity granularity, bool perLine);
+    // rows_make's second step: per line every equality is cut at its line ends; characters get the
+    // efficiency clean-up; words none, since an equality of one word between two changes is worth keeping.
+    void rows_cleanup(QList<Diff>& diffs, Granularity granularity, bool perLine);
+    // The diffs of two texts aligned word by word: each distinct word stands for one unit while the path
+    // is searched. Unit by unit, without clean-up, when the texts hold more distinct words than there are
+    // units to stand for them.
+    QList<Diff> diff_words(const QString& text1, const QString& text2);
+
     // Patches and rows
     QList<UnitPatch> patch_make(const QString& text1, const QList<Diff>& diffs, bool perLine);
     QList<UnitPatch> patch_make(const QString& text1, const QString& text2);
@@ -176,6 +199,14 @@ private:
 
     bool findFootstep(const FrontMap& other, int lastStep, int k, int lo, int hi, int& hitX,
                       int& hitStep) const;
+    // The steps of diff_compute's line mode and of diff_cleanupMerge, patch_splitMax and match_bitap.
+    void rediffReplacedLines(QList<Diff>& diffs);
+    void mergeRuns(QList<Diff>& diffs);
+    int mergeRun(QList<Diff>& diffs, int first, int end, QString& textDelete, QString& textInsert);
+    bool slideEdits(QList<Diff>& diffs);
+    bool splitOff(Patch& bigpatch, Patch& patch, int& start1, int& start2, int patchSize);
+    double bitapThreshold(const QString& text, const QString& pattern, int loc);
+    int bitapReach(int d, int loc, const QString& pattern, double threshold, int binMax);
     int maxBits() const;
 };
 

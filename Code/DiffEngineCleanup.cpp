@@ -1,8 +1,6 @@
 #include "DiffEngine.h"
 #include "DiffEngineSupport.h"
 
-#include <QByteArray>
-
 #include <algorithm>
 #include <memory>
 
@@ -69,155 +67,6 @@ int boundaryScore(const QChar* one, int oneLength, const QChar* two, int twoLeng
     return 3;
 }
 
-bool isUnreservedOrKept(uchar c)
-{
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-    {
-        return true;
-    }
-    static const char kept[] = "-._~ !*'();/?:@&=+$,#";
-    for (const char* p = kept; *p; ++p)
-    {
-        if (uchar(*p) == c)
-        {
-            return true;
-        }
-    }
-    return false;
-}
-
-// UTF-8 of a UTF-16 text, with unpaired surrogates written as their own three-byte sequences.
-QByteArray toByteForm(const QString& text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    const int n = text.size();
-    const QChar* data = text.constData();
-    for (int i = 0; i < n; ++i)
-    {
-        uint cp = data[i].unicode();
-        if (QChar::isHighSurrogate(cp) && i + 1 < n && data[i + 1].isLowSurrogate())
-        {
-            cp = QChar::surrogateToUcs4(data[i], data[i + 1]);
-            ++i;
-        }
-        if (cp < 0x80)
-        {
-            bytes.append(char(cp));
-        }
-        else if (cp < 0x800)
-        {
-            bytes.append(char(0xC0 | (cp >> 6)));
-            bytes.append(char(0x80 | (cp & 0x3F)));
-        }
-        else if (cp < 0x10000)
-        {
-            bytes.append(char(0xE0 | (cp >> 12)));
-            bytes.append(char(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.append(char(0x80 | (cp & 0x3F)));
-        }
-        else
-        {
-            bytes.append(char(0xF0 | (cp >> 18)));
-            bytes.append(char(0x80 | ((cp >> 12) & 0x3F)));
-            bytes.append(char(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.append(char(0x80 | (cp & 0x3F)));
-        }
-    }
-    return bytes;
-}
-
-// The inverse of toByteForm; a malformed sequence gives one replacement character per byte.
-QString fromByteForm(const QByteArray& bytes)
-{
-    QString text;
-    text.reserve(bytes.size());
-    const int n = bytes.size();
-    const uchar* b = reinterpret_cast<const uchar*>(bytes.constData());
-    int i = 0;
-    while (i < n)
-    {
-        const uchar lead = b[i];
-        if (lead < 0x80)
-        {
-            text.append(QChar(lead));
-            ++i;
-            continue;
-        }
-        int extra = 0;
-        uint cp = 0;
-        uint minimum = 0;
-        if ((lead & 0xE0) == 0xC0)
-        {
-            extra = 1;
-            cp = lead & 0x1F;
-            minimum = 0x80;
-        }
-        else if ((lead & 0xF0) == 0xE0)
-        {
-            extra = 2;
-            cp = lead & 0x0F;
-            minimum = 0x800;
-        }
-        else if ((lead & 0xF8) == 0xF0)
-        {
-            extra = 3;
-            cp = lead & 0x07;
-            minimum = 0x10000;
-        }
-        bool valid = extra > 0 && i + extra < n;
-        for (int k = 1; valid && k <= extra; ++k)
-        {
-            if ((b[i + k] & 0xC0) != 0x80)
-            {
-                valid = false;
-            }
-            else
-            {
-                cp = (cp << 6) | (b[i + k] & 0x3F);
-            }
-        }
-        if (valid && (cp < minimum || cp > 0x10FFFF))
-        {
-            valid = false;
-        }
-        if (!valid)
-        {
-            text.append(QChar(QChar::ReplacementCharacter));
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000)
-        {
-            text.append(QChar(QChar::highSurrogate(cp)));
-            text.append(QChar(QChar::lowSurrogate(cp)));
-        }
-        else
-        {
-            text.append(QChar(ushort(cp)));
-        }
-        i += extra + 1;
-    }
-    return text;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-    {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f')
-    {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F')
-    {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -228,136 +77,155 @@ void DiffEngine::diff_cleanupMerge(QList<Diff>& diffs)
     bool changes = true;
     while (changes)
     {
-        changes = false;
-        appendDiff(diffs, EQUAL, QString(QLatin1String("")));
-        int countDelete = 0;
-        int countInsert = 0;
-        QString textDelete;
-        QString textInsert;
-        int prevEqual = -1;
-        int i = 0;
-        while (i < diffs.size())
-        {
-            switch (diffs[i].operation)
-            {
-            case INSERT:
-                ++countInsert;
-                textInsert += diffs[i].text;
-                prevEqual = -1;
-                ++i;
-                break;
-            case DELETE:
-                ++countDelete;
-                textDelete += diffs[i].text;
-                prevEqual = -1;
-                ++i;
-                break;
-            case EQUAL:
-                if (countDelete + countInsert > 0)
-                {
-                    const int first = i - countDelete - countInsert;
-                    diffs.erase(diffs.begin() + first, diffs.begin() + i);
-                    i = first;
-                    if (!textDelete.isEmpty() && !textInsert.isEmpty())
-                    {
-                        const int prefixLength = diff_commonPrefix(textInsert, textDelete);
-                        if (prefixLength != 0)
-                        {
-                            if (first > 0)
-                            {
-                                if (diffs[first - 1].operation != EQUAL)
-                                {
-                                    throw "Previous diff should have been an equality.";
-                                }
-                                diffs[first - 1].text += textInsert.left(prefixLength);
-                            }
-                            else
-                            {
-                                diffs.insert(0, Diff(EQUAL, textInsert.left(prefixLength), false));
-                                ++i;
-                            }
-                            textInsert = textInsert.mid(prefixLength);
-                            textDelete = textDelete.mid(prefixLength);
-                        }
-                        const int suffixLength = diff_commonSuffix(textInsert, textDelete);
-                        if (suffixLength != 0)
-                        {
-                            diffs[i].text = textInsert.right(suffixLength) + diffs[i].text;
-                            textInsert.chop(suffixLength);
-                            textDelete.chop(suffixLength);
-                        }
-                    }
-                    if (!textDelete.isEmpty())
-                    {
-                        diffs.insert(i, Diff(DELETE, textDelete, false));
-                        ++i;
-                    }
-                    if (!textInsert.isEmpty())
-                    {
-                        diffs.insert(i, Diff(INSERT, textInsert, false));
-                        ++i;
-                    }
-                    if (textDelete.isEmpty() && textInsert.isEmpty() && i > 0 &&
-                        diffs[i - 1].operation == EQUAL)
-                    {
-                        // Nothing was left between two equalities (empty edits, or edits that cancelled
-                        // out): join them, so that no two neighbours share an operation.
-                        diffs[i - 1].text += diffs[i].text;
-                        diffs.removeAt(i);
-                        --i;
-                    }
-                    prevEqual = i;
-                    ++i;
-                }
-                else if (prevEqual >= 0)
-                {
-                    diffs[prevEqual].text += diffs[i].text;
-                    diffs.removeAt(i);
-                }
-                else
-                {
-                    prevEqual = i;
-                    ++i;
-                }
-                countDelete = 0;
-                countInsert = 0;
-                textDelete.clear();
-                textInsert.clear();
-                break;
-            }
-        }
-        if (!diffs.isEmpty() && diffs.last().text.isEmpty())
-        {
-            diffs.removeLast();
-        }
+        mergeRuns(diffs);
+        changes = slideEdits(diffs);
+    }
+}
 
-        // Single edits between two equalities that can slide over one of them, e.g. A<ins>BA</ins>C
-        // becomes <ins>AB</ins>AC.
-        for (int i = 1; i + 1 < diffs.size(); ++i)
+// Joins neighbours of the same kind and every run of edits between two equalities into one deletion and one
+// insertion, their common prefix and suffix moved into the equalities around them.
+void DiffEngine::mergeRuns(QList<Diff>& diffs)
+{
+    appendDiff(diffs, EQUAL, QString(QLatin1String("")));
+    int countDelete = 0;
+    int countInsert = 0;
+    QString textDelete;
+    QString textInsert;
+    int prevEqual = -1;
+    int i = 0;
+    while (i < diffs.size())
+    {
+        switch (diffs[i].operation)
         {
-            if (diffs[i - 1].operation != EQUAL || diffs[i + 1].operation != EQUAL)
+        case INSERT:
+            ++countInsert;
+            textInsert += diffs[i].text;
+            prevEqual = -1;
+            ++i;
+            break;
+        case DELETE:
+            ++countDelete;
+            textDelete += diffs[i].text;
+            prevEqual = -1;
+            ++i;
+            break;
+        case EQUAL:
+            if (countDelete + countInsert > 0)
             {
-                continue;
+                i = mergeRun(diffs, i - countDelete - countInsert, i, textDelete, textInsert);
+                prevEqual = i;
+                ++i;
             }
-            const QString previous = diffs[i - 1].text;
-            const QString next = diffs[i + 1].text;
-            QString& edit = diffs[i].text;
-            if (edit.endsWith(previous))
+            else if (prevEqual >= 0)
             {
-                edit = previous + edit.left(edit.length() - previous.length());
-                diffs[i + 1].text = previous + next;
-                diffs.removeAt(i - 1);
-                changes = true;
+                diffs[prevEqual].text += diffs[i].text;
+                diffs.removeAt(i);
             }
-            else if (edit.startsWith(next))
+            else
             {
-                diffs[i - 1].text = previous + next;
-                edit = edit.mid(next.length()) + next;
-                diffs.removeAt(i + 1);
-                changes = true;
+                prevEqual = i;
+                ++i;
             }
+            countDelete = 0;
+            countInsert = 0;
+            textDelete.clear();
+            textInsert.clear();
+            break;
         }
     }
+    if (!diffs.isEmpty() && diffs.last().text.isEmpty())
+    {
+        diffs.removeLast();
+    }
+}
+
+// Replaces the edits diffs[first, end) by the deletion of textDelete and the insertion of textInsert, what
+// both begin with joined to the equality before and what both end with to the equality at end; returns
+// where that equality then is.
+int DiffEngine::mergeRun(QList<Diff>& diffs, int first, int end, QString& textDelete, QString& textInsert)
+{
+    diffs.erase(diffs.begin() + first, diffs.begin() + end);
+    int i = first;
+    if (!textDelete.isEmpty() && !textInsert.isEmpty())
+    {
+        const int prefixLength = diff_commonPrefix(textInsert, textDelete);
+        if (prefixLength != 0)
+        {
+            if (first > 0)
+            {
+                if (diffs[first - 1].operation != EQUAL)
+                {
+                    throw "Previous diff should have been an equality.";
+                }
+                diffs[first - 1].text += textInsert.left(prefixLength);
+            }
+            else
+            {
+                diffs.insert(0, Diff(EQUAL, textInsert.left(prefixLength), false));
+                ++i;
+            }
+            textInsert = textInsert.mid(prefixLength);
+            textDelete = textDelete.mid(prefixLength);
+        }
+        const int suffixLength = diff_commonSuffix(textInsert, textDelete);
+        if (suffixLength != 0)
+        {
+            diffs[i].text = textInsert.right(suffixLength) + diffs[i].text;
+            textInsert.chop(suffixLength);
+            textDelete.chop(suffixLength);
+        }
+    }
+    if (!textDelete.isEmpty())
+    {
+        diffs.insert(i, Diff(DELETE, textDelete, false));
+        ++i;
+    }
+    if (!textInsert.isEmpty())
+    {
+        diffs.insert(i, Diff(INSERT, textInsert, false));
+        ++i;
+    }
+    if (textDelete.isEmpty() && textInsert.isEmpty() && i > 0 && diffs[i - 1].operation == EQUAL)
+    {
+        // Nothing was left between two equalities (empty edits, or edits that cancelled out): join them, so
+        // that no two neighbours share an operation.
+        diffs[i - 1].text += diffs[i].text;
+        diffs.removeAt(i);
+        --i;
+    }
+    return i;
+}
+
+// Single edits between two equalities that can slide over one of them, e.g. A<ins>BA</ins>C becomes
+// <ins>AB</ins>AC; true when one did.
+bool DiffEngine::slideEdits(QList<Diff>& diffs)
+{
+    bool changes = false;
+    for (int i = 1; i + 1 < diffs.size(); ++i)
+    {
+        if (diffs[i - 1].operation != EQUAL || diffs[i + 1].operation != EQUAL)
+        {
+            continue;
+        }
+        const QString previous = diffs[i - 1].text;
+        const QString next = diffs[i + 1].text;
+        QString& edit = diffs[i].text;
+        if (edit.endsWith(previous))
+        {
+            edit = previous + edit.left(edit.length() - previous.length());
+            diffs[i + 1].text = previous + next;
+            diffs.removeAt(i - 1);
+            changes = true;
+        }
+        else if (edit.startsWith(next))
+        {
+            diffs[i - 1].text = previous + next;
+            edit = edit.mid(next.length()) + next;
+            diffs.removeAt(i + 1);
+            changes = true;
+        }
+    }
+    return changes;
 }
 
 void DiffEngine::diff_cleanupSemantic(QList<Diff>& diffs)
@@ -740,126 +608,6 @@ QString DiffEngine::diff_prettyHtml(const QList<Diff>& diffs)
         }
     }
     return html;
-}
-
-QString DiffEngine::encodeText(const QString& text)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    const QByteArray bytes = toByteForm(text);
-    QString encoded;
-    encoded.reserve(bytes.size());
-    for (const char byte : bytes)
-    {
-        const uchar c = uchar(byte);
-        if (isUnreservedOrKept(c))
-        {
-            encoded += QLatin1Char(char(c));
-        }
-        else
-        {
-            encoded += QLatin1Char('%');
-            encoded += QLatin1Char(hex[c >> 4]);
-            encoded += QLatin1Char(hex[c & 0xF]);
-        }
-    }
-    return encoded;
-}
-
-QString DiffEngine::decodeText(const QString& encoded)
-{
-    const QByteArray bytes = toByteForm(encoded);
-    QByteArray decoded;
-    decoded.reserve(bytes.size());
-    const int n = bytes.size();
-    for (int i = 0; i < n; ++i)
-    {
-        if (bytes[i] == '%' && i + 2 < n)
-        {
-            const int high = hexValue(bytes[i + 1]);
-            const int low = hexValue(bytes[i + 2]);
-            if (high >= 0 && low >= 0)
-            {
-                decoded.append(char((high << 4) | low));
-                i += 2;
-                continue;
-            }
-        }
-        decoded.append(bytes[i]);
-    }
-    return fromByteForm(decoded);
-}
-
-QString DiffEngine::diff_toDelta(const QList<Diff>& diffs)
-{
-    QString text;
-    for (const Diff& diff : diffs)
-    {
-        switch (diff.operation)
-        {
-        case INSERT:
-            text += QLatin1Char('+') + encodeText(diff.text) + QLatin1Char('\t');
-            break;
-        case DELETE:
-            text += QLatin1Char('-') + QString::number(diff.text.length()) + QLatin1Char('\t');
-            break;
-        case EQUAL:
-            text += QLatin1Char('=') + QString::number(diff.text.length()) + QLatin1Char('\t');
-            break;
-        }
-    }
-    if (!text.isEmpty())
-    {
-        text.chop(1);
-    }
-    return text;
-}
-
-QList<Diff> DiffEngine::diff_fromDelta(const QString& text1, const QString& delta)
-{
-    QList<Diff> diffs;
-    qint64 pointer = 0;
-    const QStringList tokens = delta.split(QLatin1Char('\t'));
-    for (const QString& token : tokens)
-    {
-        if (token.isEmpty())
-        {
-            continue;
-        }
-        const QString param = token.mid(1);
-        const QChar sign = token[0];
-        if (sign == QLatin1Char('+'))
-        {
-            appendDiff(diffs, INSERT, decodeText(param));
-        }
-        else if (sign == QLatin1Char('-') || sign == QLatin1Char('='))
-        {
-            bool ok = false;
-            int n = param.toInt(&ok);
-            if (!ok)
-            {
-                n = 0;
-            }
-            if (n < 0)
-            {
-                throw QString(QStringLiteral("Negative number in diff_fromDelta: %1")).arg(param);
-            }
-            const int from = int(std::min<qint64>(pointer, text1.length()));
-            const QString text = text1.mid(from, n);
-            pointer += n;
-            appendDiff(diffs, sign == QLatin1Char('=') ? EQUAL : DELETE, text);
-        }
-        else
-        {
-            throw QString(QStringLiteral("Invalid diff operation in diff_fromDelta: %1")).arg(sign);
-        }
-    }
-    if (pointer != text1.length())
-    {
-        throw QString(QStringLiteral("Delta length (%1) smaller than source text length (%2)"))
-            .arg(pointer)
-            .arg(text1.length());
-    }
-    return diffs;
 }
 
 } // namespace TextDiff

@@ -53,39 +53,15 @@ int DiffEngine::match_bitap(const QString& text, const QString& pattern, int loc
         alphabet[pattern[i]] |= quint64(1) << (patternLength - i - 1);
     }
 
-    double threshold = Match_Threshold;
-    int best = text.indexOf(pattern, loc);
-    if (best != -1)
-    {
-        threshold = std::min(match_bitapScore(0, best, loc, pattern), threshold);
-    }
-    best = text.lastIndexOf(pattern, loc + patternLength);
-    if (best != -1)
-    {
-        threshold = std::min(match_bitapScore(0, best, loc, pattern), threshold);
-    }
-
+    double threshold = bitapThreshold(text, pattern, loc);
     const quint64 matchmask = quint64(1) << (patternLength - 1);
-    best = -1;
+    int best = -1;
     int binMax = patternLength + text.length();
     std::vector<quint64> rd;
     std::vector<quint64> lastRd;
     for (int d = 0; d < patternLength; ++d)
     {
-        int binMin = 0;
-        int binMid = binMax;
-        while (binMin < binMid)
-        {
-            if (match_bitapScore(d, loc + binMid, loc, pattern) <= threshold)
-            {
-                binMin = binMid;
-            }
-            else
-            {
-                binMax = binMid;
-            }
-            binMid = (binMax - binMin) / 2 + binMin;
-        }
+        const int binMid = bitapReach(d, loc, pattern, threshold, binMax);
         binMax = binMid;
         int start = std::max(1, loc - binMid + 1);
         const int finish = std::min(loc + binMid, text.length()) + patternLength;
@@ -136,6 +112,43 @@ int DiffEngine::match_bitap(const QString& text, const QString& pattern, int loc
         lastRd.swap(rd);
     }
     return best;
+}
+
+// The score a match must reach: the threshold, or that of an exact match of the pattern near loc if better.
+double DiffEngine::bitapThreshold(const QString& text, const QString& pattern, int loc)
+{
+    double threshold = Match_Threshold;
+    int best = text.indexOf(pattern, loc);
+    if (best != -1)
+    {
+        threshold = std::min(match_bitapScore(0, best, loc, pattern), threshold);
+    }
+    best = text.lastIndexOf(pattern, loc + pattern.length());
+    if (best != -1)
+    {
+        threshold = std::min(match_bitapScore(0, best, loc, pattern), threshold);
+    }
+    return threshold;
+}
+
+// How far from loc, below binMax, a match with d errors may lie and still reach the threshold, by bisection.
+int DiffEngine::bitapReach(int d, int loc, const QString& pattern, double threshold, int binMax)
+{
+    int binMin = 0;
+    int binMid = binMax;
+    while (binMin < binMid)
+    {
+        if (match_bitapScore(d, loc + binMid, loc, pattern) <= threshold)
+        {
+            binMin = binMid;
+        }
+        else
+        {
+            binMax = binMid;
+        }
+        binMid = (binMax - binMin) / 2 + binMin;
+    }
+    return binMid;
 }
 
 QMap<QChar, int> DiffEngine::match_alphabet(const QString& pattern)
@@ -227,7 +240,6 @@ void DiffEngine::patch_splitMax(QList<Patch>& patches)
         while (!bigpatch.diffs.isEmpty())
         {
             Patch patch;
-            bool empty = true;
             patch.start1 = start1 - precontext.length();
             patch.start2 = start2 - precontext.length();
             if (!precontext.isEmpty())
@@ -236,58 +248,7 @@ void DiffEngine::patch_splitMax(QList<Patch>& patches)
                 patch.length2 = precontext.length();
                 appendDiff(patch.diffs, EQUAL, precontext);
             }
-            // With a margin close to the patch size the loop could take nothing; take at least one unit.
-            bool took = false;
-            while (!bigpatch.diffs.isEmpty() && (patch.length1 < patchSize - Patch_Margin || !took))
-            {
-                took = true;
-                const Operation diffType = bigpatch.diffs.first().operation;
-                QString diffText = bigpatch.diffs.first().text;
-                if (diffType == INSERT)
-                {
-                    patch.length2 += diffText.length();
-                    start2 += diffText.length();
-                    patch.diffs.append(bigpatch.diffs.takeFirst());
-                    patch.diffs.last().isContext = false;
-                    empty = false;
-                }
-                else if (diffType == DELETE && patch.diffs.size() == 1 &&
-                         patch.diffs.first().operation == EQUAL && diffText.length() > 2 * patchSize)
-                {
-                    // A large deletion passes in one piece.
-                    patch.length1 += diffText.length();
-                    start1 += diffText.length();
-                    empty = false;
-                    appendDiff(patch.diffs, diffType, diffText);
-                    bigpatch.diffs.removeFirst();
-                }
-                else
-                {
-                    const int take =
-                        std::max(1, std::min(diffText.length(), patchSize - patch.length1 - Patch_Margin));
-                    diffText = diffText.left(take);
-                    patch.length1 += diffText.length();
-                    start1 += diffText.length();
-                    if (diffType == EQUAL)
-                    {
-                        patch.length2 += diffText.length();
-                        start2 += diffText.length();
-                    }
-                    else
-                    {
-                        empty = false;
-                    }
-                    appendDiff(patch.diffs, diffType, diffText);
-                    if (diffText == bigpatch.diffs.first().text)
-                    {
-                        bigpatch.diffs.removeFirst();
-                    }
-                    else
-                    {
-                        bigpatch.diffs.first().text = bigpatch.diffs.first().text.mid(diffText.length());
-                    }
-                }
-            }
+            const bool empty = !splitOff(bigpatch, patch, start1, start2, patchSize);
             const QString newText = diff_text2(patch.diffs);
             precontext = newText.right(std::max(0, int(Patch_Margin)));
             const QString oldRest = diff_text1(bigpatch.diffs);
@@ -312,6 +273,65 @@ void DiffEngine::patch_splitMax(QList<Patch>& patches)
             }
         }
     }
+}
+
+// Moves the diffs of bigpatch into patch, the front one cut where it would not fit, until patch nearly
+// fills patchSize; start1 and start2 follow the text moved. True when patch then holds an edit.
+bool DiffEngine::splitOff(Patch& bigpatch, Patch& patch, int& start1, int& start2, int patchSize)
+{
+    bool edited = false;
+    // With a margin close to the patch size the loop could take nothing; take at least one unit.
+    bool took = false;
+    while (!bigpatch.diffs.isEmpty() && (patch.length1 < patchSize - Patch_Margin || !took))
+    {
+        took = true;
+        const Operation diffType = bigpatch.diffs.first().operation;
+        QString diffText = bigpatch.diffs.first().text;
+        if (diffType == INSERT)
+        {
+            patch.length2 += diffText.length();
+            start2 += diffText.length();
+            patch.diffs.append(bigpatch.diffs.takeFirst());
+            patch.diffs.last().isContext = false;
+            edited = true;
+        }
+        else if (diffType == DELETE && patch.diffs.size() == 1 && patch.diffs.first().operation == EQUAL &&
+                 diffText.length() > 2 * patchSize)
+        {
+            // A large deletion passes in one piece.
+            patch.length1 += diffText.length();
+            start1 += diffText.length();
+            edited = true;
+            appendDiff(patch.diffs, diffType, diffText);
+            bigpatch.diffs.removeFirst();
+        }
+        else
+        {
+            const int take = std::max(1, std::min(diffText.length(), patchSize - patch.length1 - Patch_Margin));
+            diffText = diffText.left(take);
+            patch.length1 += diffText.length();
+            start1 += diffText.length();
+            if (diffType == EQUAL)
+            {
+                patch.length2 += diffText.length();
+                start2 += diffText.length();
+            }
+            else
+            {
+                edited = true;
+            }
+            appendDiff(patch.diffs, diffType, diffText);
+            if (diffText == bigpatch.diffs.first().text)
+            {
+                bigpatch.diffs.removeFirst();
+            }
+            else
+            {
+                bigpatch.diffs.first().text = bigpatch.diffs.first().text.mid(diffText.length());
+            }
+        }
+    }
+    return edited;
 }
 
 QString DiffEngine::patch_addPadding(QList<Patch>& patches)

@@ -776,7 +776,43 @@ private:
         return true;
     }
 
+    // One search that keeps every step of its fronts: the texts, both fronts, and the work done, by which
+    // the clock is read.
+    struct Fronts
+    {
+        Fronts(const QString& text1, const QString& text2, bool doubleEnd, bool front)
+            : text1(text1), text2(text2), doubleEnd(doubleEnd), front(front)
+        {
+        }
+
+        const QString& text1;
+        const QString& text2;
+        // Whether a reverse front runs too, and which front runs into the other: with an odd total the
+        // forward front, otherwise the reverse one.
+        const bool doubleEnd;
+        const bool front;
+        FrontMap map1;
+        FrontMap map2;
+        qint64 work = 0;
+        qint64 nextClockCheck = 1 << 20;
+    };
+
     End search(const QString& text1, const QString& text2, QList<Diff>& path);
+    // Step d of the forward front, then of the reverse one; each true when the search ends there, with how
+    // in end (and the path, when it found one).
+    bool forwardStep(Fronts& fronts, int d, QList<Diff>& path, End& end);
+    bool reverseStep(Fronts& fronts, int d, QList<Diff>& path, End& end);
+
+    // Whether the clock, read after every 2^20 units of work, has run out.
+    bool ranOut(Fronts& fronts)
+    {
+        if (fronts.work <= fronts.nextClockCheck)
+        {
+            return false;
+        }
+        fronts.nextClockCheck = fronts.work + (1 << 20);
+        return expired();
+    }
 
     DiffEngine& mEngine;
     QElapsedTimer mClock;
@@ -789,135 +825,153 @@ DiffEngine::PathSearch::End DiffEngine::PathSearch::search(const QString& text1,
     const int len1 = text1.length();
     const int len2 = text2.length();
     const int max_d = len1 + len2 - 1;
-    const bool doubleEnd = 2 * int(mEngine.Diff_DualThreshold) < max_d;
-    // With an odd total the forward front runs into the reverse one, otherwise the reverse front does.
-    const bool front = (len1 + len2) % 2 == 1;
-    const int delta = len1 - len2;
-    const QChar* a = text1.constData();
-    const QChar* b = text2.constData();
-
+    Fronts fronts{text1, text2, 2 * int(mEngine.Diff_DualThreshold) < max_d, (len1 + len2) % 2 == 1};
     const qint64 budget = mEngine.Diff_FrontBudget;
-    FrontMap map1;
-    FrontMap map2;
-    qint64 work = 0;
-    qint64 nextClockCheck = 1 << 20;
-    int hitX = 0;
-    int hitStep = 0;
-
+    End end = End::NoPath;
     for (int d = 0; d < max_d; ++d)
     {
         if (expired())
         {
             return End::TimedOut;
         }
-        if (doubleEnd && d >= 2 &&
-            map1.storedBytes() + map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 > budget)
+        if (fronts.doubleEnd && d >= 2 &&
+            fronts.map1.storedBytes() + fronts.map2.storedBytes() + qint64(d + 1) * qint64(sizeof(int)) * 2 >
+                budget)
         {
             return End::OverBudget;
         }
-
-        // Forward front.
-        int* forward = map1.appendStep(d);
-        const int* previous = d > 0 ? map1.step(d - 1) : nullptr;
-        for (int k = -d, index = 0; k <= d; k += 2, ++index)
+        if (forwardStep(fronts, d, path, end) || (fronts.doubleEnd && reverseStep(fronts, d, path, end)))
         {
-            int x = 0;
-            if (d > 0)
-            {
-                x = (k == -d || (k != d && previous[index - 1] < previous[index])) ? previous[index]
-                                                                                   : previous[index - 1] + 1;
-            }
-            const int snakeStart = x;
-            int y = x - k;
-            while (x < len1 && y < len2 && a[x] == b[y])
-            {
-                ++x;
-                ++y;
-            }
-            work += x - snakeStart + 1;
-            bool done = false;
-            if (doubleEnd && front && reaches(map2, d - 1, delta - k, len1 - x) &&
-                mEngine.findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
-            {
-                x = len1 - hitX;
-                y = x - k;
-                done = true;
-            }
-            forward[index] = x;
-            if (x == len1 && y == len2)
-            {
-                path = mEngine.diff_path1(map1, text1, text2);
-                return End::Path;
-            }
-            if (done)
-            {
-                map2.truncate(hitStep + 1);
-                path = mEngine.diff_path1(map1, text1.left(x), text2.left(y));
-                path += mEngine.diff_path2(map2, text1.mid(x), text2.mid(y));
-                return End::Path;
-            }
-            if (work > nextClockCheck)
-            {
-                nextClockCheck = work + (1 << 20);
-                if (expired())
-                {
-                    return End::TimedOut;
-                }
-            }
-        }
-
-        if (!doubleEnd)
-        {
-            continue;
-        }
-
-        // Reverse front: x and y count from the ends of the texts.
-        int* reverse = map2.appendStep(d);
-        const int* previousReverse = d > 0 ? map2.step(d - 1) : nullptr;
-        for (int k = -d, index = 0; k <= d; k += 2, ++index)
-        {
-            int x = 0;
-            if (d > 0)
-            {
-                x = (k == -d || (k != d && previousReverse[index - 1] < previousReverse[index]))
-                        ? previousReverse[index]
-                        : previousReverse[index - 1] + 1;
-            }
-            const int snakeStart = x;
-            int y = x - k;
-            while (x < len1 && y < len2 && a[len1 - x - 1] == b[len2 - y - 1])
-            {
-                ++x;
-                ++y;
-            }
-            work += x - snakeStart + 1;
-            bool done = false;
-            if (!front && reaches(map1, d, delta - k, len1 - x) &&
-                mEngine.findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
-            {
-                x = len1 - hitX;
-                y = x - k;
-                done = true;
-            }
-            reverse[index] = x;
-            if (done)
-            {
-                map1.truncate(hitStep + 1);
-                path = mEngine.diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
-                path += mEngine.diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
-                return End::Path;
-            }
-            if (work > nextClockCheck)
-            {
-                nextClockCheck = work + (1 << 20);
-                if (expired())
-                {
-                    return End::TimedOut;
-                }
-            }
+            return end;
         }
     }
     return End::NoPath;
+}
+
+bool DiffEngine::PathSearch::forwardStep(Fronts& fronts, int d, QList<Diff>& path, End& end)
+{
+    const QString& text1 = fronts.text1;
+    const QString& text2 = fronts.text2;
+    const int len1 = text1.length();
+    const int len2 = text2.length();
+    const int delta = len1 - len2;
+    const QChar* a = text1.constData();
+    const QChar* b = text2.constData();
+    const bool meets = fronts.doubleEnd && fronts.front;
+    FrontMap& map1 = fronts.map1;
+    FrontMap& map2 = fronts.map2;
+    int hitX = 0;
+    int hitStep = 0;
+
+    int* forward = map1.appendStep(d);
+    const int* previous = d > 0 ? map1.step(d - 1) : nullptr;
+    for (int k = -d, index = 0; k <= d; k += 2, ++index)
+    {
+        int x = 0;
+        if (d > 0)
+        {
+            x = (k == -d || (k != d && previous[index - 1] < previous[index])) ? previous[index]
+                                                                               : previous[index - 1] + 1;
+        }
+        const int snakeStart = x;
+        int y = x - k;
+        while (x < len1 && y < len2 && a[x] == b[y])
+        {
+            ++x;
+            ++y;
+        }
+        fronts.work += x - snakeStart + 1;
+        bool done = false;
+        if (meets && reaches(map2, d - 1, delta - k, len1 - x) &&
+            mEngine.findFootstep(map2, d - 1, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+        {
+            x = len1 - hitX;
+            y = x - k;
+            done = true;
+        }
+        forward[index] = x;
+        if (x == len1 && y == len2)
+        {
+            path = mEngine.diff_path1(map1, text1, text2);
+            end = End::Path;
+            return true;
+        }
+        if (done)
+        {
+            map2.truncate(hitStep + 1);
+            path = mEngine.diff_path1(map1, text1.left(x), text2.left(y));
+            path += mEngine.diff_path2(map2, text1.mid(x), text2.mid(y));
+            end = End::Path;
+            return true;
+        }
+        if (ranOut(fronts))
+        {
+            end = End::TimedOut;
+            return true;
+        }
+    }
+    return false;
+}
+
+// x and y of the reverse front count from the ends of the texts.
+bool DiffEngine::PathSearch::reverseStep(Fronts& fronts, int d, QList<Diff>& path, End& end)
+{
+    const QString& text1 = fronts.text1;
+    const QString& text2 = fronts.text2;
+    const int len1 = text1.length();
+    const int len2 = text2.length();
+    const int delta = len1 - len2;
+    const QChar* a = text1.constData();
+    const QChar* b = text2.constData();
+    const bool meets = !fronts.front;
+    FrontMap& map1 = fronts.map1;
+    FrontMap& map2 = fronts.map2;
+    int hitX = 0;
+    int hitStep = 0;
+
+    int* reverse = map2.appendStep(d);
+    const int* previousReverse = d > 0 ? map2.step(d - 1) : nullptr;
+    for (int k = -d, index = 0; k <= d; k += 2, ++index)
+    {
+        int x = 0;
+        if (d > 0)
+        {
+            x = (k == -d || (k != d && previousReverse[index - 1] < previousReverse[index]))
+                    ? previousReverse[index]
+                    : previousReverse[index - 1] + 1;
+        }
+        const int snakeStart = x;
+        int y = x - k;
+        while (x < len1 && y < len2 && a[len1 - x - 1] == b[len2 - y - 1])
+        {
+            ++x;
+            ++y;
+        }
+        fronts.work += x - snakeStart + 1;
+        bool done = false;
+        if (meets && reaches(map1, d, delta - k, len1 - x) &&
+            mEngine.findFootstep(map1, d, delta - k, len1 - x, len1 - snakeStart, hitX, hitStep))
+        {
+            x = len1 - hitX;
+            y = x - k;
+            done = true;
+        }
+        reverse[index] = x;
+        if (done)
+        {
+            map1.truncate(hitStep + 1);
+            path = mEngine.diff_path1(map1, text1.left(len1 - x), text2.left(len2 - y));
+            path += mEngine.diff_path2(map2, text1.mid(len1 - x), text2.mid(len2 - y));
+            end = End::Path;
+            return true;
+        }
+        if (ranOut(fronts))
+        {
+            end = End::TimedOut;
+            return true;
+        }
+    }
+    return false;
 }
 
 QList<Diff> DiffEngine::diff_map(const QString& text1, const QString& text2)

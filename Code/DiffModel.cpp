@@ -2,18 +2,16 @@
 
 #include "Corvable.h"
 #include "NameValueDict.h"
+#include "PatchTextStyle.h"
 #include "PreserveOffset.h"
 #include "Story.h"
 
-#include <QBrush>
 #include <QColor>
-#include <QHash>
 #include <QSettings>
 
 #include "UserSettings.h"
 
 #include <algorithm>
-#include <QTextCharFormat>
 #include <QUndoStack>
 
 #include <memory>
@@ -27,6 +25,13 @@ QColor SettingsColor(const char* key, Qt::GlobalColor fallback)
     const QVariant value = settings.value(QLatin1String(key), QColor(fallback));
     const QColor color = value.value<QColor>();
     return color.isValid() ? color : QColor(fallback);
+}
+
+// The colours the patch table draws changed and unchanged text in.
+PatchTextStyle::Colours StyleColours()
+{
+    return {SettingsColor("prefs/Colors/diffFG", Qt::darkRed),
+            SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen)};
 }
 
 typedef NameValueDict<QString> Dictionary;
@@ -115,113 +120,18 @@ TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
     return leftText == rightText ? Identical : HasEdits;
 }
 
-namespace
-{
-
-// A word is a run of letters and digits (and the marks that go with them);
-// every other unit is a token of its own.
-bool IsWordUnit(QChar unit)
-{
-    return unit.isLetterOrNumber() || unit.isMark();
-}
-
-// Each distinct token as one code unit, outside the surrogates: the engine
-// then aligns whole tokens. Null when there are more distinct tokens than
-// units to stand for them.
-class Tokens
-{
-public:
-    QString Encode(const QString& text)
-    {
-        QString encoded;
-        encoded.reserve(text.size());
-        for (int i = 0; i < text.size();)
-        {
-            int end = i + 1;
-            if (IsWordUnit(text.at(i)))
-                while (end < text.size() && IsWordUnit(text.at(end)))
-                    ++end;
-            const QString token = text.mid(i, end - i);
-            int id = mIds.value(token, -1);
-            if (id < 0)
-            {
-                id = mTokens.size();
-                if (id >= kUnits)
-                    return QString();
-                mTokens << token;
-                mIds.insert(token, id);
-            }
-            encoded += Unit(id);
-            i = end;
-        }
-        return encoded;
-    }
-
-    QString Decode(const QString& encoded) const
-    {
-        QString text;
-        for (QChar unit : encoded)
-            text += mTokens.at(Id(unit));
-        return text;
-    }
-
-private:
-    // 1 to 0xD7FF, then 0xE000 to 0xFFFF.
-    static constexpr int kLow = 0xD7FF;
-    static constexpr int kUnits = kLow + 0x2000;
-    static QChar Unit(int id) { return QChar(ushort(id < kLow ? id + 1 : id - kLow + 0xE000)); }
-    static int Id(QChar unit)
-    {
-        return unit.unicode() < 0xE000 ? unit.unicode() - 1 : unit.unicode() - 0xE000 + kLow;
-    }
-
-    QStringList mTokens;
-    QHash<QString, int> mIds;
-};
-
-} // namespace
-
 DiffModel::Granularity DiffModel::StoryGranularity()
 {
     return UserSettings::Get().CompareWords() ? Words : Characters;
 }
 
-QList<TextDiff::Diff> DiffModel::WordDiffs(TextDiff::DiffEngine& engine) const
-{
-    Tokens tokens;
-    const QString left = tokens.Encode(mLeftText);
-    const QString right = left.isNull() ? QString() : tokens.Encode(mRightText);
-    if (left.isNull() || right.isNull())
-        return engine.diff_main(mLeftText, mRightText, false);
-    // No clean-up on tokens: an equality of one word between two changes is
-    // worth keeping, where one character between them is not.
-    QList<TextDiff::Diff> diffs = engine.diff_main(left, right, false);
-    // Not merged again: a merge would move the letters that a changed word
-    // shares with its replacement out of the change.
-    for (TextDiff::Diff& diff : diffs)
-        diff.text = tokens.Decode(diff.text);
-    return diffs;
-}
-
 void DiffModel::Diff()
 {
     TextDiff::DiffEngine engine;
-    QList<TextDiff::Diff> diffs;
-    if (mHasVerticalHeader)
-    {
-        diffs = engine.diff_main(mLeftText, mRightText, false);
-        engine.diff_cleanupSplit(diffs);
-    }
-    else if (StoryGranularity() == Words)
-    {
-        diffs = WordDiffs(engine);
-    }
-    else
-    {
-        diffs = engine.diff_main(mLeftText, mRightText, false);
-        engine.diff_cleanupEfficiency(diffs);
-    }
-    mPatches = engine.patch_make(mLeftText, diffs, mHasVerticalHeader);
+    // A property list is compared unit by unit, a row per property, whatever
+    // the setting for story text.
+    const Granularity granularity = mHasVerticalHeader ? Characters : StoryGranularity();
+    mPatches = engine.rows_make(mLeftText, mRightText, granularity, mHasVerticalHeader);
     AddTailRows();
     // An item only one side has differs even where it has no text (an
     // empty story): one row stands for it, and copying it takes it whole.
@@ -469,19 +379,6 @@ QString DiffModel::CellText(int row, int column) const
     return text.mid(start, qMax(0, end - start));
 }
 
-std::vector<std::pair<long, long>> DiffModel::RunsIn(int column, long start, long end) const
-{
-    std::vector<std::pair<long, long>> runs;
-    for (const auto& run : SideOf(column).mRuns)
-    {
-        const long from = qMax(run.first, start);
-        const long to = qMin(run.first + run.second, end);
-        if (from < to)
-            runs.emplace_back(from, to);
-    }
-    return runs;
-}
-
 // A run's first unit is the host's marker; its text follows.
 QStringList DiffModel::HiddenTexts(int row, int column) const
 {
@@ -597,159 +494,14 @@ void DiffModel::StyleText(const QModelIndex& index, QVector<QTextLayout::FormatR
         return;
     const int row = index.row();
     const int column = index.column();
-    const TextDiff::UnitPatch& patch = mPatches.at(row);
-    // An applied row shows the other side's text, which the styles of this
-    // side do not describe.
-    if (patch.appliedLeft || patch.appliedRight)
-        return;
-    if (!patch.isChange || patch.patches.isEmpty())
+    auto side = [&](int c)
     {
-        StyleHidden(row, column, ranges);
-        return;
-    }
-
-    QTextCharFormat change;
-    change.setForeground(QBrush(SettingsColor("prefs/Colors/diffFG", Qt::darkRed), Qt::SolidPattern));
-    change.setProperty(kChangeProperty, true);
-    QTextCharFormat equality;
-    equality.setForeground(QBrush(SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen), Qt::SolidPattern));
-
-    // A property's value is one token: 388 pt against 428 pt is a changed
-    // value, not "38" and "42" before an unchanged "8 pt".
-    if (mHasVerticalHeader)
-    {
-        const QString cell = CellText(row, column);
-        const auto* names = dynamic_cast<const Dictionary*>(mLeft);
-        const int length = cell.size() - (names && cell.endsWith(QChar(names->Separator())) ? 1 : 0);
-        if (length > 0)
-            ranges.append({0, length, change});
-        StyleHidden(row, column, ranges);
-        return;
-    }
-
-    const TextDiff::Patch& first = patch.patches.constFirst();
-    int position = column == 0 ? first.start1 : first.start2;
-    if (row > 0)
-        position -= SpanEnd(row - 1, column);
-    if (position > 0)
-        ranges.append({0, position, equality});
-
-    for (const TextDiff::Patch& hunk : patch.patches)
-    {
-        for (const TextDiff::Diff& diff : hunk.diffs)
-        {
-            if (diff.isContext)
-                continue;
-            const int length = diff.text.size();
-            if (diff.operation == TextDiff::EQUAL)
-            {
-                ranges.append({position, length, equality});
-                position += length;
-            }
-            else if ((diff.operation == TextDiff::DELETE) == (column == 0))
-            {
-                ranges.append({position, length, change});
-                position += length;
-            }
-        }
-    }
-    StyleHidden(row, column, ranges);
-}
-
-// Masked units are the same on both sides however their hidden text differs:
-// where aligned masked units hold other text, the unit is a change too. Every
-// hidden unit is marked, changed or not, so the delegate can draw it.
-void DiffModel::StyleHidden(int row, int column, QVector<QTextLayout::FormatRange>& ranges) const
-{
-    const long start = SpanStart(row, column);
-    const long end = SpanEnd(row, column);
-    const std::vector<std::pair<long, long>> runs = RunsIn(column, start, end);
-    if (runs.empty() && RunsIn(1 - column, SpanStart(row, 1 - column), SpanEnd(row, 1 - column)).empty())
-        return;
-    const int length = int(end - start);
-    if (length <= 0)
-        return;
-
-    // Per unit of the cell: 0 unstyled, 1 equality, 2 change; and hidden.
-    std::vector<int> kind(size_t(length), 0);
-    std::vector<bool> hidden(size_t(length), false);
-    for (const QTextLayout::FormatRange& range : qAsConst(ranges))
-    {
-        const int k =
-            range.format.foreground().color() == SettingsColor("prefs/Colors/diffFG", Qt::darkRed) ? 2 : 1;
-        for (int i = qMax(0, range.start); i < qMin(length, range.start + range.length); ++i)
-            kind[size_t(i)] = k;
-    }
-    for (const auto& run : runs)
-        for (long i = run.first; i < run.second; ++i)
-            hidden[size_t(i - start)] = true;
-
-    // Equal stretches of the row, aligned on both sides.
-    const Side& mine = SideOf(column);
-    const Side& theirs = SideOf(1 - column);
-    const TextDiff::UnitPatch& patch = mPatches.at(row);
-    if (patch.isChange && !mine.mUnmasked.isEmpty() && !theirs.mUnmasked.isEmpty() &&
-        !patch.patches.isEmpty())
-    {
-        const TextDiff::Patch& first = patch.patches.constFirst();
-        long here = column == 0 ? first.start1 : first.start2;
-        long there = column == 0 ? first.start2 : first.start1;
-        auto compare = [&](long a, long b, long count)
-        {
-            for (long i = 0; i < count; ++i)
-            {
-                const long unit = a + i - start;
-                if (unit >= 0 && unit < length && hidden[size_t(unit)] && b + i < theirs.mUnmasked.size() &&
-                    mine.mUnmasked.at(int(a + i)) != theirs.mUnmasked.at(int(b + i)))
-                    kind[size_t(unit)] = 2;
-            }
-        };
-        const long lead = here - start;
-        if (lead > 0 && there - lead >= 0)
-            compare(start, there - lead, lead);
-        for (const TextDiff::Patch& hunk : patch.patches)
-            for (const TextDiff::Diff& diff : hunk.diffs)
-            {
-                if (diff.isContext)
-                    continue;
-                const long count = diff.text.size();
-                if (diff.operation == TextDiff::EQUAL)
-                {
-                    compare(here, there, count);
-                    here += count;
-                    there += count;
-                }
-                else if ((diff.operation == TextDiff::DELETE) == (column == 0))
-                {
-                    here += count;
-                }
-                else
-                {
-                    there += count;
-                }
-            }
-    }
-
-    QTextCharFormat formats[3][2];
-    formats[1][0].setForeground(SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen));
-    formats[2][0].setForeground(SettingsColor("prefs/Colors/diffFG", Qt::darkRed));
-    formats[2][0].setProperty(kChangeProperty, true);
-    for (int k = 0; k < 3; ++k)
-    {
-        formats[k][1] = formats[k][0];
-        formats[k][1].setBackground(QColor(0xFF, 0xE8, 0xA8));
-        formats[k][1].setProperty(kHiddenProperty, true);
-        if (k == 0)
-            formats[k][1].setForeground(QColor(Qt::darkGray));
-    }
-    ranges.clear();
-    for (int i = 0; i < length;)
-    {
-        int j = i;
-        while (j < length && kind[size_t(j)] == kind[size_t(i)] && hidden[size_t(j)] == hidden[size_t(i)])
-            ++j;
-        if (kind[size_t(i)] != 0 || hidden[size_t(i)])
-            ranges.append({i, j - i, formats[kind[size_t(i)]][hidden[size_t(i)] ? 1 : 0]});
-        i = j;
-    }
+        const Side& text = SideOf(c);
+        return PatchTextStyle::Side{text.mText, text.mUnmasked, text.mRuns, SpanStart(row, c),
+                                    SpanEnd(row, c)};
+    };
+    PatchTextStyle style(StyleColours);
+    if (const auto* names = mHasVerticalHeader ? dynamic_cast<const Dictionary*>(mLeft) : nullptr)
+        style.SetPropertyRows(QChar(names->Separator()));
+    style.Style(mPatches.at(row), column == 0, side(column), side(1 - column), ranges);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffEngine.h"
+#include "PatchTextStyle.h"
 #include "ProjectTreeNode.h"
 
 #include <QAbstractTableModel>
@@ -45,11 +46,9 @@ public:
 
     // How story text is compared: whole words (the default) or single
     // characters. Property lists always compare whole lines.
-    enum Granularity
-    {
-        Words,
-        Characters
-    };
+    using Granularity = TextDiff::Granularity;
+    static constexpr Granularity Words = Granularity::Words;
+    static constexpr Granularity Characters = Granularity::Characters;
     static constexpr const char* kGranularityKey = "prefs/StoryGranularity";
     static Granularity StoryGranularity();
 
@@ -87,12 +86,13 @@ public:
     // rows by number and the way they were copied.
     [[nodiscard]] QStringList Save(std::vector<std::pair<int, ApplyDirection>>* refused = nullptr);
 
+    // The format ranges of a cell's text (see PatchTextStyle).
     void StyleText(const QModelIndex& index, QVector<QTextLayout::FormatRange>& ranges) const;
 
     // The character format property that marks a unit of hidden text.
-    static constexpr int kHiddenProperty = QTextFormat::UserProperty + 1;
+    static constexpr int kHiddenProperty = PatchTextStyle::kHiddenProperty;
     // The character format property that marks changed text.
-    static constexpr int kChangeProperty = QTextFormat::UserProperty + 2;
+    static constexpr int kChangeProperty = PatchTextStyle::kChangeProperty;
 
     // A cell's text with every hidden run in it written out in full, marked
     // as ⟦hidden: ...⟧, instead of as masked units.
@@ -120,15 +120,11 @@ private:
 
     void ReadTexts();
     void Diff();
-    QList<TextDiff::Diff> WordDiffs(TextDiff::DiffEngine& engine) const;
     void AddTailRows();
     bool IsEqualityRow(int row) const;
     int SpanEnd(int row, int column) const;
     int SpanStart(int row, int column) const { return row > 0 ? SpanEnd(row - 1, column) : 0; }
     const Side& SideOf(int column) const { return column == 0 ? mLeftSide : mRightSide; }
-    // Each hidden run that overlaps [start, end) of a side, clipped to it.
-    std::vector<std::pair<long, long>> RunsIn(int column, long start, long end) const;
-    void StyleHidden(int row, int column, QVector<QTextLayout::FormatRange>& ranges) const;
     QString CellText(int row, int column) const;
     bool HasDirection(ApplyDirection direction) const;
 

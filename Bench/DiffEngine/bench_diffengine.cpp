@@ -1,8 +1,9 @@
-// Times what the patch table runs for one pair of story texts, diff_main(left, right, false),
-// diff_cleanupEfficiency and patch_make, on generated pairs. Every run is a fresh child process, so that
-// its peak memory is its own; GNU diff --minimal on the same texts, one UTF-16 unit per line, gives the
-// minimal number of edited units, a time and a peak memory to compare with. The runs of the engine and of
-// GNU diff alternate, so that both see the same load on the machine.
+// Times what the patch table runs for one pair of story texts compared by characters, the steps of
+// rows_make: rows_diff (diff_main(left, right, false)), rows_cleanup (diff_cleanupEfficiency) and
+// patch_make, on generated pairs. Every run is a fresh child process, so that its peak memory is its own;
+// GNU diff --minimal on the same texts, one UTF-16 unit per line, gives the minimal number of edited units,
+// a time and a peak memory to compare with. The runs of the engine and of GNU diff alternate, so that both
+// see the same load on the machine.
 //
 //   bench_diffengine                     all cases
 //   bench_diffengine a c                 some of them
@@ -179,13 +180,13 @@ int runCase(const QString& name, int repetitions, float timeLimit)
         QElapsedTimer timer;
         const double cpuStart = cpuMilliseconds();
         timer.start();
-        QList<Diff> diffs = engine.diff_main(left, right, false);
+        QList<Diff> diffs = engine.rows_diff(left, right, Granularity::Characters, false);
         const qint64 afterMain = timer.nsecsElapsed();
         const double cpuAfterMain = cpuMilliseconds();
         QList<Diff> rawCopy = diffs;
         const qint64 copyStart = timer.nsecsElapsed();
         const double cpuCopyStart = cpuMilliseconds();
-        engine.diff_cleanupEfficiency(diffs);
+        engine.rows_cleanup(diffs, Granularity::Characters, false);
         rows = engine.patch_make(left, diffs, false);
         const qint64 end = timer.nsecsElapsed();
         // The copy kept for counting is not part of the measured work.

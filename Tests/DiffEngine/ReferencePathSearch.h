@@ -16,11 +16,14 @@ public:
     explicit ReferencePathSearch(short dualThreshold) : mDualThreshold(dualThreshold) {}
 
     QList<TextDiff::Diff> diff_map(const QString& text1, const QString& text2) const;
-    QList<TextDiff::Diff> diff_path1(const QList<QSet<QPair<int, int>>>& v_map, const QString& text1,
-                                     const QString& text2) const;
-    QList<TextDiff::Diff> diff_path2(const QList<QSet<QPair<int, int>>>& v_map, const QString& text1,
-                                     const QString& text2) const;
 
 private:
+    using Steps = QList<QSet<QPair<int, int>>>;
+
+    // The path a front took to the ends of the texts, read back from its steps: the forward front's from
+    // the start of the texts, the reverse front's from their ends (its x and y count from there).
+    QList<TextDiff::Diff> walk(const Steps& steps, const QString& text1, const QString& text2,
+                               bool reverse) const;
+
     short mDualThreshold;
 };

@@ -32,126 +32,124 @@ class TestDiffCleanup : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanupMerge_data();
-    void cleanupMerge();
-    void cleanupSemantic_data();
-    void cleanupSemantic();
-    void cleanupSemanticLossless_data();
-    void cleanupSemanticLossless();
+    void cleanups_data();
+    void cleanups();
     void semanticScore_data();
     void semanticScore();
-    void cleanupEfficiency_data();
-    void cleanupEfficiency();
     void splitDiff_data();
     void splitDiff();
-    void cleanupSplit_data();
-    void cleanupSplit();
     void cleanupsKeepTextsOnRandomPairs();
-    void emptyListsStayEmpty();
     void levenshtein_data();
     void levenshtein();
     void xIndex_data();
     void xIndex();
-    void prettyHtml();
     void delta();
-    void deltaRoundTripsOnRandomPairs();
     void deltaErrors_data();
     void deltaErrors();
     void encodingMatchesPercentEncodingOfUtf8();
 };
 
-void TestDiffCleanup::cleanupMerge_data()
+// Each clean-up on lists made for it; every clean-up keeps both texts.
+void TestDiffCleanup::cleanups_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("editCost");
     QTest::addColumn<QList<Diff>>("diffs");
     QTest::addColumn<QList<Diff>>("expected");
-    QTest::newRow("nothing to merge")
-        << QList<Diff>{eq("a"), del("b"), ins("c")} << QList<Diff>{eq("a"), del("b"), ins("c")};
-    QTest::newRow("equalities joined") << QList<Diff>{eq("a"), eq("b"), eq("c")} << QList<Diff>{eq("abc")};
-    QTest::newRow("deletions joined") << QList<Diff>{del("a"), del("b"), del("c")} << QList<Diff>{del("abc")};
-    QTest::newRow("deletion before insertion") << QList<Diff>{eq("a"), del("b"), del("c"), ins("d"), eq("e")}
-                                               << QList<Diff>{eq("a"), del("bc"), ins("d"), eq("e")};
-    QTest::newRow("interleaved run") << QList<Diff>{del("a"), ins("b"), del("c"), ins("d"), eq("e"), eq("f")}
-                                     << QList<Diff>{del("ac"), ins("bd"), eq("ef")};
-    QTest::newRow("common affixes of a replacement, no equality before")
-        << QList<Diff>{del("a"), ins("abc"), del("dc")} << QList<Diff>{eq("a"), del("d"), ins("b"), eq("c")};
-    QTest::newRow("common prefix joins the equality before")
-        << QList<Diff>{eq("x"), del("a"), ins("abc"), del("dc"), eq("y")}
-        << QList<Diff>{eq("xa"), del("d"), ins("b"), eq("cy")};
-    QTest::newRow("slide left") << QList<Diff>{eq("a"), ins("ba"), eq("c")}
-                                << QList<Diff>{ins("ab"), eq("ac")};
-    QTest::newRow("slide right") << QList<Diff>{eq("c"), ins("ab"), eq("a")}
-                                 << QList<Diff>{eq("ca"), ins("ba")};
-    QTest::newRow("slide left twice")
-        << QList<Diff>{eq("a"), del("b"), eq("c"), del("ac"), eq("x")} << QList<Diff>{del("abc"), eq("acx")};
-    QTest::newRow("empty edits between equalities")
-        << QList<Diff>{eq("a"), ins(""), del(""), eq("b"), ins("c")} << QList<Diff>{eq("ab"), ins("c")};
-    QTest::newRow("replacement cancelling out")
-        << QList<Diff>{del("ab"), ins("ab"), eq("c")} << QList<Diff>{eq("abc")};
+    QString kind;
+    int cost = 4;
+    auto row = [&](const char* name, const QList<Diff>& diffs, const QList<Diff>& expected)
+    { QTest::newRow(qPrintable(kind + QStringLiteral(": ") + name)) << kind << cost << diffs << expected; };
+
+    kind = "merge";
+    row("nothing to merge", {eq("a"), del("b"), ins("c")}, {eq("a"), del("b"), ins("c")});
+    row("equalities joined", {eq("a"), eq("b"), eq("c")}, {eq("abc")});
+    row("deletions joined", {del("a"), del("b"), del("c")}, {del("abc")});
+    row("deletion before insertion", {eq("a"), del("b"), del("c"), ins("d"), eq("e")},
+        {eq("a"), del("bc"), ins("d"), eq("e")});
+    row("interleaved run", {del("a"), ins("b"), del("c"), ins("d"), eq("e"), eq("f")},
+        {del("ac"), ins("bd"), eq("ef")});
+    row("common affixes of a replacement, no equality before", {del("a"), ins("abc"), del("dc")},
+        {eq("a"), del("d"), ins("b"), eq("c")});
+    row("common prefix joins the equality before", {eq("x"), del("a"), ins("abc"), del("dc"), eq("y")},
+        {eq("xa"), del("d"), ins("b"), eq("cy")});
+    row("slide left", {eq("a"), ins("ba"), eq("c")}, {ins("ab"), eq("ac")});
+    row("slide right", {eq("c"), ins("ab"), eq("a")}, {eq("ca"), ins("ba")});
+    row("slide left twice", {eq("a"), del("b"), eq("c"), del("ac"), eq("x")}, {del("abc"), eq("acx")});
+    row("empty edits between equalities", {eq("a"), ins(""), del(""), eq("b"), ins("c")},
+        {eq("ab"), ins("c")});
+    row("replacement cancelling out", {del("ab"), ins("ab"), eq("c")}, {eq("abc")});
+
+    kind = "semantic";
+    row("long equality kept", {del("ab"), ins("cd"), eq("12"), del("e")},
+        {del("ab"), ins("cd"), eq("12"), del("e")});
+    row("short equality between edits removed", {del("a"), eq("b"), del("c")}, {del("abc"), ins("b")});
+    row("backpass removes the equality before too", {del("ab"), eq("cd"), del("e"), eq("f"), ins("g")},
+        {del("abcdef"), ins("cdfg")});
+    row("edit moved to a word boundary", {eq("The c"), ins("ow and the c"), eq("at.")},
+        {eq("The "), ins("cow and the "), eq("cat.")});
+
+    kind = "lossless";
+    row("blank lines", {eq("AAA\r\n\r\nBBB"), ins("\r\nDDD\r\n\r\nBBB"), eq("\r\nEEE")},
+        {eq("AAA\r\n\r\n"), ins("BBB\r\nDDD\r\n\r\n"), eq("BBB\r\nEEE")});
+    row("word boundary", {eq("The c"), ins("ow and the c"), eq("at.")},
+        {eq("The "), ins("cow and the "), eq("cat.")});
+    row("slid to the very start removes the first equality", {eq("a"), del("a"), eq("ax")},
+        {del("a"), eq("aax")});
+    row("slid to the very end removes the last equality", {eq("xa"), del("a"), eq("a")},
+        {eq("xaa"), del("a")});
+    row("edit without equalities on both sides", {del("a"), eq("b")}, {del("a"), eq("b")});
+
+    kind = "efficiency";
+    row("four edits around a short equality", {del("ab"), ins("12"), eq("xyz"), del("cd"), ins("34")},
+        {del("abxyzcd"), ins("12xyz34")});
+    row("equality of the edit cost stays", {del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")},
+        {del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")});
+    row("three edits around one unit", {ins("12"), eq("x"), del("cd"), ins("34")},
+        {del("xcd"), ins("12x34")});
+    row("three edits around two units stay", {ins("12"), eq("xy"), del("cd"), ins("34")},
+        {ins("12"), eq("xy"), del("cd"), ins("34")});
+    row("backpass", {del("ab"), ins("12"), eq("xy"), ins("34"), eq("z"), del("cd"), ins("56")},
+        {del("abxyzcd"), ins("12xy34z56")});
+    cost = 5;
+    row("higher edit cost", {del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")},
+        {del("abwxyzcd"), ins("12wxyz34")});
+    cost = 4;
+
+    kind = "split";
+    row("three paragraphs and a tail", {eq("p1\rp2\rp3\rxy")},
+        {eq("p1\r"), eq("p2\r"), eq("p3\r"), eq("xy")});
+    row("no paragraph end", {eq("abc"), del("d")}, {eq("abc"), del("d")});
+    row("edits untouched", {eq("a\rb"), del("c\rc"), ins("d"), eq("e\rf\rg")},
+        {eq("a\r"), eq("b"), del("c\rc"), ins("d"), eq("e\r"), eq("f\r"), eq("g")});
+
+    for (const char* each : {"merge", "semantic", "lossless", "efficiency", "split"})
+    {
+        kind = QLatin1String(each);
+        row("an empty list stays empty", {}, {});
+    }
 }
 
-void TestDiffCleanup::cleanupMerge()
+void TestDiffCleanup::cleanups()
 {
+    QFETCH(QString, kind);
+    QFETCH(int, editCost);
     QFETCH(QList<Diff>, diffs);
     QFETCH(QList<Diff>, expected);
+    const QMap<QString, void (DiffEngine::*)(QList<Diff>&)> cleanups{
+        {"merge", &DiffEngine::diff_cleanupMerge},
+        {"semantic", &DiffEngine::diff_cleanupSemantic},
+        {"lossless", &DiffEngine::diff_cleanupSemanticLossless},
+        {"efficiency", &DiffEngine::diff_cleanupEfficiency},
+        {"split", &DiffEngine::diff_cleanupSplit}};
     DiffEngine engine;
+    engine.Diff_EditCost = short(editCost);
     const QString text1 = engine.diff_text1(diffs);
     const QString text2 = engine.diff_text2(diffs);
-    engine.diff_cleanupMerge(diffs);
+    (engine.*cleanups.value(kind))(diffs);
     QCOMPARE(diffs, expected);
     QCOMPARE(engine.diff_text1(diffs), text1);
     QCOMPARE(engine.diff_text2(diffs), text2);
-}
-
-void TestDiffCleanup::cleanupSemantic_data()
-{
-    QTest::addColumn<QList<Diff>>("diffs");
-    QTest::addColumn<QList<Diff>>("expected");
-    QTest::newRow("long equality kept") << QList<Diff>{del("ab"), ins("cd"), eq("12"), del("e")}
-                                        << QList<Diff>{del("ab"), ins("cd"), eq("12"), del("e")};
-    QTest::newRow("short equality between edits removed")
-        << QList<Diff>{del("a"), eq("b"), del("c")} << QList<Diff>{del("abc"), ins("b")};
-    QTest::newRow("backpass removes the equality before too")
-        << QList<Diff>{del("ab"), eq("cd"), del("e"), eq("f"), ins("g")}
-        << QList<Diff>{del("abcdef"), ins("cdfg")};
-    QTest::newRow("edit moved to a word boundary")
-        << QList<Diff>{eq("The c"), ins("ow and the c"), eq("at.")}
-        << QList<Diff>{eq("The "), ins("cow and the "), eq("cat.")};
-}
-
-void TestDiffCleanup::cleanupSemantic()
-{
-    QFETCH(QList<Diff>, diffs);
-    QFETCH(QList<Diff>, expected);
-    DiffEngine engine;
-    engine.diff_cleanupSemantic(diffs);
-    QCOMPARE(diffs, expected);
-}
-
-void TestDiffCleanup::cleanupSemanticLossless_data()
-{
-    QTest::addColumn<QList<Diff>>("diffs");
-    QTest::addColumn<QList<Diff>>("expected");
-    QTest::newRow("blank lines") << QList<Diff>{eq("AAA\r\n\r\nBBB"), ins("\r\nDDD\r\n\r\nBBB"),
-                                                eq("\r\nEEE")}
-                                 << QList<Diff>{eq("AAA\r\n\r\n"), ins("BBB\r\nDDD\r\n\r\n"),
-                                                eq("BBB\r\nEEE")};
-    QTest::newRow("word boundary") << QList<Diff>{eq("The c"), ins("ow and the c"), eq("at.")}
-                                   << QList<Diff>{eq("The "), ins("cow and the "), eq("cat.")};
-    QTest::newRow("slid to the very start removes the first equality")
-        << QList<Diff>{eq("a"), del("a"), eq("ax")} << QList<Diff>{del("a"), eq("aax")};
-    QTest::newRow("slid to the very end removes the last equality")
-        << QList<Diff>{eq("xa"), del("a"), eq("a")} << QList<Diff>{eq("xaa"), del("a")};
-    QTest::newRow("edit without equalities on both sides")
-        << QList<Diff>{del("a"), eq("b")} << QList<Diff>{del("a"), eq("b")};
-}
-
-void TestDiffCleanup::cleanupSemanticLossless()
-{
-    QFETCH(QList<Diff>, diffs);
-    QFETCH(QList<Diff>, expected);
-    DiffEngine engine;
-    engine.diff_cleanupSemanticLossless(diffs);
-    QCOMPARE(diffs, expected);
 }
 
 void TestDiffCleanup::semanticScore_data()
@@ -159,26 +157,18 @@ void TestDiffCleanup::semanticScore_data()
     QTest::addColumn<QString>("one");
     QTest::addColumn<QString>("two");
     QTest::addColumn<int>("score");
-    QTest::newRow("both empty") << ""
-                                << "" << 10;
-    QTest::newRow("one empty") << "abc"
-                               << "" << 10;
-    QTest::newRow("letter then digit") << "a"
-                                       << "1" << 0;
-    QTest::newRow("punctuation") << "a."
-                                 << "b" << 1;
-    QTest::newRow("space") << "a "
-                           << "b" << 2;
-    QTest::newRow("line feed") << "a\n"
-                               << "b" << 3;
-    QTest::newRow("blank line at the end of one") << "a\n\n"
-                                                  << "b" << 4;
-    QTest::newRow("blank line with CR at the end of one") << "a\n\r\n"
-                                                          << "b" << 4;
-    QTest::newRow("blank line at the start of two") << "a"
-                                                    << "\r\n\r\nb" << 4;
-    QTest::newRow("one line break is no blank line") << "a\r\n"
-                                                     << "b" << 3;
+    auto row = [](const char* name, const QString& one, const QString& two, int score)
+    { QTest::newRow(name) << one << two << score; };
+    row("both empty", "", "", 10);
+    row("one empty", "abc", "", 10);
+    row("letter then digit", "a", "1", 0);
+    row("punctuation", "a.", "b", 1);
+    row("space", "a ", "b", 2);
+    row("line feed", "a\n", "b", 3);
+    row("blank line at the end of one", "a\n\n", "b", 4);
+    row("blank line with CR at the end of one", "a\n\r\n", "b", 4);
+    row("blank line at the start of two", "a", "\r\n\r\nb", 4);
+    row("one line break is no blank line", "a\r\n", "b", 3);
 }
 
 void TestDiffCleanup::semanticScore()
@@ -188,41 +178,6 @@ void TestDiffCleanup::semanticScore()
     QFETCH(int, score);
     DiffEngine engine;
     QCOMPARE(engine.diff_cleanupSemanticScore(one, two), score);
-}
-
-void TestDiffCleanup::cleanupEfficiency_data()
-{
-    QTest::addColumn<int>("editCost");
-    QTest::addColumn<QList<Diff>>("diffs");
-    QTest::addColumn<QList<Diff>>("expected");
-    QTest::newRow("four edits around a short equality")
-        << 4 << QList<Diff>{del("ab"), ins("12"), eq("xyz"), del("cd"), ins("34")}
-        << QList<Diff>{del("abxyzcd"), ins("12xyz34")};
-    QTest::newRow("equality of the edit cost stays")
-        << 4 << QList<Diff>{del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")}
-        << QList<Diff>{del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")};
-    QTest::newRow("three edits around one unit") << 4 << QList<Diff>{ins("12"), eq("x"), del("cd"), ins("34")}
-                                                 << QList<Diff>{del("xcd"), ins("12x34")};
-    QTest::newRow("three edits around two units stay")
-        << 4 << QList<Diff>{ins("12"), eq("xy"), del("cd"), ins("34")}
-        << QList<Diff>{ins("12"), eq("xy"), del("cd"), ins("34")};
-    QTest::newRow("backpass") << 4 << QList<Diff>{del("ab"), ins("12"), eq("xy"), ins("34"),
-                                                  eq("z"),   del("cd"), ins("56")}
-                              << QList<Diff>{del("abxyzcd"), ins("12xy34z56")};
-    QTest::newRow("higher edit cost")
-        << 5 << QList<Diff>{del("ab"), ins("12"), eq("wxyz"), del("cd"), ins("34")}
-        << QList<Diff>{del("abwxyzcd"), ins("12wxyz34")};
-}
-
-void TestDiffCleanup::cleanupEfficiency()
-{
-    QFETCH(int, editCost);
-    QFETCH(QList<Diff>, diffs);
-    QFETCH(QList<Diff>, expected);
-    DiffEngine engine;
-    engine.Diff_EditCost = short(editCost);
-    engine.diff_cleanupEfficiency(diffs);
-    QCOMPARE(diffs, expected);
 }
 
 void TestDiffCleanup::splitDiff_data()
@@ -275,92 +230,55 @@ void TestDiffCleanup::splitDiff()
     }
 }
 
-void TestDiffCleanup::cleanupSplit_data()
-{
-    QTest::addColumn<QList<Diff>>("diffs");
-    QTest::addColumn<QList<Diff>>("expected");
-    QTest::newRow("three paragraphs and a tail")
-        << QList<Diff>{eq("p1\rp2\rp3\rxy")} << QList<Diff>{eq("p1\r"), eq("p2\r"), eq("p3\r"), eq("xy")};
-    QTest::newRow("no paragraph end") << QList<Diff>{eq("abc"), del("d")} << QList<Diff>{eq("abc"), del("d")};
-    QTest::newRow("edits untouched") << QList<Diff>{eq("a\rb"), del("c\rc"), ins("d"), eq("e\rf\rg")}
-                                     << QList<Diff>{eq("a\r"), eq("b"),   del("c\rc"), ins("d"),
-                                                    eq("e\r"), eq("f\r"), eq("g")};
-}
-
-void TestDiffCleanup::cleanupSplit()
-{
-    QFETCH(QList<Diff>, diffs);
-    QFETCH(QList<Diff>, expected);
-    DiffEngine engine;
-    engine.diff_cleanupSplit(diffs);
-    QCOMPARE(diffs, expected);
-}
-
+// diff_main with and without its line pass, then each clean-up: the lists rebuild both texts, merging
+// again changes nothing, the efficiency clean-up leaves no two neighbours of one kind and reads back from
+// its delta, and the split leaves carriage returns only at the ends of equalities.
 void TestDiffCleanup::cleanupsKeepTextsOnRandomPairs()
 {
-    const auto pairs = DiffTestSupport::generatePairs(99, 800, 300);
+    const QList<void (DiffEngine::*)(QList<Diff>&)> cleanups{
+        &DiffEngine::diff_cleanupMerge, &DiffEngine::diff_cleanupSemantic,
+        &DiffEngine::diff_cleanupSemanticLossless, &DiffEngine::diff_cleanupEfficiency,
+        &DiffEngine::diff_cleanupSplit};
     DiffEngine engine;
-    for (const auto& pair : pairs)
+    for (const auto& pair : DiffTestSupport::generatePairs(99, 800, 300))
     {
-        const QList<Diff> original = engine.diff_main(pair.text1, pair.text2, false);
-        auto check = [&](const char* name, const QList<Diff>& diffs)
+        for (bool checklines : {false, true})
         {
-            const QString where = pair.name + QStringLiteral(" after ") + QLatin1String(name) +
-                                  QStringLiteral(": ") + describe(diffs);
-            if (engine.diff_text1(diffs) != pair.text1 || engine.diff_text2(diffs) != pair.text2)
+            // The line pass reads lines up to line feeds.
+            QString text1 = pair.text1;
+            QString text2 = pair.text2;
+            if (checklines)
             {
-                QTest::qFail(qPrintable(where + QStringLiteral(" loses text")), __FILE__, __LINE__);
-                return false;
+                text1.replace(QChar(13), QChar(10));
+                text2.replace(QChar(13), QChar(10));
             }
-            return true;
-        };
-
-        QList<Diff> merged = original;
-        engine.diff_cleanupMerge(merged);
-        QVERIFY(check("merge", merged));
-        // Merging again changes nothing, except that an empty equality (two empty texts) goes away.
-        if (!pair.text1.isEmpty() || !pair.text2.isEmpty())
-        {
-            QCOMPARE(merged, original);
-        }
-
-        QList<Diff> semantic = original;
-        engine.diff_cleanupSemantic(semantic);
-        QVERIFY(check("semantic", semantic));
-
-        QList<Diff> lossless = original;
-        engine.diff_cleanupSemanticLossless(lossless);
-        QVERIFY(check("lossless", lossless));
-
-        QList<Diff> efficient = original;
-        engine.diff_cleanupEfficiency(efficient);
-        QVERIFY(check("efficiency", efficient));
-        QVERIFY2(neighboursDiffer(efficient), qPrintable(pair.name + describe(efficient)));
-
-        QList<Diff> split = original;
-        engine.diff_cleanupSplit(split);
-        QVERIFY(check("split", split));
-        for (const Diff& diff : split)
-        {
-            if (diff.operation == EQUAL)
+            const QString where =
+                pair.name + (checklines ? QStringLiteral(", lines: ") : QStringLiteral(": "));
+            const QList<Diff> original = engine.diff_main(text1, text2, checklines);
+            QList<QList<Diff>> cleaned;
+            for (const auto cleanup : cleanups)
             {
-                const int cr = diff.text.indexOf(QChar(13));
-                QVERIFY2(cr == -1 || cr == diff.text.length() - 1, qPrintable(pair.name + describe(split)));
+                QList<Diff> diffs = original;
+                (engine.*cleanup)(diffs);
+                QVERIFY2(engine.diff_text1(diffs) == text1 && engine.diff_text2(diffs) == text2,
+                         qPrintable(where + describe(diffs)));
+                cleaned << diffs;
+            }
+            // Except that an empty equality (two empty texts) goes away.
+            if (!text1.isEmpty() || !text2.isEmpty())
+            {
+                QVERIFY2(cleaned[0] == original, qPrintable(where + describe(original)));
+            }
+            const QList<Diff>& efficient = cleaned[3];
+            QVERIFY2(neighboursDiffer(efficient), qPrintable(where + describe(efficient)));
+            QCOMPARE(engine.diff_fromDelta(text1, engine.diff_toDelta(efficient)), efficient);
+            for (const Diff& diff : cleaned[4])
+            {
+                const int cr = diff.operation == EQUAL ? diff.text.indexOf(QChar(13)) : -1;
+                QVERIFY2(cr == -1 || cr == diff.text.length() - 1, qPrintable(where + describe(cleaned[4])));
             }
         }
     }
-}
-
-void TestDiffCleanup::emptyListsStayEmpty()
-{
-    DiffEngine engine;
-    QList<Diff> diffs;
-    engine.diff_cleanupMerge(diffs);
-    engine.diff_cleanupSemantic(diffs);
-    engine.diff_cleanupSemanticLossless(diffs);
-    engine.diff_cleanupEfficiency(diffs);
-    engine.diff_cleanupSplit(diffs);
-    QCOMPARE(diffs, QList<Diff>());
 }
 
 void TestDiffCleanup::levenshtein_data()
@@ -400,16 +318,6 @@ void TestDiffCleanup::xIndex()
     QCOMPARE(engine.diff_xIndex(diffs, loc), expected);
 }
 
-void TestDiffCleanup::prettyHtml()
-{
-    DiffEngine engine;
-    const QList<Diff> diffs{eq("a\n"), del("<B>b</B>"), ins("c&d")};
-    QCOMPARE(engine.diff_prettyHtml(diffs),
-             QString("<SPAN TITLE=\"i=0\">a&para;<BR></SPAN><DEL STYLE=\"background:#FFE6E6;\" "
-                     "TITLE=\"i=2\">&lt;B&gt;b&lt;/B&gt;</DEL><INS STYLE=\"background:#E6FFE6;\" "
-                     "TITLE=\"i=2\">c&amp;d</INS>"));
-}
-
 void TestDiffCleanup::delta()
 {
     DiffEngine engine;
@@ -438,39 +346,19 @@ void TestDiffCleanup::delta()
     QCOMPARE(engine.diff_fromDelta(engine.diff_text1(halves), engine.diff_toDelta(halves)), halves);
 }
 
-void TestDiffCleanup::deltaRoundTripsOnRandomPairs()
-{
-    const auto pairs = DiffTestSupport::generatePairs(5, 500, 200);
-    DiffEngine engine;
-    for (const auto& pair : pairs)
-    {
-        QList<Diff> diffs = engine.diff_main(pair.text1, pair.text2, false);
-        engine.diff_cleanupEfficiency(diffs);
-        QCOMPARE(engine.diff_fromDelta(pair.text1, engine.diff_toDelta(diffs)), diffs);
-    }
-}
-
 void TestDiffCleanup::deltaErrors_data()
 {
     QTest::addColumn<QString>("text1");
     QTest::addColumn<QString>("delta");
     QTest::addColumn<QString>("message");
-    QTest::newRow("counts too long") << "abc"
-                                     << "=2\t-2"
-                                     << "Delta length (4) smaller than source text length (3)";
-    QTest::newRow("counts too short") << "abcdef"
-                                      << "=2\t-2"
-                                      << "Delta length (4) smaller than source text length (6)";
-    QTest::newRow("negative count") << "abc"
-                                    << "=-1\t=4"
-                                    << "Negative number in diff_fromDelta: -1";
-    QTest::newRow("unknown operation") << "abc"
-                                       << "=1\tx2"
-                                       << "Invalid diff operation in diff_fromDelta: x";
-    QTest::newRow("counts beyond int range")
-        << "abc"
-        << "=2000000000\t=2000000000"
-        << "Delta length (4000000000) smaller than source text length (3)";
+    auto row = [](const char* name, const QString& text1, const QString& delta, const QString& message)
+    { QTest::newRow(name) << text1 << delta << message; };
+    row("counts too long", "abc", "=2\t-2", "Delta length (4) smaller than source text length (3)");
+    row("counts too short", "abcdef", "=2\t-2", "Delta length (4) smaller than source text length (6)");
+    row("negative count", "abc", "=-1\t=4", "Negative number in diff_fromDelta: -1");
+    row("unknown operation", "abc", "=1\tx2", "Invalid diff operation in diff_fromDelta: x");
+    row("counts beyond int range", "abc", "=2000000000\t=2000000000",
+        "Delta length (4000000000) smaller than source text length (3)");
 }
 
 void TestDiffCleanup::deltaErrors()

@@ -13,10 +13,8 @@ namespace
 // new text before it, the old text from it on), as a patch to be applied elsewhere needs.
 QList<Patch> patchesFor(DiffEngine& engine, const QString& text1, const QString& text2)
 {
-    QList<Diff> diffs = engine.diff_main(text1, text2, false);
-    engine.diff_cleanupEfficiency(diffs);
     QList<Patch> patches;
-    for (const UnitPatch& row : engine.patch_make(text1, diffs, false))
+    for (const UnitPatch& row : engine.rows_make(text1, text2, Granularity::Characters, false))
     {
         for (Patch patch : row.patches)
         {
@@ -43,9 +41,7 @@ private slots:
     void addContext();
     void addPadding_data();
     void addPadding();
-    void addPaddingOnNoPatches();
     void splitMax();
-    void deepCopy();
     void apply_data();
     void apply();
     void applyRebuildsNewTextOnRandomPairs();
@@ -58,26 +54,18 @@ void TestMatch::matchMain_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<int>("loc");
     QTest::addColumn<int>("expected");
-    QTest::newRow("equal texts") << "abcdef"
-                                 << "abcdef" << 1000 << 0;
-    QTest::newRow("empty text") << ""
-                                << "abcdef" << 1 << -1;
-    QTest::newRow("empty pattern") << "abcdef"
-                                   << "" << 3 << 3;
-    QTest::newRow("empty pattern, loc beyond the text") << "abcdef"
-                                                        << "" << 100 << 6;
-    QTest::newRow("exact at loc") << "abcdef"
-                                  << "de" << 3 << 3;
-    QTest::newRow("exact near loc") << "abcdef"
-                                    << "de" << 2 << 3;
-    QTest::newRow("nothing in common") << "abcdef"
-                                       << "xyz" << 3 << -1;
-    QTest::newRow("fuzzy, beyond the end") << "abcdef"
-                                           << "defy" << 4 << 3;
-    QTest::newRow("fuzzy, longer than the text") << "abcdef"
-                                                 << "abcdefy" << 0 << 0;
-    QTest::newRow("negative loc") << "abcdef"
-                                  << "ab" << -5 << 0;
+    auto row = [](const char* name, const QString& text, const QString& pattern, int loc, int expected)
+    { QTest::newRow(name) << text << pattern << loc << expected; };
+    row("equal texts", "abcdef", "abcdef", 1000, 0);
+    row("empty text", "", "abcdef", 1, -1);
+    row("empty pattern", "abcdef", "", 3, 3);
+    row("empty pattern, loc beyond the text", "abcdef", "", 100, 6);
+    row("exact at loc", "abcdef", "de", 3, 3);
+    row("exact near loc", "abcdef", "de", 2, 3);
+    row("nothing in common", "abcdef", "xyz", 3, -1);
+    row("fuzzy, beyond the end", "abcdef", "defy", 4, 3);
+    row("fuzzy, longer than the text", "abcdef", "abcdefy", 0, 0);
+    row("negative loc", "abcdef", "ab", -5, 0);
 }
 
 void TestMatch::matchMain()
@@ -98,26 +86,19 @@ void TestMatch::bitap_data()
     QTest::addColumn<int>("distance");
     QTest::addColumn<double>("threshold");
     QTest::addColumn<int>("expected");
-    QTest::newRow("exact at loc") << "abcdefghijk"
-                                  << "fgh" << 5 << 100 << 0.5 << 5;
-    QTest::newRow("exact away from loc") << "abcdefghijk"
-                                         << "fgh" << 0 << 100 << 0.5 << 5;
-    QTest::newRow("one substitution") << "abcdefghijk"
-                                      << "efxhi" << 0 << 100 << 0.5 << 4;
-    QTest::newRow("one insertion") << "abcdefghijk"
-                                   << "cdefxyhijk" << 5 << 100 << 0.5 << 2;
-    QTest::newRow("too many errors") << "abcdefghijk"
-                                     << "bxy" << 1 << 100 << 0.5 << -1;
-    QTest::newRow("overflow at the end") << "123456789xx0"
-                                         << "3456789x0" << 2 << 100 << 0.5 << 2;
-    QTest::newRow("strict threshold rejects") << "abcdefghijk"
-                                              << "efxyhi" << 1 << 100 << 0.3 << -1;
-    QTest::newRow("loose threshold accepts") << "abcdefghijk"
-                                             << "efxyhi" << 1 << 100 << 0.5 << 4;
-    QTest::newRow("near match preferred to a far exact one") << "abcdexyzabcde"
-                                                             << "abccde" << 3 << 100 << 0.5 << 0;
-    QTest::newRow("distance 0 takes only loc") << "abcdefghijklmnopqrstuvwxyz"
-                                               << "abcdefg" << 24 << 0 << 0.5 << -1;
+    auto row = [](const char* name, const QString& text, const QString& pattern, int loc, int distance,
+                  double threshold, int expected)
+    { QTest::newRow(name) << text << pattern << loc << distance << threshold << expected; };
+    row("exact at loc", "abcdefghijk", "fgh", 5, 100, 0.5, 5);
+    row("exact away from loc", "abcdefghijk", "fgh", 0, 100, 0.5, 5);
+    row("one substitution", "abcdefghijk", "efxhi", 0, 100, 0.5, 4);
+    row("one insertion", "abcdefghijk", "cdefxyhijk", 5, 100, 0.5, 2);
+    row("too many errors", "abcdefghijk", "bxy", 1, 100, 0.5, -1);
+    row("overflow at the end", "123456789xx0", "3456789x0", 2, 100, 0.5, 2);
+    row("strict threshold rejects", "abcdefghijk", "efxyhi", 1, 100, 0.3, -1);
+    row("loose threshold accepts", "abcdefghijk", "efxyhi", 1, 100, 0.5, 4);
+    row("near match preferred to a far exact one", "abcdexyzabcde", "abccde", 3, 100, 0.5, 0);
+    row("distance 0 takes only loc", "abcdefghijklmnopqrstuvwxyz", "abcdefg", 24, 0, 0.5, -1);
 }
 
 void TestMatch::bitap()
@@ -200,6 +181,8 @@ void TestMatch::addPadding_data()
     QTest::newRow("two patches: start padding on the first, end padding on the last")
         << "@@ -1,2 +1,2 @@\n-a\n+b\n x\n@@ -5 +5 @@\n y\n"
         << "@@ -1,6 +1,6 @@\n %01%02%03%04\n-a\n+b\n x\n@@ -9,4 +9,4 @@\n y%01%02%03\n";
+    QTest::newRow("no patches") << ""
+                                << "";
 }
 
 void TestMatch::addPadding()
@@ -210,14 +193,6 @@ void TestMatch::addPadding()
     QList<Patch> list = engine.patch_fromText(patches);
     QCOMPARE(engine.patch_addPadding(list), QString::fromUtf16(u"\x0001\x0002\x0003\x0004"));
     QCOMPARE(engine.patch_toText(list), expected);
-}
-
-void TestMatch::addPaddingOnNoPatches()
-{
-    DiffEngine engine;
-    QList<Patch> none;
-    QCOMPARE(engine.patch_addPadding(none), QString::fromUtf16(u"\x0001\x0002\x0003\x0004"));
-    QVERIFY(none.isEmpty());
 }
 
 void TestMatch::splitMax()
@@ -253,19 +228,6 @@ void TestMatch::splitMax()
     QCOMPARE(engine.patch_toText(small), before);
 }
 
-void TestMatch::deepCopy()
-{
-    DiffEngine engine;
-    Patch patch = engine.patch_fromText("@@ -1,3 +1,3 @@\n a\n-b\n+c\n d\n").first();
-    patch.diffs.first().isContext = true;
-    QList<Patch> patches{patch};
-    QList<Patch> copies = engine.patch_deepCopy(patches);
-    QCOMPARE(engine.patch_toText(copies), engine.patch_toText(patches));
-    QVERIFY(!copies.first().diffs.first().isContext);
-    copies.first().diffs.first().text = "changed";
-    QCOMPARE(patches.first().diffs.first().text, QString("a"));
-}
-
 void TestMatch::apply_data()
 {
     QTest::addColumn<QString>("text1");
@@ -273,37 +235,24 @@ void TestMatch::apply_data()
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("results");
+    auto row = [](const char* name, const QString& text1, const QString& text2, const QString& target,
+                  const QString& expected, const QString& results)
+    { QTest::newRow(name) << text1 << text2 << target << expected << results; };
     const QString fox1 = "The quick brown fox jumps over the lazy dog.";
     const QString fox2 = "That quick brown fox jumped over a lazy dog.";
-    QTest::newRow("exact") << fox1 << fox2 << fox1 << fox2 << "11";
-    QTest::newRow("drifted text") << fox1 << fox2 << "The quick red rabbit jumps over the tired tiger."
-                                  << "That quick red rabbit jumped over a tired tiger."
-                                  << "11";
-    QTest::newRow("context gone") << fox1 << fox2 << "I am the very model of a modern major general."
-                                  << "I am the very model of a modern major general."
-                                  << "00";
-    QTest::newRow("big deletion, small change")
-        << "x1234567890123456789012345678901234567890123456789012345678901234567890y"
-        << "xabcy"
-        << "x123456789012345678901234567890-----++++++++++-----123456789012345678901234567890y"
-        << "xabcy"
-        << "11";
-    QTest::newRow("big deletion, big change")
-        << "x1234567890123456789012345678901234567890123456789012345678901234567890y"
-        << "xabcy"
-        << "x12345678901234567890---------------++++++++++---------------12345678901234567890y"
-        << "xabc12345678901234567890---------------++++++++++---------------12345678901234567890y"
-        << "01";
-    QTest::newRow("insertion at the start") << "test"
-                                            << "new test"
-                                            << "test"
-                                            << "new test"
-                                            << "1";
-    QTest::newRow("empty source") << ""
-                                  << "test"
-                                  << ""
-                                  << "test"
-                                  << "1";
+    row("exact", fox1, fox2, fox1, fox2, "11");
+    row("drifted text", fox1, fox2, "The quick red rabbit jumps over the tired tiger.",
+        "That quick red rabbit jumped over a tired tiger.", "11");
+    row("context gone", fox1, fox2, "I am the very model of a modern major general.",
+        "I am the very model of a modern major general.", "00");
+    const QString big = "x1234567890123456789012345678901234567890123456789012345678901234567890y";
+    row("big deletion, small change", big, "xabcy",
+        "x123456789012345678901234567890-----++++++++++-----123456789012345678901234567890y", "xabcy", "11");
+    row("big deletion, big change", big, "xabcy",
+        "x12345678901234567890---------------++++++++++---------------12345678901234567890y",
+        "xabc12345678901234567890---------------++++++++++---------------12345678901234567890y", "01");
+    row("insertion at the start", "test", "new test", "test", "new test", "1");
+    row("empty source", "", "test", "", "test", "1");
 }
 
 void TestMatch::apply()

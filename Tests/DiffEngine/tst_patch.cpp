@@ -3,6 +3,8 @@
 
 #include <QtTest/QtTest>
 
+Q_DECLARE_METATYPE(TextDiff::Granularity)
+
 using namespace TextDiff;
 using DiffTestSupport::del;
 using DiffTestSupport::describe;
@@ -45,10 +47,12 @@ struct Edit
 
 // Checks what the patch table relies on: rows in text order without overlap, each patch where its
 // numbers say and holding exactly that text, text outside the rows unchanged, and every change of the
-// diff list in exactly one change row, at its place.
-void checkRows(DiffEngine& engine, const QString& text1, const QString& text2, const QList<Diff>& diffs,
-               const QList<UnitPatch>& rows, const QString& name)
+// diff list that rows_make's first two steps give in exactly one change row, at its place.
+void checkRows(DiffEngine& engine, const QString& text1, const QString& text2, Granularity granularity,
+               bool perLine, const QList<UnitPatch>& rows, const QString& name)
 {
+    QList<Diff> diffs = engine.rows_diff(text1, text2, granularity, perLine);
+    engine.rows_cleanup(diffs, granularity, perLine);
     const QString where = name + QStringLiteral("\nrows: ") + describeRows(rows);
     int end1 = 0;
     int end2 = 0;
@@ -127,82 +131,112 @@ class TestPatch : public QObject
     Q_OBJECT
 
 private slots:
-    void rows_data();
-    void rows();
+    void rowsMake_data();
+    void rowsMake();
     void noDiffsNoRows();
     void rowsCoverBothTextsOnRandomPairs_data();
     void rowsCoverBothTextsOnRandomPairs();
-    void otherMakeForms();
     void patchText();
-    void patchTextRoundTripsOnRandomPairs();
     void readHeaders_data();
     void readHeaders();
-    void headerNumbersWithLeadingZeros_data();
-    void headerNumbersWithLeadingZeros();
     void malformedPatchText_data();
     void malformedPatchText();
 };
 
-void TestPatch::rows_data()
+void TestPatch::rowsMake_data()
 {
     QTest::addColumn<QString>("text1");
     QTest::addColumn<QString>("text2");
+    QTest::addColumn<Granularity>("granularity");
     QTest::addColumn<bool>("perLine");
     QTest::addColumn<QString>("expected");
+    const Granularity chars = Granularity::Characters;
+    const Granularity words = Granularity::Words;
     QTest::newRow("identical, one paragraph") << "abc"
-                                              << "abc" << false << "same 3,3 Patch(0,3 0,3 [=abc])";
+                                              << "abc" << chars << false << "same 3,3 Patch(0,3 0,3 [=abc])";
     QTest::newRow("identical, paragraphs and a closing piece")
         << "a\rb\rc"
-        << "a\rb\rc" << false << "same 4,4 Patch(0,4 0,4 [=a\\rb\\r]) | same 1,1 Patch(4,1 4,1 [=c])";
+        << "a\rb\rc" << chars << false
+        << "same 4,4 Patch(0,4 0,4 [=a\\rb\\r]) | same 1,1 Patch(4,1 4,1 [=c])";
     QTest::newRow("one changed paragraph")
         << "one\rtwo\rthree"
-        << "one\r2\rthree" << false
+        << "one\r2\rthree" << chars << false
         << "same 4,4 Patch(0,4 0,4 [=one\\r]) | change 4,2 Patch(4,4 4,2 [-two +2 =\\r]) | "
            "same 5,5 Patch(8,5 6,5 [=three])";
     QTest::newRow("dictionary per line")
         << "a=1\rb=2\r"
-        << "a=1\rb=3\r" << true
+        << "a=1\rb=3\r" << chars << true
         << "same 4,4 Patch(0,4 0,4 [=a=1\\r]) | change 2,2 Patch(6,2 6,2 [-2 +3 =\\r])";
     QTest::newRow("dictionary as story text")
         << "a=1\rb=2\r"
-        << "a=1\rb=3\r" << false
+        << "a=1\rb=3\r" << chars << false
         << "same 4,4 Patch(0,4 0,4 [=a=1\\r]) | change 4,4 Patch(4,4 4,4 [=b= -2 +3 =\\r])";
     QTest::newRow("identical lines per line")
         << "a=1\rb=2\r"
-        << "a=1\rb=2\r" << true << "same 4,4 Patch(0,4 0,4 [=a=1\\r]) | same 4,4 Patch(4,4 4,4 [=b=2\\r])";
+        << "a=1\rb=2\r" << chars << true
+        << "same 4,4 Patch(0,4 0,4 [=a=1\\r]) | same 4,4 Patch(4,4 4,4 [=b=2\\r])";
     QTest::newRow("equality of twice the margin closes the patch")
         << "a12345678b"
-        << "c12345678d" << false << "change 10,10 Patch(0,9 0,9 [-a +c =12345678]) Patch(9,1 9,1 [-b +d])";
+        << "c12345678d" << chars << false
+        << "change 10,10 Patch(0,9 0,9 [-a +c =12345678]) Patch(9,1 9,1 [-b +d])";
     QTest::newRow("shorter equality stays inside")
         << "a1234567b"
-        << "c1234567d" << false << "change 9,9 Patch(0,9 0,9 [-a +c =1234567 -b +d])";
+        << "c1234567d" << chars << false << "change 9,9 Patch(0,9 0,9 [-a +c =1234567 -b +d])";
     QTest::newRow("short equality like the last one stays in its patch")
         << "aWXYZbWXYZ"
-        << "cWXYZdWXYZ" << false << "change 6,6 Patch(0,6 0,6 [-a +c =WXYZ -b +d])";
+        << "cWXYZdWXYZ" << chars << false << "change 6,6 Patch(0,6 0,6 [-a +c =WXYZ -b +d])";
     QTest::newRow("short unchanged end belongs to no row")
         << "abcXdef"
-        << "abcYdef" << false << "change 4,4 Patch(0,4 0,4 [=abc -X +Y])";
+        << "abcYdef" << chars << false << "change 4,4 Patch(0,4 0,4 [=abc -X +Y])";
+    // Characters get the efficiency clean-up, words none; per line the texts are compared by characters
+    // whatever the granularity.
+    QTest::newRow("characters: changed letters")
+        << "The harbour opened\r"
+        << "The harbor opened\r" << chars << false
+        << "change 19,18 Patch(0,19 0,18 [=The harbo -u =r opened\\r])";
+    QTest::newRow("words: the changed word whole")
+        << "The harbour opened\r"
+        << "The harbor opened\r" << words << false
+        << "change 19,18 Patch(0,19 0,18 [=The  -harbour +harbor = opened\\r])";
+    QTest::newRow("characters: a short equality between changes joins them")
+        << "ab c ef"
+        << "xy c zw" << chars << false << "change 7,7 Patch(0,7 0,7 [-ab c ef +xy c zw])";
+    QTest::newRow("words: a one-word equality between changes stays")
+        << "ab c ef"
+        << "xy c zw" << words << false << "change 7,7 Patch(0,7 0,7 [-ab +xy = c  -ef +zw])";
+    QTest::newRow("words: a combining mark belongs to its word")
+        << QString::fromUtf16(u"cafe\u0301 au lait\r") << "cafe au lait\r" << words << false
+        << QString::fromUtf16(u"change 14,13 Patch(0,14 0,13 [-cafe\u0301 +cafe = au lait\\r])");
+    QTest::newRow("words: a number is one word")
+        << "w=388 pt\r"
+        << "w=428 pt\r" << words << false << "change 9,9 Patch(0,9 0,9 [=w= -388 +428 = pt\\r])";
+    QTest::newRow("per line, words ignored")
+        << "w=388 pt\r"
+        << "w=428 pt\r" << words << true << "change 9,9 Patch(0,9 0,9 [=w= -38 +42 =8 pt\\r])";
+    // More distinct words than units to stand for them: characters, without the clean-up.
+    QStringList numbers;
+    for (int i = 0; i < 64000; ++i)
+        numbers << QString::number(i);
+    const QString many = numbers.join(QLatin1Char(' '));
+    const QString n = QString::number(many.size() + 1);
+    QTest::newRow("words: too many distinct words")
+        << many + "\ra1b" << many + "\rx1y" << words << false
+        << QStringLiteral(
+               "same %1,%1 Patch(0,%1 0,%1 [=%2\\r]) | change 3,3 Patch(%1,3 %1,3 [-a +x =1 -b +y])")
+               .arg(n, many);
 }
 
-void TestPatch::rows()
+void TestPatch::rowsMake()
 {
     QFETCH(QString, text1);
     QFETCH(QString, text2);
+    QFETCH(Granularity, granularity);
     QFETCH(bool, perLine);
     QFETCH(QString, expected);
     DiffEngine engine;
-    QList<Diff> diffs = engine.diff_main(text1, text2, false);
-    if (perLine)
-    {
-        engine.diff_cleanupSplit(diffs);
-    }
-    else
-    {
-        engine.diff_cleanupEfficiency(diffs);
-    }
-    const QList<UnitPatch> rows = engine.patch_make(text1, diffs, perLine);
+    const QList<UnitPatch> rows = engine.rows_make(text1, text2, granularity, perLine);
     QCOMPARE(describeRows(rows), expected);
-    checkRows(engine, text1, text2, diffs, rows, QTest::currentDataTag());
+    checkRows(engine, text1, text2, granularity, perLine, rows, QTest::currentDataTag());
 }
 
 void TestPatch::noDiffsNoRows()
@@ -214,51 +248,37 @@ void TestPatch::noDiffsNoRows()
 
 void TestPatch::rowsCoverBothTextsOnRandomPairs_data()
 {
+    QTest::addColumn<Granularity>("granularity");
     QTest::addColumn<bool>("perLine");
-    QTest::newRow("story rows") << false;
-    QTest::newRow("rows per line") << true;
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("story rows, characters") << Granularity::Characters << false << 42u;
+    QTest::newRow("story rows, words") << Granularity::Words << false << 44u;
+    QTest::newRow("rows per line") << Granularity::Characters << true << 41u;
 }
 
 void TestPatch::rowsCoverBothTextsOnRandomPairs()
 {
+    QFETCH(Granularity, granularity);
     QFETCH(bool, perLine);
-    const auto pairs = DiffTestSupport::generatePairs(perLine ? 41 : 42, 1200, 300);
+    QFETCH(quint32, seed);
     DiffEngine engine;
-    for (const auto& pair : pairs)
+    for (const auto& pair : DiffTestSupport::generatePairs(seed, 1200, 300))
     {
-        QList<Diff> diffs = engine.diff_main(pair.text1, pair.text2, false);
-        if (perLine)
-        {
-            engine.diff_cleanupSplit(diffs);
-        }
-        else
-        {
-            engine.diff_cleanupEfficiency(diffs);
-        }
-        const QList<UnitPatch> rows = engine.patch_make(pair.text1, diffs, perLine);
-        checkRows(engine, pair.text1, pair.text2, diffs, rows, pair.name);
+        const QList<UnitPatch> rows = engine.rows_make(pair.text1, pair.text2, granularity, perLine);
+        checkRows(engine, pair.text1, pair.text2, granularity, perLine, rows, pair.name);
         if (QTest::currentTestFailed())
         {
             return;
         }
+        // Their patches write as patch text and read back the same.
+        const QList<Patch> patches = allPatches(rows);
+        const QList<Patch> read = engine.patch_fromText(engine.patch_toText(patches));
+        QCOMPARE(read.size(), patches.size());
+        for (int i = 0; i < patches.size(); ++i)
+        {
+            QCOMPARE(describe(read[i]), describe(patches[i]));
+        }
     }
-}
-
-void TestPatch::otherMakeForms()
-{
-    DiffEngine engine;
-    const QString text1 = "The quick brown fox\rjumps over\rthe lazy dog.";
-    const QString text2 = "That quick brown fox\rjumped over\ra lazy dog.";
-    const QList<Diff> diffs = engine.diff_main(text1, text2, true);
-    QCOMPARE(describeRows(engine.patch_make(diffs)), describeRows(engine.patch_make(text1, diffs, false)));
-    QCOMPARE(describeRows(engine.patch_make(text1, "ignored", diffs)),
-             describeRows(engine.patch_make(text1, diffs, false)));
-    const QList<UnitPatch> rows = engine.patch_make(text1, text2);
-    QList<Diff> cleaned = engine.diff_main(text1, text2, true);
-    engine.diff_cleanupSemantic(cleaned);
-    engine.diff_cleanupEfficiency(cleaned);
-    checkRows(engine, text1, text2, cleaned, rows, "from two texts");
-    QCOMPARE(rows.size(), 3);
 }
 
 void TestPatch::patchText()
@@ -286,28 +306,8 @@ void TestPatch::patchText()
     QCOMPARE(engine.patch_fromText("@@ -1 +1 @@\n+a+b%2B\n")[0].diffs, QList<Diff>{ins("a+b+")});
 }
 
-void TestPatch::patchTextRoundTripsOnRandomPairs()
-{
-    const auto pairs = DiffTestSupport::generatePairs(43, 600, 250);
-    DiffEngine engine;
-    for (const auto& pair : pairs)
-    {
-        QList<Diff> diffs = engine.diff_main(pair.text1, pair.text2, false);
-        engine.diff_cleanupEfficiency(diffs);
-        const QList<Patch> patches = allPatches(engine.patch_make(pair.text1, diffs, false));
-        const QList<Patch> read = engine.patch_fromText(engine.patch_toText(patches));
-        QCOMPARE(read.size(), patches.size());
-        for (int i = 0; i < patches.size(); ++i)
-        {
-            QCOMPARE(read[i].diffs, patches[i].diffs);
-            QCOMPARE(read[i].start1, patches[i].start1);
-            QCOMPARE(read[i].start2, patches[i].start2);
-            QCOMPARE(read[i].length1, patches[i].length1);
-            QCOMPARE(read[i].length2, patches[i].length2);
-        }
-    }
-}
-
+// A header reads as its numbers and writes back in its shortest form, which reads as the same numbers: a
+// number written with leading zeros reads as its value.
 void TestPatch::readHeaders_data()
 {
     QTest::addColumn<QString>("header");
@@ -315,9 +315,14 @@ void TestPatch::readHeaders_data()
     QTest::addColumn<int>("length1");
     QTest::addColumn<int>("start2");
     QTest::addColumn<int>("length2");
-    QTest::newRow("lengths of one left out") << "@@ -1 +1 @@" << 0 << 1 << 0 << 1;
-    QTest::newRow("length 0 keeps the start") << "@@ -0,0 +1,2 @@" << 0 << 0 << 0 << 2;
-    QTest::newRow("plain") << "@@ -21,18 +22,17 @@" << 20 << 18 << 21 << 17;
+    QTest::addColumn<QString>("written");
+    QTest::newRow("lengths of one left out") << "@@ -1 +1 @@" << 0 << 1 << 0 << 1 << "@@ -1 +1 @@";
+    QTest::newRow("length 0 keeps the start") << "@@ -0,0 +1,2 @@" << 0 << 0 << 0 << 2 << "@@ -0,0 +1,2 @@";
+    QTest::newRow("plain") << "@@ -21,18 +22,17 @@" << 20 << 18 << 21 << 17 << "@@ -21,18 +22,17 @@";
+    QTest::newRow("length 00") << "@@ -0,00 +1,2 @@" << 0 << 0 << 0 << 2 << "@@ -0,0 +1,2 @@";
+    QTest::newRow("start and length") << "@@ -007,03 +008,02 @@" << 6 << 3 << 7 << 2 << "@@ -7,3 +8,2 @@";
+    QTest::newRow("a start of 00 with length 0") << "@@ -00,0 +01 @@" << 0 << 0 << 0 << 1 << "@@ -0,0 +1 @@";
+    QTest::newRow("length 01") << "@@ -3,01 +3,001 @@" << 2 << 1 << 2 << 1 << "@@ -3 +3 @@";
 }
 
 void TestPatch::readHeaders()
@@ -327,86 +332,45 @@ void TestPatch::readHeaders()
     QFETCH(int, length1);
     QFETCH(int, start2);
     QFETCH(int, length2);
+    QFETCH(QString, written);
     DiffEngine engine;
-    const QList<Patch> patches = engine.patch_fromText(header + "\n");
-    QCOMPARE(patches.size(), 1);
-    QCOMPARE(patches[0].start1, start1);
-    QCOMPARE(patches[0].length1, length1);
-    QCOMPARE(patches[0].start2, start2);
-    QCOMPARE(patches[0].length2, length2);
-    QCOMPARE(engine.patch_toText(patches), header + "\n");
-}
-
-// A number written with leading zeros reads as its value, and the header
-// then writes and reads back as the same numbers.
-void TestPatch::headerNumbersWithLeadingZeros_data()
-{
-    QTest::addColumn<QString>("header");
-    QTest::addColumn<int>("start1");
-    QTest::addColumn<int>("length1");
-    QTest::addColumn<int>("start2");
-    QTest::addColumn<int>("length2");
-    QTest::newRow("length 00") << "@@ -0,00 +1,2 @@" << 0 << 0 << 0 << 2;
-    QTest::newRow("start and length") << "@@ -007,03 +008,02 @@" << 6 << 3 << 7 << 2;
-    QTest::newRow("a start of 00 with length 0") << "@@ -00,0 +01 @@" << 0 << 0 << 0 << 1;
-    QTest::newRow("length 01") << "@@ -3,01 +3,001 @@" << 2 << 1 << 2 << 1;
-}
-
-void TestPatch::headerNumbersWithLeadingZeros()
-{
-    QFETCH(QString, header);
-    QFETCH(int, start1);
-    QFETCH(int, length1);
-    QFETCH(int, start2);
-    QFETCH(int, length2);
-    DiffEngine engine;
-    const QList<Patch> patches = engine.patch_fromText(header + "\n");
-    QCOMPARE(patches.size(), 1);
-    QCOMPARE(patches[0].start1, start1);
-    QCOMPARE(patches[0].length1, length1);
-    QCOMPARE(patches[0].start2, start2);
-    QCOMPARE(patches[0].length2, length2);
-    const QList<Patch> again = engine.patch_fromText(engine.patch_toText(patches));
-    QCOMPARE(again.size(), 1);
-    QCOMPARE(again[0].start1, start1);
-    QCOMPARE(again[0].length1, length1);
-    QCOMPARE(again[0].start2, start2);
-    QCOMPARE(again[0].length2, length2);
+    for (const QString& text : {header, written})
+    {
+        const QList<Patch> patches = engine.patch_fromText(text + "\n");
+        QCOMPARE(patches.size(), 1);
+        QCOMPARE(patches[0].start1, start1);
+        QCOMPARE(patches[0].length1, length1);
+        QCOMPARE(patches[0].start2, start2);
+        QCOMPARE(patches[0].length2, length2);
+        QCOMPARE(engine.patch_toText(patches), written + "\n");
+    }
 }
 
 void TestPatch::malformedPatchText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("letter in a header") << "@@ -x +1 @@\n"
-                                        << "Invalid patch string: @@ -x +1 @@";
-    QTest::newRow("not a header") << "Bad\nPatch\n"
-                                  << "Invalid patch string: Bad";
-    QTest::newRow("trailing text after a header") << "@@ -1 +1 @@ x\n"
-                                                  << "Invalid patch string: @@ -1 +1 @@ x";
-    QTest::newRow("number beyond the offsets") << "@@ -99999999999 +1 @@\n"
-                                               << "Invalid patch string: @@ -99999999999 +1 @@";
-    QTest::newRow("unknown sign") << "@@ -1 +1 @@\n a\nXb%20c\n"
-                                  << "Invalid patch mode 'X' in: b c";
+    auto row = [](const char* name, const QString& text, const QString& message)
+    { QTest::newRow(name) << text << message; };
+    const QString invalid = "Invalid patch string: ";
+    row("letter in a header", "@@ -x +1 @@\n", invalid + "@@ -x +1 @@");
+    row("not a header", "Bad\nPatch\n", invalid + "Bad");
+    row("trailing text after a header", "@@ -1 +1 @@ x\n", invalid + "@@ -1 +1 @@ x");
+    row("number beyond the offsets", "@@ -99999999999 +1 @@\n", invalid + "@@ -99999999999 +1 @@");
+    row("unknown sign", "@@ -1 +1 @@\n a\nXb%20c\n", "Invalid patch mode 'X' in: b c");
     // A start of 0 means "before the text" and fits only an empty side.
-    QTest::newRow("start 0 with a length") << "@@ -0,5 +1,5 @@\n"
-                                           << "Invalid patch string: @@ -0,5 +1,5 @@";
-    QTest::newRow("start 0 with the implied length") << "@@ -1 +0 @@\n"
-                                                     << "Invalid patch string: @@ -1 +0 @@";
+    row("start 0 with a length", "@@ -0,5 +1,5 @@\n", invalid + "@@ -0,5 +1,5 @@");
+    row("start 0 with the implied length", "@@ -1 +0 @@\n", invalid + "@@ -1 +0 @@");
     // Offsets no text can reach: applying them would overflow.
-    QTest::newRow("numbers at the limit of int") << "@@ -2147483647,5 +2147483647,5 @@\n"
-                                                 << "Invalid patch string: @@ -2147483647,5 +2147483647,5 @@";
-    QTest::newRow("a side beyond any text") << "@@ -1,536870913 +1 @@\n"
-                                            << "Invalid patch string: @@ -1,536870913 +1 @@";
-    QTest::newRow("patches that together reach beyond any text")
-        << "@@ -1,300000000 +1 @@\n@@ -1,300000000 +1 @@\n"
-        << "Invalid patch string: @@ -1,300000000 +1 @@";
-    QTest::newRow("a control character in a bad header")
-        << QString("@@ -1 +1 @@\a\n") << "Invalid patch string: @@ -1 +1 @@\\u0007";
-    QTest::newRow("NUL in the text of an unknown sign") << "@@ -1 +1 @@\nXb%00c\n"
-                                                        << "Invalid patch mode 'X' in: b\\u0000c";
-    QTest::newRow("second patch broken") << "@@ -1 +1 @@\n a\n@@ -2,2 +2 @\n"
-                                         << "Invalid patch string: @@ -2,2 +2 @";
+    row("numbers at the limit of int", "@@ -2147483647,5 +2147483647,5 @@\n",
+        invalid + "@@ -2147483647,5 +2147483647,5 @@");
+    row("a side beyond any text", "@@ -1,536870913 +1 @@\n", invalid + "@@ -1,536870913 +1 @@");
+    row("patches that together reach beyond any text", "@@ -1,300000000 +1 @@\n@@ -1,300000000 +1 @@\n",
+        invalid + "@@ -1,300000000 +1 @@");
+    row("a control character in a bad header", "@@ -1 +1 @@\a\n", invalid + "@@ -1 +1 @@\\u0007");
+    row("NUL in the text of an unknown sign", "@@ -1 +1 @@\nXb%00c\n",
+        "Invalid patch mode 'X' in: b\\u0000c");
+    row("second patch broken", "@@ -1 +1 @@\n a\n@@ -2,2 +2 @\n", invalid + "@@ -2,2 +2 @");
 }
 
 void TestPatch::malformedPatchText()

@@ -79,13 +79,10 @@ XTHost::Project StoryProject(const std::vector<XTHost::Story>& stories, bool inB
     return project;
 }
 
-// The change rows of a story pair as the patch table makes them.
+// The change rows of a story pair as the patch table makes them comparing characters.
 QList<TextDiff::UnitPatch> Rows(const QString& left, const QString& right)
 {
-    TextDiff::DiffEngine engine;
-    QList<TextDiff::Diff> diffs = engine.diff_main(left, right, false);
-    engine.diff_cleanupEfficiency(diffs);
-    return engine.patch_make(left, diffs, false);
+    return TextDiff::DiffEngine().rows_make(left, right, TextDiff::Granularity::Characters, false);
 }
 
 std::map<int, TextDiff::UnitPatch*> MarkChanges(QList<TextDiff::UnitPatch>& rows, bool toRight)

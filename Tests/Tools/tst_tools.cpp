@@ -74,6 +74,8 @@ private slots:
     void diffPrintsRows();
     void diffStatuses_data();
     void diffStatuses();
+    void diffModes_data();
+    void diffModes();
 
 private:
     QTemporaryDir mFolder;
@@ -719,6 +721,47 @@ void tst_Tools::diffStatuses()
     QVERIFY2(counts.hasMatch(), qPrintable(run.out));
     QCOMPARE(counts.captured(2).toInt() > 0, status == 1);
     QVERIFY2(run.out.contains(message), qPrintable(run.out));
+}
+
+// The same two files in each mode: characters (the default), whole words as
+// the window compares a story when its setting says words, and one row per
+// line as for a property list, which words do not go with.
+void tst_Tools::diffModes_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    const QString rows = QStringLiteral("#  1 change left 0..19         right 0..18\n    %1\n"
+                                        "#  2 change left 19..27        right 18..26\n    %2\n"
+                                        "2 rows, 2 with changes; left 27 units, right 26 units\n");
+    const QString words = QStringLiteral("The [-harbour-]{+harbor+} opened");
+    const QString letters = QStringLiteral("The harbo[-u-]r opened");
+    const QString wordsBetween = QStringLiteral("[-ab-]{+xy+} c [-ef-]{+zw+}");
+    QTest::newRow("characters") << QStringList() << 1
+                                << rows.arg(letters, QStringLiteral("[-ab c ef-]{+xy c zw+}"));
+    QTest::newRow("words") << QStringList{QStringLiteral("--words")} << 1 << rows.arg(words, wordsBetween);
+    QTest::newRow("lines") << QStringList{QStringLiteral("--lines")} << 1 << rows.arg(letters, wordsBetween);
+    QTest::newRow("words and lines") << QStringList{QStringLiteral("--lines"), QStringLiteral("--words")} << 2
+                                     << QString();
+}
+
+void tst_Tools::diffModes()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    const QString left = mFolder.filePath(QStringLiteral("modes-left.txt"));
+    const QString right = mFolder.filePath(QStringLiteral("modes-right.txt"));
+    QVERIFY(WriteFile(left, "The harbour opened\nab c ef\n"));
+    QVERIFY(WriteFile(right, "The harbor opened\nxy c zw\n"));
+    const Run run = Execute(QStringLiteral(CORVANE_DIFF), options + QStringList{left, right});
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out, output);
+    if (status == 2)
+        QVERIFY2(run.err.startsWith(QStringLiteral("corvane-diff: --words and --lines do not go together")),
+                 qPrintable(run.err));
+    else
+        QCOMPARE(run.err, QString());
 }
 
 QTEST_GUILESS_MAIN(tst_Tools)

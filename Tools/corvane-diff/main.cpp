@@ -144,18 +144,18 @@ QString span(int start, int length)
     return QStringLiteral("%1..%2").arg(start).arg(start + length);
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+struct Options
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("corvane-diff"));
+    bool perLine = false;
+    bool words = false;
+    bool keepLineFeeds = false;
+    QStringList paths;
+};
 
-    QTextStream out(stdout);
-    out.setCodec("UTF-8");
-    QTextStream err(stderr);
-    err.setCodec("UTF-8");
-
+// Reads the command line into options; -1 when the comparison is to run, otherwise the exit status (help
+// printed, or a wrong command line reported).
+int parseCommandLine(Options& options, QTextStream& out, QTextStream& err)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Compares two UTF-8 text files and prints the rows of the "
@@ -176,12 +176,18 @@ int main(int argc, char* argv[])
         QStringLiteral("lines"), QStringLiteral("Compare as a property list, one row per line, as the "
                                                 "explorer does for every item "
                                                 "that is not a story."));
+    const QCommandLineOption wordsOption(
+        QStringLiteral("words"), QStringLiteral("Compare whole words instead of single characters, as the "
+                                                "explorer does for a story when its setting says words (a "
+                                                "word is a run of letters and digits; any other character "
+                                                "is a word of its own). Not with --lines."));
     const QCommandLineOption keepOption(
         QStringLiteral("keep-line-feeds"),
         QStringLiteral("Leave line feeds as they are instead of reading them as "
                        "paragraph ends; only carriage "
                        "returns then end paragraphs."));
     parser.addOption(linesOption);
+    parser.addOption(wordsOption);
     parser.addOption(keepOption);
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -194,15 +200,29 @@ int main(int argc, char* argv[])
         out << parser.helpText();
         return 0;
     }
-    const QStringList paths = parser.positionalArguments();
-    if (paths.size() != 2)
+    options.paths = parser.positionalArguments();
+    if (options.paths.size() != 2)
     {
-        err << "corvane-diff: expected two files, LEFT and RIGHT, got " << paths.size() << "\n\n"
+        err << "corvane-diff: expected two files, LEFT and RIGHT, got " << options.paths.size() << "\n\n"
             << parser.helpText();
         return 2;
     }
+    options.perLine = parser.isSet(linesOption);
+    options.words = parser.isSet(wordsOption);
+    options.keepLineFeeds = parser.isSet(keepOption);
+    if (options.perLine && options.words)
+    {
+        err << "corvane-diff: --words and --lines do not go together: a property list is compared character "
+               "by character\n\n"
+            << parser.helpText();
+        return 2;
+    }
+    return -1;
+}
 
-    QString texts[2];
+// Reads both files; false, with the reason written to err, when one cannot be read as text.
+bool readTexts(const QStringList& paths, QString (&texts)[2], QTextStream& err)
+{
     for (int side = 0; side < 2; ++side)
     {
         QString error;
@@ -213,30 +233,15 @@ int main(int argc, char* argv[])
                 err << "corvane-diff: cannot read " << paths[side] << ": " << error << "\n";
             else
                 err << "corvane-diff: " << paths[side] << ' ' << error << "\n";
-            return 2;
+            return false;
         }
     }
-    QString left = texts[0];
-    QString right = texts[1];
-    if (!parser.isSet(keepOption))
-    {
-        left = toParagraphs(left);
-        right = toParagraphs(right);
-    }
+    return true;
+}
 
-    const bool perLine = parser.isSet(linesOption);
-    DiffEngine engine;
-    QList<Diff> diffs = engine.diff_main(left, right, false);
-    if (perLine)
-    {
-        engine.diff_cleanupSplit(diffs);
-    }
-    else
-    {
-        engine.diff_cleanupEfficiency(diffs);
-    }
-    const QList<UnitPatch> rows = engine.patch_make(left, diffs, perLine);
-
+// Prints the rows and the summary line; returns the number of change rows.
+int printRows(QTextStream& out, const QString& left, const QString& right, const QList<UnitPatch>& rows)
+{
     // A row shows the text from the end of the previous row to the end of its own
     // span, as the table does.
     int end1 = 0;
@@ -278,5 +283,43 @@ int main(int argc, char* argv[])
                .arg(changed)
                .arg(left.length())
                .arg(right.length());
-    return changed > 0 ? 1 : 0;
+    return changed;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvane-diff"));
+
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    QTextStream err(stderr);
+    err.setCodec("UTF-8");
+
+    Options options;
+    const int status = parseCommandLine(options, out, err);
+    if (status >= 0)
+    {
+        return status;
+    }
+    QString texts[2];
+    if (!readTexts(options.paths, texts, err))
+    {
+        return 2;
+    }
+    QString left = texts[0];
+    QString right = texts[1];
+    if (!options.keepLineFeeds)
+    {
+        left = toParagraphs(left);
+        right = toParagraphs(right);
+    }
+
+    DiffEngine engine;
+    const QList<UnitPatch> rows = engine.rows_make(
+        left, right, options.words ? TextDiff::Granularity::Words : TextDiff::Granularity::Characters,
+        options.perLine);
+    return printRows(out, left, right, rows) > 0 ? 1 : 0;
 }
