@@ -53,23 +53,28 @@ bool Asset::IsValid() const
 RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Asset*>(&other);
-    if (!source || (!source->IsValid() && !IsValid()))
-        return RefuseAll(patches, QStringLiteral("neither side has the asset"));
-    if (!source->IsValid())
+    auto remove = [&]
     {
         // The other side lacks it: it goes from this one.
         const XTError error = XT::gAssets->DeleteAsset(mSpace, int32_t(mKind), mUid);
         if (error == XT::kErrRefused && mKind == XT::kColorAssetKind)
             return RefuseAll(patches, QStringLiteral("a box of this project still has the colour"));
-        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
-    }
+        return AllOrNone(error, patches);
+    };
+    // A new asset and a changed one are both the source's copy.
+    auto copy = [&] { return AllOrNone(CopyFrom(*source), patches); };
+    return TakeWholeOr(source, patches, QStringLiteral("asset"), copy, remove, copy);
+}
+
+XTError Asset::CopyFrom(const Asset& source)
+{
     XTAssetCopyContext context = nullptr;
-    XTError error = XT::gAssets->BeginAssetCopy(source->mSpace, mSpace, kCopyMode, &context);
+    XTError error = XT::gAssets->BeginAssetCopy(source.mSpace, mSpace, kCopyMode, &context);
     AssetUID uid = mUid;
     if (error == 0)
-        error = XT::gAssets->CopyAsset(source->mSpace, mSpace, int32_t(mKind), source->mUid, &uid, context);
+        error = XT::gAssets->CopyAsset(source.mSpace, mSpace, int32_t(mKind), source.mUid, &uid, context);
     if (error != 0)
-        return RefuseAll(patches, XT::ErrorText(error));
+        return error;
     mUid = uid;
     // Show the description the asset now has, so that a new comparison of
     // the pair sees the merge.
@@ -82,7 +87,7 @@ RefusedRows Asset::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
         else
             Update(0, description);
     }
-    return RefusedRows();
+    return 0;
 }
 
 bool Asset::operator<(const Asset& other) const

@@ -34,6 +34,8 @@ public:
     AssetUID Uid() const { return mUid; }
 
 private:
+    // Takes the source's asset into this side's project: the host's error.
+    XTError CopyFrom(const Asset& source);
     AssetSpaceRef mSpace;
     long mKind;
     AssetUID mUid;

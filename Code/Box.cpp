@@ -305,115 +305,119 @@ bool Box::CanTakeWhole() const
 RefusedRows Box::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Box*>(&other);
-    if (!source || (!IsValid() && !source->IsValid()))
-        return RefuseAll(patches, QStringLiteral("neither side has the box"));
-    if (!IsValid())
-    {
-        QString reason;
-        return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
-    }
-    if (!source->IsValid())
-    {
-        const XTError error = Remove();
-        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
-    }
+    return TakeWholeOr(
+        source, patches, QStringLiteral("box"),
+        [&]
+        {
+            QString reason;
+            return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
+        },
+        [&] { return AllOrNone(Remove(), patches); }, [&] { return CopyRows(*source, patches); });
+}
 
-    const bool isText = XT::gBox->IsTextBox(mBox);
-    const bool isPicture = !isText && XT::gBox->IsPictureBox(mBox);
-    const Row* kindRows = isText ? kTextRows : isPicture ? kPictureRows : nullptr;
-    const int kindCount = isText ? int(std::size(kTextRows)) : isPicture ? int(std::size(kPictureRows)) : 0;
-    const int flagRow = kFirstKindRow + kindCount;
-
+RefusedRows Box::CopyRows(Box& source, const std::map<int, TextDiff::UnitPatch*>& patches)
+{
     RefusedRows refused;
     for (const auto& entry : patches)
     {
         const int key = entry.first;
-        if (!CanApply(key) || size_t(key) >= source->Count())
+        if (!CanApply(key) || size_t(key) >= source.Count())
         {
             refused[key] = QStringLiteral("this row cannot be copied");
             continue;
         }
-        const QString value = source->Value(size_t(key));
-        XTError error = XT::kErrParam;
-        if (key == 0)
-        {
-            XT::HostStringHolder name(value);
-            error = XT::gBox->SetBoxName(mBox, name.Get());
-        }
-        else if (key == 1 || key == 2)
-        {
-            const Fixed dv = key == 1 ? source->mOriginV - mOriginV : 0;
-            const Fixed dh = key == 2 ? source->mOriginH - mOriginH : 0;
-            error = XT::gBox->MoveBox(mBox, dv, dh, 1);
-            if (error == 0)
-                (key == 1 ? mOriginV : mOriginH) = key == 1 ? source->mOriginV : source->mOriginH;
-        }
-        else if (key == 3 || key == 4)
-        {
-            if (XTBoxRecord* record = XT::gBox->GetBoxRecord(0, mBox, 0))
-            {
-                if (key == 3)
-                    record->height += source->mHeight - mHeight;
-                else
-                    record->width += source->mWidth - mWidth;
-                error = XT::gBox->SetBoxRecord(record, mBox, 0, 0);
-                XT::gBox->DisposeBoxRecord(record, 1);
-                if (error == 0)
-                    (key == 3 ? mHeight : mWidth) = key == 3 ? source->mHeight : source->mWidth;
-            }
-        }
-        else if (key < kFirstKindRow)
-        {
-            error = ApplyRow(kCommonRows[key - 5], *source, value);
-        }
-        else if (key < flagRow)
-        {
-            error = ApplyRow(kindRows[key - kFirstKindRow], *source, value);
-        }
-        else if (key < flagRow + int(std::size(kFlagRows)))
-        {
-            error = ApplyRow(kFlagRows[key - flagRow], *source, value);
-        }
-        else if (key == flagRow + int(std::size(kFlagRows)))
-        {
-            error = ApplyColor(*source, value);
-        }
-        else if (key == StackingRow() - 1)
-        {
-            // Onto the spread of the same place in the layout: the rows of
-            // its position count from that spread's corner.
-            const DocRef layout = XT::gBox->GetBoxDocument(mBox);
-            const XTBoxRef spreadBox = source->mSpread > 0 ? XT::gSpread->GetSpreadBox(layout, source->mSpread)
-                                                           : XT::kNoBox;
-            error = spreadBox == XT::kNoBox ? XT::kErrNotFound : XT::gBox->MoveBoxToSpread(mBox, spreadBox);
-            if (error == 0)
-                mSpread = source->mSpread;
-        }
-        else if (key == StackingRow())
-        {
-            error = XT::gBox->SetBoxStackedAbove(mBox, source->mOtherBelow);
-        }
-        else if (isPicture && (key == StackingRow() + 1 || key == StackingRow() + 2))
-        {
-            // The content follows the file the box refers to: taking the
-            // other side's content is taking its reference (where the two
-            // name the same file, nothing changes, and the content still
-            // differs after).
-            const int row = StackingRow() + 1;
-            XT::HostStringHolder reference(source->Value(size_t(row)));
-            error = XT::gPicture->SetPictureReference(XT::gPicture->GetBoxPicture(mBox), reference.Get());
-            if (error == 0)
-            {
-                Update(size_t(row), source->Value(size_t(row)));
-                Update(size_t(row + 1), source->Value(size_t(row + 1)));
-            }
-        }
+        const QString value = source.Value(size_t(key));
+        const XTError error = CopyRow(key, source, value);
         if (error == 0)
             Update(size_t(key), value);
         else
             refused[key] = XT::ErrorText(error);
     }
     return refused;
+}
+
+XTError Box::CopyRow(int key, Box& source, const QString& value)
+{
+    const bool isText = XT::gBox->IsTextBox(mBox);
+    const bool isPicture = !isText && XT::gBox->IsPictureBox(mBox);
+    const Row* kindRows = isText ? kTextRows : isPicture ? kPictureRows : nullptr;
+    const int kindCount = isText ? int(std::size(kTextRows)) : isPicture ? int(std::size(kPictureRows)) : 0;
+    const int flagRow = kFirstKindRow + kindCount;
+    XTError error = XT::kErrParam;
+    if (key == 0)
+    {
+        XT::HostStringHolder name(value);
+        error = XT::gBox->SetBoxName(mBox, name.Get());
+    }
+    else if (key == 1 || key == 2)
+    {
+        const Fixed dv = key == 1 ? source.mOriginV - mOriginV : 0;
+        const Fixed dh = key == 2 ? source.mOriginH - mOriginH : 0;
+        error = XT::gBox->MoveBox(mBox, dv, dh, 1);
+        if (error == 0)
+            (key == 1 ? mOriginV : mOriginH) = key == 1 ? source.mOriginV : source.mOriginH;
+    }
+    else if (key == 3 || key == 4)
+    {
+        if (XTBoxRecord* record = XT::gBox->GetBoxRecord(0, mBox, 0))
+        {
+            if (key == 3)
+                record->height += source.mHeight - mHeight;
+            else
+                record->width += source.mWidth - mWidth;
+            error = XT::gBox->SetBoxRecord(record, mBox, 0, 0);
+            XT::gBox->DisposeBoxRecord(record, 1);
+            if (error == 0)
+                (key == 3 ? mHeight : mWidth) = key == 3 ? source.mHeight : source.mWidth;
+        }
+    }
+    else if (key < kFirstKindRow)
+    {
+        error = ApplyRow(kCommonRows[key - 5], source, value);
+    }
+    else if (key < flagRow)
+    {
+        error = ApplyRow(kindRows[key - kFirstKindRow], source, value);
+    }
+    else if (key < flagRow + int(std::size(kFlagRows)))
+    {
+        error = ApplyRow(kFlagRows[key - flagRow], source, value);
+    }
+    else if (key == flagRow + int(std::size(kFlagRows)))
+    {
+        error = ApplyColor(source, value);
+    }
+    else if (key == StackingRow() - 1)
+    {
+        // Onto the spread of the same place in the layout: the rows of
+        // its position count from that spread's corner.
+        const DocRef layout = XT::gBox->GetBoxDocument(mBox);
+        const XTBoxRef spreadBox = source.mSpread > 0 ? XT::gSpread->GetSpreadBox(layout, source.mSpread)
+                                                       : XT::kNoBox;
+        error = spreadBox == XT::kNoBox ? XT::kErrNotFound : XT::gBox->MoveBoxToSpread(mBox, spreadBox);
+        if (error == 0)
+            mSpread = source.mSpread;
+    }
+    else if (key == StackingRow())
+    {
+        error = XT::gBox->SetBoxStackedAbove(mBox, source.mOtherBelow);
+    }
+    else if (isPicture && (key == StackingRow() + 1 || key == StackingRow() + 2))
+    {
+        // The content follows the file the box refers to: taking the
+        // other side's content is taking its reference (where the two
+        // name the same file, nothing changes, and the content still
+        // differs after).
+        const int row = StackingRow() + 1;
+        XT::HostStringHolder reference(source.Value(size_t(row)));
+        error = XT::gPicture->SetPictureReference(XT::gPicture->GetBoxPicture(mBox), reference.Get());
+        if (error == 0)
+        {
+            Update(size_t(row), source.Value(size_t(row)));
+            Update(size_t(row + 1), source.Value(size_t(row + 1)));
+        }
+    }
+    return error;
 }
 
 // A colour this box's project lacks comes from the source's project first,

@@ -73,6 +73,11 @@ public:
     };
 
 private:
+    // The rows of a box both sides have, one by one; a row the host refuses
+    // does not stop the others.
+    RefusedRows CopyRows(Box& source, const std::map<int, TextDiff::UnitPatch*>& patches);
+    // One row: the host error of taking the source's value.
+    XTError CopyRow(int key, Box& source, const QString& value);
     void AddRows(const Row* rows, size_t count);
     XTError Remove();
     XTError ApplyRow(const Row& row, const Box& source, const QString& value);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "DiffEngine.h"
+#include "XTTypes.h"
 
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <map>
 
 // The rows of one apply that the host refused, keyed by patch table row, each
@@ -45,6 +47,18 @@ protected:
     Corvable& operator=(const Corvable&) = default;
     // Every row refused for the same reason.
     static RefusedRows RefuseAll(const std::map<int, TextDiff::UnitPatch*>& patches, const QString& reason);
+    // Nothing refused after a host call that succeeded; every row, with the
+    // host's reason, after one that failed.
+    static RefusedRows AllOrNone(XTError error, const std::map<int, TextDiff::UnitPatch*>& patches);
+    // What every item's ApplyPatches does first: with a source of another
+    // kind, or an item neither side has (named `what`), every row is
+    // refused; an item only the source has is made here (`create`), one
+    // only this side has is removed (`remove`); otherwise `rows` copies the
+    // rows one by one.
+    RefusedRows TakeWholeOr(const Corvable* source, const std::map<int, TextDiff::UnitPatch*>& patches,
+                            const QString& what, const std::function<RefusedRows()>& create,
+                            const std::function<RefusedRows()>& remove,
+                            const std::function<RefusedRows()>& rows) const;
     // Entities are never deleted through this base.
     ~Corvable() = default;
 };

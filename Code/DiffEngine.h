@@ -40,6 +40,13 @@ public:
     bool operator!=(const Diff& other) const;
 };
 
+// Appends an edit to a list of them; the engine's sources build their lists
+// with it.
+inline void appendDiff(QList<Diff>& diffs, Operation op, const QString& text)
+{
+    diffs.append(Diff(op, text, false));
+}
+
 class Patch
 {
 public:

@@ -1,5 +1,4 @@
 #include "DiffEngine.h"
-#include "DiffEngineSupport.h"
 
 #include <QByteArray>
 

@@ -7,7 +7,6 @@
 #include "Story.h"
 
 #include <QColor>
-#include <QSettings>
 
 #include "UserSettings.h"
 
@@ -19,19 +18,10 @@
 namespace
 {
 
-QColor SettingsColor(const char* key, Qt::GlobalColor fallback)
-{
-    QSettings settings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
-    const QVariant value = settings.value(QLatin1String(key), QColor(fallback));
-    const QColor color = value.value<QColor>();
-    return color.isValid() ? color : QColor(fallback);
-}
-
 // The colours the patch table draws changed and unchanged text in.
 PatchTextStyle::Colours StyleColours()
 {
-    return {SettingsColor("prefs/Colors/diffFG", Qt::darkRed),
-            SettingsColor("prefs/Colors/equalityFG", Qt::darkGreen)};
+    return {UserSettings::Get().DifferenceForeground(), UserSettings::Get().EqualityForeground()};
 }
 
 typedef NameValueDict<QString> Dictionary;
@@ -436,7 +426,7 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
     case Qt::BackgroundRole:
         if (IsEqualityRow(index.row()))
             return QVariant();
-        return SettingsColor("prefs/Colors/diffBG", Qt::lightGray);
+        return UserSettings::Get().DifferenceBackground();
     case Qt::ToolTipRole:
     {
         // Hidden text shows as markers in the cells: the tip says what it is

@@ -74,9 +74,7 @@ bool Layout::CanTakeWhole() const
 RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Layout*>(&other);
-    if (!source || (!IsValid() && !source->IsValid()))
-        return RefuseAll(patches, QStringLiteral("neither side has the layout"));
-    if (!IsValid())
+    auto create = [&]
     {
         // Already here when an earlier copy brought it.
         const int32_t number = XT::gProject->GetLayoutIndex(source->mDoc);
@@ -84,26 +82,34 @@ RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
         if (doc == XT::kNoDoc)
             doc = XT::gProject->CopyLayout(source->mDoc, mProject);
         if (doc == XT::kNoDoc)
-            return RefuseAll(patches, (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the layout") : QStringLiteral("the host refused to copy the layout: ") + XT::RefusalReason()));
+            return RefuseAll(patches, XT::RefusalReason().isEmpty()
+                                          ? QStringLiteral("the host refused to copy the layout")
+                                          : QStringLiteral("the host refused to copy the layout: ") +
+                                                XT::RefusalReason());
         *this = Layout(doc, mProject);
         return RefusedRows();
-    }
-    if (!source->IsValid())
+    };
+    auto remove = [&]
     {
         if (Placement::ProjectOf(mDoc) == XT::kNoProject)
             return RefusedRows();
-        const XTError error = XT::gProject->DeleteLayout(mDoc);
-        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
-    }
+        return AllOrNone(XT::gProject->DeleteLayout(mDoc), patches);
+    };
+    return TakeWholeOr(source, patches, QStringLiteral("layout"), create, remove,
+                       [&] { return CopyName(*source, patches); });
+}
+
+RefusedRows Layout::CopyName(const Layout& source, const std::map<int, TextDiff::UnitPatch*>& patches)
+{
     RefusedRows refused;
     for (const auto& entry : patches)
     {
-        if (entry.first != 0 || source->Count() == 0)
+        if (entry.first != 0 || source.Count() == 0)
         {
             refused[entry.first] = QStringLiteral("this row cannot be copied");
             continue;
         }
-        const QString name = source->Value(0);
+        const QString name = source.Value(0);
         XT::HostStringHolder holder(name);
         if (const XTError error = XT::gProject->SetLayoutName(mDoc, holder.Get()))
             refused[entry.first] = XT::ErrorText(error);

@@ -26,6 +26,8 @@ public:
     XTProjectId ProjectId() const { return mProject; }
 
 private:
+    // The name row, the one row of a layout both sides have.
+    RefusedRows CopyName(const Layout& source, const std::map<int, TextDiff::UnitPatch*>& patches);
     DocRef mDoc;
     XTProjectId mProject;
 };

@@ -83,6 +83,16 @@ bool IsBuiltInColor(AssetSpaceRef space, AssetUID uid)
     return list && XT::gColors->QueryColor(list, XTColorId(uid), XT::kColorIsBuiltIn) != 0;
 }
 
+// The kinds of asset, numbered from 1.
+constexpr size_t kAssetKinds = 18;
+
+// Every kind of asset, from 1, each in its folder.
+template <size_t... Kinds>
+void AddEveryKind(ProjectTreeNodeBase& parent, long lhsProject, long rhsProject, std::index_sequence<Kinds...>)
+{
+    (AddAllAssets<Int2Type<int(Kinds) + 1>>(parent, lhsProject, rhsProject), ...);
+}
+
 template <int N> std::set<::Asset> CollectAssets(long project)
 {
     std::set<::Asset> assets;
@@ -315,24 +325,7 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Project>& node) const
     AddStories(*AddFolder(node, kStoriesFolder), lhs, rhs, mCounterparts);
 
     PlaceholderNode* assets = AddFolder(node, kAssetsFolder);
-    AddAllAssets<Int2Type<1>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<2>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<3>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<4>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<5>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<6>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<7>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<8>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<9>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<10>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<11>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<12>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<13>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<14>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<15>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<16>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<17>>(*assets, lhs, rhs);
-    AddAllAssets<Int2Type<18>>(*assets, lhs, rhs);
+    AddEveryKind(*assets, lhs, rhs, std::make_index_sequence<kAssetKinds>());
 }
 
 void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
@@ -481,21 +474,3 @@ template <typename Kind> void AddAllAssets(ProjectTreeNodeBase& parent, long lhs
     }
 }
 
-template void AddAllAssets<Int2Type<1>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<2>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<3>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<4>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<5>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<6>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<7>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<8>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<9>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<10>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<11>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<12>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<13>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<14>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<15>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<16>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<17>>(ProjectTreeNodeBase&, long, long);
-template void AddAllAssets<Int2Type<18>>(ProjectTreeNodeBase&, long, long);

@@ -66,58 +66,57 @@ bool Spread::CanTakeWhole() const
 RefusedRows Spread::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches)
 {
     auto* source = dynamic_cast<Spread*>(&other);
-    if (!source || (!IsValid() && !source->IsValid()))
-        return RefuseAll(patches, QStringLiteral("neither side has the spread"));
-    if (!IsValid())
-    {
-        QString reason;
-        return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
-    }
-    if (!source->IsValid())
-    {
-        const XTError error = Remove();
-        return error == 0 ? RefusedRows() : RefuseAll(patches, XT::ErrorText(error));
-    }
-    const int16_t spread = int16_t(mIndex);
-    RefusedRows refused;
-    for (const auto& entry : patches)
-    {
-        const int key = entry.first;
-        if (key < 0 || key >= kPropertyCount)
+    return TakeWholeOr(
+        source, patches, QStringLiteral("spread"),
+        [&]
         {
-            refused[key] = QStringLiteral("this row cannot be copied");
-            continue;
-        }
-        QString value = source->Value(size_t(key));
-        XTError error = XT::kErrParam;
-        if (key < 4)
+            QString reason;
+            return CreateFrom(*source, &reason) ? RefusedRows() : RefuseAll(patches, reason);
+        },
+        [&] { return AllOrNone(Remove(), patches); },
+        [&]
         {
-            Fixed bounds[4] = {mBounds[0], mBounds[1], mBounds[2], mBounds[3]};
-            bounds[key] = source->mBounds[key];
-            error = XT::gDoc->SetSpreadBounds(mDoc, spread, bounds[0], bounds[1], bounds[2], bounds[3]);
-            if (error == 0)
-                std::copy(bounds, bounds + 4, mBounds);
-        }
-        else if (key == 4)
-        {
-            bool ok = false;
-            const int16_t number = value.toShort(&ok);
-            if (ok)
-                error = XT::gDoc->SetSpreadShortValue(mDoc, spread, number);
-        }
-        else
-        {
-            bool ok = false;
-            const Fixed fixed = XT::QStringToFixed(value, XT::kFormatVertical, &ok);
-            if (ok)
-                error = XT::gDoc->SetSpreadFixedValue(mDoc, spread, fixed);
-        }
-        if (error == 0)
-            Update(size_t(key), value);
-        else
-            refused[key] = XT::ErrorText(error);
-    }
-    return refused;
+            const int16_t spread = int16_t(mIndex);
+            RefusedRows refused;
+            for (const auto& entry : patches)
+            {
+                const int key = entry.first;
+                if (key < 0 || key >= kPropertyCount)
+                {
+                    refused[key] = QStringLiteral("this row cannot be copied");
+                    continue;
+                }
+                QString value = source->Value(size_t(key));
+                XTError error = XT::kErrParam;
+                if (key < 4)
+                {
+                    Fixed bounds[4] = {mBounds[0], mBounds[1], mBounds[2], mBounds[3]};
+                    bounds[key] = source->mBounds[key];
+                    error = XT::gDoc->SetSpreadBounds(mDoc, spread, bounds[0], bounds[1], bounds[2], bounds[3]);
+                    if (error == 0)
+                        std::copy(bounds, bounds + 4, mBounds);
+                }
+                else if (key == 4)
+                {
+                    bool ok = false;
+                    const int16_t number = value.toShort(&ok);
+                    if (ok)
+                        error = XT::gDoc->SetSpreadShortValue(mDoc, spread, number);
+                }
+                else
+                {
+                    bool ok = false;
+                    const Fixed fixed = XT::QStringToFixed(value, XT::kFormatVertical, &ok);
+                    if (ok)
+                        error = XT::gDoc->SetSpreadFixedValue(mDoc, spread, fixed);
+                }
+                if (error == 0)
+                    Update(size_t(key), value);
+                else
+                    refused[key] = XT::ErrorText(error);
+            }
+            return refused;
+        });
 }
 
 QString Spread::Contents() const

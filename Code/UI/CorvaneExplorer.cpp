@@ -4,6 +4,9 @@
 
 #include "AboutDialog.h"
 #include "ApplyCommand.h"
+#include "CopyBelowCommand.h"
+#include "QxpNativeEventFilter.h"
+#include "TreeOrder.h"
 #include "ComparisonSession.h"
 #include "CorvaneResources.h"
 #include "DiffModel.h"
@@ -17,8 +20,6 @@
 #include "UserSettings.h"
 #include "XImageLoader.h"
 
-#include <QAbstractEventDispatcher>
-#include <QAbstractNativeEventFilter>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QPointer>
@@ -38,48 +39,6 @@
 namespace
 {
 
-// Hands the GUI thread's native events to CorvaneExplorer::QxpEventFilter.
-// Installed while at least one explorer runs its loop: explorers nest when
-// one opens another comparison.
-class QxpNativeEventFilter : public QAbstractNativeEventFilter
-{
-public:
-    bool nativeEventFilter(const QByteArray&, void* message, long*) override
-    {
-        return CorvaneExplorer::QxpEventFilter(message);
-    }
-
-    static void Acquire()
-    {
-        if (sUsers++ == 0)
-        {
-            sInstance = new QxpNativeEventFilter;
-            if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-                dispatcher->installNativeEventFilter(sInstance);
-        }
-    }
-
-    // The filter lives exactly while an explorer runs its loop, so it is
-    // removed and deleted while the dispatcher still exists: nothing is left
-    // for the process's exit or the module's unloading.
-    static void Release()
-    {
-        if (--sUsers == 0)
-        {
-            if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-                dispatcher->removeNativeEventFilter(sInstance);
-            delete sInstance;
-            sInstance = nullptr;
-        }
-    }
-
-private:
-    static int sUsers;
-    static QxpNativeEventFilter* sInstance;
-};
-
-QxpNativeEventFilter* QxpNativeEventFilter::sInstance = nullptr;
-int QxpNativeEventFilter::sUsers = 0;
 
 // Every column shares the width. The form's last-section stretch is
 // redundant then, and harmful: with it, QHeaderView keeps the last column at
@@ -495,46 +454,6 @@ int CorvaneExplorer::AdjacentChangeRow(int row, int column, bool forward) const
     return -1;
 }
 
-namespace
-{
-
-bool IsDiffering(const QModelIndex& index)
-{
-    const int type = index.data(ProjectTree::ShownStatusRole).toInt();
-    return type == HasEdits || type == OnlyInLeft || type == OnlyInRight;
-}
-
-// Depth first, in the order a fully expanded tree shows its items.
-QModelIndex NextInOrder(const QAbstractItemModel* model, const QModelIndex& index)
-{
-    if (model->rowCount(index) > 0)
-        return model->index(0, 0, index);
-    for (QModelIndex at = index; at.isValid(); at = at.parent())
-    {
-        const QModelIndex sibling = at.sibling(at.row() + 1, 0);
-        if (sibling.isValid())
-            return sibling;
-    }
-    return QModelIndex();
-}
-
-QModelIndex LastDescendant(const QAbstractItemModel* model, QModelIndex index)
-{
-    for (int rows = model->rowCount(index); rows > 0; rows = model->rowCount(index))
-        index = model->index(rows - 1, 0, index);
-    return index;
-}
-
-QModelIndex PreviousInOrder(const QAbstractItemModel* model, const QModelIndex& index)
-{
-    if (!index.isValid())
-        return LastDescendant(model, QModelIndex());
-    if (index.row() > 0)
-        return LastDescendant(model, index.sibling(index.row() - 1, 0));
-    return index.parent();
-}
-
-} // namespace
 
 QModelIndex CorvaneExplorer::AdjacentDifferingItem(bool forward) const
 {
@@ -545,8 +464,9 @@ QModelIndex CorvaneExplorer::AdjacentDifferingItem(bool forward) const
     // The project pair differs by its paths alone: never a stop.
     do
     {
-        at = forward ? NextInOrder(model, at.isValid() ? at : QModelIndex()) : PreviousInOrder(model, at);
-    } while (at.isValid() && (!IsDiffering(at) || !at.parent().isValid()));
+        at = forward ? TreeOrder::NextInOrder(model, at.isValid() ? at : QModelIndex())
+                     : TreeOrder::PreviousInOrder(model, at);
+    } while (at.isValid() && (!TreeOrder::IsDiffering(at) || !at.parent().isValid()));
     return at;
 }
 
@@ -628,55 +548,6 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
     mUi->mDiffTable->clearSelection();
 }
 
-namespace
-{
-
-// Copy All below a container: one command on the window's own stack over the
-// copies it pushed onto each pair's stack, so that one undo takes them all
-// back. A pair whose stack moved on since (its copies undone or added to on
-// its own) is left as it is.
-class CopyBelowCommand : public QUndoCommand
-{
-public:
-    CopyBelowCommand(const QString& text, QList<QPair<QPointer<DiffModel>, QList<int>>> rows,
-                     ApplyDirection direction)
-        : mRows(std::move(rows)), mDirection(direction)
-    {
-        setText(text);
-    }
-
-    void redo() override
-    {
-        for (int i = 0; i < mRows.size(); ++i)
-        {
-            DiffModel* model = mRows[i].first;
-            if (!model)
-                continue;
-            QUndoStack* stack = model->UndoStack();
-            if (mIndexes.size() <= i)
-            {
-                Merge::MarkRows(*model, mRows[i].second, mDirection, text());
-                mIndexes << stack->index();
-            }
-            else if (stack->index() == mIndexes[i] - 1)
-                stack->redo();
-        }
-    }
-
-    void undo() override
-    {
-        for (int i = 0; i < mRows.size() && i < mIndexes.size(); ++i)
-            if (DiffModel* model = mRows[i].first; model && model->UndoStack()->index() == mIndexes[i])
-                model->UndoStack()->undo();
-    }
-
-private:
-    QList<QPair<QPointer<DiffModel>, QList<int>>> mRows;
-    ApplyDirection mDirection;
-    QList<int> mIndexes;
-};
-
-} // namespace
 
 void CorvaneExplorer::UpdateCopyAll()
 {
@@ -1104,7 +975,7 @@ int CorvaneExplorer::exec()
     QPointer<CorvaneExplorer> self(this);
     QEventLoop loop;
     mEventLoop = &loop;
-    QxpNativeEventFilter::Acquire();
+    QxpNativeEventFilter::Acquire(&CorvaneExplorer::QxpEventFilter);
     loop.exec(QEventLoop::DialogExec);
     QxpNativeEventFilter::Release();
     if (!self)
