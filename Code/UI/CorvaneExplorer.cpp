@@ -699,6 +699,13 @@ void CorvaneExplorer::UpdateSaveButton()
 // documents hold, whether or not the host saves them afterwards.
 void CorvaneExplorer::ApplyModels()
 {
+    // A preview still rendering reads the documents on its own thread, from
+    // places a write may move: it ends before anything is written.
+    bool marked = false;
+    for (const auto& made : mSession.Models())
+        marked = marked || made.second->IsDirty();
+    if (marked)
+        ClearPreviewCache();
     const Merge::Written written = mSession.WriteMarked();
     if (!written.mDecisions.isEmpty() &&
         UserSettings::Get().WriteMergeLog())
@@ -712,6 +719,8 @@ void CorvaneExplorer::ApplyModels()
     // change: the comparison is built anew.
     if (written.mLeft || written.mRight)
         Reload();
+    else if (marked)
+        SelectionChanged(mUi->mExplorer->selectionModel()->selection(), QItemSelection());
     UpdateSaveButton();
     ReportRefused(written.mRefused);
 }
