@@ -5,14 +5,17 @@
 namespace
 {
 
-const QString kViewOptionsKey = QStringLiteral("prefs/ViewOptions");
-const QString kGranularityKey = QStringLiteral("prefs/StoryGranularity");
-const QString kMergeLogKey = QStringLiteral("prefs/WriteMergeLog");
-const QString kDifferenceBackgroundKey = QStringLiteral("prefs/Colors/diffBG");
-const QString kDifferenceForegroundKey = QStringLiteral("prefs/Colors/diffFG");
-const QString kEqualityForegroundKey = QStringLiteral("prefs/Colors/equalityFG");
-const QString kPreviewZoomKey = QStringLiteral("prefs/PreviewZoom");
-const QString kGeometryKey = QStringLiteral("CorvaneExplorer/Geometry");
+// The keys are made afresh at each use (QLatin1String), never from string
+// literals held by this module: QSettings keeps the keys it was given in a
+// cache of QtCore's, which outlives a plug-in module that is unloaded.
+const char* const kViewOptionsKey = "prefs/ViewOptions";
+const char* const kGranularityKey = "prefs/StoryGranularity";
+const char* const kMergeLogKey = "prefs/WriteMergeLog";
+const char* const kDifferenceBackgroundKey = "prefs/Colors/diffBG";
+const char* const kDifferenceForegroundKey = "prefs/Colors/diffFG";
+const char* const kEqualityForegroundKey = "prefs/Colors/equalityFG";
+const char* const kPreviewZoomKey = "prefs/PreviewZoom";
+const char* const kGeometryKey = "CorvaneExplorer/Geometry";
 // OnlyInLeft | OnlyInRight | Identical | HasEdits: every status shows.
 constexpr int kAllStatuses = 15;
 
@@ -21,7 +24,7 @@ QSettings Store()
     return QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"));
 }
 
-QColor ColourOf(const QSettings& store, const QString& key, const QColor& fallback)
+QColor ColourOf(const QSettings& store, const QLatin1String& key, const QColor& fallback)
 {
     const QColor colour = store.value(key, fallback).value<QColor>();
     return colour.isValid() ? colour : fallback;
@@ -43,14 +46,14 @@ UserSettings::UserSettings()
 void UserSettings::Reload()
 {
     const QSettings store = Store();
-    const int viewOptions = store.value(kViewOptionsKey, kAllStatuses).toInt();
-    const bool words = store.value(kGranularityKey).toString() != QLatin1String("characters");
-    const QColor colours[3] = {ColourOf(store, kDifferenceBackgroundKey, DefaultDifferenceBackground()),
-                               ColourOf(store, kDifferenceForegroundKey, DefaultDifferenceForeground()),
-                               ColourOf(store, kEqualityForegroundKey, DefaultEqualityForeground())};
-    mWriteMergeLog = store.value(kMergeLogKey, false).toBool();
-    mPreviewZoom = store.value(kPreviewZoomKey, 100).toInt();
-    mExplorerGeometry = store.value(kGeometryKey).toByteArray();
+    const int viewOptions = store.value(QLatin1String(kViewOptionsKey), kAllStatuses).toInt();
+    const bool words = store.value(QLatin1String(kGranularityKey)).toString() != QLatin1String("characters");
+    const QColor colours[3] = {ColourOf(store, QLatin1String(kDifferenceBackgroundKey), DefaultDifferenceBackground()),
+                               ColourOf(store, QLatin1String(kDifferenceForegroundKey), DefaultDifferenceForeground()),
+                               ColourOf(store, QLatin1String(kEqualityForegroundKey), DefaultEqualityForeground())};
+    mWriteMergeLog = store.value(QLatin1String(kMergeLogKey), false).toBool();
+    mPreviewZoom = store.value(QLatin1String(kPreviewZoomKey), 100).toInt();
+    mExplorerGeometry = store.value(QLatin1String(kGeometryKey)).toByteArray();
 
     const bool viewChanged = viewOptions != mViewOptions;
     const bool wordsChanged = words != mCompareWords;
@@ -71,7 +74,7 @@ void UserSettings::Reload()
 
 void UserSettings::SetViewOptions(int mask)
 {
-    Store().setValue(kViewOptionsKey, mask);
+    Store().setValue(QLatin1String(kViewOptionsKey), mask);
     if (mask == mViewOptions)
         return;
     mViewOptions = mask;
@@ -80,7 +83,7 @@ void UserSettings::SetViewOptions(int mask)
 
 void UserSettings::SetCompareWords(bool words)
 {
-    Store().setValue(kGranularityKey, words ? QStringLiteral("words") : QStringLiteral("characters"));
+    Store().setValue(QLatin1String(kGranularityKey), QLatin1String(words ? "words" : "characters"));
     if (words == mCompareWords)
         return;
     mCompareWords = words;
@@ -89,7 +92,7 @@ void UserSettings::SetCompareWords(bool words)
 
 void UserSettings::SetWriteMergeLog(bool write)
 {
-    Store().setValue(kMergeLogKey, write);
+    Store().setValue(QLatin1String(kMergeLogKey), write);
     mWriteMergeLog = write;
 }
 
@@ -97,9 +100,9 @@ void UserSettings::SetColours(const QColor& differenceBackground, const QColor& 
                               const QColor& equalityForeground)
 {
     QSettings store = Store();
-    store.setValue(kDifferenceBackgroundKey, differenceBackground);
-    store.setValue(kDifferenceForegroundKey, differenceForeground);
-    store.setValue(kEqualityForegroundKey, equalityForeground);
+    store.setValue(QLatin1String(kDifferenceBackgroundKey), differenceBackground);
+    store.setValue(QLatin1String(kDifferenceForegroundKey), differenceForeground);
+    store.setValue(QLatin1String(kEqualityForegroundKey), equalityForeground);
     if (differenceBackground == mDifferenceBackground && differenceForeground == mDifferenceForeground &&
         equalityForeground == mEqualityForeground)
         return;
@@ -111,13 +114,13 @@ void UserSettings::SetColours(const QColor& differenceBackground, const QColor& 
 
 void UserSettings::SetPreviewZoom(int percent)
 {
-    Store().setValue(kPreviewZoomKey, percent);
+    Store().setValue(QLatin1String(kPreviewZoomKey), percent);
     mPreviewZoom = percent;
 }
 
 void UserSettings::SetExplorerGeometry(const QByteArray& geometry)
 {
-    Store().setValue(kGeometryKey, geometry);
+    Store().setValue(QLatin1String(kGeometryKey), geometry);
     mExplorerGeometry = geometry;
 }
 
@@ -126,7 +129,7 @@ QStringList UserSettings::History(const QString& group) const
     QSettings store = Store();
     store.beginGroup(group);
     QStringList files;
-    const int count = store.value(QStringLiteral("count"), 0).toInt();
+    const int count = store.value(QLatin1String("count"), 0).toInt();
     for (int i = 0; i < count; ++i)
         files << store.value(QString::number(i)).toString();
     return files;
@@ -136,7 +139,7 @@ void UserSettings::SetHistory(const QString& group, const QStringList& files)
 {
     QSettings store = Store();
     store.beginGroup(group);
-    store.setValue(QStringLiteral("count"), files.size());
+    store.setValue(QLatin1String("count"), files.size());
     for (int i = 0; i < files.size(); ++i)
         store.setValue(QString::number(i), files.at(i));
 }

@@ -570,8 +570,8 @@ void CorvaneExplorer::CopyAll(ApplyDirection direction)
 
 void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection direction)
 {
-    // The differing pairs at and below the item, in the tree's order, each
-    // with the window's own hooks on its model.
+    // The differing pairs at and below the item, in the tree's order, as
+    // the session plans Copy All for corvane-merge too.
     QList<QPair<QPointer<DiffModel>, QList<int>>> rows;
     int count = 0;
     for (const Merge::Copy& copy : mSession.PlanCopyAll(*top).mCopies)
