@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffEngine.h"
+#include "XTTextFormat.h"
 #include "XTTypes.h"
 
 #include <QJsonObject>
@@ -21,6 +22,9 @@ class Corvable
 public:
     // The text that is compared.
     virtual QString ToString() const = 0;
+    // How the compared text is formatted (offsets into ToString()); none
+    // for items whose text is not formatted.
+    virtual XT::FormatRuns Formatting() const { return XT::FormatRuns(); }
     // The item's label in the tree.
     virtual QString Name() const = 0;
     // Whether the item exists on this side.

@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
     Operation operation = EQUAL;
     QString text;
     bool isContext = false;
+    // A deletion and an insertion of the same text that stand for text kept
+    // on both sides but formatted differently (rows_restyle).
+    bool isFormat = false;
 
     Diff() = default;
     Diff(Operation operation, const QString& text, bool isContext);
@@ -165,8 +169,14 @@ public:
     // The patch table's rows of two texts: rows_diff, rows_cleanup, then patch_make. Story text is
     // compared at the granularity given; per line (a property list, one property a line) always unit by
     // unit, with a row per line.
+    // Where an equality of two texts at start1 (left) and start2 (right), of `length` units, is formatted
+    // differently on the two sides: stretches [from, to) of it, in order.
+    using Restyled = std::function<QVector<QPair<int, int>>(int start1, int start2, int length)>;
     QList<UnitPatch> rows_make(const QString& left, const QString& right, Granularity granularity,
-                               bool perLine);
+                               bool perLine, const Restyled& restyled = Restyled());
+    // rows_make's third step, where formatting is compared: each restyled stretch of an equality becomes a
+    // deletion and an insertion of its text, marked isFormat, so that it makes a change row of its own kind.
+    void rows_restyle(QList<Diff>& diffs, const Restyled& restyled);
     // rows_make's first step: the diffs of the two texts, before any clean-up.
     QList<Diff> rows_diff(const QString& left, const QString& right, Granularity granularity, bool perLine);
     // rows_make's second step: per line every equality is cut at its line ends; characters get the

@@ -49,11 +49,64 @@ bool SplitDiff(Diff& diff, Diff* (&parts)[2], bool atStart)
 // Rows of the patch table
 
 QList<UnitPatch> DiffEngine::rows_make(const QString& left, const QString& right, Granularity granularity,
-                                       bool perLine)
+                                       bool perLine, const Restyled& restyled)
 {
     QList<Diff> diffs = rows_diff(left, right, granularity, perLine);
     rows_cleanup(diffs, granularity, perLine);
+    if (restyled)
+    {
+        rows_restyle(diffs, restyled);
+    }
     return patch_make(left, diffs, perLine);
+}
+
+void DiffEngine::rows_restyle(QList<Diff>& diffs, const Restyled& restyled)
+{
+    QList<Diff> out;
+    out.reserve(diffs.size());
+    int start1 = 0;
+    int start2 = 0;
+    for (const Diff& diff : qAsConst(diffs))
+    {
+        const int length = diff.text.size();
+        if (diff.operation != EQUAL)
+        {
+            out.append(diff);
+            (diff.operation == DELETE ? start1 : start2) += length;
+            continue;
+        }
+        int at = 0;
+        for (const QPair<int, int>& stretch : restyled(start1, start2, length))
+        {
+            const int from = qBound(at, stretch.first, length);
+            const int to = qBound(from, stretch.second, length);
+            if (from == to)
+            {
+                continue;
+            }
+            if (from > at)
+            {
+                out.append(Diff(EQUAL, diff.text.mid(at, from - at), false));
+            }
+            Diff deleted(DELETE, diff.text.mid(from, to - from), false);
+            deleted.isFormat = true;
+            Diff inserted = deleted;
+            inserted.operation = INSERT;
+            out << deleted << inserted;
+            at = to;
+        }
+        if (at == 0)
+        {
+            out.append(diff);
+        }
+        else if (at < length)
+        {
+            out.append(Diff(EQUAL, diff.text.mid(at), false));
+        }
+        start1 += length;
+        start2 += length;
+    }
+    diffs.swap(out);
 }
 
 QList<Diff> DiffEngine::rows_diff(const QString& left, const QString& right, Granularity granularity,

@@ -1,6 +1,7 @@
 #include "DiffModel.h"
 
 #include "Corvable.h"
+#include "FormatChanges.h"
 #include "NameValueDict.h"
 #include "PatchTextStyle.h"
 #include "PreserveOffset.h"
@@ -45,6 +46,9 @@ void DiffModel::ReadTexts()
         side->mText = side == &mLeftSide ? mLeftText : mRightText;
         side->mRuns.clear();
         side->mUnmasked.clear();
+        side->mFormats.clear();
+        if (UserSettings::Get().CompareFormatting())
+            side->mFormats = entity->Formatting();
         if (const auto* story = dynamic_cast<const Story*>(entity))
         {
             side->mRuns = story->HiddenRuns();
@@ -82,7 +86,7 @@ TreeNodeType DiffModel::FastCheck() const
         return OnlyInLeft;
     if (mLeftText.size() != mRightText.size())
         return HasEdits;
-    if (mLeftText == mRightText)
+    if (mLeftText == mRightText && mLeftSide.mFormats == mRightSide.mFormats)
         return Identical;
     return HasEdits;
 }
@@ -107,7 +111,11 @@ TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
     // the separator; the texts decide.
     const QString leftText = left.ToString();
     const QString rightText = right.ToString();
-    return leftText == rightText ? Identical : HasEdits;
+    if (leftText != rightText)
+        return HasEdits;
+    if (UserSettings::Get().CompareFormatting() && left.Formatting() != right.Formatting())
+        return HasEdits;
+    return Identical;
 }
 
 DiffModel::Granularity DiffModel::StoryGranularity()
@@ -121,7 +129,11 @@ void DiffModel::Diff()
     // A property list is compared unit by unit, a row per property, whatever
     // the setting for story text.
     const Granularity granularity = mHasVerticalHeader ? Characters : StoryGranularity();
-    mPatches = engine.rows_make(mLeftText, mRightText, granularity, mHasVerticalHeader);
+    TextDiff::DiffEngine::Restyled restyled;
+    if (!mHasVerticalHeader && (!mLeftSide.mFormats.empty() || !mRightSide.mFormats.empty()))
+        restyled = [this](int start1, int start2, int length)
+        { return XT::DifferingStretches(mLeftSide.mFormats, start1, mRightSide.mFormats, start2, length); };
+    mPatches = engine.rows_make(mLeftText, mRightText, granularity, mHasVerticalHeader, restyled);
     AddTailRows();
     // An item only one side has differs even where it has no text (an
     // empty story): one row stands for it, and copying it takes it whole.
@@ -369,6 +381,34 @@ QString DiffModel::CellText(int row, int column) const
     return text.mid(start, qMax(0, end - start));
 }
 
+QStringList DiffModel::FormatChanges(int row) const
+{
+    QStringList lines;
+    if (row < 0 || row >= mPatches.size())
+        return lines;
+    for (const TextDiff::Patch& patch : mPatches.at(row).patches)
+    {
+        int at1 = patch.start1;
+        int at2 = patch.start2;
+        for (const TextDiff::Diff& diff : patch.diffs)
+        {
+            if (diff.isContext)
+                continue;
+            const int length = diff.text.size();
+            if (diff.isFormat && diff.operation == TextDiff::DELETE)
+                for (const QString& line :
+                     DescribeFormatChanges(mLeftSide.mFormats, at1, mRightSide.mFormats, at2, length))
+                    if (!lines.contains(line))
+                        lines << line;
+            if (diff.operation != TextDiff::INSERT)
+                at1 += length;
+            if (diff.operation != TextDiff::DELETE)
+                at2 += length;
+        }
+    }
+    return lines;
+}
+
 // A run's first unit is the host's marker; its text follows.
 QStringList DiffModel::HiddenTexts(int row, int column) const
 {
@@ -433,8 +473,12 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         // on both sides, so a copy never replaces hidden text unseen.
         const QStringList left = HiddenTexts(index.row(), 0);
         const QStringList right = HiddenTexts(index.row(), 1);
+        QStringList tip;
+        const QStringList formatting = FormatChanges(index.row());
+        if (!formatting.isEmpty())
+            tip << QStringLiteral("Formatting in this row, LHS \u2192 RHS\n") + formatting.join(QLatin1Char('\n'));
         if (left.isEmpty() && right.isEmpty())
-            return QVariant();
+            return tip.isEmpty() ? QVariant() : QVariant(tip.join(QLatin1Char('\n')));
         auto quoted = [](const QStringList& runs)
         {
             if (runs.isEmpty())
@@ -444,7 +488,8 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
                 parts << QStringLiteral("\u00AB%1\u00BB").arg(run);
             return parts.join(QStringLiteral(", "));
         };
-        return QStringLiteral("Hidden text in this row\nLHS: %1\nRHS: %2").arg(quoted(left), quoted(right));
+        tip << QStringLiteral("Hidden text in this row\nLHS: %1\nRHS: %2").arg(quoted(left), quoted(right));
+        return tip.join(QLatin1Char('\n'));
     }
     default:
         return QVariant();

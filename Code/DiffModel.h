@@ -94,6 +94,11 @@ public:
     // The character format property that marks changed text.
     static constexpr int kChangeProperty = PatchTextStyle::kChangeProperty;
 
+    // How the row's text is formatted differently on the two sides, one
+    // line per difference ("size 30 pt → 36 pt"); empty for a row whose
+    // formatting is the same.
+    QStringList FormatChanges(int row) const;
+
     // A cell's text with every hidden run in it written out in full, marked
     // as ⟦hidden: ...⟧, instead of as masked units.
     QString RevealedText(int row, int column) const;
@@ -116,6 +121,7 @@ private:
         QString mText;
         QString mUnmasked;
         std::map<long, long> mRuns;
+        XT::FormatRuns mFormats; // none when formatting is not compared
     };
 
     void ReadTexts();

@@ -202,6 +202,7 @@ QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBas
             decision.mDirection = direction;
             decision.mBefore = model.RevealedText(row, 1 - source);
             decision.mAfter = model.RevealedText(row, source);
+            decision.mFormatting = model.FormatChanges(row);
             decisions << decision;
         }
     }

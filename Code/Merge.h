@@ -36,6 +36,9 @@ struct Decision
     ApplyDirection mDirection = Right;
     QString mBefore; // the destination's text of the row, hidden text written out
     QString mAfter;  // the source's text of the row, which the destination takes
+    // How the row's formatting differed, LHS -> RHS (DiffModel::FormatChanges);
+    // empty where it did not.
+    QStringList mFormatting;
 };
 
 // A row's property name; empty for a story's rows, which have none.

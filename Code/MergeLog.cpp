@@ -21,13 +21,19 @@ QByteArray LogJson(const QList<Decision>& decisions, const QString& leftPath, co
 {
     QJsonArray list;
     for (const Decision& decision : decisions)
-        list.append(QJsonObject{{QStringLiteral("item"), decision.mItem},
-                                {QStringLiteral("path"), decision.mPath},
-                                {QStringLiteral("row"), decision.mRow},
-                                {QStringLiteral("label"), decision.mLabel},
-                                {QStringLiteral("direction"), DirectionName(decision.mDirection)},
-                                {QStringLiteral("before"), decision.mBefore},
-                                {QStringLiteral("after"), decision.mAfter}});
+    {
+        QJsonObject entry{{QStringLiteral("item"), decision.mItem},
+                          {QStringLiteral("path"), decision.mPath},
+                          {QStringLiteral("row"), decision.mRow},
+                          {QStringLiteral("label"), decision.mLabel},
+                          {QStringLiteral("direction"), DirectionName(decision.mDirection)},
+                          {QStringLiteral("before"), decision.mBefore},
+                          {QStringLiteral("after"), decision.mAfter}};
+        // Only rows whose formatting differs say how.
+        if (!decision.mFormatting.isEmpty())
+            entry.insert(QStringLiteral("formatting"), QJsonArray::fromStringList(decision.mFormatting));
+        list.append(entry);
+    }
     const QJsonObject log{{QStringLiteral("schema"), kLogSchema},
                           {QStringLiteral("left"), leftPath},
                           {QStringLiteral("right"), rightPath},
@@ -88,6 +94,8 @@ bool ReadLog(const QByteArray& json, QList<Decision>* decisions, QString* error)
         decision.mDirection = direction == QLatin1String("left") ? Left : Right;
         decision.mBefore = entry.value(QStringLiteral("before")).toString();
         decision.mAfter = entry.value(QStringLiteral("after")).toString();
+        for (const QJsonValue& line : entry.value(QStringLiteral("formatting")).toArray())
+            decision.mFormatting << line.toString();
         *decisions << decision;
     }
     return true;
@@ -135,7 +143,8 @@ QList<Replayed> Replay(Models& models, const QList<Decision>& decisions)
                 if (!model->IsEquality(index) && model->CanApply(index) &&
                     RowLabel(*model, row) == decision.mLabel &&
                     model->RevealedText(row, destination) == decision.mBefore &&
-                    model->RevealedText(row, source) == decision.mAfter)
+                    model->RevealedText(row, source) == decision.mAfter &&
+                    model->FormatChanges(row) == decision.mFormatting)
                 {
                     found = row;
                     break;
@@ -151,7 +160,7 @@ QList<Replayed> Replay(Models& models, const QList<Decision>& decisions)
         }
         // Done already: the item's two sides agree, or the property's row
         // reads the decision's text on both sides.
-        bool already = model->LeftText() == model->RightText();
+        bool already = model->FastCheck() == Identical;
         for (int row = 0; !already && !decision.mLabel.isEmpty() && row < model->rowCount(); ++row)
             already = RowLabel(*model, row) == decision.mLabel &&
                       model->RevealedText(row, 0) == decision.mAfter &&

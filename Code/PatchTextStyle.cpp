@@ -34,6 +34,11 @@ void PatchTextStyle::StyleChanges(const TextDiff::UnitPatch& row, bool left, con
     change.setProperty(kChangeProperty, true);
     QTextCharFormat equality;
     equality.setForeground(QBrush(colours.equality, Qt::SolidPattern));
+    QTextCharFormat restyled;
+    restyled.setForeground(QBrush(colours.change, Qt::SolidPattern));
+    restyled.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+    restyled.setUnderlineColor(colours.change);
+    restyled.setProperty(kFormatProperty, true);
 
     // A property's value is one token: 388 pt against 428 pt is a changed
     // value, not "38" and "42" before an unchanged "8 pt".
@@ -65,7 +70,7 @@ void PatchTextStyle::StyleChanges(const TextDiff::UnitPatch& row, bool left, con
             }
             else if ((diff.operation == TextDiff::DELETE) == left)
             {
-                ranges.append({position, length, change});
+                ranges.append({position, length, diff.isFormat ? restyled : change});
                 position += length;
             }
         }

@@ -22,6 +22,10 @@ public:
     static constexpr int kHiddenProperty = QTextFormat::UserProperty + 1;
     // The character format property that marks changed text.
     static constexpr int kChangeProperty = QTextFormat::UserProperty + 2;
+    // The character format property that marks text kept on both sides but
+    // formatted differently: drawn in the change colour, underlined with a
+    // wave, where changed text is not underlined.
+    static constexpr int kFormatProperty = QTextFormat::UserProperty + 3;
 
     // One side of the pair as the cell sees it: the compared text, the same text with its hidden runs
     // written out (empty when it has none) and where those runs are (start to length), and the cell's span

@@ -73,7 +73,34 @@ void WidenToWholeRuns(const RunCatalog& destRuns, long destLength, long& dest, l
     }
 }
 
+// Whether every change of a row is of formatting alone.
+bool IsRestyleOnly(const TextDiff::UnitPatch& row)
+{
+    bool restyled = false;
+    for (const TextDiff::Patch& patch : row.patches)
+        for (const TextDiff::Diff& diff : patch.diffs)
+        {
+            if (diff.operation == TextDiff::EQUAL)
+                continue;
+            if (!diff.isFormat)
+                return false;
+            restyled = true;
+        }
+    return restyled;
+}
+
 } // namespace
+
+XTError Story::CopyFormatting(const Story& source, long sourceStart, long length, long destinationStart)
+{
+    const XT::FormatRuns runs = source.FormattingOf(sourceStart, sourceStart + length);
+    const XT::FormatRuns own = FormattingOf(destinationStart, destinationStart + length);
+    if (runs == own)
+        return 0;
+    XT::HostStringHolder encoded(XT::EncodeFormatRuns(runs));
+    return XT::gText->SetTextFormatting(mText, int32_t(destinationStart), int32_t(destinationStart + length),
+                                        encoded.Get());
+}
 
 Story::Story(char** text) : mText(text), mProject(XT::kNoProject), mHidden(text)
 {
@@ -112,6 +139,22 @@ QString Story::ToString() const
     mHidden.InitCatalog(0, text.size());
     mHidden.GetFilteredString(text, 0, text.size());
     return text;
+}
+
+XT::FormatRuns Story::Formatting() const
+{
+    return mText ? FormattingOf(0, XT::gText->CountTextChars(mText, 0, 0)) : XT::FormatRuns();
+}
+
+XT::FormatRuns Story::FormattingOf(long start, long end) const
+{
+    XT::FormatRuns runs;
+    HostString encoded = nullptr;
+    if (!mText || XT::gText->GetTextFormatting(mText, int32_t(start), int32_t(end), &encoded) != 0)
+        return runs;
+    if (!XT::DecodeFormatRuns(XT::ToQString(encoded), runs))
+        runs.clear();
+    return runs;
 }
 
 QString Story::Name() const
@@ -248,6 +291,14 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
         long destinationLength = toRight ? row.length2 : row.length1;
         WidenToWholeRuns(RunsOf(mText), XT::gText->CountTextChars(mText, 0, 0), start, destinationLength,
                          sourceRuns, sourceTextLength, sourceStart, sourceLength);
+        // A row of text formatted otherwise keeps its text and takes the
+        // other side's formatting.
+        if (IsRestyleOnly(row) && source->mText && sourceLength == destinationLength)
+        {
+            if (const XTError error = CopyFormatting(*source, sourceStart, sourceLength, start))
+                refused[entry.first] = XT::ErrorText(error);
+            continue;
+        }
         // The new text goes in after the old before the old goes: a copy
         // the host refuses then loses nothing. Both ends lie outside hidden
         // runs (widened above).
@@ -264,6 +315,10 @@ RefusedRows Story::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPat
                 XT::gText->DeleteTextRange(mText, int32_t(start + destinationLength),
                                            int32_t(start + destinationLength + inserted), 0, 1);
         }
+        // Pasted text keeps its characters' formatting; its paragraphs'
+        // settings come with it here.
+        if (error == 0 && source->mText && sourceLength > 0)
+            error = CopyFormatting(*source, sourceStart, sourceLength, start);
         if (error != 0)
             refused[entry.first] = XT::ErrorText(error);
     }

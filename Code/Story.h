@@ -16,6 +16,9 @@ public:
     Story(const Story& other) = default;
 
     QString ToString() const override;
+    XT::FormatRuns Formatting() const override;
+    // The formatting of [start, end), offsets from start.
+    XT::FormatRuns FormattingOf(long start, long end) const;
     // The story's text with its hidden runs as they are, not masked.
     QString UnmaskedText() const;
     // Start of each hidden run -> its extent (the marker unit and the run).
@@ -43,6 +46,9 @@ public:
 
 private:
     bool CreateFrom(Story& other, QString* reason);
+    // Gives [destinationStart, + length) of this story the formatting of
+    // the source's range of that length.
+    XTError CopyFormatting(const Story& source, long sourceStart, long length, long destinationStart);
 
     XTTextRef mText;
     XTProjectId mProject;

@@ -10,6 +10,7 @@ namespace
 // cache of QtCore's, which outlives a plug-in module that is unloaded.
 const char* const kViewOptionsKey = "prefs/ViewOptions";
 const char* const kGranularityKey = "prefs/StoryGranularity";
+const char* const kFormattingKey = "prefs/CompareFormatting";
 const char* const kMergeLogKey = "prefs/WriteMergeLog";
 const char* const kDifferenceBackgroundKey = "prefs/Colors/diffBG";
 const char* const kDifferenceForegroundKey = "prefs/Colors/diffFG";
@@ -51,16 +52,18 @@ void UserSettings::Reload()
     const QColor colours[3] = {ColourOf(store, QLatin1String(kDifferenceBackgroundKey), DefaultDifferenceBackground()),
                                ColourOf(store, QLatin1String(kDifferenceForegroundKey), DefaultDifferenceForeground()),
                                ColourOf(store, QLatin1String(kEqualityForegroundKey), DefaultEqualityForeground())};
+    const bool formatting = store.value(QLatin1String(kFormattingKey), true).toBool();
     mWriteMergeLog = store.value(QLatin1String(kMergeLogKey), false).toBool();
     mPreviewZoom = store.value(QLatin1String(kPreviewZoomKey), 100).toInt();
     mExplorerGeometry = store.value(QLatin1String(kGeometryKey)).toByteArray();
 
     const bool viewChanged = viewOptions != mViewOptions;
-    const bool wordsChanged = words != mCompareWords;
+    const bool wordsChanged = words != mCompareWords || formatting != mCompareFormatting;
     const bool coloursChanged = colours[0] != mDifferenceBackground || colours[1] != mDifferenceForeground ||
                                 colours[2] != mEqualityForeground;
     mViewOptions = viewOptions;
     mCompareWords = words;
+    mCompareFormatting = formatting;
     mDifferenceBackground = colours[0];
     mDifferenceForeground = colours[1];
     mEqualityForeground = colours[2];
@@ -87,6 +90,16 @@ void UserSettings::SetCompareWords(bool words)
     if (words == mCompareWords)
         return;
     mCompareWords = words;
+    emit granularityChanged();
+}
+
+void UserSettings::SetCompareFormatting(bool compare, bool remember)
+{
+    if (remember)
+        Store().setValue(QLatin1String(kFormattingKey), compare);
+    if (compare == mCompareFormatting)
+        return;
+    mCompareFormatting = compare;
     emit granularityChanged();
 }
 

@@ -28,6 +28,11 @@ public:
     // character by character.
     bool CompareWords() const { return mCompareWords; }
     void SetCompareWords(bool words);
+    // Whether stories are compared by their formatting as well as their text
+    // (the default). `remember` false changes it for this process only (a
+    // tool's option).
+    bool CompareFormatting() const { return mCompareFormatting; }
+    void SetCompareFormatting(bool compare, bool remember = true);
     // Whether every save of a comparison writes its merge log.
     bool WriteMergeLog() const { return mWriteMergeLog; }
     void SetWriteMergeLog(bool write);
@@ -56,6 +61,8 @@ public:
 
 signals:
     void viewOptionsChanged();
+    // How story text is compared: by words or characters, with or without
+    // its formatting.
     void granularityChanged();
     void coloursChanged();
 
@@ -64,6 +71,7 @@ private:
 
     int mViewOptions = 0;
     bool mCompareWords = true;
+    bool mCompareFormatting = true;
     bool mWriteMergeLog = false;
     QColor mDifferenceBackground;
     QColor mDifferenceForeground;

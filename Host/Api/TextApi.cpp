@@ -223,11 +223,40 @@ HostString GetStoryDefaultName(XTTextRef text)
     return hostString(box->mName.isEmpty() ? box->mDefaultName : box->mName);
 }
 
+XTError GetTextFormatting(XTTextRef text, int32_t start, int32_t end, HostString* runs)
+{
+    const TextLocation* location = locate(text);
+    if (!location || !runs || start < 0 || end < start || end > location->story().length())
+        return XT::kErrParam;
+    *runs = hostString(XT::EncodeFormatRuns(location->story().formatting(start, end)));
+    return XT::kNoErr;
+}
+
+XTError SetTextFormatting(XTTextRef text, int32_t start, int32_t end, HostString encoded)
+{
+    if (HostState::refuses("SetTextFormatting"))
+        return XT::kErrRefused;
+    HostState* state = HostState::current();
+    const TextLocation* location = locate(text);
+    const QString* runsText = state ? state->string(encoded) : nullptr;
+    XT::FormatRuns runs;
+    if (!location || start < 0 || end < start || end > location->story().length() ||
+        (encoded && !runsText) || (runsText && !XT::DecodeFormatRuns(*runsText, runs)))
+        return XT::kErrParam;
+    Story& story = location->story();
+    const XT::FormatRuns before = story.mFormats;
+    const XT::TextAttributes trail = story.mTrail;
+    story.setFormatting(start, end, runs);
+    if (story.mFormats != before || story.mTrail != trail)
+        location->mProject->mModified = true;
+    return XT::kNoErr;
+}
+
 const XTTextTable sTable = {GetStoryNumber,     GetStoryBoxes,         CountTextChars,     GetTextChars,
                             GetTextSelection,   SetTextSelection,      DeleteTextRange,    CopyTextRange,
                             GetFirstStoryEntry, GetStoryText,          GetNextStory,       FindHiddenRun,
                             GetHiddenRunLength, AdjustOffsetForHidden, CopyStory,          DeleteStory,
-                            GetStoryDefaultName};
+                            GetStoryDefaultName, GetTextFormatting,    SetTextFormatting};
 
 } // namespace
 

@@ -259,6 +259,14 @@ public:
 
     bool has(const char* key) const { return mObject.contains(key); }
 
+    QStringList keys() const
+    {
+        QStringList names;
+        for (int i = 0; i < mObject.size(); ++i)
+            names << mObject.keyAt(i);
+        return names;
+    }
+
     JsonValue value(const char* key, bool required = true) const
     {
         const JsonValue value = mObject.value(key);
@@ -609,6 +617,102 @@ void readStoryText(const JsonValue& value, const Place& place, Story& story)
         fail(place, QStringLiteral("the text is too long"));
 }
 
+// One run's or paragraph's attributes: the known ones of that kind, each
+// with a value of its type.
+XT::TextAttributes readAttributes(const ObjectReader& reader, const Place& place, bool paragraph, const char* skip)
+{
+    XT::TextAttributes attributes;
+    for (const QString& name : reader.keys())
+    {
+        if (skip && name == QLatin1String(skip))
+            continue;
+        const XT::AttributeInfo* info = XT::FindAttribute(name);
+        if (!info || info->mParagraph != paragraph)
+            fail(place, QStringLiteral("unknown key %1").arg(quoted(name)));
+        const QByteArray key = name.toLatin1();
+        const JsonValue value = reader.value(key.constData());
+        const Place at = place.child(key.constData());
+        QString text;
+        switch (info->mKind)
+        {
+        case XT::AttributeKind::Name:
+            text = reader.name(key.constData());
+            if (text.isEmpty())
+                fail(at, QStringLiteral("expected a name, found an empty string"));
+            break;
+        case XT::AttributeKind::Number:
+            if (!value.isDouble())
+                fail(at, QStringLiteral("expected a number, found %1").arg(typeName(value)));
+            if (std::abs(value.toDouble()) > 1e6)
+                fail(at, QStringLiteral("%1 is out of range").arg(value.toDouble()));
+            text = XT::NumberText(value.toDouble());
+            break;
+        case XT::AttributeKind::Flag:
+            if (!reader.boolean(key.constData()))
+                continue;
+            text = QStringLiteral("yes");
+            break;
+        case XT::AttributeKind::Alignment:
+        {
+            text = reader.string(key.constData());
+            bool known = false;
+            for (const char* const* a = XT::Alignments(); *a; ++a)
+                known = known || text == QLatin1String(*a);
+            if (!known)
+                fail(at, QStringLiteral("%1 is no alignment (left, centre, right, justified, forced)")
+                             .arg(quoted(text)));
+            break;
+        }
+        }
+        XT::SetAttribute(attributes, name, text);
+    }
+    return attributes;
+}
+
+// A story's formatting: runs of character attributes from their offsets,
+// and the paragraphs' attributes in order.
+void readFormatting(const JsonValue& value, const Place& place, Story& story)
+{
+    ObjectReader reader(value, place);
+    const JsonArray characters = reader.array("characters", false);
+    const Place charactersPlace = place.child("characters");
+    for (int i = 0; i < characters.size(); ++i)
+    {
+        ObjectReader run(characters.at(i), charactersPlace.at(i));
+        const qint64 previous = story.mFormats.empty() ? -1 : story.mFormats.back().mOffset;
+        const qint64 at = run.integer("at", 0, std::max(story.length() - 1, 0));
+        if (at <= previous)
+            fail(charactersPlace.at(i).child("at"), QStringLiteral("runs must start at ascending offsets"));
+        story.mFormats.push_back({int32_t(at), readAttributes(run, charactersPlace.at(i), false, "at")});
+    }
+    if (story.length() == 0 && !story.mFormats.empty())
+        fail(charactersPlace, QStringLiteral("an empty text has no characters to format"));
+    TextFormat::normalize(story.mFormats);
+    const JsonArray paragraphs = reader.array("paragraphs", false);
+    const Place paragraphsPlace = place.child("paragraphs");
+    std::vector<int> ends;
+    for (int i = 0; i < story.length(); ++i)
+        if (TextFormat::isParagraphEnd(story.mText[i]))
+            ends.push_back(i);
+    if (size_t(paragraphs.size()) > ends.size() + 1)
+        fail(paragraphsPlace, QStringLiteral("the text has %1 paragraphs").arg(ends.size() + 1));
+    for (int i = 0; i < paragraphs.size(); ++i)
+    {
+        ObjectReader paragraph(paragraphs.at(i), paragraphsPlace.at(i));
+        const XT::TextAttributes attributes = readAttributes(paragraph, paragraphsPlace.at(i), true, nullptr);
+        if (size_t(i) == ends.size())
+        {
+            story.mTrail = attributes;
+            continue;
+        }
+        XT::TextAttributes own = TextFormat::at(story.mFormats, ends[size_t(i)]);
+        for (const auto& entry : attributes)
+            XT::SetAttribute(own, entry.first, entry.second);
+        TextFormat::splice(story.mFormats, story.length(), ends[size_t(i)], 1, {{0, own}}, 1);
+    }
+    reader.finish({"characters", "paragraphs"});
+}
+
 Story readStory(const JsonValue& value, const Place& place)
 {
     ObjectReader reader(value, place);
@@ -624,7 +728,9 @@ Story readStory(const JsonValue& value, const Place& place)
         link.finish({"layout", "box"});
     }
     readStoryText(reader.value("text"), place.child("text"), story);
-    reader.finish({"number", "boxes", "text"});
+    if (reader.has("formatting"))
+        readFormatting(reader.value("formatting"), place.child("formatting"), story);
+    reader.finish({"number", "boxes", "text", "formatting"});
     return story;
 }
 
@@ -840,6 +946,61 @@ JsonNode writeBox(const Box& box)
         JsonNode& picture = node.insert("picture", JsonNode::object());
         picture.insert("path", JsonNode::string(box.mPicturePath));
         picture.insert("properties", writeProperties(pictureProperties(), box, box.mPictureProperties));
+    }
+    return node;
+}
+
+JsonNode writeAttributes(JsonNode node, const XT::TextAttributes& attributes)
+{
+    for (const auto& entry : attributes)
+    {
+        const XT::AttributeInfo* info = XT::FindAttribute(entry.first);
+        if (!info)
+            continue;
+        switch (info->mKind)
+        {
+        case XT::AttributeKind::Number:
+            node.insert(info->mName, JsonNode::decimal(entry.second.toDouble()));
+            break;
+        case XT::AttributeKind::Flag:
+            node.insert(info->mName, JsonNode::boolean(true));
+            break;
+        default:
+            node.insert(info->mName, JsonNode::string(entry.second));
+        }
+    }
+    return node;
+}
+
+JsonNode writeFormatting(const Story& story)
+{
+    JsonNode node = JsonNode::object();
+    XT::FormatRuns characters;
+    for (const XT::FormatRun& run : story.mFormats)
+        characters.push_back({run.mOffset, XT::ParagraphPart(run.mAttributes, false)});
+    TextFormat::normalize(characters);
+    if (!characters.empty())
+    {
+        JsonNode& runs = node.insert("characters", JsonNode::array());
+        for (const XT::FormatRun& run : characters)
+        {
+            JsonNode object = JsonNode::object();
+            object.insert("at", JsonNode::number(run.mOffset));
+            runs.append(writeAttributes(std::move(object), run.mAttributes));
+        }
+    }
+    std::vector<XT::TextAttributes> paragraphs;
+    for (int i = 0; i < story.length(); ++i)
+        if (TextFormat::isParagraphEnd(story.mText[i]))
+            paragraphs.push_back(XT::ParagraphPart(TextFormat::at(story.mFormats, i), true));
+    paragraphs.push_back(story.mTrail);
+    while (!paragraphs.empty() && paragraphs.back().isEmpty())
+        paragraphs.pop_back();
+    if (!paragraphs.empty())
+    {
+        JsonNode& list = node.insert("paragraphs", JsonNode::array());
+        for (const XT::TextAttributes& attributes : paragraphs)
+            list.append(writeAttributes(JsonNode::object(), attributes));
     }
     return node;
 }
@@ -1071,6 +1232,8 @@ QByteArray JsonProjectFormat::serialize(const Project& project) const
             l.insert("box", JsonNode::number(link.mBox));
         }
         node.insert("text", writeStoryText(story));
+        if (!story.mFormats.empty() || !story.mTrail.isEmpty())
+            node.insert("formatting", writeFormatting(story));
     }
 
     JsonNode& assets = root.insert("assets", JsonNode::object());

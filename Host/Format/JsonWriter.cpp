@@ -1,5 +1,7 @@
 #include "JsonWriter.h"
 
+#include "XTTextFormat.h"
+
 namespace XTHost
 {
 
@@ -78,6 +80,13 @@ JsonNode JsonNode::number(qint64 value)
 {
     JsonNode node;
     node.mLiteral = QByteArray::number(value);
+    return node;
+}
+
+JsonNode JsonNode::decimal(double value)
+{
+    JsonNode node;
+    node.mLiteral = XT::NumberText(value).toLatin1();
     return node;
 }
 

@@ -23,6 +23,7 @@ public:
 
     static JsonNode number(qint64 value);
     static JsonNode fixed(qint32 value); // a 16.16 value as an exact decimal
+    static JsonNode decimal(double value); // shortest form, as XT::NumberText
     static JsonNode boolean(bool value);
     static JsonNode string(const QString& value);
     static JsonNode array();

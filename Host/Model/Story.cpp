@@ -50,6 +50,7 @@ TextFragment Story::extract(int start, int end) const
     start = std::clamp(start, 0, length());
     end = std::clamp(end, start, length());
     fragment.mText = mText.mid(start, end - start);
+    fragment.mFormats = TextFormat::slice(mFormats, start, end);
     for (const HiddenRun& run : mRuns)
     {
         if (run.mOffset >= end)
@@ -66,6 +67,7 @@ int Story::insert(int position, const TextFragment& fragment)
 {
     position = adjustOffset(std::clamp(position, 0, length()));
     const int count = fragment.mText.size();
+    TextFormat::splice(mFormats, length(), position, 0, fragment.mFormats, count);
     mText.insert(position, fragment.mText);
     std::vector<HiddenRun> runs;
     runs.reserve(mRuns.size() + fragment.mRuns.size());
@@ -87,6 +89,7 @@ void Story::remove(int start, int end)
     const int count = end - start;
     if (count == 0)
         return;
+    TextFormat::splice(mFormats, length(), start, count, {}, 0);
     mText.remove(start, count);
     std::vector<HiddenRun> runs;
     runs.reserve(mRuns.size());
@@ -101,6 +104,80 @@ void Story::remove(int start, int end)
         // Otherwise the marker went with the deletion and the run ends.
     }
     mRuns.swap(runs);
+}
+
+XT::TextAttributes Story::paragraphAt(int offset) const
+{
+    for (int i = std::max(offset, 0); i < length(); ++i)
+        if (TextFormat::isParagraphEnd(mText[i]))
+            return XT::ParagraphPart(TextFormat::at(mFormats, i), true);
+    return mTrail;
+}
+
+XT::FormatRuns Story::formatting(int start, int end) const
+{
+    XT::FormatRuns out;
+    start = std::clamp(start, 0, length());
+    end = std::clamp(end, start, length());
+    if (mFormats.empty() && mTrail.isEmpty())
+        return out;
+    // Stretches end where a run or a paragraph ends.
+    for (int at = start; at < end;)
+    {
+        int paragraphEnd = at;
+        while (paragraphEnd < length() && !TextFormat::isParagraphEnd(mText[paragraphEnd]))
+            ++paragraphEnd;
+        const XT::TextAttributes paragraph =
+            paragraphEnd < length() ? XT::ParagraphPart(TextFormat::at(mFormats, paragraphEnd), true) : mTrail;
+        const int stop = std::min(end, paragraphEnd + 1);
+        while (at < stop)
+        {
+            auto next = std::upper_bound(mFormats.begin(), mFormats.end(), at,
+                                         [](int value, const XT::FormatRun& run) { return value < run.mOffset; });
+            const int runEnd = next == mFormats.end() ? stop : std::min(stop, int(next->mOffset));
+            XT::TextAttributes attributes = XT::ParagraphPart(TextFormat::at(mFormats, at), false);
+            for (const auto& entry : paragraph)
+                XT::SetAttribute(attributes, entry.first, entry.second);
+            out.push_back({at - start, attributes});
+            at = runEnd;
+        }
+    }
+    TextFormat::normalize(out);
+    return out;
+}
+
+void Story::setFormatting(int start, int end, const XT::FormatRuns& runs)
+{
+    start = std::clamp(start, 0, length());
+    end = std::clamp(end, start, length());
+    if (end == start)
+        return;
+    XT::FormatRuns characters;
+    for (const XT::FormatRun& run : runs)
+        characters.push_back({run.mOffset, XT::ParagraphPart(run.mAttributes, false)});
+    TextFormat::normalize(characters);
+    TextFormat::splice(mFormats, length(), start, end - start, characters, end - start);
+    // Each paragraph touched takes the paragraph attributes of its last
+    // character in the range.
+    for (int i = start; i < end; ++i)
+    {
+        const bool last = i + 1 == end || TextFormat::isParagraphEnd(mText[i]);
+        if (!last)
+            continue;
+        const XT::TextAttributes paragraph = XT::ParagraphPart(TextFormat::at(runs, i - start), true);
+        int paragraphEnd = i;
+        while (paragraphEnd < length() && !TextFormat::isParagraphEnd(mText[paragraphEnd]))
+            ++paragraphEnd;
+        if (paragraphEnd == length())
+        {
+            mTrail = paragraph;
+            continue;
+        }
+        XT::TextAttributes attributes = XT::ParagraphPart(TextFormat::at(mFormats, paragraphEnd), false);
+        for (const auto& entry : paragraph)
+            XT::SetAttribute(attributes, entry.first, entry.second);
+        TextFormat::splice(mFormats, length(), paragraphEnd, 1, {{0, attributes}}, 1);
+    }
 }
 
 bool Story::isConsistent() const

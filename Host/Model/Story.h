@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Origin.h"
+#include "TextFormat.h"
 
 #include <QString>
 
@@ -31,8 +32,12 @@ struct TextFragment
 {
     QString mText;
     std::vector<HiddenRun> mRuns;
+    XT::FormatRuns mFormats;
 
-    bool operator==(const TextFragment& other) const { return mText == other.mText && mRuns == other.mRuns; }
+    bool operator==(const TextFragment& other) const
+    {
+        return mText == other.mText && mRuns == other.mRuns && mFormats == other.mFormats;
+    }
 };
 
 // A text box a story runs through, named by its persistent numbers.
@@ -54,6 +59,11 @@ public:
     int32_t mNumber = 0;
     QString mText;
     std::vector<HiddenRun> mRuns; // ascending, never overlapping
+    // The formatting: each character's attributes, and on each paragraph
+    // end its paragraph's too (TextFormat.h).
+    XT::FormatRuns mFormats;
+    // The last paragraph's attributes: it has no paragraph end to hold them.
+    XT::TextAttributes mTrail;
     std::vector<BoxLink> mBoxes;  // first box first
     Origin mOrigin;               // the first frame it was read from
     // Numbered after its first frame, as a Scribus document's stories are,
@@ -85,10 +95,20 @@ public:
 
     bool isConsistent() const;
 
+    // The formatting of [start, end) as the host hands it over: each
+    // character with its paragraph's attributes (offsets from start).
+    XT::FormatRuns formatting(int start, int end) const;
+    // Formats [start, end) by `runs` (offsets from start): each character
+    // takes its character attributes, and each paragraph with a character
+    // in the range the paragraph attributes of its last one there.
+    void setFormatting(int start, int end, const XT::FormatRuns& runs);
+    // The paragraph attributes of the paragraph that `offset` lies in.
+    XT::TextAttributes paragraphAt(int offset) const;
+
     bool operator==(const Story& other) const
     {
         return mNumber == other.mNumber && mText == other.mText && mRuns == other.mRuns &&
-               mBoxes == other.mBoxes;
+               mBoxes == other.mBoxes && mFormats == other.mFormats && mTrail == other.mTrail;
     }
     bool operator!=(const Story& other) const { return !(*this == other); }
 };

@@ -112,6 +112,7 @@ struct Walk
                     reported.mName = model->headerData(row, Qt::Vertical).toString();
                 for (int side = 0; side < 2; ++side)
                     reported.mSides[side] = ComparisonReport::CellOf(*model, row, side, starts[side]);
+                reported.mFormatting = model->FormatChanges(row);
                 rows.append(reported);
             }
             starts[0] += lengths[0];
@@ -149,14 +150,17 @@ ReportCell ComparisonReport::CellOf(const DiffModel& model, int row, int column,
     const int length = cell.size();
     std::vector<bool> changed(size_t(length), false);
     std::vector<bool> hidden(size_t(length), false);
+    std::vector<bool> restyled(size_t(length), false);
     for (const QTextLayout::FormatRange& range : qAsConst(ranges))
     {
         const bool isChange = range.format.property(DiffModel::kChangeProperty).toBool();
         const bool isHidden = range.format.property(DiffModel::kHiddenProperty).toBool();
+        const bool isRestyled = range.format.property(PatchTextStyle::kFormatProperty).toBool();
         for (int i = qMax(0, range.start); i < qMin(length, range.start + range.length); ++i)
         {
             changed[size_t(i)] = changed[size_t(i)] || isChange;
             hidden[size_t(i)] = hidden[size_t(i)] || isHidden;
+            restyled[size_t(i)] = restyled[size_t(i)] || isRestyled;
         }
     }
 
@@ -172,6 +176,8 @@ ReportCell ComparisonReport::CellOf(const DiffModel& model, int row, int column,
             text += cell.at(i);
             if (changed[size_t(i)])
                 AddStretch(result.mChanges, text.size() - 1, text.size());
+            if (restyled[size_t(i)])
+                AddStretch(result.mRestyled, text.size() - 1, text.size());
             ++i;
             ++at;
             continue;

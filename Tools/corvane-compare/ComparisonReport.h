@@ -22,6 +22,8 @@ struct ReportCell
     // The changed stretches of mText, as [start, end) pairs: the units the
     // explorer colours as changes.
     QVector<QPair<int, int>> mChanges;
+    // The stretches of mText kept on both sides but formatted differently.
+    QVector<QPair<int, int>> mRestyled;
     // The stretches of mText that are hidden text, written out.
     QVector<QPair<int, int>> mHidden;
 };
@@ -33,6 +35,8 @@ struct ReportRow
     // The property a row of a property list holds; empty for story text.
     QString mName;
     ReportCell mSides[2];
+    // How the row's formatting differs, LHS -> RHS, one line per difference.
+    QStringList mFormatting;
 };
 
 struct ReportItem

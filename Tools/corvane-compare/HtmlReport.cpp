@@ -32,6 +32,8 @@ summary, .leaf { margin: 0.1em 0; }
 .rows tr.change td.l, .rows tr.change td.r { background: #c0c0c0; color: #006400; }
 .rows td.n { color: #404040; font-family: sans-serif; }
 .change .x { color: #8b0000; font-weight: bold; }
+.change .f { color: #8b0000; text-decoration: underline wavy; }
+.formatting td { color: #555; font-size: small; }
 .hidden { background: #ffe8a8; }
 .legend { color: #606060; font-size: 0.9em; }
 )";
@@ -102,12 +104,16 @@ QString HtmlReport::Cell(const ReportCell& cell)
     {
         const bool changed = In(cell.mChanges, i);
         const bool hidden = In(cell.mHidden, i);
+        const bool restyled = In(cell.mRestyled, i);
         int j = i;
-        while (j < length && In(cell.mChanges, j) == changed && In(cell.mHidden, j) == hidden)
+        while (j < length && In(cell.mChanges, j) == changed && In(cell.mHidden, j) == hidden &&
+               In(cell.mRestyled, j) == restyled)
             ++j;
         QStringList classes;
         if (changed)
             classes << QStringLiteral("x");
+        if (restyled)
+            classes << QStringLiteral("f");
         if (hidden)
             classes << QStringLiteral("hidden");
         if (!classes.isEmpty())
@@ -193,6 +199,9 @@ void HtmlReport::Write(const ComparisonReport& report, QTextStream& out) const
                 out << ' ' << Escape(row.mName);
             out << "</td><td class=\"l\">" << Cell(row.mSides[0]) << "</td><td class=\"r\">"
                 << Cell(row.mSides[1]) << "</td></tr>\n";
+            if (!row.mFormatting.isEmpty())
+                out << "<tr class=\"formatting\"><td class=\"n\"></td><td colspan=\"2\">Formatting: "
+                    << Escape(row.mFormatting.join(QStringLiteral("; "))) << "</td></tr>\n";
         }
         out << "</table>\n";
     }

@@ -32,10 +32,12 @@ QString Side(const QString& path)
 
 QString Cell(const ReportCell& cell)
 {
-    return QStringLiteral("{\"start\": %1, \"end\": %2, \"text\": %3, \"changes\": %4, \"hidden\": %5}")
+    return QStringLiteral("{\"start\": %1, \"end\": %2, \"text\": %3, \"changes\": %4, \"hidden\": %5, "
+                          "\"restyled\": %6}")
         .arg(cell.mStart)
         .arg(cell.mEnd)
-        .arg(JsonReport::Quote(cell.mText), Stretches(cell.mChanges), Stretches(cell.mHidden));
+        .arg(JsonReport::Quote(cell.mText), Stretches(cell.mChanges), Stretches(cell.mHidden),
+             Stretches(cell.mRestyled));
 }
 
 } // namespace
@@ -107,7 +109,15 @@ void JsonReport::Write(const ComparisonReport& report, QTextStream& out) const
                 if (!row.mName.isEmpty())
                     out << ", \"name\": " << Quote(row.mName);
                 out << ",\n       \"left\": " << Cell(row.mSides[0])
-                    << ",\n       \"right\": " << Cell(row.mSides[1]) << '}';
+                    << ",\n       \"right\": " << Cell(row.mSides[1]);
+                if (!row.mFormatting.isEmpty())
+                {
+                    QStringList lines;
+                    for (const QString& line : row.mFormatting)
+                        lines << Quote(line);
+                    out << ",\n       \"formatting\": [" << lines.join(QStringLiteral(", ")) << ']';
+                }
+                out << '}';
                 firstRow = false;
             }
             out << (firstRow ? "]" : "\n    ]");

@@ -10,7 +10,7 @@ class QTextStream;
 // raises it.
 struct JsonReport
 {
-    static constexpr int kSchema = 1;
+    static constexpr int kSchema = 2;
 
     bool mRows = false;
 

@@ -10,6 +10,7 @@ namespace
 const char kDeletedColor[] = "\x1b[1;31m";
 const char kInsertedColor[] = "\x1b[1;32m";
 const char kPlain[] = "\x1b[0m";
+const char kRestyledColor[] = "\x1b[4;35m";
 
 bool IsBreak(QChar c)
 {
@@ -25,8 +26,10 @@ void TextReport::Write(const ComparisonReport& report, QTextStream& out) const
         out << "legend: = identical, ~ edited, < only left, > only right; [~2 <1 >3]: 2 edited, 1 only "
                "left, 3 only right below\n";
         if (mRows)
-            out << (mColor ? "rows: - left, + right; changes in red on the left, in green on the right\n"
-                           : "rows: - left, + right; [-text-] changed on the left, {+text+} on the right\n");
+            out << (mColor ? "rows: - left, + right; changes in red on the left, in green on the right, "
+                             "formatting underlined in magenta\n"
+                           : "rows: - left, + right; [-text-] changed on the left, {+text+} on the right, "
+                             "[*text*] formatted otherwise\n");
     }
     for (const ReportItem& item : report.mItems)
     {
@@ -49,6 +52,8 @@ void TextReport::Write(const ComparisonReport& report, QTextStream& out) const
             const QString continuation = indent + QStringLiteral("    ");
             out << indent << "  - " << Cell(row.mSides[0], 0, continuation) << '\n';
             out << indent << "  + " << Cell(row.mSides[1], 1, continuation) << '\n';
+            for (const QString& line : row.mFormatting)
+                out << indent << "  * " << line << '\n';
         }
     }
     out << (report.mDifferences ? QStringLiteral("%1 differences\n").arg(report.mDifferences)
@@ -63,29 +68,40 @@ QString TextReport::Cell(const ReportCell& cell, int side, const QString& contin
 {
     const QString& text = cell.mText;
     int length = text.size();
-    auto isChanged = [&cell](int at)
+    auto in = [](const QVector<QPair<int, int>>& stretches, int at)
     {
-        for (const auto& stretch : cell.mChanges)
+        for (const auto& stretch : stretches)
             if (at >= stretch.first && at < stretch.second)
                 return true;
         return false;
     };
+    auto isChanged = [&](int at) { return in(cell.mChanges, at); };
+    // 0 plain, 1 changed, 2 formatted otherwise.
+    auto markOf = [&](int at) { return isChanged(at) ? 1 : in(cell.mRestyled, at) ? 2 : 0; };
     if (length > 0 && IsBreak(text.at(length - 1)) && !isChanged(length - 1))
         --length;
 
-    const QString open = mColor ? QString::fromLatin1(side == 0 ? kDeletedColor : kInsertedColor)
-                                : QString::fromLatin1(side == 0 ? "[-" : "{+");
-    const QString close = mColor ? QString::fromLatin1(kPlain) : QString::fromLatin1(side == 0 ? "-]" : "+}");
+    const QString opens[3] = {QString(),
+                              mColor ? QString::fromLatin1(side == 0 ? kDeletedColor : kInsertedColor)
+                                     : QString::fromLatin1(side == 0 ? "[-" : "{+"),
+                              mColor ? QString::fromLatin1(kRestyledColor) : QStringLiteral("[*")};
+    const QString closes[3] = {QString(),
+                               mColor ? QString::fromLatin1(kPlain) : QString::fromLatin1(side == 0 ? "-]" : "+}"),
+                               mColor ? QString::fromLatin1(kPlain) : QStringLiteral("*]")};
     QString result;
-    bool inChange = false;
+    int mark = 0;
     for (int i = 0; i < length; ++i)
     {
-        const bool changed = isChanged(i);
-        if (changed != inChange)
+        const int here = markOf(i);
+        if (here != mark)
         {
-            result += changed ? open : close;
-            inChange = changed;
+            result += closes[mark] + opens[here];
+            mark = here;
         }
+        const bool changed = here == 1;
+        const bool inChange = mark != 0;
+        const QString& open = opens[mark];
+        const QString& close = closes[mark];
         const QChar c = text.at(i);
         if (!IsBreak(c))
         {
@@ -105,7 +121,6 @@ QString TextReport::Cell(const ReportCell& cell, int side, const QString& contin
         if (inChange && mColor)
             result += open;
     }
-    if (inChange)
-        result += close;
+    result += closes[mark];
     return result;
 }

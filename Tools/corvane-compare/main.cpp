@@ -5,6 +5,7 @@
 // or HTML.
 
 #include "ComparisonReport.h"
+#include "UserSettings.h"
 #include "HtmlReport.h"
 #include "JsonReport.h"
 #include "TextReport.h"
@@ -55,13 +56,14 @@ const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
                       "  --format=FORMAT  text (the default), json or html\n"
                       "  --rows           also print the patch table rows of every edited item\n"
                       "  --all            also list identical items and empty folders\n"
+                      "  --ignore-formatting  compare story text only, not its formatting\n"
                       "  --quiet, -q      no legend at the top of a text report\n"
                       "  --color[=WHEN]   mark changes in rows with colour: auto (on a terminal,\n"
                       "                   the default), always (--color alone) or never\n"
                       "  --output=FILE    write the report to FILE instead of the standard output\n"
                       "  --help           print this help\n"
                       "\n"
-                      "The JSON report follows report.schema.json (\"schema\": 1). When LEFT and\n"
+                      "The JSON report follows report.schema.json (\"schema\": 2). When LEFT and\n"
                       "RIGHT name the same file, the file is compared with itself: identical.\n"
                       "\n"
                       "Exit status: 0 when the projects are identical, 1 when they differ, 2 on\n"
@@ -79,6 +81,7 @@ struct Options
 {
     Format mFormat = Format::Text;
     bool mRows = false;
+    bool mIgnoreFormatting = false;
     bool mAll = false;
     bool mQuiet = false;
     QString mColor = QStringLiteral("auto");
@@ -145,11 +148,13 @@ QString Parse(const QStringList& arguments, Options& options)
                 return error;
         }
         else if (name == QLatin1String("--rows") || name == QLatin1String("--all") ||
-                 name == QLatin1String("--quiet") || name == QLatin1String("-q"))
+                 name == QLatin1String("--quiet") || name == QLatin1String("-q") ||
+                 name == QLatin1String("--ignore-formatting"))
         {
-            bool& into = name == QLatin1String("--rows")  ? options.mRows
-                         : name == QLatin1String("--all") ? options.mAll
-                                                          : options.mQuiet;
+            bool& into = name == QLatin1String("--rows")                ? options.mRows
+                         : name == QLatin1String("--all")               ? options.mAll
+                         : name == QLatin1String("--ignore-formatting") ? options.mIgnoreFormatting
+                                                                        : options.mQuiet;
             const QString error = flag(into);
             if (!error.isEmpty())
                 return error;
@@ -358,6 +363,8 @@ int main(int argc, char** argv)
     if (const int refused = OpenProjects(host, options.mFiles, projects))
         return refused;
 
+    if (options.mIgnoreFormatting)
+        UserSettings::Get().SetCompareFormatting(false, false);
     const bool color = UseColor(options);
     int differences = 0;
     int status = 0;

@@ -225,6 +225,15 @@ extern "C"
         // Scribus document numbers a story after its first frame), as the
         // box shows it; empty for a story whose number stands on its own.
         HostString (*GetStoryDefaultName)(XTTextRef text);
+        // The formatting of [start, end) as runs (XTTextFormat.h), each
+        // character with its paragraph's attributes; an empty string for
+        // text without formatting.
+        XTError (*GetTextFormatting)(XTTextRef text, int32_t start, int32_t end, HostString* runs);
+        // Formats [start, end) by runs in that form: each character takes
+        // the character attributes of its run, and each paragraph with a
+        // character in the range the paragraph attributes of its last one
+        // there. The text itself does not change.
+        XTError (*SetTextFormatting)(XTTextRef text, int32_t start, int32_t end, HostString runs);
     };
 
     struct XTAssetsTable

@@ -393,7 +393,7 @@ private:
                 auto found = next.find(frame);
                 frame = found == next.end() ? -1 : found->second;
             }
-            StoryText::toStory(units, story);
+            StoryText::toStory(mXml, units, StoryText::styleOf(mXml, frames, units).mTrail, story);
             mDoc.mStories.emplace(frames.front(), std::move(frames));
             project.mStories.push_back(std::move(story));
         }

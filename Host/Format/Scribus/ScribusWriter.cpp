@@ -6,6 +6,7 @@
 #include "ScribusWriter.h"
 
 #include "ScribusElements.h"
+#include "ScribusFormatting.h"
 #include "StoryText.h"
 #include "XmlEditor.h"
 
@@ -165,6 +166,7 @@ private:
         bool mHasText = false;
         std::vector<QByteArray> mText; // the frame's text elements
         uint32_t mTrailSource = XmlIndex::sNone;
+        XT::TextAttributes mTrailFormat;
         const ScribusDocument* mTrailDocument = nullptr;
         QString mItemId;
         int mPosition = -1; // among the items, in the order links by position count them
@@ -559,10 +561,12 @@ private:
                 linkedNow.insert(frame);
             Story asRead;
             std::vector<TextUnit> units;
-            for (uint32_t element : *mDoc.storyFrames(story.mOrigin.mElement))
+            const std::vector<uint32_t>& readFrames = *mDoc.storyFrames(story.mOrigin.mElement);
+            for (uint32_t element : readFrames)
                 StoryText::read(mXml, element, units);
-            StoryText::toStory(units, asRead);
-            if (asRead.mText != story.mText || asRead.mRuns != story.mRuns)
+            StoryText::toStory(mXml, units, StoryText::styleOf(mXml, readFrames, units).mTrail, asRead);
+            if (asRead.mText != story.mText || asRead.mRuns != story.mRuns || asRead.mFormats != story.mFormats ||
+                asRead.mTrail != story.mTrail)
                 writeText(story, frames);
         }
         // Kept frames that were in a chain as read and are no longer in it
@@ -626,10 +630,11 @@ private:
                 made.mHasText = true;
                 made.mText = text;
                 made.mTrailSource = style.mTrail;
+                made.mTrailFormat = story.mTrail;
                 made.mTrailDocument = sourceFrames ? source : nullptr;
                 continue;
             }
-            replaceText(mEdit, mKept.at(frames[f]), text, sourceFrames ? xml : nullptr, style.mTrail);
+            replaceText(mEdit, mKept.at(frames[f]), text, sourceFrames ? xml : nullptr, style.mTrail, story.mTrail);
         }
     }
 
@@ -649,7 +654,7 @@ private:
     // frame without StoryText gets one, ending with the last paragraph's
     // style (`trail`, an element of `trailXml`).
     void replaceText(XmlEditor& edit, uint32_t frame, const std::vector<QByteArray>& text, const XmlIndex* trailXml,
-                     uint32_t trail) const
+                     uint32_t trail, const XT::TextAttributes& trailFormat) const
     {
         const XmlIndex& xml = edit.index();
         const uint32_t holder = StoryText::container(xml, frame);
@@ -660,13 +665,7 @@ private:
             QByteArray content = "<DefaultStyle/>";
             for (const QByteArray& element : text)
                 content += element;
-            if (trailXml && trail != XmlIndex::sNone)
-            {
-                const XmlIndex::Element& e = trailXml->element(trail);
-                content += QByteArray(trailXml->data() + e.mStart, int(e.mEnd - e.mStart));
-            }
-            else
-                content += "<trail/>";
+            content += StoryText::trailXml(trailXml, trail, trailFormat);
             edit.append(frame, "<StoryText>" + content + "</StoryText>");
             return;
         }
@@ -691,6 +690,17 @@ private:
             else
                 edit.append(holder, element);
         }
+        // The last paragraph's style is the trail's.
+        if (trailElement != XmlIndex::sNone)
+            for (const auto& change : ScribusFormatting::edits(xml, trailElement, trailFormat, true))
+            {
+                if (change.second.isEmpty())
+                    edit.removeAttribute(trailElement, change.first.constData());
+                else
+                    edit.setAttribute(trailElement, change.first.constData(), change.second);
+            }
+        else if (holder != frame && !trailFormat.isEmpty())
+            edit.append(holder, StoryText::trailXml(nullptr, XmlIndex::sNone, trailFormat));
     }
 
     // Links by position (before 1.5) follow the items that moved.
@@ -941,7 +951,8 @@ private:
             mapLayer(copy, source, made.mSourceElement);
             if (box.isText())
                 replaceText(copy, made.mSourceElement, made.mHasText ? made.mText : std::vector<QByteArray>(),
-                            made.mTrailDocument ? &made.mTrailDocument->xml() : nullptr, made.mTrailSource);
+                            made.mTrailDocument ? &made.mTrailDocument->xml() : nullptr, made.mTrailSource,
+                            made.mTrailFormat);
             return copy.elementText(made.mSourceElement);
         }
         XmlElementBuilder builder = objectElement(box, made.mX, made.mY, made.mPage);
@@ -954,12 +965,8 @@ private:
             content += element;
         if (!mDoc.linksByItemId())
             return builder.withContent(content);
-        QByteArray trail = "<trail/>";
-        if (made.mTrailDocument && made.mTrailSource != XmlIndex::sNone)
-        {
-            const XmlIndex::Element& e = made.mTrailDocument->xml().element(made.mTrailSource);
-            trail = QByteArray(made.mTrailDocument->xml().data() + e.mStart, int(e.mEnd - e.mStart));
-        }
+        const QByteArray trail = StoryText::trailXml(made.mTrailDocument ? &made.mTrailDocument->xml() : nullptr,
+                                                     made.mTrailSource, made.mTrailFormat);
         return builder.withContent("<StoryText><DefaultStyle/>" + content + trail + "</StoryText>");
     }
 

@@ -1,6 +1,9 @@
 #include "StoryText.h"
 
+#include "ScribusFormatting.h"
 #include "XmlEditor.h"
+
+#include "Model/TextFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -95,16 +98,33 @@ bool sameFormat(const XmlIndex& xml, uint32_t a, uint32_t b)
 // An empty element named `name` with the attributes of `source` (CH
 // replaced by `ch` where given, dropped where `dropCh`), in their order.
 QByteArray elementFrom(const XmlIndex& xml, const char* name, uint32_t source, const QString* ch, bool dropCh,
-                       bool rawControls)
+                       bool rawControls, const ScribusFormatting::Edits& edits = {})
 {
     QByteArray out = QByteArray("<") + name;
     bool chWritten = false;
+    std::vector<bool> editDone(edits.size(), false);
+    auto writeEdit = [&](size_t e)
+    {
+        editDone[e] = true;
+        if (edits[e].second.isEmpty())
+            return;
+        out += ' ' + edits[e].first + "=\"";
+        appendEscaped(out, edits[e].second, true);
+        out += '"';
+    };
     if (source != XmlIndex::sNone)
     {
         std::vector<XmlIndex::Attribute> attributes;
         xml.attributes(source, attributes);
         for (const XmlIndex::Attribute& attribute : attributes)
         {
+            const auto edit = std::find_if(edits.begin(), edits.end(), [&](const auto& e)
+                                           { return xml.nameIs(attribute, e.first.constData()); });
+            if (edit != edits.end())
+            {
+                writeEdit(size_t(edit - edits.begin()));
+                continue;
+            }
             const bool isCh = xml.nameIs(attribute, "CH");
             if (isCh && (dropCh || ch))
             {
@@ -124,6 +144,9 @@ QByteArray elementFrom(const XmlIndex& xml, const char* name, uint32_t source, c
             out += '"';
         }
     }
+    for (size_t e = 0; e < edits.size(); ++e)
+        if (!editDone[e])
+            writeEdit(e);
     if (ch && !dropCh && !chWritten)
     {
         out += " CH=\"";
@@ -131,6 +154,19 @@ QByteArray elementFrom(const XmlIndex& xml, const char* name, uint32_t source, c
         out += '"';
     }
     return out + "/>";
+}
+
+// The edits that give a unit written from the model its formatting.
+ScribusFormatting::Edits editsOf(const XmlIndex& xml, const TextUnit& unit)
+{
+    if (!unit.mFormatted || unit.mKind == TextUnit::Opaque)
+        return {};
+    const bool paragraph = unit.mKind == TextUnit::Element && unit.mChar == QChar(u'\r');
+    uint32_t source = unit.mSource;
+    // A paragraph end made from a run's formatting takes none of it.
+    if (paragraph && source != XmlIndex::sNone && !xml.isNamed(source, "para") && !xml.isNamed(source, "trail"))
+        source = XmlIndex::sNone;
+    return ScribusFormatting::edits(xml, source, unit.mFormat, paragraph);
 }
 
 // Whether a run spells its control characters as raw bytes (the older
@@ -279,8 +315,32 @@ void read(const XmlIndex& xml, uint32_t frame, std::vector<TextUnit>& units)
     }
 }
 
-void toStory(const std::vector<TextUnit>& units, Story& story)
+void toStory(const XmlIndex& xml, const std::vector<TextUnit>& units, uint32_t trail, Story& story)
 {
+    // Runs give many units one element: its attributes are read once.
+    uint32_t last = XmlIndex::sNone;
+    bool lastParagraph = false;
+    XT::TextAttributes attributes;
+    for (size_t i = 0; i < units.size(); ++i)
+    {
+        const TextUnit& unit = units[i];
+        if (unit.mKind == TextUnit::Opaque)
+        {
+            story.mFormats.push_back({int(i), XT::TextAttributes()});
+            last = XmlIndex::sNone;
+            continue;
+        }
+        const bool paragraph = unit.mKind == TextUnit::Element && unit.mChar == QChar(u'\r');
+        if (unit.mSource != last || paragraph != lastParagraph)
+        {
+            attributes = ScribusFormatting::read(xml, unit.mSource, paragraph);
+            last = unit.mSource;
+            lastParagraph = paragraph;
+            story.mFormats.push_back({int(i), attributes});
+        }
+    }
+    TextFormat::normalize(story.mFormats);
+    story.mTrail = ScribusFormatting::read(xml, trail, true);
     // One allocation of the text's own size: a large document's stories are
     // most of what its model holds.
     QString text(int(units.size()), Qt::Uninitialized);
@@ -337,8 +397,11 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
         oldText += unit.isHidden() ? QChar(Story::sMarker) : unit.mChar;
     QString newText;
     newText.reserve(story.mText.size());
+    std::vector<int> offsets; // of each unit of newText in the story
+    offsets.reserve(size_t(story.mText.size()));
     for (int i = 0; i < story.mText.size();)
     {
+        offsets.push_back(i);
         const int run = story.runAt(i);
         if (run >= 0 && story.mRuns[size_t(run)].mOffset == i)
         {
@@ -349,6 +412,16 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
         newText += story.mText[i];
         ++i;
     }
+    // Each unit takes the model's formatting: a paragraph end its
+    // paragraph's attributes, any other unit its character's.
+    auto formatted = [&](TextUnit unit, int i)
+    {
+        const XT::TextAttributes& attributes = TextFormat::at(story.mFormats, offsets[size_t(i)]);
+        const bool paragraph = unit.mKind == TextUnit::Element && unit.mChar == QChar(u'\r');
+        unit.mFormat = XT::ParagraphPart(attributes, paragraph);
+        unit.mFormatted = true;
+        return unit;
+    };
     const std::vector<int> match = matchUnits(oldText, newText);
     std::vector<TextUnit> after;
     after.reserve(size_t(newText.size()));
@@ -357,7 +430,7 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
         const int kept = match[size_t(i)];
         if (kept >= 0)
         {
-            after.push_back(before[size_t(kept)]);
+            after.push_back(formatted(before[size_t(kept)], i));
             continue;
         }
         const QChar c = newText[i];
@@ -380,7 +453,7 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
         if (!element)
         {
             unit.mSource = run;
-            after.push_back(unit);
+            after.push_back(formatted(unit, i));
             continue;
         }
         unit.mKind = TextUnit::Element;
@@ -401,7 +474,7 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
                 }
             }
         }
-        after.push_back(unit);
+        after.push_back(formatted(unit, i));
     }
     return after;
 }
@@ -410,13 +483,19 @@ std::vector<QByteArray> toXml(const XmlIndex& xml, const std::vector<TextUnit>& 
 {
     std::vector<QByteArray> out;
     uint32_t open = XmlIndex::sNone;
+    XT::TextAttributes openFormat;
+    bool openFormatted = false;
     bool opened = false;
     QString text;
     auto flush = [&]()
     {
         if (!opened)
             return;
-        out.push_back(elementFrom(xml, "ITEXT", open, &text, false, rawControlsIn(xml, open)));
+        TextUnit run;
+        run.mSource = open;
+        run.mFormat = openFormat;
+        run.mFormatted = openFormatted;
+        out.push_back(elementFrom(xml, "ITEXT", open, &text, false, rawControlsIn(xml, open), editsOf(xml, run)));
         opened = false;
         text.clear();
     };
@@ -424,11 +503,14 @@ std::vector<QByteArray> toXml(const XmlIndex& xml, const std::vector<TextUnit>& 
     {
         if (unit.mKind == TextUnit::InRun || unit.mKind == TextUnit::HiddenInRun)
         {
-            if (opened && !sameFormat(xml, unit.mSource, open))
+            if (opened && (!sameFormat(xml, unit.mSource, open) || unit.mFormat != openFormat ||
+                           unit.mFormatted != openFormatted))
                 flush();
             if (!opened)
             {
                 open = unit.mSource;
+                openFormat = unit.mFormat;
+                openFormatted = unit.mFormatted;
                 opened = true;
             }
             text += unit.mChar == QChar(u'\r') ? QChar(sOldParagraphEnd) : unit.mChar;
@@ -441,7 +523,13 @@ std::vector<QByteArray> toXml(const XmlIndex& xml, const std::vector<TextUnit>& 
             // element takes its run's formatting without the text.
             const bool fromPara = unit.mSource != XmlIndex::sNone &&
                                   (xml.isNamed(unit.mSource, "para") || xml.isNamed(unit.mSource, "trail"));
-            out.push_back(elementFrom(xml, unit.mMade, unit.mSource, nullptr, !fromPara, false));
+            out.push_back(elementFrom(xml, unit.mMade, unit.mSource, nullptr, !fromPara, false, editsOf(xml, unit)));
+            continue;
+        }
+        const ScribusFormatting::Edits edits = editsOf(xml, unit);
+        if (!edits.empty())
+        {
+            out.push_back(elementFrom(xml, xml.name(unit.mSource).constData(), unit.mSource, nullptr, false, false, edits));
             continue;
         }
         const XmlIndex::Element& e = xml.element(unit.mSource);
@@ -449,6 +537,23 @@ std::vector<QByteArray> toXml(const XmlIndex& xml, const std::vector<TextUnit>& 
     }
     flush();
     return out;
+}
+
+QByteArray trailXml(const XmlIndex* xml, uint32_t trail, const XT::TextAttributes& paragraph)
+{
+    if (!xml || trail == XmlIndex::sNone)
+    {
+        static const XmlIndex none;
+        return elementFrom(none, "trail", XmlIndex::sNone, nullptr, true, false,
+                           ScribusFormatting::edits(none, XmlIndex::sNone, paragraph, true));
+    }
+    const ScribusFormatting::Edits edits = ScribusFormatting::edits(*xml, trail, paragraph, true);
+    if (edits.empty())
+    {
+        const XmlIndex::Element& e = xml->element(trail);
+        return QByteArray(xml->data() + e.mStart, int(e.mEnd - e.mStart));
+    }
+    return elementFrom(*xml, "trail", trail, nullptr, true, false, edits);
 }
 
 } // namespace StoryText

@@ -33,6 +33,11 @@ struct TextUnit
     uint32_t mSource = XmlIndex::sNone;
     // The element name of a unit an edit added as an element of its own.
     const char* mMade = nullptr;
+    // The model's formatting of the unit, where the unit is written from
+    // the model (rebuild): character attributes, or a paragraph end's
+    // paragraph attributes.
+    XT::TextAttributes mFormat;
+    bool mFormatted = false;
 
     bool isHidden() const { return mKind == HiddenInRun || mKind == Opaque; }
 };
@@ -47,8 +52,10 @@ bool isTextElement(const XmlIndex& xml, uint32_t element);
 
 // Appends the units of one frame's text.
 void read(const XmlIndex& xml, uint32_t frame, std::vector<TextUnit>& units);
-// The story text of units: hidden units become hidden runs of no content.
-void toStory(const std::vector<TextUnit>& units, Story& story);
+// The story text of units: hidden units become hidden runs of no content;
+// with the formatting of the units and of the last paragraph (`trail`, or
+// sNone).
+void toStory(const XmlIndex& xml, const std::vector<TextUnit>& units, uint32_t trail, Story& story);
 
 // What a story's text was written with.
 struct Style
@@ -70,6 +77,9 @@ std::vector<TextUnit> rebuild(const XmlIndex& xml, const std::vector<TextUnit>& 
 // The units as XML elements, in order, each run of equally formatted
 // characters one ITEXT; one string per element.
 std::vector<QByteArray> toXml(const XmlIndex& xml, const std::vector<TextUnit>& units);
+// A trail element (the last paragraph's style) that reads as `paragraph`:
+// `trail` of `xml` with its attributes edited, or one written anew.
+QByteArray trailXml(const XmlIndex* xml, uint32_t trail, const XT::TextAttributes& paragraph);
 
 } // namespace StoryText
 
