@@ -67,7 +67,12 @@ int Story::insert(int position, const TextFragment& fragment)
 {
     position = adjustOffset(std::clamp(position, 0, length()));
     const int count = fragment.mText.size();
-    TextFormat::splice(mFormats, length(), position, 0, fragment.mFormats, count);
+    // Text without formatting of its own is formatted as the character
+    // before it (after it at the start), as typed text is.
+    XT::FormatRuns formats = fragment.mFormats;
+    if (formats.empty() && !mFormats.empty() && length() > 0)
+        formats.push_back({0, XT::ParagraphPart(TextFormat::at(mFormats, std::max(position - 1, 0)), false)});
+    TextFormat::splice(mFormats, length(), position, 0, formats, count);
     mText.insert(position, fragment.mText);
     std::vector<HiddenRun> runs;
     runs.reserve(mRuns.size() + fragment.mRuns.size());

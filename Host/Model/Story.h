@@ -86,7 +86,8 @@ public:
 
     TextFragment extract(int start, int end) const;
     // Inserts at `position` (moved out of a run first, see adjustOffset) and
-    // returns where the fragment went.
+    // returns where the fragment went. A fragment without formatting takes
+    // the character formatting of the text before it.
     int insert(int position, const TextFragment& fragment);
     // Removes [start, end). A run that loses units shrinks; a run that loses
     // its marker ends there, and what is left of its content becomes ordinary

@@ -2,9 +2,11 @@
 // (edit-documents.py: a story's text, an unnamed object deleted from the
 // middle of the document so that Scribus renames those after it, a shape
 // duplicated, a frame moved and resized, a colour and a picture changed, an
-// object added): the comparison shows exactly those edits, a deletion as
-// one; corvane-merge --take right then leaves the pair identical, and
-// Scribus shows the merged document as it shows the second version.
+// object added), and formatting-only versions (a few characters' size,
+// font or colour, or a paragraph's style): the comparison shows exactly
+// those edits, a deletion as one; corvane-merge --take right then leaves the
+// pair identical, and Scribus shows the merged document as it shows the
+// second version, character by character.
 //
 // The regular run uses every eighth template; CORVANE_SCRIBUS_ALL=1 uses
 // every template.
@@ -12,6 +14,8 @@
 #include "ModelTestSupport.h"
 #include "ScribusTestSupport.h"
 
+#include "DiffModel.h"
+#include "NodeDifferVisitor.h"
 #include "ProjectTree.h"
 
 #include "../Tools/ToolRun.h"
@@ -32,6 +36,10 @@ struct Edits
     QString mError;
     QString mStory;
     QStringList mExpected;
+    // The formatting-only version: its story, and what changed in it.
+    QString mRestyleError;
+    QString mRestyled;
+    QString mRestyledWhat;
 };
 
 Edits readReport(const QString& path)
@@ -51,6 +59,13 @@ Edits readReport(const QString& path)
         const QString second = rest.section(QLatin1String(" -> "), 1);
         if (word == QLatin1String("error"))
             edits.mError = rest;
+        else if (word == QLatin1String("restyle-error"))
+            edits.mRestyleError = rest;
+        else if (word == QLatin1String("restyled"))
+        {
+            edits.mRestyledWhat = rest.section(QLatin1Char(' '), -1);
+            edits.mRestyled = rest.left(rest.size() - edits.mRestyledWhat.size() - 1);
+        }
         else if (word == QLatin1String("story"))
         {
             edits.mStory = rest;
@@ -260,25 +275,74 @@ private slots:
         QVERIFY(pairs > expected.size());
     }
 
-    // Given each original and its second version, when corvane-merge takes
-    // the second version's side, then it saves the original, finds it
-    // identical when it reads it back, and so does corvane-compare; and
-    // Scribus shows the merged document as it shows the second version
-    // (but for the formatting of text the edit inserted, which takes its
-    // neighbours' here).
+    void restyledVersion_data() { secondVersion_data(); }
+    // Given a document and a version that Scribus formatted otherwise and
+    // did not edit, when the plug-in compares them, then the story is
+    // edited (never identical), its rows say how, and a new style is new.
+    void restyledVersion()
+    {
+        QFETCH(int, index);
+        const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(index)));
+        QVERIFY2(edits.mRestyleError.isEmpty(), qPrintable(edits.mRestyleError));
+        if (edits.mRestyled.isEmpty())
+            QSKIP("the document has no story to format");
+        const XTProjectId lhs = mSession->Session().Open(mDir.filePath(QStringLiteral("original-%1.sla").arg(index)));
+        const XTProjectId rhs = mSession->Session().Open(mDir.filePath(QStringLiteral("restyled-%1.sla").arg(index)));
+        QVERIFY(lhs != XT::kNoProject && rhs != XT::kNoProject);
+        ProjectTree tree(lhs, rhs);
+        int pairs = 0;
+        QStringList expected = {QStringLiteral("story %1: changed").arg(edits.mRestyled)};
+        if (edits.mRestyledWhat == QLatin1String("style"))
+            expected << QStringLiteral("asset Restyled: only right") << QStringLiteral("asset Restyled characters: only right");
+        expected.sort();
+        QCOMPARE(shownDifferences(tree, &pairs), expected);
+        const QMap<QString, QString> attribute{{QStringLiteral("size"), QStringLiteral("size ")},
+                                               {QStringLiteral("font"), QStringLiteral("font ")},
+                                               {QStringLiteral("colour"), QStringLiteral("colour ")},
+                                               {QStringLiteral("style"), QStringLiteral("paragraph style ")}};
+        QStringList said;
+        std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
+        {
+            for (int i = 0; i < node->ChildCount(); ++i)
+                walk(node->Child(i));
+            if (dynamic_cast<ProjectTreeNode<Story>*>(node) && node->NodeType() == HasEdits)
+            {
+                const std::unique_ptr<DiffModel> model(NodeDifferVisitor(Complete).Diff(*node));
+                for (int row = 0; row < model->rowCount(); ++row)
+                    said << model->FormatChanges(row);
+            }
+        };
+        walk(tree.Root());
+        QVERIFY2(std::any_of(said.begin(), said.end(), [&](const QString& line)
+                             { return line.startsWith(attribute.value(edits.mRestyledWhat)); }),
+                 qPrintable(said.join(QLatin1Char('\n'))));
+    }
+
+    // Given each original and its second version (edited, or formatted
+    // otherwise), when corvane-merge takes the second version's side, then
+    // it saves the original, finds it identical when it reads it back, and
+    // so does corvane-compare; and Scribus shows the merged document as it
+    // shows the second version, to each character's font, size and colour.
     void mergeTakesTheSecondVersion()
     {
         if (mTemplates.isEmpty())
             QSKIP("scribus, scribus-template or scribus-data is not installed (scripts/setup installs them)");
         QStringList printed;
         QStringList failures;
-        for (int i = 0; i < mTemplates.size(); ++i)
+        QStringList names;
+        for (int pair = 0; pair < 2 * mTemplates.size(); ++pair)
         {
+            const int i = pair / 2;
+            const bool restyled = pair % 2 == 1;
             const Edits edits = readReport(mDir.filePath(QStringLiteral("report-%1.txt").arg(i)));
-            const QString left = mDir.filePath(QStringLiteral("merged-%1.sla").arg(i));
-            const QString right = mDir.filePath(QStringLiteral("second-%1.sla").arg(i));
+            if (restyled && edits.mRestyled.isEmpty())
+                continue;
+            const QString left = mDir.filePath(QStringLiteral("merged-%1-%2.sla").arg(i).arg(pair % 2));
+            const QString right = mDir.filePath(QStringLiteral("second-%1-%2.sla").arg(i).arg(pair % 2));
             QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("original-%1.sla").arg(i)), left));
-            QVERIFY(QFile::copy(mDir.filePath(QStringLiteral("edited-%1.sla").arg(i)), right));
+            QVERIFY(QFile::copy(
+                mDir.filePath(QString::fromLatin1(restyled ? "restyled-%1.sla" : "edited-%1.sla").arg(i)), right));
+            names << ScribusTest::rowName(mTemplates[i]) + (restyled ? QLatin1String(" restyled") : QLatin1String(""));
             const Run merge = Execute(QStringLiteral(CORVANE_MERGE), {QStringLiteral("--take"), QStringLiteral("right"), left, right});
             const Run compare = Execute(QStringLiteral(CORVANE_COMPARE), {QStringLiteral("-q"), left, right});
             if (merge.status != 0 || compare.status != 0)
@@ -288,29 +352,24 @@ private slots:
                     if (line.startsWith(QLatin1Char('!')))
                         problems << line;
                 failures << QStringLiteral("%1: merge %2, compare %3:\n%4%5\n%6")
-                                .arg(ScribusTest::rowName(mTemplates[i]))
+                                .arg(names.last())
                                 .arg(merge.status)
                                 .arg(compare.status)
                                 .arg(problems.join(QLatin1Char('\n')), merge.err, compare.out.right(600));
             }
             printed << left << right;
-            mEditedStory << edits.mStory;
         }
         QString log;
         const QMap<QString, QStringList> shown =
             ScribusTest::printDocuments(printed, mDir.filePath(QStringLiteral("printed.txt")), &log);
         QVERIFY2(!shown.isEmpty(), qPrintable(log));
-        for (int i = 0; i < mTemplates.size(); ++i)
+        for (int i = 0; i < names.size(); ++i)
         {
-            QStringList merged = shown.value(QFileInfo(printed[2 * i]).fileName());
-            QStringList second = shown.value(QFileInfo(printed[2 * i + 1]).fileName());
-            for (QStringList* lines : {&merged, &second})
-                for (QString& line : *lines)
-                    if (!mEditedStory[i].isEmpty() && line.startsWith(QLatin1String("  ") + mEditedStory[i] + " type=4"))
-                        line = line.left(line.indexOf(QLatin1String(" runs=")));
+            const QStringList merged = shown.value(QFileInfo(printed[2 * i]).fileName());
+            const QStringList second = shown.value(QFileInfo(printed[2 * i + 1]).fileName());
             QString difference;
             if (merged.isEmpty() || !samePrint(merged, second, 0.011, &difference))
-                failures << ScribusTest::rowName(mTemplates[i]) + QLatin1String(": Scribus shows ") +
+                failures << names[i] + QLatin1String(": Scribus shows ") +
                                 (merged.isEmpty() ? QStringLiteral("nothing") : difference);
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
@@ -338,7 +397,6 @@ private slots:
 private:
     QTemporaryDir mDir;
     QStringList mTemplates;
-    QStringList mEditedStory;
     std::unique_ptr<ModelSession> mSession;
 };
 

@@ -334,7 +334,7 @@ void tst_Tools::jsonReportAgreesWithText()
     QJsonParseError error;
     const QJsonObject report = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
     QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    QCOMPARE(report.value(QStringLiteral("schema")).toInt(), 1);
+    QCOMPARE(report.value(QStringLiteral("schema")).toInt(), 2);
     QCOMPARE(report.value(QStringLiteral("left")).toObject().value(QStringLiteral("file")).toString(),
              files[0]);
 

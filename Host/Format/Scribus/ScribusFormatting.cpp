@@ -30,7 +30,7 @@ const Mapping sFeatures[] = {{"underline", "underline"},   {"underlinewords", "u
                              {"strike", "strike"},         {"smallcaps", "smallCaps"},
                              {"allcaps", "allCaps"},       {"superscript", "superscript"},
                              {"subscript", "subscript"},   {"outline", "outline"},
-                             {"shadow", "shadow"}};
+                             {"shadowed", "shadow"}};
 
 // The model's value of a Scribus attribute's text; empty where the text
 // means nothing the model holds.

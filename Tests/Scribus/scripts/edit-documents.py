@@ -18,6 +18,14 @@
 #                             names NEW, no longer OLD, when it opens the edited
 #                             document, because the deleted object came before it
 #   added NAME                a rectangle added on the first page
+#   restyled NAME WHAT        a formatting-only version (restyled-N.sla) of the
+#                             original: five characters in the middle of the
+#                             story whose first frame is NAME made 4 pt larger
+#                             (WHAT size), set in another font (font), or in
+#                             another colour (colour), or their paragraph given
+#                             a new style "Restyled" (style), whose character
+#                             style "Restyled characters" sets 19 pt
+#   restyle-error MESSAGE     the formatting-only version could not be made
 #   error MESSAGE             the document could not be edited, or Scribus does
 #                             not show the edited document as the other lines say:
 #                             it is not to be used
@@ -340,18 +348,63 @@ def edit(path, original, edited, picture, lines):
     lines.append("added " + ADDED)
 
 
+def restyle(original, restyled, index, lines):
+    scribus.openDoc(original)
+    scribus.setUnit(scribus.UNIT_POINTS)
+    names = []
+    for page in range(1, scribus.pageCount() + 1):
+        scribus.gotoPage(page)
+        names.extend(name for name, kind, _ in scribus.getPageItems() if kind == TEXT)
+    stories = [name for name in names if names.count(name) == 1 and not scribus.getPrevLinkedFrame(name)
+               and scribus.getTextLength(name) > 12]
+    if not stories:
+        scribus.closeDoc()
+        return
+    story = stories[0]
+    what = ("size", "font", "colour", "style")[index % 4]
+    start = scribus.getTextLength(story) // 2 - 2
+
+    def apply():
+        scribus.selectText(start, 5, story)
+        if what == "size":
+            scribus.setFontSize(scribus.getFontSize(story) + 4, story)
+        elif what == "font":
+            current = scribus.getFont(story)
+            fonts = [f for f in scribus.getFontNames() if f != current]
+            preferred = [f for f in fonts if f.startswith("DejaVu")]
+            scribus.setFont((preferred or fonts)[0], story)
+        elif what == "colour":
+            current = scribus.getTextColor(story)
+            colours = [c for c in scribus.getColorNames() if c not in (current, "None", "Registration")]
+            scribus.setTextColor(colours[0], story)
+        else:
+            scribus.createCharStyle(name="Restyled characters", fontsize=19)
+            scribus.createParagraphStyle(name="Restyled", alignment=1, charstyle="Restyled characters")
+            scribus.setParagraphStyle("Restyled", story)
+
+    unlocked(story, apply)
+    scribus.saveDocAs(restyled)
+    scribus.closeDoc()
+    lines.append("restyled %s %s" % (story, what))
+
+
 outdir = os.environ["SCRIBUS_OUTDIR"]
 picture = os.environ.get("SCRIBUS_PICTURE")
 for index, path in enumerate(os.environ["SCRIBUS_INPUTS"].split(":")):
     lines = []
-    try:
-        edit(path, os.path.join(outdir, "original-%d.sla" % index), os.path.join(outdir, "edited-%d.sla" % index),
-             os.path.abspath(picture) if picture else None, lines)
-    except Exception as error:
-        detail = str(error) if isinstance(error, Failure) else traceback.format_exc()
-        lines.append("error " + detail.strip().replace("\n", " | "))
-    finally:
-        while scribus.haveDoc():
-            scribus.closeDoc()
+    original = os.path.join(outdir, "original-%d.sla" % index)
+    for step in ("edit", "restyle"):
+        try:
+            if step == "edit":
+                edit(path, original, os.path.join(outdir, "edited-%d.sla" % index),
+                     os.path.abspath(picture) if picture else None, lines)
+            elif os.path.exists(original):
+                restyle(original, os.path.join(outdir, "restyled-%d.sla" % index), index, lines)
+        except Exception as error:
+            detail = str(error) if isinstance(error, Failure) else traceback.format_exc()
+            lines.append(("error " if step == "edit" else "restyle-error ") + detail.strip().replace("\n", " | "))
+        finally:
+            while scribus.haveDoc():
+                scribus.closeDoc()
     with open(os.path.join(outdir, "report-%d.txt" % index), "w", encoding="utf-8") as handle:
         handle.write("\n".join(lines) + "\n")
