@@ -153,12 +153,21 @@ bool ComparisonSession::Save(int side)
     if (XT::gProject->SaveProject(mProjects[side], kSaveFlags, kSaveOptions) != 0)
         return false;
     mSaved[side] = true;
+    // What was written is checked once every side it changed is saved: a
+    // write still unsaved (its save refused, then the window cancelled) is
+    // not on disk to be checked.
+    if (!IsModified(LHS) && !IsModified(RHS))
+        mSavedAsked << std::exchange(mAsked, {});
     return true;
 }
 
 QStringList ComparisonSession::CheckSaved()
 {
-    if (mAsked.isEmpty())
+    // A write that left nothing to save (the host took nothing) is checked
+    // as it stands.
+    if (!IsModified(LHS) && !IsModified(RHS))
+        mSavedAsked << std::exchange(mAsked, {});
+    if (mSavedAsked.isEmpty())
         return {};
     // A saved side is read again; the other is compared as it is open, as
     // the merge compared it.
@@ -174,7 +183,7 @@ QStringList ComparisonSession::CheckSaved()
         if (mProjects[side] == XT::kNoProject)
             differing << QStringLiteral("%1 cannot be read again: %2").arg(mPaths[side], LastOpenError());
     }
-    const QList<Merge::Asked> asked = std::exchange(mAsked, {});
+    const QList<Merge::Asked> asked = std::exchange(mSavedAsked, {});
     mTree->Rebuild(mProjects[LHS], mProjects[RHS]);
     mModels = std::make_unique<Merge::Models>(ProjectPair());
     return differing.isEmpty() ? Merge::StillDiffering(ProjectPair(), asked) : differing;
@@ -191,8 +200,9 @@ void ComparisonSession::Rebuild(bool swap)
         // The decisions written so far name their sides: they turn with them.
         for (Merge::Decision& decision : mDecisions)
             decision.mDirection = decision.mDirection == Left ? Right : Left;
-        for (Merge::Asked& asked : mAsked)
-            std::swap(asked.mLeft, asked.mRight);
+        for (QList<Merge::Asked>* list : {&mAsked, &mSavedAsked})
+            for (Merge::Asked& asked : *list)
+                std::swap(asked.mLeft, asked.mRight);
     }
     mTree->Rebuild(mProjects[LHS], mProjects[RHS]);
     mModels = std::make_unique<Merge::Models>(ProjectPair());

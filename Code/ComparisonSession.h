@@ -130,7 +130,8 @@ private:
     std::function<void(ProjectTreeNodeBase&, DiffModel&)> mModelHook;
     QList<Merge::Decision> mDecisions;
     // What the writes were to make equal, checked once saved.
-    QList<Merge::Asked> mAsked;
+    QList<Merge::Asked> mAsked;      // written, not yet saved
+    QList<Merge::Asked> mSavedAsked; // written and saved: CheckSaved checks these
     bool mSaved[2] = {false, false};
 };
 

@@ -114,6 +114,10 @@ public:
     // Inserts a copy of a layout with everything on it, under its number
     // (which the destination must not use), in layout-number order.
     DocRef copyLayout(OpenProject& from, int layout, OpenProject& to);
+    // Brings along the styles and colours that formatting copied from `from`
+    // names, where `to` lacks them (and its format can hold them).
+    void bringStyles(const OpenProject& from, OpenProject& to, const XT::FormatRuns& runs,
+                     const XT::TextAttributes& trail);
     // Removes a box; its story loses it (and stays, in no box, if that was
     // its last).
     bool removeBox(XTBoxRef box);

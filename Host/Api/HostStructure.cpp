@@ -40,16 +40,45 @@ int storyIndex(const Project& project, int32_t number)
 
 // A colour a box names must be a colour of its project: the copy brings the
 // source's colour along when the destination lacks it.
+void bringAsset(const OpenProject& from, OpenProject& to, int32_t kind, const QString& name)
+{
+    if (name.isEmpty() || (kind == XT::kColorAssetKind && builtInColorIndex(name) >= 0) ||
+        to.mModel.findAsset(kind, name))
+        return;
+    const Asset* asset = from.mModel.findAsset(kind, name);
+    if (!asset || (to.mFormat && !to.mFormat->cannotHold(*asset).isEmpty()))
+        return;
+    to.mModel.mAssets[size_t(kind - 1)].push_back(*asset);
+    to.mAssetUids[size_t(kind - 1)].push_back(to.mNextUid[size_t(kind - 1)]++);
+}
+
 void bringColor(const OpenProject& from, OpenProject& to, const QString& name)
 {
-    if (name.isEmpty() || builtInColorIndex(name) >= 0 || to.mModel.findAsset(XT::kColorAssetKind, name))
-        return;
-    const Asset* color = from.mModel.findAsset(XT::kColorAssetKind, name);
-    if (!color)
-        return;
-    to.mModel.mAssets[XT::kColorAssetKind - 1].push_back(*color);
-    to.mAssetUids[XT::kColorAssetKind - 1].push_back(to.mNextUid[XT::kColorAssetKind - 1]++);
+    bringAsset(from, to, XT::kColorAssetKind, name);
 }
+
+} // namespace
+
+void HostState::bringStyles(const OpenProject& from, OpenProject& to, const XT::FormatRuns& runs,
+                            const XT::TextAttributes& trail)
+{
+    if (&from == &to)
+        return;
+    // The kinds of asset a formatting attribute names.
+    static const std::pair<const char*, int32_t> named[] = {
+        {"paragraphStyle", 1}, {"characterStyle", 2}, {"colour", XT::kColorAssetKind}};
+    auto bring = [&](const XT::TextAttributes& attributes)
+    {
+        for (const auto& [attribute, kind] : named)
+            bringAsset(from, to, kind, XT::AttributeValue(attributes, QLatin1String(attribute)));
+    };
+    for (const XT::FormatRun& run : runs)
+        bring(run.mAttributes);
+    bring(trail);
+}
+
+namespace
+{
 
 // Why `to`'s file format cannot hold these boxes of `from` (a name, or the
 // colour that would come with one), or empty.
@@ -194,6 +223,7 @@ XTBoxRef HostState::copyBox(const BoxLocation& from, OpenProject& to, int layout
                 storyNumbers.push_back(s.mNumber);
         created.mNumber = freeNumber(created.mNumber, storyNumbers);
         created.mBoxes.clear();
+        bringStyles(fromProject, to, created.mFormats, created.mTrail);
         to.mModel.mStories.push_back(std::move(created));
         registerStory(to);
         index = int(to.mModel.mStories.size()) - 1;

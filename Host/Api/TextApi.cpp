@@ -100,8 +100,10 @@ XTError CopyTextRange(XTTextRef source, int32_t start, int32_t end, XTTextRef de
     if (!from || start < 0 || end < start || end > from->story().length())
         return XT::kErrParam;
     const TextFragment fragment = from->story().extract(start, end);
-    if (TextEditor::insert(*state, destination, offset, fragment) < 0)
+    const TextLocation* to = locate(destination);
+    if (!to || TextEditor::insert(*state, destination, offset, fragment) < 0)
         return XT::kErrParam;
+    state->bringStyles(*from->mProject, *to->mProject, fragment.mFormats, {});
     return XT::kNoErr;
 }
 
@@ -192,6 +194,7 @@ XTTextRef CopyStory(XTTextRef source, XTProjectId destination)
         return nullptr;
     to->mModel.mStories.push_back(story);
     to->mModel.mStories.back().mBoxes.clear();
+    state->bringStyles(*from->mProject, *to, story.mFormats, story.mTrail);
     const XTTextRef text = state->registerStory(*to);
     state->linkStory(*to, int(to->mModel.mStories.size()) - 1, story.mBoxes);
     to->mModified = true;

@@ -94,6 +94,8 @@ QString CopyRow(QWidget* explorer, int nth, bool left)
         // that is current already (an undone copy) is left and clicked again.
         if (table->currentIndex().row() == row && model->rowCount() > 1)
             Click(table, model->index(row == 0 ? 1 : 0, 0));
+        else if (table->currentIndex().row() == row)
+            table->setCurrentIndex(QModelIndex());
         Click(table, index);
         if (table->currentIndex().row() != row)
             return QStringLiteral("the click did not reach row %1").arg(row);

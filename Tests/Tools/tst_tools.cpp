@@ -45,7 +45,7 @@ QString ShownText(const QJsonObject& cell)
 // The text report's cell without its marks and pilcrows.
 QString Unmarked(QString text)
 {
-    for (const char* mark : {"[-", "-]", "{+", "+}"})
+    for (const char* mark : {"[-", "-]", "{+", "+}", "[*", "*]"})
         text.remove(QLatin1String(mark));
     text.remove(QChar(0xB6));
     return text;
@@ -195,13 +195,16 @@ void tst_Tools::textReport_data()
                        QStringLiteral("+ {+CMYK 60%, 0%, 80%, 30%\n              Spot colour+}\n")}
         << QStringList{QStringLiteral("ptjustified"), QStringLiteral("30%Spot"), QStringLiteral("pt\u00B6"),
                        QStringLiteral("row 0")};
-    // Story rows mark the changed words on each side; a paragraph end inside
-    // a change shows as a pilcrow, the one that ends a row not at all.
+    // Story rows mark the changed words on each side, and text formatted
+    // otherwise, saying how; a paragraph end inside a change shows as a
+    // pilcrow, the one that ends a row not at all.
     QTest::newRow("story rows")
         << QStringList{QStringLiteral("--rows")}
-        << QStringList{QStringLiteral(
-                           "    ~ Story 3 | Story 3\n        row 2\n          - This issue looks at "
-                           "the new ferry timetable, which adds [-two-] crossings"),
+        << QStringList{QStringLiteral("    ~ Story 3 | Story 3\n        row 1\n          - [*Spring*] has come"),
+                       QStringLiteral("          + [*Spring*] has come"),
+                       QStringLiteral("          * font DejaVu Serif \u2192 DejaVu Serif Bold\n        row 2\n"
+                                      "          - This issue looks at "
+                                      "the new ferry timetable, which adds [-two-] crossings"),
                        QStringLiteral("          + This issue looks at the new ferry timetable, which adds "
                                       "{+three+} crossings"),
                        QStringLiteral("old net loft.{+\u00B6\n            Thursday: lantern-making "
@@ -394,6 +397,7 @@ void tst_Tools::jsonReportAgreesWithText()
                 for (int more = 1; more < shown.size(); ++more)
                     printed += QLatin1Char('\n') + lines.at(line++).mid(lead.size());
                 QCOMPARE(Unmarked(printed), shown.join(QLatin1Char('\n')));
+                QCOMPARE(printed.count(QStringLiteral("[*")), cell.value(QStringLiteral("restyled")).toArray().size());
                 QCOMPARE(printed.count(side == QLatin1String("left") ? QStringLiteral("[-")
                                                                      : QStringLiteral("{+")),
                          cell.value(QStringLiteral("changes")).toArray().size());
@@ -401,6 +405,9 @@ void tst_Tools::jsonReportAgreesWithText()
                 QVERIFY(cell.value(QStringLiteral("end")).toInt() >=
                         cell.value(QStringLiteral("start")).toInt());
             }
+            // Then how the formatting differs, line by line.
+            for (const QJsonValue& formatting : row.value(QStringLiteral("formatting")).toArray())
+                QCOMPARE(lines.at(line++), indent + QStringLiteral("  * ") + formatting.toString());
             ++rows;
         }
     }

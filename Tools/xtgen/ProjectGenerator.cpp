@@ -94,7 +94,53 @@ Story ProjectGenerator::makeStory(int32_t number, int length)
             story.appendVisible(text);
         remaining -= size + 1;
     }
+    formatStory(story);
     return story;
+}
+
+// Body text in one face, now and then a few words set otherwise, and each
+// paragraph aligned.
+void ProjectGenerator::formatStory(Story& story)
+{
+    XT::TextAttributes body;
+    XT::SetAttribute(body, QStringLiteral("font"), QStringLiteral("DejaVu Serif"));
+    XT::SetAttribute(body, QStringLiteral("size"), QStringLiteral("10"));
+    story.mFormats.push_back({0, body});
+    static const char* const aligns[] = {"left", "justified", "centre"};
+    int start = 0;
+    for (int i = 0; i <= story.length(); ++i)
+    {
+        const bool end = i == story.length();
+        if (!end && !TextFormat::isParagraphEnd(story.mText[i]))
+            continue;
+        if (i - start > 30 && chance(0.3))
+        {
+            XT::TextAttributes emphasis = body;
+            if (chance(0.5))
+                XT::SetAttribute(emphasis, QStringLiteral("font"), QStringLiteral("DejaVu Serif Bold"));
+            else
+                XT::SetAttribute(emphasis, QStringLiteral("colour"), QStringLiteral("Magenta"));
+            const int from = story.adjustOffset(start + int(next(uint32_t(i - start - 20))));
+            story.mFormats.push_back({from, emphasis});
+            story.mFormats.push_back({from + 5 + int(next(15)), body});
+        }
+        XT::TextAttributes paragraph;
+        XT::SetAttribute(paragraph, QStringLiteral("align"), QLatin1String(aligns[next(3)]));
+        if (end)
+            story.mTrail = paragraph;
+        else
+        {
+            XT::TextAttributes own = body;
+            XT::SetAttribute(own, QStringLiteral("align"), XT::AttributeValue(paragraph, QStringLiteral("align")));
+            story.mFormats.push_back({i, own});
+            story.mFormats.push_back({i + 1, body});
+        }
+        start = i + 1;
+    }
+    // Runs past the end go; of runs at one offset the last holds.
+    while (!story.mFormats.empty() && story.mFormats.back().mOffset >= story.length())
+        story.mFormats.pop_back();
+    TextFormat::normalize(story.mFormats);
 }
 
 Box ProjectGenerator::makeBox(int32_t number, int index, const std::array<Fixed, 4>& spreadBounds)
@@ -228,8 +274,23 @@ void ProjectGenerator::editStory(Story& story)
     for (int e = 0; e < edits && story.length() > 0; ++e)
     {
         const int at = story.adjustOffset(int(next(uint32_t(story.length()))));
-        switch (next(3))
+        switch (next(4))
         {
+        case 3:
+        {
+            // A few words made larger, their text kept.
+            const int end = std::min(story.length(), at + 3 + int(next(30)));
+            XT::FormatRuns runs = story.formatting(at, end);
+            for (XT::FormatRun& run : runs)
+            {
+                const double size = XT::AttributeValue(run.mAttributes, QStringLiteral("size")).toDouble();
+                XT::SetAttribute(run.mAttributes, QStringLiteral("size"), XT::NumberText(size > 0 ? size + 2 : 12));
+            }
+            if (runs.empty())
+                runs.push_back({0, {{QStringLiteral("size"), QStringLiteral("12")}}});
+            story.setFormatting(at, end, runs);
+            break;
+        }
         case 0:
         {
             TextFragment fragment;

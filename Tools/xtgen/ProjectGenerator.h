@@ -34,7 +34,8 @@ public:
 
     Project left();
     // The left project with edits: boxes moved, resized, retyped, renamed and
-    // added; stories edited in places; assets changed, added and removed;
+    // added; stories edited and formatted otherwise in places; assets
+    // changed, added and removed;
     // spreads added and a layout only on this side.
     Project right(const Project& left);
 
@@ -48,6 +49,7 @@ private:
     QString words(int count);
     QString paragraph(int length);
     Story makeStory(int32_t number, int length);
+    void formatStory(Story& story);
     Box makeBox(int32_t number, int index, const std::array<Fixed, 4>& spreadBounds);
     Spread makeSpread(int index, int& page, int32_t& boxNumber, int layoutIndex);
     void editStory(Story& story);
