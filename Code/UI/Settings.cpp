@@ -51,6 +51,8 @@ Settings::Settings(QWidget* parent) : QDialog(parent), mUi(new Ui_SettingsClass)
     mUi->showDiffCheck->setChecked(options & kShowDifferent);
     mUi->compareWordsCheck->setChecked(settings.CompareWords());
     connect(mUi->compareWordsCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
+    mUi->compareFormattingCheck->setChecked(settings.CompareFormatting());
+    connect(mUi->compareFormattingCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
     mUi->writeMergeLogCheck->setChecked(settings.WriteMergeLog());
     connect(mUi->writeMergeLogCheck, &QCheckBox::toggled, this, &Settings::ViewOptionsChanged);
 }
@@ -77,6 +79,7 @@ void Settings::accept()
                             mUi->mEqualityFGColor->palette().color(QPalette::Button));
         settings.SetViewOptions(options);
         settings.SetCompareWords(mUi->compareWordsCheck->isChecked());
+        settings.SetCompareFormatting(mUi->compareFormattingCheck->isChecked());
         settings.SetWriteMergeLog(mUi->writeMergeLogCheck->isChecked());
     }
     QDialog::accept();

@@ -362,6 +362,36 @@ void tst_MalformedFiles::wholeFileCases_data()
         << head + "\"layouts\": [" + QByteArray(layout).replace("\"right\": 10", "\"right\": 32767.99998") +
                "]}"
         << QString();
+    // A story's formatting: runs of character attributes from their
+    // offsets, then the paragraphs' attributes in order.
+    const QByteArray story = head + "\"layouts\": [], \"stories\": [{\"number\": 1, \"text\": \"ab\\rcd\", "
+                                    "\"formatting\": ";
+    const struct
+    {
+        const char* name;
+        const char* formatting;
+        const char* message;
+    } formatting[] = {
+        {"formatting", "{\"characters\": [{\"at\": 0, \"font\": \"Serif\", \"size\": 10.5}, {\"at\": 3, "
+                       "\"bold\": true}], \"paragraphs\": [{\"align\": \"centre\"}, {\"paragraphStyle\": \"Body\"}]}",
+         ""},
+        {"runs out of order", "{\"characters\": [{\"at\": 2, \"size\": 9}, {\"at\": 1, \"size\": 8}]}",
+         "stories[0].formatting.characters[1].at: runs must start at ascending offsets"},
+        {"a run past the text", "{\"characters\": [{\"at\": 5, \"size\": 9}]}",
+         "stories[0].formatting.characters[0].at"},
+        {"a paragraph attribute on characters", "{\"characters\": [{\"at\": 0, \"align\": \"left\"}]}",
+         "stories[0].formatting.characters[0]: unknown key \"align\""},
+        {"an unknown attribute", "{\"paragraphs\": [{\"kerning\": 2}]}",
+         "stories[0].formatting.paragraphs[0]: unknown key \"kerning\""},
+        {"more paragraphs than the text", "{\"paragraphs\": [{}, {}, {}]}",
+         "stories[0].formatting.paragraphs: the text has 2 paragraphs"},
+        {"no such alignment", "{\"paragraphs\": [{\"align\": \"middle\"}]}",
+         "stories[0].formatting.paragraphs[0].align: \"middle\" is no alignment"},
+        {"a size that is text", "{\"characters\": [{\"at\": 0, \"size\": \"12\"}]}",
+         "stories[0].formatting.characters[0].size: expected a number, found a string"},
+    };
+    for (const auto& entry : formatting)
+        QTest::newRow(entry.name) << story + entry.formatting + "}]}" << QString::fromUtf8(entry.message);
     QTest::newRow("a box a step wider") << head + "\"layouts\": [" +
                                                QByteArray(layout)
                                                    .replace("\"left\": 0", "\"left\": -0.00002")

@@ -91,6 +91,12 @@ inline const std::vector<AttributeInfo>& KnownAttributes()
         {"spaceBefore", AttributeKind::Number, true, "space before", " pt"},
         {"spaceAfter", AttributeKind::Number, true, "space after", " pt"},
         {"leading", AttributeKind::Number, true, "leading", " pt"},
+        // The paragraph's own character settings, which its characters
+        // take where they set none.
+        {"paragraphFont", AttributeKind::Name, true, "paragraph font", ""},
+        {"paragraphSize", AttributeKind::Number, true, "paragraph size", " pt"},
+        {"paragraphColour", AttributeKind::Name, true, "paragraph colour", ""},
+        {"paragraphShade", AttributeKind::Number, true, "paragraph shade", "%"},
     };
     return known;
 }

@@ -24,7 +24,10 @@ const Mapping sCharacter[] = {{"FONT", "font"},     {"FONTSIZE", "size"},       
                               {"SCALEH", "scale"}};
 const Mapping sParagraph[] = {{"PARENT", "paragraphStyle"}, {"ALIGN", "align"},    {"INDENT", "leftIndent"},
                               {"RMARGIN", "rightIndent"},    {"FIRST", "firstIndent"}, {"VOR", "spaceBefore"},
-                              {"NACH", "spaceAfter"},        {"LINESP", "leading"}};
+                              {"NACH", "spaceAfter"},        {"LINESP", "leading"},
+                              // A paragraph's character settings, as its style gives them.
+                              {"FONT", "paragraphFont"},     {"FONTSIZE", "paragraphSize"},
+                              {"FCOLOR", "paragraphColour"}, {"FSHADE", "paragraphShade"}};
 // FEATURES holds the style flags, words separated by spaces.
 const Mapping sFeatures[] = {{"underline", "underline"},   {"underlinewords", "underlineWords"},
                              {"strike", "strike"},         {"smallcaps", "smallCaps"},
