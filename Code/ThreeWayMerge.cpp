@@ -1,0 +1,503 @@
+#include "ThreeWayMerge.h"
+
+#include "ComparisonSession.h"
+#include "DiffModel.h"
+#include "Merge.h"
+#include "ProjectTree.h"
+#include "ProjectTreeNode.h"
+#include "Story.h"
+#include "XTCalls.h"
+
+#include <QJsonArray>
+#include <QHash>
+#include <QJsonDocument>
+#include <QSet>
+
+#include <vector>
+
+namespace ThreeWay
+{
+
+namespace
+{
+
+constexpr int32_t kCloseWithoutSaving = 1;
+
+// A row's stretch of each side's compared text, [start, end).
+struct Span
+{
+    int mStart[2] = {0, 0};
+    int mEnd[2] = {0, 0};
+    bool mChange = false;
+};
+
+// The spans of every row of a model, read before any row is marked (a
+// marked row shows the other side's text).
+std::vector<Span> SpansOf(const DiffModel& model)
+{
+    std::vector<Span> spans;
+    int at[2] = {0, 0};
+    for (int row = 0; row < model.rowCount(); ++row)
+    {
+        Span span;
+        for (int side : {0, 1})
+        {
+            span.mStart[side] = at[side];
+            at[side] += model.data(model.index(row, side)).toString().size();
+            span.mEnd[side] = at[side];
+        }
+        span.mChange = !model.IsEquality(model.index(row, 0));
+        spans.push_back(span);
+    }
+    return spans;
+}
+
+// The hunks of a story's change row: each run of the engine's edits, with
+// its stretch of both texts. Empty for a property list, whose rows change
+// whole, or where the row's edits do not read as the texts do.
+std::vector<Span> HunksOf(const DiffModel& model, int row)
+{
+    std::vector<Span> hunks;
+    if (model.HasVerticalHeader())
+        return hunks;
+    const QString* texts[2] = {&model.LeftText(), &model.RightText()};
+    for (const TextDiff::Patch& patch : model.Patches().at(row).patches)
+    {
+        int at[2] = {patch.start1, patch.start2};
+        bool open = false;
+        for (const TextDiff::Diff& diff : patch.diffs)
+        {
+            const int side = diff.operation == TextDiff::INSERT ? 1 : 0;
+            if (diff.operation != TextDiff::EQUAL && texts[side]->midRef(at[side], diff.text.size()) != diff.text)
+                return {};
+            if (diff.operation == TextDiff::EQUAL)
+            {
+                at[0] += diff.text.size();
+                at[1] += diff.text.size();
+                open = false;
+                continue;
+            }
+            if (!open)
+            {
+                Span hunk;
+                hunk.mStart[0] = hunk.mEnd[0] = at[0];
+                hunk.mStart[1] = hunk.mEnd[1] = at[1];
+                hunk.mChange = true;
+                hunks.push_back(hunk);
+                open = true;
+            }
+            at[side] += diff.text.size();
+            hunks.back().mEnd[side] = at[side];
+        }
+    }
+    return hunks;
+}
+
+// The stretches where a model's two texts differ: a story's hunks, a
+// property list's changed rows.
+std::vector<Span> ChangesOf(const DiffModel& model)
+{
+    std::vector<Span> changes;
+    const std::vector<Span> rows = SpansOf(model);
+    for (int row = 0; row < int(rows.size()); ++row)
+    {
+        if (!rows[size_t(row)].mChange)
+            continue;
+        std::vector<Span> hunks = HunksOf(model, row);
+        if (hunks.empty())
+            hunks.push_back(rows[size_t(row)]);
+        changes.insert(changes.end(), hunks.begin(), hunks.end());
+    }
+    return changes;
+}
+
+// Whether two stretches touch: overlap, or an empty one (an insertion point)
+// lies within or at an end of the other.
+bool Touch(int start1, int end1, int start2, int end2)
+{
+    if (start1 < end1 && start2 < end2)
+        return start1 < end2 && start2 < end1;
+    return start1 <= end2 && start2 <= end1;
+}
+
+// What one side did to an item since the base, read from the comparison of
+// the base (its LHS) with that side (its RHS).
+struct Change
+{
+    enum Kind
+    {
+        Absent,    // neither the base nor the side has it
+        Added,     // the side has it, the base does not
+        Deleted,   // the base has it, the side does not
+        Unchanged, // the same on both, with everything below it
+        Edited     // both have it; its own rows, or something below, differ
+    } mKind = Absent;
+    std::vector<Span> mChanges; // Edited: where base and side differ, in order
+    QString mBaseText;       // the base's compared text of the item
+    QString mSideText;       // the side's
+
+    // Whether the side changed anything in [start, end) of its text.
+    bool Touches(int start, int end) const
+    {
+        if (mKind != Edited)
+            return mKind != Unchanged;
+        for (const Span& change : mChanges)
+            if (Touch(change.mStart[1], change.mEnd[1], start, end))
+                return true;
+        return false;
+    }
+
+    // The base's offset for an offset of the side's text: a change's start
+    // (or end) for an offset within it, else shifted by the changes before.
+    int ToBase(int at, bool end) const
+    {
+        int shift = 0;
+        for (const Span& change : mChanges)
+        {
+            if (end ? at <= change.mStart[1] : at < change.mStart[1])
+                break;
+            if (end ? at <= change.mEnd[1] : at < change.mEnd[1])
+                return end ? change.mEnd[0] : change.mStart[0];
+            shift = change.mEnd[0] - change.mEnd[1];
+        }
+        return at + shift;
+    }
+
+    // The base's text under [start, end) of the side's text.
+    QString BaseUnder(int start, int end) const
+    {
+        if (mKind == Unchanged)
+            return mSideText.mid(start, end - start);
+        if (mKind != Edited)
+            return mBaseText;
+        const int from = ToBase(start, false);
+        return mBaseText.mid(from, qMax(0, ToBase(end, true) - from));
+    }
+};
+
+// One side's comparison with the base.
+struct SideTree
+{
+    SideTree(XTProjectId base, XTProjectId side)
+        : mTree(base, side), mModels(*mTree.Root()->Child(0))
+    {
+    }
+
+    Change ChangeOf(const QJsonObject& identity)
+    {
+        Change change;
+        ProjectTreeNodeBase* node = mModels.Find(identity);
+        if (!node)
+            return change;
+        const Corvable* base = nullptr;
+        const Corvable* side = nullptr;
+        Merge::SidesOf(*node, &base, &side);
+        change.mBaseText = base->IsValid() ? base->ToString() : QString();
+        change.mSideText = side->IsValid() ? side->ToString() : QString();
+        switch (node->NodeType())
+        {
+        case OnlyInRight:
+            change.mKind = Change::Added;
+            break;
+        case OnlyInLeft:
+            change.mKind = Change::Deleted;
+            break;
+        case Identical:
+            change.mKind = mTree.RollupOf(node).Total() == 0 ? Change::Unchanged : Change::Edited;
+            break;
+        default:
+            change.mKind = Change::Edited;
+            if (DiffModel* model = mModels.Of(*node))
+                change.mChanges = ChangesOf(*model);
+        }
+        return change;
+    }
+
+    ProjectTree mTree;
+    Merge::Models mModels;
+};
+
+// An item only one side of LEFT↔RIGHT has: added by that side, or removed
+// by the other, which must not have changed it meanwhile.
+Verdict StructureVerdict(TreeNodeType type, const Change& left, const Change& right, QString* why)
+{
+    if (type == OnlyInLeft)
+    {
+        if (left.mKind == Change::Added)
+            return *why = QStringLiteral("added on the left"), Verdict::Keep;
+        if (left.mKind == Change::Unchanged)
+            return *why = QStringLiteral("removed on the right"), Verdict::Take;
+        return *why = QStringLiteral("removed on the right, changed on the left"), Verdict::Conflict;
+    }
+    if (right.mKind == Change::Added)
+        return *why = QStringLiteral("added on the right"), Verdict::Take;
+    if (right.mKind == Change::Unchanged)
+        return *why = QStringLiteral("removed on the left"), Verdict::Keep;
+    return *why = QStringLiteral("removed on the left, changed on the right"), Verdict::Conflict;
+}
+
+// A change row of an item both sides have: taken from the side that changed
+// its stretch of text.
+Verdict RowVerdict(const Span& span, const Change& left, const Change& right)
+{
+    // Made on both sides with the same identity and different content.
+    if (left.mKind == Change::Added || right.mKind == Change::Added)
+        return Verdict::Conflict;
+    const bool byLeft = left.Touches(span.mStart[0], span.mEnd[0]);
+    const bool byRight = right.Touches(span.mStart[1], span.mEnd[1]);
+    if (byLeft != byRight)
+        return byLeft ? Verdict::Keep : Verdict::Take;
+    // Both, or neither where the two comparisons align the texts
+    // differently: nothing tells which side is right.
+    return Verdict::Conflict;
+}
+
+// A row's verdict from its hunks'.
+Verdict Combined(const QList<Hunk>& hunks)
+{
+    bool keep = false;
+    bool take = false;
+    for (const Hunk& hunk : hunks)
+    {
+        if (hunk.mVerdict == Verdict::Conflict)
+            return Verdict::Conflict;
+        keep = keep || hunk.mVerdict == Verdict::Keep;
+        take = take || hunk.mVerdict == Verdict::Take;
+    }
+    return keep && take ? Verdict::Both : take ? Verdict::Take : Verdict::Keep;
+}
+
+// The hunks of a row the LHS takes: the ones RIGHT alone changed, and with
+// RIGHT preferred the conflicting ones too.
+bool Taken(const Hunk& hunk, bool preferRight)
+{
+    return hunk.mVerdict == Verdict::Take || (preferRight && hunk.mVerdict == Verdict::Conflict);
+}
+
+// Whether a row is copied whole: every hunk of it is taken.
+bool TakenWhole(const Row& row, bool preferRight)
+{
+    if (row.mVerdict == Verdict::Take)
+        return true;
+    if (row.mVerdict == Verdict::Keep || row.mHunks.isEmpty())
+        return row.mVerdict == Verdict::Conflict && preferRight;
+    for (const Hunk& hunk : row.mHunks)
+        if (!Taken(hunk, preferRight))
+            return false;
+    return true;
+}
+
+} // namespace
+
+struct Merger::Base
+{
+    XTProjectId mProject = XT::kNoProject;
+    std::unique_ptr<SideTree> mLeft;
+    std::unique_ptr<SideTree> mRight;
+
+    ~Base()
+    {
+        // The trees refer to the project: they go first.
+        mLeft.reset();
+        mRight.reset();
+        if (mProject != XT::kNoProject)
+            XT::gProject->CloseProject(mProject, kCloseWithoutSaving);
+    }
+};
+
+int Plan::Count(Verdict verdict) const
+{
+    int count = 0;
+    for (const Item& item : mItems)
+        for (const Row& row : item.mRows)
+            count += row.mVerdict == verdict ? 1 : 0;
+    return count;
+}
+
+Merger::Merger(ComparisonSession& session, const QString& basePath)
+    : mSession(session), mBase(std::make_unique<Base>())
+{
+    mBase->mProject = OpenProject(basePath);
+    if (mBase->mProject == XT::kNoProject)
+    {
+        mOpenError = XT::gProject->GetOpenError ? XT::ToQString(XT::gProject->GetOpenError()) : QString();
+        return;
+    }
+    mBase->mLeft = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::LHS));
+    mBase->mRight = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::RHS));
+}
+
+Merger::~Merger() = default;
+
+bool Merger::IsOpen() const
+{
+    return mBase->mProject != XT::kNoProject;
+}
+
+Plan Merger::Classify()
+{
+    Plan plan;
+    // A layout or spread only one side has goes or stays whole, with what is
+    // on it: nothing below it is decided again.
+    QSet<const ProjectTreeNodeBase*> whole;
+    for (ProjectTreeNodeBase* node : ::Merge::PairsInTreeOrder(mSession.ProjectPair()))
+    {
+        const TreeNodeType type = node->NodeType();
+        if (type == Identical || ::Merge::KindOf(*node) == QLatin1String("project") || ::Merge::Below(*node, whole))
+            continue;
+        DiffModel* model = mSession.ModelOf(*node);
+        if (!model)
+            continue;
+        Item item{node, model, ::Merge::IdentityOf(*node), ::Merge::PathOf(*node), QString(), {}};
+        const Change left = mBase->mLeft->ChangeOf(item.mIdentity);
+        const Change right = mBase->mRight->ChangeOf(item.mIdentity);
+        const bool oneSide = type == OnlyInLeft || type == OnlyInRight;
+        const Verdict verdict = oneSide ? StructureVerdict(type, left, right, &item.mWhy) : Verdict::Keep;
+        if (oneSide && ::Merge::TakenWhole(*node, *model))
+            whole << node;
+        const std::vector<Span> spans = SpansOf(*model);
+        for (int row = 0; row < int(spans.size()); ++row)
+        {
+            if (!spans[size_t(row)].mChange)
+                continue;
+            const Span& span = spans[size_t(row)];
+            Row decided;
+            decided.mRow = row;
+            decided.mVerdict = oneSide ? verdict : RowVerdict(span, left, right);
+            if (!oneSide && !model->HasVerticalHeader())
+            {
+                for (const Span& piece : HunksOf(*model, row))
+                {
+                    Hunk hunk{{piece.mStart[0], piece.mStart[1]}, {piece.mEnd[0], piece.mEnd[1]}, Verdict::Keep};
+                    hunk.mVerdict = RowVerdict(piece, left, right);
+                    decided.mHunks << hunk;
+                }
+                if (!decided.mHunks.isEmpty())
+                    decided.mVerdict = Combined(decided.mHunks);
+            }
+            decided.mLabel = ::Merge::RowLabel(*model, row);
+            decided.mLength[0] = span.mEnd[0] - span.mStart[0];
+            decided.mLength[1] = span.mEnd[1] - span.mStart[1];
+            decided.mLeft = model->RevealedText(row, 0);
+            decided.mRight = model->RevealedText(row, 1);
+            if (oneSide)
+                decided.mBase = (left.mKind == Change::Added || right.mKind == Change::Added) ? QString()
+                                                                                              : left.mBaseText;
+            else
+                decided.mBase = left.mKind == Change::Edited ? left.BaseUnder(span.mStart[0], span.mEnd[0])
+                                                             : right.BaseUnder(span.mStart[1], span.mEnd[1]);
+            item.mRows << decided;
+        }
+        if (!item.mRows.isEmpty())
+            plan.mItems << item;
+    }
+    return plan;
+}
+
+int Merger::Mark(const Plan& plan, bool preferRight)
+{
+    int uncopyable = 0;
+    for (const Item& item : plan.mItems)
+    {
+        QList<int> rows;
+        for (const Row& row : item.mRows)
+        {
+            if (!TakenWhole(row, preferRight))
+                continue;
+            if (item.mModel->CanApply(item.mModel->index(row.mRow, 0)))
+                rows << row.mRow;
+            else
+                ++uncopyable;
+        }
+        ::Merge::MarkRows(*item.mModel, rows, Left, QStringLiteral("Three-Way Merge"));
+    }
+    return uncopyable;
+}
+
+QStringList Merger::WriteHunks(const Plan& plan, bool preferRight, int* written)
+{
+    QStringList refused;
+    for (const Item& item : plan.mItems)
+    {
+        auto* pair = dynamic_cast<ProjectTreeNode<::Story>*>(item.mNode);
+        if (!pair)
+            continue;
+        // The hunks' offsets in LEFT's text as the rows copied whole left
+        // it; the story's copy keeps the later ones right as it goes.
+        std::vector<TextDiff::UnitPatch> pieces;
+        int shift = 0;
+        for (const Row& row : item.mRows)
+        {
+            if (TakenWhole(row, preferRight))
+            {
+                shift += row.mLength[1] - row.mLength[0];
+                continue;
+            }
+            for (const Hunk& hunk : row.mHunks)
+            {
+                if (!Taken(hunk, preferRight))
+                    continue;
+                TextDiff::UnitPatch piece(true, false, true);
+                TextDiff::Patch patch;
+                patch.start1 = hunk.mStart[0] + shift;
+                patch.start2 = hunk.mStart[1];
+                patch.length1 = piece.length1 = hunk.mEnd[0] - hunk.mStart[0];
+                patch.length2 = piece.length2 = hunk.mEnd[1] - hunk.mStart[1];
+                piece.patches << patch;
+                pieces.push_back(piece);
+            }
+        }
+        if (pieces.empty())
+            continue;
+        std::map<int, TextDiff::UnitPatch*> rows;
+        for (size_t i = 0; i < pieces.size(); ++i)
+            rows[int(i)] = &pieces[i];
+        const RefusedRows refusals = pair->mLeft.ApplyPatches(pair->mRight, rows);
+        for (const auto& [piece, reason] : refusals)
+            refused << QStringLiteral("%1, hunk %2 to the LHS: %3").arg(item.mPath).arg(piece + 1).arg(reason);
+        *written += int(pieces.size() - refusals.size());
+    }
+    return refused;
+}
+
+QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const Plan& plan, bool preferRight)
+{
+    QJsonObject log = QJsonDocument::fromJson(twoWayLog).object();
+    QHash<QString, const Row*> rows;
+    for (const Item& item : plan.mItems)
+        for (const Row& row : item.mRows)
+            rows.insert(item.mPath + QLatin1Char('\n') + QString::number(row.mRow + 1), &row);
+    QJsonArray decisions;
+    for (const QJsonValue& value : log.value(QStringLiteral("decisions")).toArray())
+    {
+        QJsonObject decision = value.toObject();
+        const Row* row = rows.value(decision.value(QStringLiteral("path")).toString() + QLatin1Char('\n') +
+                                    QString::number(decision.value(QStringLiteral("row")).toInt()));
+        if (row)
+        {
+            decision.insert(QStringLiteral("base"), row->mBase);
+            decision.insert(QStringLiteral("conflict"), row->mVerdict == Verdict::Conflict);
+        }
+        decisions.append(decision);
+    }
+    QJsonArray conflicts;
+    for (const Item& item : plan.mItems)
+        for (const Row& row : item.mRows)
+            if (row.mVerdict == Verdict::Conflict)
+                conflicts.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
+                                             {QStringLiteral("path"), item.mPath},
+                                             {QStringLiteral("row"), row.mRow + 1},
+                                             {QStringLiteral("label"), row.mLabel},
+                                             {QStringLiteral("why"), item.mWhy},
+                                             {QStringLiteral("base"), row.mBase},
+                                             {QStringLiteral("left"), row.mLeft},
+                                             {QStringLiteral("right"), row.mRight},
+                                             {QStringLiteral("stands"), preferRight ? QStringLiteral("right")
+                                                                                    : QStringLiteral("left")}});
+    log.insert(QStringLiteral("base"), basePath);
+    log.insert(QStringLiteral("decisions"), decisions);
+    log.insert(QStringLiteral("conflicts"), conflicts);
+    return QJsonDocument(log).toJson(QJsonDocument::Indented);
+}
+
+} // namespace ThreeWay
