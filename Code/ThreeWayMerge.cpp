@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QSet>
 
+#include <algorithm>
 #include <vector>
 
 namespace ThreeWay
@@ -252,6 +253,78 @@ Verdict RowVerdict(const Span& span, const Change& left, const Change& right)
     return Verdict::Conflict;
 }
 
+Verdict Combined(const QList<Hunk>& hunks);
+
+// The edits of a story both sides have, merged as text: the changes of
+// each side against the base, in base offsets, gathered into clusters of
+// changes that overlap or meet. A cluster of one side's changes is that
+// side's; a cluster with changes of both is a conflict unless both made it
+// read the same. Each cluster carries its stretch of LEFT's and RIGHT's text.
+QList<Hunk> Clusters(const Change& left, const Change& right)
+{
+    struct Tagged
+    {
+        const Span* mChange;
+        int mSide;
+    };
+    std::vector<Tagged> changes;
+    for (const Span& change : left.mChanges)
+        changes.push_back({&change, 0});
+    for (const Span& change : right.mChanges)
+        changes.push_back({&change, 1});
+    std::stable_sort(changes.begin(), changes.end(), [](const Tagged& a, const Tagged& b)
+                     { return a.mChange->mStart[0] < b.mChange->mStart[0]; });
+    const QString* texts[2] = {&left.mSideText, &right.mSideText};
+    QList<Hunk> clusters;
+    int shift[2] = {0, 0}; // each side's growth before the cluster
+    for (size_t i = 0; i < changes.size();)
+    {
+        const int start = changes[i].mChange->mStart[0];
+        int end = changes[i].mChange->mEnd[0];
+        int growth[2] = {0, 0};
+        bool sides[2] = {false, false};
+        for (; i < changes.size() && changes[i].mChange->mStart[0] <= end; ++i)
+        {
+            const Span& change = *changes[i].mChange;
+            end = qMax(end, change.mEnd[0]);
+            sides[changes[i].mSide] = true;
+            growth[changes[i].mSide] += (change.mEnd[1] - change.mStart[1]) - (change.mEnd[0] - change.mStart[0]);
+        }
+        Hunk cluster;
+        for (int side : {0, 1})
+        {
+            cluster.mStart[side] = start + shift[side];
+            cluster.mEnd[side] = end + shift[side] + growth[side];
+            shift[side] += growth[side];
+        }
+        const bool same = texts[0]->midRef(cluster.mStart[0], cluster.mEnd[0] - cluster.mStart[0]) ==
+                          texts[1]->midRef(cluster.mStart[1], cluster.mEnd[1] - cluster.mStart[1]);
+        cluster.mVerdict = !sides[1] || same ? Verdict::Keep : !sides[0] ? Verdict::Take : Verdict::Conflict;
+        clusters << cluster;
+    }
+    return clusters;
+}
+
+// A story row's clusters: those within its stretch of both texts. A row
+// none explains, or with a cluster reaching into another row, conflicts.
+QList<Hunk> ClustersOf(const Span& row, const QList<Hunk>& clusters, Verdict* verdict)
+{
+    QList<Hunk> mine;
+    bool spills = false;
+    for (const Hunk& cluster : clusters)
+    {
+        const bool touchesLeft = Touch(cluster.mStart[0], cluster.mEnd[0], row.mStart[0], row.mEnd[0]);
+        const bool touchesRight = Touch(cluster.mStart[1], cluster.mEnd[1], row.mStart[1], row.mEnd[1]);
+        if (!touchesLeft || !touchesRight)
+            continue;
+        mine << cluster;
+        spills = spills || cluster.mStart[0] < row.mStart[0] || cluster.mEnd[0] > row.mEnd[0] ||
+                 cluster.mStart[1] < row.mStart[1] || cluster.mEnd[1] > row.mEnd[1];
+    }
+    *verdict = mine.isEmpty() || spills ? Verdict::Conflict : Combined(mine);
+    return spills ? QList<Hunk>() : mine;
+}
+
 // A row's verdict from its hunks'.
 Verdict Combined(const QList<Hunk>& hunks)
 {
@@ -334,6 +407,33 @@ bool Merger::IsOpen() const
     return mBase->mProject != XT::kNoProject;
 }
 
+// One change row of a pair both sides have, or one side only (`oneSide`,
+// decided whole as `verdict`).
+Row Decide(const DiffModel& model, int row, const Span& span, const Change& left, const Change& right,
+           const QList<Hunk>* clusters, const Verdict* whole)
+{
+    Row decided;
+    decided.mRow = row;
+    if (whole)
+        decided.mVerdict = *whole;
+    else if (clusters)
+        decided.mHunks = ClustersOf(span, *clusters, &decided.mVerdict);
+    else
+        decided.mVerdict = RowVerdict(span, left, right);
+    decided.mLabel = ::Merge::RowLabel(model, row);
+    decided.mLength[0] = span.mEnd[0] - span.mStart[0];
+    decided.mLength[1] = span.mEnd[1] - span.mStart[1];
+    decided.mLeft = model.RevealedText(row, 0);
+    decided.mRight = model.RevealedText(row, 1);
+    const bool added = left.mKind == Change::Added || right.mKind == Change::Added;
+    if (whole)
+        decided.mBase = added ? QString() : left.mBaseText;
+    else
+        decided.mBase = left.mKind == Change::Edited ? left.BaseUnder(span.mStart[0], span.mEnd[0])
+                                                     : right.BaseUnder(span.mStart[1], span.mEnd[1]);
+    return decided;
+}
+
 Plan Merger::Classify()
 {
     Plan plan;
@@ -355,39 +455,16 @@ Plan Merger::Classify()
         const Verdict verdict = oneSide ? StructureVerdict(type, left, right, &item.mWhy) : Verdict::Keep;
         if (oneSide && ::Merge::TakenWhole(*node, *model))
             whole << node;
+        // A story both sides have and the base had merges as text.
+        const bool text = !oneSide && !model->HasVerticalHeader() && left.mKind != Change::Added &&
+                          left.mKind != Change::Deleted && right.mKind != Change::Added &&
+                          right.mKind != Change::Deleted;
+        const QList<Hunk> clusters = text ? Clusters(left, right) : QList<Hunk>();
         const std::vector<Span> spans = SpansOf(*model);
         for (int row = 0; row < int(spans.size()); ++row)
-        {
-            if (!spans[size_t(row)].mChange)
-                continue;
-            const Span& span = spans[size_t(row)];
-            Row decided;
-            decided.mRow = row;
-            decided.mVerdict = oneSide ? verdict : RowVerdict(span, left, right);
-            if (!oneSide && !model->HasVerticalHeader())
-            {
-                for (const Span& piece : HunksOf(*model, row))
-                {
-                    Hunk hunk{{piece.mStart[0], piece.mStart[1]}, {piece.mEnd[0], piece.mEnd[1]}, Verdict::Keep};
-                    hunk.mVerdict = RowVerdict(piece, left, right);
-                    decided.mHunks << hunk;
-                }
-                if (!decided.mHunks.isEmpty())
-                    decided.mVerdict = Combined(decided.mHunks);
-            }
-            decided.mLabel = ::Merge::RowLabel(*model, row);
-            decided.mLength[0] = span.mEnd[0] - span.mStart[0];
-            decided.mLength[1] = span.mEnd[1] - span.mStart[1];
-            decided.mLeft = model->RevealedText(row, 0);
-            decided.mRight = model->RevealedText(row, 1);
-            if (oneSide)
-                decided.mBase = (left.mKind == Change::Added || right.mKind == Change::Added) ? QString()
-                                                                                              : left.mBaseText;
-            else
-                decided.mBase = left.mKind == Change::Edited ? left.BaseUnder(span.mStart[0], span.mEnd[0])
-                                                             : right.BaseUnder(span.mStart[1], span.mEnd[1]);
-            item.mRows << decided;
-        }
+            if (spans[size_t(row)].mChange)
+                item.mRows << Decide(*model, row, spans[size_t(row)], left, right, text ? &clusters : nullptr,
+                                     oneSide ? &verdict : nullptr);
         if (!item.mRows.isEmpty())
             plan.mItems << item;
     }
