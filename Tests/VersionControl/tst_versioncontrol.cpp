@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -187,6 +188,7 @@ private slots:
     void gitDiffShowsChangedWords();
     void mergeOptions();
     void emptySides();
+    void randomEditsMergeAsTheReference();
 };
 
 void tst_VersionControl::readmeConfiguresGit()
@@ -234,6 +236,35 @@ void tst_VersionControl::gitMerges_data()
     QTest::newRow("xprj: one sentence two ways") << gazette << xprj
         << Edits{{"boat jumble on the north quay", "boat sale on the north quay"}}
         << Edits{{"boat jumble on the north quay", "boat market on the north quay"}} << false;
+    const QByteArray kelp = "      },\n      {\n        \"name\": \"Kelp Green\",\n        \"model\": \"CMYK\",\n"
+                            "        \"values\": [60, 0, 80, 30],\n        \"spot\": false\n      }\n    ],";
+    const QByteArray last = "        \"spot\": false\n      }\n    ],\n    \"hyphenations\"";
+    auto seaGreen = [&](const char* values)
+    {
+        return Edit{last, QByteArray("        \"spot\": false\n      },\n      {\"name\": \"Sea Green\", \"model\": "
+                                     "\"RGB\", \"values\": ") + values +
+                              ", \"spot\": false}\n    ],\n    \"hyphenations\""};
+    };
+    QTest::newRow("xprj: a colour removed") << gazette << xprj << Edits{{kelp, "      }\n    ],"}}
+        << Edits{{"9 am to noon", "9 am to 1 pm"}} << true;
+    QTest::newRow("xprj: a colour added") << gazette << xprj << Edits{{"9 am to noon", "9 am to 1 pm"}}
+        << Edits{seaGreen("[10, 120, 90]")} << true;
+    QTest::newRow("xprj: removed, changed") << gazette << xprj
+        << Edits{{"\"values\": [60, 0, 80, 30]", "\"values\": [60, 0, 80, 40]"}}
+        << Edits{{kelp, "      }\n    ],"}} << false;
+    QTest::newRow("xprj: added on both, apart") << gazette << xprj << Edits{seaGreen("[10, 120, 90]")}
+        << Edits{seaGreen("[10, 130, 90]")} << false;
+    const QByteArray green = "        <COLOR NAME=\"Green\" SPACE=\"RGB\" R=\"0\" G=\"255\" B=\"0\"/>\n";
+    const QByteArray sea = "        <COLOR NAME=\"Sea Green\" SPACE=\"RGB\" R=\"10\" G=\"120\" B=\"90\"/>\n";
+    const QByteArray sea2 = "        <COLOR NAME=\"Sea Green\" SPACE=\"RGB\" R=\"10\" G=\"130\" B=\"90\"/>\n";
+    QTest::newRow("sla: a colour removed") << notice << sla << Edits{{green, ""}}
+        << Edits{{"opens at five", "opens at six"}} << true;
+    QTest::newRow("sla: a colour added") << notice << sla << Edits{{"opens at five", "opens at six"}}
+        << Edits{{green, green + sea}} << true;
+    QTest::newRow("sla: removed, changed") << notice << sla << Edits{{"G=\"255\" B=\"0\"/>", "G=\"200\" B=\"0\"/>"}}
+        << Edits{{green, ""}} << false;
+    QTest::newRow("sla: added on both, apart") << notice << sla << Edits{{green, green + sea}}
+        << Edits{{green, green + sea2}} << false;
     QTest::newRow("sla: different stories") << notice << sla
         << Edits{{"summer timetable", "autumn timetable"}}
         << Edits{{"High water 06:12", "High water 06:20"}} << true;
@@ -425,6 +456,128 @@ void tst_VersionControl::emptySides()
     QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), leftBytes), left, &report), qPrintable(report));
     const QString same = repo.Outside(QStringLiteral("same"), base);
     QCOMPARE(repo.Tool(QStringLiteral("corvane-merge"), {QStringLiteral("--base"), empty, left, same}).mStatus, 0);
+}
+
+namespace
+{
+
+// One side's random edits of a project: words of its plain stories replaced
+// (story, word index -> new word) and colours' first values changed.
+struct SideEdits
+{
+    QMap<QPair<int, int>, QString> mWords;
+    QMap<int, int> mColours;
+};
+
+SideEdits RandomEdits(QRandomGenerator& random, const QJsonArray& stories, const QJsonArray& colours,
+                      const QString& tag)
+{
+    SideEdits edits;
+    for (int i = 0, count = 2 + int(random.bounded(6)); i < count; ++i)
+    {
+        const int story = int(random.bounded(stories.size()));
+        const QJsonValue text = stories.at(story).toObject().value(QStringLiteral("text"));
+        if (!text.isString())
+            continue;
+        const int words = text.toString().split(QLatin1Char(' ')).size();
+        edits.mWords.insert({story, int(random.bounded(words))}, tag + QString::number(random.bounded(1000)));
+    }
+    if (random.bounded(2))
+    {
+        // A value the colour does not have already: an edit.
+        const int colour = int(random.bounded(colours.size()));
+        const int was = colours.at(colour).toObject().value(QStringLiteral("values")).toArray().at(0).toInt();
+        const int value = int(random.bounded(101));
+        edits.mColours.insert(colour, value == was ? (value + 1) % 101 : value);
+    }
+    return edits;
+}
+
+// The project with the edits of both sides; where both edited the same word
+// or colour differently, the first side's edit stands. Counts those
+// collisions.
+QByteArray WithEdits(QJsonObject project, const SideEdits& first, const SideEdits& second, int* collisions)
+{
+    QJsonArray stories = project.value(QStringLiteral("stories")).toArray();
+    QMap<QPair<int, int>, QString> words = second.mWords;
+    for (auto it = first.mWords.begin(); it != first.mWords.end(); ++it)
+    {
+        *collisions += second.mWords.contains(it.key()) ? 1 : 0;
+        words.insert(it.key(), it.value());
+    }
+    for (auto it = words.begin(); it != words.end(); ++it)
+    {
+        QJsonObject story = stories.at(it.key().first).toObject();
+        QStringList text = story.value(QStringLiteral("text")).toString().split(QLatin1Char(' '));
+        text[it.key().second] = it.value();
+        story.insert(QStringLiteral("text"), text.join(QLatin1Char(' ')));
+        stories.replace(it.key().first, story);
+    }
+    project.insert(QStringLiteral("stories"), stories);
+    QJsonObject assets = project.value(QStringLiteral("assets")).toObject();
+    QJsonArray colours = assets.value(QStringLiteral("colours")).toArray();
+    QMap<int, int> values = second.mColours;
+    for (auto it = first.mColours.begin(); it != first.mColours.end(); ++it)
+    {
+        *collisions += second.mColours.contains(it.key()) && second.mColours.value(it.key()) != it.value() ? 1 : 0;
+        values.insert(it.key(), it.value());
+    }
+    for (auto it = values.begin(); it != values.end(); ++it)
+    {
+        QJsonObject colour = colours.at(it.key()).toObject();
+        QJsonArray channels = colour.value(QStringLiteral("values")).toArray();
+        channels.replace(0, it.value());
+        colour.insert(QStringLiteral("values"), channels);
+        colours.replace(it.key(), colour);
+    }
+    assets.insert(QStringLiteral("colours"), colours);
+    project.insert(QStringLiteral("assets"), assets);
+    return QJsonDocument(project).toJson();
+}
+
+} // namespace
+
+// Seeded random edits of two copies of a base (words of its stories, some
+// next to each other or in one sentence, and colours), merged by
+// corvane-merge and checked against a reference that applies both edit lists
+// where they do not collide and LEFT's edit where they do.
+// CORVANE_THREEWAY_SEQUENCES=N CORVANE_THREEWAY_SEED=S runs N from seed S.
+void tst_VersionControl::randomEditsMergeAsTheReference()
+{
+    const QJsonObject base =
+        QJsonDocument::fromJson(ReadFile(Sample(QStringLiteral("harbour-gazette-v1.xprj")))).object();
+    const QJsonArray stories = base.value(QStringLiteral("stories")).toArray();
+    const QJsonArray colours =
+        base.value(QStringLiteral("assets")).toObject().value(QStringLiteral("colours")).toArray();
+    const int sequences = qEnvironmentVariableIsSet("CORVANE_THREEWAY_SEQUENCES")
+                              ? qEnvironmentVariableIntValue("CORVANE_THREEWAY_SEQUENCES")
+                              : 24;
+    const quint32 seed = quint32(qEnvironmentVariableIntValue("CORVANE_THREEWAY_SEED"));
+    const Repo repo(QStringLiteral("r.xprj"), false);
+    const QString basePath = repo.Outside(QStringLiteral("base"), QJsonDocument(base).toJson());
+    const SideEdits none;
+    int conflicting = 0;
+    for (int sequence = 0; sequence < sequences; ++sequence)
+    {
+        QRandomGenerator random(seed + quint32(sequence));
+        const SideEdits left = RandomEdits(random, stories, colours, QStringLiteral("Left"));
+        const SideEdits right = RandomEdits(random, stories, colours, QStringLiteral("Right"));
+        int collisions = 0;
+        int unused = 0;
+        const QString leftPath = repo.Outside(QStringLiteral("left"), WithEdits(base, left, none, &unused));
+        const QString rightPath = repo.Outside(QStringLiteral("right"), WithEdits(base, right, none, &unused));
+        const QString expected =
+            repo.Outside(QStringLiteral("expected"), WithEdits(base, left, right, &collisions));
+        const Run merge = repo.Tool(QStringLiteral("corvane-merge"),
+                                    {QStringLiteral("--base"), basePath, leftPath, rightPath});
+        const QString context = QStringLiteral("sequence %1 (seed %2): ").arg(sequence).arg(seed + sequence);
+        QVERIFY2(merge.mStatus == (collisions > 0 ? 1 : 0), qPrintable(context + merge.mOut + merge.mErr));
+        QString report;
+        QVERIFY2(SameProject(repo, expected, leftPath, &report), qPrintable(context + merge.mOut + report));
+        conflicting += collisions > 0 ? 1 : 0;
+    }
+    // The seeds make sequences with collisions and without.
+    QVERIFY(sequences < 8 || (conflicting > 0 && conflicting < sequences));
 }
 
 QTEST_GUILESS_MAIN(tst_VersionControl)

@@ -109,6 +109,16 @@ struct Options
     QStringList files;
 };
 
+// The options a three-way merge does not take.
+void CheckThreeWay(const Options& options)
+{
+    if (!options.prefer.isEmpty() && options.prefer != QLatin1String("left") && options.prefer != QLatin1String("right"))
+        throw Trouble(QStringLiteral("--prefer takes left or right, not \"%1\"").arg(options.prefer));
+    if (!options.take.isEmpty() || !options.only.isEmpty() || !options.replay.isEmpty())
+        throw Trouble(
+            QStringLiteral("--base merges every change of both sides: leave out --take, --only and --replay"));
+}
+
 Options Parse(const QStringList& arguments)
 {
     Options options;
@@ -146,11 +156,7 @@ Options Parse(const QStringList& arguments)
         else if (is("--output"))
             options.output = value(QStringLiteral("--output"));
         else if (is("--prefer"))
-        {
             options.prefer = value(QStringLiteral("--prefer"));
-            if (options.prefer != QLatin1String("left") && options.prefer != QLatin1String("right"))
-                throw Trouble(QStringLiteral("--prefer takes left or right, not \"%1\"").arg(options.prefer));
-        }
         else if (argument == QLatin1String("--dry-run"))
             options.dryRun = true;
         else if (argument == QLatin1String("--"))
@@ -168,12 +174,7 @@ Options Parse(const QStringList& arguments)
         throw Trouble(
             QStringLiteral("name two project files, LEFT and RIGHT (%1 given)").arg(options.files.size()));
     if (!options.base.isEmpty())
-    {
-        if (!options.take.isEmpty() || !options.only.isEmpty() || !options.replay.isEmpty())
-            throw Trouble(QStringLiteral("--base merges every change of both sides: leave out --take, --only "
-                                         "and --replay"));
-        options.files << options.base;
-    }
+        CheckThreeWay(options);
     else if (!options.output.isEmpty() || !options.prefer.isEmpty())
         throw Trouble(QStringLiteral("--output and --prefer belong to a three-way merge: name its --base"));
     else if (!options.replay.isEmpty())
@@ -187,16 +188,16 @@ Options Parse(const QStringList& arguments)
     else if (options.take.isEmpty())
         throw Trouble(QStringLiteral("say which side's content to take: --take left or --take right"));
 
-    for (const QString& file : options.files)
+    for (const QString& file : options.files + QStringList{options.base})
     {
+        if (file.isEmpty())
+            continue;
         const QFileInfo info(file);
         if (!info.exists())
             throw Trouble(QStringLiteral("%1: no such file").arg(file));
         if (info.isDir())
             throw Trouble(QStringLiteral("%1: is a directory, not a project file").arg(file));
     }
-    if (!options.base.isEmpty())
-        options.files.removeLast();
     const QString left = QFileInfo(options.files.at(0)).canonicalFilePath();
     const QString right = QFileInfo(options.files.at(1)).canonicalFilePath();
     if (left == right && options.base.isEmpty())
