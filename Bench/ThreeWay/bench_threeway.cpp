@@ -2,8 +2,10 @@
 // generated base project and two versions of it edited apart (xtgen
 // --three-way), 5,000 pages by default, merged by a fresh corvane-merge
 // --base process on a fresh copy of LEFT, compared LEFT against RIGHT by a
-// fresh corvane-compare process, and merged as text by git merge-file on
-// the same three files, in turn, run after run.
+// fresh corvane-compare process, merged two ways by a fresh corvane-merge
+// --take right process on a fresh copy of LEFT (for scale: the two-way merge
+// of the same pair), and merged as text by git merge-file on the same three
+// files, in turn, run after run.
 //
 // Prints the files' sizes; the medians of wall time, CPU time (user +
 // system) and peak memory (the process's own VmHWM as it exits) of each
@@ -94,13 +96,15 @@ bool ReadArguments(const QStringList& args, int* runs, int* seed, std::vector<in
     return true;
 }
 
-void PrintRow(int pages, double megabytes, const Series& merged, const Series& compared, const Series& text)
+void PrintRow(int pages, double megabytes, const Series& merged, const Series& compared, const Series& twoWay,
+              const Series& text)
 {
     const double ratio = compared.seconds() > 0 ? merged.seconds() / compared.seconds() : 0;
-    std::printf("%6d %9.1f | %8.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %5.2f (%s)\n", pages,
-                megabytes, merged.seconds(), merged.cpu(), merged.peakMb(), compared.seconds(), compared.cpu(),
-                compared.peakMb(), text.seconds(), text.cpu(), text.peakMb(), ratio,
-                ratio <= sTimeTarget ? "met" : "not met");
+    std::printf("%6d %9.1f | %8.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %5.2f "
+                "(%s)\n",
+                pages, megabytes, merged.seconds(), merged.cpu(), merged.peakMb(), compared.seconds(),
+                compared.cpu(), compared.peakMb(), twoWay.seconds(), twoWay.cpu(), twoWay.peakMb(), text.seconds(),
+                text.cpu(), text.peakMb(), ratio, ratio <= sTimeTarget ? "met" : "not met");
     std::fflush(stdout);
 }
 
@@ -133,12 +137,14 @@ int main(int argc, char* argv[])
                 "Runs: %d; in each, in turn, each program a fresh process:\n"
                 "  merge:   %s --base BASE COPY RIGHT   (COPY a fresh copy of LEFT)\n"
                 "  compare: %s LEFT RIGHT\n"
+                "  2-way:   %s --take right COPY RIGHT\n"
                 "  text:    %s merge-file -p COPY BASE RIGHT\n"
                 "Medians of wall time (s), CPU time (user + system, s) and peak memory (own VmHWM, MB);\n"
                 "ratio: the merge's wall time over the comparison's (target <= %.0fx).\n\n",
-                seed, runs, qPrintable(merge), qPrintable(compare), qPrintable(git), sTimeTarget);
-    std::printf("%6s %9s | %8s %7s %8s | %9s %7s %8s | %9s %7s %8s | %s\n", "pages", "files MB", "merge s",
-                "cpu s", "peak MB", "compare s", "cpu s", "peak MB", "git mf s", "cpu s", "peak MB", "ratio");
+                seed, runs, qPrintable(merge), qPrintable(compare), qPrintable(merge), qPrintable(git), sTimeTarget);
+    std::printf("%6s %9s | %8s %7s %8s | %9s %7s %8s | %9s %7s %8s | %9s %7s %8s | %s\n", "pages", "files MB",
+                "merge s", "cpu s", "peak MB", "compare s", "cpu s", "peak MB", "2-way s", "cpu s", "peak MB",
+                "git mf s", "cpu s", "peak MB", "ratio");
     QStringList notes;
     for (int pages : sizes)
     {
@@ -157,7 +163,7 @@ int main(int argc, char* argv[])
             double(QFileInfo(base).size() + QFileInfo(left).size() + QFileInfo(right).size()) / 1048576.0;
         const QString mergeOut = dir.filePath(QStringLiteral("merge.txt"));
         const QString textOut = dir.filePath(QStringLiteral("merge-file.txt"));
-        Series merged, compared, text;
+        Series merged, compared, twoWay, text;
         int mergeStatus = -1;
         int textConflicts = -1;
         for (int run = 0; run < runs; ++run)
@@ -168,8 +174,13 @@ int main(int argc, char* argv[])
             const Bench::Measured c = Bench::RunMeasured({compare, left, right}, dir.filePath(QStringLiteral("c.txt")));
             QFile::remove(copy);
             QFile::copy(left, copy);
+            const Bench::Measured w = Bench::RunMeasured(
+                {merge, QStringLiteral("--take"), QStringLiteral("right"), copy, right}, dir.filePath(QStringLiteral("w.txt")));
+            QFile::remove(copy);
+            QFile::copy(left, copy);
             const Bench::Measured t = Bench::RunMeasured({git, QStringLiteral("merge-file"), QStringLiteral("-p"), copy, base, right}, textOut);
-            if ((m.exitCode != 0 && m.exitCode != 1) || c.exitCode != 1 || t.exitCode < 0 || t.exitCode > 127)
+            if ((m.exitCode != 0 && m.exitCode != 1) || c.exitCode != 1 || (w.exitCode != 0 && w.exitCode != 1) ||
+                t.exitCode < 0 || t.exitCode > 127)
             {
                 std::fprintf(stderr, "bench_threeway: on %d pages: merge exited %d, compare %d, merge-file %d\n",
                              pages, m.exitCode, c.exitCode, t.exitCode);
@@ -179,9 +190,10 @@ int main(int argc, char* argv[])
             textConflicts = t.exitCode;
             merged.add(m);
             compared.add(c);
+            twoWay.add(w);
             text.add(t);
         }
-        PrintRow(pages, megabytes, merged, compared, text);
+        PrintRow(pages, megabytes, merged, compared, twoWay, text);
         notes << QStringLiteral("%1 pages: corvane-merge exit %2, \"%3\"; git merge-file: %4 conflicts")
                      .arg(pages)
                      .arg(mergeStatus)
