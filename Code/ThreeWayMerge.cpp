@@ -380,10 +380,15 @@ struct Merger::Base
 
 int Plan::Count(Verdict verdict) const
 {
+    // An item only one side has counts once, whatever its rows.
     int count = 0;
     for (const Item& item : mItems)
         for (const Row& row : item.mRows)
+        {
             count += row.mVerdict == verdict ? 1 : 0;
+            if (!item.mWhy.isEmpty())
+                break;
+        }
     return count;
 }
 
@@ -448,13 +453,18 @@ Plan Merger::Classify()
         DiffModel* model = mSession.ModelOf(*node);
         if (!model)
             continue;
-        Item item{node, model, ::Merge::IdentityOf(*node), ::Merge::PathOf(*node), QString(), {}};
+        Item item{node, model, ::Merge::IdentityOf(*node), ::Merge::PathOf(*node), QString(), {}, {}, {}};
         const Change left = mBase->mLeft->ChangeOf(item.mIdentity);
         const Change right = mBase->mRight->ChangeOf(item.mIdentity);
         const bool oneSide = type == OnlyInLeft || type == OnlyInRight;
         const Verdict verdict = oneSide ? StructureVerdict(type, left, right, &item.mWhy) : Verdict::Keep;
         if (oneSide && ::Merge::TakenWhole(*node, *model))
             whole << node;
+        if (oneSide)
+        {
+            item.mLeftText = model->LeftText();
+            item.mRightText = model->RightText();
+        }
         // A story both sides have and the base had merges as text.
         const bool text = !oneSide && !model->HasVerticalHeader() && left.mKind != Change::Added &&
                           left.mKind != Change::Deleted && right.mKind != Change::Added &&
@@ -557,20 +567,26 @@ QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const P
         }
         decisions.append(decision);
     }
+    // A conflict per row; an item only one side has is one conflict, with
+    // the whole item's texts.
     QJsonArray conflicts;
     for (const Item& item : plan.mItems)
         for (const Row& row : item.mRows)
-            if (row.mVerdict == Verdict::Conflict)
-                conflicts.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
-                                             {QStringLiteral("path"), item.mPath},
-                                             {QStringLiteral("row"), row.mRow + 1},
-                                             {QStringLiteral("label"), row.mLabel},
-                                             {QStringLiteral("why"), item.mWhy},
-                                             {QStringLiteral("base"), row.mBase},
-                                             {QStringLiteral("left"), row.mLeft},
-                                             {QStringLiteral("right"), row.mRight},
-                                             {QStringLiteral("stands"), preferRight ? QStringLiteral("right")
-                                                                                    : QStringLiteral("left")}});
+        {
+            const bool whole = !item.mWhy.isEmpty();
+            if (row.mVerdict != Verdict::Conflict || (whole && &row != &item.mRows.constFirst()))
+                continue;
+            conflicts.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
+                                         {QStringLiteral("path"), item.mPath},
+                                         {QStringLiteral("row"), whole ? 0 : row.mRow + 1},
+                                         {QStringLiteral("label"), row.mLabel},
+                                         {QStringLiteral("why"), item.mWhy},
+                                         {QStringLiteral("base"), row.mBase},
+                                         {QStringLiteral("left"), whole ? item.mLeftText : row.mLeft},
+                                         {QStringLiteral("right"), whole ? item.mRightText : row.mRight},
+                                         {QStringLiteral("stands"), preferRight ? QStringLiteral("right")
+                                                                                : QStringLiteral("left")}});
+        }
     log.insert(QStringLiteral("base"), basePath);
     log.insert(QStringLiteral("decisions"), decisions);
     log.insert(QStringLiteral("conflicts"), conflicts);

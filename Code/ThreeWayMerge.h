@@ -85,11 +85,14 @@ struct Item
     QString mPath;
     QString mWhy; // for an item decided whole: what each side did
     QList<Row> mRows;
+    QString mLeftText; // an item decided whole: its text on each side
+    QString mRightText;
 };
 
 struct Plan
 {
     QList<Item> mItems;
+    // The rows of a verdict; an item only one side has counts once.
     int Count(Verdict verdict) const;
 };
 

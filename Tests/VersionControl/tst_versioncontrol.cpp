@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 namespace
 {
 
@@ -189,6 +191,7 @@ private slots:
     void mergeOptions();
     void emptySides();
     void randomEditsMergeAsTheReference();
+    void boxesAddedRemovedInConflict();
 };
 
 void tst_VersionControl::readmeConfiguresGit()
@@ -578,6 +581,117 @@ void tst_VersionControl::randomEditsMergeAsTheReference()
     }
     // The seeds make sequences with collisions and without.
     QVERIFY(sequences < 8 || (conflicting > 0 && conflicting < sequences));
+}
+
+namespace
+{
+
+// The boxes of a project's first layout, edited as a designer would: a box
+// copied under a new number onto a spread, removed, moved down.
+struct Boxes
+{
+    QJsonObject mProject;
+
+    QJsonArray Spreads() const
+    {
+        return mProject.value(QStringLiteral("layouts")).toArray().at(0).toObject().value(QStringLiteral("spreads")).toArray();
+    }
+    void SetSpreads(const QJsonArray& spreads)
+    {
+        QJsonArray layouts = mProject.value(QStringLiteral("layouts")).toArray();
+        QJsonObject layout = layouts.at(0).toObject();
+        layout.insert(QStringLiteral("spreads"), spreads);
+        layouts.replace(0, layout);
+        mProject.insert(QStringLiteral("layouts"), layouts);
+    }
+    // Calls `edit` with the box of that number, its spread's boxes and where
+    // it is among them.
+    Boxes& Edit(int number, const std::function<void(QJsonArray& boxes, int at, QJsonArray& spreads)>& edit)
+    {
+        QJsonArray spreads = Spreads();
+        for (int s = 0; s < spreads.size(); ++s)
+        {
+            QJsonObject spread = spreads.at(s).toObject();
+            QJsonArray boxes = spread.value(QStringLiteral("boxes")).toArray();
+            for (int at = 0; at < boxes.size(); ++at)
+                if (boxes.at(at).toObject().value(QStringLiteral("number")).toInt() == number)
+                {
+                    edit(boxes, at, spreads);
+                    spread.insert(QStringLiteral("boxes"), boxes);
+                    spreads.replace(s, spread);
+                    SetSpreads(spreads);
+                    return *this;
+                }
+        }
+        qFatal("no box %d", number);
+        return *this;
+    }
+    Boxes& Remove(int number)
+    {
+        return Edit(number, [](QJsonArray& boxes, int at, QJsonArray&) { boxes.removeAt(at); });
+    }
+    Boxes& MoveDown(int number)
+    {
+        return Edit(number, [](QJsonArray& boxes, int at, QJsonArray&) {
+            QJsonObject box = boxes.at(at).toObject();
+            QJsonObject bounds = box.value(QStringLiteral("bounds")).toObject();
+            for (const char* edge : {"top", "bottom"})
+                bounds.insert(QLatin1String(edge), bounds.value(QLatin1String(edge)).toInt() + 10);
+            box.insert(QStringLiteral("bounds"), bounds);
+            boxes.replace(at, box);
+        });
+    }
+    // A copy of box `like` as box `number`, on top of spread `spread`.
+    Boxes& Copy(int like, int number, const QString& name, int spread)
+    {
+        QJsonObject copy;
+        Edit(like, [&](QJsonArray& boxes, int at, QJsonArray&) { copy = boxes.at(at).toObject(); });
+        copy.insert(QStringLiteral("number"), number);
+        copy.insert(QStringLiteral("name"), name);
+        QJsonArray spreads = Spreads();
+        QJsonObject onto = spreads.at(spread).toObject();
+        QJsonArray boxes = onto.value(QStringLiteral("boxes")).toArray();
+        boxes.append(copy);
+        onto.insert(QStringLiteral("boxes"), boxes);
+        spreads.replace(spread, onto);
+        SetSpreads(spreads);
+        return *this;
+    }
+    QByteArray Json() const { return QJsonDocument(mProject).toJson(); }
+};
+
+} // namespace
+
+// Boxes added on either side, one removed on one side and untouched on the
+// other, one moved on one side and removed on the other (a conflict, which
+// either side's --prefer settles its way).
+void tst_VersionControl::boxesAddedRemovedInConflict()
+{
+    const QJsonObject sample =
+        QJsonDocument::fromJson(ReadFile(Sample(QStringLiteral("harbour-gazette-v1.xprj")))).object();
+    // Box 7 (Rule) and box 9 (Map) are on the second and third spreads, box 2
+    // on the first.
+    const Boxes base{sample};
+    const QByteArray left = Boxes(base).Copy(7, 40, QStringLiteral("Extra"), 1).MoveDown(9).Json();
+    const QByteArray right = Boxes(base).Remove(7).Copy(2, 41, QStringLiteral("Other"), 0).Remove(9).Json();
+    const Boxes merged = Boxes(base).Copy(7, 40, QStringLiteral("Extra"), 1).Remove(7).Copy(2, 41, QStringLiteral("Other"), 0);
+    const Repo repo(QStringLiteral("b.xprj"), false);
+    const QString basePath = repo.Outside(QStringLiteral("base"), base.Json());
+    for (const QString& prefer : {QStringLiteral("left"), QStringLiteral("right")})
+    {
+        const QString leftPath = repo.Outside(QStringLiteral("left"), left);
+        const Run merge = repo.Tool(QStringLiteral("corvane-merge"),
+                                    {QStringLiteral("--base"), basePath, QStringLiteral("--prefer"), prefer, leftPath,
+                                     repo.Outside(QStringLiteral("right"), right)});
+        QVERIFY2(merge.mStatus == 1, qPrintable(merge.mOut + merge.mErr));
+        QVERIFY2(merge.mOut.contains(QLatin1String("! conflict: Layout/Print edition | Print edition/Boxes/Map(Picture)")),
+                 qPrintable(merge.mOut));
+        const QByteArray expected = prefer == QLatin1String("left") ? Boxes(merged).MoveDown(9).Json()
+                                                                    : Boxes(merged).Remove(9).Json();
+        QString report;
+        QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), expected), leftPath, &report),
+                 qPrintable(prefer + merge.mOut + report));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_VersionControl)

@@ -74,30 +74,50 @@ struct Staged
     QString mBase;
 };
 
+// An item only one side has is decided whole: one entry for it, with the
+// whole item's text on each side.
+void ListWhole(const ThreeWay::Item& item, bool preferRight, QTextStream& out)
+{
+    const ThreeWay::Row& first = item.mRows.constFirst();
+    if (first.mVerdict == ThreeWay::Verdict::Take)
+        out << "~ " << item.mPath << " (" << item.mWhy << "): the RIGHT's\n";
+    else if (first.mVerdict == ThreeWay::Verdict::Conflict)
+        out << "! conflict: " << item.mPath << " (" << item.mWhy << "); " << (preferRight ? "the RIGHT's" : "the LEFT's")
+            << " version stands\n"
+            << "      base:  " << OneLine(first.mBase) << '\n'
+            << "      left:  " << OneLine(item.mLeftText) << '\n'
+            << "      right: " << OneLine(item.mRightText) << '\n';
+}
+
 void ListPlan(const ThreeWay::Plan& plan, bool preferRight, QTextStream& out)
 {
     for (const ThreeWay::Item& item : plan.mItems)
+    {
+        if (!item.mWhy.isEmpty())
+        {
+            ListWhole(item, preferRight, out);
+            continue;
+        }
         for (const ThreeWay::Row& row : item.mRows)
         {
             const QString label = row.mLabel.isEmpty() ? QString() : QStringLiteral(" ") + row.mLabel;
-            const QString why = item.mWhy.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(item.mWhy);
             if (row.mVerdict == ThreeWay::Verdict::Take)
-                out << "~ " << item.mPath << ", row " << row.mRow + 1 << label << " from the RIGHT" << why << '\n'
+                out << "~ " << item.mPath << ", row " << row.mRow + 1 << label << " from the RIGHT\n"
                     << "      - " << OneLine(row.mLeft) << '\n'
                     << "      + " << OneLine(row.mRight) << '\n';
-            else if (row.mVerdict == ThreeWay::Verdict::Both)
-                out << "~ " << item.mPath << ", row " << row.mRow + 1 << label
-                    << " merged: both sides' edits\n"
-                    << "      base:  " << OneLine(row.mBase) << '\n'
-                    << "      left:  " << OneLine(row.mLeft) << '\n'
-                    << "      right: " << OneLine(row.mRight) << '\n';
-            else if (row.mVerdict == ThreeWay::Verdict::Conflict)
-                out << "! conflict: " << item.mPath << ", row " << row.mRow + 1 << label << why << "; "
-                    << (preferRight ? "the RIGHT's" : "the LEFT's") << " version stands\n"
+            else if (row.mVerdict != ThreeWay::Verdict::Keep)
+                out << (row.mVerdict == ThreeWay::Verdict::Both ? "~ " : "! conflict: ") << item.mPath << ", row "
+                    << row.mRow + 1 << label
+                    << (row.mVerdict == ThreeWay::Verdict::Both
+                            ? QStringLiteral(" merged: both sides' edits")
+                            : QStringLiteral("; %1 version stands where both edited it")
+                                  .arg(preferRight ? QStringLiteral("the RIGHT's") : QStringLiteral("the LEFT's")))
+                    << '\n'
                     << "      base:  " << OneLine(row.mBase) << '\n'
                     << "      left:  " << OneLine(row.mLeft) << '\n'
                     << "      right: " << OneLine(row.mRight) << '\n';
         }
+    }
 }
 
 // Writes what is marked, and then the hunks taken within rows, into the
@@ -164,7 +184,7 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
             throw Trouble{QStringLiteral("the log could not be written: %1").arg(error)};
         Publish(staged, options.mLeft, changed);
     }
-    out << taken << (taken == 1 ? " row" : " rows") << " taken from the RIGHT, " << conflicts
+    out << taken << (taken == 1 ? " change" : " changes") << " taken from the RIGHT, " << conflicts
         << (conflicts == 1 ? " conflict" : " conflicts")
         << (options.mDryRun ? QStringLiteral("; nothing written")
                             : QStringLiteral("; %1 written").arg(QDir::toNativeSeparators(staged.mOutput)))
