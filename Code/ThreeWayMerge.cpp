@@ -587,6 +587,18 @@ QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const P
                                          {QStringLiteral("stands"), preferRight ? QStringLiteral("right")
                                                                                 : QStringLiteral("left")}});
         }
+    // The rows merged hunk by hunk, which no row decision records.
+    QJsonArray merged;
+    for (const Item& item : plan.mItems)
+        for (const Row& row : item.mRows)
+            if (row.mVerdict == Verdict::Both)
+                merged.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
+                                          {QStringLiteral("path"), item.mPath},
+                                          {QStringLiteral("row"), row.mRow + 1},
+                                          {QStringLiteral("base"), row.mBase},
+                                          {QStringLiteral("left"), row.mLeft},
+                                          {QStringLiteral("right"), row.mRight}});
+    log.insert(QStringLiteral("merged"), merged);
     log.insert(QStringLiteral("base"), basePath);
     log.insert(QStringLiteral("decisions"), decisions);
     log.insert(QStringLiteral("conflicts"), conflicts);
