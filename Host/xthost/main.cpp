@@ -157,7 +157,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options)
             continue;
         else if (argument == QLatin1String("--open") && value(&project))
             options.mProjects << project;
-        else if (argument == QLatin1String("--compare") && i + 2 < argc)
+        else if (argument == QLatin1String("--compare") && i + 2 < argc && argv[i + 1][0] != '-' &&
+                 argv[i + 2][0] != '-')
         {
             options.mCompare = QStringList{QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argv[i + 2])};
             options.mCommand = QStringLiteral("Compare Projects...");
