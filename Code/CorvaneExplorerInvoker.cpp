@@ -2,6 +2,7 @@
 
 #include "ComparisonSession.h"
 #include "CorvaneExplorer.h"
+#include "EmptyProject.h"
 #include "ProjectPicker.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
@@ -10,8 +11,12 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
+
+#include <cstdio>
 
 QStringList CorvaneExplorerInvoker::sOpenedProjects;
+QStringList CorvaneExplorerInvoker::sNextPair;
 
 CorvaneExplorerInvoker::CorvaneExplorerInvoker(const QString& lhsPath, const QString& rhsPath)
     : mSession(std::make_unique<ComparisonSession>(lhsPath, rhsPath))
@@ -42,8 +47,29 @@ XTProjectId CorvaneExplorerInvoker::RHSProject() const
     return mSession->Project(ComparisonSession::RHS);
 }
 
+void CorvaneExplorerInvoker::SetNextPair(const QString& lhsPath, const QString& rhsPath)
+{
+    sNextPair = QStringList{lhsPath, rhsPath};
+}
+
 void CorvaneExplorerInvoker::Invoke()
 {
+    if (!sNextPair.isEmpty())
+    {
+        QStringList paths = std::exchange(sNextPair, {});
+        QTemporaryDir empty;
+        for (int side = 0; side < paths.size(); ++side)
+            if (EmptyProject::IsEmptySide(paths.at(side)))
+                paths[side] = EmptyProject::Write(empty, QStringLiteral("empty-%1").arg(side));
+        CorvaneExplorerInvoker invoker(paths.at(0), paths.at(1));
+        if (invoker.Session().IsOpen())
+            invoker.Run();
+        else
+            std::fprintf(stderr, "CorvaneXT: %s cannot be opened: %s\n",
+                         qPrintable(paths.at(invoker.Session().FailedSide())),
+                         qPrintable(invoker.Session().OpenError()));
+        return;
+    }
     if (std::unique_ptr<CorvaneExplorerInvoker> invoker = Pick())
         invoker->Run();
 }

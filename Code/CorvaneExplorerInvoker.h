@@ -26,6 +26,10 @@ public:
     // Runs one comparison from the project picker to the closing of both
     // projects.
     static void Invoke();
+    // The two files the next Invoke compares, without the picker (xthost
+    // --compare, as git difftool runs it). /dev/null or an empty file is a
+    // project with nothing in it.
+    static void SetNextPair(const QString& lhsPath, const QString& rhsPath);
 
     // Whether a running comparison has this project open.
     static bool IsInvoked(const QString& path);
@@ -62,4 +66,5 @@ private:
     bool mChecked = false;
 
     static QStringList sOpenedProjects;
+    static QStringList sNextPair;
 };

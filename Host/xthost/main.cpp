@@ -39,6 +39,8 @@ const char kUsage[] = "usage: xthost [options]\n"
                       "  --list              list the plug-in's menu items and exit\n"
                       "  --run TEXT          run the menu item with this text (its own text, or its\n"
                       "                      whole path as --list shows it)\n"
+                      "  --compare LEFT RIGHT  open the comparison window on two project files,\n"
+                      "                      without the project picker (for git difftool)\n"
                       "  --help              show this text\n"
                       "\n"
                       "Without --run or --list, xthost lists the menu items and asks which one to\n"
@@ -98,6 +100,7 @@ public:
     }
 
     XTHost::XTActivateProc Entry() const { return mEntry; }
+    void* Symbol(const char* name) const { return mHandle ? dlsym(mHandle, name) : nullptr; }
 
 private:
     void* mHandle = nullptr;
@@ -118,6 +121,7 @@ struct Options
     QString mPreferences;
     QStringList mProjects;
     QString mCommand;
+    QStringList mCompare;
     bool mList = false;
 };
 
@@ -153,6 +157,13 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options)
             continue;
         else if (argument == QLatin1String("--open") && value(&project))
             options.mProjects << project;
+        else if (argument == QLatin1String("--compare") && i + 2 < argc && argv[i + 1][0] != '-' &&
+                 argv[i + 2][0] != '-')
+        {
+            options.mCompare = QStringList{QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argv[i + 2])};
+            options.mCommand = QStringLiteral("Compare Projects...");
+            i += 2;
+        }
         else
         {
             return Fail(
@@ -269,6 +280,9 @@ int main(int argc, char** argv)
     if (const std::optional<int> exitStatus = ParseArguments(argc, argv, options))
         return *exitStatus;
 
+    for (const QString& file : qAsConst(options.mCompare))
+        if (!QFileInfo(file).isFile() && file != QLatin1String("/dev/null"))
+            return Fail(1, QStringLiteral("%1: no such project file").arg(file));
     XTHost::HostSession session;
     XTHost::PluginHost plugin(session);
     SetUpFolders(plugin, options);
@@ -279,7 +293,15 @@ int main(int argc, char** argv)
     Module module;
     if (const int status = LoadPlugin(module, options.mModulePath, plugin, session))
         return status;
-    const int status = UseMenu(plugin, options);
+    // The files --compare names go to the module before its command runs.
+    using SetNextPair = void (*)(const char*, const char*);
+    auto setNextPair = reinterpret_cast<SetNextPair>(module.Symbol("CorvaneSetNextPair"));
+    if (!options.mCompare.isEmpty() && setNextPair)
+        setNextPair(QFile::encodeName(options.mCompare.at(0)).constData(),
+                    QFile::encodeName(options.mCompare.at(1)).constData());
+    const int status = !options.mCompare.isEmpty() && !setNextPair
+                           ? Fail(1, QStringLiteral("the module %1 cannot compare given files").arg(options.mModulePath))
+                           : UseMenu(plugin, options);
     plugin.deactivate();
     return status;
 }

@@ -1,5 +1,5 @@
 // The built plug-in module as a host sees it: it exports its entry point and
-// nothing else, so that plug-ins loaded side by side cannot clash over the
+// the call that names a comparison's files, nothing else, so that plug-ins loaded side by side cannot clash over the
 // text engine's functions or the Qt templates compiled into each of them.
 // (That the entry point resolves and activates, tst_mergesession and
 // tst_mergewindow show, loading the module as xthost does.)
@@ -10,9 +10,11 @@
 namespace
 {
 
-// What the module exports on purpose, and what the toolchain may add to
-// every shared object.
+// What the module exports on purpose (its entry point, and the call by which
+// a host names the two files of the next comparison), and what the
+// toolchain may add to every shared object.
 const QStringList kAllowed{QStringLiteral("XTActivateCallback"),
+                           QStringLiteral("CorvaneSetNextPair"),
                            QStringLiteral("_init"),
                            QStringLiteral("_fini"),
                            QStringLiteral("_edata"),

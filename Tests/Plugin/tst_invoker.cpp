@@ -49,6 +49,8 @@ private slots:
     void cleanupTestCase();
     void furtherComparisonRefusesFilesInUse();
     void projectThatDoesNotOpenIsReported();
+    void namedPairOpensWithoutPicker_data();
+    void namedPairOpensWithoutPicker();
 
 private:
     std::unique_ptr<PluginSession> mSession;
@@ -169,6 +171,60 @@ void tst_Invoker::projectThatDoesNotOpenIsReported()
     QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
     QVERIFY(!CorvaneExplorerInvoker::IsInvoked(broken));
     QVERIFY(!CorvaneExplorerInvoker::IsInvoked(rhs));
+}
+
+void tst_Invoker::namedPairOpensWithoutPicker_data()
+{
+    QTest::addColumn<QString>("rhsSample");
+    QTest::newRow("two files") << QStringLiteral("harbour-gazette-v2.xprj");
+    QTest::newRow("a file and /dev/null") << QString();
+}
+
+// Two files named ahead (xthost --compare, as git difftool runs it) open the
+// explorer on them without the picker, where a copy saves into the file;
+// /dev/null there is a project with nothing in it.
+void tst_Invoker::namedPairOpensWithoutPicker()
+{
+    QFETCH(QString, rhsSample);
+    const QString lhs =
+        Copy(QStringLiteral("harbour-gazette-v1.xprj"), mFolder.filePath(QStringLiteral("d1.xprj")));
+    const QString rhs = rhsSample.isEmpty() ? QStringLiteral("/dev/null")
+                                            : Copy(rhsSample, mFolder.filePath(QStringLiteral("d2.xprj")));
+    const QByteArray before = ReadFile(rhs);
+    bool picker = false;
+    QString title;
+    QString copied;
+    Script script;
+    script.Then(
+        QStringLiteral("see the explorer"),
+        [] { return Driver::Explorer() != nullptr || Script::Modal("ProjectPickerClass") != nullptr; },
+        [&]
+        {
+            if ((picker = Script::Modal("ProjectPickerClass") != nullptr))
+                return Script::Modal("ProjectPickerClass")->close();
+            QWidget* explorer = Driver::Explorer();
+            title = explorer->windowTitle();
+            if (!rhsSample.isEmpty() && Driver::SelectPair(explorer, QStringLiteral("Story 4 | Story 4")))
+            {
+                copied = Driver::CopyRow(explorer, 0, false);
+                explorer->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+            }
+            Driver::Press(explorer, Qt::Key_Escape);
+            return true;
+        });
+    script.Start();
+    CorvaneExplorerInvoker::SetNextPair(lhs, rhs);
+    CorvaneExplorerInvoker::Invoke();
+    QVERIFY2(script.Finished() && script.Failure().isEmpty(), qPrintable(script.Failure()));
+    QVERIFY(!picker);
+    QVERIFY2(title.startsWith(QLatin1String("d1.xprj")), qPrintable(title));
+    if (!rhsSample.isEmpty())
+    {
+        QVERIFY2(copied.isEmpty(), qPrintable(copied));
+        QVERIFY(ReadFile(rhs) != before);
+        QVERIFY(ReadFile(rhs).contains("boat jumble on the north quay, 9 am to noon"));
+    }
+    QCOMPARE(XT::gProject->GetOpenProjectCount(), 0);
 }
 
 QTEST_MAIN(tst_Invoker)

@@ -454,6 +454,12 @@ void tst_Lifecycle::xthostFailures_data()
     QTest::newRow("bad project") << QStringList{"--open", "/nonexistent.xprj", "--list"} << 1
                                  << "/nonexistent.xprj";
     QTest::newRow("bad argument") << QStringList{"--frobnicate"} << 2 << "unexpected argument --frobnicate";
+    QTest::newRow("compare a missing file") << QStringList{"--compare", "/nonexistent.xprj", "/dev/null"} << 1
+                                            << "/nonexistent.xprj: no such project file";
+    QTest::newRow("compare one file") << QStringList{"--compare", "/dev/null"} << 2
+                                      << "unexpected argument --compare";
+    QTest::newRow("compare without display")
+        << QStringList{"--compare", "/dev/null", "/dev/null", "--no-display"} << 1 << "no display";
 }
 
 void tst_Lifecycle::xthostFailures()

@@ -8,7 +8,11 @@
 #include "UserSettings.h"
 #include "HtmlReport.h"
 #include "JsonReport.h"
+#include "TextConv.h"
 #include "TextReport.h"
+
+#include "EmptyProject.h"
+#include "Merge.h"
 
 #include "HostSession.h"
 #include "Main.h"
@@ -19,6 +23,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -46,6 +51,7 @@ constexpr bool kReleaseAtExit = false;
 #endif
 
 const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
+                      "       corvane-compare --textconv FILE\n"
                       "\n"
                       "Compares two project files and prints the comparison tree: the two files,\n"
                       "then one line per item with its status (= identical, ~ edited, < only\n"
@@ -61,10 +67,15 @@ const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
                       "  --color[=WHEN]   mark changes in rows with colour: auto (on a terminal,\n"
                       "                   the default), always (--color alone) or never\n"
                       "  --output=FILE    write the report to FILE instead of the standard output\n"
+                      "  --textconv FILE  print one project as text, a line per item and property\n"
+                      "                   and a story's text a paragraph per line (for git's\n"
+                      "                   diff.<driver>.textconv)\n"
                       "  --help           print this help\n"
                       "\n"
                       "The JSON report follows report.schema.json (\"schema\": 2). When LEFT and\n"
                       "RIGHT name the same file, the file is compared with itself: identical.\n"
+                      "/dev/null or an empty file is a project with nothing in it, as version\n"
+                      "control tools name a side that does not exist.\n"
                       "\n"
                       "Exit status: 0 when the projects are identical, 1 when they differ, 2 on\n"
                       "trouble: a wrong command line, a file that is missing, a folder or not a\n"
@@ -87,6 +98,7 @@ struct Options
     QString mColor = QStringLiteral("auto");
     QString mOutput;
     QStringList mFiles;
+    QString mTextConv;
     bool mHelp = false;
 };
 
@@ -183,6 +195,11 @@ QString Parse(const QStringList& arguments, Options& options)
                 return QStringLiteral("option '%1': '%2' is not auto, always or never")
                     .arg(name, options.mColor);
         }
+        else if (name == QLatin1String("--textconv"))
+        {
+            if (!value(options.mTextConv) || options.mTextConv.isEmpty())
+                return QStringLiteral("option '--textconv' needs a project file");
+        }
         else if (name == QLatin1String("--output") || name == QLatin1String("-o"))
         {
             if (!value(options.mOutput) || options.mOutput.isEmpty())
@@ -239,6 +256,13 @@ void Write(const Options& options, const ComparisonReport& report, QTextStream& 
 // folder, an output over an input); 0 when they will.
 int CheckFiles(const Options& options)
 {
+    if (!options.mTextConv.isEmpty())
+    {
+        if (!options.mFiles.isEmpty())
+            return Refuse(QStringLiteral("--textconv prints one project: name no other file"), true);
+        const QString problem = CheckInput(options.mTextConv);
+        return problem.isEmpty() ? 0 : Refuse(problem);
+    }
     if (options.mFiles.size() != 2)
         return Refuse(
             QStringLiteral("expected two project files, LEFT and RIGHT, got %1").arg(options.mFiles.size()),
@@ -262,8 +286,20 @@ int CheckFiles(const Options& options)
 }
 
 // Opens LEFT and RIGHT in the host; 0 when both opened, otherwise the refusal.
-int OpenProjects(XTHost::HostSession& host, const QStringList& files, XTProjectId projects[2])
+int OpenProjects(XTHost::HostSession& host, QStringList files, XTProjectId projects[2],
+                 const QTemporaryDir& emptyFolder)
 {
+    // A side that does not exist (git names /dev/null for it) is a project
+    // with nothing in it.
+    for (int side = 0; side < 2; ++side)
+        if (EmptyProject::IsEmptySide(files.at(side)))
+        {
+            const QString empty =
+                EmptyProject::Write(emptyFolder, side == 0 ? QStringLiteral("left") : QStringLiteral("right"));
+            if (empty.isEmpty())
+                return Refuse(QStringLiteral("cannot write an empty project in place of %1").arg(files.at(side)));
+            files[side] = empty;
+        }
     // A file compared with itself is identical, like "diff a a": the host
     // opens it once and the tree pairs it with itself.
     const bool itself = SameFile(files[0], files[1]);
@@ -336,6 +372,26 @@ int Finish(int code, std::unique_ptr<ProjectTree> tree)
     std::_Exit(code);
 }
 
+// Prints one project as text (--textconv); the exit status. `tree` keeps
+// the comparison until the run ends.
+int PrintAsText(XTHost::HostSession& host, const QString& file, std::unique_ptr<ProjectTree>& tree)
+{
+    QTextStream out(stdout);
+    out.setCodec("UTF-8");
+    // An empty file is a project with nothing in it: nothing to print.
+    if (EmptyProject::IsEmptySide(file))
+        return 0;
+    QString openError;
+    const XTProjectId project = host.openProject(file, &openError);
+    if (project == -1)
+        return Refuse(openError);
+    // The project compared with itself: every item is a pair of one item.
+    tree = std::make_unique<ProjectTree>(project, project);
+    TextConv::Write(*tree->Root()->Child(0), out);
+    out.flush();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -359,9 +415,19 @@ int main(int argc, char** argv)
         plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
     if (plugin.activate(&XTActivateCallback) != 0)
         return Refuse(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError()));
+    if (!options.mTextConv.isEmpty())
+    {
+        std::unique_ptr<ProjectTree> tree;
+        const int status = PrintAsText(host, options.mTextConv, tree);
+        plugin.deactivate();
+        return Finish(status, std::move(tree));
+    }
     XTProjectId projects[2];
-    if (const int refused = OpenProjects(host, options.mFiles, projects))
+    QTemporaryDir emptyFolder;
+    if (const int refused = OpenProjects(host, options.mFiles, projects, emptyFolder))
         return refused;
+    // What it held is read: the run exits without unwinding.
+    emptyFolder.remove();
 
     if (options.mIgnoreFormatting)
         UserSettings::Get().SetCompareFormatting(false, false);

@@ -13,6 +13,7 @@
 #include "MergeLog.h"
 #include "PluginHost.h"
 #include "ProjectTree.h"
+#include "ThreeWayRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +31,8 @@ namespace
 const char kUsage[] =
     "usage: corvane-merge --take left|right [--only KIND|PATH]... [--log FILE] [--dry-run] LEFT RIGHT\n"
     "       corvane-merge --replay LOG [--log FILE] [--dry-run] LEFT RIGHT\n"
+    "       corvane-merge --base BASE [--output FILE] [--log FILE] [--prefer left|right]\n"
+    "                     [--dry-run] LEFT RIGHT\n"
     "\n"
     "Copies the differences of two project files one way and saves the project\n"
     "that changed, as Copy All and Save in the comparison window do.\n"
@@ -47,6 +50,16 @@ const char kUsage[] =
     "                 read as logged is applied, one whose text changed since is\n"
     "                 a conflict and skipped\n"
     "  --dry-run      print what would be copied; write nothing\n"
+    "\n"
+    "With --base, a three-way merge: the changes from BASE to RIGHT merged into\n"
+    "LEFT's content, written to LEFT (or --output FILE), as git's merge driver\n"
+    "does (\"corvane-merge --base %O %A %B\"). What only one side changed is taken\n"
+    "from it, the same change on both sides once; stories merge as text where\n"
+    "the two sides' edits do not touch the same stretch of the base. A change\n"
+    "both sides made differently is a conflict: LEFT's version stands (RIGHT's\n"
+    "with --prefer right) and the conflict is listed with its three versions.\n"
+    "/dev/null or an empty file is a project with nothing in it. Exit status\n"
+    "0 merged cleanly, 1 conflicts, 2 trouble (nothing written).\n"
     "\n"
     "What was saved is read again and compared: an item the merge was to make\n"
     "equal that still differs is named (\"! still differs\").\n"
@@ -89,9 +102,22 @@ struct Options
     QStringList only;
     QString log;
     QString replay;
+    QString base;
+    QString output;
+    QString prefer;
     bool dryRun = false;
     QStringList files;
 };
+
+// The options a three-way merge does not take.
+void CheckThreeWay(const Options& options)
+{
+    if (!options.prefer.isEmpty() && options.prefer != QLatin1String("left") && options.prefer != QLatin1String("right"))
+        throw Trouble(QStringLiteral("--prefer takes left or right, not \"%1\"").arg(options.prefer));
+    if (!options.take.isEmpty() || !options.only.isEmpty() || !options.replay.isEmpty())
+        throw Trouble(
+            QStringLiteral("--base merges every change of both sides: leave out --take, --only and --replay"));
+}
 
 Options Parse(const QStringList& arguments)
 {
@@ -125,6 +151,12 @@ Options Parse(const QStringList& arguments)
             options.log = value(QStringLiteral("--log"));
         else if (is("--replay"))
             options.replay = value(QStringLiteral("--replay"));
+        else if (is("--base"))
+            options.base = value(QStringLiteral("--base"));
+        else if (is("--output"))
+            options.output = value(QStringLiteral("--output"));
+        else if (is("--prefer"))
+            options.prefer = value(QStringLiteral("--prefer"));
         else if (argument == QLatin1String("--dry-run"))
             options.dryRun = true;
         else if (argument == QLatin1String("--"))
@@ -141,7 +173,11 @@ Options Parse(const QStringList& arguments)
     if (options.files.size() != 2)
         throw Trouble(
             QStringLiteral("name two project files, LEFT and RIGHT (%1 given)").arg(options.files.size()));
-    if (!options.replay.isEmpty())
+    if (!options.base.isEmpty())
+        CheckThreeWay(options);
+    else if (!options.output.isEmpty() || !options.prefer.isEmpty())
+        throw Trouble(QStringLiteral("--output and --prefer belong to a three-way merge: name its --base"));
+    else if (!options.replay.isEmpty())
     {
         if (!options.take.isEmpty())
             throw Trouble(
@@ -152,8 +188,10 @@ Options Parse(const QStringList& arguments)
     else if (options.take.isEmpty())
         throw Trouble(QStringLiteral("say which side's content to take: --take left or --take right"));
 
-    for (const QString& file : options.files)
+    for (const QString& file : options.files + QStringList{options.base})
     {
+        if (file.isEmpty())
+            continue;
         const QFileInfo info(file);
         if (!info.exists())
             throw Trouble(QStringLiteral("%1: no such file").arg(file));
@@ -162,7 +200,7 @@ Options Parse(const QStringList& arguments)
     }
     const QString left = QFileInfo(options.files.at(0)).canonicalFilePath();
     const QString right = QFileInfo(options.files.at(1)).canonicalFilePath();
-    if (left == right)
+    if (left == right && options.base.isEmpty())
         throw Trouble(
             QStringLiteral("LEFT and RIGHT are the same file (%1): there is nothing to merge").arg(left));
     if (!options.log.isEmpty())
@@ -173,7 +211,7 @@ Options Parse(const QStringList& arguments)
         if (!info.absoluteDir().exists())
             throw Trouble(QStringLiteral("--log %1: its folder does not exist").arg(options.log));
         const QString log = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
-        if (log == left || log == right)
+        if (log == left || log == right || log == QFileInfo(options.base).canonicalFilePath())
             throw Trouble(QStringLiteral("--log %1: is one of the projects").arg(options.log));
     }
     return options;
@@ -457,7 +495,12 @@ int main(int argc, char** argv)
         plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
     if (plugin.activate(&XTActivateCallback) != 0)
         return Fail(Trouble(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError())));
-    const int status = RunMerge(options, logged, host);
+    const int status =
+        options.base.isEmpty()
+            ? RunMerge(options, logged, host)
+            : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output, options.log,
+                           options.prefer == QLatin1String("right"), options.dryRun},
+                          host);
     plugin.deactivate();
     MainXT::GetInstance()->Reset();
     return status;

@@ -438,4 +438,18 @@ bool ProjectGenerator::writePair(const GeneratorOptions& options, const QString&
     return format.save(leftProject, leftPath, error) && format.save(rightProject, rightPath, error);
 }
 
+bool ProjectGenerator::writeTriple(const GeneratorOptions& options, const QString& basePath,
+                                   const QString& leftPath, const QString& rightPath, QString* error)
+{
+    ProjectGenerator generator(options);
+    const Project base = generator.left();
+    const Project left = generator.right(base);
+    GeneratorOptions other = options;
+    other.mSeed = options.mSeed ^ 0x5bd1e995u;
+    const Project right = ProjectGenerator(other).right(base);
+    const JsonProjectFormat format;
+    return format.save(base, basePath, error) && format.save(left, leftPath, error) &&
+           format.save(right, rightPath, error);
+}
+
 } // namespace XTHost

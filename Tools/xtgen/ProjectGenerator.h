@@ -42,6 +42,11 @@ public:
     // Writes both files; false with *error when one cannot be written.
     static bool writePair(const GeneratorOptions& options, const QString& leftPath, const QString& rightPath,
                           QString* error);
+    // Writes a base and two versions of it edited independently (the second
+    // with edits drawn from another seed), as two people would change
+    // copies of one project: the input of a three-way merge.
+    static bool writeTriple(const GeneratorOptions& options, const QString& basePath, const QString& leftPath,
+                            const QString& rightPath, QString* error);
 
 private:
     uint32_t next(uint32_t bound); // 0 .. bound - 1

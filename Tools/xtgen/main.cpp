@@ -52,6 +52,8 @@ void describeCommandLine(QCommandLineParser& parser)
          QStringLiteral("r")},
         {QStringLiteral("canonical"), QStringLiteral("Rewrite FILE in canonical form and stop."),
          QStringLiteral("file")},
+        {QStringLiteral("three-way"),
+         QStringLiteral("Write a base project and two versions edited apart (three files: BASE LEFT RIGHT).")},
         {QStringLiteral("scribus-book"),
          QStringLiteral("Write a Scribus book of n pages (1 to 100000) and its second version."),
          QStringLiteral("n")},
@@ -137,6 +139,23 @@ bool readGeneratorOptions(const QCommandLineParser& parser, XTHost::GeneratorOpt
     return true;
 }
 
+int writeProjectTriple(const QCommandLineParser& parser)
+{
+    XTHost::GeneratorOptions generator;
+    if (!readGeneratorOptions(parser, &generator))
+        return 2;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 3)
+    {
+        std::fprintf(stderr, "xtgen: --three-way writes three files: BASE LEFT RIGHT\n");
+        return 2;
+    }
+    QString error;
+    if (!XTHost::ProjectGenerator::writeTriple(generator, files[0], files[1], files[2], &error))
+        return fail(error);
+    return 0;
+}
+
 int writeProjectPair(const QCommandLineParser& parser)
 {
     XTHost::GeneratorOptions generator;
@@ -162,5 +181,7 @@ int main(int argc, char* argv[])
         return rewriteCanonical(parser.value(QStringLiteral("canonical")));
     if (parser.isSet(QStringLiteral("scribus-book")))
         return writeScribusBook(parser);
+    if (parser.isSet(QStringLiteral("three-way")))
+        return writeProjectTriple(parser);
     return writeProjectPair(parser);
 }
