@@ -116,7 +116,8 @@ Merge::CopyPlan ComparisonSession::PlanCopyAll(ProjectTreeNodeBase& top,
     QSet<const ProjectTreeNodeBase*> whole;
     for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(top))
     {
-        // The project pair differs by its paths alone, which no copy takes.
+        // The project pair's one row, its layout count, follows from its
+        // layouts; no copy takes it.
         if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project") ||
             Merge::Below(*node, whole) || (selected && !selected(*node)))
             continue;

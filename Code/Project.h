@@ -4,7 +4,8 @@
 #include "NameValueDict.h"
 #include "XTTypes.h"
 
-// A whole project: its path and layout count. Never merged.
+// A whole project: its layout count, under the name of its file. Never
+// merged.
 class Project : public Corvable, public NameValueDict<QString>
 {
 public:
@@ -23,4 +24,5 @@ public:
 
 private:
     XTProjectId mProject;
+    QString mPath;
 };

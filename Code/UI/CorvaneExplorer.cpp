@@ -242,13 +242,17 @@ void CorvaneExplorer::UpdateStatusBar()
     if (ProjectTree* tree = Tree(); tree && tree->Root()->ChildCount() > 0)
     {
         const ProjectTree::Rollup all = tree->RollupOf(tree->Root()->Child(0));
-        mComparisonStatus->setText(all.Total() == 0
-                                       ? QStringLiteral("The projects are identical")
-                                       : QStringLiteral("%1 in the comparison (%2)")
-                                             .arg(all.Total() == 1
-                                                      ? QStringLiteral("1 differing item")
-                                                      : QStringLiteral("%1 differing items").arg(all.Total()),
-                                                  ProjectTree::RollupText(all)));
+        QString text = all.Total() == 0 ? QStringLiteral("The projects are identical")
+                                        : QStringLiteral("%1 in the comparison (%2)")
+                                              .arg(all.Total() == 1
+                                                       ? QStringLiteral("1 differing item")
+                                                       : QStringLiteral("%1 differing items").arg(all.Total()),
+                                                   ProjectTree::RollupText(all));
+        // The counts already leave out what the copies not saved yet will
+        // settle.
+        if (all.mPending > 0)
+            text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
+        mComparisonStatus->setText(text);
     }
     DiffModel* model = ShownDiffModel();
     if (!model)
@@ -260,7 +264,7 @@ void CorvaneExplorer::UpdateStatusBar()
     int total = 0;
     int place = 0;
     for (int row = 0; row < model->rowCount(); ++row)
-        if (!model->IsEquality(model->index(row, 0)))
+        if (Merge::IsDifferenceRow(*model, row))
         {
             ++total;
             if (current.isValid() && row <= current.row())
@@ -447,9 +451,14 @@ int CorvaneExplorer::AdjacentChangeRow(int row, int column, bool forward) const
     DiffModel* model = ShownDiffModel();
     if (!model)
         return -1;
+    // An item only one side has is one difference, whichever of its rows
+    // is current.
+    if (row >= 0 && row < model->rowCount() && Merge::IsOneSided(*model) &&
+        !model->IsEquality(model->index(row, 0)))
+        return -1;
     const int step = forward ? 1 : -1;
     for (int at = row + step; at >= 0 && at < model->rowCount(); at += step)
-        if (!model->IsEquality(model->index(at, qMax(0, column))))
+        if (Merge::IsDifferenceRow(*model, at))
             return at;
     return -1;
 }
@@ -460,8 +469,11 @@ QModelIndex CorvaneExplorer::AdjacentDifferingItem(bool forward) const
     const QAbstractItemModel* model = mUi->mExplorer->model();
     if (!model)
         return QModelIndex();
-    QModelIndex at = mUi->mExplorer->currentIndex();
-    // The project pair differs by its paths alone: never a stop.
+    // With nothing selected, from the top (or the bottom) of the tree.
+    const QItemSelectionModel* selection = mUi->mExplorer->selectionModel();
+    QModelIndex at = selection && selection->hasSelection() ? mUi->mExplorer->currentIndex() : QModelIndex();
+    // The project pair's one row, its layout count, follows from its
+    // layouts, which no copy of it could change: never a stop.
     do
     {
         at = forward ? TreeOrder::NextInOrder(model, at.isValid() ? at : QModelIndex())
@@ -511,11 +523,12 @@ void CorvaneExplorer::MovePrevious()
 void CorvaneExplorer::UpdateNavigation()
 {
     UpdateCopyAll();
-    // With nothing selected the window offers no actions at all.
+    // With nothing selected, next and previous go to the first and the last
+    // difference of the comparison.
     if (!mUi->mExplorer->selectionModel() || !mUi->mExplorer->selectionModel()->hasSelection())
     {
-        mUi->actionNextDiff->setEnabled(false);
-        mUi->actionPreviousDiff->setEnabled(false);
+        mUi->actionNextDiff->setEnabled(AdjacentDifferingItem(true).isValid());
+        mUi->actionPreviousDiff->setEnabled(AdjacentDifferingItem(false).isValid());
         return;
     }
     const QModelIndex current = mUi->mDiffTable->currentIndex();
@@ -542,7 +555,13 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
     // would only make the pair look dirty.
     if (!current.isValid() || model->IsEquality(current) || !model->CanApply(current))
         return;
-    model->UndoStack()->push(new ApplyCommand(model, current, direction, nullptr));
+    // An item only one side has is made or removed whole: every row goes
+    // with the one copied, in one step.
+    if (Merge::IsOneSided(*model))
+        Merge::MarkRows(*model, Merge::CopyableRows(*model), direction,
+                        direction == Left ? QStringLiteral("Apply Left") : QStringLiteral("Apply Right"));
+    else
+        model->UndoStack()->push(new ApplyCommand(model, current, direction, nullptr));
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
     mUi->mDiffTable->clearSelection();
@@ -578,7 +597,7 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
         if (!copy.mRows.isEmpty())
         {
             rows.append({copy.mModel, copy.mRows});
-            count += copy.mRows.size();
+            count += Merge::IsOneSided(*copy.mModel) ? 1 : copy.mRows.size();
         }
     if (rows.isEmpty())
         return;
@@ -602,13 +621,14 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
         return;
 
     const QString text = direction == Left ? tr("Copy All Left") : tr("Copy All Right");
+    const ProjectTree::Quiet quiet(Tree());
     if (rows.size() == 1)
     {
         Merge::MarkRows(*rows.first().first, rows.first().second, direction, text);
     }
     else
     {
-        mContainerStack->push(new CopyBelowCommand(text, rows, direction));
+        mContainerStack->push(new CopyBelowCommand(text, rows, direction, Tree()));
         mUndoGroup->setActiveStack(mContainerStack);
     }
     mUi->mDiffTable->clearSelection();
@@ -642,10 +662,26 @@ void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
     ProjectTree* tree = Tree();
     if (!node || !tree)
         return;
-    if (!model->HasAppliedRows(Left) && !model->HasAppliedRows(Right))
-        tree->SetPendingType(node, 0);
-    else
-        tree->SetPendingType(node, model->OpenChangeCount() == 0 ? int(Identical) : int(node->NodeType()));
+    const int type = PendingTypeOf(*model, *node);
+    tree->SetPendingType(node, type);
+    // A layout or spread copied whole brings (or takes) what is on it: the
+    // items below are settled with it, or, once that is undone, back to
+    // their own copies.
+    if (Merge::TakenWhole(*node, *model))
+        for (ProjectTreeNodeBase* below : Merge::PairsInTreeOrder(*node))
+            if (below != node)
+            {
+                const DiffModel* own = mSession.Made().Existing(*below);
+                tree->SetPendingType(below, type == Identical ? int(Identical)
+                                                              : own ? PendingTypeOf(*own, *below) : 0);
+            }
+}
+
+int CorvaneExplorer::PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node)
+{
+    if (!model.HasAppliedRows(Left) && !model.HasAppliedRows(Right))
+        return 0;
+    return model.OpenChangeCount() == 0 ? int(Identical) : int(node.NodeType());
 }
 
 void CorvaneExplorer::KeepShown(const ProjectTreeNodeBase* node)

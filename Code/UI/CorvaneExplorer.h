@@ -162,6 +162,8 @@ private:
     void UpdateSaveButton();
     // The pair's pending status in the tree, from its model's copied rows.
     void UpdatePendingStatus(DiffModel* model);
+    // What a pair will be once its copied rows are saved; 0 when none are.
+    static int PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node);
     void KeepShown(const ProjectTreeNodeBase* node);
     // The two projects' file names, for the title and the table headers.
     QString ProjectName(int side) const;
