@@ -212,5 +212,5 @@ QString ComparisonSession::AutomaticLogPath() const
 QString ComparisonSession::FilePath(int side) const
 {
     auto* pair = dynamic_cast<ProjectTreeNode<::Project>*>(&ProjectPair());
-    return pair ? (side == LHS ? pair->mLeft : pair->mRight).Value(0) : mPaths[side];
+    return pair ? (side == LHS ? pair->mLeft : pair->mRight).Path() : mPaths[side];
 }

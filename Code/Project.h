@@ -21,6 +21,8 @@ public:
 
     using NameValueDict<QString>::Name;
     XTProjectId Id() const { return mProject; }
+    // The project's file as the host names it.
+    QString Path() const { return mPath; }
 
 private:
     XTProjectId mProject;
