@@ -5,6 +5,7 @@
 #include "AboutDialog.h"
 #include "ApplyCommand.h"
 #include "CopyBelowCommand.h"
+#include "HelpPage.h"
 #include "QxpNativeEventFilter.h"
 #include "TreeOrder.h"
 #include "ComparisonSession.h"
@@ -21,6 +22,7 @@
 #include "XImageLoader.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QComboBox>
 #include <QPointer>
 #include <QEventLoop>
@@ -28,6 +30,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -89,6 +92,9 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     SetUpComparisonActions();
     SetUpMenus();
 
+    // Cancel ends the run as it is, without a question.
+    mUi->mButtonBox->button(QDialogButtonBox::Cancel)
+        ->setToolTip(tr("Close without saving; copies not saved are discarded"));
     emit dirty(false);
     mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
     UpdateStatusBar();
@@ -105,6 +111,10 @@ void CorvaneExplorer::SetUpTables()
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
 
+    // A long title ("LHS harbour-gazette-v1.xprj: Cover photo(Picture)")
+    // loses its middle, not both ends; the whole title is its tooltip.
+    mUi->mDiffTable->horizontalHeader()->setTextElideMode(Qt::ElideMiddle);
+    mUi->mDiffTable->horizontalHeader()->viewport()->installEventFilter(this);
     mUi->mDiffTable->installEventFilter(this);
     mUi->mExplorer->installEventFilter(this);
     installEventFilter(this);
@@ -148,6 +158,13 @@ void CorvaneExplorer::SetUpViewActions()
     mPreviewDelegate->SetZoom(mPreviewZoom->currentData().toInt() / 100.0);
     connect(mPreviewZoom, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &CorvaneExplorer::SetPreviewZoom);
+
+    mDifferingRows = new QAction(tr("Only Differing Rows"), this);
+    mDifferingRows->setObjectName(QStringLiteral("actionOnlyDifferingRows"));
+    mDifferingRows->setCheckable(true);
+    mDifferingRows->setToolTip(tr("Show only the rows of the table that differ (or differed before a copy)"));
+    mUi->mToolBar->addAction(mDifferingRows);
+    connect(mDifferingRows, &QAction::toggled, this, &CorvaneExplorer::ShowDifferingRows);
 
     mWords = new QAction(tr("Words"), this);
     mWords->setObjectName(QStringLiteral("actionCompareWords"));
@@ -217,13 +234,66 @@ void CorvaneExplorer::SetUpMenus()
     mUi->menuFile->addAction(saveLog);
     connect(saveLog, &QAction::triggered, this, &CorvaneExplorer::SaveMergeLog);
 
+    SetUpEditMenu();
+
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
+    QAction* keys = help->addAction(tr("Keys and Usage..."));
+    keys->setObjectName(QStringLiteral("actionHelp"));
+    keys->setShortcut(QKeySequence::HelpContents);
+    connect(keys, &QAction::triggered, this, &CorvaneExplorer::ShowHelp);
     QAction* about = help->addAction(QIcon(QStringLiteral(":/CorvaneXT.png")), tr("About CorvaneXT..."));
     about->setObjectName(QStringLiteral("actionAbout"));
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, &CorvaneExplorer::about);
+}
+
+// Every command of the window in the Edit menu, with its keys, in the order
+// of a comparison: move, copy, undo, what is shown, compare again; the
+// commands on a pair also in the context menus of the tree and the table.
+void CorvaneExplorer::SetUpEditMenu()
+{
+    auto separator = [this]
+    {
+        auto* line = new QAction(this);
+        line->setSeparator(true);
+        return line;
+    };
+    QList<QAction*> undo;
+    for (QAction* action : mUi->menuEdit->actions())
+        if (action->objectName() == QLatin1String("actionUndo") ||
+            action->objectName() == QLatin1String("actionRedo"))
+            undo << action;
+    const QList<QAction*> onPair{mUi->actionNextDiff,  mUi->actionPreviousDiff, separator(),
+                                 mUi->actionCopyLeft,  mUi->actionCopyRight,    mCopyAllLeft,
+                                 mCopyAllRight};
+    mUi->menuEdit->clear();
+    mUi->menuEdit->addActions(onPair);
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions(undo);
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions({mOnlyDifferences, mWords, mDifferingRows});
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions({mRescan, mSwap});
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addAction(mUi->actionSettings);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(mUi->mExplorer),
+                                    static_cast<QAbstractItemView*>(mUi->mDiffTable)})
+    {
+        view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        view->addActions(onPair);
+        view->addAction(separator());
+        view->addActions(undo);
+    }
+}
+
+void CorvaneExplorer::ShowHelp()
+{
+    QList<QAction*> actions = mUi->menuFile->actions();
+    actions << mUi->menuEdit->actions();
+    HelpPage page(actions, this);
+    page.exec();
 }
 
 QString CorvaneExplorer::ProjectName(int side) const
@@ -384,7 +454,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
                 Qt::UniqueConnection);
         connect(model, &QAbstractItemModel::modelReset, this, &CorvaneExplorer::UpdateStatusBar,
                 Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &CorvaneExplorer::ShowDifferingRows,
+                Qt::UniqueConnection);
     }
+    ShowDifferingRows();
 
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
@@ -918,9 +991,23 @@ void CorvaneExplorer::ClearPreviewCache()
 void CorvaneExplorer::save()
 {
     ApplyModels();
+    bool modified[2];
+    for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
+        modified[side] = mSession.IsModified(side);
     emit saveInvoked();
     // What the host saved is no change any more; what it refused still is.
     UpdateSaveButton();
+    QStringList saved;
+    for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
+        if (modified[side] && !mSession.IsModified(side))
+            saved << QStringLiteral("Saved %1: %2")
+                         .arg(side == ComparisonSession::LHS ? QStringLiteral("LHS") : QStringLiteral("RHS"),
+                              QDir::toNativeSeparators(mSession.Path(side)));
+    // A save the host refused has been told of already.
+    if (!saved.isEmpty())
+        statusBar()->showMessage(saved.join(QStringLiteral("; ")), 10000);
+    else if (!modified[ComparisonSession::LHS] && !modified[ComparisonSession::RHS])
+        statusBar()->showMessage(QStringLiteral("Nothing to save"), 10000);
 }
 
 void CorvaneExplorer::open()
@@ -934,6 +1021,17 @@ void CorvaneExplorer::prefs()
     Settings settings(this);
     settings.setModal(true);
     settings.exec();
+}
+
+// A copied row stays: it differed, and its copy is what the user reads.
+void CorvaneExplorer::ShowDifferingRows()
+{
+    DiffModel* model = ShownDiffModel();
+    if (!model)
+        return;
+    const bool only = mDifferingRows->isChecked();
+    for (int row = 0; row < model->rowCount(); ++row)
+        mUi->mDiffTable->setRowHidden(row, only && !model->Patches().at(row).isChange);
 }
 
 void CorvaneExplorer::ReadViewOptions()
@@ -1079,6 +1177,16 @@ bool CorvaneExplorer::eventFilter(QObject* object, QEvent* event)
 {
     if (event->type() == QEvent::Timer && XImageLoader::WorkInProgress())
         return true;
+    if (event->type() == QEvent::ToolTip && object == mUi->mDiffTable->horizontalHeader()->viewport())
+    {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QHeaderView* header = mUi->mDiffTable->horizontalHeader();
+        const int section = header->logicalIndexAt(help->pos());
+        if (header->model() && section >= 0)
+            QToolTip::showText(help->globalPos(), header->model()->headerData(section, Qt::Horizontal).toString(),
+                               header->viewport());
+        return true;
+    }
     // Alt+Up and Alt+Down move between differences; with none left they do
     // nothing rather than move the tree to its next row.
     if (event->type() == QEvent::KeyPress && object == mUi->mExplorer)

@@ -98,6 +98,9 @@ private slots:
     void ShowOnlyDifferences(bool only);
     void CompareWords(bool words);
     void SetPreviewZoom(int choice);
+    // Hides the rows of the patch table that are no change, when the
+    // toggle says so.
+    void ShowDifferingRows();
     void CopyAllRight();
     // Compares again from the documents, keeping copies not saved yet (they
     // are written into the documents first) or dropping them, as the user
@@ -145,6 +148,9 @@ private:
     void SetUpCopyAllActions();
     void SetUpComparisonActions();
     void SetUpMenus();
+    void SetUpEditMenu();
+    // Help > Keys and Usage...
+    void ShowHelp();
     // Tells of the rows the host refused to write.
     void ReportRefused(const QStringList& refused);
     // Whether copies are marked that are not written into the documents;
@@ -182,6 +188,7 @@ private:
     QUndoGroup* mUndoGroup;
     QAction* mOnlyDifferences = nullptr;
     QAction* mWords = nullptr;
+    QAction* mDifferingRows = nullptr;
     PreviewItemDelegate* mPreviewDelegate = nullptr;
     QComboBox* mPreviewZoom = nullptr;
     QAction* mCopyAllLeft = nullptr;

@@ -29,6 +29,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTextBrowser>
+#include <QToolTip>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -161,6 +163,8 @@ private slots:
     void oneSidedItemIsOneDifference();
     void countsFollowCopyAllOfTheProject();
     void projectFilesPathIsNoDifference();
+    void commandsAreInTheMenus();
+    void onlyDifferingRowsToggle();
     void rescanKeepsOrDropsUnsavedCopies_data();
     void rescanKeepsOrDropsUnsavedCopies();
     void swapSidesTradesTheProjects();
@@ -583,6 +587,8 @@ void TestExplorer::endingTheRun()
     c.ClickRow(ChangeRows(*c.ShownDiffModel()).first());
     PressAlt(c.DiffTable(), Qt::Key_Left);
 
+    if (how == QLatin1String("cancel"))
+        QCOMPARE(c.CancelButton()->toolTip(), QStringLiteral("Close without saving; copies not saved are discarded"));
     QSignalSpy closing(&c.Explorer(), qOverload<QCloseEvent*>(&CorvaneExplorer::closeInvoked));
     QSignalSpy saving(&c.Explorer(), &CorvaneExplorer::saveInvoked);
     QSignalSpy finished(&c.Explorer(), &CorvaneExplorer::finished);
@@ -897,7 +903,9 @@ void TestExplorer::onlyDifferencesToggleIsTheViewOption()
             Child<QTabWidget>(*settings, "mSettingsTab")->setCurrentIndex(0);
             auto* identical = Child<QCheckBox>(*settings, "showIdenticalCheck");
             shownChecked = identical->isChecked();
-            QTest::mouseClick(identical, Qt::LeftButton, Qt::NoModifier, identical->rect().center());
+            // On its label: the box is as wide as the dialog's longest one.
+            QTest::mouseClick(identical, Qt::LeftButton, Qt::NoModifier,
+                              QPoint(identical->sizeHint().width() / 2, identical->height() / 2));
             auto* ok = Child<QPushButton>(*settings, "okButton");
             QTest::mouseClick(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
         });
@@ -1119,6 +1127,87 @@ void TestExplorer::projectFilesPathIsNoDifference()
     QVERIFY(!c.Action("actionNextDiff")->isEnabled());
 }
 
+// The Edit menu holds every command on a pair with its keys, and the tree's
+// and the table's context menus hold them too; Help > Keys and Usage (F1)
+// lists the keys and says how a comparison goes.
+void TestExplorer::commandsAreInTheMenus()
+{
+    Comparison& c = *mComparison;
+    auto* edit = Child<QMenu>(c.Explorer(), "menuEdit");
+    for (const char* name : {"actionNextDiff", "actionPreviousDiff", "actionCopyLeft", "actionCopyRight",
+                             "actionCopyAllLeft", "actionCopyAllRight"})
+    {
+        QAction* action = c.Action(name);
+        QVERIFY2(edit->actions().contains(action) && !action->shortcut().isEmpty(), name);
+        QVERIFY2(c.TreeView()->actions().contains(action) && c.DiffTable()->actions().contains(action), name);
+    }
+
+    // A right click in the tree, then Next Diff in its menu: on to the first
+    // difference after the identical story.
+    QVERIFY(c.Select(c.StoryPair(1)));
+    QStringList offered;
+    QTimer::singleShot(50, &c.Explorer(),
+                       [&]
+                       {
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           if (!menu)
+                               return;
+                           for (QAction* action : menu->actions())
+                               offered << action->text();
+                           QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                             menu->actionGeometry(c.Action("actionNextDiff")).center());
+                       });
+    const QPoint at = c.TreeView()->visualRect(c.ViewIndex(c.StoryPair(1))).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, c.TreeView()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(c.TreeView()->viewport(), &click);
+    QTRY_VERIFY(!offered.isEmpty());
+    QVERIFY2(offered.contains(QStringLiteral("Copy All Right")), qPrintable(offered.join(QLatin1Char('|'))));
+    QTRY_COMPARE(&c.ShownPreviewModel()->Node(), static_cast<ProjectTreeNodeBase*>(c.StoryPair(3)));
+    QCOMPARE(CurrentRow(c), ChangeRows(*c.ShownDiffModel()).first());
+
+    QString page;
+    WhenModal<QDialog>(
+        [&](QDialog* dialog)
+        {
+            page = Child<QTextBrowser>(*dialog, "mHelpText")->toPlainText();
+            dialog->reject();
+        });
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+    QTest::keyClick(c.TreeView(), Qt::Key_F1);
+    QTRY_VERIFY(!page.isEmpty());
+    for (const QString& part :
+         {QStringLiteral("Next Diff"), QKeySequence(Qt::ALT | Qt::Key_Down).toString(QKeySequence::NativeText),
+          QStringLiteral("Copy All Left"), QStringLiteral("Using it")})
+        QVERIFY2(page.contains(part), qPrintable(part));
+}
+
+// The toggle hides the rows that are no change and shows them again; a
+// copied row stays, and Next Difference still reaches every change.
+void TestExplorer::onlyDifferingRowsToggle()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(Named(c, QStringLiteral("Cover photo(Picture) | Cover photo(Picture)"))));
+    DiffModel* model = c.ShownDiffModel();
+    const QList<int> changes = ChangeRows(*model);
+    QVERIFY(changes.size() < model->rowCount());
+    QToolBar* toolBar = Child<QToolBar>(c.Explorer(), "mToolBar");
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionOnlyDifferingRows")), Qt::LeftButton);
+    QVERIFY(c.Action("actionOnlyDifferingRows")->isChecked());
+    c.ClickRow(changes.first());
+    PressAlt(c.DiffTable(), Qt::Key_Left);
+    for (int row = 0; row < model->rowCount(); ++row)
+        QCOMPARE(c.DiffTable()->isRowHidden(row), !changes.contains(row));
+    // The same on the next pair; off, every row shows again.
+    QVERIFY(c.Select(c.StoryPair(3)));
+    const QList<int> storyChanges = ChangeRows(*c.ShownDiffModel());
+    for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
+        QCOMPARE(c.DiffTable()->isRowHidden(row), !storyChanges.contains(row));
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionOnlyDifferingRows")), Qt::LeftButton);
+    for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
+        QVERIFY(!c.DiffTable()->isRowHidden(row));
+}
+
 void TestExplorer::rescanKeepsOrDropsUnsavedCopies_data()
 {
     QTest::addColumn<QString>("answer");
@@ -1183,6 +1272,14 @@ void TestExplorer::swapSidesTradesTheProjects()
              QStringLiteral("LHS %1: Story 3").arg(kLeftSample));
     QCOMPARE(header->headerData(1, Qt::Horizontal).toString(),
              QStringLiteral("RHS %1: Story 3").arg(kRightSample));
+    // Cut in the middle when narrow; the whole title is the tooltip.
+    QHeaderView* titles = c.DiffTable()->horizontalHeader();
+    QCOMPARE(titles->textElideMode(), Qt::ElideMiddle);
+    const QPoint onRight(titles->sectionViewportPosition(1) + 5, titles->height() / 2);
+    QHelpEvent hover(QEvent::ToolTip, onRight, titles->viewport()->mapToGlobal(onRight));
+    QApplication::sendEvent(titles->viewport(), &hover);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("RHS %1: Story 3").arg(kRightSample));
+    QToolTip::hideText();
     QVERIFY(c.Select(Named(c, QStringLiteral("Signal Red | Missing Asset"))));
     c.Action("actionSwapSides")->trigger();
     QVERIFY(c.Explorer().windowTitle().startsWith(kRightSample));
