@@ -238,7 +238,7 @@ void tst_Merge::replayOnACopy()
     const int refused = merge.out.count(QStringLiteral("\n! refused: "));
     QCOMPARE(merge.out.count(QRegularExpression(QStringLiteral("\\n    row "))),
              Decisions(log).size() + refused);
-    QVERIFY2(merge.out.contains(QStringLiteral("\n%1 row").arg(Decisions(log).size())),
+    QVERIFY2(merge.out.contains(QStringLiteral(", %1 row").arg(Decisions(log).size())),
              qPrintable(merge.out));
 
     // Replayed once more on the merged pair, every decision is done already.

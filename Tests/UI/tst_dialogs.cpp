@@ -9,6 +9,7 @@
 #include <QColorDialog>
 #include <QLabel>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTest>
@@ -299,10 +300,15 @@ void TestDialogs::visibleTextsAreSpelledRight()
         if ((texts << button->text()).last() == text)
             holder = button;
     QVERIFY2(holder, qPrintable(texts.join(QLatin1Char('|'))));
-    // Shown whole, not cut at the dialog's edge.
+    // On its page, shown whole, not cut at the dialog's edge.
+    for (QWidget* at = holder; at->parentWidget(); at = at->parentWidget())
+        if (auto* pages = qobject_cast<QStackedWidget*>(at->parentWidget()))
+            pages->setCurrentWidget(at);
+    QTRY_VERIFY(holder->isVisible());
     QVERIFY2(holder->width() >= holder->sizeHint().width(),
              qPrintable(QStringLiteral("%1 < %2").arg(holder->width()).arg(holder->sizeHint().width())));
-    QVERIFY(shown->rect().contains(holder->geometry().translated(holder->parentWidget()->mapTo(shown.get(), QPoint()))));
+    const QPoint corner = holder->mapTo(shown.get(), QPoint());
+    QVERIFY(shown->rect().contains(QRect(corner, holder->size())));
 }
 
 QTEST_MAIN(TestDialogs)
