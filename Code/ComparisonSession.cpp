@@ -116,7 +116,8 @@ Merge::CopyPlan ComparisonSession::PlanCopyAll(ProjectTreeNodeBase& top,
     QSet<const ProjectTreeNodeBase*> whole;
     for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(top))
     {
-        // The project pair differs by its paths alone, which no copy takes.
+        // The project pair's one row, its layout count, follows from its
+        // layouts; no copy takes it.
         if (node->NodeType() == Identical || Merge::KindOf(*node) == QLatin1String("project") ||
             Merge::Below(*node, whole) || (selected && !selected(*node)))
             continue;
@@ -221,5 +222,5 @@ QString ComparisonSession::AutomaticLogPath() const
 QString ComparisonSession::FilePath(int side) const
 {
     auto* pair = dynamic_cast<ProjectTreeNode<::Project>*>(&ProjectPair());
-    return pair ? (side == LHS ? pair->mLeft : pair->mRight).Value(0) : mPaths[side];
+    return pair ? (side == LHS ? pair->mLeft : pair->mRight).Path() : mPaths[side];
 }

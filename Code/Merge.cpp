@@ -86,6 +86,29 @@ QList<int> CopyableRows(const DiffModel& model)
     return rows;
 }
 
+bool IsOneSided(const DiffModel& model)
+{
+    return !model.LeftEntity().IsValid() || !model.RightEntity().IsValid();
+}
+
+int OpenDifferences(const DiffModel& model)
+{
+    const int open = model.OpenChangeCount();
+    return IsOneSided(model) ? qMin(open, 1) : open;
+}
+
+bool IsDifferenceRow(const DiffModel& model, int row)
+{
+    if (model.IsEquality(model.index(row, 0)))
+        return false;
+    if (!IsOneSided(model))
+        return true;
+    for (int before = 0; before < row; ++before)
+        if (!model.IsEquality(model.index(before, 0)))
+            return false;
+    return true;
+}
+
 bool TakenWhole(const ProjectTreeNodeBase& node, const DiffModel& model)
 {
     const int type = node.NodeType();
@@ -97,8 +120,8 @@ bool TakenWhole(const ProjectTreeNodeBase& node, const DiffModel& model)
 
 bool Below(const ProjectTreeNodeBase& node, const QSet<const ProjectTreeNodeBase*>& whole)
 {
-    for (const TreeNode* parent = node.mParent; parent; parent = parent->mParent)
-        if (whole.contains(dynamic_cast<const ProjectTreeNodeBase*>(parent)))
+    for (const ProjectTreeNodeBase* parent = node.Parent(); parent; parent = parent->Parent())
+        if (whole.contains(parent))
             return true;
     return false;
 }
@@ -258,6 +281,12 @@ DiffModel* Models::Of(ProjectTreeNodeBase& node, bool* made)
     if (made)
         *made = make && model;
     return model.get();
+}
+
+DiffModel* Models::Existing(const ProjectTreeNodeBase& node) const
+{
+    const auto found = mModels.find(const_cast<ProjectTreeNodeBase*>(&node));
+    return found == mModels.end() ? nullptr : found->second.get();
 }
 
 ProjectTreeNodeBase* Models::NodeOf(const DiffModel* model) const

@@ -47,6 +47,17 @@ QString RowLabel(const DiffModel& model, int row);
 // The change rows of a model that may be copied.
 QList<int> CopyableRows(const DiffModel& model);
 
+// Whether the pair is an item only one side has. It is made or removed
+// whole, so its rows are copied together and count as one difference; they
+// are there to be read.
+bool IsOneSided(const DiffModel& model);
+// The differences of a pair not copied yet: its open change rows, or one for
+// an item only one side has.
+int OpenDifferences(const DiffModel& model);
+// Whether a change row is a difference of its own, where navigation stops:
+// of an item only one side has, only the first open change row is.
+bool IsDifferenceRow(const DiffModel& model, int row);
+
 // Whether copying the pair copies or removes what lies below it too: a
 // layout or spread only one side has. A merge marks nothing below such a
 // pair again.
@@ -104,6 +115,8 @@ public:
     // The pair's model, made (complete diff) on first use; `made` tells
     // whether this call made it.
     DiffModel* Of(ProjectTreeNodeBase& node, bool* made = nullptr);
+    // The pair's model if it has been made; null otherwise.
+    DiffModel* Existing(const ProjectTreeNodeBase& node) const;
     // The pair a model belongs to; null for none of these models.
     ProjectTreeNodeBase* NodeOf(const DiffModel* model) const;
     const std::vector<ProjectTreeNodeBase*>& Pairs() const { return mPairs; }

@@ -6,6 +6,7 @@
 #include "NodeDifferVisitor.h"
 #include "ProjectTreeNode.h"
 
+#include <QHash>
 #include <QJsonDocument>
 
 #include <map>
@@ -68,23 +69,21 @@ QList<Asked> AskedOf(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel
 
 QList<Asked> WrittenOf(const QList<Asked>& asked, const QList<Decision>& written)
 {
+    // The rows written, by item: a merge of a large project writes a
+    // hundred thousand rows in tens of thousands of items.
+    QHash<QString, QStringList> labels;
+    for (const Decision& decision : written)
+        labels[decision.mPath] << decision.mLabel;
     QList<Asked> kept;
     for (Asked item : asked)
     {
-        QStringList labels;
-        int rows = 0;
-        for (const Decision& decision : written)
-            if (decision.mPath == item.mPath)
-            {
-                ++rows;
-                labels << decision.mLabel;
-            }
-        if (rows == 0)
+        const auto found = labels.constFind(item.mPath);
+        if (found == labels.constEnd())
             continue;
-        item.mWhole = item.mWhole && rows == item.mRows;
+        item.mWhole = item.mWhole && found->size() == item.mRows;
         QStringList labelsWritten;
         for (const QString& label : item.mLabels)
-            if (labels.contains(label))
+            if (found->contains(label))
                 labelsWritten << label;
         item.mLabels = labelsWritten;
         kept << item;

@@ -3,9 +3,12 @@
 #include "PluginString.h"
 #include "XTCalls.h"
 
-Project::Project(long project) : NameValueDict<QString>(13), mProject(XTProjectId(project))
+// The file's path names the project but is no property of it: two projects
+// always lie in two files, so it is not compared.
+Project::Project(long project)
+    : NameValueDict<QString>(13), mProject(XTProjectId(project)),
+      mPath(XT::ToQString(XT::gProject->GetProjectPath(mProject)))
 {
-    Add(PluginString(101), XT::ToQString(XT::gProject->GetProjectPath(mProject)));
     Add(PluginString(102), QString::number(XT::gProject->GetLayoutCount(mProject)));
 }
 
@@ -16,8 +19,7 @@ QString Project::ToString() const
 
 QString Project::Name() const
 {
-    const QString path = Value(0);
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    return mPath.mid(mPath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 bool Project::IsValid() const

@@ -4,7 +4,8 @@
 #include "NameValueDict.h"
 #include "XTTypes.h"
 
-// A whole project: its path and layout count. Never merged.
+// A whole project: its layout count, under the name of its file. Never
+// merged.
 class Project : public Corvable, public NameValueDict<QString>
 {
 public:
@@ -20,7 +21,10 @@ public:
 
     using NameValueDict<QString>::Name;
     XTProjectId Id() const { return mProject; }
+    // The project's file as the host names it.
+    QString Path() const { return mPath; }
 
 private:
     XTProjectId mProject;
+    QString mPath;
 };

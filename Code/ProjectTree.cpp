@@ -36,6 +36,7 @@ void ProjectTree::Rebuild(long lhsProject, long rhsProject)
     mPending.clear();
     mRollups.clear();
     mShownTypes.clear();
+    mHeldNodes.clear();
     Build();
     UpdateRollups(false);
     endResetModel();
@@ -44,7 +45,7 @@ void ProjectTree::Rebuild(long lhsProject, long rhsProject)
 QStringList ProjectTree::PathOf(const ProjectTreeNodeBase* node)
 {
     QStringList path;
-    for (; node && node->mParent; node = dynamic_cast<const ProjectTreeNodeBase*>(node->mParent))
+    for (; node && node->mParent; node = node->Parent())
         path.prepend(const_cast<ProjectTreeNodeBase*>(node)->Data(0).toString());
     return path;
 }
@@ -86,22 +87,81 @@ void ProjectTree::SetPendingType(ProjectTreeNodeBase* node, int type)
     if (!node || node == Root())
         return;
     const int before = ShownType(node);
+    const bool was = IsPending(node);
     if (type == 0)
         mPending.remove(node);
     else
         mPending.insert(node, type);
-    if (ShownType(node) != before)
-        UpdateRollups(true);
-    else
-        Announce(node); // only the pending mark changed: the node's font and tip
+    const int after = ShownType(node);
+    if (after != before || was != IsPending(node))
+        ShiftRollups(node, before, after, int(IsPending(node)) - int(was));
+    Announce(node);
+}
+
+// Only the ancestors' roll-ups change, by one each: counting the whole tree
+// again after every copy made Copy All grow with the square of the project.
+void ProjectTree::ShiftRollups(const ProjectTreeNodeBase* node, int before, int after, int pending)
+{
+    mShownTypes.insert(node, after);
+    for (ProjectTreeNodeBase* at = node->Parent(); at; at = at->Parent())
+    {
+        Rollup rollup = mRollups.value(at);
+        Tally(rollup, before, -1);
+        Tally(rollup, after, 1);
+        rollup.mPending += pending;
+        if (rollup.Total() > 0 || rollup.mPending > 0)
+            mRollups.insert(at, rollup);
+        else
+            mRollups.remove(at);
+        Announce(at);
+    }
+}
+
+void ProjectTree::Tally(Rollup& rollup, int type, int step)
+{
+    switch (type)
+    {
+    case HasEdits:
+        rollup.mEdited += step;
+        break;
+    case OnlyInLeft:
+        rollup.mLeftOnly += step;
+        break;
+    case OnlyInRight:
+        rollup.mRightOnly += step;
+        break;
+    default:
+        break;
+    }
 }
 
 void ProjectTree::Announce(const ProjectTreeNodeBase* node)
 {
     if (!node || node == Root() || !node->mParent)
         return;
+    if (mHeld > 0)
+    {
+        mHeldNodes.insert(node);
+        return;
+    }
     const QModelIndex index = createIndex(node->Row(), 0, const_cast<ProjectTreeNodeBase*>(node));
     emit dataChanged(index, index);
+}
+
+ProjectTree::Quiet::Quiet(ProjectTree* tree) : mTree(tree)
+{
+    if (mTree)
+        ++mTree->mHeld;
+}
+
+ProjectTree::Quiet::~Quiet()
+{
+    if (!mTree || --mTree->mHeld > 0)
+        return;
+    const QSet<const ProjectTreeNodeBase*> nodes = std::move(mTree->mHeldNodes);
+    mTree->mHeldNodes.clear();
+    for (const ProjectTreeNodeBase* node : nodes)
+        mTree->Announce(node);
 }
 
 int ProjectTree::ShownType(const ProjectTreeNodeBase* node) const
@@ -121,22 +181,10 @@ ProjectTree::Rollup ProjectTree::Count(const ProjectTreeNodeBase* node,
         rollup.mEdited += below.mEdited;
         rollup.mLeftOnly += below.mLeftOnly;
         rollup.mRightOnly += below.mRightOnly;
-        switch (ShownType(child))
-        {
-        case HasEdits:
-            ++rollup.mEdited;
-            break;
-        case OnlyInLeft:
-            ++rollup.mLeftOnly;
-            break;
-        case OnlyInRight:
-            ++rollup.mRightOnly;
-            break;
-        default:
-            break;
-        }
+        Tally(rollup, ShownType(child), 1);
+        rollup.mPending += below.mPending + (IsPending(child) ? 1 : 0);
     }
-    if (rollup.Total() > 0)
+    if (rollup.Total() > 0 || rollup.mPending > 0)
         rollups.insert(node, rollup);
     return rollup;
 }
@@ -199,7 +247,7 @@ QString ProjectTree::RollupText(const Rollup& rollup)
 QString ProjectTree::RollupToolTip(const Rollup& rollup)
 {
     if (rollup.Total() == 0)
-        return QString();
+        return rollup.mPending > 0 ? QStringLiteral("Below, once saved: nothing differs") : QString();
     QStringList parts;
     if (rollup.mEdited)
         parts << QStringLiteral("%1 edited").arg(rollup.mEdited);
@@ -207,7 +255,8 @@ QString ProjectTree::RollupToolTip(const Rollup& rollup)
         parts << QStringLiteral("%1 only left").arg(rollup.mLeftOnly);
     if (rollup.mRightOnly)
         parts << QStringLiteral("%1 only right").arg(rollup.mRightOnly);
-    return QStringLiteral("Below: ") + parts.join(QStringLiteral(", "));
+    return (rollup.mPending > 0 ? QStringLiteral("Below, once saved: ") : QStringLiteral("Below: ")) +
+           parts.join(QStringLiteral(", "));
 }
 
 ProjectTreeNodeBase* ProjectTree::Root() const
@@ -258,7 +307,7 @@ QModelIndex ProjectTree::parent(const QModelIndex& index) const
 {
     if (!index.isValid())
         return QModelIndex();
-    auto* parent = dynamic_cast<ProjectTreeNodeBase*>(NodeOf(index)->mParent);
+    ProjectTreeNodeBase* parent = NodeOf(index)->Parent();
     if (!parent || parent == Root())
         return QModelIndex();
     return createIndex(parent->Row(), 0, parent);
@@ -316,7 +365,7 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
     {
         // Only where there is more to say than the item's name.
-        if (!IsPending(node) && RollupOf(node).Total() == 0)
+        if (!IsPending(node) && RollupOf(node).Total() == 0 && RollupOf(node).mPending == 0)
             return QVariant();
         QStringList lines;
         lines << node->Data(index.column()).toString();
@@ -328,7 +377,8 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
         return lines.join(QLatin1Char('\n'));
     }
     case Qt::FontRole:
-        if (IsPending(node))
+        // Italic: what is shown is what Save will make of it.
+        if (IsPending(node) || RollupOf(node).mPending > 0)
         {
             QFont font;
             font.setItalic(true);

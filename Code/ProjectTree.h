@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QSet>
 
 // The item model of one comparison: builds the comparison tree of two open
 // projects, marks every pair, and shows it as a one-column tree with a status
@@ -28,11 +29,15 @@ public:
         int mEdited = 0;
         int mLeftOnly = 0;
         int mRightOnly = 0;
+        // Pairs below with copies not saved yet: the counts are what Save
+        // will leave.
+        int mPending = 0;
 
         int Total() const { return mEdited + mLeftOnly + mRightOnly; }
         bool operator==(const Rollup& other) const
         {
-            return mEdited == other.mEdited && mLeftOnly == other.mLeftOnly && mRightOnly == other.mRightOnly;
+            return mEdited == other.mEdited && mLeftOnly == other.mLeftOnly && mRightOnly == other.mRightOnly &&
+                   mPending == other.mPending;
         }
         bool operator!=(const Rollup& other) const { return !(*this == other); }
     };
@@ -59,6 +64,20 @@ public:
     void SetPendingType(ProjectTreeNodeBase* node, int type);
     // Tells the views that a node's data may have changed.
     void Announce(const ProjectTreeNodeBase* node);
+    // While one lives, what changes is told once at its end, each node once:
+    // a Copy All over thousands of pairs changes the same few folders each
+    // time.
+    class Quiet
+    {
+    public:
+        explicit Quiet(ProjectTree* tree);
+        ~Quiet();
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+
+    private:
+        ProjectTree* mTree;
+    };
     bool IsPending(const ProjectTreeNodeBase* node) const { return mPending.contains(node); }
     // The status shown: the pending one where there is one.
     int ShownType(const ProjectTreeNodeBase* node) const;
@@ -108,10 +127,16 @@ private:
     void UpdateRollups(bool announce);
     Rollup Count(const ProjectTreeNodeBase* node, QHash<const ProjectTreeNodeBase*, Rollup>& rollups) const;
     void AnnounceChanges(ProjectTreeNodeBase* node, const QHash<const ProjectTreeNodeBase*, Rollup>& before);
+    // A node's shown status changed from `before` to `after`, and it
+    // became pending (`pending` 1), stopped being so (-1) or neither (0).
+    void ShiftRollups(const ProjectTreeNodeBase* node, int before, int after, int pending);
+    static void Tally(Rollup& rollup, int type, int step);
     void RememberShownTypes(const ProjectTreeNodeBase* node);
 
     QHash<const ProjectTreeNodeBase*, Rollup> mRollups;
     QHash<const ProjectTreeNodeBase*, int> mPending;
     // The shown status of every node as last announced to the views.
     QHash<const ProjectTreeNodeBase*, int> mShownTypes;
+    int mHeld = 0;
+    QSet<const ProjectTreeNodeBase*> mHeldNodes;
 };

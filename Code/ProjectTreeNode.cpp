@@ -18,9 +18,7 @@ void ProjectTreeNodeBase::Accept(const NodeVisitor&)
 
 int ProjectTreeNodeBase::Row() const
 {
-    if (auto* parent = dynamic_cast<const CompositeTreeNode*>(mParent))
-        return parent->ChildIndex(this);
-    return 0;
+    return mParent ? mRow : 0;
 }
 
 QVariant PlaceholderNode::Data(int) const

@@ -39,13 +39,16 @@ public:
     virtual QVariant Data(int column) const = 0;
     virtual TreeNodeType NodeType() const = 0;
     virtual void Accept(const NodeVisitor& visitor);
+    // A comparison tree holds nothing but comparison nodes: children come
+    // only through this, so Child() and Parent() need no dynamic cast (which
+    // took a fifth of the time of a large Copy All).
+    void AddChild(ProjectTreeNodeBase* child) { CompositeTreeNode::AddChild(child); }
     virtual int ChildCount() const { return int(mChildren.size()); }
     virtual bool HasChildren() const { return ChildCount() != 0; }
     // No bounds check: callers keep 0 <= i < ChildCount().
-    virtual ProjectTreeNodeBase* Child(int i)
-    {
-        return dynamic_cast<ProjectTreeNodeBase*>(mChildren[size_t(i)]);
-    }
+    virtual ProjectTreeNodeBase* Child(int i) { return static_cast<ProjectTreeNodeBase*>(mChildren[size_t(i)]); }
+    // The parent; null for the root.
+    ProjectTreeNodeBase* Parent() const { return static_cast<ProjectTreeNodeBase*>(mParent); }
     virtual int Row() const;
 
     const QUuid mId;

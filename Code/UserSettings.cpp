@@ -54,7 +54,9 @@ void UserSettings::Reload()
                                ColourOf(store, QLatin1String(kEqualityForegroundKey), DefaultEqualityForeground())};
     const bool formatting = store.value(QLatin1String(kFormattingKey), true).toBool();
     mWriteMergeLog = store.value(QLatin1String(kMergeLogKey), false).toBool();
-    mPreviewZoom = store.value(QLatin1String(kPreviewZoomKey), 100).toInt();
+    // Fit width: a story's rendering is as wide as its page, which is wider
+    // than most windows' preview column.
+    mPreviewZoom = store.value(QLatin1String(kPreviewZoomKey), 0).toInt();
     mExplorerGeometry = store.value(QLatin1String(kGeometryKey)).toByteArray();
 
     const bool viewChanged = viewOptions != mViewOptions;
@@ -146,6 +148,11 @@ QStringList UserSettings::History(const QString& group) const
     for (int i = 0; i < count; ++i)
         files << store.value(QString::number(i)).toString();
     return files;
+}
+
+QString UserSettings::Picked(const QString& group) const
+{
+    return Store().value(group + QLatin1String("/picked")).toString();
 }
 
 void UserSettings::SetHistory(const QString& group, const QStringList& files)

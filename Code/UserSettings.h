@@ -58,6 +58,9 @@ public:
     // The project picker's recent files of one side (its group's name).
     QStringList History(const QString& group) const;
     void SetHistory(const QString& group, const QStringList& files);
+    // The file of that list a prepared run starts with in the picker's field
+    // (the group's "picked" key); empty for none.
+    QString Picked(const QString& group) const;
 
 signals:
     void viewOptionsChanged();

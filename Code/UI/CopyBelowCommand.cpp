@@ -5,14 +5,15 @@
 #include <QUndoStack>
 
 CopyBelowCommand::CopyBelowCommand(const QString& text, QList<QPair<QPointer<DiffModel>, QList<int>>> rows,
-                                   ApplyDirection direction)
-    : mRows(std::move(rows)), mDirection(direction)
+                                   ApplyDirection direction, ProjectTree* tree)
+    : mRows(std::move(rows)), mDirection(direction), mTree(tree)
 {
     setText(text);
 }
 
 void CopyBelowCommand::redo()
 {
+    const ProjectTree::Quiet quiet(mTree);
     for (int i = 0; i < mRows.size(); ++i)
     {
         DiffModel* model = mRows[i].first;
@@ -31,6 +32,7 @@ void CopyBelowCommand::redo()
 
 void CopyBelowCommand::undo()
 {
+    const ProjectTree::Quiet quiet(mTree);
     for (int i = 0; i < mRows.size() && i < mIndexes.size(); ++i)
         if (DiffModel* model = mRows[i].first; model && model->UndoStack()->index() == mIndexes[i])
             model->UndoStack()->undo();

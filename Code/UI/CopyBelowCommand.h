@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DiffModel.h"
+#include "ProjectTree.h"
 
 #include <QList>
 #include <QPair>
@@ -14,8 +15,9 @@
 class CopyBelowCommand : public QUndoCommand
 {
 public:
+    // The tree, when given, tells its views of the changes once at the end.
     CopyBelowCommand(const QString& text, QList<QPair<QPointer<DiffModel>, QList<int>>> rows,
-                     ApplyDirection direction);
+                     ApplyDirection direction, ProjectTree* tree = nullptr);
 
     void redo() override;
     void undo() override;
@@ -23,6 +25,7 @@ public:
 private:
     QList<QPair<QPointer<DiffModel>, QList<int>>> mRows;
     ApplyDirection mDirection;
+    ProjectTree* mTree;
     // Each pair's stack index once its copies were pushed.
     QList<int> mIndexes;
 };

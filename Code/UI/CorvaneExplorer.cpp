@@ -5,6 +5,7 @@
 #include "AboutDialog.h"
 #include "ApplyCommand.h"
 #include "CopyBelowCommand.h"
+#include "HelpPage.h"
 #include "QxpNativeEventFilter.h"
 #include "TreeOrder.h"
 #include "ComparisonSession.h"
@@ -21,6 +22,7 @@
 #include "XImageLoader.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QComboBox>
 #include <QPointer>
 #include <QEventLoop>
@@ -28,6 +30,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolTip>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
@@ -89,6 +92,9 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     SetUpComparisonActions();
     SetUpMenus();
 
+    // Cancel ends the run as it is, without a question.
+    mUi->mButtonBox->button(QDialogButtonBox::Cancel)
+        ->setToolTip(tr("Close without saving; copies not saved are discarded"));
     emit dirty(false);
     mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
     UpdateStatusBar();
@@ -105,6 +111,10 @@ void CorvaneExplorer::SetUpTables()
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
 
+    // A long title ("LHS harbour-gazette-v1.xprj: Cover photo(Picture)")
+    // loses its middle, not both ends; the whole title is its tooltip.
+    mUi->mDiffTable->horizontalHeader()->setTextElideMode(Qt::ElideMiddle);
+    mUi->mDiffTable->horizontalHeader()->viewport()->installEventFilter(this);
     mUi->mDiffTable->installEventFilter(this);
     mUi->mExplorer->installEventFilter(this);
     installEventFilter(this);
@@ -148,6 +158,13 @@ void CorvaneExplorer::SetUpViewActions()
     mPreviewDelegate->SetZoom(mPreviewZoom->currentData().toInt() / 100.0);
     connect(mPreviewZoom, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &CorvaneExplorer::SetPreviewZoom);
+
+    mDifferingRows = new QAction(tr("Only Differing Rows"), this);
+    mDifferingRows->setObjectName(QStringLiteral("actionOnlyDifferingRows"));
+    mDifferingRows->setCheckable(true);
+    mDifferingRows->setToolTip(tr("Show only the rows of the table that differ (or differed before a copy)"));
+    mUi->mToolBar->addAction(mDifferingRows);
+    connect(mDifferingRows, &QAction::toggled, this, &CorvaneExplorer::ShowDifferingRows);
 
     mWords = new QAction(tr("Words"), this);
     mWords->setObjectName(QStringLiteral("actionCompareWords"));
@@ -217,13 +234,66 @@ void CorvaneExplorer::SetUpMenus()
     mUi->menuFile->addAction(saveLog);
     connect(saveLog, &QAction::triggered, this, &CorvaneExplorer::SaveMergeLog);
 
+    SetUpEditMenu();
+
     // The form gives about() no trigger; the Help menu is where users look.
     QMenu* help = mUi->mMenubar->addMenu(tr("Help"));
     help->setObjectName(QStringLiteral("menuHelp"));
+    QAction* keys = help->addAction(tr("Keys and Usage..."));
+    keys->setObjectName(QStringLiteral("actionHelp"));
+    keys->setShortcut(QKeySequence::HelpContents);
+    connect(keys, &QAction::triggered, this, &CorvaneExplorer::ShowHelp);
     QAction* about = help->addAction(QIcon(QStringLiteral(":/CorvaneXT.png")), tr("About CorvaneXT..."));
     about->setObjectName(QStringLiteral("actionAbout"));
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, &CorvaneExplorer::about);
+}
+
+// Every command of the window in the Edit menu, with its keys, in the order
+// of a comparison: move, copy, undo, what is shown, compare again; the
+// commands on a pair also in the context menus of the tree and the table.
+void CorvaneExplorer::SetUpEditMenu()
+{
+    auto separator = [this]
+    {
+        auto* line = new QAction(this);
+        line->setSeparator(true);
+        return line;
+    };
+    QList<QAction*> undo;
+    for (QAction* action : mUi->menuEdit->actions())
+        if (action->objectName() == QLatin1String("actionUndo") ||
+            action->objectName() == QLatin1String("actionRedo"))
+            undo << action;
+    const QList<QAction*> onPair{mUi->actionNextDiff,  mUi->actionPreviousDiff, separator(),
+                                 mUi->actionCopyLeft,  mUi->actionCopyRight,    mCopyAllLeft,
+                                 mCopyAllRight};
+    mUi->menuEdit->clear();
+    mUi->menuEdit->addActions(onPair);
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions(undo);
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions({mOnlyDifferences, mWords, mDifferingRows});
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addActions({mRescan, mSwap});
+    mUi->menuEdit->addSeparator();
+    mUi->menuEdit->addAction(mUi->actionSettings);
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(mUi->mExplorer),
+                                    static_cast<QAbstractItemView*>(mUi->mDiffTable)})
+    {
+        view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        view->addActions(onPair);
+        view->addAction(separator());
+        view->addActions(undo);
+    }
+}
+
+void CorvaneExplorer::ShowHelp()
+{
+    QList<QAction*> actions = mUi->menuFile->actions();
+    actions << mUi->menuEdit->actions();
+    HelpPage page(actions, this);
+    page.exec();
 }
 
 QString CorvaneExplorer::ProjectName(int side) const
@@ -242,13 +312,17 @@ void CorvaneExplorer::UpdateStatusBar()
     if (ProjectTree* tree = Tree(); tree && tree->Root()->ChildCount() > 0)
     {
         const ProjectTree::Rollup all = tree->RollupOf(tree->Root()->Child(0));
-        mComparisonStatus->setText(all.Total() == 0
-                                       ? QStringLiteral("The projects are identical")
-                                       : QStringLiteral("%1 in the comparison (%2)")
-                                             .arg(all.Total() == 1
-                                                      ? QStringLiteral("1 differing item")
-                                                      : QStringLiteral("%1 differing items").arg(all.Total()),
-                                                  ProjectTree::RollupText(all)));
+        QString text = all.Total() == 0 ? QStringLiteral("The projects are identical")
+                                        : QStringLiteral("%1 in the comparison (%2)")
+                                              .arg(all.Total() == 1
+                                                       ? QStringLiteral("1 differing item")
+                                                       : QStringLiteral("%1 differing items").arg(all.Total()),
+                                                   ProjectTree::RollupText(all));
+        // The counts already leave out what the copies not saved yet will
+        // settle.
+        if (all.mPending > 0)
+            text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
+        mComparisonStatus->setText(text);
     }
     DiffModel* model = ShownDiffModel();
     if (!model)
@@ -260,7 +334,7 @@ void CorvaneExplorer::UpdateStatusBar()
     int total = 0;
     int place = 0;
     for (int row = 0; row < model->rowCount(); ++row)
-        if (!model->IsEquality(model->index(row, 0)))
+        if (Merge::IsDifferenceRow(*model, row))
         {
             ++total;
             if (current.isValid() && row <= current.row())
@@ -380,7 +454,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
                 Qt::UniqueConnection);
         connect(model, &QAbstractItemModel::modelReset, this, &CorvaneExplorer::UpdateStatusBar,
                 Qt::UniqueConnection);
+        connect(model, &QAbstractItemModel::modelReset, this, &CorvaneExplorer::ShowDifferingRows,
+                Qt::UniqueConnection);
     }
+    ShowDifferingRows();
 
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
@@ -447,9 +524,14 @@ int CorvaneExplorer::AdjacentChangeRow(int row, int column, bool forward) const
     DiffModel* model = ShownDiffModel();
     if (!model)
         return -1;
+    // An item only one side has is one difference, whichever of its rows
+    // is current.
+    if (row >= 0 && row < model->rowCount() && Merge::IsOneSided(*model) &&
+        !model->IsEquality(model->index(row, 0)))
+        return -1;
     const int step = forward ? 1 : -1;
     for (int at = row + step; at >= 0 && at < model->rowCount(); at += step)
-        if (!model->IsEquality(model->index(at, qMax(0, column))))
+        if (Merge::IsDifferenceRow(*model, at))
             return at;
     return -1;
 }
@@ -460,8 +542,11 @@ QModelIndex CorvaneExplorer::AdjacentDifferingItem(bool forward) const
     const QAbstractItemModel* model = mUi->mExplorer->model();
     if (!model)
         return QModelIndex();
-    QModelIndex at = mUi->mExplorer->currentIndex();
-    // The project pair differs by its paths alone: never a stop.
+    // With nothing selected, from the top (or the bottom) of the tree.
+    const QItemSelectionModel* selection = mUi->mExplorer->selectionModel();
+    QModelIndex at = selection && selection->hasSelection() ? mUi->mExplorer->currentIndex() : QModelIndex();
+    // The project pair's one row, its layout count, follows from its
+    // layouts, which no copy of it could change: never a stop.
     do
     {
         at = forward ? TreeOrder::NextInOrder(model, at.isValid() ? at : QModelIndex())
@@ -511,11 +596,12 @@ void CorvaneExplorer::MovePrevious()
 void CorvaneExplorer::UpdateNavigation()
 {
     UpdateCopyAll();
-    // With nothing selected the window offers no actions at all.
+    // With nothing selected, next and previous go to the first and the last
+    // difference of the comparison.
     if (!mUi->mExplorer->selectionModel() || !mUi->mExplorer->selectionModel()->hasSelection())
     {
-        mUi->actionNextDiff->setEnabled(false);
-        mUi->actionPreviousDiff->setEnabled(false);
+        mUi->actionNextDiff->setEnabled(AdjacentDifferingItem(true).isValid());
+        mUi->actionPreviousDiff->setEnabled(AdjacentDifferingItem(false).isValid());
         return;
     }
     const QModelIndex current = mUi->mDiffTable->currentIndex();
@@ -542,7 +628,13 @@ void CorvaneExplorer::Apply(ApplyDirection direction)
     // would only make the pair look dirty.
     if (!current.isValid() || model->IsEquality(current) || !model->CanApply(current))
         return;
-    model->UndoStack()->push(new ApplyCommand(model, current, direction, nullptr));
+    // An item only one side has is made or removed whole: every row goes
+    // with the one copied, in one step.
+    if (Merge::IsOneSided(*model))
+        Merge::MarkRows(*model, Merge::CopyableRows(*model), direction,
+                        direction == Left ? QStringLiteral("Apply Left") : QStringLiteral("Apply Right"));
+    else
+        model->UndoStack()->push(new ApplyCommand(model, current, direction, nullptr));
     mUi->actionCopyLeft->setEnabled(false);
     mUi->actionCopyRight->setEnabled(false);
     mUi->mDiffTable->clearSelection();
@@ -578,7 +670,7 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
         if (!copy.mRows.isEmpty())
         {
             rows.append({copy.mModel, copy.mRows});
-            count += copy.mRows.size();
+            count += Merge::IsOneSided(*copy.mModel) ? 1 : copy.mRows.size();
         }
     if (rows.isEmpty())
         return;
@@ -602,13 +694,14 @@ void CorvaneExplorer::CopyAllBelow(ProjectTreeNodeBase* top, ApplyDirection dire
         return;
 
     const QString text = direction == Left ? tr("Copy All Left") : tr("Copy All Right");
+    const ProjectTree::Quiet quiet(Tree());
     if (rows.size() == 1)
     {
         Merge::MarkRows(*rows.first().first, rows.first().second, direction, text);
     }
     else
     {
-        mContainerStack->push(new CopyBelowCommand(text, rows, direction));
+        mContainerStack->push(new CopyBelowCommand(text, rows, direction, Tree()));
         mUndoGroup->setActiveStack(mContainerStack);
     }
     mUi->mDiffTable->clearSelection();
@@ -642,10 +735,26 @@ void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
     ProjectTree* tree = Tree();
     if (!node || !tree)
         return;
-    if (!model->HasAppliedRows(Left) && !model->HasAppliedRows(Right))
-        tree->SetPendingType(node, 0);
-    else
-        tree->SetPendingType(node, model->OpenChangeCount() == 0 ? int(Identical) : int(node->NodeType()));
+    const int type = PendingTypeOf(*model, *node);
+    tree->SetPendingType(node, type);
+    // A layout or spread copied whole brings (or takes) what is on it: the
+    // items below are settled with it, or, once that is undone, back to
+    // their own copies.
+    if (Merge::TakenWhole(*node, *model))
+        for (ProjectTreeNodeBase* below : Merge::PairsInTreeOrder(*node))
+            if (below != node)
+            {
+                const DiffModel* own = mSession.Made().Existing(*below);
+                tree->SetPendingType(below, type == Identical ? int(Identical)
+                                                              : own ? PendingTypeOf(*own, *below) : 0);
+            }
+}
+
+int CorvaneExplorer::PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node)
+{
+    if (!model.HasAppliedRows(Left) && !model.HasAppliedRows(Right))
+        return 0;
+    return model.OpenChangeCount() == 0 ? int(Identical) : int(node.NodeType());
 }
 
 void CorvaneExplorer::KeepShown(const ProjectTreeNodeBase* node)
@@ -882,9 +991,23 @@ void CorvaneExplorer::ClearPreviewCache()
 void CorvaneExplorer::save()
 {
     ApplyModels();
+    bool modified[2];
+    for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
+        modified[side] = mSession.IsModified(side);
     emit saveInvoked();
     // What the host saved is no change any more; what it refused still is.
     UpdateSaveButton();
+    QStringList saved;
+    for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
+        if (modified[side] && !mSession.IsModified(side))
+            saved << QStringLiteral("Saved %1: %2")
+                         .arg(side == ComparisonSession::LHS ? QStringLiteral("LHS") : QStringLiteral("RHS"),
+                              QDir::toNativeSeparators(mSession.Path(side)));
+    // A save the host refused has been told of already.
+    if (!saved.isEmpty())
+        statusBar()->showMessage(saved.join(QStringLiteral("; ")), 10000);
+    else if (!modified[ComparisonSession::LHS] && !modified[ComparisonSession::RHS])
+        statusBar()->showMessage(QStringLiteral("Nothing to save"), 10000);
 }
 
 void CorvaneExplorer::open()
@@ -898,6 +1021,17 @@ void CorvaneExplorer::prefs()
     Settings settings(this);
     settings.setModal(true);
     settings.exec();
+}
+
+// A copied row stays: it differed, and its copy is what the user reads.
+void CorvaneExplorer::ShowDifferingRows()
+{
+    DiffModel* model = ShownDiffModel();
+    if (!model)
+        return;
+    const bool only = mDifferingRows->isChecked();
+    for (int row = 0; row < model->rowCount(); ++row)
+        mUi->mDiffTable->setRowHidden(row, only && !model->Patches().at(row).isChange);
 }
 
 void CorvaneExplorer::ReadViewOptions()
@@ -1043,6 +1177,16 @@ bool CorvaneExplorer::eventFilter(QObject* object, QEvent* event)
 {
     if (event->type() == QEvent::Timer && XImageLoader::WorkInProgress())
         return true;
+    if (event->type() == QEvent::ToolTip && object == mUi->mDiffTable->horizontalHeader()->viewport())
+    {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QHeaderView* header = mUi->mDiffTable->horizontalHeader();
+        const int section = header->logicalIndexAt(help->pos());
+        if (header->model() && section >= 0)
+            QToolTip::showText(help->globalPos(), header->model()->headerData(section, Qt::Horizontal).toString(),
+                               header->viewport());
+        return true;
+    }
     // Alt+Up and Alt+Down move between differences; with none left they do
     // nothing rather than move the tree to its next row.
     if (event->type() == QEvent::KeyPress && object == mUi->mExplorer)

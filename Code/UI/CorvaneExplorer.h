@@ -98,6 +98,9 @@ private slots:
     void ShowOnlyDifferences(bool only);
     void CompareWords(bool words);
     void SetPreviewZoom(int choice);
+    // Hides the rows of the patch table that are no change, when the
+    // toggle says so.
+    void ShowDifferingRows();
     void CopyAllRight();
     // Compares again from the documents, keeping copies not saved yet (they
     // are written into the documents first) or dropping them, as the user
@@ -145,6 +148,9 @@ private:
     void SetUpCopyAllActions();
     void SetUpComparisonActions();
     void SetUpMenus();
+    void SetUpEditMenu();
+    // Help > Keys and Usage...
+    void ShowHelp();
     // Tells of the rows the host refused to write.
     void ReportRefused(const QStringList& refused);
     // Whether copies are marked that are not written into the documents;
@@ -162,6 +168,8 @@ private:
     void UpdateSaveButton();
     // The pair's pending status in the tree, from its model's copied rows.
     void UpdatePendingStatus(DiffModel* model);
+    // What a pair will be once its copied rows are saved; 0 when none are.
+    static int PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node);
     void KeepShown(const ProjectTreeNodeBase* node);
     // The two projects' file names, for the title and the table headers.
     QString ProjectName(int side) const;
@@ -180,6 +188,7 @@ private:
     QUndoGroup* mUndoGroup;
     QAction* mOnlyDifferences = nullptr;
     QAction* mWords = nullptr;
+    QAction* mDifferingRows = nullptr;
     PreviewItemDelegate* mPreviewDelegate = nullptr;
     QComboBox* mPreviewZoom = nullptr;
     QAction* mCopyAllLeft = nullptr;

@@ -96,6 +96,15 @@ ProjectPicker::ProjectPicker(QWidget* parent)
     mUi->mLabel->clear();
     // Nothing is picked yet, whatever the form says.
     mUi->mButtonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+    // Unless a prepared run (scripts/run-sample) names the files to start
+    // with; they are checked as any choice is.
+    for (ComboID side : {LHS, RHS})
+    {
+        const QString picked = UserSettings::Get().Picked(QLatin1String(side == LHS ? kLHSGroup : kRHSGroup));
+        const int index = Combo(side)->findText(picked, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!picked.isEmpty() && index >= 0)
+            Combo(side)->setCurrentIndex(index);
+    }
     if (mUi->mRHSFileComboEdit->count() > 0)
         mLastPath = QFileInfo(mUi->mRHSFileComboEdit->itemText(0)).absoluteFilePath();
 

@@ -14,6 +14,9 @@ public:
     TreeNode& operator=(const TreeNode&) = delete;
 
     TreeNode* mParent = nullptr;
+    // The node's place among its parent's children, set when it is added:
+    // views ask for it on every index they make.
+    int mRow = -1;
 };
 
 class CompositeTreeNode : public TreeNode
@@ -29,16 +32,14 @@ public:
     void AddChild(TreeNode* child)
     {
         child->mParent = this;
+        child->mRow = int(mChildren.size());
         mChildren.push_back(child);
     }
 
     // The child's position, or -1 when it is not a child of this node.
     int ChildIndex(const CompositeTreeNode* child) const
     {
-        for (size_t i = 0; i < mChildren.size(); ++i)
-            if (mChildren[i] == child)
-                return int(i);
-        return -1;
+        return child && child->mParent == this ? child->mRow : -1;
     }
 
 protected:

@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -132,6 +133,7 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
     QSettings(QStringLiteral("Orvandel"), QStringLiteral("CorvaneXT"))
         .setValue(QStringLiteral("prefs/WriteMergeLog"), true);
     const QString menuLog = folder.filePath(QStringLiteral("menu.json"));
+    QString told;
 
     const QString failure = RunComparison(
         folder.filePath(QStringLiteral("Preferences")),
@@ -182,7 +184,8 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
                     });
             script.ThenPost(
                 QStringLiteral("File > Save Merge Log..."), [] { return Driver::Explorer() != nullptr; },
-                [] {
+                [&told] {
+                    told = Driver::Explorer()->findChild<QStatusBar*>()->currentMessage();
                     Driver::Explorer()->findChild<QAction*>(QStringLiteral("actionSaveMergeLog"))->trigger();
                 });
             script.Then(
@@ -199,6 +202,8 @@ void tst_MergeWindow::windowAndCommandWriteTheSameBytes()
                 [] { Driver::Explorer()->close(); });
         });
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    // The status bar says which file Save wrote.
+    QCOMPARE(told, takeLeft ? QStringLiteral("Saved RHS: ") + window[1] : QStringLiteral("Saved LHS: ") + window[0]);
 
     QCOMPARE(ReadFile(window[0]), ReadFile(command[0]));
     QCOMPARE(ReadFile(window[1]), ReadFile(command[1]));

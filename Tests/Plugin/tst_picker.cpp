@@ -237,6 +237,17 @@ void tst_Picker::history()
     QCOMPARE(store.value(QStringLiteral("RHSFilePaths/0")).toString(), mProject);
     QCOMPARE(store.value(QStringLiteral("RHSFilePaths/1")).toString(), mOther);
     QCOMPARE(store.value(QStringLiteral("LHSFilePaths/count")).toInt(), 2);
+
+    // A prepared run names the files to start with: they are in the fields,
+    // checked, and OK is on.
+    store.setValue(QStringLiteral("LHSFilePaths/picked"), mTemplate);
+    store.setValue(QStringLiteral("RHSFilePaths/picked"), mOther);
+    store.sync();
+    ProjectPicker prepared;
+    QCOMPARE(prepared.GetProjectPath(ProjectPicker::LHS), mTemplate);
+    QCOMPARE(prepared.GetProjectPath(ProjectPicker::RHS), mOther);
+    QVERIFY(OkButton(prepared)->isEnabled());
+    QCOMPARE(prepared.Combo(ProjectPicker::LHS)->count(), 2);
 }
 
 void tst_Picker::historyUnchangedIsNotWritten()

@@ -9,6 +9,7 @@
 #include <QColorDialog>
 #include <QLabel>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTest>
@@ -44,7 +45,9 @@ QColor ButtonColour(QWidget& dialog, const char* name)
 void Click(QWidget& dialog, const char* name)
 {
     QAbstractButton* button = Child<QAbstractButton>(dialog, name);
-    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, button->rect().center());
+    // Within its label: a check box can be wider than what it shows.
+    const QPoint label(qMin(button->width(), button->sizeHint().width()) / 2, button->height() / 2);
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, label);
 }
 
 const char* const kChecks[] = {"showLeftUniqueCheck", "showRightUniqueCheck", "showIdenticalCheck",
@@ -273,6 +276,8 @@ void TestDialogs::visibleTextsAreSpelledRight_data()
                                            << "Show left unique items";
     QTest::newRow("settings: right unique") << "settings"
                                             << "Show right unique items";
+    QTest::newRow("settings: merge log") << "settings"
+                                         << "Write a merge log beside the RHS project on every save";
 }
 
 void TestDialogs::visibleTextsAreSpelledRight()
@@ -284,12 +289,26 @@ void TestDialogs::visibleTextsAreSpelledRight()
         shown = std::make_unique<AboutDialog>();
     else
         shown = std::make_unique<Settings>();
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
     QStringList texts;
+    QWidget* holder = nullptr;
     for (QLabel* label : shown->findChildren<QLabel*>())
-        texts << label->text();
+        if ((texts << label->text()).last() == text)
+            holder = label;
     for (QAbstractButton* button : shown->findChildren<QAbstractButton*>())
-        texts << button->text();
-    QVERIFY2(texts.contains(text), qPrintable(texts.join(QLatin1Char('|'))));
+        if ((texts << button->text()).last() == text)
+            holder = button;
+    QVERIFY2(holder, qPrintable(texts.join(QLatin1Char('|'))));
+    // On its page, shown whole, not cut at the dialog's edge.
+    for (QWidget* at = holder; at->parentWidget(); at = at->parentWidget())
+        if (auto* pages = qobject_cast<QStackedWidget*>(at->parentWidget()))
+            pages->setCurrentWidget(at);
+    QTRY_VERIFY(holder->isVisible());
+    QVERIFY2(holder->width() >= holder->sizeHint().width(),
+             qPrintable(QStringLiteral("%1 < %2").arg(holder->width()).arg(holder->sizeHint().width())));
+    const QPoint corner = holder->mapTo(shown.get(), QPoint());
+    QVERIFY(shown->rect().contains(QRect(corner, holder->size())));
 }
 
 QTEST_MAIN(TestDialogs)

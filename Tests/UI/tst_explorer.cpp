@@ -29,6 +29,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTextBrowser>
+#include <QToolTip>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -157,6 +159,12 @@ private slots:
     void renamedBoxDiffersAndItsNameIsCopied();
     void statusBarCountsDifferencesAndPlace();
     void copyAllOfAContainerIsOneStep();
+    void oneSidedItemIsOneDifference_data();
+    void oneSidedItemIsOneDifference();
+    void countsFollowCopyAllOfTheProject();
+    void projectFilesPathIsNoDifference();
+    void commandsAreInTheMenus();
+    void onlyDifferingRowsToggle();
     void rescanKeepsOrDropsUnsavedCopies_data();
     void rescanKeepsOrDropsUnsavedCopies();
     void swapSidesTradesTheProjects();
@@ -191,7 +199,8 @@ void TestExplorer::aboutFromTheHelpMenu()
 
 // A pair keeps its patch and preview models, and their history, while
 // other pairs are shown or nothing is; with nothing selected the tables are
-// empty and no action applies.
+// empty, nothing can be copied or undone, and next and previous difference
+// go to the first and the last difference of the comparison.
 void TestExplorer::reselectingReusesModels()
 {
     Comparison& c = *mComparison;
@@ -223,9 +232,18 @@ void TestExplorer::reselectingReusesModels()
     QVERIFY(!c.TreeView()->selectionModel()->hasSelection());
     QVERIFY(!c.DiffTable()->model());
     QVERIFY(!c.PreviewTable()->model());
-    for (const char* name : {"actionCopyLeft", "actionCopyRight", "actionNextDiff", "actionPreviousDiff",
-                             "actionUndo", "actionRedo"})
+    for (const char* name : {"actionCopyLeft", "actionCopyRight", "actionUndo", "actionRedo"})
         QVERIFY2(!c.Action(name)->isEnabled(), name);
+    QVERIFY(c.Action("actionNextDiff")->isEnabled() && c.Action("actionPreviousDiff")->isEnabled());
+    PressAlt(c.TreeView(), Qt::Key_Up);
+    QCOMPARE(c.TreeView()->currentIndex().data().toString(), QStringLiteral("Signal Red | Missing Asset"));
+    QVERIFY(c.TreeView()->selectionModel()->isSelected(c.TreeView()->currentIndex()));
+    QTest::mouseClick(c.TreeView()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      c.TreeView()->visualRect(c.TreeView()->currentIndex()).center());
+    QVERIFY(!c.TreeView()->selectionModel()->hasSelection());
+    PressAlt(c.TreeView(), Qt::Key_Down);
+    QCOMPARE(c.TreeView()->currentIndex().data().toString(), QStringLiteral("Missing Spread | Letters 4"));
+    QCOMPARE(CurrentRow(c), ChangeRows(*c.ShownDiffModel()).first());
 
     QVERIFY(c.Select(first));
     QCOMPARE(c.ShownDiffModel(), model);
@@ -569,6 +587,8 @@ void TestExplorer::endingTheRun()
     c.ClickRow(ChangeRows(*c.ShownDiffModel()).first());
     PressAlt(c.DiffTable(), Qt::Key_Left);
 
+    if (how == QLatin1String("cancel"))
+        QCOMPARE(c.CancelButton()->toolTip(), QStringLiteral("Close without saving; copies not saved are discarded"));
     QSignalSpy closing(&c.Explorer(), qOverload<QCloseEvent*>(&CorvaneExplorer::closeInvoked));
     QSignalSpy saving(&c.Explorer(), &CorvaneExplorer::saveInvoked);
     QSignalSpy finished(&c.Explorer(), &CorvaneExplorer::finished);
@@ -883,7 +903,9 @@ void TestExplorer::onlyDifferencesToggleIsTheViewOption()
             Child<QTabWidget>(*settings, "mSettingsTab")->setCurrentIndex(0);
             auto* identical = Child<QCheckBox>(*settings, "showIdenticalCheck");
             shownChecked = identical->isChecked();
-            QTest::mouseClick(identical, Qt::LeftButton, Qt::NoModifier, identical->rect().center());
+            // On its label: the box is as wide as the dialog's longest one.
+            QTest::mouseClick(identical, Qt::LeftButton, Qt::NoModifier,
+                              QPoint(identical->sizeHint().width() / 2, identical->height() / 2));
             auto* ok = Child<QPushButton>(*settings, "okButton");
             QTest::mouseClick(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
         });
@@ -978,6 +1000,214 @@ void TestExplorer::copyAllOfAContainerIsOneStep()
     QVERIFY(Named(c, QStringLiteral("Signal Red | Missing Asset")));
 }
 
+void TestExplorer::oneSidedItemIsOneDifference_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QString>("side");
+    QTest::newRow("box only the right has, copied left") << "Missing Box | Lantern(Picture)" << Qt::Key_Left
+                                                         << "LHS";
+    QTest::newRow("box only the left has, removed") << "Portrait(Picture) | Missing Box" << Qt::Key_Left << "LHS";
+    QTest::newRow("box only the left has, copied right")
+        << "Portrait(Picture) | Missing Box" << Qt::Key_Right << "RHS";
+    QTest::newRow("story only the right has") << "Missing Story | Story 6" << Qt::Key_Left << "LHS";
+    QTest::newRow("colour only the left has") << "Signal Red | Missing Asset" << Qt::Key_Right << "RHS";
+}
+
+// An item only one side has is made or removed whole, so it is one
+// difference however many rows show it: the status bar and Copy All count
+// it once, Next Difference stops on it once, and copying any of its rows
+// copies them all, as one step.
+void TestExplorer::oneSidedItemIsOneDifference()
+{
+    QFETCH(QString, item);
+    QFETCH(Qt::Key, key);
+    QFETCH(QString, side);
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* node = Named(c, item);
+    QVERIFY(node);
+    QVERIFY(c.Select(node));
+    DiffModel* model = c.ShownDiffModel();
+    const QList<int> rows = ChangeRows(*model);
+    QVERIFY(!rows.isEmpty());
+    auto* status = Child<QLabel>(c.Explorer(), "mSelectionStatus");
+    QCOMPARE(status->text(), item + QStringLiteral(": 1 difference"));
+
+    // From the tree: the item's first row, then on to another item (or, at
+    // the last one, nowhere).
+    PressAlt(c.TreeView(), Qt::Key_Down);
+    QCOMPARE(CurrentRow(c), rows.first());
+    QCOMPARE(status->text(), item + QStringLiteral(": 1 difference, difference 1 of 1"));
+    PressAlt(c.DiffTable(), Qt::Key_Down);
+    QVERIFY(c.ShownDiffModel() != model || CurrentRow(c) == rows.first());
+
+    QVERIFY(c.Select(node));
+    QString question;
+    WhenModal<QMessageBox>(
+        [&](QMessageBox* box)
+        {
+            question = box->text();
+            box->button(QMessageBox::Cancel)->click();
+        });
+    QTest::keyClick(c.TreeView(), key, Qt::AltModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(!question.isEmpty());
+    QCOMPARE(question, QStringLiteral("Copy 1 difference of %1 to the %2?").arg(item, side));
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+
+    c.ClickRow(rows.last());
+    PressAlt(c.DiffTable(), key);
+    QVERIFY(ChangeRows(*model).isEmpty());
+    QCOMPARE(status->text(), item + QStringLiteral(": 0 differences"));
+    QCOMPARE(model->UndoStack()->count(), 1);
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QCOMPARE(ChangeRows(*model), rows);
+}
+
+// Copy All on the whole project: the badges, the icons and the status bar
+// show at once what Save will leave, marked as not saved yet; undo takes it
+// back, and Save leaves just that.
+void TestExplorer::countsFollowCopyAllOfTheProject()
+{
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* project = c.Tree().Root()->Child(0);
+    ProjectTreeNodeBase* layout = Named(c, QStringLiteral("Missing Layout | Tablet feature"));
+    auto* whole = Child<QLabel>(c.Explorer(), "mComparisonStatus");
+    const QString before = whole->text();
+    const ProjectTree::Rollup all = c.Tree().RollupOf(project);
+    QVERIFY(c.Tree().RollupOf(layout).Total() == 3);
+    QVERIFY(c.Select(project));
+    WhenModal<QMessageBox>([&](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    QTest::keyClick(c.TreeView(), Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(c.Explorer().IsRightDirty());
+
+    // What lies on a layout copied whole is settled with it.
+    QCOMPARE(c.Tree().RollupOf(layout).Total(), 0);
+    QCOMPARE(c.ViewIndex(layout).data(ProjectTree::RollupTextRole).toString(), QString());
+    QCOMPARE(c.Tree().RollupOf(project).Total(), 0);
+    QCOMPARE(whole->text(), QStringLiteral("The projects are identical once saved"));
+    QVERIFY(c.ViewIndex(project).data(Qt::FontRole).value<QFont>().italic());
+    QVERIFY2(c.ViewIndex(project).data(Qt::ToolTipRole).toString().contains(QStringLiteral("once saved")),
+             qPrintable(c.ViewIndex(project).data(Qt::ToolTipRole).toString()));
+
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QCOMPARE(c.Tree().RollupOf(project), all);
+    QCOMPARE(c.Tree().RollupOf(layout).Total(), 3);
+    QCOMPARE(whole->text(), before);
+    QTest::keySequence(&c.Explorer(), QKeySequence::Redo);
+
+    ClickSave(c);
+    project = c.Tree().Root()->Child(0);
+    QCOMPARE(c.Tree().RollupOf(project).Total(), 0);
+    QCOMPARE(whole->text(), QStringLiteral("The projects are identical"));
+    QVERIFY(!c.ViewIndex(project).data(Qt::FontRole).value<QFont>().italic());
+}
+
+// Two projects lie in two files: the project pair compares what they hold,
+// not where. A project and its copy in another folder are identical.
+void TestExplorer::projectFilesPathIsNoDifference()
+{
+    mComparison.reset();
+    const QString copy = mSession->TempPath(kLeftSample);
+    QVERIFY(QFile::copy(SamplePath(kLeftSample), copy));
+    mComparison = std::make_unique<Comparison>(mSession->Host(), SamplePath(kLeftSample), copy);
+    QVERIFY(mComparison->IsOpen());
+    Comparison& c = *mComparison;
+    ProjectTreeNodeBase* project = c.Tree().Root()->Child(0);
+    QCOMPARE(project->NodeType(), Identical);
+    QCOMPARE(Child<QLabel>(c.Explorer(), "mComparisonStatus")->text(),
+             QStringLiteral("The projects are identical"));
+    QVERIFY(c.Select(project));
+    DiffModel* model = c.ShownDiffModel();
+    QVERIFY(model);
+    for (int row = 0; row < model->rowCount(); ++row)
+        QVERIFY(model->headerData(row, Qt::Vertical).toString() != QStringLiteral("Path"));
+    QVERIFY(!c.Action("actionNextDiff")->isEnabled());
+}
+
+// The Edit menu holds every command on a pair with its keys, and the tree's
+// and the table's context menus hold them too; Help > Keys and Usage (F1)
+// lists the keys and says how a comparison goes.
+void TestExplorer::commandsAreInTheMenus()
+{
+    Comparison& c = *mComparison;
+    auto* edit = Child<QMenu>(c.Explorer(), "menuEdit");
+    for (const char* name : {"actionNextDiff", "actionPreviousDiff", "actionCopyLeft", "actionCopyRight",
+                             "actionCopyAllLeft", "actionCopyAllRight"})
+    {
+        QAction* action = c.Action(name);
+        QVERIFY2(edit->actions().contains(action) && !action->shortcut().isEmpty(), name);
+        QVERIFY2(c.TreeView()->actions().contains(action) && c.DiffTable()->actions().contains(action), name);
+    }
+
+    // A right click in the tree, then Next Diff in its menu: on to the first
+    // difference after the identical story.
+    QVERIFY(c.Select(c.StoryPair(1)));
+    QStringList offered;
+    QTimer::singleShot(50, &c.Explorer(),
+                       [&]
+                       {
+                           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                           if (!menu)
+                               return;
+                           for (QAction* action : menu->actions())
+                               offered << action->text();
+                           QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                             menu->actionGeometry(c.Action("actionNextDiff")).center());
+                       });
+    const QPoint at = c.TreeView()->visualRect(c.ViewIndex(c.StoryPair(1))).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, c.TreeView()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(c.TreeView()->viewport(), &click);
+    QTRY_VERIFY(!offered.isEmpty());
+    QVERIFY2(offered.contains(QStringLiteral("Copy All Right")), qPrintable(offered.join(QLatin1Char('|'))));
+    QTRY_COMPARE(&c.ShownPreviewModel()->Node(), static_cast<ProjectTreeNodeBase*>(c.StoryPair(3)));
+    QCOMPARE(CurrentRow(c), ChangeRows(*c.ShownDiffModel()).first());
+
+    QString page;
+    WhenModal<QDialog>(
+        [&](QDialog* dialog)
+        {
+            page = Child<QTextBrowser>(*dialog, "mHelpText")->toPlainText();
+            dialog->reject();
+        });
+    c.Explorer().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&c.Explorer()));
+    QTest::keyClick(c.TreeView(), Qt::Key_F1);
+    QTRY_VERIFY(!page.isEmpty());
+    for (const QString& part :
+         {QStringLiteral("Next Diff"), QKeySequence(Qt::ALT | Qt::Key_Down).toString(QKeySequence::NativeText),
+          QStringLiteral("Copy All Left"), QStringLiteral("Using it")})
+        QVERIFY2(page.contains(part), qPrintable(part));
+}
+
+// The toggle hides the rows that are no change and shows them again; a
+// copied row stays, and Next Difference still reaches every change.
+void TestExplorer::onlyDifferingRowsToggle()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(Named(c, QStringLiteral("Cover photo(Picture) | Cover photo(Picture)"))));
+    DiffModel* model = c.ShownDiffModel();
+    const QList<int> changes = ChangeRows(*model);
+    QVERIFY(changes.size() < model->rowCount());
+    QToolBar* toolBar = Child<QToolBar>(c.Explorer(), "mToolBar");
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionOnlyDifferingRows")), Qt::LeftButton);
+    QVERIFY(c.Action("actionOnlyDifferingRows")->isChecked());
+    c.ClickRow(changes.first());
+    PressAlt(c.DiffTable(), Qt::Key_Left);
+    for (int row = 0; row < model->rowCount(); ++row)
+        QCOMPARE(c.DiffTable()->isRowHidden(row), !changes.contains(row));
+    // The same on the next pair; off, every row shows again.
+    QVERIFY(c.Select(c.StoryPair(3)));
+    const QList<int> storyChanges = ChangeRows(*c.ShownDiffModel());
+    for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
+        QCOMPARE(c.DiffTable()->isRowHidden(row), !storyChanges.contains(row));
+    QTest::mouseClick(toolBar->widgetForAction(c.Action("actionOnlyDifferingRows")), Qt::LeftButton);
+    for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
+        QVERIFY(!c.DiffTable()->isRowHidden(row));
+}
+
 void TestExplorer::rescanKeepsOrDropsUnsavedCopies_data()
 {
     QTest::addColumn<QString>("answer");
@@ -1042,6 +1272,14 @@ void TestExplorer::swapSidesTradesTheProjects()
              QStringLiteral("LHS %1: Story 3").arg(kLeftSample));
     QCOMPARE(header->headerData(1, Qt::Horizontal).toString(),
              QStringLiteral("RHS %1: Story 3").arg(kRightSample));
+    // Cut in the middle when narrow; the whole title is the tooltip.
+    QHeaderView* titles = c.DiffTable()->horizontalHeader();
+    QCOMPARE(titles->textElideMode(), Qt::ElideMiddle);
+    const QPoint onRight(titles->sectionViewportPosition(1) + 5, titles->height() / 2);
+    QHelpEvent hover(QEvent::ToolTip, onRight, titles->viewport()->mapToGlobal(onRight));
+    QApplication::sendEvent(titles->viewport(), &hover);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("RHS %1: Story 3").arg(kRightSample));
+    QToolTip::hideText();
     QVERIFY(c.Select(Named(c, QStringLiteral("Signal Red | Missing Asset"))));
     c.Action("actionSwapSides")->trigger();
     QVERIFY(c.Explorer().windowTitle().startsWith(kRightSample));

@@ -304,8 +304,9 @@ void TestPreviews::onlyOneSideHasTheSpread()
     QCOMPARE(right.pixelColor(spread.ToPicture({300, 400}).toPoint()), SpreadPreview::DifferingColour());
 }
 
-// A story's rendering is drawn at its own size by default, where its text
-// reads, and the table scrolls to it; "Fit width" fits it to its column.
+// A story's rendering fits the width of its column by default, whole; at
+// "100%" it is drawn at its own size, where its text reads, and the table
+// scrolls to it.
 void TestPreviews::storyPreviewAtAReadableSize()
 {
     Comparison& c = *mComparison;
@@ -315,24 +316,24 @@ void TestPreviews::storyPreviewAtAReadableSize()
     QTRY_VERIFY(Loaded(*model));
     QTableView* table = c.PreviewTable();
     const QImage picture = Picture(*model, 0).value<QImage>();
-    QVERIFY(picture.width() > table->viewport()->width() / 2);
-    QTRY_VERIFY(table->horizontalHeader()->sectionSize(0) >= picture.width());
-    QVERIFY(table->rowHeight(0) >= picture.height());
-    QVERIFY(table->horizontalScrollBar()->maximum() > 0);
-
     auto* zoom = c.Explorer().findChild<QComboBox*>(QStringLiteral("mPreviewZoom"));
     QVERIFY(zoom);
-    QCOMPARE(zoom->currentText(), QStringLiteral("100%"));
-    zoom->setCurrentIndex(zoom->findText(QStringLiteral("Fit width")));
+    QCOMPARE(zoom->currentText(), QStringLiteral("Fit width"));
     QHeaderView* header = table->horizontalHeader();
     QTRY_COMPARE(header->sectionSize(0) + header->sectionSize(1), table->viewport()->width());
     QTRY_COMPARE(table->horizontalScrollBar()->maximum(), 0);
     QVERIFY(table->rowHeight(0) < picture.height());
 
+    zoom->setCurrentIndex(zoom->findText(QStringLiteral("100%")));
+    QVERIFY(picture.width() > table->viewport()->width() / 2);
+    QTRY_VERIFY(header->sectionSize(0) >= picture.width());
+    QVERIFY(table->rowHeight(0) >= picture.height());
+    QTRY_VERIFY(table->horizontalScrollBar()->maximum() > 0);
+
     zoom->setCurrentIndex(zoom->findText(QStringLiteral("200%")));
     QTRY_VERIFY(table->rowHeight(0) >= 2 * picture.height());
     QCOMPARE(TestSettings().value(QStringLiteral("prefs/PreviewZoom")).toInt(), 200);
-    zoom->setCurrentIndex(zoom->findText(QStringLiteral("100%")));
+    zoom->setCurrentIndex(zoom->findText(QStringLiteral("Fit width")));
 }
 
 void TestPreviews::deletingALoadingModelWaitsForItsRenderings()

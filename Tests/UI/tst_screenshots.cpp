@@ -17,10 +17,12 @@
 #include "TreeItemDelegate.h"
 #include "UiTestSupport.h"
 
+#include <QAction>
 #include <QDir>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMenu>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -161,6 +163,21 @@ void TestScreenshots::explorer()
     QVERIFY(Pixels(*c.PreviewTable()->viewport(), SpreadPreview::DifferingColour()) > 100);
     QVERIFY(SelectionStatus(c).contains(QStringLiteral("differences")));
     Shoot(c.Explorer(), QStringLiteral("explorer-box.png"));
+
+    // The same box with only the rows that differ.
+    c.Action("actionOnlyDifferingRows")->trigger();
+    int hiddenRows = 0;
+    for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
+        hiddenRows += c.DiffTable()->isRowHidden(row) ? 1 : 0;
+    QVERIFY(hiddenRows > 0);
+    Shoot(c.Explorer(), QStringLiteral("explorer-box-differing-rows.png"));
+
+    // The Edit menu: every command with its keys.
+    auto* edit = Child<QMenu>(c.Explorer(), "menuEdit");
+    edit->popup(c.Explorer().mapToGlobal(QPoint(40, 40)));
+    QTRY_VERIFY(edit->isVisible());
+    Shoot(*edit, QStringLiteral("explorer-edit-menu.png"));
+    edit->close();
 }
 
 void TestScreenshots::settings()

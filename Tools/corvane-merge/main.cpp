@@ -348,20 +348,33 @@ int MarkLogged(ComparisonSession& session, const QList<Merge::Decision>& logged,
     return problems;
 }
 
-// Lists what is marked, as the log will hold it; the number of rows.
-int ListMarked(ComparisonSession& session, QTextStream& out)
+// "28 items, 130 rows": an item copied whole is many rows.
+QString ItemsAndRows(const QList<Merge::Decision>& decisions)
+{
+    QSet<QString> items;
+    for (const Merge::Decision& decision : decisions)
+        items << decision.mPath;
+    return QStringLiteral("%1 %2, %3 %4")
+        .arg(items.size())
+        .arg(items.size() == 1 ? QStringLiteral("item") : QStringLiteral("items"))
+        .arg(decisions.size())
+        .arg(decisions.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+}
+
+// Lists what is marked, as the log will hold it.
+QList<Merge::Decision> ListMarked(ComparisonSession& session, QTextStream& out)
 {
     Report report{out};
-    int rows = 0;
+    QList<Merge::Decision> marked;
     for (const auto& made : session.Models())
         if (made.second->IsDirty())
             for (const Merge::Decision& decision : Merge::MarkedDecisions(*made.second, *made.first))
             {
                 report.Item(*made.first, QString());
                 report.Row(decision);
-                ++rows;
+                marked << decision;
             }
-    return rows;
+    return marked;
 }
 
 // Writes what is marked, saves the projects that changed and the log, and
@@ -401,8 +414,7 @@ int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Op
             status = 2;
         }
     }
-    const int rows = written.mDecisions.size();
-    out << rows << (rows == 1 ? " row" : " rows") << " copied";
+    out << ItemsAndRows(written.mDecisions) << " copied";
     out << (saved.isEmpty() ? QStringLiteral("; nothing written")
                             : QStringLiteral("; %1 written").arg(saved.join(QStringLiteral(" and "))));
     out << '\n';
@@ -432,9 +444,9 @@ int RunMerge(const Options& options, const QList<Merge::Decision>& logged, XTHos
         out << session.ProjectPair().Data(0).toString() << '\n';
         int problems = options.replay.isEmpty() ? MarkCopyAll(session, options, out)
                                                 : MarkLogged(session, logged, out);
-        const int marked = ListMarked(session, out);
+        const QList<Merge::Decision> marked = ListMarked(session, out);
         if (options.dryRun)
-            out << marked << (marked == 1 ? " row" : " rows") << " would be copied; nothing written\n";
+            out << ItemsAndRows(marked) << " would be copied; nothing written\n";
         else
             problems += WriteAndSave(session, host, options, out, status);
         if (problems > 0)
