@@ -108,8 +108,8 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         QVERIFY2(Child<QCheckBox>(dialog, name)->isChecked(), name);
 
     // Checking the boxes from the default bits counts as a change: OK stores
-    // all six values, story text compared by words and no merge log among
-    // them.
+    // all seven values, story text compared by words and by its formatting
+    // and no merge log among them.
     dialog.show();
     Click(dialog, "okButton");
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -120,6 +120,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::darkGreen)},
         {QStringLiteral("prefs/StoryGranularity"), QStringLiteral("words")},
         {QStringLiteral("prefs/WriteMergeLog"), false},
+        {QStringLiteral("prefs/CompareFormatting"), true},
     };
     const QVariantMap stored = StoredValues();
     QCOMPARE(stored.keys(), expected.keys());
@@ -262,7 +263,7 @@ void TestDialogs::colourDialog()
 
     Click(dialog, "okButton");
     QCOMPARE(Store().value(key).value<QColor>(), expected);
-    QCOMPARE(StoredValues().size(), 6);
+    QCOMPARE(StoredValues().size(), 7);
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 0);
 }
 
