@@ -66,7 +66,8 @@ void HostState::bringStyles(const OpenProject& from, OpenProject& to, const XT::
         return;
     // The kinds of asset a formatting attribute names.
     static const std::pair<const char*, int32_t> named[] = {
-        {"paragraphStyle", 1}, {"characterStyle", 2}, {"colour", XT::kColorAssetKind}, {"paragraphColour", XT::kColorAssetKind}};
+        {"paragraphStyle", 1}, {"characterStyle", 2}, {"colour", XT::kColorAssetKind}, {"paragraphColour", XT::kColorAssetKind},
+        {"paragraphCharacterStyle", 2}};
     auto bring = [&](const XT::TextAttributes& attributes)
     {
         for (const auto& [attribute, kind] : named)

@@ -97,6 +97,7 @@ inline const std::vector<AttributeInfo>& KnownAttributes()
         {"paragraphSize", AttributeKind::Number, true, "paragraph size", " pt"},
         {"paragraphColour", AttributeKind::Name, true, "paragraph colour", ""},
         {"paragraphShade", AttributeKind::Number, true, "paragraph shade", "%"},
+        {"paragraphCharacterStyle", AttributeKind::Name, true, "paragraph character style", ""},
     };
     return known;
 }

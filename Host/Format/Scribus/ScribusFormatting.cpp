@@ -27,7 +27,8 @@ const Mapping sParagraph[] = {{"PARENT", "paragraphStyle"}, {"ALIGN", "align"}, 
                               {"NACH", "spaceAfter"},        {"LINESP", "leading"},
                               // A paragraph's character settings, as its style gives them.
                               {"FONT", "paragraphFont"},     {"FONTSIZE", "paragraphSize"},
-                              {"FCOLOR", "paragraphColour"}, {"FSHADE", "paragraphShade"}};
+                              {"FCOLOR", "paragraphColour"}, {"FSHADE", "paragraphShade"},
+                              {"CPARENT", "paragraphCharacterStyle"}};
 // FEATURES holds the style flags, words separated by spaces.
 const Mapping sFeatures[] = {{"underline", "underline"},   {"underlinewords", "underlineWords"},
                              {"strike", "strike"},         {"smallcaps", "smallCaps"},
