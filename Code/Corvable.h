@@ -25,6 +25,10 @@ public:
     // How the compared text is formatted (offsets into ToString()); none
     // for items whose text is not formatted.
     virtual XT::FormatRuns Formatting() const { return XT::FormatRuns(); }
+    // The formatting as the host hands it over, in one string: two items
+    // are formatted alike exactly when these are equal, which is cheaper to
+    // tell than decoding both.
+    virtual QString EncodedFormatting() const { return XT::EncodeFormatRuns(Formatting()); }
     // The item's label in the tree.
     virtual QString Name() const = 0;
     // Whether the item exists on this side.

@@ -113,7 +113,7 @@ TreeNodeType DiffModel::FastStatus(const Corvable& left, const Corvable& right)
     const QString rightText = right.ToString();
     if (leftText != rightText)
         return HasEdits;
-    if (UserSettings::Get().CompareFormatting() && left.Formatting() != right.Formatting())
+    if (UserSettings::Get().CompareFormatting() && left.EncodedFormatting() != right.EncodedFormatting())
         return HasEdits;
     return Identical;
 }

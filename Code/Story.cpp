@@ -146,6 +146,14 @@ XT::FormatRuns Story::Formatting() const
     return mText ? FormattingOf(0, XT::gText->CountTextChars(mText, 0, 0)) : XT::FormatRuns();
 }
 
+QString Story::EncodedFormatting() const
+{
+    HostString encoded = nullptr;
+    if (!mText || XT::gText->GetTextFormatting(mText, 0, XT::gText->CountTextChars(mText, 0, 0), &encoded) != 0)
+        return QString();
+    return XT::ToQString(encoded);
+}
+
 XT::FormatRuns Story::FormattingOf(long start, long end) const
 {
     XT::FormatRuns runs;

@@ -17,6 +17,7 @@ public:
 
     QString ToString() const override;
     XT::FormatRuns Formatting() const override;
+    QString EncodedFormatting() const override;
     // The formatting of [start, end), offsets from start.
     XT::FormatRuns FormattingOf(long start, long end) const;
     // The story's text with its hidden runs as they are, not masked.

@@ -20,7 +20,10 @@ HostString HostStringFromUtf16(const uint16_t* chars, int32_t length)
         while (chars[length])
             ++length;
     }
-    return state->newString(QString::fromUtf16(reinterpret_cast<const char16_t*>(chars), length));
+    // The units as they are: fromUtf16 would take a leading U+FEFF or U+FFFE
+    // for a byte order mark, drop it, and swap the bytes of the rest after
+    // U+FFFE.
+    return state->newString(QString(reinterpret_cast<const QChar*>(chars), length));
 }
 
 int32_t HostStringLength(HostString string)

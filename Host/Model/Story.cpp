@@ -140,10 +140,7 @@ XT::FormatRuns Story::formatting(int start, int end) const
             auto next = std::upper_bound(mFormats.begin(), mFormats.end(), at,
                                          [](int value, const XT::FormatRun& run) { return value < run.mOffset; });
             const int runEnd = next == mFormats.end() ? stop : std::min(stop, int(next->mOffset));
-            XT::TextAttributes attributes = XT::ParagraphPart(TextFormat::at(mFormats, at), false);
-            for (const auto& entry : paragraph)
-                XT::SetAttribute(attributes, entry.first, entry.second);
-            out.push_back({at - start, attributes});
+            out.push_back({at - start, TextFormat::withParagraph(TextFormat::at(mFormats, at), paragraph)});
             at = runEnd;
         }
     }

@@ -84,10 +84,30 @@ void normalize(FormatRuns& runs)
     runs.swap(out);
 }
 
-bool isParagraphEnd(QChar c)
+TextAttributes withParagraph(const TextAttributes& character, const TextAttributes& paragraph)
 {
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0x2029;
+    TextAttributes out;
+    out.reserve(character.size() + paragraph.size());
+    auto own = character.cbegin();
+    auto theirs = paragraph.cbegin();
+    for (;;)
+    {
+        while (own != character.cend() && XT::IsParagraphAttribute(own->first))
+            ++own;
+        if (own == character.cend() && theirs == paragraph.cend())
+            return out;
+        // A name both hold is the paragraph's.
+        if (theirs == paragraph.cend() || (own != character.cend() && own->first < theirs->first))
+            out.append(*own++);
+        else
+        {
+            if (own != character.cend() && own->first == theirs->first)
+                ++own;
+            out.append(*theirs++);
+        }
+    }
 }
+
 
 } // namespace TextFormat
 

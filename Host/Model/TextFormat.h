@@ -27,7 +27,14 @@ void splice(FormatRuns& runs, int length, int start, int removed, const FormatRu
 // Merges neighbours formatted alike; no runs when nothing is formatted.
 void normalize(FormatRuns& runs);
 
-bool isParagraphEnd(QChar c);
+// A character's own attributes (the character ones of `character`) with
+// its paragraph's, both sorted by name, merged into one sorted set.
+TextAttributes withParagraph(const TextAttributes& character, const TextAttributes& paragraph);
+
+inline bool isParagraphEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c.unicode() == 0x2029;
+}
 
 } // namespace TextFormat
 

@@ -29,9 +29,8 @@ struct HostApi : XTHost::HostTables
     {
         if (!string)
             return QString();
-        const QString text =
-            QString::fromUtf16(reinterpret_cast<const char16_t*>(mStrings->HostStringChars(string)),
-                               mStrings->HostStringLength(string));
+        const QString text(reinterpret_cast<const QChar*>(mStrings->HostStringChars(string)),
+                           mStrings->HostStringLength(string));
         mStrings->ReleaseHostString(string);
         return text;
     }

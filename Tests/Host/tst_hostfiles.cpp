@@ -187,6 +187,10 @@ void tst_HostFiles::aLeadingZeroWidthNoBreakSpaceIsKept()
         QCOMPARE(read.mLayouts.front().mNumber, 1); // the reader lists layouts by number
         QCOMPARE(read.mLayouts.front().mSpreads[1].mBoxes[0].mName, mark + QStringLiteral("Body"));
         QCOMPARE(read.mAssets[16][0].mDescription, mark + mark + QStringLiteral("visible"));
+        // and the host's strings, which the plug-in reads and writes texts
+        // through, keep such a mark, and a swapped one, as characters
+        for (const QString& text : {mark + QStringLiteral("Body"), QChar(0xFFFE) + QStringLiteral("Body")})
+            QCOMPARE(mApi.take(mApi.string(text)), text);
         QCOMPARE(mApi.mProject->SaveProject(project, 0, 71), XT::kNoErr);
         QCOMPARE(mApi.mProject->CloseProject(project, 1), XT::kNoErr);
     }

@@ -501,9 +501,9 @@ private slots:
                 story = &candidate;
         QVERIFY(story);
         const int bold = story->mText.indexOf(QLatin1String(" board first"));
-        story->insert(bold, {QStringLiteral(" always"), {}});
+        story->insert(bold, {QStringLiteral(" always"), {}, {}});
         const int red = story->mText.indexOf(QLatin1String("winter")) + 6;
-        story->insert(red, {QStringLiteral("s"), {}});
+        story->insert(red, {QStringLiteral("s"), {}, {}});
         const QString expectedText = story->mText;
 
         Box& buoy = *boxNamed(QStringLiteral("Buoy"));

@@ -11,6 +11,7 @@
 // attribute U+001F, the name, U+001E, the value; runs are separated by
 // U+001D. Names and values hold none of the three separators.
 
+#include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -104,10 +105,16 @@ inline const std::vector<AttributeInfo>& KnownAttributes()
 
 inline const AttributeInfo* FindAttribute(const QString& name)
 {
-    for (const AttributeInfo& info : KnownAttributes())
-        if (name == QLatin1String(info.mName))
-            return &info;
-    return nullptr;
+    // Looked up for every attribute of every run a story is read, compared
+    // or written with, so by hash rather than by going down the list.
+    static const QHash<QString, const AttributeInfo*> byName = []
+    {
+        QHash<QString, const AttributeInfo*> names;
+        for (const AttributeInfo& info : KnownAttributes())
+            names.insert(QLatin1String(info.mName), &info);
+        return names;
+    }();
+    return byName.value(name, nullptr);
 }
 
 inline bool IsParagraphAttribute(const QString& name)
@@ -206,14 +213,28 @@ inline QVector<QPair<int, int>> DifferingStretches(const FormatRuns& a, int star
 
 inline QString EncodeFormatRuns(const FormatRuns& runs)
 {
+    // Piece by piece into one buffer: every story compared is encoded once.
+    int size = 0;
+    for (const FormatRun& run : runs)
+    {
+        size += 12;
+        for (const auto& entry : run.mAttributes)
+            size += 2 + entry.first.size() + entry.second.size();
+    }
     QString text;
+    text.reserve(size);
     for (size_t i = 0; i < runs.size(); ++i)
     {
         if (i > 0)
             text += QChar(0x1D);
         text += QString::number(runs[i].mOffset);
         for (const auto& entry : runs[i].mAttributes)
-            text += QChar(0x1F) + entry.first + QChar(0x1E) + entry.second;
+        {
+            text += QChar(0x1F);
+            text += entry.first;
+            text += QChar(0x1E);
+            text += entry.second;
+        }
     }
     return text;
 }

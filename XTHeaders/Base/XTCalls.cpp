@@ -127,7 +127,9 @@ QString ToQString(HostString string, bool release)
         return QString();
     const int32_t length = gStrings->HostStringLength(string);
     const uint16_t* chars = gStrings->HostStringChars(string);
-    QString text = (length > 0 && chars) ? QString::fromUtf16(chars, length) : QString();
+    // The host's units as they are: fromUtf16 would also drop a leading
+    // U+FEFF, which in story text is a character like any other.
+    QString text = (length > 0 && chars) ? QString(reinterpret_cast<const QChar*>(chars), length) : QString();
     if (release)
         gStrings->ReleaseHostString(string);
     return text;
