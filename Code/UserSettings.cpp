@@ -102,7 +102,7 @@ void UserSettings::SetCompareFormatting(bool compare, bool remember)
     if (compare == mCompareFormatting)
         return;
     mCompareFormatting = compare;
-    emit granularityChanged();
+    emit formattingChanged();
 }
 
 void UserSettings::SetWriteMergeLog(bool write)

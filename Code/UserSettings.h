@@ -67,6 +67,8 @@ signals:
     // How story text is compared: by words or characters, with or without
     // its formatting.
     void granularityChanged();
+    // Whether formatting is compared: items can become identical or edited.
+    void formattingChanged();
     void coloursChanged();
 
 private:

@@ -179,6 +179,9 @@ void CorvaneExplorer::SetUpViewActions()
     connect(&UserSettings::Get(), &UserSettings::viewOptionsChanged, this, &CorvaneExplorer::ReadViewOptions);
     connect(&UserSettings::Get(), &UserSettings::granularityChanged, this,
             &CorvaneExplorer::RediffUntouchedModels);
+    // Comparing formatting or not changes which items are identical: the
+    // whole comparison is made again, as Rescan makes it.
+    connect(&UserSettings::Get(), &UserSettings::formattingChanged, this, &CorvaneExplorer::Rescan);
     connect(&UserSettings::Get(), &UserSettings::coloursChanged, mUi->mDiffTable->viewport(),
             qOverload<>(&QWidget::update));
 }

@@ -156,6 +156,7 @@ private slots:
     void copyAllIsOneStepAfterTheCount_data();
     void copyAllIsOneStepAfterTheCount();
     void onlyDifferencesToggleIsTheViewOption();
+    void formattingSettingComparesAgain();
     void renamedBoxDiffersAndItsNameIsCopied();
     void statusBarCountsDifferencesAndPlace();
     void copyAllOfAContainerIsOneStep();
@@ -914,6 +915,34 @@ void TestExplorer::onlyDifferencesToggleIsTheViewOption()
     QVERIFY(!only->isChecked());
     QCOMPARE(TestSettings().value(QStringLiteral("prefs/ViewOptions")).toInt(), 15);
     QVERIFY(VisibleLeafTypes(c).contains(Identical));
+}
+
+// Whether formatting is compared decides which stories are identical: the
+// Settings check box compares the projects again.
+void TestExplorer::formattingSettingComparesAgain()
+{
+    Comparison& c = *mComparison;
+    QCOMPARE(c.StoryPair(1)->NodeType(), Identical);
+    // The RHS's story 1 made bold at its start, in the host, and compared again
+    const XTTextRef right = c.StoryPair(1)->mRight.Text();
+    HostString bold = XT::FromQString(QStringLiteral("0\u001Fbold\u001Eyes"));
+    QCOMPARE(XT::gText->SetTextFormatting(right, 0, 4, bold), XT::kNoErr);
+    XT::gStrings->ReleaseHostString(bold);
+    QTest::keyClick(c.TreeView(), Qt::Key_F5);
+    QCOMPARE(c.StoryPair(1)->NodeType(), HasEdits);
+
+    for (const TreeNodeType shown : {Identical, HasEdits})
+    {
+        WhenModal<Settings>(
+            [&](Settings* settings)
+            {
+                Child<QCheckBox>(*settings, "compareFormattingCheck")->click();
+                Child<QPushButton>(*settings, "okButton")->click();
+            });
+        QTest::mouseClick(Child<QToolBar>(c.Explorer(), "mToolBar")->widgetForAction(c.Action("actionSettings")),
+                          Qt::LeftButton);
+        QCOMPARE(c.StoryPair(1)->NodeType(), shown);
+    }
 }
 
 // A box whose name alone changed is edited; its first row is its name, which
