@@ -1,5 +1,6 @@
 #include "PreviewModel.h"
 
+#include "ProjectTree.h"
 #include "ProjectTreeNode.h"
 #include "SpreadPreview.h"
 #include "XImageLoader.h"
@@ -18,16 +19,17 @@ int To8Bit(uint16_t component)
     return (int(component) * 255 + 32767) / 65535;
 }
 
-// The numbers of one side's boxes that differ from the other side's, in the
-// layout that holds `node`: what a spread preview marks.
-QSet<int32_t> DifferingBoxes(ProjectTreeNodeBase& node, bool left)
+// The numbers of one side's boxes that differ from the other side's, and of
+// those with copies not saved yet, in the layout that holds `node`: what a
+// spread preview marks.
+void MarkedBoxes(ProjectTreeNodeBase& node, bool left, const ProjectTree* tree, QSet<int32_t>& numbers,
+                 QSet<int32_t>& pending)
 {
-    QSet<int32_t> numbers;
     ProjectTreeNodeBase* layout = &node;
     while (layout && !dynamic_cast<ProjectTreeNode<Layout>*>(layout))
         layout = dynamic_cast<ProjectTreeNodeBase*>(layout->mParent);
     if (!layout)
-        return numbers;
+        return;
     for (int i = 0; i < layout->ChildCount(); ++i)
     {
         ProjectTreeNodeBase* folder = layout->Child(i);
@@ -36,21 +38,30 @@ QSet<int32_t> DifferingBoxes(ProjectTreeNodeBase& node, bool left)
         for (int j = 0; j < folder->ChildCount(); ++j)
         {
             auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(folder->Child(j));
-            if (!pair || pair->NodeType() == Identical)
+            if (!pair)
                 continue;
+            const bool waits = tree && tree->IsPending(pair);
             const Box& box = left ? pair->mLeft : pair->mRight;
-            if (box.IsValid())
-                numbers.insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
+            if ((waits || pair->NodeType() != Identical) && box.IsValid())
+                (waits ? pending : numbers).insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
         }
     }
-    return numbers;
 }
 
 } // namespace
 
-PreviewModel::PreviewModel(ProjectTreeNodeBase& node)
-    : mNode(node), mSide(true), mLHSLoader(nullptr), mRHSLoader(nullptr)
+PreviewModel::PreviewModel(ProjectTreeNodeBase& node, const ProjectTree* tree)
+    : mNode(node), mTree(tree), mSide(true), mLHSLoader(nullptr), mRHSLoader(nullptr)
 {
+}
+
+void PreviewModel::RedrawSpreads()
+{
+    if (!mSpreads || (!mLHSImage && !mRHSImage))
+        return;
+    mLHSImage.reset();
+    mRHSImage.reset();
+    emit dataChanged(index(0, 0), index(0, 1));
 }
 
 // Deleting a running loader waits for its rendering to end.
@@ -140,7 +151,11 @@ void PreviewModel::SetSpreadPicture(SpreadPreview preview) const
 {
     if (!preview.IsValid())
         return;
-    preview.SetDiffering(DifferingBoxes(mNode, mSide));
+    QSet<int32_t> differing, pending;
+    MarkedBoxes(mNode, mSide, mTree, differing, pending);
+    preview.SetDiffering(differing);
+    preview.SetPending(pending);
+    mSpreads = true;
     (mSide ? mLHSImage : mRHSImage) = std::make_unique<QVariant>(preview.Draw());
 }
 void PreviewModel::Visit(PlaceholderNode&) const

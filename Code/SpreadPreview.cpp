@@ -4,6 +4,8 @@
 
 #include "XTCalls.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <cstring>
@@ -106,7 +108,8 @@ QImage SpreadPreview::Draw() const
     if (!IsValid())
         return QImage();
     const double scale = Scale();
-    const int height = int(mBounds.height() * scale) + 2 * kMargin;
+    const int spreadHeight = int(mBounds.height() * scale) + 2 * kMargin;
+    const int height = spreadHeight + kLegendHeight;
     QImage picture(kWidth, height, QImage::Format_RGB32);
     picture.fill(QColor(0xB8, 0xB8, 0xB8));
     QPainter painter(&picture);
@@ -124,8 +127,10 @@ QImage SpreadPreview::Draw() const
     for (const Item& box : mBoxes)
     {
         const QRectF rect = map(box.mBounds);
-        const bool differs = mDiffering.contains(box.mNumber);
-        QColor fill = box.mNumber == mSelected ? SelectedColour() : differs ? DifferingColour() : BoxColour();
+        const QColor fill = box.mNumber == mSelected           ? SelectedColour()
+                            : mPending.contains(box.mNumber)   ? PendingColour()
+                            : mDiffering.contains(box.mNumber) ? DifferingColour()
+                                                               : BoxColour();
         painter.setBrush(fill);
         painter.setPen(QPen(fill.darker(160), 1));
         painter.drawRect(rect);
@@ -138,5 +143,36 @@ QImage SpreadPreview::Draw() const
         painter.setPen(QPen(SelectedColour().darker(170), 3));
         painter.drawRect(selected);
     }
+    DrawLegend(painter, spreadHeight);
     return picture;
+}
+
+QStringList SpreadPreview::LegendLabels()
+{
+    return {QStringLiteral("Selected box"), QStringLiteral("Differs"), QStringLiteral("Copied, not saved")};
+}
+
+// A swatch of each mark's colour and what it means, on one line, large
+// enough to read where the picture is shown at half its size.
+void SpreadPreview::DrawLegend(QPainter& painter, int top) const
+{
+    const QColor colours[] = {SelectedColour(), DifferingColour(), PendingColour()};
+    const QStringList labels = LegendLabels();
+    const int swatch = 16;
+    QFont font = painter.font();
+    font.setPixelSize(18);
+    painter.setFont(font);
+    const QFontMetrics metrics(font);
+    int x = kMargin;
+    for (int i = 0; i < labels.size(); ++i)
+    {
+        const QRect box(x, top + (kLegendHeight - swatch) / 2 - 2, swatch, swatch);
+        painter.setBrush(colours[i]);
+        painter.setPen(QPen(colours[i].darker(160), 1));
+        painter.drawRect(box);
+        painter.setPen(Qt::black);
+        const QRect text(box.right() + 5, top, metrics.horizontalAdvance(labels[i]) + 2, kLegendHeight - 4);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, labels[i]);
+        x = text.right() + 20;
+    }
 }

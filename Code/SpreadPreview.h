@@ -6,12 +6,16 @@
 #include <QImage>
 #include <QRectF>
 #include <QSet>
+#include <QStringList>
 #include <QVector>
 
 // A picture of one side's spread, drawn to scale with QPainter from the
 // host's geometry (not rendered by the host): the pasteboard, the pages side
-// by side, and every box, the selected one and those that differ from the
-// other side marked.
+// by side, and every box, the selected one, those that differ from the other
+// side and those with copies not saved yet marked, with a legend of the
+// marks below.
+class QPainter;
+
 class SpreadPreview
 {
 public:
@@ -34,6 +38,9 @@ public:
 
     void Select(int32_t boxNumber) { mSelected = boxNumber; }
     void SetDiffering(const QSet<int32_t>& boxNumbers) { mDiffering = boxNumbers; }
+    // Boxes with copies not saved yet: drawn as such, whether they still
+    // differ or not.
+    void SetPending(const QSet<int32_t>& boxNumbers) { mPending = boxNumbers; }
 
     // The picture, kWidth pixels wide.
     QImage Draw() const;
@@ -43,16 +50,22 @@ public:
     static constexpr int kWidth = 640;
     static QColor SelectedColour() { return QColor(0x3A, 0x7B, 0xD5); }
     static QColor DifferingColour() { return QColor(0xF5, 0xA6, 0x23); }
+    static QColor PendingColour() { return QColor(0x4C, 0xAF, 0x50); }
     static QColor BoxColour() { return QColor(0xDD, 0xDD, 0xDD); }
+    // The legend's strip below the spread, and its entries in order.
+    static constexpr int kLegendHeight = 30;
+    static QStringList LegendLabels();
     static QColor PageColour() { return QColor(Qt::white); }
 
 private:
     void Read(XTBoxRef spreadBox);
     double Scale() const;
+    void DrawLegend(QPainter& painter, int top) const;
 
     QRectF mBounds;
     int mPages = 0;
     QVector<Item> mBoxes;
     int32_t mSelected = 0;
     QSet<int32_t> mDiffering;
+    QSet<int32_t> mPending;
 };

@@ -79,6 +79,13 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     mUi->mStatusbar->addWidget(mSelectionStatus, 1);
     // Copies, undos and saves change the counts in the tree.
     connect(&model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar);
+    // and the marks of a spread preview.
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [this]
+            {
+                if (PreviewModel* shown = ShownPreviewModel())
+                    shown->RedrawSpreads();
+            });
 
     // Each window starts from the stored settings, which another process
     // may have changed since.
@@ -473,8 +480,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (node)
     {
         preview = mPreviewCache.object(node->mId);
-        if (!preview)
-            preview = new PreviewModel(*node);
+        if (preview)
+            preview->RedrawSpreads();
+        else
+            preview = new PreviewModel(*node, Tree());
     }
     oldSelection = mUi->mPreviewTable->selectionModel();
     mUi->mPreviewTable->setModel(preview);
