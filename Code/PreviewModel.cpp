@@ -19,12 +19,16 @@ int To8Bit(uint16_t component)
     return (int(component) * 255 + 32767) / 65535;
 }
 
-// The numbers of one side's boxes that differ from the other side's, and of
-// those with copies not saved yet, in the layout that holds `node`: what a
-// spread preview marks.
-void MarkedBoxes(ProjectTreeNodeBase& node, bool left, const ProjectTree* tree, QSet<int32_t>& numbers,
-                 QSet<int32_t>& pending)
+// The numbers of one side's boxes on the spread shown that differ from the
+// other side's, and of those with copies not saved yet, among the pairs of
+// the layout that holds `node`: what a spread preview marks. Only the boxes
+// shown are asked their number: the layout may hold thousands.
+void MarkedBoxes(ProjectTreeNodeBase& node, bool left, const ProjectTree* tree, const SpreadPreview& preview,
+                 QSet<int32_t>& numbers, QSet<int32_t>& pending)
 {
+    QSet<XTBoxRef> shown;
+    for (const SpreadPreview::Item& item : preview.Boxes())
+        shown.insert(item.mBox);
     ProjectTreeNodeBase* layout = &node;
     while (layout && !dynamic_cast<ProjectTreeNode<Layout>*>(layout))
         layout = dynamic_cast<ProjectTreeNodeBase*>(layout->mParent);
@@ -42,7 +46,7 @@ void MarkedBoxes(ProjectTreeNodeBase& node, bool left, const ProjectTree* tree, 
                 continue;
             const bool waits = tree && tree->IsPending(pair);
             const Box& box = left ? pair->mLeft : pair->mRight;
-            if ((waits || pair->NodeType() != Identical) && box.IsValid())
+            if ((waits || pair->NodeType() != Identical) && box.IsValid() && shown.contains(box.BoxRef()))
                 (waits ? pending : numbers).insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
         }
     }
@@ -152,7 +156,7 @@ void PreviewModel::SetSpreadPicture(SpreadPreview preview) const
     if (!preview.IsValid())
         return;
     QSet<int32_t> differing, pending;
-    MarkedBoxes(mNode, mSide, mTree, differing, pending);
+    MarkedBoxes(mNode, mSide, mTree, preview, differing, pending);
     preview.SetDiffering(differing);
     preview.SetPending(pending);
     mSpreads = true;

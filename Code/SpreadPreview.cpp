@@ -83,7 +83,7 @@ void SpreadPreview::Read(XTBoxRef spreadBox)
     {
         XTFixedRect rect{};
         if (XT::gBox->GetBoxBounds(box, 1, 16, &rect) == 0)
-            mBoxes.append({ToPoints(rect), XT::gBox->GetBoxNumber(box, 0)});
+            mBoxes.append({ToPoints(rect), XT::gBox->GetBoxNumber(box, 0), box});
     }
 }
 

@@ -23,6 +23,7 @@ public:
     {
         QRectF mBounds; // points, spread coordinates
         int32_t mNumber = 0;
+        XTBoxRef mBox = XT::kNoBox;
     };
 
     // Reads the spread that holds `box` (or is `spreadBox`) from the host.
