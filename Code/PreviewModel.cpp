@@ -59,6 +59,12 @@ PreviewModel::PreviewModel(ProjectTreeNodeBase& node, const ProjectTree* tree)
 {
 }
 
+bool PreviewModel::ShowsSpreads() const
+{
+    return dynamic_cast<ProjectTreeNode<Spread>*>(&mNode) || dynamic_cast<ProjectTreeNode<Page>*>(&mNode) ||
+           dynamic_cast<ProjectTreeNode<Box>*>(&mNode);
+}
+
 void PreviewModel::RedrawSpreads()
 {
     if (!mSpreads || (!mLHSImage && !mRHSImage))

@@ -40,6 +40,8 @@ public:
     // Whether the picture of a column is being produced.
     bool IsLoading(int column) const;
     ProjectTreeNodeBase& Node() const { return mNode; }
+    // Whether the pictures are spreads (of a spread, a page or a box).
+    bool ShowsSpreads() const;
     // Draws a spread again when it is next asked for: which boxes differ or
     // wait to be saved has changed.
     void RedrawSpreads();

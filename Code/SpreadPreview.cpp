@@ -4,8 +4,7 @@
 
 #include "XTCalls.h"
 
-#include <QFont>
-#include <QFontMetrics>
+#include <QStringList>
 #include <QPainter>
 
 #include <cstring>
@@ -108,8 +107,7 @@ QImage SpreadPreview::Draw() const
     if (!IsValid())
         return QImage();
     const double scale = Scale();
-    const int spreadHeight = int(mBounds.height() * scale) + 2 * kMargin;
-    const int height = spreadHeight + kLegendHeight;
+    const int height = int(mBounds.height() * scale) + 2 * kMargin;
     QImage picture(kWidth, height, QImage::Format_RGB32);
     picture.fill(QColor(0xB8, 0xB8, 0xB8));
     QPainter painter(&picture);
@@ -143,36 +141,16 @@ QImage SpreadPreview::Draw() const
         painter.setPen(QPen(SelectedColour().darker(170), 3));
         painter.drawRect(selected);
     }
-    DrawLegend(painter, spreadHeight);
     return picture;
 }
 
-QStringList SpreadPreview::LegendLabels()
+QString SpreadPreview::Legend()
 {
-    return {QStringLiteral("Selected box"), QStringLiteral("Differs"), QStringLiteral("Copied, not saved")};
-}
-
-// A swatch of each mark's colour and what it means, on one line, large
-// enough to read where the picture is shown at half its size.
-void SpreadPreview::DrawLegend(QPainter& painter, int top) const
-{
-    const QColor colours[] = {SelectedColour(), DifferingColour(), PendingColour()};
-    const QStringList labels = LegendLabels();
-    const int swatch = 16;
-    QFont font = painter.font();
-    font.setPixelSize(18);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
-    int x = kMargin;
-    for (int i = 0; i < labels.size(); ++i)
-    {
-        const QRect box(x, top + (kLegendHeight - swatch) / 2 - 2, swatch, swatch);
-        painter.setBrush(colours[i]);
-        painter.setPen(QPen(colours[i].darker(160), 1));
-        painter.drawRect(box);
-        painter.setPen(Qt::black);
-        const QRect text(box.right() + 5, top, metrics.horizontalAdvance(labels[i]) + 2, kLegendHeight - 4);
-        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, labels[i]);
-        x = text.right() + 20;
-    }
+    QStringList entries;
+    const std::pair<QColor, QString> marks[] = {{SelectedColour(), QStringLiteral("Selected box")},
+                                                {DifferingColour(), QStringLiteral("Differs")},
+                                                {PendingColour(), QStringLiteral("Copied, not saved")}};
+    for (const auto& mark : marks)
+        entries << QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2").arg(mark.first.name(), mark.second);
+    return entries.join(QStringLiteral("&nbsp;&nbsp;&nbsp;"));
 }

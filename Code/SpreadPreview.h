@@ -6,16 +6,14 @@
 #include <QImage>
 #include <QRectF>
 #include <QSet>
-#include <QStringList>
+#include <QString>
 #include <QVector>
 
 // A picture of one side's spread, drawn to scale with QPainter from the
 // host's geometry (not rendered by the host): the pasteboard, the pages side
 // by side, and every box, the selected one, those that differ from the other
-// side and those with copies not saved yet marked, with a legend of the
-// marks below.
-class QPainter;
-
+// side and those with copies not saved yet marked (the window shows the
+// legend of the marks, Legend, beside the pictures).
 class SpreadPreview
 {
 public:
@@ -53,15 +51,14 @@ public:
     static QColor DifferingColour() { return QColor(0xF5, 0xA6, 0x23); }
     static QColor PendingColour() { return QColor(0x4C, 0xAF, 0x50); }
     static QColor BoxColour() { return QColor(0xDD, 0xDD, 0xDD); }
-    // The legend's strip below the spread, and its entries in order.
-    static constexpr int kLegendHeight = 30;
-    static QStringList LegendLabels();
+    // What each mark means, as rich text: a square of its colour and its
+    // name.
+    static QString Legend();
     static QColor PageColour() { return QColor(Qt::white); }
 
 private:
     void Read(XTBoxRef spreadBox);
     double Scale() const;
-    void DrawLegend(QPainter& painter, int top) const;
 
     QRectF mBounds;
     int mPages = 0;

@@ -16,6 +16,7 @@
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
+#include "SpreadPreview.h"
 #include "Settings.h"
 #include "TreeItemDelegate.h"
 #include "UserSettings.h"
@@ -36,6 +37,7 @@
 #include <QSortFilterProxyModel>
 #include <QUndoGroup>
 #include <QUndoStack>
+#include <QVBoxLayout>
 
 #include <functional>
 
@@ -114,6 +116,19 @@ void CorvaneExplorer::SetUpTables()
     mUi->mPreviewTable->setItemDelegate(mPreviewDelegate);
     mUi->mPreviewTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     mUi->mPreviewTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The legend of a spread preview's marks goes under the previews, in
+    // the text's own size however small the pictures are drawn.
+    auto* previews = new QWidget(this);
+    auto* column = new QVBoxLayout(previews);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    const int place = mUi->mHorizontalSplitter->indexOf(mUi->mPreviewTable);
+    column->addWidget(mUi->mPreviewTable);
+    mPreviewLegend = new QLabel(SpreadPreview::Legend(), previews);
+    mPreviewLegend->setObjectName(QStringLiteral("mPreviewLegend"));
+    mPreviewLegend->setVisible(false);
+    column->addWidget(mPreviewLegend);
+    mUi->mHorizontalSplitter->insertWidget(place, previews);
 
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
@@ -492,6 +507,7 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (preview)
         connect(preview, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::FitPreviewColumns,
                 Qt::UniqueConnection);
+    mPreviewLegend->setVisible(preview && preview->ShowsSpreads());
     FitPreviewColumns();
     UpdateStatusBar();
 }
