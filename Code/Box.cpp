@@ -395,6 +395,7 @@ XTError Box::CopyRow(int key, Box& source, const QString& value)
         const XTBoxRef spreadBox = source.mSpread > 0 ? XT::gSpread->GetSpreadBox(layout, source.mSpread)
                                                        : XT::kNoBox;
         error = spreadBox == XT::kNoBox ? XT::kErrNotFound : XT::gBox->MoveBoxToSpread(mBox, spreadBox);
+        Placement::BoxMoved(mBox);
         if (error == 0)
             mSpread = source.mSpread;
     }
@@ -532,8 +533,10 @@ bool Box::CreateFrom(const Box& source, QString* reason)
             *this = Box(long(present), mProject);
             return true;
         }
+        Placement::BoxRemoving(present);
         if (const XTError error = XT::gBox->DeleteBox(present))
         {
+            Placement::LayoutsChanged();
             *reason = XT::ErrorText(error);
             return false;
         }
@@ -546,6 +549,7 @@ bool Box::CreateFrom(const Box& source, QString* reason)
     }
     const XTBoxRef box = XT::gSpread->CopyBoxToSpread(sourceLayout, source.mBox, layout,
                                                       XT::gSpread->GetSpreadBox(layout, spread));
+    Placement::BoxAdded(layout, box, spread);
     if (box == XT::kNoBox)
     {
         *reason = (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the box") : QStringLiteral("the host refused to copy the box: ") + XT::RefusalReason());
@@ -590,7 +594,12 @@ XTError Box::Remove()
 {
     if (XT::gBox->GetBoxDocument(mBox) == XT::kNoDoc)
         return XT::kNoErr;
-    return XT::gBox->DeleteBox(mBox);
+    Placement::BoxRemoving(mBox);
+    const XTError error = XT::gBox->DeleteBox(mBox);
+    // Refused, the box is still there.
+    if (error != XT::kNoErr)
+        Placement::LayoutsChanged();
+    return error;
 }
 
 QJsonObject Box::Identity() const

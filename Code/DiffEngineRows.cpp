@@ -142,12 +142,12 @@ class RowMaker
 public:
     RowMaker(int margin, bool perLine) : mMargin2(2 * margin), mPerLine(perLine) {}
 
-    void add(Diff diff, bool last);
+    void add(Diff diff);
     QList<UnitPatch> finish();
 
 private:
     void addEdit(const Diff& diff);
-    void addEquality(Diff& diff, bool last);
+    void addEquality(Diff& diff);
     void closeAt(const Diff& diff, bool split, bool appended);
     void appendEquality(const Diff& diff);
     void closePatch();
@@ -166,7 +166,7 @@ private:
     std::unique_ptr<Diff> mTail;
 };
 
-void RowMaker::add(Diff diff, bool last)
+void RowMaker::add(Diff diff)
 {
     if (diff.operation == EQUAL && mTail)
     {
@@ -188,7 +188,7 @@ void RowMaker::add(Diff diff, bool last)
     }
     else
     {
-        addEquality(diff, last);
+        addEquality(diff);
     }
     if (diff.operation != INSERT)
     {
@@ -225,17 +225,17 @@ void RowMaker::addEdit(const Diff& diff)
 
 // The equality keeps what lies before its first paragraph end; whole paragraphs after that become rows of
 // their own, and what follows its last paragraph end waits as the tail for the next diff.
-void RowMaker::addEquality(Diff& diff, bool last)
+void RowMaker::addEquality(Diff& diff)
 {
     Diff* parts[2] = {nullptr, nullptr};
     const bool split = SplitDiff(diff, parts, mChars1 == 0 && mChars2 == 0);
     std::unique_ptr<Diff> block(parts[0]);
     mTail.reset(parts[1]);
 
-    // Only the very last diff may stay out of the patch: a short equality elsewhere whose text happens to
-    // equal the last one is still part of the patch, or the patch would lose it.
+    // A short equality joins the open patch, the text's last one too: the rest of a paragraph after its
+    // last change ("." after a changed word) reads with that change, not as a row of its own.
     bool appended = false;
-    if (!split && diff.text.length() <= mMargin2 && !mPatch.diffs.isEmpty() && !last)
+    if (!split && diff.text.length() <= mMargin2 && !mPatch.diffs.isEmpty())
     {
         appendEquality(diff);
         appended = true;
@@ -377,9 +377,9 @@ QList<UnitPatch> DiffEngine::patch_make(const QString& text1, const QList<Diff>&
         return QList<UnitPatch>();
     }
     RowMaker rows(Patch_Margin, perLine);
-    for (int index = 0; index < diffs.size(); ++index)
+    for (const Diff& diff : diffs)
     {
-        rows.add(diffs[index], index == diffs.size() - 1);
+        rows.add(diff);
     }
     return rows.finish();
 }

@@ -10,6 +10,9 @@
 #include <QColor>
 
 #include "UserSettings.h"
+#include <QApplication>
+#include <QIcon>
+#include <QStyle>
 
 #include <algorithm>
 #include <QUndoStack>
@@ -467,6 +470,14 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         if (IsEqualityRow(index.row()))
             return QVariant();
         return UserSettings::Get().DifferenceBackground();
+    case Qt::DecorationRole:
+        // The cell that took a copy points to itself: an arrow towards its
+        // side, until the copy is undone.
+        if ((index.column() == 0 ? patch.appliedLeft : patch.appliedRight) &&
+            qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return QApplication::style()->standardIcon(index.column() == 0 ? QStyle::SP_ArrowLeft
+                                                                           : QStyle::SP_ArrowRight);
+        return QVariant();
     case Qt::ToolTipRole:
     {
         // Hidden text shows as markers in the cells: the tip says what it is
@@ -474,6 +485,10 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         const QStringList left = HiddenTexts(index.row(), 0);
         const QStringList right = HiddenTexts(index.row(), 1);
         QStringList tip;
+        if (patch.appliedLeft || patch.appliedRight)
+            tip << (patch.appliedLeft ? QStringLiteral("Copied from RHS to LHS")
+                                      : QStringLiteral("Copied from LHS to RHS")) +
+                       QStringLiteral("; Save writes it, Undo takes it back");
         const QStringList formatting = FormatChanges(index.row());
         if (!formatting.isEmpty())
             tip << QStringLiteral("Formatting in this row, LHS \u2192 RHS\n") + formatting.join(QLatin1Char('\n'));

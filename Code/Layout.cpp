@@ -80,7 +80,10 @@ RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
         const int32_t number = XT::gProject->GetLayoutIndex(source->mDoc);
         DocRef doc = Placement::LayoutNumbered(mProject, number);
         if (doc == XT::kNoDoc)
+        {
             doc = XT::gProject->CopyLayout(source->mDoc, mProject);
+            Placement::LayoutsChanged();
+        }
         if (doc == XT::kNoDoc)
             return RefuseAll(patches, XT::RefusalReason().isEmpty()
                                           ? QStringLiteral("the host refused to copy the layout")
@@ -93,7 +96,9 @@ RefusedRows Layout::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPa
     {
         if (Placement::ProjectOf(mDoc) == XT::kNoProject)
             return RefusedRows();
-        return AllOrNone(XT::gProject->DeleteLayout(mDoc), patches);
+        const XTError error = XT::gProject->DeleteLayout(mDoc);
+        Placement::LayoutsChanged();
+        return AllOrNone(error, patches);
     };
     return TakeWholeOr(source, patches, QStringLiteral("layout"), create, remove,
                        [&] { return CopyName(*source, patches); });

@@ -2,6 +2,7 @@
 
 #include "ApplyCommand.h"
 #include "NodeDifferVisitor.h"
+#include "Placement.h"
 #include "ProjectTreeNode.h"
 
 #include <QJsonDocument>
@@ -235,6 +236,7 @@ QList<Decision> MarkedDecisions(const DiffModel& model, const ProjectTreeNodeBas
 Written Write(const std::vector<std::pair<ProjectTreeNodeBase*, DiffModel*>>& models)
 {
     Written written;
+    const Placement::BoxIndex boxes;
     // Every decision is read before anything is written: a write may remove
     // or make items that later pairs name (a spread with its boxes), and a
     // decision records the item as the comparison showed it.

@@ -91,6 +91,8 @@ RefusedRows Page::ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatc
         error = XT::gSpread->DeletePage(mSpreadBox, qMin<int16_t>(mPosition, count));
     else
         error = XT::gSpread->SetPageLabel(mSpreadBox, mPosition, holder.Get());
+    if (!IsValid() || !source->IsValid())
+        Placement::LayoutsChanged();
     if (error != 0)
         return RefuseAll(patches, XT::ErrorText(error));
     if (IsValid() && source->IsValid())

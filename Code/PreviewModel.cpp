@@ -1,5 +1,6 @@
 #include "PreviewModel.h"
 
+#include "ProjectTree.h"
 #include "ProjectTreeNode.h"
 #include "SpreadPreview.h"
 #include "XImageLoader.h"
@@ -18,16 +19,21 @@ int To8Bit(uint16_t component)
     return (int(component) * 255 + 32767) / 65535;
 }
 
-// The numbers of one side's boxes that differ from the other side's, in the
-// layout that holds `node`: what a spread preview marks.
-QSet<int32_t> DifferingBoxes(ProjectTreeNodeBase& node, bool left)
+// The numbers of one side's boxes on the spread shown that differ from the
+// other side's, and of those with copies not saved yet, among the pairs of
+// the layout that holds `node`: what a spread preview marks. Only the boxes
+// shown are asked their number: the layout may hold thousands.
+void MarkedBoxes(ProjectTreeNodeBase& node, bool left, const ProjectTree* tree, const SpreadPreview& preview,
+                 QSet<int32_t>& numbers, QSet<int32_t>& pending)
 {
-    QSet<int32_t> numbers;
+    QSet<XTBoxRef> shown;
+    for (const SpreadPreview::Item& item : preview.Boxes())
+        shown.insert(item.mBox);
     ProjectTreeNodeBase* layout = &node;
     while (layout && !dynamic_cast<ProjectTreeNode<Layout>*>(layout))
         layout = dynamic_cast<ProjectTreeNodeBase*>(layout->mParent);
     if (!layout)
-        return numbers;
+        return;
     for (int i = 0; i < layout->ChildCount(); ++i)
     {
         ProjectTreeNodeBase* folder = layout->Child(i);
@@ -36,21 +42,36 @@ QSet<int32_t> DifferingBoxes(ProjectTreeNodeBase& node, bool left)
         for (int j = 0; j < folder->ChildCount(); ++j)
         {
             auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(folder->Child(j));
-            if (!pair || pair->NodeType() == Identical)
+            if (!pair)
                 continue;
+            const bool waits = tree && tree->IsPending(pair);
             const Box& box = left ? pair->mLeft : pair->mRight;
-            if (box.IsValid())
-                numbers.insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
+            if ((waits || pair->NodeType() != Identical) && box.IsValid() && shown.contains(box.BoxRef()))
+                (waits ? pending : numbers).insert(XT::gBox->GetBoxNumber(box.BoxRef(), 0));
         }
     }
-    return numbers;
 }
 
 } // namespace
 
-PreviewModel::PreviewModel(ProjectTreeNodeBase& node)
-    : mNode(node), mSide(true), mLHSLoader(nullptr), mRHSLoader(nullptr)
+PreviewModel::PreviewModel(ProjectTreeNodeBase& node, const ProjectTree* tree)
+    : mNode(node), mTree(tree), mSide(true), mLHSLoader(nullptr), mRHSLoader(nullptr)
 {
+}
+
+bool PreviewModel::ShowsSpreads() const
+{
+    return dynamic_cast<ProjectTreeNode<Spread>*>(&mNode) || dynamic_cast<ProjectTreeNode<Page>*>(&mNode) ||
+           dynamic_cast<ProjectTreeNode<Box>*>(&mNode);
+}
+
+void PreviewModel::RedrawSpreads()
+{
+    if (!mSpreads || (!mLHSImage && !mRHSImage))
+        return;
+    mLHSImage.reset();
+    mRHSImage.reset();
+    emit dataChanged(index(0, 0), index(0, 1));
 }
 
 // Deleting a running loader waits for its rendering to end.
@@ -140,7 +161,11 @@ void PreviewModel::SetSpreadPicture(SpreadPreview preview) const
 {
     if (!preview.IsValid())
         return;
-    preview.SetDiffering(DifferingBoxes(mNode, mSide));
+    QSet<int32_t> differing, pending;
+    MarkedBoxes(mNode, mSide, mTree, preview, differing, pending);
+    preview.SetDiffering(differing);
+    preview.SetPending(pending);
+    mSpreads = true;
     (mSide ? mLHSImage : mRHSImage) = std::make_unique<QVariant>(preview.Draw());
 }
 void PreviewModel::Visit(PlaceholderNode&) const

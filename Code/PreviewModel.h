@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class ProjectTree;
 class ProjectTreeNodeBase;
 class SpreadPreview;
 class XImageLoader;
@@ -15,14 +16,15 @@ class XImageLoader;
 // column 0 and the RHS picture in column 1. A story shows the host's
 // rendering of its first box, made on a worker thread when the view first
 // asks for the cell; a colour shows a swatch; a spread, a page or a box shows
-// the spread that holds it, drawn to scale, the box and the boxes that differ
-// marked; other nodes show nothing.
+// the spread that holds it, drawn to scale, the box, the boxes that differ
+// and those with copies not saved yet marked; other nodes show nothing.
 class PreviewModel : public QAbstractTableModel, public NodeVisitor
 {
     Q_OBJECT
 
 public:
-    explicit PreviewModel(ProjectTreeNodeBase& node);
+    // `tree`, when given, says which pairs have copies not saved yet.
+    explicit PreviewModel(ProjectTreeNodeBase& node, const ProjectTree* tree = nullptr);
     ~PreviewModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,6 +40,11 @@ public:
     // Whether the picture of a column is being produced.
     bool IsLoading(int column) const;
     ProjectTreeNodeBase& Node() const { return mNode; }
+    // Whether the pictures are spreads (of a spread, a page or a box).
+    bool ShowsSpreads() const;
+    // Draws a spread again when it is next asked for: which boxes differ or
+    // wait to be saved has changed.
+    void RedrawSpreads();
 
     void Visit(ProjectTreeNode<QXPCursor::NullType>& node) const override;
     void Visit(ProjectTreeNode<Project>& node) const override;
@@ -58,7 +65,9 @@ private:
     // The view asks for pictures through the const data(); producing them is
     // a cache fill, hence the mutable fields.
     ProjectTreeNodeBase& mNode;
+    const ProjectTree* mTree;
     mutable bool mSide;
+    mutable bool mSpreads = false;
     mutable std::unique_ptr<QVariant> mLHSImage;
     mutable std::unique_ptr<QVariant> mRHSImage;
     mutable XImageLoader* mLHSLoader;

@@ -157,6 +157,7 @@ bool Spread::CreateFrom(const Spread& source, QString* reason)
     }
     const XTBoxRef spread =
         XT::gSpread->CopySpread(source.mDoc, index, layout, qMin<int16_t>(index, count + 1));
+    Placement::LayoutsChanged();
     if (spread == XT::kNoBox)
     {
         *reason = (XT::RefusalReason().isEmpty() ? QStringLiteral("the host refused to copy the spread") : QStringLiteral("the host refused to copy the spread: ") + XT::RefusalReason());
@@ -171,7 +172,9 @@ XTError Spread::Remove()
 {
     if (XT::gBox->GetBoxDocument(mSpreadBox) == XT::kNoDoc)
         return XT::kNoErr;
-    return XT::gSpread->DeleteSpread(mSpreadBox);
+    const XTError error = XT::gSpread->DeleteSpread(mSpreadBox);
+    Placement::LayoutsChanged();
+    return error;
 }
 
 QJsonObject Spread::Identity() const

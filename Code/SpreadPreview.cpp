@@ -4,6 +4,7 @@
 
 #include "XTCalls.h"
 
+#include <QStringList>
 #include <QPainter>
 
 #include <cstring>
@@ -81,7 +82,7 @@ void SpreadPreview::Read(XTBoxRef spreadBox)
     {
         XTFixedRect rect{};
         if (XT::gBox->GetBoxBounds(box, 1, 16, &rect) == 0)
-            mBoxes.append({ToPoints(rect), XT::gBox->GetBoxNumber(box, 0)});
+            mBoxes.append({ToPoints(rect), XT::gBox->GetBoxNumber(box, 0), box});
     }
 }
 
@@ -124,8 +125,10 @@ QImage SpreadPreview::Draw() const
     for (const Item& box : mBoxes)
     {
         const QRectF rect = map(box.mBounds);
-        const bool differs = mDiffering.contains(box.mNumber);
-        QColor fill = box.mNumber == mSelected ? SelectedColour() : differs ? DifferingColour() : BoxColour();
+        const QColor fill = box.mNumber == mSelected           ? SelectedColour()
+                            : mPending.contains(box.mNumber)   ? PendingColour()
+                            : mDiffering.contains(box.mNumber) ? DifferingColour()
+                                                               : BoxColour();
         painter.setBrush(fill);
         painter.setPen(QPen(fill.darker(160), 1));
         painter.drawRect(rect);
@@ -139,4 +142,15 @@ QImage SpreadPreview::Draw() const
         painter.drawRect(selected);
     }
     return picture;
+}
+
+QString SpreadPreview::Legend()
+{
+    QStringList entries;
+    const std::pair<QColor, QString> marks[] = {{SelectedColour(), QStringLiteral("Selected box")},
+                                                {DifferingColour(), QStringLiteral("Differs")},
+                                                {PendingColour(), QStringLiteral("Copied, not saved")}};
+    for (const auto& mark : marks)
+        entries << QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2").arg(mark.first.name(), mark.second);
+    return entries.join(QStringLiteral("&nbsp;&nbsp;&nbsp;"));
 }

@@ -6,12 +6,14 @@
 #include <QImage>
 #include <QRectF>
 #include <QSet>
+#include <QString>
 #include <QVector>
 
 // A picture of one side's spread, drawn to scale with QPainter from the
 // host's geometry (not rendered by the host): the pasteboard, the pages side
-// by side, and every box, the selected one and those that differ from the
-// other side marked.
+// by side, and every box, the selected one, those that differ from the other
+// side and those with copies not saved yet marked (the window shows the
+// legend of the marks, Legend, beside the pictures).
 class SpreadPreview
 {
 public:
@@ -19,6 +21,7 @@ public:
     {
         QRectF mBounds; // points, spread coordinates
         int32_t mNumber = 0;
+        XTBoxRef mBox = XT::kNoBox;
     };
 
     // Reads the spread that holds `box` (or is `spreadBox`) from the host.
@@ -34,6 +37,9 @@ public:
 
     void Select(int32_t boxNumber) { mSelected = boxNumber; }
     void SetDiffering(const QSet<int32_t>& boxNumbers) { mDiffering = boxNumbers; }
+    // Boxes with copies not saved yet: drawn as such, whether they still
+    // differ or not.
+    void SetPending(const QSet<int32_t>& boxNumbers) { mPending = boxNumbers; }
 
     // The picture, kWidth pixels wide.
     QImage Draw() const;
@@ -43,7 +49,11 @@ public:
     static constexpr int kWidth = 640;
     static QColor SelectedColour() { return QColor(0x3A, 0x7B, 0xD5); }
     static QColor DifferingColour() { return QColor(0xF5, 0xA6, 0x23); }
+    static QColor PendingColour() { return QColor(0x4C, 0xAF, 0x50); }
     static QColor BoxColour() { return QColor(0xDD, 0xDD, 0xDD); }
+    // What each mark means, as rich text: a square of its colour and its
+    // name.
+    static QString Legend();
     static QColor PageColour() { return QColor(Qt::white); }
 
 private:
@@ -55,4 +65,5 @@ private:
     QVector<Item> mBoxes;
     int32_t mSelected = 0;
     QSet<int32_t> mDiffering;
+    QSet<int32_t> mPending;
 };

@@ -38,7 +38,8 @@ public:
     void SetWriteMergeLog(bool write);
 
     // The patch table's colours: the background and text of a change, the
-    // text of an equality.
+    // text of an equality (by default the normal text colour: in a change
+    // row only what changed stands out).
     QColor DifferenceBackground() const { return mDifferenceBackground; }
     QColor DifferenceForeground() const { return mDifferenceForeground; }
     QColor EqualityForeground() const { return mEqualityForeground; }
@@ -46,7 +47,7 @@ public:
                     const QColor& equalityForeground);
     static QColor DefaultDifferenceBackground() { return Qt::lightGray; }
     static QColor DefaultDifferenceForeground() { return Qt::darkRed; }
-    static QColor DefaultEqualityForeground() { return Qt::darkGreen; }
+    static QColor DefaultEqualityForeground() { return Qt::black; }
 
     // The zoom of story previews in percent; 0 fits them to their column.
     int PreviewZoom() const { return mPreviewZoom; }

@@ -16,6 +16,7 @@
 #include "PreviewModel.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
+#include "SpreadPreview.h"
 #include "Settings.h"
 #include "TreeItemDelegate.h"
 #include "UserSettings.h"
@@ -36,6 +37,7 @@
 #include <QSortFilterProxyModel>
 #include <QUndoGroup>
 #include <QUndoStack>
+#include <QVBoxLayout>
 
 #include <functional>
 
@@ -79,6 +81,13 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     mUi->mStatusbar->addWidget(mSelectionStatus, 1);
     // Copies, undos and saves change the counts in the tree.
     connect(&model, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::UpdateStatusBar);
+    // and the marks of a spread preview.
+    connect(&model, &QAbstractItemModel::dataChanged, this,
+            [this]
+            {
+                if (PreviewModel* shown = ShownPreviewModel())
+                    shown->RedrawSpreads();
+            });
 
     // Each window starts from the stored settings, which another process
     // may have changed since.
@@ -107,6 +116,19 @@ void CorvaneExplorer::SetUpTables()
     mUi->mPreviewTable->setItemDelegate(mPreviewDelegate);
     mUi->mPreviewTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     mUi->mPreviewTable->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // The legend of a spread preview's marks goes under the previews, in
+    // the text's own size however small the pictures are drawn.
+    auto* previews = new QWidget(this);
+    auto* column = new QVBoxLayout(previews);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    const int place = mUi->mHorizontalSplitter->indexOf(mUi->mPreviewTable);
+    column->addWidget(mUi->mPreviewTable);
+    mPreviewLegend = new QLabel(SpreadPreview::Legend(), previews);
+    mPreviewLegend->setObjectName(QStringLiteral("mPreviewLegend"));
+    mPreviewLegend->setVisible(false);
+    column->addWidget(mPreviewLegend);
+    mUi->mHorizontalSplitter->insertWidget(place, previews);
 
     connect(mUi->mExplorer->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CorvaneExplorer::SelectionChanged);
@@ -476,8 +498,10 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (node)
     {
         preview = mPreviewCache.object(node->mId);
-        if (!preview)
-            preview = new PreviewModel(*node);
+        if (preview)
+            preview->RedrawSpreads();
+        else
+            preview = new PreviewModel(*node, Tree());
     }
     oldSelection = mUi->mPreviewTable->selectionModel();
     mUi->mPreviewTable->setModel(preview);
@@ -486,6 +510,7 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     if (preview)
         connect(preview, &QAbstractItemModel::dataChanged, this, &CorvaneExplorer::FitPreviewColumns,
                 Qt::UniqueConnection);
+    mPreviewLegend->setVisible(preview && preview->ShowsSpreads());
     FitPreviewColumns();
     UpdateStatusBar();
 }

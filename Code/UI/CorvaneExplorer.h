@@ -199,4 +199,6 @@ private:
     QUndoStack* mContainerStack = nullptr;
     QLabel* mComparisonStatus = nullptr;
     QLabel* mSelectionStatus = nullptr;
+    // Under the previews while they show spreads: what the marks mean.
+    QLabel* mPreviewLegend = nullptr;
 };

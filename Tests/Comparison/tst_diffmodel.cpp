@@ -165,16 +165,26 @@ private slots:
     // Leading text before a row's first change, and text after the last row.
     void storyLeadAndTail()
     {
-        TextEntity left(QStringLiteral("intro\rkeep this part x tail"), QStringLiteral("L"));
-        TextEntity right(QStringLiteral("intro\rkeep this part y tail"), QStringLiteral("R"));
-        DiffModel model(left, right);
-        model.CompleteDiff();
-        // The unchanged " tail" after the last change follows as a row of its
-        // own: the table shows the whole text.
-        QCOMPARE(Cells(model),
-                 QStringList({"intro~|intro~", "keep this part x|keep this part y", " tail| tail"}));
-        QVERIFY(model.IsEquality(model.index(2, 0)));
-        QCOMPARE(Styles(model, 1, 0), QStringList({"0+15:e", "15+1:c"}));
+        for (const QString& end : {QString(), QStringLiteral("\rthe end")})
+        {
+            TextEntity left(QStringLiteral("intro\rkeep this part x tail") + end, QStringLiteral("L"));
+            TextEntity right(QStringLiteral("intro\rkeep this part y tail") + end, QStringLiteral("R"));
+            DiffModel model(left, right);
+            model.CompleteDiff();
+            // The unchanged " tail" after the last change ends its paragraph:
+            // it is in the change's row. A paragraph after that follows as a
+            // row of its own: the table shows the whole text.
+            if (end.isEmpty())
+            {
+                QCOMPARE(Cells(model), QStringList({"intro~|intro~", "keep this part x tail|keep this part y tail"}));
+                QCOMPARE(Styles(model, 1, 0), QStringList({"0+15:e", "15+1:c", "16+5:e"}));
+                continue;
+            }
+            QCOMPARE(Cells(model), QStringList({"intro~|intro~", "keep this part x tail~|keep this part y tail~",
+                                                "the end|the end"}));
+            QVERIFY(model.IsEquality(model.index(2, 0)));
+            QCOMPARE(Styles(model, 1, 0), QStringList({"0+15:e", "15+1:c", "16+6:e"}));
+        }
     }
 
     // Story text is compared by whole words unless the setting says

@@ -182,12 +182,12 @@ void TestPatch::rowsMake_data()
     QTest::newRow("shorter equality stays inside")
         << "a1234567b"
         << "c1234567d" << chars << false << "change 9,9 Patch(0,9 0,9 [-a +c =1234567 -b +d])";
-    QTest::newRow("short equality like the last one stays in its patch")
+    QTest::newRow("short equalities, the last one too, stay in the patch")
         << "aWXYZbWXYZ"
-        << "cWXYZdWXYZ" << chars << false << "change 6,6 Patch(0,6 0,6 [-a +c =WXYZ -b +d])";
-    QTest::newRow("short unchanged end belongs to no row")
+        << "cWXYZdWXYZ" << chars << false << "change 10,10 Patch(0,10 0,10 [-a +c =WXYZ -b +d =WXYZ])";
+    QTest::newRow("short unchanged end joins the last change's row")
         << "abcXdef"
-        << "abcYdef" << chars << false << "change 4,4 Patch(0,4 0,4 [=abc -X +Y])";
+        << "abcYdef" << chars << false << "change 7,7 Patch(0,7 0,7 [=abc -X +Y =def])";
     // Characters get the efficiency clean-up, words none; per line the texts are compared by characters
     // whatever the granularity.
     QTest::newRow("characters: changed letters")

@@ -392,6 +392,17 @@ private slots:
                                 QStringLiteral("box Ferry times: only right"), QStringLiteral("asset Harbour Blue: changed")};
         expected.sort();
         QCOMPARE(shown, expected);
+        // The layout goes by the document's title.
+        QStringList layouts;
+        std::function<void(ProjectTreeNodeBase*)> walk = [&](ProjectTreeNodeBase* node)
+        {
+            if (dynamic_cast<ProjectTreeNode<Layout>*>(node))
+                layouts << node->Data(0).toString();
+            for (int i = 0; i < node->ChildCount(); ++i)
+                walk(node->Child(i));
+        };
+        walk(tree.Root());
+        QCOMPARE(layouts, QStringList{QStringLiteral("Harbour notice | Harbour notice")});
     }
 
 private:

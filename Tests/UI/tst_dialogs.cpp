@@ -103,7 +103,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
     Settings dialog;
     QCOMPARE(ButtonColour(dialog, "mPatchBGColor"), QColor(Qt::lightGray));
     QCOMPARE(ButtonColour(dialog, "mPatchFGColor"), QColor(Qt::darkRed));
-    QCOMPARE(ButtonColour(dialog, "mEqualityFGColor"), QColor(Qt::darkGreen));
+    QCOMPARE(ButtonColour(dialog, "mEqualityFGColor"), QColor(Qt::black));
     for (const char* name : kChecks)
         QVERIFY2(Child<QCheckBox>(dialog, name)->isChecked(), name);
 
@@ -117,7 +117,7 @@ void TestDialogs::settingsDefaultsWithNothingStored()
         {QStringLiteral("prefs/ViewOptions"), 15},
         {QStringLiteral("prefs/Colors/diffBG"), QColor(Qt::lightGray)},
         {QStringLiteral("prefs/Colors/diffFG"), QColor(Qt::darkRed)},
-        {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::darkGreen)},
+        {QStringLiteral("prefs/Colors/equalityFG"), QColor(Qt::black)},
         {QStringLiteral("prefs/StoryGranularity"), QStringLiteral("words")},
         {QStringLiteral("prefs/WriteMergeLog"), false},
         {QStringLiteral("prefs/CompareFormatting"), true},
@@ -204,7 +204,7 @@ void TestDialogs::defaultsThenOkOrCancel()
     }
     QCOMPARE(Store().value(QStringLiteral("prefs/Colors/diffBG")).value<QColor>(), QColor(Qt::lightGray));
     QCOMPARE(Store().value(QStringLiteral("prefs/Colors/diffFG")).value<QColor>(), QColor(Qt::darkRed));
-    QCOMPARE(Store().value(QStringLiteral("prefs/Colors/equalityFG")).value<QColor>(), QColor(Qt::darkGreen));
+    QCOMPARE(Store().value(QStringLiteral("prefs/Colors/equalityFG")).value<QColor>(), QColor(Qt::black));
     // The check boxes are not touched by Defaults.
     QCOMPARE(Store().value(QStringLiteral("prefs/ViewOptions")).toInt(), 0);
 }

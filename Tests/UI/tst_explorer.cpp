@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -166,6 +167,7 @@ private slots:
     void projectFilesPathIsNoDifference();
     void commandsAreInTheMenus();
     void onlyDifferingRowsToggle();
+    void changeRowsMarkWhatChangedAndWhereItWent();
     void rescanKeepsOrDropsUnsavedCopies_data();
     void rescanKeepsOrDropsUnsavedCopies();
     void swapSidesTradesTheProjects();
@@ -1235,6 +1237,55 @@ void TestExplorer::onlyDifferingRowsToggle()
     QTest::mouseClick(toolBar->widgetForAction(c.Action("actionOnlyDifferingRows")), Qt::LeftButton);
     for (int row = 0; row < c.ShownDiffModel()->rowCount(); ++row)
         QVERIFY(!c.DiffTable()->isRowHidden(row));
+}
+
+// In a story's change row only what changed is in the change colour, the
+// rest in the table's text colour; the rest of a paragraph after its last
+// change (here ".") reads in that change's row, not in a row of its own. A
+// copied row points to the side that took it until the copy is undone.
+void TestExplorer::changeRowsMarkWhatChangedAndWhereItWent()
+{
+    Comparison& c = *mComparison;
+    QVERIFY(c.Select(c.StoryPair(3)));
+    DiffModel* model = c.ShownDiffModel();
+    QTableView* table = c.DiffTable();
+    const int last = model->rowCount() - 1;
+    const QString left = model->index(last, 0).data().toString();
+    const QString right = model->index(last, 1).data().toString();
+    QVERIFY2(left.startsWith(QLatin1String("As always")) && left.endsWith(QLatin1String("Chandlers' Row.")),
+             qPrintable(left));
+    QVERIFY2(right.endsWith(QLatin1String("to the editor.")), qPrintable(right));
+    QVERIFY(!model->IsEquality(model->index(last, 0)));
+
+    table->scrollTo(model->index(last, 1));
+    const QImage image = table->viewport()->grab().toImage();
+    const QRect cell = table->visualRect(model->index(last, 1)) & image.rect();
+    QVERIFY(!cell.isEmpty());
+    int changed = 0, text = 0, green = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y)
+        for (int x = cell.left(); x <= cell.right(); ++x)
+        {
+            const QColor colour = image.pixelColor(x, y);
+            changed += colour == UserSettings::Get().DifferenceForeground() ? 1 : 0;
+            text += colour == table->palette().color(QPalette::Text) ? 1 : 0;
+            green += colour == QColor(Qt::darkGreen) ? 1 : 0;
+        }
+    QVERIFY2(changed > 0 && text > changed && green == 0,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(changed).arg(text).arg(green)));
+
+    c.ClickRow(last);
+    PressAlt(table, Qt::Key_Left);
+    QCOMPARE(model->index(last, 0).data().toString(), right);
+    QVERIFY(!model->index(last, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(!model->index(last, 1).data(Qt::DecorationRole).isValid());
+    QTest::keySequence(&c.Explorer(), QKeySequence::Undo);
+    QCOMPARE(model->index(last, 0).data().toString(), left);
+    QVERIFY(!model->index(last, 0).data(Qt::DecorationRole).isValid());
+    c.ClickRow(0);
+    c.ClickRow(last);
+    PressAlt(table, Qt::Key_Right);
+    QVERIFY(!model->index(last, 1).data(Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(!model->index(last, 0).data(Qt::DecorationRole).isValid());
 }
 
 void TestExplorer::rescanKeepsOrDropsUnsavedCopies_data()

@@ -3,6 +3,7 @@
 // items, and the explorer's event filters while a rendering runs.
 
 #include "CorvaneExplorer.h"
+#include "DiffModel.h"
 #include "ExplorerFixture.h"
 #include "HostSession.h"
 #include "PluginSession.h"
@@ -16,6 +17,7 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QScrollBar>
 #include <QDir>
 #include <QMutexLocker>
@@ -223,21 +225,28 @@ void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences_data()
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QStringList>("differing");
     QTest::addColumn<QStringList>("unchanged");
+    QTest::addColumn<QString>("copied"); // a box whose rows are copied first, not saved
     // On the cover spread of Layout 1, and on its second spread.
-    QTest::newRow("edited box") << "Cover photo" << QStringList{"Cover lines"} << QStringList{"Masthead"};
+    QTest::newRow("edited box") << "Cover photo" << QStringList{"Cover lines"} << QStringList{"Masthead"}
+                                << QString();
     QTest::newRow("identical box") << "Masthead" << QStringList{"Cover photo", "Cover lines"}
-                                   << QStringList{};
-    QTest::newRow("renamed box") << "Editorial" << QStringList{} << QStringList{"Editorial continued"};
+                                   << QStringList{} << QString();
+    QTest::newRow("renamed box") << "Editorial" << QStringList{} << QStringList{"Editorial continued"}
+                                 << QString();
+    QTest::newRow("a box copied, not saved") << "Masthead" << QStringList{"Cover photo"} << QStringList{}
+                                             << "Cover lines";
 }
 
 // Selecting a box shows, on each side, the spread that holds it drawn to
 // scale: the box in the selection colour, the boxes that differ in the
-// difference colour, the others plain.
+// difference colour, those with copies not saved yet in the pending colour,
+// the others plain; a legend of the three marks below.
 void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences()
 {
     QFETCH(QString, selected);
     QFETCH(QStringList, differing);
     QFETCH(QStringList, unchanged);
+    QFETCH(QString, copied);
     Comparison& c = *mComparison;
     auto boxPair = [&](const QString& name)
     {
@@ -252,8 +261,30 @@ void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences()
     ProjectTreeNode<Box>* pair = boxPair(selected);
     QVERIFY(pair);
     QVERIFY(c.Select(pair));
+    if (!copied.isEmpty())
+    {
+        // Drawn once before the copy: shown again, the preview is drawn anew.
+        QVERIFY(!Picture(*c.ShownPreviewModel(), 0).isNull());
+        QVERIFY(c.Select(boxPair(copied)));
+        const DiffModel* rows = c.ShownDiffModel();
+        for (int row = 0; row < rows->rowCount(); ++row)
+            if (!rows->IsEquality(rows->index(row, 0)))
+            {
+                c.ClickRow(row);
+                QTest::keyClick(c.DiffTable(), Qt::Key_Left, Qt::AltModifier);
+            }
+        QVERIFY(c.Tree().IsPending(boxPair(copied)));
+        QVERIFY(c.Select(pair));
+    }
     PreviewModel* model = c.ShownPreviewModel();
     QVERIFY(model);
+    // Under the pictures, what each mark's colour means.
+    auto* legend = Child<QLabel>(c.Explorer(), "mPreviewLegend");
+    QVERIFY(legend->isVisible());
+    for (const QColor& mark :
+         {SpreadPreview::SelectedColour(), SpreadPreview::DifferingColour(), SpreadPreview::PendingColour()})
+        QVERIFY2(legend->text().contains(mark.name()), qPrintable(legend->text()));
+    QVERIFY(legend->text().contains(QLatin1String("Copied, not saved")));
     for (int column = 0; column < 2; ++column)
     {
         const QImage picture = Picture(*model, column).value<QImage>();
@@ -280,7 +311,12 @@ void TestPreviews::spreadPreviewMarksTheBoxAndTheDifferences()
             QVERIFY2(colourAt(name) == SpreadPreview::DifferingColour(), qPrintable(name));
         for (const QString& name : unchanged)
             QVERIFY2(colourAt(name) == SpreadPreview::BoxColour(), qPrintable(name));
+        if (!copied.isEmpty())
+            QCOMPARE(colourAt(copied), SpreadPreview::PendingColour());
     }
+    // A story's previews have no marks to explain.
+    QVERIFY(c.Select(c.StoryPair(3)));
+    QVERIFY(!legend->isVisible());
 }
 
 // A spread only the right has: the left shows nothing, the right its

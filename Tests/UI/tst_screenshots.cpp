@@ -2,8 +2,9 @@
 // settings dialog, to the build folder (see the README), so that anyone can
 // look at the windows without a display. Each picture is checked to be there
 // and to be more than a blank window, and to show what it is taken for: the
-// roll-up counts of the tree, the spread preview with its marked boxes, a
-// change in hidden text and the status bar.
+// roll-up counts of the tree, the spread preview with its marked boxes and
+// its legend, a change in hidden text, the status bar, the rows that differ,
+// a copied row and the Edit menu.
 
 #include "CorvaneExplorer.h"
 #include "DiffModel.h"
@@ -171,6 +172,19 @@ void TestScreenshots::explorer()
         hiddenRows += c.DiffTable()->isRowHidden(row) ? 1 : 0;
     QVERIFY(hiddenRows > 0);
     Shoot(c.Explorer(), QStringLiteral("explorer-box-differing-rows.png"));
+
+    // A row copied to the left: its arrow, and the box pending in the
+    // spread preview's legend.
+    rows = c.ShownDiffModel();
+    change = 0;
+    while (change < rows->rowCount() && rows->IsEquality(rows->index(change, 0)))
+        ++change;
+    c.ClickRow(change);
+    QTest::keyClick(c.DiffTable(), Qt::Key_Left, Qt::AltModifier);
+    QVERIFY(rows->index(change, 0).data(Qt::DecorationRole).isValid());
+    QVERIFY(c.Tree().IsPending(box));
+    QVERIFY(Child<QLabel>(c.Explorer(), "mPreviewLegend")->isVisible());
+    Shoot(c.Explorer(), QStringLiteral("explorer-box-copied.png"));
 
     // The Edit menu: every command with its keys.
     auto* edit = Child<QMenu>(c.Explorer(), "menuEdit");

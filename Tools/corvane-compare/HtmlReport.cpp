@@ -29,7 +29,7 @@ summary, .leaf { margin: 0.1em 0; }
 .rows th.n { width: 11em; }
 .rows td { border: 1px solid #ffffff; padding: 0.2em 0.4em; vertical-align: top; white-space: pre-wrap;
   font-family: monospace; }
-.rows tr.change td.l, .rows tr.change td.r { background: #c0c0c0; color: #006400; }
+.rows tr.change td.l, .rows tr.change td.r { background: #c0c0c0; color: #000000; }
 .rows td.n { color: #404040; font-family: sans-serif; }
 .change .x { color: #8b0000; font-weight: bold; }
 .change .f { color: #8b0000; text-decoration: underline wavy; }
