@@ -196,6 +196,7 @@ void DiffModel::Reset()
 {
     beginResetModel();
     mPatches.clear();
+    mRowNotes.clear();
     ReadTexts();
     mUndoStack->clear();
     Diff();
@@ -474,6 +475,8 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         const QStringList left = HiddenTexts(index.row(), 0);
         const QStringList right = HiddenTexts(index.row(), 1);
         QStringList tip;
+        if (mRowNotes.contains(index.row()))
+            tip << mRowNotes.value(index.row());
         const QStringList formatting = FormatChanges(index.row());
         if (!formatting.isEmpty())
             tip << QStringLiteral("Formatting in this row, LHS \u2192 RHS\n") + formatting.join(QLatin1Char('\n'));

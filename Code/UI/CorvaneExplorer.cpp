@@ -3,6 +3,7 @@
 #include "ui_CorvaneExplorer.h"
 
 #include "AboutDialog.h"
+#include "ActionScript.h"
 #include "ApplyCommand.h"
 #include "CopyBelowCommand.h"
 #include "HelpPage.h"
@@ -17,6 +18,7 @@
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
 #include "Settings.h"
+#include "ThreeWayReview.h"
 #include "TreeItemDelegate.h"
 #include "UserSettings.h"
 #include "XImageLoader.h"
@@ -37,6 +39,7 @@
 #include <QUndoGroup>
 #include <QUndoStack>
 
+#include <climits>
 #include <functional>
 
 namespace
@@ -322,6 +325,11 @@ void CorvaneExplorer::UpdateStatusBar()
         // settle.
         if (all.mPending > 0)
             text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
+        if (mThreeWay)
+            text += QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
+                        .arg(mThreeWay->MergedItems())
+                        .arg(mThreeWay->ConflictItems())
+                        .arg(mThreeWay->Unresolved());
         mComparisonStatus->setText(text);
     }
     DiffModel* model = ShownDiffModel();
@@ -352,6 +360,8 @@ void CorvaneExplorer::UpdateStatusBar()
 CorvaneExplorer::~CorvaneExplorer()
 {
     mSession.SetModelHook(nullptr);
+    if (mThreeWay)
+        Tree()->SetNotes(nullptr);
     ClearModels();
     // The invoker clears the cache before it destroys the window; a window
     // destroyed otherwise must not leave the shown preview behind either.
@@ -502,7 +512,7 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     const bool copy = !model->IsEquality(current) && model->CanApply(current);
     UpdateNavigation();
     mUi->actionCopyLeft->setEnabled(copy);
-    mUi->actionCopyRight->setEnabled(copy);
+    mUi->actionCopyRight->setEnabled(copy && !mThreeWay);
 }
 
 void CorvaneExplorer::RefreshNavigation()
@@ -593,6 +603,111 @@ void CorvaneExplorer::MovePrevious()
     Move(false);
 }
 
+void CorvaneExplorer::MoveNextConflict()
+{
+    MoveConflict(true);
+}
+
+void CorvaneExplorer::MovePreviousConflict()
+{
+    MoveConflict(false);
+}
+
+void CorvaneExplorer::MoveConflict(bool forward)
+{
+    const QList<ThreeWayReview::Place> places = mThreeWay ? mThreeWay->Conflicts() : QList<ThreeWayReview::Place>();
+    if (places.isEmpty())
+        return;
+    // Where each conflict is, and where the user is, as (pair, row) in the
+    // order of the tree's pairs.
+    QHash<const ProjectTreeNodeBase*, int> order;
+    for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(mSession.ProjectPair()))
+        order.insert(node, order.size());
+    const ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex());
+    const QModelIndex current = mUi->mDiffTable->currentIndex();
+    const QPair<int, int> here{order.value(node, forward ? -1 : order.size()),
+                               current.isValid() ? current.row() : (forward ? -1 : INT_MAX)};
+    const ThreeWayReview::Place* to = forward ? &places.first() : &places.last();
+    for (const ThreeWayReview::Place& place : places)
+    {
+        const QPair<int, int> at{order.value(place.mNode), place.mRow};
+        if (forward && at > here)
+        {
+            to = &place;
+            break;
+        }
+        if (!forward && at < here)
+            to = &place;
+    }
+    KeepShown(to->mNode);
+    QModelIndex index = Tree()->IndexOf(to->mNode);
+    if (auto* proxy = qobject_cast<QSortFilterProxyModel*>(mUi->mExplorer->model()))
+        index = proxy->mapFromSource(index);
+    if (!index.isValid())
+        return;
+    mUi->mExplorer->setCurrentIndex(index);
+    mUi->mExplorer->scrollTo(index);
+    SelectRow(to->mRow, 0);
+}
+
+bool CorvaneExplorer::ConfirmUnresolved()
+{
+    if (!mThreeWay || mThreeWay->Settled())
+        return true;
+    const int open = mThreeWay->Unresolved();
+    QMessageBox ask(QMessageBox::Warning, QStringLiteral("CorvaneXT"),
+                    open == 1 ? QStringLiteral("1 conflict is not resolved.")
+                              : QStringLiteral("%1 conflicts are not resolved.").arg(open),
+                    QMessageBox::Cancel, this);
+    ask.setObjectName(QStringLiteral("mUnresolvedQuestion"));
+    ask.setInformativeText(QStringLiteral("Where nothing was copied from REMOTE, the merge keeps the version "
+                                          "shown on the left (LOCAL's). Save the choices as shown?"));
+    QPushButton* save = ask.addButton(QStringLiteral("Save As Shown"), QMessageBox::AcceptRole);
+    ask.setDefaultButton(QMessageBox::Cancel);
+    ask.exec();
+    if (ask.clickedButton() != save)
+        return false;
+    mThreeWay->AcceptShown();
+    return true;
+}
+
+void CorvaneExplorer::SetThreeWay(ThreeWayReview* review)
+{
+    mThreeWay = review;
+    ProjectTree* tree = Tree();
+    tree->SetNotes([review](const ProjectTreeNodeBase& node)
+                   { return ThreeWayReview::MarkText(review->MarkOf(node)); });
+    for (QAction* action : {mUi->actionCopyRight, mCopyAllRight, mSwap})
+        action->setVisible(false);
+    mNextConflict = new QAction(tr("Next Conflict"), this);
+    mNextConflict->setObjectName(QStringLiteral("actionNextConflict"));
+    mNextConflict->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Down));
+    mNextConflict->setToolTip(tr("Go to the next row both sides changed (Alt + Shift + Down)"));
+    mPreviousConflict = new QAction(tr("Previous Conflict"), this);
+    mPreviousConflict->setObjectName(QStringLiteral("actionPreviousConflict"));
+    mPreviousConflict->setShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Up));
+    mPreviousConflict->setToolTip(tr("Go to the previous row both sides changed (Alt + Shift + Up)"));
+    connect(mNextConflict, &QAction::triggered, this, &CorvaneExplorer::MoveNextConflict);
+    connect(mPreviousConflict, &QAction::triggered, this, &CorvaneExplorer::MovePreviousConflict);
+    // Beside Next and Previous Difference, in the menu, the toolbar and the
+    // context menus.
+    for (QWidget* widget : std::initializer_list<QWidget*>{mUi->menuEdit, mUi->mToolBar, mUi->mExplorer, mUi->mDiffTable})
+        widget->insertActions(mUi->actionPreviousDiff->associatedWidgets().contains(widget)
+                                  ? widget->actions().value(widget->actions().indexOf(mUi->actionPreviousDiff) + 1)
+                                  : nullptr,
+                              {mNextConflict, mPreviousConflict});
+    // The models of the automatic decisions were made before the window.
+    for (const auto& made : mSession.Models())
+    {
+        TakeModel(*made.second);
+        UpdatePendingStatus(made.second);
+    }
+    setWindowTitle(QStringLiteral("Merge %1 ← %2 — CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    UpdateSaveButton();
+    UpdateNavigation();
+    UpdateStatusBar();
+}
+
 void CorvaneExplorer::UpdateNavigation()
 {
     UpdateCopyAll();
@@ -621,7 +736,7 @@ void CorvaneExplorer::UpdateNavigation()
 void CorvaneExplorer::Apply(ApplyDirection direction)
 {
     DiffModel* model = ShownDiffModel();
-    if (!model)
+    if (!model || (mThreeWay && direction == Right))
         return;
     const QModelIndex current = mUi->mDiffTable->currentIndex();
     // The same conditions that enable the actions: a command on anything else
@@ -651,11 +766,13 @@ void CorvaneExplorer::UpdateCopyAll()
         if (ProjectTree* tree = Tree())
             any = tree->RollupOf(node).Total() > 0;
     mCopyAllLeft->setEnabled(any);
-    mCopyAllRight->setEnabled(any);
+    mCopyAllRight->setEnabled(any && !mThreeWay);
 }
 
 void CorvaneExplorer::CopyAll(ApplyDirection direction)
 {
+    if (mThreeWay && direction == Right)
+        return;
     if (ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex()))
         CopyAllBelow(node, direction);
 }
@@ -737,6 +854,9 @@ void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
         return;
     const int type = PendingTypeOf(*model, *node);
     tree->SetPendingType(node, type);
+    // A conflict copied from REMOTE is resolved: its mark changes.
+    if (mThreeWay)
+        tree->Announce(node);
     // A layout or spread copied whole brings (or takes) what is on it: the
     // items below are settled with it, or, once that is undone, back to
     // their own copies.
@@ -873,6 +993,8 @@ void CorvaneExplorer::Reload(bool swap)
     ClearPreviewCache();
     ClearModels();
     mSession.Rebuild(swap);
+    if (mThreeWay)
+        mThreeWay->Refresh();
     if (!ProjectName(0).isEmpty())
         setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
     mUi->mExplorer->expandToDepth(1);
@@ -990,6 +1112,8 @@ void CorvaneExplorer::ClearPreviewCache()
 
 void CorvaneExplorer::save()
 {
+    if (!ConfirmUnresolved())
+        return;
     ApplyModels();
     bool modified[2];
     for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
@@ -1115,6 +1239,7 @@ int CorvaneExplorer::exec()
 {
     mResult = 0;
     show();
+    ActionScript::StartFromEnvironment(this);
     QPointer<CorvaneExplorer> self(this);
     QEventLoop loop;
     mEventLoop = &loop;
@@ -1144,7 +1269,8 @@ void CorvaneExplorer::done(int result)
 
 void CorvaneExplorer::accept()
 {
-    done(1);
+    if (ConfirmUnresolved())
+        done(1);
 }
 
 void CorvaneExplorer::reject()

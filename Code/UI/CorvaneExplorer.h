@@ -19,6 +19,7 @@ class PreviewItemDelegate;
 class PreviewModel;
 class ProjectTree;
 class ProjectTreeNodeBase;
+class ThreeWayReview;
 class QAbstractItemModel;
 class QAction;
 class QCloseEvent;
@@ -56,6 +57,11 @@ public:
     // The merge log of every row this window has written into the
     // documents; false with a reason when it cannot be written.
     bool WriteMergeLog(const QString& path, QString* error) const;
+    // Three-way mode (xthost --merge): the LHS is the merge result, with
+    // the review's automatic decisions shown as copies; conflicts are
+    // marked, visited by Next and Previous Conflict, and Save asks before it
+    // saves any unresolved. REMOTE, on the right, takes no copies.
+    void SetThreeWay(ThreeWayReview* review);
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -92,6 +98,8 @@ private slots:
     void prefs();
     void MoveNext();
     void MovePrevious();
+    void MoveNextConflict();
+    void MovePreviousConflict();
     void ApplyLeft();
     void ApplyRight();
     void CopyAllLeft();
@@ -129,6 +137,13 @@ private:
     // The same from the tree and from the table.
     void Move(bool forward);
     void UpdateNavigation();
+    // Selects the next (previous) conflict row of a three-way merge after
+    // (before) the current row, in tree order, from the other end when
+    // there is none.
+    void MoveConflict(bool forward);
+    // Whether Save may go on: no conflict unresolved, or the user confirms
+    // that the shown choices stand.
+    bool ConfirmUnresolved();
     // Copies every change row of the selected pair one way, as one step on
     // its undo stack, once the user has seen how many.
     void CopyAll(ApplyDirection direction);
@@ -199,4 +214,7 @@ private:
     QUndoStack* mContainerStack = nullptr;
     QLabel* mComparisonStatus = nullptr;
     QLabel* mSelectionStatus = nullptr;
+    ThreeWayReview* mThreeWay = nullptr;
+    QAction* mNextConflict = nullptr;
+    QAction* mPreviousConflict = nullptr;
 };
