@@ -258,6 +258,18 @@ void tst_VersionControl::gitMerges_data()
     QTest::newRow("xprj: one sentence two ways") << gazette << xprj
         << Edits{{"boat jumble on the north quay", "boat sale on the north quay"}}
         << Edits{{"boat jumble on the north quay", "boat market on the north quay"}} << false;
+    // The formatting of story 5, a paragraph in one run.
+    auto size = [](const char* points)
+    {
+        return Edit{"week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
+                    "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": 10}",
+                    QByteArray("week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
+                               "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": ") + points + "}"};
+    };
+    QTest::newRow("xprj: a paragraph's size, a word elsewhere") << gazette << xprj
+        << Edits{{"9 am to noon", "9 am to 1 pm"}} << Edits{size("12")} << true;
+    QTest::newRow("xprj: a paragraph's size two ways") << gazette << xprj << Edits{size("12")}
+        << Edits{size("14")} << false;
     const QByteArray kelp = "      },\n      {\n        \"name\": \"Kelp Green\",\n        \"model\": \"CMYK\",\n"
                             "        \"values\": [60, 0, 80, 30],\n        \"spot\": false\n      }\n    ],";
     const QByteArray last = "        \"spot\": false\n      }\n    ],\n    \"hyphenations\"";
@@ -387,8 +399,10 @@ void tst_VersionControl::mergeOptions()
     const QByteArray base = ReadFile(Sample(QStringLiteral("harbour-gazette-v1.xprj")));
     const Edits left{{"boat jumble on the north quay", "boat sale on the north quay"},
                      {"The first boats are back", "The first yachts are back"}};
+    // Paint and yachts: one paragraph both edited in different places.
     const Edits right{{"boat jumble on the north quay", "jumble market by the north quay"},
-                      {"adds two crossings", "adds three crossings"}};
+                      {"adds two crossings", "adds three crossings"},
+                      {"tar and fresh paint", "tar and new paint"}};
     const Repo repo(QStringLiteral("x.xprj"), false);
     const QString basePath = repo.Outside(QStringLiteral("base"), base);
     const QString leftPath = repo.Outside(QStringLiteral("left"), Applied(base, left));
@@ -423,8 +437,10 @@ void tst_VersionControl::mergeOptions()
     QVERIFY(conflict.value(QStringLiteral("left")).toString().contains(QLatin1String("sale")));
     QVERIFY(conflict.value(QStringLiteral("right")).toString().contains(QLatin1String("market")));
     QCOMPARE(logged.value(QStringLiteral("decisions")).toArray().size(), 2);
+    QCOMPARE(logged.value(QStringLiteral("merged")).toArray().size(), 1);
 
-    // The log replayed on the same pair makes the same project.
+    // The log replayed on the same pair makes the same project, the merge
+    // within the paragraph included.
     const QString again = repo.Outside(QStringLiteral("again"), Applied(base, left));
     const Run replay = repo.Tool(merge, {QStringLiteral("--replay"), log, again, rightPath});
     QVERIFY2(replay.mStatus == 0, qPrintable(replay.mOut + replay.mErr));
