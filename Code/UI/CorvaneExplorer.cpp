@@ -72,8 +72,7 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     // layouts, stories and assets.
     mUi->mExplorer->expandToDepth(1);
 
-    if (!ProjectName(0).isEmpty())
-        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    ShowTitle();
     mComparisonStatus = new QLabel(this);
     mComparisonStatus->setObjectName(QStringLiteral("mComparisonStatus"));
     mSelectionStatus = new QLabel(this);
@@ -299,6 +298,14 @@ void CorvaneExplorer::ShowHelp()
     page.exec();
 }
 
+void CorvaneExplorer::ShowTitle()
+{
+    if (ProjectName(0).isEmpty())
+        return;
+    setWindowTitle(mThreeWay ? QStringLiteral("Merge %1 \u2190 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1))
+                             : QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+}
+
 QString CorvaneExplorer::ProjectName(int side) const
 {
     ProjectTree* tree = Tree();
@@ -326,10 +333,16 @@ void CorvaneExplorer::UpdateStatusBar()
         if (all.mPending > 0)
             text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
         if (mThreeWay)
+        {
+            const bool conflicts = !mThreeWay->Conflicts().isEmpty();
+            for (QAction* action : {mNextConflict, mPreviousConflict})
+                if (action)
+                    action->setEnabled(conflicts);
             text += QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
                         .arg(mThreeWay->MergedItems())
                         .arg(mThreeWay->ConflictItems())
                         .arg(mThreeWay->Unresolved());
+        }
         mComparisonStatus->setText(text);
     }
     DiffModel* model = ShownDiffModel();
@@ -702,7 +715,7 @@ void CorvaneExplorer::SetThreeWay(ThreeWayReview* review)
         TakeModel(*made.second);
         UpdatePendingStatus(made.second);
     }
-    setWindowTitle(QStringLiteral("Merge %1 ← %2 — CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    ShowTitle();
     UpdateSaveButton();
     UpdateNavigation();
     UpdateStatusBar();
@@ -995,8 +1008,7 @@ void CorvaneExplorer::Reload(bool swap)
     mSession.Rebuild(swap);
     if (mThreeWay)
         mThreeWay->Refresh();
-    if (!ProjectName(0).isEmpty())
-        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    ShowTitle();
     mUi->mExplorer->expandToDepth(1);
 
     ProjectTreeNodeBase* node = tree.NodeAt(path);

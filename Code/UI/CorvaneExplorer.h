@@ -186,6 +186,8 @@ private:
     // What a pair will be once its copied rows are saved; 0 when none are.
     static int PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node);
     void KeepShown(const ProjectTreeNodeBase* node);
+    // "LHS ↔ RHS", or "Merge LHS ← RHS" in three-way mode.
+    void ShowTitle();
     // The two projects' file names, for the title and the table headers.
     QString ProjectName(int side) const;
     // The status bar: differing items in the whole comparison, and the
