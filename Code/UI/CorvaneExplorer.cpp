@@ -99,6 +99,8 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
         ->setToolTip(tr("Close without saving; copies not saved are discarded"));
     emit dirty(false);
     mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
+    // Before anything is selected, Next Difference goes to the first one.
+    UpdateNavigation();
     UpdateStatusBar();
 }
 
