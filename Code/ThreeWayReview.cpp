@@ -80,7 +80,10 @@ bool ThreeWayReview::Start(QStringList* refused)
             mSession.Rebuild();
     }
     Refresh();
-    ThreeWay::Merger::Mark(mPlan, false);
+    if (const int uncopyable = ThreeWay::Merger::Mark(mPlan, false))
+        *refused << QStringLiteral("%1 %2 only REMOTE changed cannot be copied; LOCAL's version stands")
+                        .arg(uncopyable)
+                        .arg(uncopyable == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
     return true;
 }
 

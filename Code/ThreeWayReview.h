@@ -37,7 +37,8 @@ public:
     ThreeWayReview(ComparisonSession& session, const QString& basePath);
 
     // Applies the automatic decisions; false with Error() when the base
-    // cannot be opened. What the host refused to write, one line each.
+    // cannot be opened. What could not be merged (the host refused to write
+    // it, or no row copy reaches it), one line each.
     bool Start(QStringList* refused);
     QString Error() const { return mError; }
     // Decides again from the documents as they are now.
