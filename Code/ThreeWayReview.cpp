@@ -20,15 +20,17 @@ QString Quoted(const QString& text)
 // A decided row's tooltip: why it is shown as it is, with the base's version.
 QString Note(const ThreeWay::Item& item, const ThreeWay::Row& row)
 {
-    const QString versions = QStringLiteral("\nBase: %1\nLOCAL: %2\nREMOTE: %3")
-                                 .arg(Quoted(row.mBase), Quoted(item.mWhy.isEmpty() ? row.mLeft : item.mLeftText),
-                                      Quoted(item.mWhy.isEmpty() ? row.mRight : item.mRightText));
+    const QString versions =
+        QStringLiteral("\nBase: %1\nLOCAL: %2\nREMOTE: %3")
+            .arg(Quoted(row.mBase), Quoted(item.mWhy.isEmpty() ? row.mLeft : item.mLeftText),
+                 Quoted(item.mWhy.isEmpty() ? row.mRight : item.mRightText));
     const QString why = item.mWhy.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(item.mWhy);
     switch (row.mVerdict)
     {
     case ThreeWay::Verdict::Conflict:
-        return QStringLiteral("Conflict%1: both sides changed this. Copy Left takes REMOTE's version; Save keeps "
-                              "the LHS's once you confirm it.")
+        return QStringLiteral(
+                   "Conflict%1: both sides changed this. Copy Left takes REMOTE's version; Save keeps "
+                   "the LHS's once you confirm it.")
                    .arg(why) +
                versions;
     case ThreeWay::Verdict::Take:
@@ -37,7 +39,8 @@ QString Note(const ThreeWay::Item& item, const ThreeWay::Row& row)
                    .arg(why) +
                versions;
     default:
-        return QStringLiteral("Merged%1: only LOCAL changed this, so its version stands.").arg(why) + versions;
+        return QStringLiteral("Merged%1: only LOCAL changed this, so its version stands.").arg(why) +
+               versions;
     }
 }
 

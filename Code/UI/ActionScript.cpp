@@ -62,7 +62,8 @@ QObject* ActionScript::Find(const QString& step) const
     if (modal && modal != mWindow)
         return ButtonOf(modal, step);
     for (QAction* action : mWindow->findChildren<QAction*>())
-        if (!action->isSeparator() && action->isVisible() && action->isEnabled() && Plain(action->text()) == step)
+        if (!action->isSeparator() && action->isVisible() && action->isEnabled() &&
+            Plain(action->text()) == step)
             return action;
     return ButtonOf(mWindow, step);
 }

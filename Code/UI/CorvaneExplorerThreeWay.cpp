@@ -29,7 +29,8 @@ void CorvaneExplorer::MovePreviousConflict()
 
 void CorvaneExplorer::MoveConflict(bool forward)
 {
-    const QList<ThreeWayReview::Place> places = mThreeWay ? mThreeWay->Conflicts() : QList<ThreeWayReview::Place>();
+    const QList<ThreeWayReview::Place> places =
+        mThreeWay ? mThreeWay->Conflicts() : QList<ThreeWayReview::Place>();
     if (places.isEmpty())
         return;
     // Where each conflict is, and where the user is, as (pair, row) in the
@@ -105,11 +106,13 @@ void CorvaneExplorer::SetThreeWay(ThreeWayReview* review)
     connect(mPreviousConflict, &QAction::triggered, this, &CorvaneExplorer::MovePreviousConflict);
     // Beside Next and Previous Difference, in the menu, the toolbar and the
     // context menus.
-    for (QWidget* widget : std::initializer_list<QWidget*>{mUi->menuEdit, mUi->mToolBar, mUi->mExplorer, mUi->mDiffTable})
-        widget->insertActions(mUi->actionPreviousDiff->associatedWidgets().contains(widget)
-                                  ? widget->actions().value(widget->actions().indexOf(mUi->actionPreviousDiff) + 1)
-                                  : nullptr,
-                              {mNextConflict, mPreviousConflict});
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{mUi->menuEdit, mUi->mToolBar, mUi->mExplorer, mUi->mDiffTable})
+        widget->insertActions(
+            mUi->actionPreviousDiff->associatedWidgets().contains(widget)
+                ? widget->actions().value(widget->actions().indexOf(mUi->actionPreviousDiff) + 1)
+                : nullptr,
+            {mNextConflict, mPreviousConflict});
     // The models of the automatic decisions were made before the window.
     for (const auto& made : mSession.Models())
     {
