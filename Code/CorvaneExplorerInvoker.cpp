@@ -82,12 +82,14 @@ int CorvaneExplorerInvoker::RunMerge(const QStringList& files)
     QStringList sides{files.at(0), files.at(2)};
     for (int side = 0; side < 2; ++side)
         if (EmptyProject::IsEmptySide(sides.at(side)))
-            sides[side] = EmptyProject::Write(work, side == 0 ? QStringLiteral("base") : QStringLiteral("remote"));
+            sides[side] =
+                EmptyProject::Write(work, side == 0 ? QStringLiteral("base") : QStringLiteral("remote"));
     CorvaneExplorerInvoker invoker(result, sides.at(1));
     if (!invoker.Session().IsOpen())
-        return fail(QStringLiteral("%1 cannot be opened: %2")
-                        .arg(invoker.Session().FailedSide() == ComparisonSession::LHS ? files.at(1) : files.at(2),
-                             invoker.Session().OpenError()));
+        return fail(
+            QStringLiteral("%1 cannot be opened: %2")
+                .arg(invoker.Session().FailedSide() == ComparisonSession::LHS ? files.at(1) : files.at(2),
+                     invoker.Session().OpenError()));
     ThreeWayReview review(invoker.Session(), sides.at(0));
     QStringList refused;
     if (!review.Start(&refused))
@@ -217,10 +219,11 @@ bool CorvaneExplorerInvoker::SaveMerge()
         merged.write(result.readAll()) < 0 || !merged.commit())
     {
         mRefused = true;
-        QMessageBox::warning(nullptr, QStringLiteral("CorvaneXT"),
-                             QStringLiteral("The merge could not be written to %1: %2. It is still open in the "
-                                            "comparison.")
-                                 .arg(mMergedPath, merged.errorString()));
+        QMessageBox::warning(
+            nullptr, QStringLiteral("CorvaneXT"),
+            QStringLiteral("The merge could not be written to %1: %2. It is still open in the "
+                           "comparison.")
+                .arg(mMergedPath, merged.errorString()));
         return false;
     }
     mChecked = true;

@@ -15,9 +15,8 @@ extern "C" __attribute__((visibility("default"))) void CorvaneSetNextPair(const 
 // The files of the next "Compare Projects..." as a three-way merge (xthost
 // --merge); `status` receives its outcome: 0 saved with no conflict left, 1
 // otherwise.
-extern "C" __attribute__((visibility("default"))) void CorvaneSetNextMerge(const char* base, const char* local,
-                                                                           const char* remote, const char* merged,
-                                                                           int* status)
+extern "C" __attribute__((visibility("default"))) void
+CorvaneSetNextMerge(const char* base, const char* local, const char* remote, const char* merged, int* status)
 {
     QStringList files;
     for (const char* path : {base, local, remote, merged})

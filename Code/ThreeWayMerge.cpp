@@ -415,7 +415,8 @@ bool Merger::IsOpen() const
 // The text merge reads no formatting: a story row whose formatting differs
 // between LEFT and RIGHT goes to the side that changed the row since the
 // base, whole, and is a conflict when both changed it.
-void DecideFormatting(const DiffModel& model, const Span& span, const Change& left, const Change& right, Row* row)
+void DecideFormatting(const DiffModel& model, const Span& span, const Change& left, const Change& right,
+                      Row* row)
 {
     if (model.FormatChanges(row->mRow).isEmpty())
         return;
@@ -542,8 +543,8 @@ TextDiff::UnitPatch Piece(int leftStart, int leftEnd, int rightStart, int rightE
 
 // Copies the pieces into LEFT's story in one go; the story's copy keeps the
 // later ones' offsets right as it goes.
-QStringList CopyPieces(ProjectTreeNode<::Story>& pair, const QString& path, std::vector<TextDiff::UnitPatch>& pieces,
-                       int* written)
+QStringList CopyPieces(ProjectTreeNode<::Story>& pair, const QString& path,
+                       std::vector<TextDiff::UnitPatch>& pieces, int* written)
 {
     QStringList refused;
     if (pieces.empty())
@@ -581,7 +582,8 @@ QStringList Merger::WriteHunks(const Plan& plan, bool preferRight, int* written)
             }
             for (const Hunk& hunk : row.mHunks)
                 if (Taken(hunk, preferRight))
-                    pieces.push_back(Piece(hunk.mStart[0] + shift, hunk.mEnd[0] + shift, hunk.mStart[1], hunk.mEnd[1]));
+                    pieces.push_back(
+                        Piece(hunk.mStart[0] + shift, hunk.mEnd[0] + shift, hunk.mStart[1], hunk.mEnd[1]));
         }
         refused << CopyPieces(*pair, item.mPath, pieces, written);
     }
@@ -640,7 +642,8 @@ QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const P
                 for (const Hunk& hunk : row.mHunks)
                     if (Taken(hunk, preferRight))
                         hunks.append(QJsonArray{hunk.mStart[0] - row.mStart[0], hunk.mEnd[0] - row.mStart[0],
-                                                hunk.mStart[1] - row.mStart[1], hunk.mEnd[1] - row.mStart[1]});
+                                                hunk.mStart[1] - row.mStart[1],
+                                                hunk.mEnd[1] - row.mStart[1]});
             if (!hunks.isEmpty())
                 merged.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
                                           {QStringLiteral("path"), item.mPath},
@@ -666,7 +669,8 @@ QStringList ReplayMerged(ComparisonSession& session, const QJsonArray& merged, i
     for (const QJsonValue& value : merged)
     {
         const QJsonObject entry = value.toObject();
-        const QString where = QStringLiteral("%1, row %2").arg(entry.value(QStringLiteral("path")).toString())
+        const QString where = QStringLiteral("%1, row %2")
+                                  .arg(entry.value(QStringLiteral("path")).toString())
                                   .arg(entry.value(QStringLiteral("row")).toInt());
         ProjectTreeNodeBase* node = session.Made().Find(entry.value(QStringLiteral("item")).toObject());
         auto* pair = dynamic_cast<ProjectTreeNode<::Story>*>(node);

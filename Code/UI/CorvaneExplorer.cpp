@@ -303,8 +303,9 @@ void CorvaneExplorer::ShowTitle()
 {
     if (ProjectName(0).isEmpty())
         return;
-    setWindowTitle(mThreeWay ? QStringLiteral("Merge %1 \u2190 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1))
-                             : QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    setWindowTitle(
+        mThreeWay ? QStringLiteral("Merge %1 \u2190 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1))
+                  : QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
 }
 
 QString CorvaneExplorer::ProjectName(int side) const
@@ -339,10 +340,11 @@ void CorvaneExplorer::UpdateStatusBar()
             for (QAction* action : {mNextConflict, mPreviousConflict})
                 if (action)
                     action->setEnabled(conflicts);
-            text += QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
-                        .arg(mThreeWay->MergedItems())
-                        .arg(mThreeWay->ConflictItems())
-                        .arg(mThreeWay->Unresolved());
+            text +=
+                QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
+                    .arg(mThreeWay->MergedItems())
+                    .arg(mThreeWay->ConflictItems())
+                    .arg(mThreeWay->Unresolved());
         }
         mComparisonStatus->setText(text);
     }

@@ -15,7 +15,8 @@ constexpr int kMargin = 2;
 // counts below it.
 QString BadgeText(const QModelIndex& index)
 {
-    QStringList parts{index.data(ProjectTree::NoteRole).toString(), index.data(ProjectTree::RollupTextRole).toString()};
+    QStringList parts{index.data(ProjectTree::NoteRole).toString(),
+                      index.data(ProjectTree::RollupTextRole).toString()};
     parts.removeAll(QString());
     return parts.join(QLatin1Char(' '));
 }

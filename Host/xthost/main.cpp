@@ -304,7 +304,8 @@ int main(int argc, char** argv)
         if (!QFileInfo(file).isFile() && file != QLatin1String("/dev/null"))
             return Fail(1, QStringLiteral("%1: no such project file").arg(file));
     if (!options.mMerge.isEmpty() && !QFileInfo(QFileInfo(options.mMerge.at(3)).absolutePath()).isDir())
-        return Fail(1, QStringLiteral("%1: no such folder").arg(QFileInfo(options.mMerge.at(3)).absolutePath()));
+        return Fail(1,
+                    QStringLiteral("%1: no such folder").arg(QFileInfo(options.mMerge.at(3)).absolutePath()));
     XTHost::HostSession session;
     XTHost::PluginHost plugin(session);
     SetUpFolders(plugin, options);

@@ -346,22 +346,24 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
     const QByteArray local = Edited(base, {{"boat jumble on the north quay", "boat sale on the north quay"},
                                            {"The first boats are back", "The first yachts are back"},
                                            {"\"values\": [18, 74, 128]", "\"values\": [18, 74, 150]"}});
-    const QByteArray remote = Edited(base, {{"boat jumble on the north quay", "jumble market by the north quay"},
-                                            {"tar and fresh paint", "tar and new paint"},
-                                            {"adds two crossings", "adds three crossings"}});
+    const QByteArray remote =
+        Edited(base, {{"boat jumble on the north quay", "jumble market by the north quay"},
+                      {"tar and fresh paint", "tar and new paint"},
+                      {"adds two crossings", "adds three crossings"}});
     QStringList files;
-    for (const auto& [name, content] : {qMakePair(QStringLiteral("base"), base), qMakePair(QStringLiteral("local"), local),
-                                        qMakePair(QStringLiteral("remote"), remote),
-                                        qMakePair(QStringLiteral("merged"), local),
-                                        qMakePair(QStringLiteral("command"), local)})
+    for (const auto& [name, content] :
+         {qMakePair(QStringLiteral("base"), base), qMakePair(QStringLiteral("local"), local),
+          qMakePair(QStringLiteral("remote"), remote), qMakePair(QStringLiteral("merged"), local),
+          qMakePair(QStringLiteral("command"), local)})
     {
         files << folder.filePath(name + QStringLiteral(".xprj"));
         WriteFile(files.last(), content);
     }
     QProcess merge;
-    merge.start(QStringLiteral(CORVANE_MERGE), QStringList{QStringLiteral("--base"), files[0], files[4], files[2]} +
-                                                   (takeRemote ? QStringList{QStringLiteral("--prefer"), QStringLiteral("right")}
-                                                               : QStringList()));
+    merge.start(
+        QStringLiteral(CORVANE_MERGE),
+        QStringList{QStringLiteral("--base"), files[0], files[4], files[2]} +
+            (takeRemote ? QStringList{QStringLiteral("--prefer"), QStringLiteral("right")} : QStringList()));
     QVERIFY(merge.waitForFinished(60000));
     QCOMPARE(merge.exitCode(), 1);
 
@@ -375,7 +377,8 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
         [&](Script& script)
         {
             script.ThenPost(
-                QStringLiteral("read the marks and go to the conflict"), [&] { return explorer() != nullptr; },
+                QStringLiteral("read the marks and go to the conflict"),
+                [&] { return explorer() != nullptr; },
                 [&]
                 {
                     QWidget* window = explorer();
@@ -387,15 +390,21 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
                     window->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
                 });
             script.Then(
-                QStringLiteral("cancel the save"), [] { return Script::Modal("mUnresolvedQuestion") != nullptr; },
-                [] { qobject_cast<QMessageBox*>(Script::Modal("mUnresolvedQuestion"))->button(QMessageBox::Cancel)->click(); });
+                QStringLiteral("cancel the save"),
+                [] { return Script::Modal("mUnresolvedQuestion") != nullptr; },
+                [] {
+                    qobject_cast<QMessageBox*>(Script::Modal("mUnresolvedQuestion"))
+                        ->button(QMessageBox::Cancel)
+                        ->click();
+                });
             script.ThenPost(
                 QStringLiteral("resolve and save"), [&] { return explorer() != nullptr; },
                 [&, takeRemote]
                 {
                     if (ReadFile(files[3]) != local)
                         return script.Fail(QStringLiteral("a cancelled save wrote MERGED"));
-                    const QString copy = takeRemote ? QStringLiteral("actionCopyLeft") : QStringLiteral("actionSave");
+                    const QString copy =
+                        takeRemote ? QStringLiteral("actionCopyLeft") : QStringLiteral("actionSave");
                     explorer()->findChild<QAction*>(copy)->trigger();
                     if (takeRemote)
                         explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
@@ -404,14 +413,17 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
                 script.Then(
                     QStringLiteral("confirm the choices shown"),
                     [] { return Script::Modal("mUnresolvedQuestion") != nullptr; },
-                    [] {
-                        for (QAbstractButton* button : Script::Modal("mUnresolvedQuestion")->findChildren<QAbstractButton*>())
+                    []
+                    {
+                        for (QAbstractButton* button :
+                             Script::Modal("mUnresolvedQuestion")->findChildren<QAbstractButton*>())
                             if (button->text() == QLatin1String("Save As Shown"))
                                 return button->click();
                     });
             script.ThenPost(
                 QStringLiteral("close"), [&] { return explorer() != nullptr; },
-                [&] { explorer()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+                [&]
+                { explorer()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
         },
         [&](void* module)
         {
@@ -420,12 +432,15 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
             QByteArray paths[4];
             for (int i = 0; i < 4; ++i)
                 paths[i] = QFile::encodeName(files[i]);
-            set(paths[0].constData(), paths[1].constData(), paths[2].constData(), paths[3].constData(), &status);
+            set(paths[0].constData(), paths[1].constData(), paths[2].constData(), paths[3].constData(),
+                &status);
         });
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QVERIFY2(marks.contains(QStringLiteral("Story 4 | Story 4: conflict")) || marks.contains(QStringLiteral("Story 4 | Story 4: resolved")),
+    QVERIFY2(marks.contains(QStringLiteral("Story 4 | Story 4: conflict")) ||
+                 marks.contains(QStringLiteral("Story 4 | Story 4: resolved")),
              qPrintable(marks.join(QLatin1Char('\n'))));
-    QVERIFY2(marks.contains(QStringLiteral("Story 3 | Story 3: merged")), qPrintable(marks.join(QLatin1Char('\n'))));
+    QVERIFY2(marks.contains(QStringLiteral("Story 3 | Story 3: merged")),
+             qPrintable(marks.join(QLatin1Char('\n'))));
     QVERIFY2(counts.contains(QStringLiteral("1 in conflict (1 unresolved)")), qPrintable(counts));
     QVERIFY2(tip.contains(QStringLiteral("Base: Saturday: boat jumble on the north quay")), qPrintable(tip));
     QVERIFY2(tip.contains(QStringLiteral("REMOTE: Saturday: jumble market")), qPrintable(tip));

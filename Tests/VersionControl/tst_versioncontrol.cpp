@@ -137,7 +137,8 @@ public:
     {
         QProcessEnvironment environment = mEnvironment;
         for (const QString& variable : variables)
-            environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+            environment.insert(variable.section(QLatin1Char('='), 0, 0),
+                               variable.section(QLatin1Char('='), 1));
         return Execute(QStringLiteral("git"), arguments, mFolder.path(), environment);
     }
     Run Tool(const QString& tool, const QStringList& arguments) const
@@ -184,7 +185,8 @@ bool SameProject(const Repo& repo, const QString& left, const QString& right, QS
 Run Diverge(const Repo& repo, const QByteArray& base, const Edits& left, const Edits& right)
 {
     repo.Commit(base, QStringLiteral("base"));
-    repo.Git({QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("theirs")});
+    repo.Git(
+        {QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("theirs")});
     repo.Commit(Applied(base, right), QStringLiteral("theirs"));
     repo.Git({QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("main")});
     repo.Commit(Applied(base, left), QStringLiteral("ours"));
@@ -261,15 +263,18 @@ void tst_VersionControl::gitMerges_data()
     // The formatting of story 5, a paragraph in one run.
     auto size = [](const char* points)
     {
-        return Edit{"week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
-                    "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": 10}",
-                    QByteArray("week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
-                               "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": ") + points + "}"};
+        return Edit{
+            "week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
+            "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": 10}",
+            QByteArray("week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n "
+                       "         "
+                       "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": ") +
+                points + "}"};
     };
-    QTest::newRow("xprj: a paragraph's size, a word elsewhere") << gazette << xprj
-        << Edits{{"9 am to noon", "9 am to 1 pm"}} << Edits{size("12")} << true;
-    QTest::newRow("xprj: a paragraph's size two ways") << gazette << xprj << Edits{size("12")}
-        << Edits{size("14")} << false;
+    QTest::newRow("xprj: a paragraph's size, a word elsewhere")
+        << gazette << xprj << Edits{{"9 am to noon", "9 am to 1 pm"}} << Edits{size("12")} << true;
+    QTest::newRow("xprj: a paragraph's size two ways")
+        << gazette << xprj << Edits{size("12")} << Edits{size("14")} << false;
     const QByteArray kelp = "      },\n      {\n        \"name\": \"Kelp Green\",\n        \"model\": \"CMYK\",\n"
                             "        \"values\": [60, 0, 80, 30],\n        \"spot\": false\n      }\n    ],";
     const QByteArray last = "        \"spot\": false\n      }\n    ],\n    \"hyphenations\"";
@@ -744,17 +749,20 @@ void tst_VersionControl::mergetoolAndDifftoolOpenTheWindow()
     const Repo repo(QStringLiteral("n.sla"), false);
     QCOMPARE(Diverge(repo, base, left, right).mStatus, 1);
     const QByteArray conflicted = ReadFile(repo.Path());
-    const QStringList mergetool{QStringLiteral("mergetool"), QStringLiteral("--tool=corvane"), QStringLiteral("--no-prompt")};
+    const QStringList mergetool{QStringLiteral("mergetool"), QStringLiteral("--tool=corvane"),
+                                QStringLiteral("--no-prompt")};
     const QString offscreen = QStringLiteral("QT_QPA_PLATFORM=offscreen");
-    const QStringList unmerged{QStringLiteral("diff"), QStringLiteral("--name-only"), QStringLiteral("--diff-filter=U")};
+    const QStringList unmerged{QStringLiteral("diff"), QStringLiteral("--name-only"),
+                               QStringLiteral("--diff-filter=U")};
 
     const Run cancelled = repo.Git(mergetool, {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Cancel")});
     QVERIFY2(cancelled.mStatus != 0, qPrintable(cancelled.mOut + cancelled.mErr));
     QCOMPARE(ReadFile(repo.Path()), conflicted);
     QCOMPARE(repo.Git(unmerged).mOut.trimmed(), QStringLiteral("n.sla"));
 
-    const Run resolved = repo.Git(
-        mergetool, {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Conflict;Copy Left;Save;Cancel")});
+    const Run resolved =
+        repo.Git(mergetool,
+                 {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Conflict;Copy Left;Save;Cancel")});
     QVERIFY2(resolved.mStatus == 0, qPrintable(resolved.mOut + resolved.mErr));
     QCOMPARE(repo.Git(unmerged).mOut.trimmed(), QString());
     const QByteArray merged = Applied(Applied(base, right), {left.at(1)});
@@ -764,8 +772,9 @@ void tst_VersionControl::mergetoolAndDifftoolOpenTheWindow()
     repo.Git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("--no-edit")});
 
     WriteFile(repo.Path(), Applied(merged, {{"channel sixteen", "channel nine"}}));
-    const Run difftool = repo.Git({QStringLiteral("difftool"), QStringLiteral("--tool=corvane"), QStringLiteral("--no-prompt")},
-                                  {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Diff;Copy Right;Save;Cancel")});
+    const Run difftool = repo.Git(
+        {QStringLiteral("difftool"), QStringLiteral("--tool=corvane"), QStringLiteral("--no-prompt")},
+        {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Diff;Copy Right;Save;Cancel")});
     QVERIFY2(difftool.mStatus == 0, qPrintable(difftool.mOut + difftool.mErr));
     QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), merged), repo.Path(), &report),
              qPrintable(difftool.mErr + report));

@@ -533,8 +533,8 @@ int main(int argc, char** argv)
     const int status =
         options.base.isEmpty()
             ? RunMerge(options, logged, merged, host)
-            : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output, options.log,
-                           options.prefer == QLatin1String("right"), options.dryRun},
+            : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output,
+                           options.log, options.prefer == QLatin1String("right"), options.dryRun},
                           host);
     plugin.deactivate();
     MainXT::GetInstance()->Reset();
