@@ -38,6 +38,12 @@ QString Note(const ThreeWay::Item& item, const ThreeWay::Row& row)
                               "LOCAL's).")
                    .arg(why) +
                versions;
+    case ThreeWay::Verdict::Both:
+        // Written before the window opened, unless the host refused.
+        return QStringLiteral(
+                   "Both sides edited this in different places; REMOTE's edits could not be written "
+                   "into it.") +
+               versions;
     default:
         return QStringLiteral("Merged%1: only LOCAL changed this, so its version stands.").arg(why) +
                versions;
@@ -83,6 +89,8 @@ bool ThreeWayReview::Start(QStringList* refused)
             mSession.Rebuild();
     }
     Refresh();
+    if (!mError.isEmpty())
+        return false;
     if (const int uncopyable = ThreeWay::Merger::Mark(mPlan, false))
         *refused << QStringLiteral("%1 %2 only REMOTE changed cannot be copied; LOCAL's version stands")
                         .arg(uncopyable)
@@ -93,8 +101,12 @@ bool ThreeWayReview::Start(QStringList* refused)
 void ThreeWayReview::Refresh()
 {
     mItems.clear();
+    // A base that no longer opens leaves nothing decided: no conflict counts
+    // as resolved until the user says so.
     ThreeWay::Merger merger(mSession, mBasePath);
     mPlan = merger.IsOpen() ? merger.Classify() : ThreeWay::Plan();
+    if (!merger.IsOpen())
+        mError = merger.OpenError();
     for (const ThreeWay::Item& item : qAsConst(mPlan.mItems))
     {
         mItems.insert(item.mNode, &item);

@@ -69,7 +69,7 @@ public:
     // from REMOTE is resolved as LOCAL's.
     void AcceptShown() { mAccepted = true; }
     // No conflict is left to the user.
-    bool Settled() const { return mAccepted || Unresolved() == 0; }
+    bool Settled() const { return mAccepted || (mError.isEmpty() && Unresolved() == 0); }
     // The items merged without the user, and the items with conflicts.
     int MergedItems() const;
     int ConflictItems() const;
