@@ -101,6 +101,7 @@ bool ThreeWayReview::Start(QStringList* refused)
 void ThreeWayReview::Refresh()
 {
     mItems.clear();
+    mCounted = false;
     // A base that no longer opens leaves nothing decided: no conflict counts
     // as resolved until the user says so.
     ThreeWay::Merger merger(mSession, mBasePath);
@@ -164,31 +165,25 @@ QList<ThreeWayReview::Place> ThreeWayReview::Conflicts() const
     return places;
 }
 
-int ThreeWayReview::Unresolved() const
+const ThreeWayReview::Counts& ThreeWayReview::Tally() const
 {
-    int count = 0;
-    for (const Place& place : Conflicts())
-        count += IsCopied(*place.mModel, place.mRow) ? 0 : 1;
-    return count;
-}
-
-int ThreeWayReview::MergedItems() const
-{
+    if (mCounted)
+        return mCounts;
+    mCounts = Counts();
     QSet<QString> merged = mMergedPaths;
     for (const ThreeWay::Item& item : mPlan.mItems)
     {
         if (MarkOf(*item.mNode) == Merged)
+        {
             merged << item.mPath;
-        else
-            merged.remove(item.mPath);
+            continue;
+        }
+        merged.remove(item.mPath);
+        ++mCounts.mConflicts;
     }
-    return merged.size();
-}
-
-int ThreeWayReview::ConflictItems() const
-{
-    int count = 0;
-    for (const ThreeWay::Item& item : mPlan.mItems)
-        count += MarkOf(*item.mNode) == Conflict || MarkOf(*item.mNode) == Resolved ? 1 : 0;
-    return count;
+    mCounts.mMerged = merged.size();
+    for (const Place& place : Conflicts())
+        mCounts.mUnresolved += IsCopied(*place.mModel, place.mRow) ? 0 : 1;
+    mCounted = true;
+    return mCounts;
 }

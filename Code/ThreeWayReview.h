@@ -63,16 +63,24 @@ public:
     };
     // Every conflict row, in the tree's order.
     QList<Place> Conflicts() const;
-    // The conflict rows not copied from REMOTE.
-    int Unresolved() const;
+
+    struct Counts
+    {
+        int mMerged = 0;     // items merged without the user
+        int mConflicts = 0;  // items with conflicts, resolved or not
+        int mUnresolved = 0; // conflict rows not copied from REMOTE
+    };
+    // The counts, kept until the rows' copies change (Changed) or the
+    // comparison is decided again: the window shows them on every change of
+    // the tree.
+    const Counts& Tally() const;
+    void Changed() { mCounted = false; }
+    int Unresolved() const { return Tally().mUnresolved; }
     // The user confirmed that the shown choices stand: what is not copied
     // from REMOTE is resolved as LOCAL's.
     void AcceptShown() { mAccepted = true; }
     // No conflict is left to the user.
     bool Settled() const { return mAccepted || (mError.isEmpty() && Unresolved() == 0); }
-    // The items merged without the user, and the items with conflicts.
-    int MergedItems() const;
-    int ConflictItems() const;
 
 private:
     ComparisonSession& mSession;
@@ -84,4 +92,6 @@ private:
     // they no longer differ where REMOTE's hunks were written.
     QSet<QString> mMergedPaths;
     QHash<const ProjectTreeNodeBase*, const ThreeWay::Item*> mItems;
+    mutable Counts mCounts;
+    mutable bool mCounted = false;
 };

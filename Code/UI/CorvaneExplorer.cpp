@@ -336,15 +336,14 @@ void CorvaneExplorer::UpdateStatusBar()
             text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
         if (mThreeWay)
         {
-            const bool conflicts = !mThreeWay->Conflicts().isEmpty();
+            const ThreeWayReview::Counts& counts = mThreeWay->Tally();
             for (QAction* action : {mNextConflict, mPreviousConflict})
                 if (action)
-                    action->setEnabled(conflicts);
-            text +=
-                QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
-                    .arg(mThreeWay->MergedItems())
-                    .arg(mThreeWay->ConflictItems())
-                    .arg(mThreeWay->Unresolved());
+                    action->setEnabled(counts.mConflicts > 0);
+            text += QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
+                        .arg(counts.mMerged)
+                        .arg(counts.mConflicts)
+                        .arg(counts.mUnresolved);
         }
         mComparisonStatus->setText(text);
     }
@@ -765,9 +764,13 @@ void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
         return;
     const int type = PendingTypeOf(*model, *node);
     tree->SetPendingType(node, type);
-    // A conflict copied from REMOTE is resolved: its mark changes.
+    // A conflict copied from REMOTE is resolved: its mark and the counts
+    // change.
     if (mThreeWay)
+    {
+        mThreeWay->Changed();
         tree->Announce(node);
+    }
     // A layout or spread copied whole brings (or takes) what is on it: the
     // items below are settled with it, or, once that is undone, back to
     // their own copies.

@@ -113,11 +113,15 @@ void CorvaneExplorer::SetThreeWay(ThreeWayReview* review)
                 ? widget->actions().value(widget->actions().indexOf(mUi->actionPreviousDiff) + 1)
                 : nullptr,
             {mNextConflict, mPreviousConflict});
-    // The models of the automatic decisions were made before the window.
-    for (const auto& made : mSession.Models())
+    // The models of the automatic decisions were made before the window;
+    // the tree tells of their copies once, at the end.
     {
-        TakeModel(*made.second);
-        UpdatePendingStatus(made.second);
+        const ProjectTree::Quiet quiet(tree);
+        for (const auto& made : mSession.Models())
+        {
+            TakeModel(*made.second);
+            UpdatePendingStatus(made.second);
+        }
     }
     ShowTitle();
     UpdateSaveButton();
