@@ -52,7 +52,6 @@ ActionScript::ActionScript(QWidget* window, const QStringList& steps)
 {
     connect(&mTimer, &QTimer::timeout, this, &ActionScript::Poll);
     mTimer.start(kPollMs);
-    mWaiting.start();
 }
 
 QObject* ActionScript::Find(const QString& step) const
@@ -76,14 +75,17 @@ void ActionScript::Poll()
         return;
     }
     QObject* target = Find(mSteps.first());
+    // The wait counts the polls that found nothing, not the time since the
+    // last step: a command that works for a minute (a Save of a large merge)
+    // holds the polls up, and the step after it may need a moment more.
     if (!target)
     {
-        if (mWaiting.elapsed() > kWaitMs)
+        if (++mMisses * kPollMs > kWaitMs)
             Stop(QStringLiteral("no \"%1\" to run").arg(mSteps.first()));
         return;
     }
     mSteps.removeFirst();
-    mWaiting.restart();
+    mMisses = 0;
     // From the event loop: a command that asks a question runs a loop of its
     // own, in which the next step is looked for.
     if (auto* action = qobject_cast<QAction*>(target))

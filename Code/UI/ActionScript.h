@@ -9,11 +9,10 @@
 // Each is a command's text as the menus show it (without "..."), or the text
 // of a button: of the question the window is asking, when it asks one, or
 // else of the window. Each runs as soon as it is there and enabled, the
-// next after it; one that does not turn up within a few seconds ends the
-// list: the reason goes to the standard error and the window closes without
-// saving.
+// next after it; one that does not turn up within 15 seconds of the window
+// waiting for events ends the list: the reason goes to the standard error
+// and the window closes without saving.
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -37,5 +36,5 @@ private:
     QWidget* mWindow;
     QStringList mSteps;
     QTimer mTimer;
-    QElapsedTimer mWaiting;
+    int mMisses = 0;
 };
