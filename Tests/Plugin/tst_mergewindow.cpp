@@ -307,7 +307,8 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand_data()
 namespace
 {
 
-// "label: note" for each item of the tree the window marks.
+// "label: note" for each item of the tree the window marks, ", copied" when
+// it holds copies not saved yet (which Undo takes back).
 QStringList Marks(const QAbstractItemModel* model, const QModelIndex& parent = QModelIndex())
 {
     QStringList marks;
@@ -316,7 +317,8 @@ QStringList Marks(const QAbstractItemModel* model, const QModelIndex& parent = Q
         const QModelIndex index = model->index(row, 0, parent);
         const QString note = index.data(Qt::UserRole + 8).toString();
         if (!note.isEmpty())
-            marks << index.data().toString() + QStringLiteral(": ") + note;
+            marks << index.data().toString() + QStringLiteral(": ") + note +
+                         (index.data(Qt::UserRole + 3).toBool() ? QStringLiteral(", copied") : QString());
         marks << Marks(model, index);
     }
     return marks;
@@ -436,10 +438,9 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
                 &status);
         });
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QVERIFY2(marks.contains(QStringLiteral("Story 4 | Story 4: conflict")) ||
-                 marks.contains(QStringLiteral("Story 4 | Story 4: resolved")),
-             qPrintable(marks.join(QLatin1Char('\n'))));
-    QVERIFY2(marks.contains(QStringLiteral("Story 3 | Story 3: merged")),
+    QVERIFY2(marks.contains(QStringLiteral("Story 4 | Story 4: conflict")), qPrintable(marks.join(QLatin1Char('\n'))));
+    // REMOTE's crossings are a copy not saved yet; its paint is already in.
+    QVERIFY2(marks.contains(QStringLiteral("Story 3 | Story 3: merged, copied")),
              qPrintable(marks.join(QLatin1Char('\n'))));
     QVERIFY2(counts.contains(QStringLiteral("1 in conflict (1 unresolved)")), qPrintable(counts));
     QVERIFY2(tip.contains(QStringLiteral("Base: Saturday: boat jumble on the north quay")), qPrintable(tip));
