@@ -6,8 +6,11 @@
 #include "ProjectPicker.h"
 #include "ProjectTree.h"
 #include "ProjectTreeProxy.h"
+#include "ThreeWayReview.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +20,8 @@
 
 QStringList CorvaneExplorerInvoker::sOpenedProjects;
 QStringList CorvaneExplorerInvoker::sNextPair;
+QStringList CorvaneExplorerInvoker::sNextMerge;
+int* CorvaneExplorerInvoker::sMergeStatus = nullptr;
 
 CorvaneExplorerInvoker::CorvaneExplorerInvoker(const QString& lhsPath, const QString& rhsPath)
     : mSession(std::make_unique<ComparisonSession>(lhsPath, rhsPath))
@@ -52,8 +57,60 @@ void CorvaneExplorerInvoker::SetNextPair(const QString& lhsPath, const QString& 
     sNextPair = QStringList{lhsPath, rhsPath};
 }
 
+void CorvaneExplorerInvoker::SetNextMerge(const QStringList& baseLocalRemoteMerged, int* status)
+{
+    sNextMerge = baseLocalRemoteMerged;
+    sMergeStatus = status;
+}
+
+int CorvaneExplorerInvoker::RunMerge(const QStringList& files)
+{
+    auto fail = [](const QString& message)
+    {
+        std::fprintf(stderr, "CorvaneXT: %s\n", qPrintable(message));
+        return 1;
+    };
+    const QString merged = QFileInfo(files.at(3)).absoluteFilePath();
+    if (EmptyProject::IsEmptySide(files.at(1)))
+        return fail(QStringLiteral("%1 (LOCAL) holds no project to merge into").arg(files.at(1)));
+    // The merge result is a copy of LOCAL named as MERGED, beside it, so that
+    // the window names it so and MERGED changes only when the user saves.
+    QTemporaryDir work(QFileInfo(merged).absolutePath() + QStringLiteral("/.corvane-merge-XXXXXX"));
+    const QString result = work.filePath(QFileInfo(merged).fileName());
+    if (!work.isValid() || !QFile::copy(files.at(1), result))
+        return fail(QStringLiteral("cannot make the merge result beside %1").arg(merged));
+    QStringList sides{files.at(0), files.at(2)};
+    for (int side = 0; side < 2; ++side)
+        if (EmptyProject::IsEmptySide(sides.at(side)))
+            sides[side] =
+                EmptyProject::Write(work, side == 0 ? QStringLiteral("base") : QStringLiteral("remote"));
+    CorvaneExplorerInvoker invoker(result, sides.at(1));
+    if (!invoker.Session().IsOpen())
+        return fail(
+            QStringLiteral("%1 cannot be opened: %2")
+                .arg(invoker.Session().FailedSide() == ComparisonSession::LHS ? files.at(1) : files.at(2),
+                     invoker.Session().OpenError()));
+    ThreeWayReview review(invoker.Session(), sides.at(0));
+    QStringList refused;
+    if (!review.Start(&refused))
+        return fail(QStringLiteral("the base %1 cannot be opened: %2").arg(files.at(0), review.Error()));
+    for (const QString& line : qAsConst(refused))
+        fail(QStringLiteral("not merged: %1").arg(line));
+    invoker.mReview = &review;
+    invoker.mMergedPath = merged;
+    invoker.Run();
+    return invoker.mMergeSettled ? 0 : 1;
+}
+
 void CorvaneExplorerInvoker::Invoke()
 {
+    if (!sNextMerge.isEmpty())
+    {
+        const int status = RunMerge(std::exchange(sNextMerge, {}));
+        if (int* to = std::exchange(sMergeStatus, nullptr))
+            *to = status;
+        return;
+    }
     if (!sNextPair.isEmpty())
     {
         QStringList paths = std::exchange(sNextPair, {});
@@ -111,6 +168,8 @@ void CorvaneExplorerInvoker::Run()
         proxy.setSourceModel(&mSession->Tree());
         progress.setValue(1);
         CorvaneExplorer explorer(*mSession, proxy, nullptr);
+        if (mReview)
+            explorer.SetThreeWay(mReview);
         progress.setValue(2);
         progress.hide();
 
@@ -150,8 +209,32 @@ bool CorvaneExplorerInvoker::SaveSide(int side)
     return false;
 }
 
+bool CorvaneExplorerInvoker::SaveMerge()
+{
+    if (mSession->IsModified(ComparisonSession::LHS) && !SaveSide(ComparisonSession::LHS))
+        return false;
+    QFile result(mSession->Path(ComparisonSession::LHS));
+    QSaveFile merged(mMergedPath);
+    if (!result.open(QIODevice::ReadOnly) || !merged.open(QIODevice::WriteOnly) ||
+        merged.write(result.readAll()) < 0 || !merged.commit())
+    {
+        mRefused = true;
+        QMessageBox::warning(
+            nullptr, QStringLiteral("CorvaneXT"),
+            QStringLiteral("The merge could not be written to %1: %2. It is still open in the "
+                           "comparison.")
+                .arg(mMergedPath, merged.errorString()));
+        return false;
+    }
+    mChecked = true;
+    mMergeSettled = mReview->Settled();
+    return true;
+}
+
 bool CorvaneExplorerInvoker::Save()
 {
+    if (mReview)
+        return SaveMerge();
     bool saved = true;
     for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
         if (mSession->IsModified(side))
@@ -198,6 +281,9 @@ void CorvaneExplorerInvoker::Close(QCloseEvent* eventP)
     QPushButton* saveRight = box.addButton(QStringLiteral("Save RHS"), QMessageBox::AcceptRole);
     saveLeft->setEnabled(explorer->IsLeftDirty());
     saveRight->setEnabled(explorer->IsRightDirty());
+    // A merge saves its result to MERGED, through Save only.
+    saveLeft->setVisible(!mReview);
+    saveRight->setVisible(!mReview);
     box.exec();
 
     mRefused = false;

@@ -199,6 +199,7 @@ void DiffModel::Reset()
 {
     beginResetModel();
     mPatches.clear();
+    mRowNotes.clear();
     ReadTexts();
     mUndoStack->clear();
     Diff();
@@ -485,6 +486,8 @@ QVariant DiffModel::data(const QModelIndex& index, int role) const
         const QStringList left = HiddenTexts(index.row(), 0);
         const QStringList right = HiddenTexts(index.row(), 1);
         QStringList tip;
+        if (mRowNotes.contains(index.row()))
+            tip << mRowNotes.value(index.row());
         if (patch.appliedLeft || patch.appliedRight)
             tip << (patch.appliedLeft ? QStringLiteral("Copied from RHS to LHS")
                                       : QStringLiteral("Copied from LHS to RHS")) +

@@ -5,6 +5,7 @@
 #include "ProjectTreeNode.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QTextLayout>
 #include <QVector>
 
@@ -105,6 +106,11 @@ public:
     // The hidden text that a row holds on one side, run by run.
     QStringList HiddenTexts(int row, int column) const;
 
+    // Words about rows that head their tooltips (a three-way merge: why a
+    // row is shown as it is, with the base's version), by row; until the
+    // rows change.
+    void SetRowNotes(const QHash<int, QString>& notes) { mRowNotes = notes; }
+
     QUndoStack* UndoStack() const { return mUndoStack; }
     // The two items compared.
     const Corvable& LeftEntity() const { return *mLeft; }
@@ -144,4 +150,5 @@ private:
     bool mHasVerticalHeader;
     QUndoStack* mUndoStack;
     QString mColumnTitles[2];
+    QHash<int, QString> mRowNotes;
 };

@@ -12,6 +12,18 @@ extern "C" __attribute__((visibility("default"))) void CorvaneSetNextPair(const 
     CorvaneExplorerInvoker::SetNextPair(QString::fromLocal8Bit(lhsPath), QString::fromLocal8Bit(rhsPath));
 }
 
+// The files of the next "Compare Projects..." as a three-way merge (xthost
+// --merge); `status` receives its outcome: 0 saved with no conflict left, 1
+// otherwise.
+extern "C" __attribute__((visibility("default"))) void
+CorvaneSetNextMerge(const char* base, const char* local, const char* remote, const char* merged, int* status)
+{
+    QStringList files;
+    for (const char* path : {base, local, remote, merged})
+        files << QString::fromLocal8Bit(path);
+    CorvaneExplorerInvoker::SetNextMerge(files, status);
+}
+
 namespace
 {
 [[maybe_unused]] auto* const sEntry = &XTActivateCallback;

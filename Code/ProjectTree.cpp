@@ -362,13 +362,18 @@ QVariant ProjectTree::data(const QModelIndex& index, int role) const
         return RollupOf(node).mRightOnly;
     case RollupTextRole:
         return RollupText(RollupOf(node));
+    case NoteRole:
+        return mNotes ? mNotes(*node) : QString();
     case Qt::ToolTipRole:
     {
+        const QString note = mNotes ? mNotes(*node) : QString();
         // Only where there is more to say than the item's name.
-        if (!IsPending(node) && RollupOf(node).Total() == 0 && RollupOf(node).mPending == 0)
+        if (!IsPending(node) && RollupOf(node).Total() == 0 && RollupOf(node).mPending == 0 && note.isEmpty())
             return QVariant();
         QStringList lines;
         lines << node->Data(index.column()).toString();
+        if (!note.isEmpty())
+            lines << QStringLiteral("Three-way merge: %1").arg(note);
         if (IsPending(node))
             lines << QStringLiteral("Copied rows not saved yet");
         const QString below = RollupToolTip(RollupOf(node));

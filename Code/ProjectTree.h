@@ -7,6 +7,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <functional>
+
 // The item model of one comparison: builds the comparison tree of two open
 // projects, marks every pair, and shows it as a one-column tree with a status
 // icon per node. Every node also carries its roll-up: how many items below it
@@ -106,6 +108,10 @@ public:
     static constexpr int LeftOnlyBelowRole = Qt::UserRole + 5;
     static constexpr int RightOnlyBelowRole = Qt::UserRole + 6;
     static constexpr int RollupTextRole = Qt::UserRole + 7;
+    // A word the window puts beside a node (a three-way merge: "conflict",
+    // "merged"); empty for none.
+    static constexpr int NoteRole = Qt::UserRole + 8;
+    void SetNotes(std::function<QString(const ProjectTreeNodeBase&)> notes) { mNotes = std::move(notes); }
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
@@ -139,4 +145,5 @@ private:
     QHash<const ProjectTreeNodeBase*, int> mShownTypes;
     int mHeld = 0;
     QSet<const ProjectTreeNodeBase*> mHeldNodes;
+    std::function<QString(const ProjectTreeNodeBase&)> mNotes;
 };

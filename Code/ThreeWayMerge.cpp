@@ -412,6 +412,25 @@ bool Merger::IsOpen() const
     return mBase->mProject != XT::kNoProject;
 }
 
+// The text merge reads no formatting: a story row whose formatting differs
+// between LEFT and RIGHT goes to the side that changed the row since the
+// base, whole, and is a conflict when both changed it.
+void DecideFormatting(const DiffModel& model, const Span& span, const Change& left, const Change& right,
+                      Row* row)
+{
+    if (model.FormatChanges(row->mRow).isEmpty())
+        return;
+    const bool byLeft = left.Touches(span.mStart[0], span.mEnd[0]);
+    const bool byRight = right.Touches(span.mStart[1], span.mEnd[1]);
+    if (byLeft && byRight)
+        row->mVerdict = Verdict::Conflict;
+    else if (byRight && row->mVerdict == Verdict::Keep)
+        row->mVerdict = Verdict::Take;
+    else
+        return;
+    row->mHunks.clear();
+}
+
 // One change row of a pair both sides have, or one side only (`oneSide`,
 // decided whole as `verdict`).
 Row Decide(const DiffModel& model, int row, const Span& span, const Change& left, const Change& right,
@@ -422,12 +441,17 @@ Row Decide(const DiffModel& model, int row, const Span& span, const Change& left
     if (whole)
         decided.mVerdict = *whole;
     else if (clusters)
+    {
         decided.mHunks = ClustersOf(span, *clusters, &decided.mVerdict);
+        DecideFormatting(model, span, left, right, &decided);
+    }
     else
         decided.mVerdict = RowVerdict(span, left, right);
     decided.mLabel = ::Merge::RowLabel(model, row);
     decided.mLength[0] = span.mEnd[0] - span.mStart[0];
     decided.mLength[1] = span.mEnd[1] - span.mStart[1];
+    decided.mStart[0] = span.mStart[0];
+    decided.mStart[1] = span.mStart[1];
     decided.mLeft = model.RevealedText(row, 0);
     decided.mRight = model.RevealedText(row, 1);
     const bool added = left.mKind == Change::Added || right.mKind == Change::Added;
@@ -501,6 +525,42 @@ int Merger::Mark(const Plan& plan, bool preferRight)
     return uncopyable;
 }
 
+namespace
+{
+
+// A stretch of RIGHT's text to be copied over one of LEFT's, as a row copy.
+TextDiff::UnitPatch Piece(int leftStart, int leftEnd, int rightStart, int rightEnd)
+{
+    TextDiff::UnitPatch piece(true, false, true);
+    TextDiff::Patch patch;
+    patch.start1 = leftStart;
+    patch.start2 = rightStart;
+    patch.length1 = piece.length1 = leftEnd - leftStart;
+    patch.length2 = piece.length2 = rightEnd - rightStart;
+    piece.patches << patch;
+    return piece;
+}
+
+// Copies the pieces into LEFT's story in one go; the story's copy keeps the
+// later ones' offsets right as it goes.
+QStringList CopyPieces(ProjectTreeNode<::Story>& pair, const QString& path,
+                       std::vector<TextDiff::UnitPatch>& pieces, int* written)
+{
+    QStringList refused;
+    if (pieces.empty())
+        return refused;
+    std::map<int, TextDiff::UnitPatch*> rows;
+    for (size_t i = 0; i < pieces.size(); ++i)
+        rows[int(i)] = &pieces[i];
+    const RefusedRows refusals = pair.mLeft.ApplyPatches(pair.mRight, rows);
+    for (const auto& [piece, reason] : refusals)
+        refused << QStringLiteral("%1, hunk %2 to the LHS: %3").arg(path).arg(piece + 1).arg(reason);
+    *written += int(pieces.size() - refusals.size());
+    return refused;
+}
+
+} // namespace
+
 QStringList Merger::WriteHunks(const Plan& plan, bool preferRight, int* written)
 {
     QStringList refused;
@@ -521,28 +581,11 @@ QStringList Merger::WriteHunks(const Plan& plan, bool preferRight, int* written)
                 continue;
             }
             for (const Hunk& hunk : row.mHunks)
-            {
-                if (!Taken(hunk, preferRight))
-                    continue;
-                TextDiff::UnitPatch piece(true, false, true);
-                TextDiff::Patch patch;
-                patch.start1 = hunk.mStart[0] + shift;
-                patch.start2 = hunk.mStart[1];
-                patch.length1 = piece.length1 = hunk.mEnd[0] - hunk.mStart[0];
-                patch.length2 = piece.length2 = hunk.mEnd[1] - hunk.mStart[1];
-                piece.patches << patch;
-                pieces.push_back(piece);
-            }
+                if (Taken(hunk, preferRight))
+                    pieces.push_back(
+                        Piece(hunk.mStart[0] + shift, hunk.mEnd[0] + shift, hunk.mStart[1], hunk.mEnd[1]));
         }
-        if (pieces.empty())
-            continue;
-        std::map<int, TextDiff::UnitPatch*> rows;
-        for (size_t i = 0; i < pieces.size(); ++i)
-            rows[int(i)] = &pieces[i];
-        const RefusedRows refusals = pair->mLeft.ApplyPatches(pair->mRight, rows);
-        for (const auto& [piece, reason] : refusals)
-            refused << QStringLiteral("%1, hunk %2 to the LHS: %3").arg(item.mPath).arg(piece + 1).arg(reason);
-        *written += int(pieces.size() - refusals.size());
+        refused << CopyPieces(*pair, item.mPath, pieces, written);
     }
     return refused;
 }
@@ -587,22 +630,81 @@ QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const P
                                          {QStringLiteral("stands"), preferRight ? QStringLiteral("right")
                                                                                 : QStringLiteral("left")}});
         }
-    // The rows merged hunk by hunk, which no row decision records.
+    // The rows written hunk by hunk, which no row decision records, with
+    // RIGHT's hunks taken, within the row: [left start, end, right start,
+    // end].
     QJsonArray merged;
     for (const Item& item : plan.mItems)
         for (const Row& row : item.mRows)
-            if (row.mVerdict == Verdict::Both)
+        {
+            QJsonArray hunks;
+            if (!TakenWhole(row, preferRight))
+                for (const Hunk& hunk : row.mHunks)
+                    if (Taken(hunk, preferRight))
+                        hunks.append(QJsonArray{hunk.mStart[0] - row.mStart[0], hunk.mEnd[0] - row.mStart[0],
+                                                hunk.mStart[1] - row.mStart[1],
+                                                hunk.mEnd[1] - row.mStart[1]});
+            if (!hunks.isEmpty())
                 merged.append(QJsonObject{{QStringLiteral("item"), item.mIdentity},
                                           {QStringLiteral("path"), item.mPath},
                                           {QStringLiteral("row"), row.mRow + 1},
                                           {QStringLiteral("base"), row.mBase},
                                           {QStringLiteral("left"), row.mLeft},
-                                          {QStringLiteral("right"), row.mRight}});
+                                          {QStringLiteral("right"), row.mRight},
+                                          {QStringLiteral("hunks"), hunks}});
+        }
     log.insert(QStringLiteral("merged"), merged);
     log.insert(QStringLiteral("base"), basePath);
     log.insert(QStringLiteral("decisions"), decisions);
     log.insert(QStringLiteral("conflicts"), conflicts);
     return QJsonDocument(log).toJson(QJsonDocument::Indented);
+}
+
+QStringList ReplayMerged(ComparisonSession& session, const QJsonArray& merged, int* written)
+{
+    // An item's rows are found before any is written: its pieces go in one
+    // copy.
+    QStringList refused;
+    std::map<ProjectTreeNode<::Story>*, std::pair<QString, std::vector<TextDiff::UnitPatch>>> pieces;
+    for (const QJsonValue& value : merged)
+    {
+        const QJsonObject entry = value.toObject();
+        const QString where = QStringLiteral("%1, row %2")
+                                  .arg(entry.value(QStringLiteral("path")).toString())
+                                  .arg(entry.value(QStringLiteral("row")).toInt());
+        ProjectTreeNodeBase* node = session.Made().Find(entry.value(QStringLiteral("item")).toObject());
+        auto* pair = dynamic_cast<ProjectTreeNode<::Story>*>(node);
+        DiffModel* model = pair ? session.ModelOf(*node) : nullptr;
+        if (!model)
+        {
+            refused << where + QStringLiteral(": the story is not in both projects");
+            continue;
+        }
+        const std::vector<Span> spans = SpansOf(*model);
+        int found = -1;
+        for (int row = 0; row < int(spans.size()) && found < 0; ++row)
+            if (spans[size_t(row)].mChange &&
+                model->RevealedText(row, 0) == entry.value(QStringLiteral("left")).toString() &&
+                model->RevealedText(row, 1) == entry.value(QStringLiteral("right")).toString())
+                found = row;
+        if (found < 0)
+        {
+            refused << where + QStringLiteral(": no row reads as it did");
+            continue;
+        }
+        const Span& row = spans[size_t(found)];
+        auto& [path, list] = pieces[pair];
+        path = entry.value(QStringLiteral("path")).toString();
+        for (const QJsonValue& hunk : entry.value(QStringLiteral("hunks")).toArray())
+        {
+            const QJsonArray at = hunk.toArray();
+            list.push_back(Piece(row.mStart[0] + at.at(0).toInt(), row.mStart[0] + at.at(1).toInt(),
+                                 row.mStart[1] + at.at(2).toInt(), row.mStart[1] + at.at(3).toInt()));
+        }
+    }
+    for (auto& [pair, item] : pieces)
+        refused << CopyPieces(*pair, item.first, item.second, written);
+    return refused;
 }
 
 } // namespace ThreeWay

@@ -31,6 +31,7 @@
 // recoloured on the other takes both. An item only one side
 // has is added or removed whole, as its rows copy it.
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -74,6 +75,7 @@ struct Row
     // decided alike is written hunk by hunk.
     QList<Hunk> mHunks;
     int mLength[2] = {0, 0}; // the row's length in LEFT's and RIGHT's texts
+    int mStart[2] = {0, 0};  // where it starts in them
 };
 
 // The change rows of one differing pair of LEFT↔RIGHT.
@@ -128,8 +130,17 @@ private:
 };
 
 // The merge log of a three-way merge: the decisions written, each with the
-// base's text of its row, the base's path, and every conflict with its three
-// versions and the side that stands. A replay reads it as any merge log.
+// base's text of its row, the base's path, every conflict with its three
+// versions and the side that stands, and the rows written hunk by hunk
+// ("merged"), each with RIGHT's hunks that were taken. A replay reads its
+// decisions as any merge log's, and its merged rows with ReplayMerged.
 QByteArray LogJson(const QByteArray& twoWayLog, const QString& basePath, const Plan& plan, bool preferRight);
+
+// The rows a three-way merge log wrote hunk by hunk (its "merged"), written
+// again into the LHS of the session's comparison as it is now: each row
+// found by its two texts, RIGHT's logged hunks copied into LEFT's story as
+// WriteHunks copies them. What could not be, one line per row; `written`
+// counts the rows written.
+QStringList ReplayMerged(ComparisonSession& session, const QJsonArray& merged, int* written);
 
 } // namespace ThreeWay

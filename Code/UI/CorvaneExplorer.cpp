@@ -3,6 +3,7 @@
 #include "ui_CorvaneExplorer.h"
 
 #include "AboutDialog.h"
+#include "ActionScript.h"
 #include "ApplyCommand.h"
 #include "CopyBelowCommand.h"
 #include "HelpPage.h"
@@ -18,6 +19,7 @@
 #include "ProjectTreeProxy.h"
 #include "SpreadPreview.h"
 #include "Settings.h"
+#include "ThreeWayReview.h"
 #include "TreeItemDelegate.h"
 #include "UserSettings.h"
 #include "XImageLoader.h"
@@ -71,8 +73,7 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
     // layouts, stories and assets.
     mUi->mExplorer->expandToDepth(1);
 
-    if (!ProjectName(0).isEmpty())
-        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    ShowTitle();
     mComparisonStatus = new QLabel(this);
     mComparisonStatus->setObjectName(QStringLiteral("mComparisonStatus"));
     mSelectionStatus = new QLabel(this);
@@ -106,6 +107,8 @@ CorvaneExplorer::CorvaneExplorer(ComparisonSession& session, QAbstractItemModel&
         ->setToolTip(tr("Close without saving; copies not saved are discarded"));
     emit dirty(false);
     mUi->mButtonBox->button(QDialogButtonBox::Save)->setEnabled(false);
+    // Before anything is selected, Next Difference goes to the first one.
+    UpdateNavigation();
     UpdateStatusBar();
 }
 
@@ -321,6 +324,15 @@ void CorvaneExplorer::ShowHelp()
     page.exec();
 }
 
+void CorvaneExplorer::ShowTitle()
+{
+    if (ProjectName(0).isEmpty())
+        return;
+    setWindowTitle(
+        mThreeWay ? QStringLiteral("Merge %1 \u2190 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1))
+                  : QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+}
+
 QString CorvaneExplorer::ProjectName(int side) const
 {
     ProjectTree* tree = Tree();
@@ -347,6 +359,17 @@ void CorvaneExplorer::UpdateStatusBar()
         // settle.
         if (all.mPending > 0)
             text += all.Total() == 0 ? QStringLiteral(" once saved") : QStringLiteral(", once saved");
+        if (mThreeWay)
+        {
+            const ThreeWayReview::Counts& counts = mThreeWay->Tally();
+            for (QAction* action : {mNextConflict, mPreviousConflict})
+                if (action)
+                    action->setEnabled(counts.mConflicts > 0);
+            text += QStringLiteral("; three-way merge: %1 merged automatically, %2 in conflict (%3 unresolved)")
+                        .arg(counts.mMerged)
+                        .arg(counts.mConflicts)
+                        .arg(counts.mUnresolved);
+        }
         mComparisonStatus->setText(text);
     }
     DiffModel* model = ShownDiffModel();
@@ -377,6 +400,8 @@ void CorvaneExplorer::UpdateStatusBar()
 CorvaneExplorer::~CorvaneExplorer()
 {
     mSession.SetModelHook(nullptr);
+    if (mThreeWay)
+        Tree()->SetNotes(nullptr);
     ClearModels();
     // The invoker clears the cache before it destroys the window; a window
     // destroyed otherwise must not leave the shown preview behind either.
@@ -530,7 +555,7 @@ void CorvaneExplorer::UpdateActions(QModelIndex selected, QModelIndex)
     const bool copy = !model->IsEquality(current) && model->CanApply(current);
     UpdateNavigation();
     mUi->actionCopyLeft->setEnabled(copy);
-    mUi->actionCopyRight->setEnabled(copy);
+    mUi->actionCopyRight->setEnabled(copy && !mThreeWay);
 }
 
 void CorvaneExplorer::RefreshNavigation()
@@ -649,7 +674,7 @@ void CorvaneExplorer::UpdateNavigation()
 void CorvaneExplorer::Apply(ApplyDirection direction)
 {
     DiffModel* model = ShownDiffModel();
-    if (!model)
+    if (!model || (mThreeWay && direction == Right))
         return;
     const QModelIndex current = mUi->mDiffTable->currentIndex();
     // The same conditions that enable the actions: a command on anything else
@@ -679,11 +704,13 @@ void CorvaneExplorer::UpdateCopyAll()
         if (ProjectTree* tree = Tree())
             any = tree->RollupOf(node).Total() > 0;
     mCopyAllLeft->setEnabled(any);
-    mCopyAllRight->setEnabled(any);
+    mCopyAllRight->setEnabled(any && !mThreeWay);
 }
 
 void CorvaneExplorer::CopyAll(ApplyDirection direction)
 {
+    if (mThreeWay && direction == Right)
+        return;
     if (ProjectTreeNodeBase* node = NodeOf(mUi->mExplorer->currentIndex()))
         CopyAllBelow(node, direction);
 }
@@ -765,6 +792,13 @@ void CorvaneExplorer::UpdatePendingStatus(DiffModel* model)
         return;
     const int type = PendingTypeOf(*model, *node);
     tree->SetPendingType(node, type);
+    // A conflict copied from REMOTE is resolved: its mark and the counts
+    // change.
+    if (mThreeWay)
+    {
+        mThreeWay->Changed();
+        tree->Announce(node);
+    }
     // A layout or spread copied whole brings (or takes) what is on it: the
     // items below are settled with it, or, once that is undone, back to
     // their own copies.
@@ -901,8 +935,9 @@ void CorvaneExplorer::Reload(bool swap)
     ClearPreviewCache();
     ClearModels();
     mSession.Rebuild(swap);
-    if (!ProjectName(0).isEmpty())
-        setWindowTitle(QStringLiteral("%1 \u2194 %2 \u2014 CorvaneXT").arg(ProjectName(0), ProjectName(1)));
+    if (mThreeWay)
+        mThreeWay->Refresh();
+    ShowTitle();
     mUi->mExplorer->expandToDepth(1);
 
     ProjectTreeNodeBase* node = tree.NodeAt(path);
@@ -1018,6 +1053,8 @@ void CorvaneExplorer::ClearPreviewCache()
 
 void CorvaneExplorer::save()
 {
+    if (!ConfirmUnresolved())
+        return;
     ApplyModels();
     bool modified[2];
     for (int side : {ComparisonSession::LHS, ComparisonSession::RHS})
@@ -1143,6 +1180,7 @@ int CorvaneExplorer::exec()
 {
     mResult = 0;
     show();
+    ActionScript::StartFromEnvironment(this);
     QPointer<CorvaneExplorer> self(this);
     QEventLoop loop;
     mEventLoop = &loop;
@@ -1172,7 +1210,8 @@ void CorvaneExplorer::done(int result)
 
 void CorvaneExplorer::accept()
 {
-    done(1);
+    if (ConfirmUnresolved())
+        done(1);
 }
 
 void CorvaneExplorer::reject()

@@ -19,6 +19,7 @@ class PreviewItemDelegate;
 class PreviewModel;
 class ProjectTree;
 class ProjectTreeNodeBase;
+class ThreeWayReview;
 class QAbstractItemModel;
 class QAction;
 class QCloseEvent;
@@ -56,6 +57,11 @@ public:
     // The merge log of every row this window has written into the
     // documents; false with a reason when it cannot be written.
     bool WriteMergeLog(const QString& path, QString* error) const;
+    // Three-way mode (xthost --merge): the LHS is the merge result, with
+    // the review's automatic decisions shown as copies; conflicts are
+    // marked, visited by Next and Previous Conflict, and Save asks before it
+    // saves any unresolved. REMOTE, on the right, takes no copies.
+    void SetThreeWay(ThreeWayReview* review);
 
     // Drops native events while a preview is being rendered, so that the host
     // is not re-entered.
@@ -92,6 +98,8 @@ private slots:
     void prefs();
     void MoveNext();
     void MovePrevious();
+    void MoveNextConflict();
+    void MovePreviousConflict();
     void ApplyLeft();
     void ApplyRight();
     void CopyAllLeft();
@@ -129,6 +137,13 @@ private:
     // The same from the tree and from the table.
     void Move(bool forward);
     void UpdateNavigation();
+    // Selects the next (previous) conflict row of a three-way merge after
+    // (before) the current row, in tree order, from the other end when
+    // there is none.
+    void MoveConflict(bool forward);
+    // Whether Save may go on: no conflict unresolved, or the user confirms
+    // that the shown choices stand.
+    bool ConfirmUnresolved();
     // Copies every change row of the selected pair one way, as one step on
     // its undo stack, once the user has seen how many.
     void CopyAll(ApplyDirection direction);
@@ -171,6 +186,8 @@ private:
     // What a pair will be once its copied rows are saved; 0 when none are.
     static int PendingTypeOf(const DiffModel& model, const ProjectTreeNodeBase& node);
     void KeepShown(const ProjectTreeNodeBase* node);
+    // "LHS ↔ RHS", or "Merge LHS ← RHS" in three-way mode.
+    void ShowTitle();
     // The two projects' file names, for the title and the table headers.
     QString ProjectName(int side) const;
     // The status bar: differing items in the whole comparison, and the
@@ -201,4 +218,7 @@ private:
     QLabel* mSelectionStatus = nullptr;
     // Under the previews while they show spreads: what the marks mean.
     QLabel* mPreviewLegend = nullptr;
+    ThreeWayReview* mThreeWay = nullptr;
+    QAction* mNextConflict = nullptr;
+    QAction* mPreviousConflict = nullptr;
 };

@@ -11,9 +11,14 @@ namespace
 constexpr int kPadding = 4;
 constexpr int kMargin = 2;
 
+// The window's note on the item (a three-way merge's "conflict") and the
+// counts below it.
 QString BadgeText(const QModelIndex& index)
 {
-    return index.data(ProjectTree::RollupTextRole).toString();
+    QStringList parts{index.data(ProjectTree::NoteRole).toString(),
+                      index.data(ProjectTree::RollupTextRole).toString()};
+    parts.removeAll(QString());
+    return parts.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -57,7 +62,9 @@ void TreeItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setPen(Qt::NoPen);
-    painter->setBrush(BadgeColor());
+    // A conflict stands out from the counts.
+    const bool conflict = index.data(ProjectTree::NoteRole).toString() == QLatin1String("conflict");
+    painter->setBrush(conflict ? QColor(0xF0, 0x8A, 0x80) : BadgeColor());
     painter->drawRoundedRect(badge, 4, 4);
     painter->setPen(Qt::black);
     painter->setFont(option.font);

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -41,11 +42,20 @@ const char kUsage[] = "usage: xthost [options]\n"
                       "                      whole path as --list shows it)\n"
                       "  --compare LEFT RIGHT  open the comparison window on two project files,\n"
                       "                      without the project picker (for git difftool)\n"
+                      "  --merge BASE LOCAL REMOTE MERGED  open the window on a three-way merge of\n"
+                      "                      REMOTE's changes since BASE into LOCAL (for git\n"
+                      "                      mergetool); Save writes MERGED. Exit 0 when it was\n"
+                      "                      saved with no conflict left unresolved, otherwise 1\n"
                       "  --help              show this text\n"
                       "\n"
                       "Without --run or --list, xthost lists the menu items and asks which one to\n"
                       "run. Exit status: 0 when the command ran, 1 when the module, a project or the\n"
-                      "plug-in's setup failed, 2 for a wrong command line or an unknown command.\n";
+                      "plug-in's setup failed, 2 for a wrong command line or an unknown command.\n"
+                      "\n"
+                      "The window runs the commands CORVANE_EXPLORER_ACTIONS names, one after the\n"
+                      "other as each becomes available, separated by ';': a menu or toolbar\n"
+                      "command's text (\"Next Conflict\", \"Copy Left\", \"Save\") or a button of\n"
+                      "the window or of the question it shows (\"Save As Shown\", \"Cancel\").\n";
 
 int Fail(int status, const QString& message)
 {
@@ -122,6 +132,7 @@ struct Options
     QStringList mProjects;
     QString mCommand;
     QStringList mCompare;
+    QStringList mMerge; // BASE LOCAL REMOTE MERGED
     bool mList = false;
 };
 
@@ -163,6 +174,14 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options)
             options.mCompare = QStringList{QString::fromLocal8Bit(argv[i + 1]), QString::fromLocal8Bit(argv[i + 2])};
             options.mCommand = QStringLiteral("Compare Projects...");
             i += 2;
+        }
+        else if (argument == QLatin1String("--merge") && i + 4 < argc &&
+                 std::none_of(argv + i + 1, argv + i + 5, [](const char* file) { return file[0] == '-'; }))
+        {
+            for (int file = 1; file <= 4; ++file)
+                options.mMerge << QString::fromLocal8Bit(argv[i + file]);
+            options.mCommand = QStringLiteral("Compare Projects...");
+            i += 4;
         }
         else
         {
@@ -280,9 +299,13 @@ int main(int argc, char** argv)
     if (const std::optional<int> exitStatus = ParseArguments(argc, argv, options))
         return *exitStatus;
 
-    for (const QString& file : qAsConst(options.mCompare))
+    // MERGED need not exist yet; the other files must.
+    for (const QString& file : options.mCompare + options.mMerge.mid(0, 3))
         if (!QFileInfo(file).isFile() && file != QLatin1String("/dev/null"))
             return Fail(1, QStringLiteral("%1: no such project file").arg(file));
+    if (!options.mMerge.isEmpty() && !QFileInfo(QFileInfo(options.mMerge.at(3)).absolutePath()).isDir())
+        return Fail(1,
+                    QStringLiteral("%1: no such folder").arg(QFileInfo(options.mMerge.at(3)).absolutePath()));
     XTHost::HostSession session;
     XTHost::PluginHost plugin(session);
     SetUpFolders(plugin, options);
@@ -299,9 +322,25 @@ int main(int argc, char** argv)
     if (!options.mCompare.isEmpty() && setNextPair)
         setNextPair(QFile::encodeName(options.mCompare.at(0)).constData(),
                     QFile::encodeName(options.mCompare.at(1)).constData());
-    const int status = !options.mCompare.isEmpty() && !setNextPair
-                           ? Fail(1, QStringLiteral("the module %1 cannot compare given files").arg(options.mModulePath))
-                           : UseMenu(plugin, options);
+    // The files --merge names, and where the module tells how the merge ended.
+    using SetNextMerge = void (*)(const char*, const char*, const char*, const char*, int*);
+    auto setNextMerge = reinterpret_cast<SetNextMerge>(module.Symbol("CorvaneSetNextMerge"));
+    int mergeStatus = 1;
+    if (!options.mMerge.isEmpty() && setNextMerge)
+    {
+        QList<QByteArray> files;
+        for (const QString& file : qAsConst(options.mMerge))
+            files << QFile::encodeName(file);
+        setNextMerge(files.at(0).constData(), files.at(1).constData(), files.at(2).constData(),
+                     files.at(3).constData(), &mergeStatus);
+    }
+    int status = 0;
+    if (!options.mCompare.isEmpty() && !setNextPair)
+        status = Fail(1, QStringLiteral("the module %1 cannot compare given files").arg(options.mModulePath));
+    else if (!options.mMerge.isEmpty() && !setNextMerge)
+        status = Fail(1, QStringLiteral("the module %1 cannot merge given files").arg(options.mModulePath));
+    else
+        status = UseMenu(plugin, options);
     plugin.deactivate();
-    return status;
+    return status == 0 && !options.mMerge.isEmpty() ? mergeStatus : status;
 }

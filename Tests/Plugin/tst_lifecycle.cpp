@@ -460,6 +460,14 @@ void tst_Lifecycle::xthostFailures_data()
                                       << "unexpected argument --compare";
     QTest::newRow("compare without display")
         << QStringList{"--compare", "/dev/null", "/dev/null", "--no-display"} << 1 << "no display";
+    QTest::newRow("merge a missing file")
+        << QStringList{"--merge", "/dev/null", "/nonexistent.xprj", "/dev/null", "/tmp/merged.xprj"} << 1
+        << "/nonexistent.xprj: no such project file";
+    QTest::newRow("merge into a missing folder")
+        << QStringList{"--merge", "/dev/null", "/dev/null", "/dev/null", "/nonexistent/merged.xprj"} << 1
+        << "/nonexistent: no such folder";
+    QTest::newRow("merge three files") << QStringList{"--merge", "/dev/null", "/dev/null", "/dev/null"} << 2
+                                       << "unexpected argument --merge";
 }
 
 void tst_Lifecycle::xthostFailures()

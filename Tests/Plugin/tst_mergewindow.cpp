@@ -2,7 +2,8 @@
 // window through the loaded module (Copy All on every item the command
 // copied, or once on the project pair, then Save), as a user does it. Both write the same bytes and the
 // same merge log: the one a save writes when the setting asks for it, and
-// the one File > Save Merge Log... writes.
+// the one File > Save Merge Log... writes. A three-way merge likewise: the
+// window (xthost --merge) and corvane-merge --base make the same project.
 //
 // This program makes no application object of its own: the command does.
 
@@ -28,6 +29,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStatusBar>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QTableView>
+#include <QTreeView>
 #include <QtTest>
 
 #include <dlfcn.h>
@@ -54,11 +59,15 @@ QStringList CopiedItems(const QString& report)
 // Runs the comparison command of the module, loaded for this run, with the
 // steps that `steps` gives a script once the command has made its
 // application object; empty when they all ran, else what went wrong.
-QString RunComparison(const QString& preferences, const std::function<void(Script&)>& steps)
+// `before`, when given, runs once the module is loaded, before its command.
+QString RunComparison(const QString& preferences, const std::function<void(Script&)>& steps,
+                      const std::function<void(void* module)>& before = nullptr)
 {
     LoadedPlugin plugin(QStringLiteral(CORVANE_MODULE), preferences);
     if (!plugin.mActive)
         return QStringLiteral("the module is not active: %1").arg(QString::fromLocal8Bit(dlerror()));
+    if (before)
+        before(plugin.mModule);
     std::unique_ptr<Script> script;
     gOnApplication = [&]
     {
@@ -86,6 +95,8 @@ private slots:
     void windowAndCommandWriteTheSameBytes_data();
     void windowAndCommandWriteTheSameBytes();
     void saveSaysWhatDidNotTake();
+    void threeWayWindowMergesAsTheCommand_data();
+    void threeWayWindowMergesAsTheCommand();
 };
 
 void tst_MergeWindow::windowAndCommandWriteTheSameBytes_data()
@@ -284,6 +295,158 @@ void tst_MergeWindow::saveSaysWhatDidNotTake()
              qPrintable(told));
     QVERIFY2(told.contains(QStringLiteral("Boxes/Cover photo(Picture)")), qPrintable(told));
     QVERIFY2(told.contains(QStringLiteral("Boxes/Thumbnail(Picture)")), qPrintable(told));
+}
+
+void tst_MergeWindow::threeWayWindowMergesAsTheCommand_data()
+{
+    QTest::addColumn<bool>("takeRemote");
+    QTest::newRow("the conflict as shown (LOCAL's)") << false;
+    QTest::newRow("the conflict copied from REMOTE") << true;
+}
+
+namespace
+{
+
+// "label: note" for each item of the tree the window marks, ", copied" when
+// it holds copies not saved yet (which Undo takes back).
+QStringList Marks(const QAbstractItemModel* model, const QModelIndex& parent = QModelIndex())
+{
+    QStringList marks;
+    for (int row = 0; row < model->rowCount(parent); ++row)
+    {
+        const QModelIndex index = model->index(row, 0, parent);
+        const QString note = index.data(Qt::UserRole + 8).toString();
+        if (!note.isEmpty())
+            marks << index.data().toString() + QStringLiteral(": ") + note +
+                         (index.data(Qt::UserRole + 3).toBool() ? QStringLiteral(", copied") : QString());
+        marks << Marks(model, index);
+    }
+    return marks;
+}
+
+QByteArray Edited(QByteArray text, const QList<QPair<QByteArray, QByteArray>>& edits)
+{
+    for (const auto& edit : edits)
+        text.replace(edit.first, edit.second);
+    return text;
+}
+
+} // namespace
+
+// Given LOCAL and REMOTE edited from one base (a sentence both rewrote, a
+// paragraph each edited in a different place, a paragraph and a colour
+// only one side changed), when the window opens in three-way mode it marks
+// the items, counts them, goes to the conflict, whose tooltip shows the
+// base; Save first asks and, cancelled, writes nothing; then the conflict is
+// kept as shown or copied from REMOTE, and MERGED holds what
+// corvane-merge --base (--prefer right) writes.
+void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
+{
+    QFETCH(bool, takeRemote);
+    QTemporaryDir folder;
+    const QByteArray base = ReadFile(SourcePath(QStringLiteral("Samples/harbour-gazette-v1.xprj")));
+    const QByteArray local = Edited(base, {{"boat jumble on the north quay", "boat sale on the north quay"},
+                                           {"The first boats are back", "The first yachts are back"},
+                                           {"\"values\": [18, 74, 128]", "\"values\": [18, 74, 150]"}});
+    const QByteArray remote =
+        Edited(base, {{"boat jumble on the north quay", "jumble market by the north quay"},
+                      {"tar and fresh paint", "tar and new paint"},
+                      {"adds two crossings", "adds three crossings"}});
+    QStringList files;
+    for (const auto& [name, content] :
+         {qMakePair(QStringLiteral("base"), base), qMakePair(QStringLiteral("local"), local),
+          qMakePair(QStringLiteral("remote"), remote), qMakePair(QStringLiteral("merged"), local),
+          qMakePair(QStringLiteral("command"), local)})
+    {
+        files << folder.filePath(name + QStringLiteral(".xprj"));
+        WriteFile(files.last(), content);
+    }
+    QProcess merge;
+    merge.start(
+        QStringLiteral(CORVANE_MERGE),
+        QStringList{QStringLiteral("--base"), files[0], files[4], files[2]} +
+            (takeRemote ? QStringList{QStringLiteral("--prefer"), QStringLiteral("right")} : QStringList()));
+    QVERIFY(merge.waitForFinished(60000));
+    QCOMPARE(merge.exitCode(), 1);
+
+    QStringList marks;
+    QString counts;
+    QString tip;
+    int status = -1;
+    auto explorer = [] { return Driver::Explorer(); };
+    const QString failure = RunComparison(
+        folder.filePath(QStringLiteral("Preferences")),
+        [&](Script& script)
+        {
+            script.ThenPost(
+                QStringLiteral("read the marks and go to the conflict"),
+                [&] { return explorer() != nullptr; },
+                [&]
+                {
+                    QWidget* window = explorer();
+                    marks = Marks(window->findChild<QTreeView*>(QStringLiteral("mExplorer"))->model());
+                    counts = window->findChild<QLabel*>(QStringLiteral("mComparisonStatus"))->text();
+                    window->findChild<QAction*>(QStringLiteral("actionNextConflict"))->trigger();
+                    auto* table = window->findChild<QTableView*>(QStringLiteral("mDiffTable"));
+                    tip = table->currentIndex().data(Qt::ToolTipRole).toString();
+                    window->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+                });
+            script.Then(
+                QStringLiteral("cancel the save"),
+                [] { return Script::Modal("mUnresolvedQuestion") != nullptr; },
+                [] {
+                    qobject_cast<QMessageBox*>(Script::Modal("mUnresolvedQuestion"))
+                        ->button(QMessageBox::Cancel)
+                        ->click();
+                });
+            script.ThenPost(
+                QStringLiteral("resolve and save"), [&] { return explorer() != nullptr; },
+                [&, takeRemote]
+                {
+                    if (ReadFile(files[3]) != local)
+                        return script.Fail(QStringLiteral("a cancelled save wrote MERGED"));
+                    const QString copy =
+                        takeRemote ? QStringLiteral("actionCopyLeft") : QStringLiteral("actionSave");
+                    explorer()->findChild<QAction*>(copy)->trigger();
+                    if (takeRemote)
+                        explorer()->findChild<QAction*>(QStringLiteral("actionSave"))->trigger();
+                });
+            if (!takeRemote)
+                script.Then(
+                    QStringLiteral("confirm the choices shown"),
+                    [] { return Script::Modal("mUnresolvedQuestion") != nullptr; },
+                    []
+                    {
+                        for (QAbstractButton* button :
+                             Script::Modal("mUnresolvedQuestion")->findChildren<QAbstractButton*>())
+                            if (button->text() == QLatin1String("Save As Shown"))
+                                return button->click();
+                    });
+            script.ThenPost(
+                QStringLiteral("close"), [&] { return explorer() != nullptr; },
+                [&]
+                { explorer()->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click(); });
+        },
+        [&](void* module)
+        {
+            using SetNextMerge = void (*)(const char*, const char*, const char*, const char*, int*);
+            auto set = reinterpret_cast<SetNextMerge>(dlsym(module, "CorvaneSetNextMerge"));
+            QByteArray paths[4];
+            for (int i = 0; i < 4; ++i)
+                paths[i] = QFile::encodeName(files[i]);
+            set(paths[0].constData(), paths[1].constData(), paths[2].constData(), paths[3].constData(),
+                &status);
+        });
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY2(marks.contains(QStringLiteral("Story 4 | Story 4: conflict")), qPrintable(marks.join(QLatin1Char('\n'))));
+    // REMOTE's crossings are a copy not saved yet; its paint is already in.
+    QVERIFY2(marks.contains(QStringLiteral("Story 3 | Story 3: merged, copied")),
+             qPrintable(marks.join(QLatin1Char('\n'))));
+    QVERIFY2(counts.contains(QStringLiteral("1 in conflict (1 unresolved)")), qPrintable(counts));
+    QVERIFY2(tip.contains(QStringLiteral("Base: Saturday: boat jumble on the north quay")), qPrintable(tip));
+    QVERIFY2(tip.contains(QStringLiteral("REMOTE: Saturday: jumble market")), qPrintable(tip));
+    QCOMPARE(status, 0);
+    QCOMPARE(ReadFile(files[3]), ReadFile(files[4]));
 }
 
 int main(int argc, char** argv)

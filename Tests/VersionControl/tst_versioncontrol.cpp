@@ -1,8 +1,10 @@
 // Projects kept in git, with the drivers configured exactly as the README's
 // "Version control" section says: branches edited apart and merged by git
 // through corvane-merge, checked against a reference that holds both edit
-// lists; conflicts; git diff through corvane-compare --textconv; and the
-// three-way merge's own options run as the program.
+// lists; conflicts; git diff through corvane-compare --textconv; git
+// mergetool and git difftool opening the window (offscreen, driven through
+// CORVANE_EXPLORER_ACTIONS); and the three-way merge's own options run as
+// the program.
 
 #include "TestFiles.h"
 
@@ -130,9 +132,14 @@ public:
         WriteFile(mFolder.filePath(QStringLiteral(".gitattributes")), attributes);
     }
 
-    Run Git(const QStringList& arguments) const
+    // `variables` ("NAME=value") added to the environment.
+    Run Git(const QStringList& arguments, const QStringList& variables = {}) const
     {
-        return Execute(QStringLiteral("git"), arguments, mFolder.path(), mEnvironment);
+        QProcessEnvironment environment = mEnvironment;
+        for (const QString& variable : variables)
+            environment.insert(variable.section(QLatin1Char('='), 0, 0),
+                               variable.section(QLatin1Char('='), 1));
+        return Execute(QStringLiteral("git"), arguments, mFolder.path(), environment);
     }
     Run Tool(const QString& tool, const QStringList& arguments) const
     {
@@ -173,6 +180,19 @@ bool SameProject(const Repo& repo, const QString& left, const QString& right, QS
     return run.mStatus == 0;
 }
 
+// The base committed on main, RIGHT's edits on a branch, LEFT's on main,
+// and git's merge of the branch into main.
+Run Diverge(const Repo& repo, const QByteArray& base, const Edits& left, const Edits& right)
+{
+    repo.Commit(base, QStringLiteral("base"));
+    repo.Git(
+        {QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("theirs")});
+    repo.Commit(Applied(base, right), QStringLiteral("theirs"));
+    repo.Git({QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("main")});
+    repo.Commit(Applied(base, left), QStringLiteral("ours"));
+    return repo.Git({QStringLiteral("merge"), QStringLiteral("--no-edit"), QStringLiteral("theirs")});
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Edit)
@@ -192,6 +212,7 @@ private slots:
     void emptySides();
     void randomEditsMergeAsTheReference();
     void boxesAddedRemovedInConflict();
+    void mergetoolAndDifftoolOpenTheWindow();
 };
 
 void tst_VersionControl::readmeConfiguresGit()
@@ -239,6 +260,21 @@ void tst_VersionControl::gitMerges_data()
     QTest::newRow("xprj: one sentence two ways") << gazette << xprj
         << Edits{{"boat jumble on the north quay", "boat sale on the north quay"}}
         << Edits{{"boat jumble on the north quay", "boat market on the north quay"}} << false;
+    // The formatting of story 5, a paragraph in one run.
+    auto size = [](const char* points)
+    {
+        return Edit{
+            "week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n          "
+            "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": 10}",
+            QByteArray("week of events on the quay.\",\n      \"formatting\": {\n        \"characters\": [\n "
+                       "         "
+                       "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": ") +
+                points + "}"};
+    };
+    QTest::newRow("xprj: a paragraph's size, a word elsewhere")
+        << gazette << xprj << Edits{{"9 am to noon", "9 am to 1 pm"}} << Edits{size("12")} << true;
+    QTest::newRow("xprj: a paragraph's size two ways")
+        << gazette << xprj << Edits{size("12")} << Edits{size("14")} << false;
     const QByteArray kelp = "      },\n      {\n        \"name\": \"Kelp Green\",\n        \"model\": \"CMYK\",\n"
                             "        \"values\": [60, 0, 80, 30],\n        \"spot\": false\n      }\n    ],";
     const QByteArray last = "        \"spot\": false\n      }\n    ],\n    \"hyphenations\"";
@@ -305,13 +341,7 @@ void tst_VersionControl::gitMerges()
     QFETCH(bool, clean);
     const QByteArray base = ReadFile(Sample(sample));
     const Repo repo(file, file.endsWith(QLatin1String(".gz")));
-    repo.Commit(base, QStringLiteral("base"));
-    repo.Git({QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("theirs")});
-    repo.Commit(Applied(base, right), QStringLiteral("theirs"));
-    repo.Git({QStringLiteral("checkout"), QStringLiteral("-q"), QStringLiteral("main")});
-    repo.Commit(Applied(base, left), QStringLiteral("ours"));
-
-    const Run merge = repo.Git({QStringLiteral("merge"), QStringLiteral("--no-edit"), QStringLiteral("theirs")});
+    const Run merge = Diverge(repo, base, left, right);
     const QString said = merge.mOut + merge.mErr;
     QCOMPARE(merge.mStatus == 0, clean);
     const QString expected =
@@ -374,8 +404,10 @@ void tst_VersionControl::mergeOptions()
     const QByteArray base = ReadFile(Sample(QStringLiteral("harbour-gazette-v1.xprj")));
     const Edits left{{"boat jumble on the north quay", "boat sale on the north quay"},
                      {"The first boats are back", "The first yachts are back"}};
+    // Paint and yachts: one paragraph both edited in different places.
     const Edits right{{"boat jumble on the north quay", "jumble market by the north quay"},
-                      {"adds two crossings", "adds three crossings"}};
+                      {"adds two crossings", "adds three crossings"},
+                      {"tar and fresh paint", "tar and new paint"}};
     const Repo repo(QStringLiteral("x.xprj"), false);
     const QString basePath = repo.Outside(QStringLiteral("base"), base);
     const QString leftPath = repo.Outside(QStringLiteral("left"), Applied(base, left));
@@ -410,8 +442,10 @@ void tst_VersionControl::mergeOptions()
     QVERIFY(conflict.value(QStringLiteral("left")).toString().contains(QLatin1String("sale")));
     QVERIFY(conflict.value(QStringLiteral("right")).toString().contains(QLatin1String("market")));
     QCOMPARE(logged.value(QStringLiteral("decisions")).toArray().size(), 2);
+    QCOMPARE(logged.value(QStringLiteral("merged")).toArray().size(), 1);
 
-    // The log replayed on the same pair makes the same project.
+    // The log replayed on the same pair makes the same project, the merge
+    // within the paragraph included.
     const QString again = repo.Outside(QStringLiteral("again"), Applied(base, left));
     const Run replay = repo.Tool(merge, {QStringLiteral("--replay"), log, again, rightPath});
     QVERIFY2(replay.mStatus == 0, qPrintable(replay.mOut + replay.mErr));
@@ -700,6 +734,50 @@ void tst_VersionControl::boxesAddedRemovedInConflict()
         QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), expected), leftPath, &report),
                  qPrintable(prefer + merge.mOut + report));
     }
+}
+
+// git mergetool and git difftool configured as the README says: the window
+// opens offscreen and CORVANE_EXPLORER_ACTIONS drives it. Cancelled, the
+// merge stays unresolved and the file as git left it; the conflict copied
+// from REMOTE and saved resolves it with every edit held. difftool on the
+// work tree's file copies its one change back and saves it.
+void tst_VersionControl::mergetoolAndDifftoolOpenTheWindow()
+{
+    const QByteArray base = ReadFile(Sample(QStringLiteral("scribus/harbour-notice-v1.sla")));
+    const Edits left{{"every morning", "every evening"}, {"channel twelve", "channel sixteen"}};
+    const Edits right{{"every morning", "every afternoon"}, {"summer timetable", "autumn timetable"}};
+    const Repo repo(QStringLiteral("n.sla"), false);
+    QCOMPARE(Diverge(repo, base, left, right).mStatus, 1);
+    const QByteArray conflicted = ReadFile(repo.Path());
+    const QStringList mergetool{QStringLiteral("mergetool"), QStringLiteral("--tool=corvane"),
+                                QStringLiteral("--no-prompt")};
+    const QString offscreen = QStringLiteral("QT_QPA_PLATFORM=offscreen");
+    const QStringList unmerged{QStringLiteral("diff"), QStringLiteral("--name-only"),
+                               QStringLiteral("--diff-filter=U")};
+
+    const Run cancelled = repo.Git(mergetool, {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Cancel")});
+    QVERIFY2(cancelled.mStatus != 0, qPrintable(cancelled.mOut + cancelled.mErr));
+    QCOMPARE(ReadFile(repo.Path()), conflicted);
+    QCOMPARE(repo.Git(unmerged).mOut.trimmed(), QStringLiteral("n.sla"));
+
+    const Run resolved =
+        repo.Git(mergetool,
+                 {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Conflict;Copy Left;Save;Cancel")});
+    QVERIFY2(resolved.mStatus == 0, qPrintable(resolved.mOut + resolved.mErr));
+    QCOMPARE(repo.Git(unmerged).mOut.trimmed(), QString());
+    const QByteArray merged = Applied(Applied(base, right), {left.at(1)});
+    QString report;
+    QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), merged), repo.Path(), &report),
+             qPrintable(resolved.mErr + report));
+    repo.Git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("--no-edit")});
+
+    WriteFile(repo.Path(), Applied(merged, {{"channel sixteen", "channel nine"}}));
+    const Run difftool = repo.Git(
+        {QStringLiteral("difftool"), QStringLiteral("--tool=corvane"), QStringLiteral("--no-prompt")},
+        {offscreen, QStringLiteral("CORVANE_EXPLORER_ACTIONS=Next Diff;Copy Right;Save;Cancel")});
+    QVERIFY2(difftool.mStatus == 0, qPrintable(difftool.mOut + difftool.mErr));
+    QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), merged), repo.Path(), &report),
+             qPrintable(difftool.mErr + report));
 }
 
 QTEST_GUILESS_MAIN(tst_VersionControl)

@@ -13,12 +13,16 @@
 #include "MergeLog.h"
 #include "PluginHost.h"
 #include "ProjectTree.h"
+#include "ThreeWayMerge.h"
 #include "ThreeWayRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QTextStream>
 
@@ -48,7 +52,8 @@ const char kUsage[] =
     "  --log FILE     write the merge log (JSON) of every row copied\n"
     "  --replay LOG   apply a merge log to this pair: a decision whose rows still\n"
     "                 read as logged is applied, one whose text changed since is\n"
-    "                 a conflict and skipped\n"
+    "                 a conflict and skipped; a three-way merge's log also repeats\n"
+    "                 its merges within rows, where the rows still read as logged\n"
     "  --dry-run      print what would be copied; write nothing\n"
     "\n"
     "With --base, a three-way merge: the changes from BASE to RIGHT merged into\n"
@@ -381,12 +386,25 @@ QList<Merge::Decision> ListMarked(ComparisonSession& session, QTextStream& out)
 // checks what was saved. The problems found; `status` becomes 2 when a
 // project or the log cannot be saved.
 int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Options& options,
-                 QTextStream& out, int& status)
+                 const QJsonArray& merged, QTextStream& out, int& status)
 {
     const Merge::Written written = session.WriteMarked();
     for (const QString& refusal : written.mRefused)
         out << "! refused: " << refusal << '\n';
     int problems = written.mRefused.size();
+    // A three-way log's rows merged hunk by hunk, once its rows are written:
+    // found in the comparison built anew from the documents.
+    if (!merged.isEmpty())
+    {
+        session.Rebuild();
+        int hunks = 0;
+        for (const QString& refusal : ThreeWay::ReplayMerged(session, merged, &hunks))
+        {
+            out << "! not merged: " << refusal << '\n';
+            ++problems;
+        }
+        out << hunks << (hunks == 1 ? " hunk" : " hunks") << " merged within rows\n";
+    }
     // Saved as the comparison window's run saves: only a project that
     // changed, written to a new file renamed over the old one.
     QStringList saved;
@@ -431,7 +449,8 @@ int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Op
 }
 
 // The merge itself, once the plug-in is active: its exit status.
-int RunMerge(const Options& options, const QList<Merge::Decision>& logged, XTHost::HostSession& host)
+int RunMerge(const Options& options, const QList<Merge::Decision>& logged, const QJsonArray& merged,
+             XTHost::HostSession& host)
 {
     QTextStream out(stdout);
     out.setCodec("UTF-8");
@@ -448,7 +467,7 @@ int RunMerge(const Options& options, const QList<Merge::Decision>& logged, XTHos
         if (options.dryRun)
             out << ItemsAndRows(marked) << " would be copied; nothing written\n";
         else
-            problems += WriteAndSave(session, host, options, out, status);
+            problems += WriteAndSave(session, host, options, merged, out, status);
         if (problems > 0)
             out << problems << (problems == 1 ? " problem" : " problems") << '\n';
         if (status == 0 && problems > 0)
@@ -463,8 +482,9 @@ int RunMerge(const Options& options, const QList<Merge::Decision>& logged, XTHos
     return status;
 }
 
-// The decisions of the log --replay names.
-QList<Merge::Decision> ReadReplayed(const QString& path)
+// The decisions of the log --replay names, and a three-way log's rows
+// merged hunk by hunk.
+QList<Merge::Decision> ReadReplayed(const QString& path, QJsonArray* merged)
 {
     QList<Merge::Decision> logged;
     QFile file(path);
@@ -472,8 +492,10 @@ QList<Merge::Decision> ReadReplayed(const QString& path)
         throw Trouble(QStringLiteral("--replay %1: cannot be read (%2)")
                           .arg(path, QFileInfo(path).isDir() ? QStringLiteral("a directory") : file.errorString()));
     QString error;
-    if (!Merge::ReadLog(file.readAll(), &logged, &error))
+    const QByteArray json = file.readAll();
+    if (!Merge::ReadLog(json, &logged, &error))
         throw Trouble(QStringLiteral("--replay %1: %2").arg(path, error));
+    *merged = QJsonDocument::fromJson(json).object().value(QStringLiteral("merged")).toArray();
     return logged;
 }
 
@@ -490,11 +512,12 @@ int main(int argc, char** argv)
     }
     Options options;
     QList<Merge::Decision> logged;
+    QJsonArray merged;
     try
     {
         options = Parse(arguments);
         if (!options.replay.isEmpty())
-            logged = ReadReplayed(options.replay);
+            logged = ReadReplayed(options.replay, &merged);
     }
     catch (const Trouble& trouble)
     {
@@ -509,9 +532,9 @@ int main(int argc, char** argv)
         return Fail(Trouble(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError())));
     const int status =
         options.base.isEmpty()
-            ? RunMerge(options, logged, host)
-            : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output, options.log,
-                           options.prefer == QLatin1String("right"), options.dryRun},
+            ? RunMerge(options, logged, merged, host)
+            : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output,
+                           options.log, options.prefer == QLatin1String("right"), options.dryRun},
                           host);
     plugin.deactivate();
     MainXT::GetInstance()->Reset();
