@@ -15,6 +15,7 @@ namespace
 // toolchain may add to every shared object.
 const QStringList kAllowed{QStringLiteral("XTActivateCallback"),
                            QStringLiteral("CorvaneSetNextPair"),
+                           QStringLiteral("CorvaneSetNextMerge"),
                            QStringLiteral("_init"),
                            QStringLiteral("_fini"),
                            QStringLiteral("_edata"),
