@@ -10,8 +10,8 @@
 namespace
 {
 
-// What the module exports on purpose (its entry point, and the call by which
-// a host names the two files of the next comparison), and what the
+// What the module exports on purpose (its entry point, and the calls by
+// which a host names the files of the next comparison or merge), and what the
 // toolchain may add to every shared object.
 const QStringList kAllowed{QStringLiteral("XTActivateCallback"),
                            QStringLiteral("CorvaneSetNextPair"),
