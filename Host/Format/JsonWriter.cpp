@@ -1,5 +1,7 @@
 #include "JsonWriter.h"
 
+#include <cstring>
+
 #include "XTTextFormat.h"
 
 namespace XTHost
@@ -143,13 +145,13 @@ JsonNode JsonNode::object()
 
 JsonNode& JsonNode::append(JsonNode value)
 {
-    mChildren.emplace_back(QByteArray(), std::move(value));
+    mChildren.emplace_back(nullptr, std::move(value));
     return mChildren.back().second;
 }
 
 JsonNode& JsonNode::insert(const char* key, JsonNode value)
 {
-    mChildren.emplace_back(QByteArray(key), std::move(value));
+    mChildren.emplace_back(key, std::move(value));
     return mChildren.back().second;
 }
 
@@ -168,7 +170,7 @@ bool JsonNode::writeInline(QByteArray& out) const
     {
         if (child.second.mType != Scalar)
             return false;
-        length += child.first.size() + child.second.mLiteral.size() + 6;
+        length += (child.first ? int(std::strlen(child.first)) : 0) + child.second.mLiteral.size() + 6;
         if (length > sInlineLimit)
             return false;
     }
@@ -180,7 +182,11 @@ bool JsonNode::writeInline(QByteArray& out) const
             out += ", ";
         first = false;
         if (mType == Object)
-            out += '"' + child.first + "\": ";
+        {
+            out += '"';
+            out += child.first;
+            out += "\": ";
+        }
         out += child.second.mLiteral;
     }
     out += mType == Array ? ']' : '}';
@@ -207,7 +213,11 @@ void JsonNode::write(QByteArray& out, int indent) const
         first = false;
         out += inner;
         if (mType == Object)
-            out += '"' + child.first + "\": ";
+        {
+            out += '"';
+            out += child.first;
+            out += "\": ";
+        }
         child.second.write(out, indent + 2);
     }
     if (!mChildren.empty())

@@ -30,6 +30,9 @@ public:
     static JsonNode object();
 
     JsonNode& append(JsonNode value);
+    // `key` is kept, not copied: a literal or a name of a static table. A
+    // saved project has millions of members, and a copy of each key was one
+    // allocation more per member.
     JsonNode& insert(const char* key, JsonNode value);
 
     // Containers of scalars that fit go on one line; everything else is
@@ -42,7 +45,7 @@ private:
 
     Type mType = Scalar;
     QByteArray mLiteral;
-    std::vector<std::pair<QByteArray, JsonNode>> mChildren; // keys empty in arrays
+    std::vector<std::pair<const char*, JsonNode>> mChildren; // keys null in arrays
 };
 
 } // namespace XTHost
