@@ -23,11 +23,18 @@ int32_t freeNumber(int32_t wanted, const std::vector<int32_t>& used)
     return used.empty() ? 1 : *std::max_element(used.begin(), used.end()) + 1;
 }
 
-void collectBoxNumbers(const Layout& layout, std::vector<int32_t>& numbers)
+// The highest box number of a layout, and whether `number` is among its
+// numbers: one walk, nothing collected (it runs for every box copied).
+int32_t highestBoxNumber(const Layout& layout, int32_t number, bool* used)
 {
+    int32_t highest = 0;
     for (const Spread& spread : layout.mSpreads)
         for (const Box& box : spread.mBoxes)
-            numbers.push_back(box.mNumber);
+        {
+            highest = std::max(highest, box.mNumber);
+            *used = *used || box.mNumber == number;
+        }
+    return highest;
 }
 
 int storyIndex(const Project& project, int32_t number)
@@ -194,11 +201,12 @@ XTBoxRef HostState::copyBox(const BoxLocation& from, OpenProject& to, int layout
     const Story story = hasStory ? fromProject.mModel.mStories[size_t(storyIt->second)] : Story();
 
     Layout& layout = to.mModel.mLayouts[size_t(layoutIndex)];
-    std::vector<int32_t> boxNumbers;
-    collectBoxNumbers(layout, boxNumbers);
-    if (std::find(boxNumbers.begin(), boxNumbers.end(), copy.mNumber) != boxNumbers.end())
-        collectBoxNumbers(sourceLayout, boxNumbers);
-    copy.mNumber = freeNumber(copy.mNumber, boxNumbers);
+    // The box keeps its number where the layout has no box of it; else it
+    // takes one above every number of both layouts.
+    bool taken = false;
+    const int32_t highest = highestBoxNumber(layout, copy.mNumber, &taken);
+    if (taken)
+        copy.mNumber = std::max(highest, highestBoxNumber(sourceLayout, copy.mNumber, &taken)) + 1;
     bringColor(fromProject, to, copy.mColor);
     layout.mSpreads[size_t(spreadIndex)].mBoxes.push_back(copy);
     const XTBoxRef newBox = registerBox(to, layoutIndex, spreadIndex);
