@@ -67,11 +67,17 @@ bool PreviewModel::ShowsSpreads() const
 
 void PreviewModel::RedrawSpreads()
 {
+    if (DropSpreads())
+        emit dataChanged(index(0, 0), index(0, 1));
+}
+
+bool PreviewModel::DropSpreads()
+{
     if (!mSpreads || (!mLHSImage && !mRHSImage))
-        return;
+        return false;
     mLHSImage.reset();
     mRHSImage.reset();
-    emit dataChanged(index(0, 0), index(0, 1));
+    return true;
 }
 
 // Deleting a running loader waits for its rendering to end.

@@ -45,6 +45,9 @@ public:
     // Draws a spread again when it is next asked for: which boxes differ or
     // wait to be saved has changed.
     void RedrawSpreads();
+    // Lets go of the spread pictures, unannounced: a model put aside keeps
+    // none, as they are drawn again when it is shown. Whether it had any.
+    bool DropSpreads();
 
     void Visit(ProjectTreeNode<QXPCursor::NullType>& node) const override;
     void Visit(ProjectTreeNode<Project>& node) const override;

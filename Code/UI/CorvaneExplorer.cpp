@@ -514,10 +514,15 @@ void CorvaneExplorer::SelectionChanged(QItemSelection selected, QItemSelection)
     UpdateNavigation();
 
     // The shown preview goes into the cache under its own node when it leaves
-    // the table (the cache then deletes its least recently used models).
+    // the table (the cache then deletes its least recently used models). A
+    // spread's pictures are drawn afresh when it is shown again, so the
+    // cache keeps none: a hundred of them held more than the whole pair.
     if (PreviewModel* shown = ShownPreviewModel())
+    {
+        shown->DropSpreads();
         if (!mPreviewCache.contains(shown->Node().mId))
             mPreviewCache.insert(shown->Node().mId, shown, 1);
+    }
 
     PreviewModel* preview = nullptr;
     if (node)

@@ -314,6 +314,18 @@ void TestExplorer::previewCacheKeepsTheHundredMostRecent()
     QVERIFY(c.Select(evicted));
     QVERIFY(c.ShownPreviewModel());
     QCOMPARE(&c.ShownPreviewModel()->Node(), evicted);
+
+    // A cached spread keeps no pictures; shown again, it is drawn anew.
+    const auto spread = std::find_if(nodes.begin(), nodes.end(), [](ProjectTreeNodeBase* node)
+                                     { return dynamic_cast<ProjectTreeNode<Spread>*>(node) != nullptr; });
+    QVERIFY(spread != nodes.end());
+    auto picture = [&] { return qvariant_cast<QImage>(c.PreviewTable()->model()->index(0, 0).data(Qt::DecorationRole)); };
+    QVERIFY(c.Select(*spread));
+    const QImage drawn = picture();
+    QVERIFY(!drawn.isNull());
+    QVERIFY(c.Select(evicted));
+    QVERIFY(c.Select(*spread));
+    QCOMPARE(picture(), drawn);
 }
 
 // Whatever was shown before, and with or without the vertical header of a
