@@ -893,10 +893,10 @@ QString lineAndColumn(const QByteArray& data, int offset)
         .arg(offset - lineStart + 1);
 }
 
-JsonNode writeProperties(const std::vector<PropertyInfo>& table, const Box& box,
-                         const PropertyMap& properties)
+void writeProperties(JsonWriter& out, const char* key, const std::vector<PropertyInfo>& table, const Box& box,
+                     const PropertyMap& properties)
 {
-    JsonNode node = JsonNode::object();
+    out.beginObject(key);
     for (const PropertyInfo& info : table)
     {
         if (!info.appliesTo(box))
@@ -906,51 +906,56 @@ JsonNode writeProperties(const std::vector<PropertyInfo>& table, const Box& box,
         switch (info.mKind)
         {
         case PropertyInfo::Measure:
-            node.insert(info.mKey, JsonNode::fixed(value));
+            out.fixed(info.mKey, value);
             break;
         case PropertyInfo::Boolean:
-            node.insert(info.mKey, JsonNode::boolean(value != 0));
+            out.boolean(info.mKey, value != 0);
             break;
         default:
-            node.insert(info.mKey, JsonNode::number(value));
+            out.number(info.mKey, value);
             break;
         }
     }
-    return node;
+    out.end();
 }
 
-JsonNode writeBox(const Box& box)
+void writeBox(JsonWriter& out, const Box& box)
 {
-    JsonNode node = JsonNode::object();
-    node.insert("number", JsonNode::number(box.mNumber));
-    node.insert("name", JsonNode::string(box.mName));
-    node.insert("kind", JsonNode::string(QLatin1String(kindName(box.mKind))));
-    JsonNode& bounds = node.insert("bounds", JsonNode::object());
-    bounds.insert("left", JsonNode::fixed(box.mBounds.left));
-    bounds.insert("top", JsonNode::fixed(box.mBounds.top));
-    bounds.insert("right", JsonNode::fixed(box.mBounds.right));
-    bounds.insert("bottom", JsonNode::fixed(box.mBounds.bottom));
+    out.beginObject();
+    out.number("number", box.mNumber);
+    out.string("name", box.mName);
+    out.string("kind", QLatin1String(kindName(box.mKind)));
+    out.beginObject("bounds");
+    out.fixed("left", box.mBounds.left);
+    out.fixed("top", box.mBounds.top);
+    out.fixed("right", box.mBounds.right);
+    out.fixed("bottom", box.mBounds.bottom);
+    out.end();
     if (!box.mColor.isEmpty())
-        node.insert("colour", JsonNode::string(box.mColor));
-    node.insert("properties", writeProperties(boxProperties(), box, box.mProperties));
+        out.string("colour", box.mColor);
+    writeProperties(out, "properties", boxProperties(), box, box.mProperties);
     if (box.isText())
     {
-        JsonNode& text = node.insert("text", JsonNode::object());
-        JsonNode& insets = text.insert("insets", JsonNode::array());
+        out.beginObject("text");
+        out.beginArray("insets");
         for (Fixed inset : box.mInsets)
-            insets.append(JsonNode::fixed(inset));
-        text.insert("insetSetting", JsonNode::number(box.mInsetSetting));
+            out.fixed(inset);
+        out.end();
+        out.number("insetSetting", box.mInsetSetting);
+        out.end();
     }
     if (box.isPicture())
     {
-        JsonNode& picture = node.insert("picture", JsonNode::object());
-        picture.insert("path", JsonNode::string(box.mPicturePath));
-        picture.insert("properties", writeProperties(pictureProperties(), box, box.mPictureProperties));
+        out.beginObject("picture");
+        out.string("path", box.mPicturePath);
+        writeProperties(out, "properties", pictureProperties(), box, box.mPictureProperties);
+        out.end();
     }
-    return node;
+    out.end();
 }
 
-JsonNode writeAttributes(JsonNode node, const XT::TextAttributes& attributes)
+// The members of the object being written for each attribute.
+void writeAttributes(JsonWriter& out, const XT::TextAttributes& attributes)
 {
     for (const auto& entry : attributes)
     {
@@ -960,34 +965,35 @@ JsonNode writeAttributes(JsonNode node, const XT::TextAttributes& attributes)
         switch (info->mKind)
         {
         case XT::AttributeKind::Number:
-            node.insert(info->mName, JsonNode::decimal(entry.second.toDouble()));
+            out.decimal(info->mName, entry.second.toDouble());
             break;
         case XT::AttributeKind::Flag:
-            node.insert(info->mName, JsonNode::boolean(true));
+            out.boolean(info->mName, true);
             break;
         default:
-            node.insert(info->mName, JsonNode::string(entry.second));
+            out.string(info->mName, entry.second);
         }
     }
-    return node;
 }
 
-JsonNode writeFormatting(const Story& story)
+void writeFormatting(JsonWriter& out, const Story& story)
 {
-    JsonNode node = JsonNode::object();
+    out.beginObject("formatting");
     XT::FormatRuns characters;
     for (const XT::FormatRun& run : story.mFormats)
         characters.push_back({run.mOffset, XT::ParagraphPart(run.mAttributes, false)});
     TextFormat::normalize(characters);
     if (!characters.empty())
     {
-        JsonNode& runs = node.insert("characters", JsonNode::array());
+        out.beginArray("characters");
         for (const XT::FormatRun& run : characters)
         {
-            JsonNode object = JsonNode::object();
-            object.insert("at", JsonNode::number(run.mOffset));
-            runs.append(writeAttributes(std::move(object), run.mAttributes));
+            out.beginObject();
+            out.number("at", run.mOffset);
+            writeAttributes(out, run.mAttributes);
+            out.end();
         }
+        out.end();
     }
     std::vector<XT::TextAttributes> paragraphs;
     for (int i = 0; i < story.length(); ++i)
@@ -998,30 +1004,39 @@ JsonNode writeFormatting(const Story& story)
         paragraphs.pop_back();
     if (!paragraphs.empty())
     {
-        JsonNode& list = node.insert("paragraphs", JsonNode::array());
+        out.beginArray("paragraphs");
         for (const XT::TextAttributes& attributes : paragraphs)
-            list.append(writeAttributes(JsonNode::object(), attributes));
+        {
+            out.beginObject();
+            writeAttributes(out, attributes);
+            out.end();
+        }
+        out.end();
     }
-    return node;
+    out.end();
 }
 
-JsonNode writeStoryText(const Story& story)
+void writeStoryText(JsonWriter& out, const Story& story)
 {
     if (story.mRuns.empty())
-        return JsonNode::string(story.mText);
-    JsonNode pieces = JsonNode::array();
+    {
+        out.string("text", story.mText);
+        return;
+    }
+    out.beginArray("text");
     int position = 0;
     for (const HiddenRun& run : story.mRuns)
     {
         if (run.mOffset > position)
-            pieces.append(JsonNode::string(story.mText.mid(position, run.mOffset - position)));
-        JsonNode& hidden = pieces.append(JsonNode::object());
-        hidden.insert("hidden", JsonNode::string(story.mText.mid(run.mOffset + 1, run.mLength)));
+            out.string(story.mText.mid(position, run.mOffset - position));
+        out.beginObject();
+        out.string("hidden", story.mText.mid(run.mOffset + 1, run.mLength));
+        out.end();
         position = run.end();
     }
     if (position < story.length())
-        pieces.append(JsonNode::string(story.mText.mid(position)));
-    return pieces;
+        out.string(story.mText.mid(position));
+    out.end();
 }
 
 } // namespace
@@ -1182,85 +1197,103 @@ QString JsonProjectFormat::cannotHold(const Box& box) const
 
 QByteArray JsonProjectFormat::serialize(const Project& project) const
 {
-    JsonNode root = JsonNode::object();
-    root.insert("format", JsonNode::string(QLatin1String(sFormatMarker)));
-    root.insert("version", JsonNode::number(sVersion));
-    root.insert("fileType", JsonNode::string(fourCCText(project.mFileType)));
+    JsonWriter out;
+    out.beginObject();
+    out.string("format", QLatin1String(sFormatMarker));
+    out.number("version", sVersion);
+    out.string("fileType", fourCCText(project.mFileType));
 
-    JsonNode& layouts = root.insert("layouts", JsonNode::array());
+    out.beginArray("layouts");
     for (const Layout& layout : project.mLayouts)
     {
-        JsonNode& node = layouts.append(JsonNode::object());
-        node.insert("number", JsonNode::number(layout.mNumber));
-        node.insert("name", JsonNode::string(layout.mName));
-        node.insert("type", JsonNode::string(fourCCText(layout.mType)));
-        node.insert("masterSpreads", JsonNode::number(layout.mMasterSpreads));
-        JsonNode& masters = node.insert("masterPages", JsonNode::array());
+        out.beginObject();
+        out.number("number", layout.mNumber);
+        out.string("name", layout.mName);
+        out.string("type", fourCCText(layout.mType));
+        out.number("masterSpreads", layout.mMasterSpreads);
+        out.beginArray("masterPages");
         for (const QString& label : layout.mMasterPages)
-            masters.append(JsonNode::string(label));
-        JsonNode& spreads = node.insert("spreads", JsonNode::array());
+            out.string(label);
+        out.end();
+        out.beginArray("spreads");
         for (const Spread& spread : layout.mSpreads)
         {
-            JsonNode& s = spreads.append(JsonNode::object());
-            s.insert("name", JsonNode::string(spread.mName));
-            JsonNode& bounds = s.insert("bounds", JsonNode::object());
-            bounds.insert("left", JsonNode::fixed(spread.mBounds[0]));
-            bounds.insert("right", JsonNode::fixed(spread.mBounds[1]));
-            bounds.insert("top", JsonNode::fixed(spread.mBounds[2]));
-            bounds.insert("bottom", JsonNode::fixed(spread.mBounds[3]));
-            s.insert("columns", JsonNode::number(spread.mColumns));
-            s.insert("gutter", JsonNode::fixed(spread.mGutter));
-            JsonNode& pages = s.insert("pages", JsonNode::array());
+            out.beginObject();
+            out.string("name", spread.mName);
+            out.beginObject("bounds");
+            out.fixed("left", spread.mBounds[0]);
+            out.fixed("right", spread.mBounds[1]);
+            out.fixed("top", spread.mBounds[2]);
+            out.fixed("bottom", spread.mBounds[3]);
+            out.end();
+            out.number("columns", spread.mColumns);
+            out.fixed("gutter", spread.mGutter);
+            out.beginArray("pages");
             for (const QString& label : spread.mPages)
-                pages.append(JsonNode::string(label));
-            JsonNode& boxes = s.insert("boxes", JsonNode::array());
+                out.string(label);
+            out.end();
+            out.beginArray("boxes");
             for (const Box& box : spread.mBoxes)
-                boxes.append(writeBox(box));
+                writeBox(out, box);
+            out.end();
+            out.end();
         }
+        out.end();
+        out.end();
     }
+    out.end();
 
-    JsonNode& stories = root.insert("stories", JsonNode::array());
+    out.beginArray("stories");
     for (const Story& story : project.mStories)
     {
-        JsonNode& node = stories.append(JsonNode::object());
-        node.insert("number", JsonNode::number(story.mNumber));
-        JsonNode& boxes = node.insert("boxes", JsonNode::array());
+        out.beginObject();
+        out.number("number", story.mNumber);
+        out.beginArray("boxes");
         for (const BoxLink& link : story.mBoxes)
         {
-            JsonNode& l = boxes.append(JsonNode::object());
-            l.insert("layout", JsonNode::number(link.mLayout));
-            l.insert("box", JsonNode::number(link.mBox));
+            out.beginObject();
+            out.number("layout", link.mLayout);
+            out.number("box", link.mBox);
+            out.end();
         }
-        node.insert("text", writeStoryText(story));
+        out.end();
+        writeStoryText(out, story);
         if (!story.mFormats.empty() || !story.mTrail.isEmpty())
-            node.insert("formatting", writeFormatting(story));
+            writeFormatting(out, story);
+        out.end();
     }
+    out.end();
 
-    JsonNode& assets = root.insert("assets", JsonNode::object());
+    out.beginObject("assets");
     for (int kind = XT::kFirstAssetKind; kind <= XT::kLastAssetKind; ++kind)
     {
         const std::vector<Asset>& list = project.mAssets[kind - 1];
         if (list.empty())
             continue;
-        JsonNode& node = assets.insert(sAssetKindNames[kind - 1], JsonNode::array());
+        out.beginArray(sAssetKindNames[kind - 1]);
         for (const Asset& asset : list)
         {
-            JsonNode& a = node.append(JsonNode::object());
-            a.insert("name", JsonNode::string(asset.mName));
-            if (kind != XT::kColorAssetKind)
+            out.beginObject();
+            out.string("name", asset.mName);
+            if (kind == XT::kColorAssetKind)
             {
-                a.insert("description", JsonNode::string(asset.mDescription));
-                continue;
+                const bool rgb = asset.mColor.mModel == ColorValue::Rgb;
+                out.string("model", rgb ? QStringLiteral("RGB") : QStringLiteral("CMYK"));
+                out.beginArray("values");
+                for (int i = 0; i < (rgb ? 3 : 4); ++i)
+                    out.number(asset.mColor.mValues[i]);
+                out.end();
+                out.boolean("spot", asset.mColor.mSpot);
             }
-            const bool rgb = asset.mColor.mModel == ColorValue::Rgb;
-            a.insert("model", JsonNode::string(rgb ? QStringLiteral("RGB") : QStringLiteral("CMYK")));
-            JsonNode& values = a.insert("values", JsonNode::array());
-            for (int i = 0; i < (rgb ? 3 : 4); ++i)
-                values.append(JsonNode::number(asset.mColor.mValues[i]));
-            a.insert("spot", JsonNode::boolean(asset.mColor.mSpot));
+            else
+                out.string("description", asset.mDescription);
+            out.end();
         }
+        out.end();
     }
-    return root.toJson();
+    out.end();
+    out.end();
+    return out.finish();
 }
 
 } // namespace XTHost

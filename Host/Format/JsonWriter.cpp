@@ -1,8 +1,9 @@
 #include "JsonWriter.h"
 
-#include <cstring>
-
 #include "XTTextFormat.h"
+
+#include <charconv>
+#include <cstring>
 
 namespace XTHost
 {
@@ -12,217 +13,232 @@ namespace
 
 constexpr int sInlineLimit = 96;
 
+void appendInteger(QByteArray& out, qint64 value)
+{
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, int(written.ptr - digits));
+}
+
+// Control characters and unpaired surrogates are written as escapes: UTF-8
+// cannot carry the latter, and the text must come back unit for unit. So is
+// a leading U+FEFF: QJsonDocument takes it for a byte order mark and drops
+// it from a string without escapes.
 void appendEscaped(QByteArray& out, const QString& text)
 {
     out += '"';
-    QString plain;
-    auto flush = [&]()
-    {
-        out += plain.toUtf8();
-        plain.clear();
-    };
     const int size = text.size();
+    const QChar* units = text.constData();
+    int plain = 0; // where the stretch written as it is began
+    auto flush = [&](int end)
+    {
+        if (end > plain)
+            out += QStringView(units + plain, end - plain).toUtf8();
+    };
     for (int i = 0; i < size; ++i)
     {
-        const ushort unit = text.at(i).unicode();
-        const char* escape = nullptr;
+        const ushort unit = units[i].unicode();
+        if (unit >= 0x20 && unit != '"' && unit != '\\' && !QChar::isSurrogate(unit) && !(i == 0 && unit == 0xFEFF))
+            continue;
+        if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(units[i + 1].unicode()))
+        {
+            ++i;
+            continue;
+        }
+        flush(i);
+        plain = i + 1;
         switch (unit)
         {
         case '"':
-            escape = "\\\"";
+            out += "\\\"";
             break;
         case '\\':
-            escape = "\\\\";
+            out += "\\\\";
             break;
         case '\r':
-            escape = "\\r";
+            out += "\\r";
             break;
         case '\n':
-            escape = "\\n";
+            out += "\\n";
             break;
         case '\t':
-            escape = "\\t";
+            out += "\\t";
             break;
         default:
-            break;
-        }
-        if (escape)
-        {
-            flush();
-            out += escape;
-            continue;
-        }
-        const bool high = QChar::isHighSurrogate(unit);
-        const bool paired = high && i + 1 < size && QChar::isLowSurrogate(text.at(i + 1).unicode());
-        if (paired)
-        {
-            plain += text.at(i);
-            plain += text.at(++i);
-            continue;
-        }
-        // Control characters and unpaired surrogates are written as escapes:
-        // UTF-8 cannot carry the latter, and the text must come back unit for
-        // unit. So is a leading U+FEFF: QJsonDocument takes it for a byte
-        // order mark and drops it from a string without escapes.
-        if (unit < 0x20 || QChar::isSurrogate(unit) || (i == 0 && unit == 0xFEFF))
-        {
-            flush();
             out += "\\u" + QByteArray::number(unit, 16).rightJustified(4, '0');
-            continue;
         }
-        plain += text.at(i);
     }
-    flush();
+    flush(size);
     out += '"';
+}
+
+void appendFixed(QByteArray& out, qint32 value)
+{
+    // value / 65536 has at most 16 decimals: 10^16 / 2^16 = 152587890625.
+    const qint64 whole = qint64(value) >> 16; // floor
+    if (qint64(value) - whole * 65536 == 0)
+    {
+        appendInteger(out, whole);
+        return;
+    }
+    // Negative values are written as -(|v|), so the digits read naturally.
+    const qint64 magnitude = value < 0 ? -qint64(value) : qint64(value);
+    if (value < 0)
+        out += '-';
+    appendInteger(out, magnitude >> 16);
+    out += '.';
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, (magnitude & 0xFFFF) * 152587890625LL);
+    int length = int(written.ptr - digits);
+    out.append(16 - length, '0');
+    while (digits[length - 1] == '0')
+        --length;
+    out.append(digits, length);
 }
 
 } // namespace
 
-JsonNode JsonNode::number(qint64 value)
+void JsonWriter::beginObject(const char* key)
 {
-    JsonNode node;
-    node.mLiteral = QByteArray::number(value);
-    return node;
+    begin(key, false);
 }
 
-JsonNode JsonNode::decimal(double value)
+void JsonWriter::beginArray(const char* key)
 {
-    JsonNode node;
-    node.mLiteral = XT::NumberText(value).toLatin1();
-    return node;
+    begin(key, true);
 }
 
-JsonNode JsonNode::fixed(qint32 value)
+void JsonWriter::begin(const char* key, bool array)
 {
-    // value / 65536 has at most 16 decimals: 10^16 / 2^16 = 152587890625.
-    const qint64 whole = qint64(value) >> 16; // floor
-    const qint64 fraction = qint64(value) - whole * 65536;
-    JsonNode node;
-    if (fraction == 0)
+    if (!mFrames.empty())
+        member(key, false);
+    mOut += array ? '[' : '{';
+    Frame frame;
+    frame.mArray = array;
+    frame.mLaidOut = mFrames.empty();
+    mFrames.push_back(frame);
+}
+
+void JsonWriter::end()
+{
+    const Frame frame = mFrames.back();
+    if (!frame.mLaidOut)
     {
-        node.mLiteral = QByteArray::number(whole);
-        return node;
+        int start = 0;
+        for (size_t i = 0; i < mHeldEnds.size(); ++i)
+        {
+            if (i > 0)
+                mOut += ", ";
+            mOut.append(mHeld.constData() + start, mHeldEnds[i] - start);
+            start = mHeldEnds[i];
+        }
+        mHeld.clear();
+        mHeldEnds.clear();
     }
-    // Write negative values as -(|v|) so the digits read naturally.
-    const bool negative = value < 0;
-    const qint64 magnitude = negative ? -qint64(value) : qint64(value);
-    const qint64 magnitudeWhole = magnitude >> 16;
-    const qint64 magnitudeFraction = magnitude & 0xFFFF;
-    QByteArray digits = QByteArray::number(magnitudeFraction * 152587890625LL).rightJustified(16, '0');
-    while (digits.endsWith('0'))
-        digits.chop(1);
-    node.mLiteral = (negative ? "-" : "") + QByteArray::number(magnitudeWhole) + '.' + digits;
-    return node;
+    else if (frame.mMembers > 0)
+        newLine(int(mFrames.size()) - 1);
+    mOut += frame.mArray ? ']' : '}';
+    mFrames.pop_back();
 }
 
-JsonNode JsonNode::boolean(bool value)
+void JsonWriter::newLine(int depth)
 {
-    JsonNode node;
-    node.mLiteral = value ? "true" : "false";
-    return node;
+    mOut += '\n';
+    mOut.append(2 * depth, ' ');
 }
 
-JsonNode JsonNode::string(const QString& value)
+void JsonWriter::layOut(Frame& frame)
 {
-    JsonNode node;
-    appendEscaped(node.mLiteral, value);
-    return node;
+    frame.mLaidOut = true;
+    int start = 0;
+    for (size_t i = 0; i < mHeldEnds.size(); ++i)
+    {
+        if (i > 0)
+            mOut += ',';
+        newLine(int(mFrames.size()));
+        mOut.append(mHeld.constData() + start, mHeldEnds[i] - start);
+        start = mHeldEnds[i];
+    }
+    mHeld.clear();
+    mHeldEnds.clear();
 }
 
-JsonNode JsonNode::array()
+QByteArray& JsonWriter::member(const char* key, bool scalar)
 {
-    JsonNode node;
-    node.mType = Array;
-    return node;
-}
-
-JsonNode JsonNode::object()
-{
-    JsonNode node;
-    node.mType = Object;
-    return node;
-}
-
-JsonNode& JsonNode::append(JsonNode value)
-{
-    mChildren.emplace_back(nullptr, std::move(value));
-    return mChildren.back().second;
-}
-
-JsonNode& JsonNode::insert(const char* key, JsonNode value)
-{
-    mChildren.emplace_back(key, std::move(value));
-    return mChildren.back().second;
-}
-
-QByteArray JsonNode::toJson() const
-{
-    QByteArray out;
-    write(out, 0);
-    out += '\n';
+    Frame& frame = mFrames.back();
+    if (!scalar && !frame.mLaidOut)
+        layOut(frame);
+    QByteArray& out = frame.mLaidOut ? mOut : mHeld;
+    if (frame.mLaidOut)
+    {
+        if (frame.mMembers > 0)
+            mOut += ',';
+        newLine(int(mFrames.size()));
+    }
+    ++frame.mMembers;
+    if (key)
+    {
+        out += '"';
+        out += key;
+        out += "\": ";
+    }
     return out;
 }
 
-bool JsonNode::writeInline(QByteArray& out) const
+void JsonWriter::scalarWritten(const char* key, int start)
 {
-    int length = 2;
-    for (const auto& child : mChildren)
-    {
-        if (child.second.mType != Scalar)
-            return false;
-        length += (child.first ? int(std::strlen(child.first)) : 0) + child.second.mLiteral.size() + 6;
-        if (length > sInlineLimit)
-            return false;
-    }
-    out += mType == Array ? '[' : '{';
-    bool first = true;
-    for (const auto& child : mChildren)
-    {
-        if (!first)
-            out += ", ";
-        first = false;
-        if (mType == Object)
-        {
-            out += '"';
-            out += child.first;
-            out += "\": ";
-        }
-        out += child.second.mLiteral;
-    }
-    out += mType == Array ? ']' : '}';
-    return true;
+    Frame& frame = mFrames.back();
+    if (frame.mLaidOut)
+        return;
+    mHeldEnds.push_back(mHeld.size());
+    // A member counts its key, its value and six more (quotes, colon,
+    // separator), as the one-line form reads.
+    const int keyLength = key ? int(std::strlen(key)) : 0;
+    const int valueLength = mHeld.size() - start - (key ? keyLength + 4 : 0);
+    frame.mInlineLength += keyLength + valueLength + 6;
+    if (frame.mInlineLength > sInlineLimit)
+        layOut(frame);
 }
 
-void JsonNode::write(QByteArray& out, int indent) const
+void JsonWriter::number(const char* key, qint64 value)
 {
-    if (mType == Scalar)
-    {
-        out += mLiteral;
-        return;
-    }
-    // The top level is always laid out, so the file's first keys stand on
-    // lines of their own.
-    if (indent > 0 && writeInline(out))
-        return;
-    out += mType == Array ? '[' : '{';
-    const QByteArray inner(indent + 2, ' ');
-    bool first = true;
-    for (const auto& child : mChildren)
-    {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += inner;
-        if (mType == Object)
-        {
-            out += '"';
-            out += child.first;
-            out += "\": ";
-        }
-        child.second.write(out, indent + 2);
-    }
-    if (!mChildren.empty())
-        out += '\n' + QByteArray(indent, ' ');
-    out += mType == Array ? ']' : '}';
+    const int start = mHeld.size();
+    appendInteger(member(key, true), value);
+    scalarWritten(key, start);
+}
+
+void JsonWriter::fixed(const char* key, qint32 value)
+{
+    const int start = mHeld.size();
+    appendFixed(member(key, true), value);
+    scalarWritten(key, start);
+}
+
+void JsonWriter::decimal(const char* key, double value)
+{
+    const int start = mHeld.size();
+    member(key, true) += XT::NumberText(value).toLatin1();
+    scalarWritten(key, start);
+}
+
+void JsonWriter::boolean(const char* key, bool value)
+{
+    const int start = mHeld.size();
+    member(key, true) += value ? "true" : "false";
+    scalarWritten(key, start);
+}
+
+void JsonWriter::string(const char* key, const QString& value)
+{
+    const int start = mHeld.size();
+    appendEscaped(member(key, true), value);
+    scalarWritten(key, start);
+}
+
+QByteArray JsonWriter::finish()
+{
+    mOut += '\n';
+    return std::move(mOut);
 }
 
 } // namespace XTHost

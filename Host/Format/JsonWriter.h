@@ -3,49 +3,65 @@
 #include <QByteArray>
 #include <QString>
 
-#include <utility>
 #include <vector>
 
 namespace XTHost
 {
 
-// A JSON value that keeps its keys in the order they were added, so that the
-// writer controls the layout of the file.
-class JsonNode
+// Writes JSON as it is told, member after member, in one pass: a saved
+// project has millions of members, and building them as a tree first took
+// as long as writing the text and held several times its memory.
+//
+// The layout is the file's: a container whose members are all scalars and
+// fit in a short line stays on one line; everything else is indented by two
+// spaces per level, and the top level is always laid out. A container is
+// therefore held back, as text, only while it may still fit on one line:
+// its first container member or its first line too long lays it out.
+//
+// Keys are written as given, unescaped: literals and names of static tables.
+// Inside an array, members have no key (the overloads without one).
+class JsonWriter
 {
 public:
-    enum Type
-    {
-        Scalar, // a literal, already written: number, boolean or escaped string
-        Array,
-        Object
-    };
+    void beginObject(const char* key = nullptr);
+    void beginArray(const char* key = nullptr);
+    void end();
 
-    static JsonNode number(qint64 value);
-    static JsonNode fixed(qint32 value); // a 16.16 value as an exact decimal
-    static JsonNode decimal(double value); // shortest form, as XT::NumberText
-    static JsonNode boolean(bool value);
-    static JsonNode string(const QString& value);
-    static JsonNode array();
-    static JsonNode object();
+    void number(const char* key, qint64 value);
+    void fixed(const char* key, qint32 value); // a 16.16 value as an exact decimal
+    void decimal(const char* key, double value); // shortest form, as XT::NumberText
+    void boolean(const char* key, bool value);
+    void string(const char* key, const QString& value);
+    void number(qint64 value) { number(nullptr, value); }
+    void fixed(qint32 value) { fixed(nullptr, value); }
+    void string(const QString& value) { string(nullptr, value); }
 
-    JsonNode& append(JsonNode value);
-    // `key` is kept, not copied: a literal or a name of a static table. A
-    // saved project has millions of members, and a copy of each key was one
-    // allocation more per member.
-    JsonNode& insert(const char* key, JsonNode value);
-
-    // Containers of scalars that fit go on one line; everything else is
-    // indented by two spaces per level.
-    QByteArray toJson() const;
+    // The text, with a final newline, once the top level has ended.
+    QByteArray finish();
 
 private:
-    void write(QByteArray& out, int indent) const;
-    bool writeInline(QByteArray& out) const;
+    struct Frame
+    {
+        bool mArray = false;
+        bool mLaidOut = false;
+        int mMembers = 0;
+        int mInlineLength = 2; // brackets, and for each member its text and 6
+    };
 
-    Type mType = Scalar;
-    QByteArray mLiteral;
-    std::vector<std::pair<const char*, JsonNode>> mChildren; // keys null in arrays
+    void begin(const char* key, bool array);
+    // Starts a member of the innermost container: its separator and key,
+    // into the text or into what is held back.
+    QByteArray& member(const char* key, bool scalar);
+    void scalarWritten(const char* key, int start);
+    void layOut(Frame& frame);
+    void newLine(int depth);
+
+    QByteArray mOut;
+    std::vector<Frame> mFrames;
+    // The innermost container while it may stay on one line: its members'
+    // texts, each `"key": value`, and where each ends.
+    QByteArray mHeld;
+    std::vector<int> mHeldEnds;
 };
 
 } // namespace XTHost
