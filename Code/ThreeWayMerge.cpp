@@ -133,7 +133,8 @@ struct Change
         Unchanged, // the same on both, with everything below it
         Edited     // both have it; its own rows, or something below, differ
     } mKind = Absent;
-    std::vector<Span> mChanges; // Edited: where base and side differ, in order
+    std::vector<Span> mChanges; // Edited: where base and side differ, in order, once read
+    ProjectTreeNodeBase* mNode = nullptr; // the pair of base and side, where there is one
     QString mBaseText;       // the base's compared text of the item
     QString mSideText;       // the side's
 
@@ -190,6 +191,7 @@ struct SideTree
         ProjectTreeNodeBase* node = mModels.Find(identity);
         if (!node)
             return change;
+        change.mNode = node;
         const Corvable* base = nullptr;
         const Corvable* side = nullptr;
         Merge::SidesOf(*node, &base, &side);
@@ -208,10 +210,17 @@ struct SideTree
             break;
         default:
             change.mKind = Change::Edited;
-            if (DiffModel* model = mModels.Of(*node))
-                change.mChanges = ChangesOf(*model);
         }
         return change;
+    }
+
+    // Where an edited item differs from the base: its comparison's changes,
+    // which take the text engine to find.
+    void ReadChanges(Change& change)
+    {
+        if (change.mKind == Change::Edited && change.mNode && change.mNode->NodeType() != Identical)
+            if (DiffModel* model = mModels.Of(*change.mNode))
+                change.mChanges = ChangesOf(*model);
     }
 
     ProjectTree mTree;
@@ -244,6 +253,9 @@ Verdict RowVerdict(const Span& span, const Change& left, const Change& right)
     // Made on both sides with the same identity and different content.
     if (left.mKind == Change::Added || right.mKind == Change::Added)
         return Verdict::Conflict;
+    // One side as the base had it: the difference is the other side's.
+    if ((left.mKind == Change::Unchanged) != (right.mKind == Change::Unchanged))
+        return left.mKind == Change::Unchanged ? Verdict::Take : Verdict::Keep;
     const bool byLeft = left.Touches(span.mStart[0], span.mEnd[0]);
     const bool byRight = right.Touches(span.mStart[1], span.mEnd[1]);
     if (byLeft != byRight)
@@ -455,11 +467,15 @@ Row Decide(const DiffModel& model, int row, const Span& span, const Change& left
     decided.mLeft = model.RevealedText(row, 0);
     decided.mRight = model.RevealedText(row, 1);
     const bool added = left.mKind == Change::Added || right.mKind == Change::Added;
+    // The base read through a side as the base had it, else through the
+    // left's changes where it edited the item.
+    const bool fromLeft = left.mKind == Change::Unchanged ||
+                          (left.mKind == Change::Edited && right.mKind != Change::Unchanged);
     if (whole)
         decided.mBase = added ? QString() : left.mBaseText;
     else
-        decided.mBase = left.mKind == Change::Edited ? left.BaseUnder(span.mStart[0], span.mEnd[0])
-                                                     : right.BaseUnder(span.mStart[1], span.mEnd[1]);
+        decided.mBase = fromLeft ? left.BaseUnder(span.mStart[0], span.mEnd[0])
+                                 : right.BaseUnder(span.mStart[1], span.mEnd[1]);
     return decided;
 }
 
@@ -478,9 +494,17 @@ Plan Merger::Classify()
         if (!model)
             continue;
         Item item{node, model, ::Merge::IdentityOf(*node), ::Merge::PathOf(*node), QString(), {}, {}, {}};
-        const Change left = mBase->mLeft->ChangeOf(item.mIdentity);
-        const Change right = mBase->mRight->ChangeOf(item.mIdentity);
+        Change left = mBase->mLeft->ChangeOf(item.mIdentity);
+        Change right = mBase->mRight->ChangeOf(item.mIdentity);
         const bool oneSide = type == OnlyInLeft || type == OnlyInRight;
+        // Where one side is as the base had it, every difference is the
+        // other side's: only an item both sides changed needs to know where.
+        const bool oneChanged = (left.mKind == Change::Unchanged) != (right.mKind == Change::Unchanged);
+        if (!oneSide && !oneChanged)
+        {
+            mBase->mLeft->ReadChanges(left);
+            mBase->mRight->ReadChanges(right);
+        }
         const Verdict verdict = oneSide ? StructureVerdict(type, left, right, &item.mWhy) : Verdict::Keep;
         if (oneSide && ::Merge::TakenWhole(*node, *model))
             whole << node;
@@ -490,7 +514,7 @@ Plan Merger::Classify()
             item.mRightText = model->RightText();
         }
         // A story both sides have and the base had merges as text.
-        const bool text = !oneSide && !model->HasVerticalHeader() && left.mKind != Change::Added &&
+        const bool text = !oneSide && !oneChanged && !model->HasVerticalHeader() && left.mKind != Change::Added &&
                           left.mKind != Change::Deleted && right.mKind != Change::Added &&
                           right.mKind != Change::Deleted;
         const QList<Hunk> clusters = text ? Clusters(left, right) : QList<Hunk>();
