@@ -47,6 +47,11 @@ XTProjectId HostSession::openProject(const QString& path, QString* error)
     return id;
 }
 
+void HostSession::readAhead(const QString& path)
+{
+    mState->readAhead(path);
+}
+
 QString HostSession::lastError() const
 {
     return mState->mLastError;

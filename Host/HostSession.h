@@ -29,6 +29,9 @@ public:
 
     // Opens a project file; -1 with the reason in *error (and lastError()).
     XTProjectId openProject(const QString& path, QString* error = nullptr);
+    // Starts reading a file that will be opened soon (by the plug-in, say)
+    // on a thread of its own.
+    void readAhead(const QString& path);
     // The reason the last open or save failed, naming the file and the place.
     QString lastError() const;
     bool closeProject(XTProjectId project);

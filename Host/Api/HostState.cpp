@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -46,6 +47,39 @@ HostState* HostState::current()
     return sCurrent;
 }
 
+namespace
+{
+
+std::pair<qint64, qint64> StampOf(const QFileInfo& info)
+{
+    return {info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+} // namespace
+
+HostState::ReadAhead::Loaded HostState::load(const QString& path)
+{
+    ReadAhead::Loaded loaded;
+    QFile file(path);
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly))
+        head = file.read(ProjectFormat::sHeadSize);
+    loaded.mFormat = &ProjectFormats::forHead(head);
+    loaded.mRead = loaded.mFormat->load(path, loaded.mModel, &loaded.mError);
+    return loaded;
+}
+
+void HostState::readAhead(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty() || mReadAhead.count(canonical))
+        return;
+    ReadAhead& ahead = mReadAhead[canonical];
+    std::tie(ahead.mSize, ahead.mModified) = StampOf(info);
+    ahead.mLoaded = std::async(std::launch::async, &HostState::load, path);
+}
+
 XTProjectId HostState::openProject(const QString& path, QString* error)
 {
     const QFileInfo info(path);
@@ -56,15 +90,23 @@ XTProjectId HostState::openProject(const QString& path, QString* error)
             *error = QStringLiteral("%1: the project is already open").arg(path);
             return XT::kNoProject;
         }
-    QFile file(path);
-    QByteArray head;
-    if (file.open(QIODevice::ReadOnly))
-        head = file.read(ProjectFormat::sHeadSize);
-    Project model;
-    const ProjectFormat& format = ProjectFormats::forHead(head);
-    if (!format.load(path, model, error))
+    ReadAhead::Loaded loaded;
+    const auto ahead = mReadAhead.find(canonical);
+    if (ahead != mReadAhead.end())
+    {
+        loaded = ahead->second.mLoaded.get();
+        if (StampOf(info) != std::make_pair(ahead->second.mSize, ahead->second.mModified))
+            loaded = load(path);
+        mReadAhead.erase(ahead);
+    }
+    else
+        loaded = load(path);
+    if (!loaded.mRead)
+    {
+        *error = loaded.mError;
         return XT::kNoProject;
-    return addProject(info.absoluteFilePath(), std::move(model), &format)->mId;
+    }
+    return addProject(info.absoluteFilePath(), std::move(loaded.mModel), loaded.mFormat)->mId;
 }
 
 OpenProject* HostState::addProject(const QString& path, Project model, const ProjectFormat* format)

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,6 +80,10 @@ public:
 
     // Projects.
     XTProjectId openProject(const QString& path, QString* error);
+    // Starts reading a project file on a thread of its own, for the
+    // openProject of that file to take once it comes: a program that knows
+    // which files it will open reads one while it works on another.
+    void readAhead(const QString& path);
     OpenProject* addProject(const QString& path, Project model, const ProjectFormat* format = nullptr);
     void closeProject(XTProjectId id);
     OpenProject* project(XTProjectId id);
@@ -192,6 +197,24 @@ private:
     XTBoxRef boxNumbered(OpenProject& project, int32_t layoutNumber, int32_t boxNumber) const;
 
     static HostState* sCurrent;
+
+    // A file read ahead, with its size and time as the reading began: a file
+    // changed since is read again when it is opened.
+    struct ReadAhead
+    {
+        struct Loaded
+        {
+            Project mModel;
+            const ProjectFormat* mFormat = nullptr;
+            bool mRead = false;
+            QString mError;
+        };
+        qint64 mSize = 0;
+        qint64 mModified = 0;
+        std::future<Loaded> mLoaded;
+    };
+    static ReadAhead::Loaded load(const QString& path);
+    std::map<QString, ReadAhead> mReadAhead; // by canonical path
 
     std::map<XTProjectId, std::unique_ptr<OpenProject>> mProjects;
     std::vector<XTProjectId> mOpenOrder;

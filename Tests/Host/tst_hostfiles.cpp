@@ -34,6 +34,7 @@ private slots:
     void malformedFilesAreRefused_data();
     void malformedFilesAreRefused();
     void overLargeFileIsRefused();
+    void aFileReadAheadIsOpenedAsItIsThen();
 
 private:
     void expectRefused(const QString& path, const QString& fragment);
@@ -498,6 +499,9 @@ void tst_HostFiles::malformedFilesAreRefused()
     const QString path = mDir->filePath(QStringLiteral("bad.xprj"));
     QVERIFY(WriteFile(path, content));
     expectRefused(path, fragment);
+    // Read ahead on a thread of its own, it is refused alike.
+    mSession->readAhead(path);
+    expectRefused(path, fragment);
 }
 
 void tst_HostFiles::overLargeFileIsRefused()
@@ -509,6 +513,29 @@ void tst_HostFiles::overLargeFileIsRefused()
     QVERIFY(file.resize(XTHost::ProjectFormat::sMaxFileSize + 1)); // sparse: no disk used
     file.close();
     expectRefused(path, QStringLiteral("more than the %1 bytes").arg(XTHost::ProjectFormat::sMaxFileSize));
+}
+
+// A file read ahead opens with what it holds when it is opened: one written
+// over meanwhile is read again.
+void tst_HostFiles::aFileReadAheadIsOpenedAsItIsThen()
+{
+    const QByteArray welcome = XTHost::JsonProjectFormat().serialize(smallProject());
+    QByteArray hello = welcome;
+    hello.replace("\"Welcome\"", "\"Hello there\"");
+    for (const QByteArray& later : {welcome, hello})
+    {
+        const QString path = mDir->filePath(QStringLiteral("ahead.xprj"));
+        QVERIFY(WriteFile(path, welcome));
+        mSession->readAhead(path);
+        // Time for the small file to be read before it is written over.
+        QThread::msleep(100);
+        QVERIFY(WriteFile(path, later));
+        const XTProjectId ahead = mApi.open(path);
+        QVERIFY(ahead != XT::kNoProject);
+        QCOMPARE(mApi.storyText(mApi.storyNumbered(ahead, 9)),
+                 later == hello ? QStringLiteral("Hello there") : QStringLiteral("Welcome"));
+        QCOMPARE(mApi.mProject->CloseProject(ahead, 1), XT::kNoErr);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_HostFiles)

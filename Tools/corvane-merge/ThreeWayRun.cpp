@@ -156,6 +156,8 @@ void Publish(const Staged& staged, const QString& left, bool changed)
 int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStream& out)
 {
     const Staged staged(options);
+    // The base is read while LEFT and RIGHT are read and compared.
+    host.readAhead(staged.mBase);
     ComparisonSession session(staged.mLeft, staged.mRight);
     if (!session.IsOpen())
         throw Trouble{session.OpenError().replace(staged.mLeft, options.mLeft)};
