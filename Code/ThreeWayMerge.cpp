@@ -426,7 +426,10 @@ bool Merger::IsOpen() const
 
 // The text merge reads no formatting: a story row whose formatting differs
 // between LEFT and RIGHT goes to the side that changed the row since the
-// base, whole, and is a conflict when both changed it.
+// base, whole, and is a conflict when both changed it. A row only RIGHT
+// changed can read as kept in part (a change of formatting alone leaves the
+// two texts alike), and merging its text alone would lose RIGHT's
+// formatting: it is taken whole.
 void DecideFormatting(const DiffModel& model, const Span& span, const Change& left, const Change& right,
                       Row* row)
 {
@@ -436,7 +439,7 @@ void DecideFormatting(const DiffModel& model, const Span& span, const Change& le
     const bool byRight = right.Touches(span.mStart[1], span.mEnd[1]);
     if (byLeft && byRight)
         row->mVerdict = Verdict::Conflict;
-    else if (byRight && row->mVerdict == Verdict::Keep)
+    else if (byRight && (row->mVerdict == Verdict::Keep || row->mVerdict == Verdict::Both))
         row->mVerdict = Verdict::Take;
     else
         return;

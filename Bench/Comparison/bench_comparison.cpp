@@ -37,6 +37,7 @@
 
 #include "Format/JsonProjectFormat.h"
 
+#include "BenchProjects.h"
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
@@ -86,22 +87,6 @@ private:
     XTHost::PluginHost mPlugin;
     bool mActive = false;
 };
-
-XTHost::GeneratorOptions TreeOptions()
-{
-    // The options of bench_host's 500-page project.
-    XTHost::GeneratorOptions options;
-    options.mLayouts = 2;
-    options.mSpreadsPerLayout = 125;
-    options.mPagesPerSpread = 2;
-    options.mBoxesPerSpread = 20;
-    options.mStories = 1000;
-    options.mStoryLength = 2000;
-    options.mAssetsPerKind = 111;
-    options.mSeed = 1;
-    options.mEditRate = 0.1;
-    return options;
-}
 
 // A story text of `length` units in paragraphs of words, and a copy with
 // `edits` words inserted, deleted or replaced at random places.
@@ -198,16 +183,6 @@ double RunDiff(const Inputs& in, const QString& folder, int* rows)
     return seconds;
 }
 
-// The pair of the scale curve for a page count: bench_host's 500-page
-// project grown or shrunk in spreads and stories alike.
-XTHost::GeneratorOptions ScaleOptions(int pages)
-{
-    XTHost::GeneratorOptions options = TreeOptions();
-    options.mSpreadsPerLayout = std::max(1, pages / (options.mLayouts * options.mPagesPerSpread));
-    options.mStories = 2 * pages;
-    return options;
-}
-
 int Scale(const QStringList& args, int runs)
 {
     std::vector<int> sizes;
@@ -243,7 +218,7 @@ int Scale(const QStringList& args, int runs)
         const QString left = dir.filePath(QStringLiteral("left.xprj"));
         const QString right = dir.filePath(QStringLiteral("right.xprj"));
         QString error;
-        if (!XTHost::ProjectGenerator::writePair(ScaleOptions(pages), left, right, &error))
+        if (!XTHost::ProjectGenerator::writePair(Bench::ScaleOptions(pages), left, right, &error))
         {
             std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
             return 1;
@@ -302,7 +277,7 @@ int Report(int runs)
     const QString left = dir.filePath(QStringLiteral("left.xprj"));
     const QString right = dir.filePath(QStringLiteral("right.xprj"));
     QString error;
-    const XTHost::GeneratorOptions options = TreeOptions();
+    const XTHost::GeneratorOptions options = Bench::ProjectOptions();
     if (!XTHost::ProjectGenerator::writePair(options, left, right, &error))
     {
         std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
@@ -369,7 +344,7 @@ int MergeBench(int runs)
     const QString right = dir.filePath(QStringLiteral("right.xprj"));
     const QString merged = dir.filePath(QStringLiteral("merged.xprj"));
     QString error;
-    if (!XTHost::ProjectGenerator::writePair(TreeOptions(), left, right, &error))
+    if (!XTHost::ProjectGenerator::writePair(Bench::ProjectOptions(), left, right, &error))
     {
         std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));
         return 1;
@@ -476,7 +451,7 @@ int main(int argc, char* argv[])
     Inputs in{dir.filePath("left.xprj"), dir.filePath("right.xprj"), dir.filePath("story-left.xprj"),
               dir.filePath("story-right.xprj")};
     QString error;
-    const XTHost::GeneratorOptions options = TreeOptions();
+    const XTHost::GeneratorOptions options = Bench::ProjectOptions();
     if (!XTHost::ProjectGenerator::writePair(options, in.mTreeLeft, in.mTreeRight, &error))
     {
         std::fprintf(stderr, "bench_comparison: %s\n", qPrintable(error));

@@ -10,6 +10,7 @@
 #include "ProjectGenerator.h"
 #include "XTGroups.h"
 
+#include "BenchProjects.h"
 #include "BenchSupport.h"
 #include "HostTables.h"
 
@@ -207,16 +208,7 @@ int main(int argc, char* argv[])
     if (runsAt > 0 && runsAt + 1 < args.size())
         runs = std::max(1, args[runsAt + 1].toInt());
 
-    XTHost::GeneratorOptions options;
-    options.mLayouts = 2;
-    options.mSpreadsPerLayout = 125;
-    options.mPagesPerSpread = 2;
-    options.mBoxesPerSpread = 20;
-    options.mStories = 1000;
-    options.mStoryLength = 2000;
-    options.mAssetsPerKind = 111;
-    options.mSeed = 1;
-    options.mEditRate = 0.1;
+    const XTHost::GeneratorOptions options = Bench::ProjectOptions();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("left.xprj"));
     QString error;

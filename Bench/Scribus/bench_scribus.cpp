@@ -38,30 +38,6 @@ constexpr double sMemoryTarget = 4.0;
 
 constexpr double sMiB = 1048576.0;
 
-struct Series
-{
-    std::vector<double> mSeconds, mCpu, mPeakMb;
-
-    void add(const Bench::Measured& measured)
-    {
-        mSeconds.push_back(measured.ms / 1000);
-        mCpu.push_back(measured.cpuMs / 1000);
-        mPeakMb.push_back(measured.peakKb / 1024.0);
-    }
-    double seconds() const { return Bench::Median(mSeconds); }
-    double cpu() const { return Bench::Median(mCpu); }
-    double peakMb() const { return Bench::Median(mPeakMb); }
-};
-
-QByteArray lastLine(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
-    return lines.isEmpty() ? QByteArray() : lines.last();
-}
-
 const char* verdict(double value, double target)
 {
     return value <= target ? "met" : "not met";
@@ -156,7 +132,7 @@ int main(int argc, char* argv[])
         const QString mergeReport = dir.filePath(QStringLiteral("merge.txt"));
         const QString lint = dir.filePath(QStringLiteral("xmllint.txt"));
 
-        Series compared, merged, linted;
+        Bench::Series compared, merged, linted;
         for (int run = 0; run < runs; ++run)
         {
             const Bench::Measured c = Bench::RunMeasured({compare, left, right}, report);
@@ -211,10 +187,10 @@ int main(int argc, char* argv[])
                      .arg(leftBytes)
                      .arg(rightBytes)
               << QStringLiteral("  compare: \"%1\"; wall s %2; cpu x (its CPU time over xmllint's) %3")
-                     .arg(QString::fromUtf8(lastLine(report)), Bench::List(compared.mSeconds, 3))
+                     .arg(QString::fromUtf8(Bench::LastLine(report)), Bench::List(compared.mSeconds, 3))
                      .arg(linted.cpu() > 0 ? compared.cpu() / linted.cpu() : 0, 0, 'f', 2)
               << QStringLiteral("  merge:   \"%1\"; wall s %2")
-                     .arg(QString::fromUtf8(lastLine(mergeReport)), Bench::List(merged.mSeconds, 3))
+                     .arg(QString::fromUtf8(Bench::LastLine(mergeReport)), Bench::List(merged.mSeconds, 3))
               << QStringLiteral("  xmllint: wall s %1").arg(Bench::List(linted.mSeconds, 3))
               << QStringLiteral("  RIGHT's changes:");
         for (const QString& edit : edits)

@@ -180,4 +180,30 @@ inline Measured RunMeasured(const QStringList& command, const QString& outputPat
     return result;
 }
 
+// The medians of a program's runs: wall time, CPU time and peak memory.
+struct Series
+{
+    std::vector<double> mSeconds, mCpu, mPeakMb;
+
+    void add(const Measured& measured)
+    {
+        mSeconds.push_back(measured.ms / 1000);
+        mCpu.push_back(measured.cpuMs / 1000);
+        mPeakMb.push_back(measured.peakKb / 1024.0);
+    }
+    double seconds() const { return Median(mSeconds); }
+    double cpu() const { return Median(mCpu); }
+    double peakMb() const { return Median(mPeakMb); }
+};
+
+// The last line a program wrote into a file: its summary.
+inline QByteArray LastLine(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    return lines.isEmpty() ? QByteArray() : lines.last();
+}
+
 } // namespace Bench

@@ -16,6 +16,7 @@
 
 #include "ProjectGenerator.h"
 
+#include "BenchProjects.h"
 #include "BenchSupport.h"
 
 #include <QCoreApplication>
@@ -31,46 +32,6 @@ namespace
 {
 
 constexpr double sTimeTarget = 2.0;
-
-struct Series
-{
-    std::vector<double> mSeconds, mCpu, mPeakMb;
-
-    void add(const Bench::Measured& measured)
-    {
-        mSeconds.push_back(measured.ms / 1000);
-        mCpu.push_back(measured.cpuMs / 1000);
-        mPeakMb.push_back(measured.peakKb / 1024.0);
-    }
-    double seconds() const { return Bench::Median(mSeconds); }
-    double cpu() const { return Bench::Median(mCpu); }
-    double peakMb() const { return Bench::Median(mPeakMb); }
-};
-
-// bench_comparison's scale pairs: its 500-page project grown in spreads
-// and stories alike.
-XTHost::GeneratorOptions Options(int pages, int seed)
-{
-    XTHost::GeneratorOptions options;
-    options.mLayouts = 2;
-    options.mPagesPerSpread = 2;
-    options.mSpreadsPerLayout = std::max(1, pages / 4);
-    options.mBoxesPerSpread = 20;
-    options.mStories = 2 * pages;
-    options.mStoryLength = 2000;
-    options.mAssetsPerKind = 111;
-    options.mSeed = uint32_t(seed);
-    return options;
-}
-
-QByteArray LastLine(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
-    return lines.isEmpty() ? QByteArray() : lines.last();
-}
 
 bool ReadArguments(const QStringList& args, int* runs, int* seed, std::vector<int>* sizes)
 {
@@ -96,8 +57,8 @@ bool ReadArguments(const QStringList& args, int* runs, int* seed, std::vector<in
     return true;
 }
 
-void PrintRow(int pages, double megabytes, const Series& merged, const Series& compared, const Series& twoWay,
-              const Series& text)
+void PrintRow(int pages, double megabytes, const Bench::Series& merged, const Bench::Series& compared,
+              const Bench::Series& twoWay, const Bench::Series& text)
 {
     const double ratio = compared.seconds() > 0 ? merged.seconds() / compared.seconds() : 0;
     std::printf("%6d %9.1f | %8.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %9.2f %7.2f %8.0f | %5.2f "
@@ -154,7 +115,7 @@ int main(int argc, char* argv[])
         const QString right = dir.filePath(QStringLiteral("right.xprj"));
         const QString copy = dir.filePath(QStringLiteral("merged.xprj"));
         QString error;
-        if (!dir.isValid() || !XTHost::ProjectGenerator::writeTriple(Options(pages, seed), base, left, right, &error))
+        if (!dir.isValid() || !XTHost::ProjectGenerator::writeTriple(Bench::ScaleOptions(pages, uint32_t(seed)), base, left, right, &error))
         {
             std::fprintf(stderr, "bench_threeway: %s\n", qPrintable(error.isEmpty() ? dir.errorString() : error));
             return 1;
@@ -163,7 +124,7 @@ int main(int argc, char* argv[])
             double(QFileInfo(base).size() + QFileInfo(left).size() + QFileInfo(right).size()) / 1048576.0;
         const QString mergeOut = dir.filePath(QStringLiteral("merge.txt"));
         const QString textOut = dir.filePath(QStringLiteral("merge-file.txt"));
-        Series merged, compared, twoWay, text;
+        Bench::Series merged, compared, twoWay, text;
         int mergeStatus = -1;
         int textConflicts = -1;
         for (int run = 0; run < runs; ++run)
@@ -197,7 +158,7 @@ int main(int argc, char* argv[])
         notes << QStringLiteral("%1 pages: corvane-merge exit %2, \"%3\"; git merge-file: %4 conflicts")
                      .arg(pages)
                      .arg(mergeStatus)
-                     .arg(QString::fromUtf8(LastLine(mergeOut)))
+                     .arg(QString::fromUtf8(Bench::LastLine(mergeOut)))
                      .arg(textConflicts);
     }
     std::printf("\n%s\n", qPrintable(notes.join(QLatin1Char('\n'))));

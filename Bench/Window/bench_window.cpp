@@ -23,6 +23,7 @@
 #include "ProjectGenerator.h"
 #include "Script.h"
 
+#include "BenchProjects.h"
 #include "BenchSupport.h"
 
 #include <QAbstractItemModel>
@@ -47,23 +48,6 @@
 
 namespace
 {
-
-// The pairs of bench_comparison --scale: its 500-page project grown or
-// shrunk in spreads and stories alike.
-XTHost::GeneratorOptions ScaleOptions(int pages)
-{
-    XTHost::GeneratorOptions options;
-    options.mLayouts = 2;
-    options.mPagesPerSpread = 2;
-    options.mBoxesPerSpread = 20;
-    options.mStoryLength = 2000;
-    options.mAssetsPerKind = 111;
-    options.mSeed = 1;
-    options.mEditRate = 0.1;
-    options.mSpreadsPerLayout = std::max(1, pages / (options.mLayouts * options.mPagesPerSpread));
-    options.mStories = 2 * pages;
-    return options;
-}
 
 double Since(const QElapsedTimer& clock, qint64 startNs)
 {
@@ -327,7 +311,7 @@ int Parent(const QStringList& args)
         const QString left = dir.filePath(QStringLiteral("left.xprj"));
         const QString right = dir.filePath(QStringLiteral("right.xprj"));
         QString error;
-        if (!XTHost::ProjectGenerator::writePair(ScaleOptions(pages), left, right, &error))
+        if (!XTHost::ProjectGenerator::writePair(Bench::ScaleOptions(pages), left, right, &error))
         {
             std::fprintf(stderr, "bench_window: %s\n", qPrintable(error));
             return 1;

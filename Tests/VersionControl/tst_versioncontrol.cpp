@@ -275,6 +275,23 @@ void tst_VersionControl::gitMerges_data()
         << gazette << xprj << Edits{{"9 am to noon", "9 am to 1 pm"}} << Edits{size("12")} << true;
     QTest::newRow("xprj: a paragraph's size two ways")
         << gazette << xprj << Edits{size("12")} << Edits{size("14")} << false;
+    // A word made bold where the story's one run of formatting follows its
+    // text, in a paragraph RIGHT also rewords (keeping its length, so that no
+    // run moves): RIGHT's bold holds, whether or not LEFT edited the story.
+    auto bold = [](const QByteArray& textEnd, int at)
+    {
+        const QByteArray run = textEnd + "\n      \"formatting\": {\n        \"characters\": [\n          "
+                                         "{\"at\": 0, \"font\": \"DejaVu Serif\", \"size\": 10}";
+        return Edit{run, run + ",\n          {\"at\": " + QByteArray::number(at) +
+                             ", \"font\": \"DejaVu Serif Bold\", \"size\": 10},\n          {\"at\": " +
+                             QByteArray::number(at + 6) + ", \"font\": \"DejaVu Serif\", \"size\": 10}"};
+    };
+    QTest::newRow("xprj: a word bold, one reworded, the story alone") << gazette << xprj
+        << Edits{{"9 am to noon", "9 am to 1 pm"}}
+        << Edits{bold("week of events on the quay.\",", 14), {"old lanterns", "new lanterns"}} << true;
+    QTest::newRow("xprj: a word bold, one reworded, another paragraph") << gazette << xprj
+        << Edits{{"boat jumble on the north", "boat market on the north"}}
+        << Edits{bold("old net loft.\"\n      ],", 55), {"guided walk", "guided tour"}} << true;
     const QByteArray kelp = "      },\n      {\n        \"name\": \"Kelp Green\",\n        \"model\": \"CMYK\",\n"
                             "        \"values\": [60, 0, 80, 30],\n        \"spot\": false\n      }\n    ],";
     const QByteArray last = "        \"spot\": false\n      }\n    ],\n    \"hyphenations\"";
