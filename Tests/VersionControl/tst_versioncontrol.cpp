@@ -211,6 +211,7 @@ private slots:
     void mergeOptions();
     void emptySides();
     void randomEditsMergeAsTheReference();
+    void oneSidedStoryEditsHoldInGeneratedTriples();
     void boxesAddedRemovedInConflict();
     void mergetoolAndDifftoolOpenTheWindow();
 };
@@ -640,6 +641,53 @@ void tst_VersionControl::randomEditsMergeAsTheReference()
     }
     // The seeds make sequences with collisions and without.
     QVERIFY(sequences < 8 || (conflicting > 0 && conflicting < sequences));
+}
+
+// Generated triples, stories with formatting: a story only one side changed
+// ends, text and formatting, as that side made it; one neither changed, as
+// the base had it.
+void tst_VersionControl::oneSidedStoryEditsHoldInGeneratedTriples()
+{
+    const Repo repo(QStringLiteral("t.xprj"), false);
+    auto stories = [](const QString& path)
+    {
+        QMap<int, QJsonObject> byNumber;
+        for (const QJsonValue& story :
+             QJsonDocument::fromJson(ReadFile(path)).object().value(QStringLiteral("stories")).toArray())
+        {
+            QJsonObject kept = story.toObject();
+            kept.remove(QStringLiteral("boxes")); // box numbers, which a merge may change
+            byNumber.insert(kept.value(QStringLiteral("number")).toInt(), kept);
+        }
+        return byNumber;
+    };
+    int oneSided = 0;
+    for (const char* seed : {"1", "2", "3", "4"})
+    {
+        const QString base = repo.Outside(QStringLiteral("base"), QByteArray());
+        const QString left = repo.Outside(QStringLiteral("left"), QByteArray());
+        const QString right = repo.Outside(QStringLiteral("right"), QByteArray());
+        const Run generated =
+            Execute(QStringLiteral(XTGEN), {QStringLiteral("--three-way"), QStringLiteral("--spreads"), QStringLiteral("2"),
+                                           QStringLiteral("--stories"), QStringLiteral("150"), QStringLiteral("--seed"),
+                                           QLatin1String(seed), base, left, right},
+                    QDir::tempPath(), QProcessEnvironment::systemEnvironment());
+        QVERIFY2(generated.mStatus == 0, qPrintable(generated.mErr));
+        const auto before = stories(base), ours = stories(left), theirs = stories(right);
+        const Run merge = repo.Tool(QStringLiteral("corvane-merge"), {QStringLiteral("--base"), base, left, right});
+        QVERIFY2(merge.mStatus == 0 || merge.mStatus == 1, qPrintable(merge.mOut + merge.mErr));
+        const auto merged = stories(left);
+        for (auto story = before.begin(); story != before.end(); ++story)
+        {
+            const QJsonObject mine = ours.value(story.key()), other = theirs.value(story.key());
+            if (mine != story.value() && other != story.value())
+                continue;
+            oneSided += mine != other ? 1 : 0;
+            QVERIFY2(merged.value(story.key()) == (mine == story.value() ? other : mine),
+                     qPrintable(QStringLiteral("seed %1, story %2:\n%3").arg(QLatin1String(seed)).arg(story.key()).arg(merge.mOut)));
+        }
+    }
+    QVERIFY(oneSided >= 20);
 }
 
 namespace
