@@ -55,11 +55,6 @@ void CollectPairs(ProjectTreeNodeBase& node, std::vector<ProjectTreeNodeBase*>& 
         CollectPairs(*node.Child(i), pairs);
 }
 
-QByteArray Key(const QJsonObject& identity)
-{
-    return QJsonDocument(identity).toJson(QJsonDocument::Compact);
-}
-
 } // namespace
 
 QString RowLabel(const DiffModel& model, int row)
@@ -180,6 +175,28 @@ QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
     if (!SidesOf(node, &left, &right))
         return QJsonObject();
     return left->IsValid() ? left->Identity() : right->Identity();
+}
+
+QByteArray IdentityKey(const QJsonObject& identity)
+{
+    // Identities are flat: names, words and numbers. Each member is its
+    // name, a type letter, its value's length and its value, so that no name
+    // a project holds can read as another member; anything else is JSON.
+    QByteArray key;
+    for (auto member = identity.constBegin(); member != identity.constEnd(); ++member)
+    {
+        const QJsonValue value = member.value();
+        QByteArray text;
+        char type = 'j';
+        if (value.isString())
+            text = value.toString().toUtf8(), type = 's';
+        else if (value.isDouble())
+            text = QByteArray::number(value.toDouble(), 'g', 17), type = 'n';
+        else
+            text = QJsonDocument(QJsonObject{{QStringLiteral("v"), value}}).toJson(QJsonDocument::Compact);
+        key += member.key().toUtf8() + ' ' + type + QByteArray::number(text.size()) + ' ' + text;
+    }
+    return key;
 }
 
 QString KindOf(const ProjectTreeNodeBase& node)
@@ -305,11 +322,11 @@ ProjectTreeNodeBase* Models::Find(const QJsonObject& identity)
         {
             const QJsonObject id = IdentityOf(*node);
             if (!id.isEmpty())
-                mByIdentity.emplace(Key(id), node);
+                mByIdentity.emplace(IdentityKey(id), node);
         }
         mIndexed = true;
     }
-    const auto found = mByIdentity.find(Key(identity));
+    const auto found = mByIdentity.find(IdentityKey(identity));
     return found == mByIdentity.end() ? nullptr : found->second;
 }
 

@@ -18,11 +18,6 @@ namespace Merge
 namespace
 {
 
-QByteArray KeyOf(const QJsonObject& identity)
-{
-    return QJsonDocument(identity).toJson(QJsonDocument::Compact);
-}
-
 QString LabelOf(const DiffModel& model, int row)
 {
     return model.HasVerticalHeader() ? model.headerData(row, Qt::Vertical).toString() : QString();
@@ -104,9 +99,9 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
         if (!SidesOf(*node, &left, &right))
             continue;
         if (left->IsValid())
-            byLeft.emplace(KeyOf(left->Identity()), node);
+            byLeft.emplace(IdentityKey(left->Identity()), node);
         if (right->IsValid())
-            byRight.emplace(KeyOf(right->Identity()), node);
+            byRight.emplace(IdentityKey(right->Identity()), node);
     }
     QStringList differing;
     for (const Asked& item : asked)
@@ -116,7 +111,7 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
         {
             if (node || identity->isEmpty())
                 continue;
-            auto found = map->find(KeyOf(*identity));
+            auto found = map->find(IdentityKey(*identity));
             if (found != map->end())
                 node = found->second;
         }
