@@ -1123,6 +1123,12 @@ void CorvaneExplorer::RediffUntouchedModels()
     for (const auto& made : mSession.Models())
         if (made.second->UndoStack()->count() == 0 && !made.second->HasVerticalHeader())
             made.second->Reset();
+    // A three-way merge decides rows of the stories as they are now compared.
+    if (mThreeWay)
+    {
+        mThreeWay->Refresh();
+        UpdateStatusBar();
+    }
     UpdateActions(mUi->mDiffTable->currentIndex(), QModelIndex());
 }
 

@@ -386,6 +386,8 @@ void tst_MergeWindow::threeWayWindowMergesAsTheCommand()
                     QWidget* window = explorer();
                     marks = Marks(window->findChild<QTreeView*>(QStringLiteral("mExplorer"))->model());
                     counts = window->findChild<QLabel*>(QStringLiteral("mComparisonStatus"))->text();
+                    // The stories compared again the other way keep their decisions.
+                    window->findChild<QAction*>(QStringLiteral("actionCompareWords"))->trigger();
                     window->findChild<QAction*>(QStringLiteral("actionNextConflict"))->trigger();
                     auto* table = window->findChild<QTableView*>(QStringLiteral("mDiffTable"));
                     tip = table->currentIndex().data(Qt::ToolTipRole).toString();
