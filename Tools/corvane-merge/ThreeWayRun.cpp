@@ -175,12 +175,13 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
     {
         bool changed = false;
         problems += WriteAndCheck(session, plan, options.mPreferRight, host, out, &changed);
-        const QByteArray twoWay = Merge::LogJson(session.Decisions(), QFileInfo(options.mLeft).absoluteFilePath(),
-                                                 QFileInfo(options.mRight).absoluteFilePath());
         QString error;
         if (!options.mLog.isEmpty() &&
             !Merge::SaveLog(options.mLog,
-                            ThreeWay::LogJson(twoWay, QFileInfo(options.mBase).absoluteFilePath(), plan,
+                            ThreeWay::LogJson(Merge::LogJson(session.Decisions(),
+                                                             QFileInfo(options.mLeft).absoluteFilePath(),
+                                                             QFileInfo(options.mRight).absoluteFilePath()),
+                                              QFileInfo(options.mBase).absoluteFilePath(), plan,
                                               options.mPreferRight),
                             &error))
             throw Trouble{QStringLiteral("the log could not be written: %1").arg(error)};
