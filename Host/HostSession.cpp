@@ -4,6 +4,8 @@
 #include "Api/HostState.h"
 
 #include <cassert>
+#include <cstdio>
+#include <cstdlib>
 
 namespace XTHost
 {
@@ -114,6 +116,30 @@ void HostSession::refuseEdit(const QString& operation, bool refuse)
         mState->mRefusedEdits.insert(operation);
     else
         mState->mRefusedEdits.erase(operation);
+}
+
+bool ReleaseAtExit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+void EndWithoutUnwinding(int status)
+{
+    if (ReleaseAtExit())
+        return;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
 
 } // namespace XTHost

@@ -36,20 +36,6 @@
 namespace
 {
 
-// Builds with AddressSanitizer release everything before they exit, so that
-// its leak check still sees what a run leaves behind.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kReleaseAtExit = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kReleaseAtExit = true;
-#else
-constexpr bool kReleaseAtExit = false;
-#endif
-#else
-constexpr bool kReleaseAtExit = false;
-#endif
-
 const char kUsage[] = "usage: corvane-compare [OPTION]... LEFT RIGHT\n"
                       "       corvane-compare --textconv FILE\n"
                       "\n"
@@ -359,17 +345,10 @@ int Output(const Options& options, const ComparisonReport& report, bool color)
 // comparison first.
 int Finish(int code, std::unique_ptr<ProjectTree> tree)
 {
-    if (kReleaseAtExit)
-    {
-        tree.reset();
-        MainXT::GetInstance()->Reset();
-        return code;
-    }
-    // Freeing the comparison and the two projects piece by piece takes a
-    // tenth of a large run, and the process ends here: the system takes the
-    // memory back at once.
-    std::fflush(stdout);
-    std::_Exit(code);
+    XTHost::EndWithoutUnwinding(code);
+    tree.reset();
+    MainXT::GetInstance()->Reset();
+    return code;
 }
 
 // Prints one project as text (--textconv); the exit status. `tree` keeps

@@ -153,15 +153,17 @@ void Publish(const Staged& staged, const QString& left, bool changed)
         throw Trouble{QStringLiteral("%1 could not be written: %2").arg(staged.mOutput, qt_error_string(errno))};
 }
 
-int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStream& out)
+int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStream& out, MergeHeld& held)
 {
     const Staged staged(options);
     // The base is read while LEFT and RIGHT are read and compared.
     host.readAhead(staged.mBase);
-    ComparisonSession session(staged.mLeft, staged.mRight);
+    held.mSession = std::make_unique<ComparisonSession>(staged.mLeft, staged.mRight);
+    ComparisonSession& session = *held.mSession;
     if (!session.IsOpen())
         throw Trouble{session.OpenError().replace(staged.mLeft, options.mLeft)};
-    ThreeWay::Merger merger(session, staged.mBase);
+    held.mMerger = std::make_unique<ThreeWay::Merger>(session, staged.mBase);
+    ThreeWay::Merger& merger = *held.mMerger;
     if (!merger.IsOpen())
         throw Trouble{merger.OpenError()};
     const ThreeWay::Plan plan = merger.Classify();
@@ -197,13 +199,13 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
 
 } // namespace
 
-int RunThreeWay(const ThreeWayOptions& options, XTHost::HostSession& host)
+int RunThreeWay(const ThreeWayOptions& options, XTHost::HostSession& host, MergeHeld& held)
 {
     QTextStream out(stdout);
     out.setCodec("UTF-8");
     try
     {
-        const int status = Merge3(options, host, out);
+        const int status = Merge3(options, host, out, held);
         out.flush();
         return status;
     }

@@ -450,14 +450,15 @@ int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Op
 
 // The merge itself, once the plug-in is active: its exit status.
 int RunMerge(const Options& options, const QList<Merge::Decision>& logged, const QJsonArray& merged,
-             XTHost::HostSession& host)
+             XTHost::HostSession& host, MergeHeld& held)
 {
     QTextStream out(stdout);
     out.setCodec("UTF-8");
     int status = 0;
     try
     {
-        ComparisonSession session(options.files.at(0), options.files.at(1));
+        held.mSession = std::make_unique<ComparisonSession>(options.files.at(0), options.files.at(1));
+        ComparisonSession& session = *held.mSession;
         if (!session.IsOpen())
             throw Trouble(session.OpenError());
         out << session.ProjectPair().Data(0).toString() << '\n';
@@ -530,13 +531,16 @@ int main(int argc, char** argv)
         plugin.setResourceFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/Resources"));
     if (plugin.activate(&XTActivateCallback) != 0)
         return Fail(Trouble(QStringLiteral("the plug-in's setup failed: %1").arg(host.lastError())));
+    MergeHeld held;
     const int status =
         options.base.isEmpty()
-            ? RunMerge(options, logged, merged, host)
+            ? RunMerge(options, logged, merged, host, held)
             : RunThreeWay({options.base, options.files.at(0), options.files.at(1), options.output,
                            options.log, options.prefer == QLatin1String("right"), options.dryRun},
-                          host);
+                          host, held);
     plugin.deactivate();
+    XTHost::EndWithoutUnwinding(status);
+    held = MergeHeld();
     MainXT::GetInstance()->Reset();
     return status;
 }
