@@ -613,3 +613,15 @@ QJsonObject Box::Identity() const
         // A number whose box changed kind names two items, one per side.
         {QStringLiteral("content"), KindWord(XT::gBox->GetBoxContentType(mBox)).toLower()}};
 }
+
+QByteArray Box::IdentityKey() const
+{
+    if (!IsValid())
+        return QByteArray();
+    return IdentityKeyWriter()
+        .Number(QStringLiteral("box"), XT::gBox->GetBoxNumber(mBox, 0))
+        .Text(QStringLiteral("content"), KindWord(XT::gBox->GetBoxContentType(mBox)).toLower())
+        .Text(QStringLiteral("kind"), QStringLiteral("box"))
+        .Number(QStringLiteral("layout"), XT::gProject->GetLayoutIndex(XT::gBox->GetBoxDocument(mBox)))
+        .Key();
+}

@@ -10,6 +10,26 @@
 #include <functional>
 #include <map>
 
+// An identity as a key for a map, written member by member: each member is
+// its name, a type letter, its value's length and its value, so that no name
+// a project holds can read as another member. Members go in the order of
+// their names, the order a QJsonObject keeps them in.
+class IdentityKeyWriter
+{
+public:
+    IdentityKeyWriter& Text(const QString& name, const QString& value);
+    IdentityKeyWriter& Number(const QString& name, double value);
+    // A member of another type, as its JSON text.
+    IdentityKeyWriter& Json(const QString& name, const QByteArray& json);
+    QByteArray Key() const { return mKey; }
+    // The key of an identity given as JSON.
+    static QByteArray Of(const QJsonObject& identity);
+
+private:
+    void Member(const QString& name, char type, const QByteArray& text);
+    QByteArray mKey;
+};
+
 // The rows of one apply that the host refused, keyed by patch table row, each
 // with the reason; empty when every row went in.
 typedef std::map<int, QString> RefusedRows;
@@ -38,6 +58,11 @@ public:
     // number and a box's, a story's number, an asset's kind and name). Empty
     // for an item that does not exist on this side.
     virtual QJsonObject Identity() const;
+    // The identity as a key for a map: IdentityKeyWriter's writing of
+    // Identity(), empty where that is. Kinds a project holds by the ten
+    // thousand write it without the JSON object first: a merge keys every
+    // item of both sides by it.
+    virtual QByteArray IdentityKey() const;
     // Whether the difference in that row may be applied.
     virtual bool CanApply(int row) const;
     // Whether this side can take the other side's item whole where only one

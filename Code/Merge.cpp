@@ -177,26 +177,13 @@ QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
     return left->IsValid() ? left->Identity() : right->Identity();
 }
 
-QByteArray IdentityKey(const QJsonObject& identity)
+QByteArray IdentityKeyOf(const ProjectTreeNodeBase& node)
 {
-    // Identities are flat: names, words and numbers. Each member is its
-    // name, a type letter, its value's length and its value, so that no name
-    // a project holds can read as another member; anything else is JSON.
-    QByteArray key;
-    for (auto member = identity.constBegin(); member != identity.constEnd(); ++member)
-    {
-        const QJsonValue value = member.value();
-        QByteArray text;
-        char type = 'j';
-        if (value.isString())
-            text = value.toString().toUtf8(), type = 's';
-        else if (value.isDouble())
-            text = QByteArray::number(value.toDouble(), 'g', 17), type = 'n';
-        else
-            text = QJsonDocument(QJsonObject{{QStringLiteral("v"), value}}).toJson(QJsonDocument::Compact);
-        key += member.key().toUtf8() + ' ' + type + QByteArray::number(text.size()) + ' ' + text;
-    }
-    return key;
+    const Corvable* left = nullptr;
+    const Corvable* right = nullptr;
+    if (!SidesOf(node, &left, &right))
+        return QByteArray();
+    return left->IsValid() ? left->IdentityKey() : right->IdentityKey();
 }
 
 QString KindOf(const ProjectTreeNodeBase& node)
@@ -320,13 +307,13 @@ ProjectTreeNodeBase* Models::Find(const QJsonObject& identity)
     {
         for (ProjectTreeNodeBase* node : mPairs)
         {
-            const QJsonObject id = IdentityOf(*node);
-            if (!id.isEmpty())
-                mByIdentity.emplace(IdentityKey(id), node);
+            const QByteArray key = IdentityKeyOf(*node);
+            if (!key.isEmpty())
+                mByIdentity.emplace(key, node);
         }
         mIndexed = true;
     }
-    const auto found = mByIdentity.find(IdentityKey(identity));
+    const auto found = mByIdentity.find(IdentityKeyWriter::Of(identity));
     return found == mByIdentity.end() ? nullptr : found->second;
 }
 

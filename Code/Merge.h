@@ -83,9 +83,8 @@ bool PathMatches(const ProjectTreeNodeBase& node, const QString& path);
 // The identity of a pair's item, taken from the side that has it; empty for
 // a folder.
 QJsonObject IdentityOf(const ProjectTreeNodeBase& node);
-// An identity as a key for a map: equal for equal identities, and cheaper to
-// make than its JSON text.
-QByteArray IdentityKey(const QJsonObject& identity);
+// IdentityOf as a key for a map (Corvable::IdentityKey); empty for a folder.
+QByteArray IdentityKeyOf(const ProjectTreeNodeBase& node);
 // The kind of item a pair holds: "project", "layouts", "spreads", "pages",
 // "boxes", "stories" or, for an asset, its kind's name ("colours"...); empty
 // for a folder.

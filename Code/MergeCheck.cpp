@@ -99,9 +99,9 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
         if (!SidesOf(*node, &left, &right))
             continue;
         if (left->IsValid())
-            byLeft.emplace(IdentityKey(left->Identity()), node);
+            byLeft.emplace(left->IdentityKey(), node);
         if (right->IsValid())
-            byRight.emplace(IdentityKey(right->Identity()), node);
+            byRight.emplace(right->IdentityKey(), node);
     }
     QStringList differing;
     for (const Asked& item : asked)
@@ -111,7 +111,7 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
         {
             if (node || identity->isEmpty())
                 continue;
-            auto found = map->find(IdentityKey(*identity));
+            auto found = map->find(IdentityKeyWriter::Of(*identity));
             if (found != map->end())
                 node = found->second;
         }

@@ -108,3 +108,14 @@ QJsonObject Page::Identity() const
                        {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
                        {QStringLiteral("page"), int(mNumber)}};
 }
+
+QByteArray Page::IdentityKey() const
+{
+    if (!IsValid())
+        return QByteArray();
+    return IdentityKeyWriter()
+        .Text(QStringLiteral("kind"), QStringLiteral("page"))
+        .Number(QStringLiteral("layout"), XT::gProject->GetLayoutIndex(mDoc))
+        .Number(QStringLiteral("page"), int(mNumber))
+        .Key();
+}

@@ -21,6 +21,7 @@ public:
     QString Name() const override;
     bool IsValid() const override;
     QJsonObject Identity() const override;
+    QByteArray IdentityKey() const override;
     bool CanApply(int row) const override;
     bool CanTakeWhole() const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& patches) override;

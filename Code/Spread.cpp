@@ -185,3 +185,14 @@ QJsonObject Spread::Identity() const
                        {QStringLiteral("layout"), int(XT::gProject->GetLayoutIndex(mDoc))},
                        {QStringLiteral("spread"), int(mIndex)}};
 }
+
+QByteArray Spread::IdentityKey() const
+{
+    if (!IsValid())
+        return QByteArray();
+    return IdentityKeyWriter()
+        .Text(QStringLiteral("kind"), QStringLiteral("spread"))
+        .Number(QStringLiteral("layout"), XT::gProject->GetLayoutIndex(mDoc))
+        .Number(QStringLiteral("spread"), int(mIndex))
+        .Key();
+}

@@ -386,3 +386,13 @@ QJsonObject Story::Identity() const
     return QJsonObject{{QStringLiteral("kind"), QStringLiteral("story")},
                        {QStringLiteral("story"), int(XT::gText->GetStoryNumber(mText))}};
 }
+
+QByteArray Story::IdentityKey() const
+{
+    if (!IsValid())
+        return QByteArray();
+    return IdentityKeyWriter()
+        .Text(QStringLiteral("kind"), QStringLiteral("story"))
+        .Number(QStringLiteral("story"), XT::gText->GetStoryNumber(mText))
+        .Key();
+}

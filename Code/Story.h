@@ -27,6 +27,7 @@ public:
     QString Name() const override;
     bool IsValid() const override;
     QJsonObject Identity() const override;
+    QByteArray IdentityKey() const override;
     bool CanApply(int row) const override;
     RefusedRows ApplyPatches(Corvable& other, std::map<int, TextDiff::UnitPatch*>& rows) override;
 
