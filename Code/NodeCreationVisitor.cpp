@@ -117,8 +117,18 @@ struct LayoutBoxes
     std::vector<BoxPairing::Signature> mSignatures;
     std::vector<std::vector<XTBoxRef>> mSpreads; // bottom first
 
-    void Collect(XTBoxRef spreadBox, int16_t index, XTProjectId project)
+    void Collect(XTBoxRef spreadBox, int16_t index, XTProjectId project, const BoxMemo* memo)
     {
+        auto read = [&](XTBoxRef box)
+        {
+            if (memo)
+            {
+                const auto found = memo->find(box);
+                if (found != memo->end())
+                    return ::Box(*found->second);
+            }
+            return ::Box(box, project);
+        };
         mSpreads.emplace_back();
         ::QXPCursor::Spread<::QXPCursor::Box<NullType>> spread(spreadBox, index);
         auto it = spread.Begin();
@@ -130,7 +140,7 @@ struct LayoutBoxes
             const QString defaultName = XT::ToQString(XT::gBox->GetBoxDefaultName(box));
             if (defaultName.isEmpty())
             {
-                mNumbered.insert_or_assign(XT::gBox->GetBoxNumber(box, 0), ::Box(box, project));
+                mNumbered.insert_or_assign(XT::gBox->GetBoxNumber(box, 0), read(box));
                 continue;
             }
             BoxPairing::Signature signature;
@@ -149,7 +159,7 @@ struct LayoutBoxes
             else if (XT::gBox->IsPictureBox(box))
                 signature.mContent = XT::ToQString(XT::gPicture->GetPictureReference(XT::gPicture->GetBoxPicture(box)));
             mSignatures.push_back(std::move(signature));
-            mUnnumbered.emplace_back(box, project);
+            mUnnumbered.push_back(read(box));
         }
     }
 };
@@ -284,6 +294,22 @@ void AddStories(ProjectTreeNodeBase& folder, XTProjectId lhs, XTProjectId rhs,
 
 } // namespace
 
+void MemoBoxes(ProjectTreeNodeBase& root, BoxMemo& memo)
+{
+    for (int i = 0; i < root.ChildCount(); ++i)
+    {
+        ProjectTreeNodeBase& child = *root.Child(i);
+        if (auto* pair = dynamic_cast<ProjectTreeNode<::Box>*>(&child))
+        {
+            for (const ::Box* side : {&pair->mLeft, &pair->mRight})
+                if (side->IsValid())
+                    memo.emplace(side->BoxRef(), side);
+            continue;
+        }
+        MemoBoxes(child, memo);
+    }
+}
+
 void NodeCreationVisitor::Create(ProjectTreeNodeBase& node) const
 {
     node.Accept(*this);
@@ -348,9 +374,9 @@ void NodeCreationVisitor::Visit(ProjectTreeNode<::Layout>& node) const
                              ::Spread(hasRight ? (*r)->SpreadBox() : XT::kNoBox, (*r)->Index(), rhs));
         Visit(*pair);
         if (hasLeft)
-            left.Collect((*l)->SpreadBox(), (*l)->Index(), lhs);
+            left.Collect((*l)->SpreadBox(), (*l)->Index(), lhs, mMemo);
         if (hasRight)
-            right.Collect((*r)->SpreadBox(), (*r)->Index(), rhs);
+            right.Collect((*r)->SpreadBox(), (*r)->Index(), rhs, mMemo);
         if (hasLeft)
             ++*l;
         if (hasRight)

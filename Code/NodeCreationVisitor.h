@@ -5,6 +5,15 @@
 
 #include <unordered_map>
 
+// Boxes already read from the host, by reference (unique across projects).
+// A tree built while their projects are unchanged copies them instead of
+// reading every property again: a three-way merge builds three comparisons
+// of three projects, and each project's boxes are in two of them.
+using BoxMemo = std::unordered_map<XTBoxRef, const Box*>;
+// Adds the boxes of both sides of a tree to a memo, which then refers to the
+// tree: it must not outlive it.
+void MemoBoxes(ProjectTreeNodeBase& root, BoxMemo& memo);
+
 // Grows the comparison tree below a project pair: walks both projects side by
 // side and pairs every item of the left with its counterpart on the right, or
 // with an empty entity when there is none.
@@ -12,6 +21,8 @@ class NodeCreationVisitor : public NodeVisitor
 {
 public:
     NodeCreationVisitor() = default;
+    // Boxes in `memo` are copied from it, not read.
+    explicit NodeCreationVisitor(const BoxMemo* memo) : mMemo(memo) {}
 
     void Create(ProjectTreeNodeBase& node) const;
 
@@ -29,6 +40,7 @@ private:
     // Boxes whose numbers their files do not keep, paired by what they are:
     // left box to right box, for pairing the stories they begin.
     mutable std::unordered_map<XTBoxRef, XTBoxRef> mCounterparts;
+    const BoxMemo* mMemo = nullptr;
 };
 
 // Adds the folder of asset kind N, with its pairs matched by name.

@@ -8,21 +8,21 @@
 #include <QIcon>
 #include <QStringList>
 
-ProjectTree::ProjectTree(long lhsProject, long rhsProject)
+ProjectTree::ProjectTree(long lhsProject, long rhsProject, const BoxMemo* memo)
     : Tree(new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical)),
       mLeftProject(lhsProject), mRightProject(rhsProject)
 {
-    Build();
+    Build(memo);
     UpdateRollups(false);
 }
 
-void ProjectTree::Build()
+void ProjectTree::Build(const BoxMemo* memo)
 {
     // Most measures repeat from box to box: one text each for the whole build.
     const XT::FixedTextMemo measures;
     auto* projects = new ProjectTreeNode<Project>(Project(mLeftProject), Project(mRightProject), Identical);
     Root()->AddChild(projects);
-    NodeCreationVisitor().Create(*projects);
+    NodeCreationVisitor(memo).Create(*projects);
     (void)NodeDifferVisitor(Fast).Diff(*projects);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NodeCreationVisitor.h"
 #include "ProjectTreeNode.h"
 #include "Tree.h"
 
@@ -22,7 +23,9 @@ class ProjectTree : public QAbstractItemModel, public Tree
     Q_OBJECT
 
 public:
-    ProjectTree(long lhsProject, long rhsProject);
+    // Boxes in `memo` are copied from it while the tree is built, not read
+    // from the host again.
+    ProjectTree(long lhsProject, long rhsProject, const BoxMemo* memo = nullptr);
     ~ProjectTree() override;
 
     // The items below a node that differ, by status.
@@ -123,7 +126,7 @@ public:
     static QString IconPath(int type, bool hasChildren);
 
 private:
-    void Build();
+    void Build(const BoxMemo* memo = nullptr);
 
     long mLeftProject;
     long mRightProject;

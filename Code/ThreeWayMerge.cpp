@@ -180,8 +180,8 @@ struct Change
 // One side's comparison with the base.
 struct SideTree
 {
-    SideTree(XTProjectId base, XTProjectId side)
-        : mTree(base, side), mModels(*mTree.Root()->Child(0))
+    SideTree(XTProjectId base, XTProjectId side, const BoxMemo* memo)
+        : mTree(base, side, memo), mModels(*mTree.Root()->Child(0))
     {
     }
 
@@ -413,8 +413,15 @@ Merger::Merger(ComparisonSession& session, const QString& basePath)
         mOpenError = XT::gProject->GetOpenError ? XT::ToQString(XT::gProject->GetOpenError()) : QString();
         return;
     }
-    mBase->mLeft = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::LHS));
-    mBase->mRight = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::RHS));
+    // Each project's boxes are read from the host once: LEFT's and RIGHT's
+    // are in the session's tree already, when the documents still hold what
+    // it was built from, and the base's go from one side's tree to the other.
+    BoxMemo memo;
+    if (!session.IsModified(ComparisonSession::LHS) && !session.IsModified(ComparisonSession::RHS))
+        MemoBoxes(session.ProjectPair(), memo);
+    mBase->mLeft = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::LHS), &memo);
+    MemoBoxes(*mBase->mLeft->mTree.Root(), memo);
+    mBase->mRight = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::RHS), &memo);
 }
 
 Merger::~Merger() = default;

@@ -6,6 +6,7 @@
 
 #include "CorvaneResources.h"
 #include "DiffModel.h"
+#include "Merge.h"
 #include "NodeVisitor.h"
 #include "PluginString.h"
 #include "ProjectTree.h"
@@ -301,6 +302,40 @@ private slots:
         samples.NodeOf(samples.index(0, 0))->Accept(check);
         QCOMPARE(disagreements, QStringList());
         QVERIFY2(check.mPairs > 60, qPrintable(QString::number(check.mPairs)));
+    }
+
+    // A tree that copies boxes already read (a three-way merge's) is the
+    // tree read from the host anew, row for row: on both formats, whose
+    // boxes pair by number and by what they are.
+    void aTreeOfBoxesReadBeforeIsTheTreeReadAnew_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("xprj") << "Samples/harbour-gazette-v1.xprj" << "Samples/harbour-gazette-v2.xprj";
+        QTest::newRow("sla") << "Samples/scribus/harbour-notice-v1.sla" << "Samples/scribus/harbour-notice-v2.sla";
+    }
+    void aTreeOfBoxesReadBeforeIsTheTreeReadAnew()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        const XTProjectId one = mSession->Session().Open(SourcePath(first));
+        const XTProjectId two = mSession->Session().Open(SourcePath(second));
+        QVERIFY(one != XT::kNoProject && two != XT::kNoProject);
+        const ProjectTree read(one, two);
+        BoxMemo memo;
+        MemoBoxes(*read.Root(), memo);
+        QVERIFY(memo.size() > 8);
+        const ProjectTree copied(two, one, &memo);
+        const ProjectTree anew(two, one);
+        auto rows = [](const ProjectTree& tree)
+        {
+            QStringList lines = Describe(tree);
+            for (ProjectTreeNodeBase* node : Merge::PairsInTreeOrder(*tree.Root()))
+                if (auto* box = dynamic_cast<ProjectTreeNode<Box>*>(node))
+                    lines << box->mLeft.ToString() << box->mRight.ToString();
+            return lines;
+        };
+        QCOMPARE(rows(copied), rows(anew));
     }
 
     void modelTester()
