@@ -289,6 +289,9 @@ int OpenProjects(XTHost::HostSession& host, QStringList files, XTProjectId proje
     // A file compared with itself is identical, like "diff a a": the host
     // opens it once and the tree pairs it with itself.
     const bool itself = SameFile(files[0], files[1]);
+    // RIGHT is read on a thread of its own while LEFT is read.
+    if (!itself)
+        host.readAhead(files[1]);
     for (int side = 0; side < 2; ++side)
     {
         if (side == 1 && itself)

@@ -414,6 +414,9 @@ int WriteAndSave(ComparisonSession& session, XTHost::HostSession& host, const Op
             continue;
         if (session.Save(side))
         {
+            // The check reads it back: on a thread, while the merge's
+            // tables are let go.
+            host.readAhead(session.Path(side));
             saved << (side == 0 ? QStringLiteral("LEFT") : QStringLiteral("RIGHT"));
             continue;
         }
@@ -457,6 +460,8 @@ int RunMerge(const Options& options, const QList<Merge::Decision>& logged, const
     int status = 0;
     try
     {
+        // RIGHT is read on a thread of its own while LEFT is read.
+        host.readAhead(options.files.at(1));
         held.mSession = std::make_unique<ComparisonSession>(options.files.at(0), options.files.at(1));
         ComparisonSession& session = *held.mSession;
         if (!session.IsOpen())
