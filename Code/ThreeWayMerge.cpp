@@ -489,7 +489,7 @@ Row Decide(const DiffModel& model, int row, const Span& span, const Change& left
     return decided;
 }
 
-Plan Merger::Classify()
+Plan Merger::Classify(bool withKept)
 {
     Plan plan;
     // A layout or spread only one side has goes or stays whole, with what is
@@ -500,13 +500,18 @@ Plan Merger::Classify()
         const TreeNodeType type = node->NodeType();
         if (type == Identical || ::Merge::KindOf(*node) == QLatin1String("project") || ::Merge::Below(*node, whole))
             continue;
+        const QJsonObject identity = ::Merge::IdentityOf(*node);
+        Change left = mBase->mLeft->ChangeOf(identity);
+        Change right = mBase->mRight->ChangeOf(identity);
+        const bool oneSide = type == OnlyInLeft || type == OnlyInRight;
+        // An item both have that only LEFT changed keeps LEFT's version, row
+        // for row: without its rows, its patch table is not even made.
+        if (!withKept && !oneSide && left.mKind != Change::Unchanged && right.mKind == Change::Unchanged)
+            continue;
         DiffModel* model = mSession.ModelOf(*node);
         if (!model)
             continue;
-        Item item{node, model, ::Merge::IdentityOf(*node), ::Merge::PathOf(*node), QString(), {}, {}, {}};
-        Change left = mBase->mLeft->ChangeOf(item.mIdentity);
-        Change right = mBase->mRight->ChangeOf(item.mIdentity);
-        const bool oneSide = type == OnlyInLeft || type == OnlyInRight;
+        Item item{node, model, identity, ::Merge::PathOf(*node), QString(), {}, {}, {}};
         // Where one side is as the base had it, every difference is the
         // other side's: only an item both sides changed needs to know where.
         const bool oneChanged = (left.mKind == Change::Unchanged) != (right.mKind == Change::Unchanged);

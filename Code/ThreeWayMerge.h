@@ -112,7 +112,9 @@ public:
     QString OpenError() const { return mOpenError; }
 
     // Decides every change row of the session's comparison; marks nothing.
-    Plan Classify();
+    // Without `withKept`, an item both sides have that only LEFT changed is
+    // left out: all of it stays as it is, and it costs no patch table.
+    Plan Classify(bool withKept = true);
     // Marks the rows the LHS takes: Take rows, and Conflict rows too when
     // RIGHT is preferred. The number of rows that cannot be copied.
     static int Mark(const Plan& plan, bool preferRight);

@@ -134,6 +134,10 @@ int WriteAndCheck(ComparisonSession& session, const ThreeWay::Plan& plan, bool p
     *changed = session.IsModified(ComparisonSession::LHS);
     if (*changed && !session.Save(ComparisonSession::LHS))
         throw Trouble{QStringLiteral("the merged project could not be saved: %1").arg(host.lastError())};
+    // The check reads the saved file back: on a thread, while the merge's
+    // tables are let go.
+    if (*changed)
+        host.readAhead(session.Path(ComparisonSession::LHS));
     int problems = refusals.size();
     for (const QString& line : session.CheckSaved())
     {
@@ -156,7 +160,9 @@ void Publish(const Staged& staged, const QString& left, bool changed)
 int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStream& out, MergeHeld& held)
 {
     const Staged staged(options);
-    // The base is read while LEFT and RIGHT are read and compared.
+    // RIGHT and the base are read on threads of their own while LEFT is
+    // read, and the base still while LEFT and RIGHT are compared.
+    host.readAhead(staged.mRight);
     host.readAhead(staged.mBase);
     held.mSession = std::make_unique<ComparisonSession>(staged.mLeft, staged.mRight);
     ComparisonSession& session = *held.mSession;
@@ -166,7 +172,8 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
     ThreeWay::Merger& merger = *held.mMerger;
     if (!merger.IsOpen())
         throw Trouble{merger.OpenError()};
-    const ThreeWay::Plan plan = merger.Classify();
+    // What LEFT alone changed stays as it is: nothing to list or write.
+    const ThreeWay::Plan plan = merger.Classify(false);
     ListPlan(plan, options.mPreferRight, out);
     int problems = ThreeWay::Merger::Mark(plan, options.mPreferRight);
     if (problems > 0)
