@@ -174,6 +174,11 @@ QStringList ComparisonSession::CheckSaved()
     // the merge compared it.
     mModels.reset();
     QStringList differing;
+    // A side that was neither saved nor changed is as the tree has it.
+    int unchanged = -1;
+    for (int side : {LHS, RHS})
+        if (!mSaved[side] && !IsModified(side))
+            unchanged = side;
     for (int side : {LHS, RHS})
     {
         if (!mSaved[side] || !differing.isEmpty())
@@ -185,7 +190,7 @@ QStringList ComparisonSession::CheckSaved()
             differing << QStringLiteral("%1 cannot be read again: %2").arg(mPaths[side], LastOpenError());
     }
     const QList<Merge::Asked> asked = std::exchange(mSavedAsked, {});
-    mTree->Rebuild(mProjects[LHS], mProjects[RHS]);
+    mTree->Rebuild(mProjects[LHS], mProjects[RHS], unchanged);
     mModels = std::make_unique<Merge::Models>(ProjectPair());
     return differing.isEmpty() ? Merge::StillDiffering(ProjectPair(), asked) : differing;
 }

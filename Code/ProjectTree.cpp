@@ -26,9 +26,15 @@ void ProjectTree::Build(const BoxMemo* memo)
     (void)NodeDifferVisitor(Fast).Diff(*projects);
 }
 
-void ProjectTree::Rebuild(long lhsProject, long rhsProject)
+void ProjectTree::Rebuild(long lhsProject, long rhsProject, int unchanged)
 {
     beginResetModel();
+    std::vector<Box> kept;
+    if (unchanged == 0 || unchanged == 1)
+        TakeBoxes(*Root(), unchanged, kept);
+    BoxMemo memo;
+    for (const Box& box : kept)
+        memo.emplace(box.BoxRef(), &box);
     delete mRoot;
     mRoot = new ProjectTreeNode<QXPCursor::NullType>(QXPCursor::NullType(), QXPCursor::NullType(), Identical);
     mLeftProject = lhsProject;
@@ -37,9 +43,25 @@ void ProjectTree::Rebuild(long lhsProject, long rhsProject)
     mRollups.clear();
     mShownTypes.clear();
     mHeldNodes.clear();
-    Build();
+    Build(kept.empty() ? nullptr : &memo);
     UpdateRollups(false);
     endResetModel();
+}
+
+void ProjectTree::TakeBoxes(ProjectTreeNodeBase& node, int side, std::vector<Box>& boxes)
+{
+    for (int i = 0; i < node.ChildCount(); ++i)
+    {
+        ProjectTreeNodeBase& child = *node.Child(i);
+        if (auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(&child))
+        {
+            Box& box = side == 0 ? pair->mLeft : pair->mRight;
+            if (box.IsValid())
+                boxes.push_back(std::move(box));
+            continue;
+        }
+        TakeBoxes(child, side, boxes);
+    }
 }
 
 QStringList ProjectTree::PathOf(const ProjectTreeNodeBase* node)

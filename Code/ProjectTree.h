@@ -54,7 +54,10 @@ public:
     // `lhsProject` on the left: after items were copied or removed (pairs
     // change), or to swap the sides. Every node of the old tree is gone, so
     // the views are reset.
-    void Rebuild(long lhsProject, long rhsProject);
+    // A side named `unchanged` (0 left, 1 right) is the same project as
+    // before, its document unchanged since the tree was built: its boxes are
+    // taken over from the old tree instead of being read again.
+    void Rebuild(long lhsProject, long rhsProject, int unchanged = -1);
     long LeftProject() const { return mLeftProject; }
     long RightProject() const { return mRightProject; }
     // The labels from the project pair down to a node, for finding "the
@@ -127,6 +130,9 @@ public:
 
 private:
     void Build(const BoxMemo* memo = nullptr);
+    // Moves the boxes of one side out of the pairs below a node, which are
+    // about to go.
+    static void TakeBoxes(ProjectTreeNodeBase& node, int side, std::vector<Box>& boxes);
 
     long mLeftProject;
     long mRightProject;

@@ -304,9 +304,10 @@ private slots:
         QVERIFY2(check.mPairs > 60, qPrintable(QString::number(check.mPairs)));
     }
 
-    // A tree that copies boxes already read (a three-way merge's) is the
-    // tree read from the host anew, row for row: on both formats, whose
-    // boxes pair by number and by what they are.
+    // A tree that copies boxes already read (a three-way merge's, or a
+    // rebuild's of a side that did not change) is the tree read from the
+    // host anew, row for row: on both formats, whose boxes pair by number
+    // and by what they are.
     void aTreeOfBoxesReadBeforeIsTheTreeReadAnew_data()
     {
         QTest::addColumn<QString>("first");
@@ -336,6 +337,13 @@ private slots:
             return lines;
         };
         QCOMPARE(rows(copied), rows(anew));
+        // A rebuild that takes either side's boxes over from the old tree.
+        for (int side : {0, 1})
+        {
+            ProjectTree rebuilt(two, one);
+            rebuilt.Rebuild(two, one, side);
+            QCOMPARE(rows(rebuilt), rows(anew));
+        }
     }
 
     void modelTester()
