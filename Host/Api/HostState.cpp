@@ -77,7 +77,21 @@ void HostState::readAhead(const QString& path)
         return;
     ReadAhead& ahead = mReadAhead[canonical];
     std::tie(ahead.mSize, ahead.mModified) = StampOf(info);
-    ahead.mLoaded = std::async(std::launch::async, &HostState::load, path);
+    auto done = std::make_shared<std::promise<void>>();
+    std::shared_future<void> before = std::exchange(mLastReadAhead, done->get_future().share());
+    ahead.mLoaded = std::async(std::launch::async,
+                               [path, before, done]
+                               {
+                                   // The next file waits for this one, read or not.
+                                   struct Done
+                                   {
+                                       std::promise<void>& mDone;
+                                       ~Done() { mDone.set_value(); }
+                                   } signal{*done};
+                                   if (before.valid())
+                                       before.wait();
+                                   return load(path);
+                               });
 }
 
 XTProjectId HostState::openProject(const QString& path, QString* error)

@@ -82,7 +82,9 @@ public:
     XTProjectId openProject(const QString& path, QString* error);
     // Starts reading a project file on a thread of its own, for the
     // openProject of that file to take once it comes: a program that knows
-    // which files it will open reads one while it works on another.
+    // which files it will open reads one while it works on another. Files
+    // read ahead are read one after the other, in the order asked: two read
+    // at once would only share the one core left and both come late.
     void readAhead(const QString& path);
     OpenProject* addProject(const QString& path, Project model, const ProjectFormat* format = nullptr);
     void closeProject(XTProjectId id);
@@ -215,6 +217,7 @@ private:
     };
     static ReadAhead::Loaded load(const QString& path);
     std::map<QString, ReadAhead> mReadAhead; // by canonical path
+    std::shared_future<void> mLastReadAhead;  // ready once the last one asked is read
 
     std::map<XTProjectId, std::unique_ptr<OpenProject>> mProjects;
     std::vector<XTProjectId> mOpenOrder;
