@@ -334,6 +334,11 @@ int main(int argc, char** argv)
         setNextMerge(files.at(0).constData(), files.at(1).constData(), files.at(2).constData(),
                      files.at(3).constData(), &mergeStatus);
     }
+    // The window opens LEFT (a copy of LOCAL) first: RIGHT, and a merge's
+    // base after it, are read on a thread meanwhile.
+    for (const QString& file : options.mCompare.mid(1) + options.mMerge.mid(2, 1) + options.mMerge.mid(0, 1))
+        if (QFileInfo(file).isFile() && QFileInfo(file).size() > 0)
+            session.readAhead(file);
     int status = 0;
     if (!options.mCompare.isEmpty() && !setNextPair)
         status = Fail(1, QStringLiteral("the module %1 cannot compare given files").arg(options.mModulePath));
