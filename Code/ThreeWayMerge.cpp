@@ -3,6 +3,7 @@
 #include "ComparisonSession.h"
 #include "DiffModel.h"
 #include "Merge.h"
+#include "NodeCreationVisitor.h"
 #include "ProjectTree.h"
 #include "ProjectTreeNode.h"
 #include "Story.h"
@@ -177,18 +178,53 @@ struct Change
     }
 };
 
-// One side's comparison with the base.
+// One side's comparison with the base: its pairs, made as the comparison
+// tree makes them, each judged only when the merge asks about it. Most items
+// are never asked about: LEFT and RIGHT have them alike.
 struct SideTree
 {
     SideTree(XTProjectId base, XTProjectId side, const BoxMemo* memo)
-        : mTree(base, side, memo), mModels(*mTree.Root()->Child(0))
+        : mPairs(std::make_unique<ProjectTreeNode<::Project>>(::Project(base), ::Project(side), Identical))
     {
+        // Most measures repeat from box to box: one text each for the whole build.
+        const XT::FixedTextMemo measures;
+        NodeCreationVisitor(memo).Create(*mPairs);
+        mModels = std::make_unique<Merge::Models>(*mPairs);
+    }
+
+    // A pair's status, as the comparison tree's fast pass finds it.
+    TreeNodeType StatusOf(const ProjectTreeNodeBase& node)
+    {
+        const auto known = mStatuses.constFind(&node);
+        if (known != mStatuses.constEnd())
+            return *known;
+        const Corvable* base = nullptr;
+        const Corvable* side = nullptr;
+        const TreeNodeType status = Merge::SidesOf(node, &base, &side) ? DiffModel::FastStatus(*base, *side) : Folder;
+        mStatuses.insert(&node, status);
+        return status;
+    }
+
+    // Whether any pair below a node differs.
+    bool ChangedBelow(ProjectTreeNodeBase& node)
+    {
+        const auto known = mChangedBelow.constFind(&node);
+        if (known != mChangedBelow.constEnd())
+            return *known;
+        bool changed = false;
+        for (int i = 0; i < node.ChildCount() && !changed; ++i)
+        {
+            const TreeNodeType status = StatusOf(*node.Child(i));
+            changed = (status != Identical && status != Folder) || ChangedBelow(*node.Child(i));
+        }
+        mChangedBelow.insert(&node, changed);
+        return changed;
     }
 
     Change ChangeOf(const QJsonObject& identity)
     {
         Change change;
-        ProjectTreeNodeBase* node = mModels.Find(identity);
+        ProjectTreeNodeBase* node = mModels->Find(identity);
         if (!node)
             return change;
         change.mNode = node;
@@ -197,7 +233,7 @@ struct SideTree
         Merge::SidesOf(*node, &base, &side);
         change.mBaseText = base->IsValid() ? base->ToString() : QString();
         change.mSideText = side->IsValid() ? side->ToString() : QString();
-        switch (node->NodeType())
+        switch (StatusOf(*node))
         {
         case OnlyInRight:
             change.mKind = Change::Added;
@@ -206,7 +242,7 @@ struct SideTree
             change.mKind = Change::Deleted;
             break;
         case Identical:
-            change.mKind = mTree.RollupOf(node).Total() == 0 ? Change::Unchanged : Change::Edited;
+            change.mKind = ChangedBelow(*node) ? Change::Edited : Change::Unchanged;
             break;
         default:
             change.mKind = Change::Edited;
@@ -218,13 +254,16 @@ struct SideTree
     // which take the text engine to find.
     void ReadChanges(Change& change)
     {
-        if (change.mKind == Change::Edited && change.mNode && change.mNode->NodeType() != Identical)
-            if (DiffModel* model = mModels.Of(*change.mNode))
+        if (change.mKind == Change::Edited && change.mNode && StatusOf(*change.mNode) != Identical)
+            if (DiffModel* model = mModels->Of(*change.mNode))
                 change.mChanges = ChangesOf(*model);
     }
 
-    ProjectTree mTree;
-    Merge::Models mModels;
+    // The models refer to the pairs: they go first.
+    std::unique_ptr<ProjectTreeNodeBase> mPairs;
+    std::unique_ptr<Merge::Models> mModels;
+    QHash<const ProjectTreeNodeBase*, TreeNodeType> mStatuses;
+    QHash<const ProjectTreeNodeBase*, bool> mChangedBelow;
 };
 
 // An item only one side of LEFT↔RIGHT has: added by that side, or removed
@@ -420,7 +459,7 @@ Merger::Merger(ComparisonSession& session, const QString& basePath)
     if (!session.IsModified(ComparisonSession::LHS) && !session.IsModified(ComparisonSession::RHS))
         MemoBoxes(session.ProjectPair(), memo);
     mBase->mLeft = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::LHS), &memo);
-    MemoBoxes(*mBase->mLeft->mTree.Root(), memo);
+    MemoBoxes(*mBase->mLeft->mPairs, memo);
     mBase->mRight = std::make_unique<SideTree>(mBase->mProject, session.Project(ComparisonSession::RHS), &memo);
 }
 

@@ -799,6 +799,48 @@ void tst_VersionControl::boxesAddedRemovedInConflict()
         QVERIFY2(SameProject(repo, repo.Outside(QStringLiteral("expected"), expected), leftPath, &report),
                  qPrintable(prefer + merge.mOut + report));
     }
+
+    // A layout RIGHT removed goes where LEFT has it as the base had it, and
+    // is a conflict where LEFT moved a box on it: what lies below an item
+    // counts as its change.
+    auto json = [](const QJsonObject& project) { return QJsonDocument(project).toJson(); };
+    QJsonArray layouts = sample.value(QStringLiteral("layouts")).toArray();
+    QJsonObject web = layouts.at(1).toObject();
+    QJsonArray spreads = web.value(QStringLiteral("spreads")).toArray();
+    QJsonObject spread = spreads.at(0).toObject();
+    QJsonArray boxes = spread.value(QStringLiteral("boxes")).toArray();
+    QJsonObject box = boxes.at(1).toObject(); // the Thumbnail picture
+    QJsonObject bounds = box.value(QStringLiteral("bounds")).toObject();
+    bounds.insert(QStringLiteral("top"), bounds.value(QStringLiteral("top")).toInt() + 10);
+    box.insert(QStringLiteral("bounds"), bounds);
+    boxes.replace(1, box);
+    spread.insert(QStringLiteral("boxes"), boxes);
+    spreads.replace(0, spread);
+    web.insert(QStringLiteral("spreads"), spreads);
+    QJsonArray movedLayouts = layouts;
+    movedLayouts.replace(1, web);
+    QJsonObject moved = sample;
+    moved.insert(QStringLiteral("layouts"), movedLayouts);
+    // With the layout goes story 5, which runs in it.
+    QJsonObject removed = sample;
+    layouts.removeAt(1);
+    removed.insert(QStringLiteral("layouts"), layouts);
+    QJsonArray stories = sample.value(QStringLiteral("stories")).toArray();
+    stories.removeAt(4);
+    removed.insert(QStringLiteral("stories"), stories);
+    const QString layoutBase = repo.Outside(QStringLiteral("layout-base"), json(sample));
+    for (const auto& [leftProject, clean] : {std::make_pair(sample, true), std::make_pair(moved, false)})
+    {
+        const QString leftPath = repo.Outside(QStringLiteral("left"), json(leftProject));
+        const Run merge = repo.Tool(QStringLiteral("corvane-merge"),
+                                    {QStringLiteral("--base"), layoutBase, leftPath,
+                                     repo.Outside(QStringLiteral("right"), json(removed))});
+        QVERIFY2(merge.mStatus == (clean ? 0 : 1), qPrintable(merge.mOut + merge.mErr));
+        QCOMPARE(merge.mOut.contains(QLatin1String("removed on the right, changed on the left")), !clean);
+        QString report;
+        QVERIFY2(!clean || SameProject(repo, repo.Outside(QStringLiteral("expected"), json(removed)), leftPath, &report),
+                 qPrintable(merge.mOut + report));
+    }
 }
 
 // git mergetool and git difftool configured as the README says: the window
