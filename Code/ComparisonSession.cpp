@@ -162,7 +162,7 @@ bool ComparisonSession::Save(int side)
     return true;
 }
 
-QStringList ComparisonSession::CheckSaved()
+QStringList ComparisonSession::CheckSaved(bool shown)
 {
     // A write that left nothing to save (the host took nothing) is checked
     // as it stands.
@@ -190,7 +190,7 @@ QStringList ComparisonSession::CheckSaved()
             differing << QStringLiteral("%1 cannot be read again: %2").arg(mPaths[side], LastOpenError());
     }
     const QList<Merge::Asked> asked = std::exchange(mSavedAsked, {});
-    mTree->Rebuild(mProjects[LHS], mProjects[RHS], unchanged);
+    mTree->Rebuild(mProjects[LHS], mProjects[RHS], unchanged, shown);
     mModels = std::make_unique<Merge::Models>(ProjectPair());
     return differing.isEmpty() ? Merge::StillDiffering(ProjectPair(), asked) : differing;
 }

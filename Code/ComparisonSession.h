@@ -105,8 +105,10 @@ public:
     // Opens the saved sides again and compares them: the items the saved
     // writes were to make equal that do not read as the merge left them,
     // one line each (Merge::StillDiffering). The comparison is built anew
-    // from what was read, its models dropped.
-    QStringList CheckSaved();
+    // from what was read, its models dropped. Without `shown` it is built
+    // only for the check, by a program that ends after it: the pairs'
+    // statuses are left unfound, and the tree is not to be shown.
+    QStringList CheckSaved(bool shown = true);
 
     // The comparison built anew from the documents as they are now, the
     // sides traded when `swap`; the models and their marks are dropped.

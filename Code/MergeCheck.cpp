@@ -3,6 +3,7 @@
 
 #include "Merge.h"
 
+#include "DiffModel.h"
 #include "NodeDifferVisitor.h"
 #include "ProjectTreeNode.h"
 
@@ -115,8 +116,12 @@ QStringList StillDiffering(ProjectTreeNodeBase& root, const QList<Asked>& asked)
             if (found != map->end())
                 node = found->second;
         }
-        // On neither side now: what the merge removed is gone from both.
-        if (!node || node->NodeType() == Identical)
+        // On neither side now: what the merge removed is gone from both. The
+        // status is found here, as the tree's fast pass finds it: a tree
+        // built only for the check has not judged its pairs.
+        const Corvable* left = nullptr;
+        const Corvable* right = nullptr;
+        if (!node || !SidesOf(*node, &left, &right) || DiffModel::FastStatus(*left, *right) == Identical)
             continue;
         if (item.mWhole)
         {

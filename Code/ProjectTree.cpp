@@ -16,17 +16,18 @@ ProjectTree::ProjectTree(long lhsProject, long rhsProject, const BoxMemo* memo)
     UpdateRollups(false);
 }
 
-void ProjectTree::Build(const BoxMemo* memo)
+void ProjectTree::Build(const BoxMemo* memo, bool judged)
 {
     // Most measures repeat from box to box: one text each for the whole build.
     const XT::FixedTextMemo measures;
     auto* projects = new ProjectTreeNode<Project>(Project(mLeftProject), Project(mRightProject), Identical);
     Root()->AddChild(projects);
     NodeCreationVisitor(memo).Create(*projects);
-    (void)NodeDifferVisitor(Fast).Diff(*projects);
+    if (judged)
+        (void)NodeDifferVisitor(Fast).Diff(*projects);
 }
 
-void ProjectTree::Rebuild(long lhsProject, long rhsProject, int unchanged)
+void ProjectTree::Rebuild(long lhsProject, long rhsProject, int unchanged, bool judged)
 {
     beginResetModel();
     std::vector<Box> kept;
@@ -43,8 +44,9 @@ void ProjectTree::Rebuild(long lhsProject, long rhsProject, int unchanged)
     mRollups.clear();
     mShownTypes.clear();
     mHeldNodes.clear();
-    Build(kept.empty() ? nullptr : &memo);
-    UpdateRollups(false);
+    Build(kept.empty() ? nullptr : &memo, judged);
+    if (judged)
+        UpdateRollups(false);
     endResetModel();
 }
 

@@ -56,8 +56,10 @@ public:
     // the views are reset.
     // A side named `unchanged` (0 left, 1 right) is the same project as
     // before, its document unchanged since the tree was built: its boxes are
-    // taken over from the old tree instead of being read again.
-    void Rebuild(long lhsProject, long rhsProject, int unchanged = -1);
+    // taken over from the old tree instead of being read again. Without
+    // `judged`, the pairs are made and their statuses left unfound (every
+    // pair reads as identical): a tree only searched for pairs, not shown.
+    void Rebuild(long lhsProject, long rhsProject, int unchanged = -1, bool judged = true);
     long LeftProject() const { return mLeftProject; }
     long RightProject() const { return mRightProject; }
     // The labels from the project pair down to a node, for finding "the
@@ -129,7 +131,7 @@ public:
     static QString IconPath(int type, bool hasChildren);
 
 private:
-    void Build(const BoxMemo* memo = nullptr);
+    void Build(const BoxMemo* memo = nullptr, bool judged = true);
     // Moves the boxes of one side out of the pairs below a node, which are
     // about to go.
     static void TakeBoxes(ProjectTreeNodeBase& node, int side, std::vector<Box>& boxes);

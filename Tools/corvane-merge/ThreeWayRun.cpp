@@ -139,7 +139,8 @@ int WriteAndCheck(ComparisonSession& session, const ThreeWay::Plan& plan, bool p
     if (*changed)
         host.readAhead(session.Path(ComparisonSession::LHS));
     int problems = refusals.size();
-    for (const QString& line : session.CheckSaved())
+    // Nothing shows the comparison afterwards.
+    for (const QString& line : session.CheckSaved(false))
     {
         out << "! still differs: " << line << '\n';
         ++problems;
