@@ -168,22 +168,32 @@ bool PathMatches(const ProjectTreeNodeBase& node, const QString& path)
     return true;
 }
 
-QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
+namespace
+{
+
+// The side whose item names the pair: the left where it has one; null for a
+// folder.
+const Corvable* NamingSide(const ProjectTreeNodeBase& node)
 {
     const Corvable* left = nullptr;
     const Corvable* right = nullptr;
     if (!SidesOf(node, &left, &right))
-        return QJsonObject();
-    return left->IsValid() ? left->Identity() : right->Identity();
+        return nullptr;
+    return left->IsValid() ? left : right;
+}
+
+} // namespace
+
+QJsonObject IdentityOf(const ProjectTreeNodeBase& node)
+{
+    const Corvable* side = NamingSide(node);
+    return side ? side->Identity() : QJsonObject();
 }
 
 QByteArray IdentityKeyOf(const ProjectTreeNodeBase& node)
 {
-    const Corvable* left = nullptr;
-    const Corvable* right = nullptr;
-    if (!SidesOf(node, &left, &right))
-        return QByteArray();
-    return left->IsValid() ? left->IdentityKey() : right->IdentityKey();
+    const Corvable* side = NamingSide(node);
+    return side ? side->IdentityKey() : QByteArray();
 }
 
 QString KindOf(const ProjectTreeNodeBase& node)
