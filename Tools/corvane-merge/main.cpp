@@ -545,7 +545,8 @@ int main(int argc, char** argv)
                           host, held);
     plugin.deactivate();
     XTHost::EndWithoutUnwinding(status);
-    held = MergeHeld();
+    held.mMerger.reset();
+    held.mSession.reset();
     MainXT::GetInstance()->Reset();
     return status;
 }
