@@ -294,20 +294,36 @@ void AddStories(ProjectTreeNodeBase& folder, XTProjectId lhs, XTProjectId rhs,
 
 } // namespace
 
-void MemoBoxes(ProjectTreeNodeBase& root, BoxMemo& memo)
+void ForEachBoxPair(ProjectTreeNodeBase& root, const std::function<void(ProjectTreeNode<::Box>&)>& use)
 {
     for (int i = 0; i < root.ChildCount(); ++i)
     {
         ProjectTreeNodeBase& child = *root.Child(i);
         if (auto* pair = dynamic_cast<ProjectTreeNode<::Box>*>(&child))
-        {
-            for (const ::Box* side : {&pair->mLeft, &pair->mRight})
-                if (side->IsValid())
-                    memo.emplace(side->BoxRef(), side);
-            continue;
-        }
-        MemoBoxes(child, memo);
+            use(*pair);
+        else
+            ForEachBoxPair(child, use);
     }
+}
+
+void MemoBoxes(ProjectTreeNodeBase& root, BoxMemo& memo)
+{
+    ForEachBoxPair(root,
+                   [&memo](ProjectTreeNode<::Box>& pair)
+                   {
+                       for (const ::Box* side : {&pair.mLeft, &pair.mRight})
+                           if (side->IsValid())
+                               memo.emplace(side->BoxRef(), side);
+                   });
+}
+
+std::unique_ptr<ProjectTreeNodeBase> MakePairs(XTProjectId lhs, XTProjectId rhs, const BoxMemo* memo)
+{
+    // Most measures repeat from box to box: one text each for the whole build.
+    const XT::FixedTextMemo measures;
+    auto pairs = std::make_unique<ProjectTreeNode<::Project>>(::Project(lhs), ::Project(rhs), Identical);
+    NodeCreationVisitor(memo).Create(*pairs);
+    return pairs;
 }
 
 void NodeCreationVisitor::Create(ProjectTreeNodeBase& node) const

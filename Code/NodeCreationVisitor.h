@@ -3,6 +3,8 @@
 #include "NodeVisitor.h"
 #include "ProjectTreeNode.h"
 
+#include <functional>
+#include <memory>
 #include <unordered_map>
 
 // Boxes already read from the host, by reference (unique across projects).
@@ -13,6 +15,12 @@ using BoxMemo = std::unordered_map<XTBoxRef, const Box*>;
 // Adds the boxes of both sides of a tree to a memo, which then refers to the
 // tree: it must not outlive it.
 void MemoBoxes(ProjectTreeNodeBase& root, BoxMemo& memo);
+// Calls `use` with every pair of boxes below a node.
+void ForEachBoxPair(ProjectTreeNodeBase& root, const std::function<void(ProjectTreeNode<Box>&)>& use);
+// The pair of two projects with every pair below it made and none judged
+// yet (each reads as identical): what a comparison tree holds before its
+// statuses are found. Boxes in `memo` are copied from it.
+std::unique_ptr<ProjectTreeNodeBase> MakePairs(XTProjectId lhs, XTProjectId rhs, const BoxMemo* memo = nullptr);
 
 // Grows the comparison tree below a project pair: walks both projects side by
 // side and pairs every item of the left with its counterpart on the right, or

@@ -18,11 +18,8 @@ ProjectTree::ProjectTree(long lhsProject, long rhsProject, const BoxMemo* memo)
 
 void ProjectTree::Build(const BoxMemo* memo, bool judged)
 {
-    // Most measures repeat from box to box: one text each for the whole build.
-    const XT::FixedTextMemo measures;
-    auto* projects = new ProjectTreeNode<Project>(Project(mLeftProject), Project(mRightProject), Identical);
+    ProjectTreeNodeBase* projects = MakePairs(mLeftProject, mRightProject, memo).release();
     Root()->AddChild(projects);
-    NodeCreationVisitor(memo).Create(*projects);
     if (judged)
         (void)NodeDifferVisitor(Fast).Diff(*projects);
 }
@@ -52,18 +49,13 @@ void ProjectTree::Rebuild(long lhsProject, long rhsProject, int unchanged, bool 
 
 void ProjectTree::TakeBoxes(ProjectTreeNodeBase& node, int side, std::vector<Box>& boxes)
 {
-    for (int i = 0; i < node.ChildCount(); ++i)
-    {
-        ProjectTreeNodeBase& child = *node.Child(i);
-        if (auto* pair = dynamic_cast<ProjectTreeNode<Box>*>(&child))
-        {
-            Box& box = side == 0 ? pair->mLeft : pair->mRight;
-            if (box.IsValid())
-                boxes.push_back(std::move(box));
-            continue;
-        }
-        TakeBoxes(child, side, boxes);
-    }
+    ForEachBoxPair(node,
+                   [side, &boxes](ProjectTreeNode<Box>& pair)
+                   {
+                       Box& box = side == 0 ? pair.mLeft : pair.mRight;
+                       if (box.IsValid())
+                           boxes.push_back(std::move(box));
+                   });
 }
 
 QStringList ProjectTree::PathOf(const ProjectTreeNodeBase* node)

@@ -184,12 +184,8 @@ struct Change
 struct SideTree
 {
     SideTree(XTProjectId base, XTProjectId side, const BoxMemo* memo)
-        : mPairs(std::make_unique<ProjectTreeNode<::Project>>(::Project(base), ::Project(side), Identical))
+        : mPairs(MakePairs(base, side, memo)), mModels(std::make_unique<Merge::Models>(*mPairs))
     {
-        // Most measures repeat from box to box: one text each for the whole build.
-        const XT::FixedTextMemo measures;
-        NodeCreationVisitor(memo).Create(*mPairs);
-        mModels = std::make_unique<Merge::Models>(*mPairs);
     }
 
     // A pair's status, as the comparison tree's fast pass finds it.
