@@ -2,6 +2,7 @@
 
 #include "DiffModel.h"
 #include "MergeLog.h"
+#include "PhaseTimes.h"
 #include "Project.h"
 #include "ProjectTree.h"
 #include "ProjectTreeNode.h"
@@ -71,8 +72,10 @@ ComparisonSession::ComparisonSession(const QString& lhsPath, const QString& rhsP
         mProjects[LHS] = XT::kNoProject;
         return;
     }
+    PhaseTimes::Mark("open");
     mTree = std::make_unique<ProjectTree>(mProjects[LHS], mProjects[RHS]);
     mModels = std::make_unique<Merge::Models>(ProjectPair());
+    PhaseTimes::Mark("pair");
 }
 
 ComparisonSession::~ComparisonSession()
@@ -189,10 +192,15 @@ QStringList ComparisonSession::CheckSaved(bool shown)
         if (mProjects[side] == XT::kNoProject)
             differing << QStringLiteral("%1 cannot be read again: %2").arg(mPaths[side], LastOpenError());
     }
+    PhaseTimes::Mark("read back");
     const QList<Merge::Asked> asked = std::exchange(mSavedAsked, {});
     mTree->Rebuild(mProjects[LHS], mProjects[RHS], unchanged, shown);
     mModels = std::make_unique<Merge::Models>(ProjectPair());
-    return differing.isEmpty() ? Merge::StillDiffering(ProjectPair(), asked) : differing;
+    PhaseTimes::Mark("pair again");
+    if (differing.isEmpty())
+        differing = Merge::StillDiffering(ProjectPair(), asked);
+    PhaseTimes::Mark("check");
+    return differing;
 }
 
 void ComparisonSession::Rebuild(bool swap)

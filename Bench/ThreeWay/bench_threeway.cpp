@@ -10,7 +10,8 @@
 // Prints the files' sizes; the medians of wall time, CPU time (user +
 // system) and peak memory (the process's own VmHWM as it exits) of each
 // program; the merge's time over the comparison's (target: at most 2x); and
-// what the merge and git merge-file reported (conflicts).
+// what the merge and git merge-file reported (conflicts); and the medians of
+// the merge's phases as it times them itself (CORVANE_PHASE_TIMES).
 //
 //   bench_threeway [--runs N] [--seed S] [PAGES...]
 
@@ -22,6 +23,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -67,6 +69,54 @@ void PrintRow(int pages, double megabytes, const Bench::Series& merged, const Be
                 compared.cpu(), compared.peakMb(), twoWay.seconds(), twoWay.cpu(), twoWay.peakMb(), text.seconds(),
                 text.cpu(), text.peakMb(), ratio, ratio <= sTimeTarget ? "met" : "not met");
     std::fflush(stdout);
+}
+
+// The merge's phases, in the order it went through them, with each run's
+// time: read from the file its marks went to.
+struct Phases
+{
+    QStringList mOrder;
+    QHash<QString, std::vector<double>> mSeconds;
+
+    void read(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        while (!file.atEnd())
+        {
+            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            const int space = line.lastIndexOf(QLatin1Char(' '));
+            bool ok = false;
+            const double ms = line.mid(space + 1).toDouble(&ok);
+            if (space <= 0 || !ok)
+                continue;
+            const QString phase = line.left(space);
+            if (!mOrder.contains(phase))
+                mOrder << phase;
+            mSeconds[phase].push_back(ms / 1000);
+        }
+    }
+
+    QString medians() const
+    {
+        QStringList parts;
+        for (const QString& phase : mOrder)
+            parts << QStringLiteral("%1 %2").arg(phase).arg(Bench::Median(mSeconds.value(phase)), 0, 'f', 2);
+        return parts.join(QStringLiteral(", "));
+    }
+};
+
+// Runs a program with its phases timed into a file of the run's folder.
+Bench::Measured Timed(Phases& phases, const QTemporaryDir& dir, const QStringList& command, const QString& output)
+{
+    const QString file = dir.filePath(QStringLiteral("phases.txt"));
+    QFile::remove(file);
+    qputenv("CORVANE_PHASE_TIMES", QFile::encodeName(file));
+    const Bench::Measured measured = Bench::RunMeasured(command, output);
+    qunsetenv("CORVANE_PHASE_TIMES");
+    phases.read(file);
+    return measured;
 }
 
 } // namespace
@@ -125,14 +175,16 @@ int main(int argc, char* argv[])
         const QString mergeOut = dir.filePath(QStringLiteral("merge.txt"));
         const QString textOut = dir.filePath(QStringLiteral("merge-file.txt"));
         Bench::Series merged, compared, twoWay, text;
+        Phases phases, comparePhases;
         int mergeStatus = -1;
         int textConflicts = -1;
         for (int run = 0; run < runs; ++run)
         {
             QFile::remove(copy);
             QFile::copy(left, copy);
-            const Bench::Measured m = Bench::RunMeasured({merge, QStringLiteral("--base"), base, copy, right}, mergeOut);
-            const Bench::Measured c = Bench::RunMeasured({compare, left, right}, dir.filePath(QStringLiteral("c.txt")));
+            const Bench::Measured m =
+                Timed(phases, dir, {merge, QStringLiteral("--base"), base, copy, right}, mergeOut);
+            const Bench::Measured c = Timed(comparePhases, dir, {compare, left, right}, dir.filePath(QStringLiteral("c.txt")));
             QFile::remove(copy);
             QFile::copy(left, copy);
             const Bench::Measured w = Bench::RunMeasured(
@@ -159,7 +211,11 @@ int main(int argc, char* argv[])
                      .arg(pages)
                      .arg(mergeStatus)
                      .arg(QString::fromUtf8(Bench::LastLine(mergeOut)))
-                     .arg(textConflicts);
+                     .arg(textConflicts)
+              << QStringLiteral("%1 pages: the merge's phases (medians, s): %2").arg(pages).arg(phases.medians())
+              << QStringLiteral("%1 pages: the comparison's phases (medians, s): %2")
+                     .arg(pages)
+                     .arg(comparePhases.medians());
     }
     std::printf("\n%s\n", qPrintable(notes.join(QLatin1Char('\n'))));
     return 0;

@@ -13,6 +13,7 @@
 
 #include "EmptyProject.h"
 #include "Merge.h"
+#include "PhaseTimes.h"
 
 #include "HostSession.h"
 #include "Main.h"
@@ -406,8 +407,10 @@ int main(int argc, char** argv)
     }
     XTProjectId projects[2];
     QTemporaryDir emptyFolder;
+    PhaseTimes::Start();
     if (const int refused = OpenProjects(host, options.mFiles, projects, emptyFolder))
         return refused;
+    PhaseTimes::Mark("open");
     // What it held is read: the run exits without unwinding.
     emptyFolder.remove();
 
@@ -417,12 +420,14 @@ int main(int argc, char** argv)
     int differences = 0;
     int status = 0;
     auto tree = std::make_unique<ProjectTree>(projects[0], projects[1]);
+    PhaseTimes::Mark("pair");
     {
         const ComparisonReport report =
             ComparisonReport::Make(options.mFiles[0], options.mFiles[1], *tree, options.mRows, options.mAll);
         differences = report.mDifferences;
         status = Output(options, report, color);
     }
+    PhaseTimes::Mark("report");
     plugin.deactivate();
     return Finish(status ? status : (differences ? 1 : 0), std::move(tree));
 }

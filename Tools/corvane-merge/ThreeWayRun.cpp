@@ -4,6 +4,7 @@
 #include "EmptyProject.h"
 #include "HostSession.h"
 #include "MergeLog.h"
+#include "PhaseTimes.h"
 #include "ThreeWayMerge.h"
 
 #include <QDir>
@@ -129,11 +130,13 @@ int WriteAndCheck(ComparisonSession& session, const ThreeWay::Plan& plan, bool p
     const Merge::Written written = session.WriteMarked();
     int hunks = 0;
     const QStringList refusals = written.mRefused + ThreeWay::Merger::WriteHunks(plan, preferRight, &hunks);
+    PhaseTimes::Mark("write");
     for (const QString& refusal : refusals)
         out << "! refused: " << refusal << '\n';
     *changed = session.IsModified(ComparisonSession::LHS);
     if (*changed && !session.Save(ComparisonSession::LHS))
         throw Trouble{QStringLiteral("the merged project could not be saved: %1").arg(host.lastError())};
+    PhaseTimes::Mark("save");
     // The check reads the saved file back: on a thread, while the merge's
     // tables are let go.
     if (*changed)
@@ -160,7 +163,9 @@ void Publish(const Staged& staged, const QString& left, bool changed)
 
 int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStream& out, MergeHeld& held)
 {
+    PhaseTimes::Start();
     const Staged staged(options);
+    PhaseTimes::Mark("stage");
     // RIGHT and the base are read on threads of their own while LEFT is
     // read, and the base still while LEFT and RIGHT are compared.
     host.readAhead(staged.mRight);
@@ -173,12 +178,14 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
     ThreeWay::Merger& merger = *held.mMerger;
     if (!merger.IsOpen())
         throw Trouble{merger.OpenError()};
+    PhaseTimes::Mark("base");
     // What LEFT alone changed stays as it is: nothing to list or write.
     const ThreeWay::Plan plan = merger.Classify(false);
     ListPlan(plan, options.mPreferRight, out);
     int problems = ThreeWay::Merger::Mark(plan, options.mPreferRight);
     if (problems > 0)
         out << "! cannot copy: " << problems << (problems == 1 ? " row" : " rows") << '\n';
+    PhaseTimes::Mark("decide");
     const int taken = plan.Count(ThreeWay::Verdict::Take);
     const int conflicts = plan.Count(ThreeWay::Verdict::Conflict);
     if (!options.mDryRun)
@@ -196,6 +203,7 @@ int Merge3(const ThreeWayOptions& options, XTHost::HostSession& host, QTextStrea
                             &error))
             throw Trouble{QStringLiteral("the log could not be written: %1").arg(error)};
         Publish(staged, options.mLeft, changed);
+        PhaseTimes::Mark("publish");
     }
     out << taken << (taken == 1 ? " change" : " changes") << " taken from the RIGHT, " << conflicts
         << (conflicts == 1 ? " conflict" : " conflicts")
