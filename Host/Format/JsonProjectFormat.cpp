@@ -1195,9 +1195,9 @@ QString JsonProjectFormat::cannotHold(const Box& box) const
     return QString();
 }
 
-QByteArray JsonProjectFormat::serialize(const Project& project) const
+QByteArray JsonProjectFormat::serialize(const Project& project, qsizetype expectedSize) const
 {
-    JsonWriter out;
+    JsonWriter out(expectedSize);
     out.beginObject();
     out.string("format", QLatin1String(sFormatMarker));
     out.number("version", sVersion);

@@ -20,7 +20,7 @@ public:
     // from them: of a large file they are a good part of the memory.
     [[nodiscard]] bool parseOwned(QByteArray&& data, const QString& place, Project& project,
                                   QString* error) const override;
-    QByteArray serialize(const Project& project) const override;
+    QByteArray serialize(const Project& project, qsizetype expectedSize = 0) const override;
     QString cannotHold(const Asset& asset) const override;
     QString cannotHold(const Box& box) const override;
 };

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 namespace XTHost
 {
@@ -233,6 +234,12 @@ void JsonWriter::string(const char* key, const QString& value)
     const int start = mHeld.size();
     appendEscaped(member(key, true), value);
     scalarWritten(key, start);
+}
+
+JsonWriter::JsonWriter(qsizetype expectedSize)
+{
+    if (expectedSize > 0)
+        mOut.reserve(int(qMin<qsizetype>(expectedSize, std::numeric_limits<int>::max() / 2)));
 }
 
 QByteArray JsonWriter::finish()

@@ -23,6 +23,10 @@ namespace XTHost
 class JsonWriter
 {
 public:
+    // `expectedSize`: the text's length, where known, set aside at once: a
+    // text of tens of megabytes grown step by step is copied at each step.
+    explicit JsonWriter(qsizetype expectedSize = 0);
+
     void beginObject(const char* key = nullptr);
     void beginArray(const char* key = nullptr);
     void end();

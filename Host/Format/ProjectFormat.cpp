@@ -122,7 +122,10 @@ bool ProjectFormat::save(const Project& project, const QString& path, QString* e
     const QString refusal = unwritable(project);
     if (!refusal.isEmpty())
         return fail(refusal);
-    const QByteArray data = serialize(project);
+    // A project is saved over the file it came from, most often, and comes
+    // out about as long.
+    const QFileInfo previous(path);
+    const QByteArray data = serialize(project, previous.isFile() ? previous.size() + previous.size() / 8 : 0);
     int stepNumber = 0;
     auto injected = [&stepNumber](SaveStep step)
     {

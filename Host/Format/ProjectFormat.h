@@ -32,7 +32,9 @@ public:
     // `place` names the data in messages (usually the file's path).
     [[nodiscard]] virtual bool parse(const QByteArray& data, const QString& place, Project& project,
                                      QString* error) const = 0;
-    virtual QByteArray serialize(const Project& project) const = 0;
+    // `expectedSize`: about how long the text comes out (the file it
+    // replaces, say), set aside at once; 0 where nothing tells.
+    virtual QByteArray serialize(const Project& project, qsizetype expectedSize = 0) const = 0;
     // What of `project` this format cannot write, in words, or empty when it
     // can write all of it. save() refuses such a project and leaves the file
     // as it was rather than write it without that part.

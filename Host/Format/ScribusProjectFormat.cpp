@@ -103,7 +103,7 @@ QString ScribusProjectFormat::unwritable(const Project& project) const
     return document ? ScribusWriter::unwritable(*document, project) : QString();
 }
 
-QByteArray ScribusProjectFormat::serialize(const Project& project) const
+QByteArray ScribusProjectFormat::serialize(const Project& project, qsizetype) const
 {
     const ScribusDocument* document = sourceOf(project);
     if (!document)

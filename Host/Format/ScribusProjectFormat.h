@@ -25,7 +25,7 @@ public:
                              QString* error) const override;
     [[nodiscard]] bool parseOwned(QByteArray&& data, const QString& place, Project& project,
                                   QString* error) const override;
-    QByteArray serialize(const Project& project) const override;
+    QByteArray serialize(const Project& project, qsizetype expectedSize = 0) const override;
     // A document read from a file holds one layout, the pages it was read
     // with and its master pages; a group is written only with its members.
     QString unwritable(const Project& project) const override;
